@@ -1,0 +1,24 @@
+// tabrino convert LIST [--output-dir DIR] [--date YYYY-MM-DD] [--seed N]
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tabrino::cli {
+
+struct ConvertOptions {
+  std::string list;
+  std::string outputDirectory = ".";
+  std::string date;  // YYYY-MM-DD; empty: SOURCE_DATE_EPOCH, else today (UTC)
+  std::optional<std::uint32_t> seed;
+};
+
+CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options);
+
+// Exit status: 0 converted, 1 failed, 2 bad usage.
+int runConvert(const ConvertOptions& options);
+
+}  // namespace tabrino::cli

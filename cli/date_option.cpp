@@ -1,0 +1,55 @@
+#include "cli/date_option.h"
+
+#include "core/conversion_run.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <ctime>
+
+namespace tabrino::cli {
+namespace {
+
+bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int daysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+bool readNumber(std::string_view text, int& value) {
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+}  // namespace
+
+std::optional<DbDate> parseIsoDate(std::string_view text) {
+  int year = 0, month = 0, day = 0;
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  if (!readNumber(text.substr(0, 4), year) || !readNumber(text.substr(5, 2), month) ||
+      !readNumber(text.substr(8, 2), day)) {
+    return std::nullopt;
+  }
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return std::nullopt;
+  return DbDate{static_cast<std::uint16_t>(year), static_cast<std::uint8_t>(month),
+                static_cast<std::uint8_t>(day)};
+}
+
+ResolvedDate resolveDate(const std::string& dateOption) {
+  if (!dateOption.empty()) {
+    if (auto date = parseIsoDate(dateOption)) return {date, {}};
+    return {std::nullopt, "--date: expected a calendar date as YYYY-MM-DD, got \"" + dateOption + "\""};
+  }
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+    long long seconds = 0;
+    const std::string_view text(epoch);
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || seconds < 0) {
+      return {std::nullopt, "SOURCE_DATE_EPOCH: expected whole seconds since 1970, got \"" + std::string(text) + "\""};
+    }
+    return {utcDate(seconds), {}};
+  }
+  return {utcDate(static_cast<std::int64_t>(std::time(nullptr))), {}};
+}
+
+}  // namespace tabrino::cli

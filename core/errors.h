@@ -1,0 +1,40 @@
+// Failures that a user must hear about. Each carries the product's own message
+// text (what the user is shown first) and, where the operating system gave
+// one, its reason; front ends decide how to present them.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tabrino {
+
+class TabrinoError : public std::runtime_error {
+ public:
+  TabrinoError(std::string messageText, std::string systemReason)
+      : std::runtime_error(systemReason.empty() ? messageText : messageText + " (" + systemReason + ")"),
+        messageText_(std::move(messageText)),
+        systemReason_(std::move(systemReason)) {}
+
+  const std::string& messageText() const noexcept { return messageText_; }
+  const std::string& systemReason() const noexcept { return systemReason_; }
+
+ private:
+  std::string messageText_;
+  std::string systemReason_;
+};
+
+// The output file could not be created (or put in place).
+class FileOpenError : public TabrinoError {
+ public:
+  FileOpenError(const std::string& path, std::string systemReason)
+      : TabrinoError("File open Error : " + path, std::move(systemReason)) {}
+};
+
+// Writing the output failed part-way; nothing was put in place.
+class FileWriteError : public TabrinoError {
+ public:
+  FileWriteError(const std::string& path, std::string systemReason)
+      : TabrinoError("File write Error : " + path, std::move(systemReason)) {}
+};
+
+}  // namespace tabrino

@@ -1,0 +1,141 @@
+// The command-line tool, run as users run it.
+#include "core/conversion_run.h"
+#include "core/text_import.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace tabrino {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+std::string quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs `tabrino ARGS` in folder `cwd` through the shell; `prefix` may set the
+// environment or limits first.
+CliRun tabrino(const fs::path& cwd, const std::string& args, const std::string& prefix = "") {
+  const test::TempDir capture;
+  const std::string command = "cd " + quote(cwd.string()) + " && " + prefix + " " + quote(TABRINO_CLI) +
+                              " " + args + " >" + quote((capture / "out").string()) + " 2>" +
+                              quote((capture / "err").string());
+  const int status = std::system(("sh -c " + quote(command)).c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readText(capture / "out"),
+          test::readText(capture / "err")};
+}
+
+const fs::path kSample = test::examplesDir() / "sample-cameras.txt";
+
+TEST(Cli, ConvertsAListAndSaysWhatItDid) {
+  test::TempDir dir;
+  const CliRun run = tabrino(dir.path(), "convert " + quote(kSample.string()) + " --seed 1",
+                          "SOURCE_DATE_EPOCH=1415923200");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("Loaded 35 rows"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Wrote 35 records; skipped 0 rows with coordinates out of range"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("DB Conversion end. [./DB_141114.dbh]"), std::string::npos) << run.out;
+
+  // The same bytes as the core gives for the same list, date and seed.
+  CameraTable table;
+  importCameraList(kSample, table);
+  test::TempDir reference;
+  runConversion(table, {reference.path(), DbDate{2014, 11, 14}, drawRandomBlock(1)});
+  EXPECT_EQ(test::readBytes(dir / "DB_141114.dbh"), test::readBytes(reference / "DB_141114.dbh"));
+}
+
+TEST(Cli, TheDateComesFromTheOptionThenSourceDateEpochThenToday) {
+  test::TempDir dir;
+  const std::string list = quote(kSample.string());
+  ASSERT_EQ(tabrino(dir.path(), "convert " + list + " --date 2026-02-28", "SOURCE_DATE_EPOCH=0").exitCode, 0);
+  ASSERT_EQ(tabrino(dir.path(), "convert " + list, "SOURCE_DATE_EPOCH=0").exitCode, 0);
+  ASSERT_EQ(tabrino(dir.path(), "convert " + list + " -o out", "mkdir out &&").exitCode, 0);
+  const std::string today = databaseFileName(utcDate(static_cast<std::int64_t>(std::time(nullptr))));
+  // 1970: the year digits are (0xB2 + 48) mod 256 = 226.
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"DB_2260101.dbh", "DB_260228.dbh", "out"}));
+  EXPECT_TRUE(fs::exists(dir / "out" / today)) << today;
+}
+
+TEST(Cli, FailuresSayWhyWriteNothingAndExitNonZero) {
+  test::TempDir dir;
+  test::writeText(dir / "wrong.txt", "idx,x,y\n1,2,3\n");
+  const std::string sample = quote(kSample.string());
+  const struct {
+    std::string args;
+    std::string prefix;
+    int exitCode;
+    std::string message;
+  } cases[] = {
+      {"convert missing.txt", "", 1, "Error[5009] : missing.txt: No such file or directory"},
+      {"convert .", "", 1, "Error[5009]"},
+      {"convert wrong.txt", "", 1, "Error : Wrong DB file !!!"},
+      {"convert " + sample + " --date 2014-11-14 -o nowhere", "", 1,
+       "File open Error : nowhere/DB_141114.dbh: No such file or directory"},
+      {"convert " + sample + " --date 14.11.2014", "", 2, "--date: expected a calendar date as YYYY-MM-DD"},
+      {"convert " + sample, "SOURCE_DATE_EPOCH=yesterday", 2, "SOURCE_DATE_EPOCH"},
+      {"convert " + sample + " --seed -1", "", 2, "Usage: tabrino convert"},
+      {"convert", "", 2, "Usage: tabrino convert"},
+      {"", "", 2, "Usage: tabrino [OPTIONS] SUBCOMMAND"},
+      {"frobnicate", "", 2, "Usage: tabrino"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = tabrino(dir.path(), c.args, c.prefix);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args << "\n" << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"wrong.txt"})) << c.args;
+  }
+}
+
+TEST(Cli, AFailedWriteLeavesTheEarlierFileIntact) {
+  // A file size limit makes the write fail part-way, as a full disk would.
+  test::TempDir dir;
+  test::writeText(dir / "DB_141114.dbh", "the earlier, good database");
+  const fs::path bigList = test::realListsDir() / "russia-1983.txt";
+  const fs::path list = fs::exists(bigList) ? bigList : kSample;
+  std::string repeated;
+  if (list == kSample) {  // the sample alone fits the limit: make it larger
+    const std::string text = test::readText(kSample);
+    repeated = text;
+    for (int i = 0; i < 20; ++i) repeated += text.substr(text.find('\n') + 1);
+    test::writeText(dir / "large.txt", repeated);
+  }
+  const std::string listArg = repeated.empty() ? quote(list.string()) : "large.txt";
+  const CliRun run = tabrino(dir.path(), "convert " + listArg + " --date 2014-11-14",
+                          "trap '' XFSZ; ulimit -f 1;");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("File write Error : ./DB_141114.dbh: File too large"), std::string::npos) << run.err;
+  EXPECT_EQ(test::readText(dir / "DB_141114.dbh"), "the earlier, good database");
+  std::vector<std::string> expected{"DB_141114.dbh"};
+  if (!repeated.empty()) expected.push_back("large.txt");
+  EXPECT_EQ(dir.entries(), expected);
+}
+
+TEST(Cli, HelpAndVersion) {
+  test::TempDir dir;
+  const CliRun help = tabrino(dir.path(), "convert --help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--output-dir"), std::string::npos);
+  const CliRun version = tabrino(dir.path(), "--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "tabrino 1.0.0.1\n");
+}
+
+}  // namespace
+}  // namespace tabrino

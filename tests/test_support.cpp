@@ -1,0 +1,70 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace tabrino::test {
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = "tabrino-test-";
+  if (info) name += std::string(info->test_suite_name()) + "-" + info->name() + "-";
+  std::replace(name.begin(), name.end(), '/', '_');
+  name += std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007) +
+          "-" + std::to_string(counter++);
+  path_ = std::filesystem::temp_directory_path() / name;
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> TempDir::entries() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string readText(const std::filesystem::path& path) {
+  const auto bytes = readBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void writeText(const std::filesystem::path& path, std::string_view text) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::filesystem::path realListsDir() { return TABRINO_REAL_LISTS_DIR; }
+std::filesystem::path examplesDir() { return TABRINO_EXAMPLES_DIR; }
+
+std::vector<std::filesystem::path> realLists() {
+  std::vector<std::filesystem::path> lists;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(realListsDir(), ec)) {
+    if (entry.path().extension() == ".txt") lists.push_back(entry.path());
+  }
+  std::sort(lists.begin(), lists.end());
+  return lists;
+}
+
+}  // namespace tabrino::test

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabrino::test {
+
+// A fresh folder per test, removed afterwards.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
+  // Names of everything in the folder, sorted.
+  std::vector<std::string> entries() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
+std::string readText(const std::filesystem::path& path);
+void writeText(const std::filesystem::path& path, std::string_view text);
+
+std::filesystem::path realListsDir();
+std::filesystem::path examplesDir();
+// The published lists, or empty when the fixtures are not beside the project.
+std::vector<std::filesystem::path> realLists();
+
+}  // namespace tabrino::test

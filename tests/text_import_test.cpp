@@ -1,0 +1,125 @@
+#include "core/text_import.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tabrino {
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kHeader = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
+
+// A row as "tag:cell|cell|...|cell", which shows every byte that matters.
+std::vector<std::string> describe(const CameraTable& table) {
+  std::vector<std::string> rows;
+  for (std::size_t row = 0; row < table.size(); ++row) {
+    std::string text = std::to_string(table.tag(row)) + ":";
+    for (std::size_t c = 0; c < kColumnCount; ++c) {
+      if (c) text += "|";
+      text += table.cell(row, static_cast<Column>(c));
+    }
+    rows.push_back(text);
+  }
+  return rows;
+}
+
+struct ImportCase {
+  const char* name;
+  std::string bytes;
+  ImportOutcome outcome;
+  std::vector<std::string> rows;
+};
+
+TEST(TextImport, HandlesTheOdditiesOfRealLists) {
+  const ImportCase cases[] = {
+      {"plain", kHeader + "1,13.5,52.4,1,50,0,0\n", ImportOutcome::Loaded, {"1:1|13.5|52.4|1|50|0|0"}},
+      {"CRLF and stray CRs", "IDX,X\r,Y\r\n1,1\r3.5,5\r2,1,50,0,\r9\r\n"s, ImportOutcome::Loaded,
+       {"1:1|13.5|52|1|50|0|9"}},
+      {"no final line feed keeps the last field", kHeader + "1,2,3,4,5,6,7", ImportOutcome::Loaded,
+       {"1:1|2|3|4|5|6|7"}},
+      {"blank lines keep every row its own cells", kHeader + "1,2,3,4,5,6,7\n\n2,8,9,1,2,3,4\n",
+       ImportOutcome::Loaded, {"1:1|2|3|4|5|6|7", "3:2|8|9|1|2|3|4"}},
+      {"a line without a comma makes no row", kHeader + "junk\n1,2,3,4,5,6,7\n \n",
+       ImportOutcome::Loaded, {"2:1|2|3|4|5|6|7"}},
+      {"a last line without comma or line feed", kHeader + "1,2,3,4,5,6,7\n ", ImportOutcome::Loaded,
+       {"1:1|2|3|4|5|6|7"}},
+      {"fields beyond the seventh are dropped", kHeader + "1,2,3,4,5,6,7,8,9\n", ImportOutcome::Loaded,
+       {"1:1|2|3|4|5|6|7"}},
+      {"missing fields are empty", kHeader + "1,2\n", ImportOutcome::Loaded, {"1:1|2|||||"}},
+      {"a zero byte ends its cell", kHeader + "1,13\0" "99,52,1\0,60,1,9\0\n"s, ImportOutcome::Loaded,
+       {"1:1|13|52|1|60|1|9"}},
+      {"bytes and spaces stay as they are", kHeader + " 1 ,\xE9 2,3 ,;,\t,,\x7F\n", ImportOutcome::Loaded,
+       {"1: 1 |\xE9 2|3 |;|\t||\x7F"}},
+      {"header only", kHeader, ImportOutcome::Loaded, {}},
+      {"header without line feed", "IDX,X,Y", ImportOutcome::Loaded, {}},
+      {"empty file", "", ImportOutcome::WrongHeader, {}},
+      {"lower-case x", "IDX,x,Y\n1,2,3\n", ImportOutcome::WrongHeader, {"0:IDX|x|Y||||", "1:1|2|3||||"}},
+      {"X with a space", "IDX,X ,Y\n", ImportOutcome::WrongHeader, {"0:IDX|X |Y||||"}},
+      {"a blank first line makes the next row the header", "\nIDX,X,Y\n1,2,3\n", ImportOutcome::Loaded,
+       {"2:1|2|3||||"}},
+  };
+  for (const ImportCase& c : cases) {
+    CameraTable table;
+    table.appendRow({"stale"}, 99);
+    const ImportResult result = importCameraListText(c.bytes, table);
+    EXPECT_EQ(result.outcome, c.outcome) << c.name;
+    EXPECT_EQ(describe(table), c.rows) << c.name;
+    if (result.loaded()) {
+      EXPECT_EQ(result.loadedCount, c.rows.size()) << c.name;
+    }
+  }
+}
+
+TEST(TextImport, ReportsTheTextOfEachOutcome) {
+  EXPECT_EQ((ImportResult{ImportOutcome::OpenFailed, 0, {}}).messageText(), "Error[5009]");
+  EXPECT_EQ((ImportResult{ImportOutcome::ReadFailed, 0, {}}).messageText(), "Error[5010]");
+  EXPECT_EQ((ImportResult{ImportOutcome::WrongHeader, 0, {}}).messageText(), "Error : Wrong DB file !!!");
+  EXPECT_EQ((ImportResult{ImportOutcome::Loaded, 3, {}}).messageText(), "");
+}
+
+TEST(TextImport, ReadsAFileAcrossBlockBoundaries) {
+  // Lines longer than the read block and cells split across blocks.
+  test::TempDir dir;
+  std::string text = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n";
+  const std::string longIdx(3 << 20, 'i');
+  text += longIdx + ",37.5,55.75,1,60,1,90\r\n";
+  for (int i = 0; i < 50000; ++i) text += std::to_string(i) + ",13.5,52." + std::to_string(i) + ",1,50,0,0\r\n";
+  test::writeText(dir / "big.txt", text);
+
+  CameraTable table;
+  const ImportResult result = importCameraList(dir / "big.txt", table);
+  ASSERT_EQ(result.outcome, ImportOutcome::Loaded);
+  ASSERT_EQ(result.loadedCount, 50001u);
+  EXPECT_EQ(table.cell(0, Column::Idx), longIdx);
+  EXPECT_EQ(table.cell(0, Column::Direction), "90");
+  EXPECT_EQ(table.cell(50000, Column::Y), "52.49999");
+  EXPECT_EQ(table.tag(50000), 50001u);
+
+  CameraTable fromBytes;
+  importCameraListText(text, fromBytes);
+  ASSERT_EQ(fromBytes.size(), table.size());
+  for (std::size_t row = 0; row < table.size(); row += 997) {
+    EXPECT_EQ(fromBytes.rowCells(row), table.rowCells(row));
+  }
+}
+
+TEST(TextImport, AFileThatCannotBeOpenedLeavesTheTableAlone) {
+  test::TempDir dir;
+  CameraTable table;
+  table.appendRow({"kept", "1", "2"}, 1);
+  for (const auto& path : {dir / "missing.txt", dir.path()}) {
+    const ImportResult result = importCameraList(path, table);
+    EXPECT_EQ(result.outcome, ImportOutcome::OpenFailed) << path;
+    EXPECT_FALSE(result.systemReason.empty()) << path;
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table.cell(0, Column::Idx), "kept");
+  }
+}
+
+}  // namespace
+}  // namespace tabrino
