@@ -9,13 +9,6 @@
 namespace tabrino::cli {
 namespace {
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int daysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 bool readNumber(std::string_view text, int& value) {
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   return result.ec == std::errc() && result.ptr == text.data() + text.size();
@@ -30,9 +23,11 @@ std::optional<DbDate> parseIsoDate(std::string_view text) {
       !readNumber(text.substr(8, 2), day)) {
     return std::nullopt;
   }
-  if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return std::nullopt;
-  return DbDate{static_cast<std::uint16_t>(year), static_cast<std::uint8_t>(month),
-                static_cast<std::uint8_t>(day)};
+  if (year < 1 || month < 1 || day < 1) return std::nullopt;  // two digits each: they fit a byte
+  const DbDate date{static_cast<std::uint16_t>(year), static_cast<std::uint8_t>(month),
+                    static_cast<std::uint8_t>(day)};
+  if (!isCalendarDate(date)) return std::nullopt;
+  return date;
 }
 
 ResolvedDate resolveDate(const std::string& dateOption) {

@@ -27,6 +27,21 @@ std::uint8_t lowByte(std::int32_t value) noexcept {
 
 }  // namespace
 
+bool isCalendarDate(DbDate date) noexcept {
+  static constexpr std::uint8_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (date.month < 1 || date.month > 12 || date.day < 1) return false;
+  const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
+  const unsigned days = date.month == 2 && leap ? 29u : kDays[date.month - 1];
+  return date.day <= days;
+}
+
+std::string isoDateText(DbDate date) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u", unsigned{date.year}, unsigned{date.month},
+                unsigned{date.day});
+  return text;
+}
+
 std::int32_t scaleCoordinate(double degrees) noexcept {
   const double scaled = degrees * kCoordinateScale;
   // Only values that truncate into the 32-bit range may be converted: the
@@ -99,6 +114,11 @@ Header headerFor(DbDate date) noexcept {
   header[7] = static_cast<std::uint8_t>(date.year >> 8);
   for (std::size_t i = 0; i < kHeaderMark.size(); ++i) header[8 + i] = kHeaderMark[i];
   return header;
+}
+
+HeaderFields decodeHeader(const Header& header) noexcept {
+  const DbDate date{static_cast<std::uint16_t>(header[6] | header[7] << 8), header[5], header[4]};
+  return HeaderFields{date, getLe32(header.data() + 11), header[15]};
 }
 
 std::size_t fillLength(std::uint32_t bodySize) noexcept {

@@ -55,6 +55,11 @@ struct DbDate {
   }
 };
 
+// A day that exists in the Gregorian calendar (any year).
+bool isCalendarDate(DbDate date) noexcept;
+// "YYYY-MM-DD", whatever the fields hold.
+std::string isoDateText(DbDate date);
+
 struct CameraRecord {
   std::int32_t latitude;
   std::int32_t longitude;
@@ -98,6 +103,14 @@ std::string databaseFileName(DbDate date);
 
 // Header bytes 0 to 10; body size and checksum are zero until the file is done.
 Header headerFor(DbDate date) noexcept;
+
+// The header's variable fields, as stored.
+struct HeaderFields {
+  DbDate date;
+  std::uint32_t bodySize;
+  std::uint8_t checksum;
+};
+HeaderFields decodeHeader(const Header& header) noexcept;
 
 // Number of 0xFF bytes after the end marker for a given body size.
 std::size_t fillLength(std::uint32_t bodySize) noexcept;

@@ -37,4 +37,11 @@ class FileWriteError : public TabrinoError {
       : TabrinoError("File write Error : " + path, std::move(systemReason)) {}
 };
 
+// Reading an input file failed part-way.
+class FileReadError : public TabrinoError {
+ public:
+  FileReadError(const std::string& path, std::string systemReason)
+      : TabrinoError("File read Error : " + path, std::move(systemReason)) {}
+};
+
 }  // namespace tabrino

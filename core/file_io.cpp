@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include <cstdint>
+#include <limits>
 #include <system_error>
 
 #ifdef _WIN32
@@ -16,6 +18,16 @@ UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
   return UniqueFile(::_wfopen(path.c_str(), wideMode.c_str()));
 #else
   return UniqueFile(std::fopen(path.c_str(), mode));
+#endif
+}
+
+bool seekTo(std::FILE* file, std::uint64_t offset) noexcept {
+#ifdef _WIN32
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return false;
+  return ::_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+  return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 #endif
 }
 

@@ -2,6 +2,7 @@
 // may hold any characters on every platform (wide paths on Windows).
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -16,6 +17,9 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // fopen with a path of any characters; errno tells why it failed.
 UniqueFile openFile(const std::filesystem::path& path, const char* mode);
+
+// Moves to a byte offset, beyond 2 GiB too on every platform.
+bool seekTo(std::FILE* file, std::uint64_t offset) noexcept;
 
 // Pushes written data through to the storage device, so that a file reported
 // as written survives a crash of the system right after.

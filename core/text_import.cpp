@@ -2,6 +2,7 @@
 
 #include "file_io.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <system_error>
@@ -16,7 +17,7 @@ constexpr std::size_t kReadBlockSize = std::size_t{1} << 20;
 // while the result stays that of reading it byte by byte.
 class ListParser {
  public:
-  explicit ListParser(CameraTable& table) : table_(table) {}
+  ListParser(CameraTable& table, ImportObserver* observer) : table_(table), observer_(observer) {}
 
   void feed(const char* p, const char* end) {
     while (p != end) {
@@ -34,9 +35,10 @@ class ListParser {
     }
   }
 
-  // The end of the file ends a last line that has no line feed.
+  // The end of the file ends a last line that has no line feed (one without
+  // a comma still makes no row, but an observer hears of it).
   void finish() {
-    if (fieldIndex_ > 0) endLine();
+    if (fieldIndex_ > 0 || !line_.empty()) endLine();
   }
 
  private:
@@ -53,6 +55,10 @@ class ListParser {
   }
 
   void endLine() {
+    if (observer_) {
+      const std::size_t firstEnd = fieldIndex_ > 0 ? cellEnd_[0] : line_.size();
+      observer_->lineRead({lineNumber_, fieldIndex_ + 1, std::string_view(line_).substr(0, firstEnd)});
+    }
     if (fieldIndex_ > 0) {  // only a line with a comma makes a row
       endField();
       CameraTable::Cells cells{};
@@ -70,6 +76,7 @@ class ListParser {
   }
 
   CameraTable& table_;
+  ImportObserver* observer_;
   std::string line_;  // the current line's cell bytes, back to back
   std::array<std::size_t, kColumnCount> cellEnd_{};
   std::size_t fieldIndex_ = 0;
@@ -97,7 +104,7 @@ std::string_view ImportResult::messageText() const noexcept {
   return {};
 }
 
-ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table) {
+ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table, ImportObserver* observer) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
     return {ImportOutcome::OpenFailed, 0, std::make_error_code(std::errc::is_a_directory).message()};
@@ -110,12 +117,15 @@ ImportResult importCameraList(const std::filesystem::path& path, CameraTable& ta
   const auto size = std::filesystem::file_size(path, ec);
   if (!ec) table.reserveText(size);
 
-  ListParser parser(table);
+  ListParser parser(table, observer);
+  std::uint64_t done = 0;
   std::vector<char> block(kReadBlockSize);
   for (;;) {
     errno = 0;
     const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
     parser.feed(block.data(), block.data() + got);
+    done += got;
+    if (observer) observer->bytesRead(done, ec ? done : std::max<std::uint64_t>(size, done));
     if (got < block.size()) {
       if (std::ferror(file.get())) {
         return {ImportOutcome::ReadFailed, 0, systemErrorText(errno ? errno : EIO)};
@@ -127,9 +137,9 @@ ImportResult importCameraList(const std::filesystem::path& path, CameraTable& ta
   return checkHeader(table);
 }
 
-ImportResult importCameraListText(std::string_view bytes, CameraTable& table) {
+ImportResult importCameraListText(std::string_view bytes, CameraTable& table, ImportObserver* observer) {
   table.clear();
-  ListParser parser(table);
+  ListParser parser(table, observer);
   parser.feed(bytes.data(), bytes.data() + bytes.size());
   parser.finish();
   return checkHeader(table);

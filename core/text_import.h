@@ -11,6 +11,7 @@
 #include "camera_table.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -34,8 +35,27 @@ struct ImportResult {
   std::string_view messageText() const noexcept;
 };
 
+// What the import saw of one line, for those who report on a list: how many
+// fields it had (1 for a line without a comma, which makes no row) and the
+// text of its first field (the whole line when it has no comma).
+struct LineShape {
+  std::uint64_t lineNumber;  // from 0, the header line; the row tag
+  std::size_t fieldCount;
+  std::string_view firstField;
+};
+
+// Told of each line once it ends, and of the bytes read after each block.
+// Observing changes nothing in the table.
+class ImportObserver {
+ public:
+  virtual ~ImportObserver() = default;
+  virtual void lineRead(const LineShape& /*line*/) {}
+  virtual void bytesRead(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+};
+
 // The table is cleared only once the file has been opened.
-ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table);
-ImportResult importCameraListText(std::string_view bytes, CameraTable& table);
+ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table,
+                              ImportObserver* observer = nullptr);
+ImportResult importCameraListText(std::string_view bytes, CameraTable& table, ImportObserver* observer = nullptr);
 
 }  // namespace tabrino
