@@ -79,7 +79,7 @@ void ListFindings::checkRows(const CameraTable& table) {
       const std::string_view text = cells[c];
       const bool coordinate = c == static_cast<std::size_t>(Column::X) || c == static_cast<std::size_t>(Column::Y);
       const std::size_t length = coordinate ? parseCDouble(text).length : parseCInt(text).length;
-      if (length == text.size()) continue;
+      if (length == text.size() && length > 0) continue;
       const std::string cell = std::string(kColumnTitles[c]) + " " + quoted(text);
       if (length == 0) {
         add(lineNumber, FindingKind::NotANumber, cell + " reads as 0");

@@ -67,4 +67,28 @@ std::vector<std::filesystem::path> realLists() {
   return lists;
 }
 
+namespace {
+
+std::int32_t randomCoordinate(std::mt19937& random, std::int32_t bound) {
+  const std::int32_t edges[] = {-bound, -bound + 1, -1, 0, 1, bound - 1, bound};
+  if (random() % 4 == 0) return edges[random() % std::size(edges)];
+  return std::uniform_int_distribution<std::int32_t>(-bound, bound)(random);
+}
+
+}  // namespace
+
+std::vector<CameraRecord> randomSortedRecords(std::mt19937& random, std::size_t count) {
+  std::vector<CameraRecord> records(count);
+  for (CameraRecord& record : records) {
+    std::uint8_t speed = static_cast<std::uint8_t>(random());
+    if (speed >= 1 && speed <= 9) speed = 0;
+    record = {randomCoordinate(random, kMaxLatitude), randomCoordinate(random, kMaxLongitude),
+              static_cast<std::uint8_t>(random()), speed, static_cast<std::uint8_t>(random()),
+              static_cast<std::uint8_t>(random())};
+  }
+  std::stable_sort(records.begin(), records.end(),
+                   [](const CameraRecord& a, const CameraRecord& b) { return a.latitude < b.latitude; });
+  return records;
+}
+
 }  // namespace tabrino::test

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/camera_db_format.h"
+
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,5 +35,9 @@ std::filesystem::path realListsDir();
 std::filesystem::path examplesDir();
 // The published lists, or empty when the fixtures are not beside the project.
 std::vector<std::filesystem::path> realLists();
+
+// Records as a conversion writes them: in bounds, ascending latitude, speeds
+// never 1 to 9. Edge values (the bounds, 0, -1) turn up often.
+std::vector<CameraRecord> randomSortedRecords(std::mt19937& random, std::size_t count);
 
 }  // namespace tabrino::test
