@@ -1,4 +1,5 @@
 // tabrino convert LIST [--output-dir DIR] [--date YYYY-MM-DD] [--seed N]
+//                      [--report FILE] [--quiet]
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -14,6 +15,8 @@ struct ConvertOptions {
   std::string outputDirectory = ".";
   std::string date;  // YYYY-MM-DD; empty: SOURCE_DATE_EPOCH, else today (UTC)
   std::optional<std::uint32_t> seed;
+  std::string report;  // CSV of every list finding; empty: none
+  bool quiet = false;
 };
 
 CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options);

@@ -1,5 +1,7 @@
 // tabrino: speed-camera lists to camera database files, from a terminal.
 #include "cli/convert_command.h"
+#include "cli/dump_command.h"
+#include "cli/inspect_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,7 +17,11 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   tabrino::cli::ConvertOptions convertOptions;
+  tabrino::cli::InspectOptions inspectOptions;
+  tabrino::cli::DumpOptions dumpOptions;
   CLI::App* convert = tabrino::cli::addConvertCommand(app, convertOptions);
+  CLI::App* inspect = tabrino::cli::addInspectCommand(app, inspectOptions);
+  CLI::App* dump = tabrino::cli::addDumpCommand(app, dumpOptions);
 
   try {
     app.parse(argc, argv);
@@ -27,11 +33,13 @@ int main(int argc, char** argv) {
     return app.exit(version);
   } catch (const CLI::ParseError& error) {
     std::cerr << "tabrino: " << error.what() << "\n\n";
-    const CLI::App* command = convert->parsed() ? convert : &app;
-    std::cerr << (command == &app ? app.help() : command->help("tabrino"));
+    const auto parsed = app.get_subcommands();
+    std::cerr << (parsed.empty() ? app.help() : parsed.front()->help("tabrino"));
     return 2;
   }
 
   if (convert->parsed()) return tabrino::cli::runConvert(convertOptions);
+  if (inspect->parsed()) return tabrino::cli::runInspect(inspectOptions);
+  if (dump->parsed()) return tabrino::cli::runDump(dumpOptions);
   return 2;
 }

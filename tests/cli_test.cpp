@@ -1,14 +1,13 @@
 // The command-line tool, run as users run it.
 #include "core/conversion_run.h"
 #include "core/text_import.h"
+#include "cli_support.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace tabrino {
@@ -16,29 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-std::string quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs `tabrino ARGS` in folder `cwd` through the shell; `prefix` may set the
-// environment or limits first.
-CliRun tabrino(const fs::path& cwd, const std::string& args, const std::string& prefix = "") {
-  const test::TempDir capture;
-  const std::string command = "cd " + quote(cwd.string()) + " && " + prefix + " " + quote(TABRINO_CLI) +
-                              " " + args + " >" + quote((capture / "out").string()) + " 2>" +
-                              quote((capture / "err").string());
-  const int status = std::system(("sh -c " + quote(command)).c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readText(capture / "out"),
-          test::readText(capture / "err")};
-}
+using test::CliRun;
+using test::quote;
+using test::tabrino;
 
 const fs::path kSample = test::examplesDir() / "sample-cameras.txt";
 

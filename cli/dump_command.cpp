@@ -1,0 +1,90 @@
+#include "cli/dump_command.h"
+
+#include "cli/messages.h"
+#include "cli/progress_bar.h"
+#include "core/byte_source.h"
+#include "core/db_dump.h"
+#include "core/db_inspect.h"
+#include "core/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+namespace tabrino::cli {
+namespace {
+
+// The -o file, removed again unless the dump completes: a partial list
+// would convert into a database with cameras missing.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& path) : path_(path) {
+    errno = 0;
+    file_ = openFile(path_, "wb");
+    if (!file_) throw FileOpenError(displayPath(path_), systemErrorText(errno));
+  }
+  ~OutputFile() {
+    if (file_) {
+      file_.reset();
+      std::error_code ignored;
+      std::filesystem::remove(path_, ignored);
+    }
+  }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  std::FILE* get() const noexcept { return file_.get(); }
+  void close() {
+    errno = 0;
+    if (std::fclose(file_.release()) != 0) throw FileWriteError(displayPath(path_), systemErrorText(errno ? errno : EIO));
+  }
+
+ private:
+  std::filesystem::path path_;
+  UniqueFile file_;
+};
+
+}  // namespace
+
+CLI::App* addDumpCommand(CLI::App& app, DumpOptions& options) {
+  CLI::App* command = app.add_subcommand("dump", "Write a database file's records as a speed-camera list");
+  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh)")->required();
+  command->add_option("-o,--output", options.output, "List to write (default: standard output)");
+  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+  return command;
+}
+
+int runDump(const DumpOptions& options) {
+  // Lines on a terminal would scroll through the bar.
+  ProgressBar progress(!options.quiet && !(options.output.empty() && isTerminal(stdout)));
+  try {
+    FileSource source(options.file);
+    const DatabaseInspection report = inspectDatabase(source, progress.callback("Checking"));
+    if (!report.magicFound) {
+      progress.finish();
+      std::cerr << "tabrino dump: " << options.file << " is not a camera database: "
+                << report.problems.front().text << "\n";
+      return 1;
+    }
+    if (options.output.empty()) {
+      dumpRecords(source, report.recordCount, stdout, "standard output", progress.callback("Dumping"));
+    } else {
+      OutputFile out(options.output);
+      dumpRecords(source, report.recordCount, out.get(), options.output, progress.callback("Dumping"));
+      out.close();
+    }
+    progress.finish();
+    if (!report.sound() && !options.quiet) {
+      std::cerr << "tabrino dump: warning: " << options.file << " is not sound; its " << report.recordCount
+                << " records were dumped as they stand (tabrino inspect lists the problems)\n";
+    }
+    return 0;
+  } catch (const TabrinoError& error) {
+    progress.finish();
+    printError(std::cerr, error);
+  }
+  return 1;
+}
+
+}  // namespace tabrino::cli

@@ -1,0 +1,16 @@
+// The few lines after a conversion that tell a user what to fix in the list.
+#pragma once
+
+#include "core/list_findings.h"
+
+#include <ostream>
+#include <string>
+
+namespace tabrino::cli {
+
+// One line per kind of finding, with its count and the first few lines;
+// nothing when the list had no finding. reportPath: where every finding
+// went, or empty.
+void printFindingsSummary(std::ostream& out, const ListFindings& findings, const std::string& reportPath);
+
+}  // namespace tabrino::cli

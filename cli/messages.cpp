@@ -1,0 +1,25 @@
+#include "cli/messages.h"
+
+#include <cstdio>
+
+namespace tabrino::cli {
+
+void printError(std::ostream& out, const TabrinoError& error) {
+  out << error.messageText();
+  if (!error.systemReason().empty()) out << ": " << error.systemReason();
+  out << "\n";
+}
+
+void printProblems(std::ostream& out, const DatabaseInspection& report) {
+  for (const InspectionProblem& problem : report.problems) {
+    char offset[48];
+    std::snprintf(offset, sizeof offset, "  offset %llu (0x%llX): ",
+                  static_cast<unsigned long long>(problem.offset), static_cast<unsigned long long>(problem.offset));
+    out << offset << problem.text << "\n";
+  }
+  if (report.unlistedProblems) {
+    out << "  and " << report.unlistedProblems << " more problems with records, not listed\n";
+  }
+}
+
+}  // namespace tabrino::cli

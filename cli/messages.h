@@ -1,0 +1,18 @@
+// How failures and inspection results read on a terminal.
+#pragma once
+
+#include "core/db_inspect.h"
+#include "core/errors.h"
+
+#include <ostream>
+
+namespace tabrino::cli {
+
+// "MESSAGE: REASON" on one line.
+void printError(std::ostream& out, const TabrinoError& error);
+
+// One line per problem, "  offset N (0xN): TEXT", and a line for those
+// not listed.
+void printProblems(std::ostream& out, const DatabaseInspection& report);
+
+}  // namespace tabrino::cli

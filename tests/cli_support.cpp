@@ -1,0 +1,25 @@
+#include "cli_support.h"
+
+#include "test_support.h"
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace tabrino::test {
+
+std::string quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+CliRun tabrino(const std::filesystem::path& cwd, const std::string& args, const std::string& prefix) {
+  const TempDir capture;
+  const std::string command = "cd " + quote(cwd.string()) + " && " + prefix + " " + quote(TABRINO_CLI) + " " +
+                              args + " >" + quote((capture / "out").string()) + " 2>" +
+                              quote((capture / "err").string());
+  const int status = std::system(("sh -c " + quote(command)).c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(capture / "out"), readText(capture / "err")};
+}
+
+}  // namespace tabrino::test

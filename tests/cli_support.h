@@ -1,0 +1,22 @@
+// Runs the command-line tool as users run it, through the shell.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace tabrino::test {
+
+struct CliRun {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+// Single-quoted for sh.
+std::string quote(const std::string& text);
+
+// Runs `tabrino ARGS` in folder `cwd`; `prefix` may set the environment or
+// limits first.
+CliRun tabrino(const std::filesystem::path& cwd, const std::string& args, const std::string& prefix = "");
+
+}  // namespace tabrino::test
