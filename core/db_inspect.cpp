@@ -24,6 +24,13 @@ std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
 
 std::string hexByte(std::uint8_t byte) { return "0x" + hexBytes(&byte, 1); }
 
+// A local accumulator: through a reference the compiler must assume that
+// every byte read might change it, and the loop runs ten times slower.
+std::uint8_t xorBytes(std::uint8_t checksum, const std::uint8_t* bytes, std::size_t count) noexcept {
+  for (std::size_t i = 0; i < count; ++i) checksum ^= bytes[i];
+  return checksum;
+}
+
 std::uint64_t smallestFileFor(std::uint64_t records) {
   const std::uint64_t used = kHeaderSize + kEmptyBodySize + kRecordSize * records;
   return (used + kFileAlignment - 1) / kFileAlignment * kFileAlignment;
@@ -153,11 +160,11 @@ class Inspector {
     const std::uint64_t recordsEnd = kRecordsStart + kRecordSize * report_.recordCount;
     forEachBlock(source_, kHeaderSize, std::min(kRecordsStart, report_.fileSize), kRandomBlockSize,
                  [&](std::uint64_t, const std::uint8_t* bytes, std::size_t count) {
-                   for (std::size_t i = 0; i < count; ++i) checksum ^= bytes[i];
+                   checksum = xorBytes(checksum, bytes, count);
                  });
     forEachBlock(source_, kRecordsStart, recordsEnd, kBlockSize,
                  [&](std::uint64_t offset, const std::uint8_t* bytes, std::size_t count) {
-                   for (std::size_t i = 0; i < count; ++i) checksum ^= bytes[i];
+                   checksum = xorBytes(checksum, bytes, count);
                    for (std::size_t at = 0; at < count; at += kRecordSize) {
                      checkRecord(offset + at, decodeRecord(bytes + at));
                    }
@@ -167,15 +174,15 @@ class Inspector {
   }
 
   void checkRecord(std::uint64_t offset, const CameraRecord& record) {
-    const std::string name = "record " + std::to_string((offset - kRecordsStart) / kRecordSize + 1) + ": ";
+    auto name = [&] { return "record " + std::to_string((offset - kRecordsStart) / kRecordSize + 1) + ": "; };
     if ((record.latitude < -kMaxLatitude || record.latitude > kMaxLatitude) && listRecordProblem()) {
-      problem(offset, name + "latitude " + coordinateText(record.latitude) + " is outside -90 to 90");
+      problem(offset, name() + "latitude " + coordinateText(record.latitude) + " is outside -90 to 90");
     }
     if ((record.longitude < -kMaxLongitude || record.longitude > kMaxLongitude) && listRecordProblem()) {
-      problem(offset + 4, name + "longitude " + coordinateText(record.longitude) + " is outside -180 to 180");
+      problem(offset + 4, name() + "longitude " + coordinateText(record.longitude) + " is outside -180 to 180");
     }
     if (offset > kRecordsStart && record.latitude < previousLatitude_ && listRecordProblem()) {
-      problem(offset, name + "latitude " + coordinateText(record.latitude) + " is below the previous record's " +
+      problem(offset, name() + "latitude " + coordinateText(record.latitude) + " is below the previous record's " +
                           coordinateText(previousLatitude_));
     }
     previousLatitude_ = record.latitude;
