@@ -43,7 +43,12 @@ std::string isoDateText(DbDate date) {
 }
 
 std::int32_t scaleCoordinate(double degrees) noexcept {
-  const double scaled = degrees * kCoordinateScale;
+  // The product must be rounded to a double before it is truncated. The x87
+  // unit of 32-bit builds keeps more bits unless the value goes through
+  // memory, and would turn 55.7499 into 557498 where every other build
+  // gives 557499.
+  const volatile double product = degrees * kCoordinateScale;
+  const double scaled = product;
   // Only values that truncate into the 32-bit range may be converted: the
   // conversion of anything else is undefined, and processors disagree.
   if (!(scaled > -2147483649.0 && scaled < 2147483648.0)) return kUnrepresentable;

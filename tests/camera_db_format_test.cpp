@@ -87,6 +87,7 @@ TEST(CameraDbFormat, CoordinatesAreTruncatedAndBoundsAreInclusive) {
       {"0", "90.0001", false, 0, 0},
       {"180.00009", "0", true, 1800000, 0},  // truncation keeps it on the bound
       {"0", "0.0003", true, 0, 2},           // 2.9999999999999996 truncates to 2
+      {"0", "55.7499", true, 0, 557499},     // rounded to a double first: not 557498.99...
       {"0", "-0.00005", true, 0, 0},
       {"1e20", "0", false, 0, 0},
       {"0", "-1e20", false, 0, 0},
