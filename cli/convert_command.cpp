@@ -75,6 +75,7 @@ int runConvert(const ConvertOptions& options) {
       }
       return 1;
     }
+    progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!options.quiet) std::cout << "Loaded " << imported.loadedCount << " rows from " << options.list << "\n";
     if (wantFindings) findings.checkRows(table);  // before the sort, in line order
     if (!options.report.empty()) writeFindingsReport(findings.all(), options.report);
