@@ -88,11 +88,11 @@ BOOL CKestrixDlg::OnInitDialog() {
 }
 
 void CKestrixDlg::OnOK() {
-  if (!m_worker.IsRunning()) CDialog::OnOK();
+  if (!m_runActive) CDialog::OnOK();
 }
 
 void CKestrixDlg::OnCancel() {
-  if (!m_worker.IsRunning()) CDialog::OnCancel();
+  if (!m_runActive) CDialog::OnCancel();
 }
 
 bool CKestrixDlg::ChooseListFile(std::wstring& path) {
@@ -135,7 +135,7 @@ HCURSOR CKestrixDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void CKestrixDlg::OnBnClickedOpen() {
   std::wstring path;
-  if (!ChooseListFile(path)) return;
+  if (m_runActive || !ChooseListFile(path)) return;
   // The database is written beside the list it came from.
   const std::filesystem::path list(path);
   ::SetCurrentDirectoryW(list.parent_path().c_str());
@@ -160,8 +160,9 @@ void CKestrixDlg::OnBnClickedOpen() {
 }
 
 void CKestrixDlg::OnBnClickedConversion() {
-  if (m_table.empty() || m_worker.IsRunning()) return;
+  if (m_table.empty() || m_runActive) return;
 
+  m_runActive = true;
   m_table.sortByLatitude();
   m_cameraList.Invalidate(FALSE);
   EnableCommands(FALSE);
@@ -173,6 +174,7 @@ void CKestrixDlg::OnBnClickedConversion() {
   if (!m_worker.Start(m_table, settings, m_hWnd, WM_CONVERSION_DONE)) {
     ShowMessage(L"The conversion could not be started.", MB_OK | MB_ICONERROR);
     EnableCommands(TRUE);
+    m_runActive = false;
     return;
   }
   SetTimer(kWrittenCountTimer, kWrittenCountPeriodMs);
@@ -195,6 +197,7 @@ LRESULT CKestrixDlg::OnConversionDone(WPARAM, LPARAM) {
     ShowMessage(outcome.failure, MB_OK | MB_ICONERROR);
   }
   EnableCommands(TRUE);
+  m_runActive = false;
   return 0;
 }
 

@@ -53,5 +53,8 @@ class CKestrixDlg : public CDialog {
 
   tabrino::CameraTable m_table;  // the only store of rows; the list view shows it
   ConversionWorker m_worker;
+  // From Conversion until its closing message has been dismissed: the
+  // dialog may not close, and Open and Conversion wait.
+  bool m_runActive = false;
   std::uint32_t m_shownWritten = 0;
 };
