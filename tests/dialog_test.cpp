@@ -1,154 +1,30 @@
-// The real main dialog, run modally on its own thread and driven from the
-// test through window messages, as a user's clicks would drive it. The file
-// chooser and message boxes are replaced so that nothing waits for a person.
+// The real main dialog, driven through window messages as a user would.
 #include "core/conversion_run.h"
 #include "core/text_import.h"
+#include "dialog_driver.h"
 #include "test_support.h"
-#include "ui/kestrix_dlg.h"
 #include "ui/resource.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
+namespace tabrino {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct ShownMessage {
-  std::wstring text;
-  UINT type;
-};
+using test::DialogDriver;
+using test::WaitFor;
 
-class TestableDlg : public CKestrixDlg {
- public:
-  std::wstring choice;       // what the chooser returns
-  bool confirm = true;       // whether the user confirms the chooser
-  std::atomic<bool> holdMessages{false};
-  std::atomic<HWND> window{nullptr};
-
-  std::vector<ShownMessage> Messages() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_messages;
-  }
-
+class DialogTest : public ::testing::Test, public DialogDriver {
  protected:
-  BOOL OnInitDialog() override {
-    const BOOL result = CKestrixDlg::OnInitDialog();
-    window = m_hWnd;
-    return result;
-  }
-
-  bool ChooseListFile(std::wstring& path) override {
-    if (!confirm) return false;
-    path = choice;
-    return true;
-  }
-
-  // A real message box runs a modal loop until dismissed; so does this one
-  // while the test holds it.
-  int ShowMessage(const std::wstring& text, UINT type) override {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_messages.push_back({text, type});
-    }
-    MSG msg;
-    while (holdMessages) {
-      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-      }
-      ::Sleep(5);
-    }
-    return IDOK;
-  }
-
- private:
-  std::mutex m_mutex;
-  std::vector<ShownMessage> m_messages;
-};
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 60s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
-
-class DialogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    m_ui = std::thread([this] { m_result = m_dialog.DoModal(); });
-    ASSERT_TRUE(WaitFor([this] { return m_dialog.window.load() != nullptr; }));
-    m_window = m_dialog.window;
-  }
-
-  void TearDown() override {
-    m_dialog.holdMessages = false;
-    if (::IsWindow(m_window)) {
-      WaitFor([this] { return Enabled(IDOK); });
-      ::PostMessageW(m_window, WM_COMMAND, IDCANCEL, 0);
-    }
-    m_ui.join();
-  }
-
-  HWND Item(int id) const { return ::GetDlgItem(m_window, id); }
-  bool Enabled(int id) const { return ::IsWindowEnabled(Item(id)) != FALSE; }
-  void Click(int id) { ::SendMessageW(Item(id), BM_CLICK, 0, 0); }
-
-  std::wstring Text(int id) const {
-    wchar_t text[256] = L"";
-    ::GetWindowTextW(Item(id), text, 256);
-    return text;
-  }
-
-  int RowCount() const { return static_cast<int>(::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETITEMCOUNT, 0, 0)); }
-
-  std::wstring Cell(int row, int column) const {
-    wchar_t text[256] = L"";
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 256;
-    ::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-  }
-
-  void Open(const fs::path& list) {
-    m_dialog.choice = list.wstring();
-    Click(IDC_OPEN);
-  }
-
-  // Presses Conversion and waits until the run has ended and its message was dismissed.
-  void Convert() {
-    const size_t before = m_dialog.Messages().size();
-    Click(IDC_CONVERSION);
-    ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before && Enabled(IDOK); }));
-  }
-
-  std::wstring LastMessage() {
-    const auto messages = m_dialog.Messages();
-    return messages.empty() ? L"" : messages.back().text;
-  }
-
-  TestableDlg m_dialog;
-  HWND m_window = nullptr;
-  INT_PTR m_result = 0;
-  std::thread m_ui;
   tabrino::test::TempDir m_dir;
 };
 
@@ -286,7 +162,7 @@ TEST_F(DialogTest, ConversionOfAnEmptyTableDoesNothing) {
 TEST_F(DialogTest, RowsAllOutOfRangeLeaveTheWrittenCountAsItWas) {
   tabrino::test::writeText(m_dir / "far.txt", "IDX,X,Y\r\n1,181,0\r\n2,0,91\r\n");
   Open(m_dir / "far.txt");
-  Convert();
+  ASSERT_TRUE(Convert());
   EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"0");
   EXPECT_EQ(fs::file_size(ExpectedPath(m_dir.path())), 64u);
 }
@@ -296,7 +172,7 @@ TEST_F(DialogTest, AFileThatCannotBeCreatedNamesItsRealPath) {
   const fs::path blocked = ExpectedPath(m_dir.path());
   fs::create_directory(blocked);  // a folder holds the database's name
   Open(m_dir / "cameras.txt");
-  Convert();
+  ASSERT_TRUE(Convert());
   EXPECT_EQ(LastMessage().substr(0, 19 + blocked.wstring().size()), L"File open Error : " + blocked.wstring() + L"\n");
   EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OKCANCEL));
   EXPECT_TRUE(Enabled(IDC_OPEN) && Enabled(IDC_CONVERSION));
@@ -352,3 +228,4 @@ TEST_F(DialogTest, ABigListStaysOpenableAndConvertible) {
 }
 
 }  // namespace
+}  // namespace tabrino
