@@ -6,9 +6,21 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
-#include <numeric>
+#include <limits>
 
 namespace tabrino {
+namespace {
+
+// Maps a double to an unsigned integer with the same order.
+std::uint64_t orderedKey(double value) noexcept {
+  if (std::isnan(value)) return std::numeric_limits<std::uint64_t>::max();
+  if (value == 0.0) value = 0.0;  // -0 sorts with +0
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+}  // namespace
 
 void CameraTable::clear() noexcept {
   text_.clear();
@@ -60,22 +72,26 @@ std::uint64_t CameraTable::tag(std::size_t row) const noexcept {
 }
 
 void CameraTable::sortByLatitude() {
-  // Parse each key once: a comparison that parsed text would cost a hundred
-  // times more on a list of a million rows.
-  std::vector<double> latitude(rows_.size());
-  for (std::size_t i = 0; i < rows_.size(); ++i) latitude[i] = atofC(cell(i, Column::Y));
-
-  std::vector<std::uint32_t> order(rows_.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    if (std::isnan(latitude[a])) return false;
-    if (std::isnan(latitude[b])) return true;
-    return latitude[a] < latitude[b];
-  });
+  // Each latitude is parsed once into an integer whose order is the numeric
+  // order (NaN last, -0 equal to 0). Sorting (key, position) pairs with a
+  // plain sort is then stable by construction and stays in cache, where a
+  // comparison that parsed text would cost a hundred times more.
+  struct SortKey {
+    std::uint64_t latitude;
+    std::uint32_t position;
+    bool operator<(const SortKey& other) const noexcept {
+      return latitude != other.latitude ? latitude < other.latitude : position < other.position;
+    }
+  };
+  std::vector<SortKey> keys(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    keys[i] = {orderedKey(atofC(cell(i, Column::Y))), static_cast<std::uint32_t>(i)};
+  }
+  std::sort(keys.begin(), keys.end());
 
   std::vector<Row> sorted;
   sorted.reserve(rows_.size());
-  for (std::uint32_t i : order) sorted.push_back(rows_[i]);
+  for (const SortKey& key : keys) sorted.push_back(rows_[key.position]);
   rows_.swap(sorted);
 }
 

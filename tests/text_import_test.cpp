@@ -1,8 +1,11 @@
 #include "core/text_import.h"
 
+#include "core/file_io.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 #include <string>
 #include <vector>
@@ -120,6 +123,19 @@ TEST(TextImport, AFileThatCannotBeOpenedLeavesTheTableAlone) {
     EXPECT_EQ(table.cell(0, Column::Idx), "kept");
   }
 }
+
+#ifdef __linux__
+TEST(TextImport, AReadFailureKeepsTheRowsReadSoFar) {
+  // /proc/self/mem opens, but reading its first page fails with EIO.
+  CameraTable table;
+  table.appendRow({"stale"}, 1);
+  const ImportResult result = importCameraList("/proc/self/mem", table);
+  EXPECT_EQ(result.outcome, ImportOutcome::ReadFailed);
+  EXPECT_EQ(result.messageText(), "Error[5010]");
+  EXPECT_EQ(result.systemReason, systemErrorText(EIO));
+  EXPECT_TRUE(table.empty());  // cleared once opened; nothing could be read
+}
+#endif
 
 }  // namespace
 }  // namespace tabrino

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Open and Conversion of a million-row list in the Windows application under
+# Wine, beside the Linux command line on the same list.
+#   bench/run-windows.sh [ROWS]      (default 1000000)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+rows=${1:-1000000}
+
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$root/build" -j2 --target tabrino generate_list >/dev/null
+cmake -S "$root" -B "$root/build-win32" --toolchain "$root/cmake/mingw-w64-i686.cmake" >/dev/null
+cmake --build "$root/build-win32" -j2 --target dialog_bench >/dev/null
+
+data="$root/build-win32/bench-data"
+mkdir -p "$data"
+list="$data/list-$rows.txt"
+[ -s "$list" ] || "$root/build/bin/generate_list" "$rows" > "$list"
+
+start=$(date +%s%N)
+"$root/build/bin/tabrino" convert "$list" -o "$data" --date 2014-11-14 --seed 1 >/dev/null
+cli_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+
+report=$("$root/scripts/with-display.sh" wine "$root/build-win32/bin/dialog_bench.exe" "Z:$list" 2>/dev/null | tr -d '\r')
+value() { echo "$report" | sed -n "s/^$1 //p"; }
+
+echo "$rows rows, $(( $(stat -c %s "$list") / 1048576 )) MB"
+printf '%-46s %8s\n' "" "ms"
+printf '%-46s %8s\n' "Linux tabrino convert (import, sort, write)" "$cli_ms"
+printf '%-46s %8s\n' "core under Wine: import" "$(value 'core import ms')"
+printf '%-46s %8s\n' "core under Wine: sort and write" "$(value 'core conversion ms')"
+printf '%-46s %8s\n' "Tabrino.exe under Wine: Open" "$(value 'dialog open ms')"
+printf '%-46s %8s\n' "Tabrino.exe under Wine: Conversion" "$(value 'dialog conversion ms')"
+echo "written count shown at the end: $(value 'written count')"

@@ -1,0 +1,86 @@
+#include "framework/dialog.h"
+
+#include <vector>
+
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
+  if (!control.m_hWnd) control.m_hWnd = ::GetDlgItem(pDX->m_hDialog, id);
+}
+
+void DDX_Text(CDataExchange* pDX, int id, std::wstring& value) {
+  HWND control = ::GetDlgItem(pDX->m_hDialog, id);
+  if (!pDX->m_bSaveAndValidate) {
+    ::SetWindowTextW(control, value.c_str());
+    return;
+  }
+  std::vector<wchar_t> text(static_cast<size_t>(::GetWindowTextLengthW(control)) + 1);
+  ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+  value = text.data();
+}
+
+INT_PTR CDialog::DoModal() {
+  const INT_PTR result =
+      ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
+                        m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, &CDialog::DialogProc,
+                        reinterpret_cast<LPARAM>(this));
+  m_hWnd = nullptr;
+  return result;
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+  CDataExchange exchange{saveAndValidate, m_hWnd};
+  DoDataExchange(&exchange);
+  return TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+void CDialog::OnOK() {
+  UpdateData(TRUE);
+  EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+bool CDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+  if (message == WM_INITDIALOG) {
+    result = OnInitDialog();
+    return true;
+  }
+  if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+    OnOK();
+    return true;
+  }
+  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+    OnCancel();
+    return true;
+  }
+  return false;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+    reinterpret_cast<CDialog*>(lParam)->m_hWnd = window;
+  }
+  auto* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(window, DWLP_USER));
+  if (!dialog) return FALSE;  // messages before WM_INITDIALOG
+
+  dialog->m_callDefault = false;
+  LRESULT result = 0;
+  if (!dialog->OnMessage(message, wParam, lParam, result) || dialog->m_callDefault) return FALSE;
+
+  switch (message) {  // these return their result directly, not through DWLP_MSGRESULT
+    case WM_INITDIALOG:
+    case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM:
+      return static_cast<INT_PTR>(result);
+    default:
+      ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+      return TRUE;
+  }
+}

@@ -1,0 +1,35 @@
+// The application object: one static instance whose InitInstance runs the
+// program. When InitInstance returns FALSE the process ends.
+#pragma once
+
+#include "framework/wnd.h"
+
+#include <string>
+
+class CWinApp {
+ public:
+  CWinApp();
+  virtual ~CWinApp();
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
+
+  virtual BOOL InitInstance() { return TRUE; }
+
+  // Names the key that settings would be kept under; nothing is stored.
+  void SetRegistryKey(const wchar_t* company) { m_registryKey = company; }
+  const std::wstring& GetRegistryKey() const { return m_registryKey; }
+
+  // The title of the application's message boxes: the program's file name.
+  const std::wstring& GetAppName() const { return m_appName; }
+
+  CWnd* m_pMainWnd = nullptr;
+
+ private:
+  std::wstring m_appName;
+  std::wstring m_registryKey;
+};
+
+CWinApp* AfxGetApp();
+
+// A message box with the application's title, owned by the main window.
+int AfxMessageBox(const std::wstring& text, UINT type = MB_OK);

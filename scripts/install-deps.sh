@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs, through apt, whatever the build needs and this machine lacks.
+#   scripts/install-deps.sh            the Linux build and its tests
+#   scripts/install-deps.sh --windows  also the 32-bit Windows build and Wine
+set -euo pipefail
+
+packages=(cmake make g++ libcli11-dev libfast-float-dev googletest)
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+             wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+  $sudo dpkg --add-architecture i386
+fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

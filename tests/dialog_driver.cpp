@@ -1,0 +1,107 @@
+#include "dialog_driver.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+namespace tabrino::test {
+
+std::vector<ShownMessage> TestableDlg::Messages() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_messages;
+}
+
+BOOL TestableDlg::OnInitDialog() {
+  const BOOL result = CKestrixDlg::OnInitDialog();
+  window = m_hWnd;
+  return result;
+}
+
+bool TestableDlg::ChooseListFile(std::wstring& path) {
+  if (!confirm) return false;
+  path = choice;
+  return true;
+}
+
+int TestableDlg::ShowMessage(const std::wstring& text, UINT type) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_messages.push_back({text, type});
+  }
+  MSG msg;
+  while (holdMessages) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    ::Sleep(5);
+  }
+  return IDOK;
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    ::Sleep(5);
+  }
+  return true;
+}
+
+DialogDriver::DialogDriver() {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  m_ui = std::thread([this] { m_dialog.DoModal(); });
+  if (!WaitFor([this] { return m_dialog.window.load() != nullptr; })) {
+    m_ui.detach();
+    throw std::runtime_error("the dialog did not appear");
+  }
+  m_window = m_dialog.window;
+}
+
+DialogDriver::~DialogDriver() {
+  m_dialog.holdMessages = false;
+  if (::IsWindow(m_window)) {
+    WaitFor([this] { return Enabled(IDOK); });
+    ::PostMessageW(m_window, WM_COMMAND, IDCANCEL, 0);
+  }
+  m_ui.join();
+}
+
+std::wstring DialogDriver::Text(int id) const {
+  wchar_t text[256] = L"";
+  ::GetWindowTextW(Item(id), text, 256);
+  return text;
+}
+
+int DialogDriver::RowCount() const {
+  return static_cast<int>(::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::wstring DialogDriver::Cell(int row, int column) const {
+  wchar_t text[256] = L"";
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 256;
+  ::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+void DialogDriver::Open(const std::filesystem::path& list) {
+  m_dialog.choice = list.wstring();
+  Click(IDC_OPEN);
+}
+
+bool DialogDriver::Convert() {
+  const size_t before = m_dialog.Messages().size();
+  Click(IDC_CONVERSION);
+  return WaitFor([&] { return m_dialog.Messages().size() > before && Enabled(IDOK); });
+}
+
+std::wstring DialogDriver::LastMessage() {
+  const auto messages = m_dialog.Messages();
+  return messages.empty() ? L"" : messages.back().text;
+}
+
+}  // namespace tabrino::test

@@ -1,0 +1,77 @@
+// Runs the real main dialog modally on its own thread and drives it through
+// window messages, as a user's clicks would. The file chooser and message
+// boxes are replaced so that nothing waits for a person.
+#pragma once
+
+#include "ui/kestrix_dlg.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tabrino::test {
+
+struct ShownMessage {
+  std::wstring text;
+  UINT type;
+};
+
+class TestableDlg : public CKestrixDlg {
+ public:
+  std::wstring choice;  // what the chooser returns
+  bool confirm = true;  // whether the user confirms the chooser
+  // While set, a message stays up (running a modal loop, as a real one does).
+  std::atomic<bool> holdMessages{false};
+  std::atomic<HWND> window{nullptr};
+
+  std::vector<ShownMessage> Messages();
+
+ protected:
+  BOOL OnInitDialog() override;
+  bool ChooseListFile(std::wstring& path) override;
+  int ShowMessage(const std::wstring& text, UINT type) override;
+
+ private:
+  std::mutex m_mutex;
+  std::vector<ShownMessage> m_messages;
+};
+
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+class DialogDriver {
+ public:
+  DialogDriver();   // the dialog is up when this returns (throws if it never comes)
+  ~DialogDriver();  // dismisses any held message and closes the dialog
+  DialogDriver(const DialogDriver&) = delete;
+  DialogDriver& operator=(const DialogDriver&) = delete;
+
+  HWND Item(int id) const { return ::GetDlgItem(m_window, id); }
+  bool Enabled(int id) const { return ::IsWindowEnabled(Item(id)) != FALSE; }
+  void Click(int id) { ::SendMessageW(Item(id), BM_CLICK, 0, 0); }
+  std::wstring Text(int id) const;
+  int RowCount() const;
+  std::wstring Cell(int row, int column) const;
+
+  // Open with the chooser answering `list`; returns once the list is read.
+  void Open(const std::filesystem::path& list);
+  // Presses Conversion; true once the run has ended and its message was dismissed.
+  bool Convert();
+  std::wstring LastMessage();
+
+ protected:
+  TestableDlg m_dialog;
+  HWND m_window = nullptr;
+
+ private:
+  std::thread m_ui;
+};
+
+}  // namespace tabrino::test

@@ -1,0 +1,231 @@
+// The real main dialog, driven through window messages as a user would.
+#include "core/conversion_run.h"
+#include "core/text_import.h"
+#include "dialog_driver.h"
+#include "test_support.h"
+#include "ui/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace tabrino {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+using test::DialogDriver;
+using test::WaitFor;
+
+class DialogTest : public ::testing::Test, public DialogDriver {
+ protected:
+  tabrino::test::TempDir m_dir;
+};
+
+const std::string kList =
+    "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n"
+    "1,37.5,55.75,1,60,1,90\r\n"
+    "2,200,10,1,60,1,90\r\n"
+    "3,30.25,-12.5,2,90,0,0\r\n"
+    "Caf\xE9,30.5,55.75,5,40,2,270\r\n";
+
+std::wstring ExpectedPath(const fs::path& folder) {
+  return (folder / tabrino::databaseFileName(tabrino::utcDate(std::time(nullptr)))).wstring();
+}
+
+TEST_F(DialogTest, StartsEmptyWithSevenCentredColumnsAndZeroCounts) {
+  wchar_t caption[64] = L"";
+  ::GetWindowTextW(m_window, caption, 64);
+  EXPECT_STREQ(caption, L"Tabrino");
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"0");
+  EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"0");
+  EXPECT_EQ(RowCount(), 0);
+  EXPECT_TRUE(Enabled(IDC_OPEN) && Enabled(IDC_CONVERSION) && Enabled(IDOK));
+  EXPECT_FALSE(Enabled(IDC_LOADED_COUNT) || Enabled(IDC_WRITTEN_COUNT));
+
+  const DWORD style = static_cast<DWORD>(::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+  EXPECT_EQ(style & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT), DWORD{LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT});
+  const wchar_t* titles[] = {L"IDX", L"X", L"Y", L"TYPE", L"SPEED", L"DIRTYPE", L"DIRECTION"};
+  for (int column = 0; column < 7; ++column) {
+    wchar_t title[32] = L"";
+    LVCOLUMNW info{};
+    info.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
+    info.pszText = title;
+    info.cchTextMax = 32;
+    ASSERT_TRUE(::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info)));
+    EXPECT_STREQ(title, titles[column]);
+    EXPECT_EQ(info.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_CENTER) << column;
+    EXPECT_EQ(info.cx, column == 0 ? 40 : 80) << column;
+  }
+
+  HMENU menu = ::GetSystemMenu(m_window, FALSE);
+  const int items = ::GetMenuItemCount(menu);
+  wchar_t about[64] = L"";
+  ::GetMenuStringW(menu, IDM_ABOUTBOX, about, 64, MF_BYCOMMAND);
+  EXPECT_STREQ(about, L"&About Tabrino");
+  EXPECT_EQ(::GetMenuItemID(menu, items - 1), static_cast<UINT>(IDM_ABOUTBOX));
+  EXPECT_EQ(::GetMenuState(menu, items - 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+}
+
+TEST_F(DialogTest, SystemMenuCommandsSixteenToThirtyOneOpenTheAboutBox) {
+  for (UINT command : {0x10u, 0x1Fu}) {
+    ::PostMessageW(m_window, WM_SYSCOMMAND, command, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+      about = ::FindWindowW(L"#32770", L"About Kestrix");
+      return about && ::IsWindowVisible(about);  // created with all its controls
+    }, 10s));
+    wchar_t text[64] = L"";
+    ::GetDlgItemTextW(about, IDOK, text, 64);
+    EXPECT_STREQ(text, L"OK");
+    EXPECT_NE(::FindWindowExW(about, nullptr, L"Static", L"Tabrino Version 1.0"), nullptr);
+    ::SendMessageW(about, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(about); }, 10s));
+  }
+}
+
+TEST_F(DialogTest, OpenShowsTheRowsAndTheLoadedCount) {
+  tabrino::test::writeText(m_dir / "cameras.txt", kList);
+  Open(m_dir / "cameras.txt");
+  EXPECT_TRUE(m_dialog.Messages().empty());
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");
+  EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"0");
+  ASSERT_EQ(RowCount(), 4);
+  EXPECT_EQ(Cell(0, 1), L"37.5");
+  EXPECT_EQ(Cell(2, 6), L"0");
+  EXPECT_EQ(Cell(3, 0), L"Caf\u00E9");  // bytes shown in the ANSI code page
+  // The database will be written beside the list.
+  EXPECT_TRUE(fs::equivalent(fs::current_path(), m_dir.path()));
+}
+
+TEST_F(DialogTest, FailedOpensSayWhyAndLeaveTheCounts) {
+  tabrino::test::writeText(m_dir / "cameras.txt", kList);
+  tabrino::test::writeText(m_dir / "wrong.txt", "IDX,x,Y\r\n1,2,3\r\n");
+  Open(m_dir / "cameras.txt");
+
+  Open(m_dir / "missing.txt");
+  EXPECT_EQ(LastMessage().substr(0, 13), L"Error[5009]\n\n");
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(RowCount(), 4);
+
+  Open(m_dir / "wrong.txt");
+  EXPECT_EQ(LastMessage(), L"Error : Wrong DB file !!!");
+  EXPECT_EQ(RowCount(), 2);  // the header line stays, as read
+  EXPECT_EQ(Cell(0, 1), L"x");
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");
+
+  m_dialog.confirm = false;
+  Open(m_dir / "cameras.txt");
+  EXPECT_EQ(m_dialog.Messages().size(), 2u);
+  EXPECT_EQ(RowCount(), 2);
+}
+
+TEST_F(DialogTest, ConversionWritesTheDatabaseBesideTheList) {
+  tabrino::test::writeText(m_dir / "cameras.txt", kList);
+  Open(m_dir / "cameras.txt");
+  Click(IDC_CONVERSION);
+  ASSERT_TRUE(WaitFor([&] { return !m_dialog.Messages().empty() && Enabled(IDOK); }));
+
+  const std::wstring path = ExpectedPath(m_dir.path());
+  EXPECT_EQ(LastMessage(), L"DB Conversion end. [" + path + L"]");
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"3");
+  EXPECT_EQ(Cell(0, 2), L"-12.5");  // the table is now in latitude order
+  EXPECT_EQ(Cell(1, 1), L"200");
+  EXPECT_EQ(Cell(3, 0), L"Caf\u00E9");  // after the row of the same latitude before it
+
+  // The same records as the core makes of the same list.
+  tabrino::CameraTable table;
+  tabrino::importCameraListText(kList, table);
+  tabrino::test::TempDir reference;
+  const auto summary = tabrino::runConversion(table, {reference.path(), tabrino::utcDate(std::time(nullptr)), {}});
+  const auto expected = tabrino::test::readBytes(summary.outputPath);
+  const auto written = tabrino::test::readBytes(fs::path(path));
+  ASSERT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(std::equal(written.begin() + 32, written.end(), expected.begin() + 32));
+}
+
+TEST_F(DialogTest, ConversionOfAnEmptyTableDoesNothing) {
+  Click(IDC_CONVERSION);
+  EXPECT_TRUE(Enabled(IDC_CONVERSION));
+  std::this_thread::sleep_for(100ms);
+  EXPECT_TRUE(m_dialog.Messages().empty());
+  EXPECT_TRUE(m_dir.entries().empty());
+}
+
+TEST_F(DialogTest, RowsAllOutOfRangeLeaveTheWrittenCountAsItWas) {
+  tabrino::test::writeText(m_dir / "far.txt", "IDX,X,Y\r\n1,181,0\r\n2,0,91\r\n");
+  Open(m_dir / "far.txt");
+  ASSERT_TRUE(Convert());
+  EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"0");
+  EXPECT_EQ(fs::file_size(ExpectedPath(m_dir.path())), 64u);
+}
+
+TEST_F(DialogTest, AFileThatCannotBeCreatedNamesItsRealPath) {
+  tabrino::test::writeText(m_dir / "cameras.txt", kList);
+  const fs::path blocked = ExpectedPath(m_dir.path());
+  fs::create_directory(blocked);  // a folder holds the database's name
+  Open(m_dir / "cameras.txt");
+  ASSERT_TRUE(Convert());
+  EXPECT_EQ(LastMessage().substr(0, 19 + blocked.wstring().size()), L"File open Error : " + blocked.wstring() + L"\n");
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OKCANCEL));
+  EXPECT_TRUE(Enabled(IDC_OPEN) && Enabled(IDC_CONVERSION));
+  EXPECT_TRUE(fs::is_directory(blocked));
+  EXPECT_EQ(m_dir.entries().size(), 2u);  // the list and the folder: nothing left behind
+}
+
+TEST_F(DialogTest, TheDialogCannotBeClosedWhileARunIsActive) {
+  tabrino::test::writeText(m_dir / "cameras.txt", kList);
+  Open(m_dir / "cameras.txt");
+  m_dialog.holdMessages = true;  // the user has not yet dismissed the closing message
+  Click(IDC_CONVERSION);
+  EXPECT_FALSE(Enabled(IDC_OPEN) || Enabled(IDC_CONVERSION) || Enabled(IDOK));
+  ASSERT_TRUE(WaitFor([&] { return !m_dialog.Messages().empty(); }));
+
+  ::SendMessageW(m_window, WM_COMMAND, IDCANCEL, 0);          // Escape
+  ::SendMessageW(m_window, WM_SYSCOMMAND, SC_CLOSE, 0);       // the system menu's Close
+  ::SendMessageW(m_window, WM_COMMAND, IDOK, 0);              // Enter
+  Click(IDC_OPEN);
+  EXPECT_TRUE(::IsWindow(m_window));
+  EXPECT_FALSE(Enabled(IDC_OPEN) || Enabled(IDC_CONVERSION) || Enabled(IDOK));
+
+  m_dialog.holdMessages = false;
+  ASSERT_TRUE(WaitFor([&] { return Enabled(IDOK); }));
+  EXPECT_EQ(m_dialog.Messages().size(), 1u);
+  ::SendMessageW(m_window, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindow(m_window); }));
+}
+
+TEST_F(DialogTest, ABigListStaysOpenableAndConvertible) {
+  std::string list = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n";
+  for (int i = 0; i < 200000; ++i) {
+    list += std::to_string(i) + "," + std::to_string(i % 360 - 180) + "." + std::to_string(i % 97) + "," +
+            std::to_string(i % 180 - 90) + ".5,1,60,1," + std::to_string(i % 360) + "\r\n";
+  }
+  tabrino::test::writeText(m_dir / "big.txt", list);
+  Open(m_dir / "big.txt");
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"200000");
+  ASSERT_EQ(RowCount(), 200000);
+  EXPECT_EQ(Cell(199999, 0), L"199999");
+
+  Click(IDC_CONVERSION);
+  ::SendMessageW(m_window, WM_COMMAND, IDCANCEL, 0);  // refused: the worker is writing
+  EXPECT_TRUE(::IsWindow(m_window));
+  ASSERT_TRUE(WaitFor([&] { return !m_dialog.Messages().empty() && Enabled(IDOK); }));
+
+  tabrino::CameraTable table;
+  tabrino::importCameraListText(list, table);
+  tabrino::test::TempDir reference;
+  const auto summary = tabrino::runConversion(table, {reference.path(), tabrino::DbDate{2014, 11, 14}, {}});
+  ASSERT_GT(summary.rowsSkipped, 0u);
+  EXPECT_EQ(Text(IDC_WRITTEN_COUNT), std::to_wstring(summary.recordsWritten));  // exact at the end
+}
+
+}  // namespace
+}  // namespace tabrino

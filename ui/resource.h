@@ -1,0 +1,19 @@
+// Resource and control ids, shared by the resource script and the code.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_MAIN_DIALOG 102
+#define IDR_MAINFRAME 128
+
+#define IDC_CAMERA_LIST 1000
+#define IDC_OPEN 1001
+#define IDC_CONVERSION 1002
+#define IDC_LOADED_COUNT 1003
+#define IDC_WRITTEN_COUNT 1004
+
+#define IDM_ABOUTBOX 0x0010
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
