@@ -76,7 +76,9 @@ int runConvert(const ConvertOptions& options) {
       return 1;
     }
     progress.finish();  // the terminal may show stdout and stderr on one screen
-    if (!options.quiet) std::cout << "Loaded " << imported.loadedCount << " rows from " << options.list << "\n";
+    if (!options.quiet) {
+      std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << options.list << "\n";
+    }
     if (wantFindings) findings.checkRows(table);  // before the sort, in line order
     if (!options.report.empty()) writeFindingsReport(findings.all(), options.report);
 
@@ -86,8 +88,8 @@ int runConvert(const ConvertOptions& options) {
         table, settings, [&](std::uint32_t accepted) { progress.update("Writing", accepted, table.size()); });
     progress.finish();
     if (!options.quiet) {
-      std::cout << "Wrote " << summary.recordsWritten << " records; skipped " << summary.rowsSkipped
-                << " rows with coordinates out of range\n"
+      std::cout << "Wrote " << counted(summary.recordsWritten, "record", "records") << "; skipped "
+                << counted(summary.rowsSkipped, "row", "rows") << " with coordinates out of range\n"
                 << "DB Conversion end. [" << displayPath(summary.outputPath) << "]\n";
       std::cout.flush();
       printFindingsSummary(std::cerr, findings, options.report);

@@ -48,7 +48,7 @@ int runInspect(const InspectOptions& options) {
       return 0;
     }
     const std::size_t count = report.problems.size() + report.unlistedProblems;
-    std::cout << (options.quiet ? options.file + ": " : "") << count << (count == 1 ? " problem" : " problems")
+    std::cout << (options.quiet ? options.file + ": " : "") << counted(count, "problem", "problems")
               << ":\n";
     printProblems(std::cout, report);
   } catch (const TabrinoError& error) {

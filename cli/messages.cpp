@@ -4,6 +4,10 @@
 
 namespace tabrino::cli {
 
+std::string counted(std::uint64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 void printError(std::ostream& out, const TabrinoError& error) {
   out << error.messageText();
   if (!error.systemReason().empty()) out << ": " << error.systemReason();

@@ -4,9 +4,14 @@
 #include "core/db_inspect.h"
 #include "core/errors.h"
 
+#include <cstdint>
 #include <ostream>
+#include <string>
 
 namespace tabrino::cli {
+
+// "1 record", "2 records": a count with its noun.
+std::string counted(std::uint64_t count, const char* one, const char* many);
 
 // "MESSAGE: REASON" on one line.
 void printError(std::ostream& out, const TabrinoError& error);

@@ -40,6 +40,15 @@ TEST(Cli, ConvertsAListAndSaysWhatItDid) {
   EXPECT_EQ(test::readBytes(dir / "DB_141114.dbh"), test::readBytes(reference / "DB_141114.dbh"));
 }
 
+TEST(Cli, CountsReadAsEnglish) {
+  test::TempDir dir;
+  test::writeText(dir / "one.txt", "IDX,X,Y\n1,13.5,52.4\n2,200,0\n");
+  const CliRun run = tabrino(dir.path(), "convert one.txt --date 2014-11-14");
+  EXPECT_NE(run.out.find("Loaded 2 rows from one.txt\nWrote 1 record; skipped 1 row with coordinates out of range\n"),
+            std::string::npos)
+      << run.out;
+}
+
 TEST(Cli, TheDateComesFromTheOptionThenSourceDateEpochThenToday) {
   test::TempDir dir;
   const std::string list = quote(kSample.string());

@@ -90,6 +90,13 @@ TEST_F(DialogTest, SystemMenuCommandsSixteenToThirtyOneOpenTheAboutBox) {
   }
 }
 
+TEST_F(DialogTest, TheDragIconIsTheApplicationIcon) {
+  const auto dragIcon = ::SendMessageW(m_window, WM_QUERYDRAGICON, 0, 0);
+  EXPECT_NE(dragIcon, 0);
+  EXPECT_EQ(dragIcon, ::SendMessageW(m_window, WM_GETICON, ICON_BIG, 0));
+  EXPECT_EQ(dragIcon, ::SendMessageW(m_window, WM_GETICON, ICON_SMALL, 0));
+}
+
 TEST_F(DialogTest, OpenShowsTheRowsAndTheLoadedCount) {
   tabrino::test::writeText(m_dir / "cameras.txt", kList);
   Open(m_dir / "cameras.txt");
@@ -149,6 +156,19 @@ TEST_F(DialogTest, ConversionWritesTheDatabaseBesideTheList) {
   const auto written = tabrino::test::readBytes(fs::path(path));
   ASSERT_EQ(written.size(), expected.size());
   EXPECT_TRUE(std::equal(written.begin() + 32, written.end(), expected.begin() + 32));
+}
+
+TEST_F(DialogTest, FoldersOfAnyNameAndLengthHoldListAndDatabase) {
+  // Far longer than a 100-byte folder buffer, and not in any ANSI code page.
+  fs::path folder = m_dir.path() / L"\u041C\u043E\u0441\u043A\u0432\u0430 \u6771\u4EAC \u2713";
+  for (int depth = 0; depth < 3; ++depth) folder /= std::wstring(40, static_cast<wchar_t>(L'a' + depth));
+  fs::create_directories(folder);
+  tabrino::test::writeText(folder / "cameras.txt", kList);
+  Open(folder / "cameras.txt");
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");
+  ASSERT_TRUE(Convert());
+  EXPECT_EQ(LastMessage(), L"DB Conversion end. [" + ExpectedPath(folder) + L"]");
+  EXPECT_TRUE(fs::exists(ExpectedPath(folder)));
 }
 
 TEST_F(DialogTest, ConversionOfAnEmptyTableDoesNothing) {
