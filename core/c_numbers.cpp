@@ -22,6 +22,13 @@ int hexDigitValue(char c) noexcept {
 
 bool isDecimalDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
+// Leading white space and at most one sign, as strtod and strtol take them.
+const char* skipSpaceAndSign(const char* p, const char* end, bool& negative) noexcept {
+  while (p != end && isCSpace(*p)) ++p;
+  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  return p;
+}
+
 // Rounds mantissa * 2^exponent to the nearest double, ties to even, honouring
 // the reduced precision of subnormals so that no value is rounded twice.
 double roundBinary(std::uint64_t mantissa, bool sticky, long exponent) noexcept {
@@ -94,10 +101,8 @@ const char* parseHexFloat(const char* begin, const char* end, double& value) noe
 ParsedNumber<double> parseCDouble(std::string_view text) noexcept {
   const char* const begin = text.data();
   const char* const end = begin + text.size();
-  const char* p = begin;
-  while (p != end && isCSpace(*p)) ++p;
   bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  const char* p = skipSpaceAndSign(begin, end, negative);
   if (p == end || *p == '+' || *p == '-') return {0.0, 0};
 
   double magnitude = 0.0;
@@ -116,10 +121,8 @@ ParsedNumber<double> parseCDouble(std::string_view text) noexcept {
 ParsedNumber<std::int32_t> parseCInt(std::string_view text) noexcept {
   const char* const begin = text.data();
   const char* const end = begin + text.size();
-  const char* p = begin;
-  while (p != end && isCSpace(*p)) ++p;
   bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  const char* p = skipSpaceAndSign(begin, end, negative);
   if (p == end || !isDecimalDigit(*p)) return {0, 0};
 
   constexpr std::int64_t kLimit = std::int64_t{1} << 31;
