@@ -132,7 +132,9 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   file.write(encoder.header().data(), kHeaderSize);  // placeholder until the end
   file.write(settings.randomBlock.data(), kRandomBlockSize);
 
+  constexpr std::size_t kPrefetchDistance = 16;
   for (std::size_t row = 0; row < table.size(); ++row) {
+    table.prefetchRow(row + kPrefetchDistance);
     const CameraTable::Cells cells = table.rowCells(row);
     const auto record = recordFromCells(recordCellsOf(cells));
     if (!record) {
