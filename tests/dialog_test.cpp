@@ -133,6 +133,19 @@ TEST_F(DialogTest, FailedOpensSayWhyAndLeaveTheCounts) {
   EXPECT_EQ(RowCount(), 2);
 }
 
+TEST_F(DialogTest, AReadFailureSaysSoAndShowsWhatWasRead) {
+  // Under Wine the host's /proc is on drive Z:, and reading the first page
+  // of a process's memory file fails: a real read error, with no disk to break.
+  const fs::path unreadable = "Z:/proc/self/mem";
+  if (!fs::exists(unreadable)) GTEST_SKIP() << "needs Wine's view of /proc";
+  tabrino::test::writeText(m_dir / "cameras.txt", kList);
+  Open(m_dir / "cameras.txt");
+  Open(unreadable);
+  EXPECT_EQ(LastMessage().substr(0, 11), L"Error[5010]");
+  EXPECT_EQ(RowCount(), 0);                   // the table was cleared and nothing could be read
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");    // the counts are not touched
+}
+
 TEST_F(DialogTest, ConversionWritesTheDatabaseBesideTheList) {
   tabrino::test::writeText(m_dir / "cameras.txt", kList);
   Open(m_dir / "cameras.txt");
