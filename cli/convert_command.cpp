@@ -5,8 +5,10 @@
 #include "cli/messages.h"
 #include "cli/progress_bar.h"
 #include "core/conversion_run.h"
+#include "core/duplicates.h"
 #include "core/errors.h"
 #include "core/file_io.h"
+#include "core/finding_spool.h"
 #include "core/list_findings.h"
 #include "core/text_import.h"
 
@@ -29,6 +31,13 @@ CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options) {
   command->add_option("--report", options.report,
                       "Write every row or line that did not become a camera as meant, and why, to this CSV file "
                       "(line numbers from 1)");
+  command->add_option("--near", options.nearMetres,
+                      "Also report rows within METERS of an earlier row with the same direction")
+      ->option_text("METERS")
+      ->check(CLI::Range(0.0, kMaxNearMetres) & CLI::PositiveNumber);
+  command->add_flag("--drop-duplicates", options.dropDuplicates,
+                    "Write one record for each camera entered more than once: the lowest speed above 0, "
+                    "else the first");
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
   return command;
 }
@@ -42,14 +51,19 @@ int runConvert(const ConvertOptions& options) {
 
   ProgressBar progress(!options.quiet);
   try {
-    // Findings are streamed to the report as the list is read; the report is
-    // put in place only once the list has passed its header test.
+    // Findings are spooled while the list is read and written to the report
+    // with the duplicates, which are known only once the whole list is. The
+    // report is opened first: a report that cannot be written stops the run.
     std::optional<FindingReport> report;
-    if (!options.report.empty()) report.emplace(options.report);
+    std::optional<FindingSpool> spool;
+    if (!options.report.empty()) {
+      report.emplace(options.report);
+      spool.emplace();
+    }
     FindingSummary summary;
     std::vector<FindingSink*> sinks;
     if (!options.quiet) sinks.push_back(&summary);
-    if (report) sinks.push_back(&*report);
+    if (spool) sinks.push_back(&*spool);
     FindingFanOut findings(sinks);
 
     CameraTable table;
@@ -72,15 +86,27 @@ int runConvert(const ConvertOptions& options) {
     if (!options.quiet) {
       std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << options.list << "\n";
     }
-    if (report) report->commit();
 
     const ConversionSettings settings{options.outputDirectory, *date.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
-    const ConversionSummary written = runConversion(table, settings, progress.callback("Writing"));
+    std::vector<std::uint32_t> dropped;
+    table.sortByLatitude();
+    if (!sinks.empty() || options.dropDuplicates) {
+      const DuplicateScan duplicates(table, {options.nearMetres, options.dropDuplicates});
+      if (!options.quiet) duplicates.report(summary);
+      if (report) {
+        duplicates.reportWith(*spool, *report);
+        report->commit();
+      }
+      if (options.dropDuplicates) dropped = duplicates.droppedPositions();
+    }
+    const ConversionSummary written = writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
     progress.finish();
     if (!options.quiet) {
       std::cout << "Wrote " << counted(written.recordsWritten, "record", "records") << "; skipped "
-                << counted(written.rowsSkipped, "row", "rows") << " with coordinates out of range\n"
+                << counted(written.rowsSkipped, "row", "rows") << " with coordinates out of range";
+      if (options.dropDuplicates) std::cout << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
+      std::cout << "\n"
                 << "DB Conversion end. [" << displayPath(written.outputPath) << "]\n";
       std::cout.flush();
       printFindingsSummary(std::cerr, summary, options.report);

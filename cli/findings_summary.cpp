@@ -20,6 +20,9 @@ constexpr std::array<KindWording, kFindingKindCount> kWordings = {{
     {FindingKind::NotANumber, "cell without a number, read as 0", "cells without a number, read as 0"},
     {FindingKind::NumberPrefix, "cell with more than a number, only the number read",
      "cells with more than a number, only the number read"},
+    {FindingKind::Duplicate, "row repeats an earlier camera", "rows repeat an earlier camera"},
+    {FindingKind::NearDuplicate, "row lies near an earlier camera with the same direction",
+     "rows lie near an earlier camera with the same direction"},
 }};
 
 }  // namespace

@@ -58,6 +58,9 @@ class CameraTable {
   }
   // The row's line in its file, counted from 0 (the header line).
   std::uint64_t tag(std::size_t position) const noexcept;
+  // The row's place in file order, whatever order the positions are in: of
+  // two rows, the one with the lower index comes first in the list.
+  std::size_t fileIndex(std::size_t position) const noexcept { return indexAt(position); }
 
   // How many rows become records, and the XOR of all their bytes: both are
   // known before the first byte of a database is written.

@@ -49,9 +49,25 @@ DbDate utcDate(std::int64_t unixSeconds) noexcept {
 
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
                                       const ProgressCallback& progress) {
+  return writeCameraDatabase(table, settings, {}, progress);
+}
+
+ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
+                                      const std::vector<std::uint32_t>& leftOut,
+                                      const ProgressCallback& progress) {
   ConversionSummary summary;
   summary.outputPath = settings.outputDirectory / databaseFileName(settings.date);
-  const std::uint64_t records = table.recordCount();
+  // Left-out records are taken from the count and the XOR of all records,
+  // which the header needs before the first record is written.
+  std::uint64_t leftOutRecords = 0;
+  std::uint8_t leftOutXor = 0;
+  for (const std::uint32_t position : leftOut) {
+    const auto record = table.record(position);
+    if (!record) continue;
+    ++leftOutRecords;
+    for (const std::uint8_t byte : encodeRecord(*record)) leftOutXor ^= byte;
+  }
+  const std::uint64_t records = table.recordCount() - leftOutRecords;
   if (records > kMaxRecords) {
     throw FileWriteError(displayPath(summary.outputPath), "more cameras than one database file can hold");
   }
@@ -60,7 +76,7 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   AtomicFileWriter file(summary.outputPath);
   Header header = headerFor(settings.date);
   const std::uint32_t bodySize = static_cast<std::uint32_t>(kEmptyBodySize + kRecordSize * records);
-  std::uint8_t checksum = kChecksumSeed ^ table.recordXor();
+  std::uint8_t checksum = kChecksumSeed ^ table.recordXor() ^ leftOutXor;
   for (const std::uint8_t byte : settings.randomBlock) checksum ^= byte;
   setBodySizeAndChecksum(header, bodySize, checksum);
   file.write(header.data(), header.size());
@@ -70,8 +86,11 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   block.reserve(kRecordsPerBlock * kRecordSize);
   std::uint64_t written = 0;
   const std::size_t rows = table.size();
+  auto nextLeftOut = leftOut.begin();
   for (std::size_t position = 0; position < rows; ++position) {
     if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
+    while (nextLeftOut != leftOut.end() && *nextLeftOut < position) ++nextLeftOut;
+    if (nextLeftOut != leftOut.end() && *nextLeftOut == position) continue;
     const auto record = table.record(position);
     if (!record) continue;
     const RecordBytes bytes = encodeRecord(*record);
@@ -92,7 +111,8 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   file.commit();
 
   summary.recordsWritten = static_cast<std::uint32_t>(records);
-  summary.rowsSkipped = rows - records;
+  summary.rowsSkipped = rows - table.recordCount();
+  summary.rowsLeftOut = leftOutRecords;
   return summary;
 }
 
