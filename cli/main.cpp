@@ -1,5 +1,6 @@
 // tabrino: speed-camera lists to camera database files, from a terminal.
 #include "cli/convert_command.h"
+#include "cli/diff_command.h"
 #include "cli/dump_command.h"
 #include "cli/inspect_command.h"
 
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
   CLI::App* convert = tabrino::cli::addConvertCommand(app, convertOptions);
   CLI::App* inspect = tabrino::cli::addInspectCommand(app, inspectOptions);
   CLI::App* dump = tabrino::cli::addDumpCommand(app, dumpOptions);
+  tabrino::cli::DiffOptions diffOptions;
+  CLI::App* diff = tabrino::cli::addDiffCommand(app, diffOptions);
 
   try {
     app.parse(argc, argv);
@@ -41,5 +44,6 @@ int main(int argc, char** argv) {
   if (convert->parsed()) return tabrino::cli::runConvert(convertOptions);
   if (inspect->parsed()) return tabrino::cli::runInspect(inspectOptions);
   if (dump->parsed()) return tabrino::cli::runDump(dumpOptions);
+  if (diff->parsed()) return tabrino::cli::runDiff(diffOptions);
   return 2;
 }
