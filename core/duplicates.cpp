@@ -117,7 +117,7 @@ class DuplicateScan::Search {
     findRepeats(band.entries);
     if (near_ > 0) {
       if (!middle_.entries.empty()) {
-        searchNear(middle_, adjacentBelow(middle_, lower_), adjacentBelow(band, middle_));
+        searchNear(middle_, adjacentBelow(middle_, lower_), middle_.index + 1 == band.index ? &band : nullptr);
       }
       lower_.entries.swap(middle_.entries);
       lower_.index = middle_.index;
