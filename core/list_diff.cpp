@@ -11,6 +11,7 @@ namespace tabrino {
 namespace {
 
 constexpr std::size_t kRecordsPerBlock = std::size_t{1} << 16;
+constexpr std::size_t kPrefetchDistance = 16;
 
 std::uint64_t biased(std::int32_t value) noexcept { return static_cast<std::uint32_t>(value) ^ 0x80000000u; }
 std::int32_t unbiased(std::uint64_t bits) noexcept {
@@ -78,7 +79,10 @@ ImportResult CameraSet::loadList(const std::filesystem::path& path, const Progre
   // order the rows of each latitude.
   table_.sortByLatitude();
   cameras_.reserve(static_cast<std::size_t>(table_.recordCount()));
-  for (std::size_t position = 0; position < table_.size(); ++position) {
+  const std::size_t rows = table_.size();
+  for (std::size_t position = 0; position < rows; ++position) {
+    // Rows read in sorted order lie scattered in memory: ask for them ahead.
+    if (position + kPrefetchDistance < rows) table_.prefetch(position + kPrefetchDistance);
     if (const auto record = table_.record(position)) {
       cameras_.push_back(entryOf(*record, static_cast<std::uint32_t>(position)));
     }
@@ -137,7 +141,7 @@ CameraDiff diffCameras(const CameraSet& before, const CameraSet& after) {
     diff.differences.push_back({CameraChange::Added, 0, static_cast<std::uint32_t>(j)});
     ++diff.added;
   };
-  std::vector<std::size_t> leftA, leftB;
+  std::vector<std::size_t> groupA, groupB, leftA, leftB;
   std::size_t i = 0, j = 0;
   while (i < a.size() || j < b.size()) {
     if (j == b.size() || (i < a.size() && beforeCamera(a[i], b[j]))) {
@@ -148,21 +152,46 @@ CameraDiff diffCameras(const CameraSet& before, const CameraSet& after) {
       added(j++);
       continue;
     }
-    // One place and direction on both sides, each in TYPE and SPEED order:
-    // rows that agree match first, then the rest pair up in file order.
+    // One place and direction on both sides: rows that agree in TYPE and
+    // SPEED match first, each side in file order, then the rest pair up in
+    // file order.
     std::size_t endA = i, endB = j;
     while (endA < a.size() && sameCamera(a[endA], a[i])) ++endA;
     while (endB < b.size() && sameCamera(b[endB], b[j])) ++endB;
+    if (endA - i == 1 && endB - j == 1) {  // the usual case
+      if (typeAndSpeed(a[i]) == typeAndSpeed(b[j])) {
+        ++diff.unchanged;
+      } else {
+        diff.differences.push_back({CameraChange::Changed, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
+        ++diff.changed;
+      }
+      ++i, ++j;
+      continue;
+    }
+    groupA.clear();
+    groupB.clear();
+    for (; i < endA; ++i) groupA.push_back(i);
+    for (; j < endB; ++j) groupB.push_back(j);
+    auto byAgreementA = [&](std::size_t x, std::size_t y) {
+      return typeAndSpeed(a[x]) != typeAndSpeed(a[y]) ? typeAndSpeed(a[x]) < typeAndSpeed(a[y])
+                                                      : before.fileOrder(x) < before.fileOrder(y);
+    };
+    auto byAgreementB = [&](std::size_t x, std::size_t y) {
+      return typeAndSpeed(b[x]) != typeAndSpeed(b[y]) ? typeAndSpeed(b[x]) < typeAndSpeed(b[y])
+                                                      : after.fileOrder(x) < after.fileOrder(y);
+    };
+    std::sort(groupA.begin(), groupA.end(), byAgreementA);
+    std::sort(groupB.begin(), groupB.end(), byAgreementB);
     leftA.clear();
     leftB.clear();
-    while (i < endA || j < endB) {
-      if (j == endB || (i < endA && typeAndSpeed(a[i]) < typeAndSpeed(b[j]))) {
-        leftA.push_back(i++);
-      } else if (i == endA || typeAndSpeed(b[j]) < typeAndSpeed(a[i])) {
-        leftB.push_back(j++);
+    for (std::size_t x = 0, y = 0; x < groupA.size() || y < groupB.size();) {
+      if (y == groupB.size() || (x < groupA.size() && typeAndSpeed(a[groupA[x]]) < typeAndSpeed(b[groupB[y]]))) {
+        leftA.push_back(groupA[x++]);
+      } else if (x == groupA.size() || typeAndSpeed(b[groupB[y]]) < typeAndSpeed(a[groupA[x]])) {
+        leftB.push_back(groupB[y++]);
       } else {
         ++diff.unchanged;
-        ++i, ++j;
+        ++x, ++y;
       }
     }
     auto byFileA = [&](std::size_t x, std::size_t y) { return before.fileOrder(x) < before.fileOrder(y); };

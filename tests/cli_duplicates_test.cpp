@@ -14,10 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 
 using test::CliRun;
+using test::contains;
 using test::quote;
 using test::tabrino;
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 const std::string kList =
     "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"  // 1

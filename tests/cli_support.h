@@ -12,6 +12,9 @@ struct CliRun {
   std::string err;
 };
 
+// Whether `part` occurs in `text`: for messages checked in part.
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 // Single-quoted for sh.
 std::string quote(const std::string& text);
 

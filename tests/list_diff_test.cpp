@@ -79,6 +79,12 @@ TEST(ListDiff, ReportsEachDifferenceWithItsLinesInFileOrder) {
                        "removed,3,,10.25,50.5,2,50,0,0,,\n",
                        "changed,2,4,13.5,52.5,5,50,1,90,1,60\n",
                    }));
+
+  // Of rows that agree, the first in the file matches, whatever the order
+  // of their latitudes before truncation: the later one is the surplus.
+  lines.clear();
+  diffOf(dir, "1,13.5,52.50009,1,60,1,90\n2,13.5,52.50001,1,60,1,90\n", "1,13.5,52.5,1,60,1,90\n", &lines);
+  EXPECT_EQ(lines, (std::vector<std::string>{"removed,3,,13.5,52.5,1,60,1,90,,\n"}));
 }
 
 TEST(ListDiff, AListMatchesTheDatabaseMadeFromIt) {
