@@ -7,6 +7,7 @@
 #include "core/file_io.h"
 #include "core/list_diff.h"
 
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -105,6 +106,14 @@ CLI::App* addDiffCommand(CLI::App& app, DiffOptions& options) {
 }
 
 int runDiff(const DiffOptions& options) {
+  // The report is put in place over whatever has its name: never over an input.
+  for (const std::string& input : {options.before, options.after}) {
+    std::error_code ec;
+    if (!options.report.empty() && std::filesystem::equivalent(options.report, input, ec)) {
+      std::cerr << "tabrino diff: --report " << options.report << " would overwrite the input " << input << "\n";
+      return 2;
+    }
+  }
   ProgressBar progress(!options.quiet);
   try {
     // Opened first: a report that cannot be written stops the run early.

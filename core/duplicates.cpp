@@ -64,7 +64,15 @@ double distanceMetres(std::int32_t latitude1, std::int32_t longitude1, std::int3
   const double halfDeltaLambda = (static_cast<double>(longitude2) - longitude1) * kRadiansPerUnit / 2;
   const double sinPhi = std::sin(halfDeltaPhi), sinLambda = std::sin(halfDeltaLambda);
   const double h = sinPhi * sinPhi + std::cos(phi1) * std::cos(phi2) * sinLambda * sinLambda;
-  return 2 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
+  // Rounded to a double here, as on every other build, where the x87 unit of
+  // 32-bit builds would keep more bits in some callers than in others.
+  const volatile double metres = 2 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
+  return metres;
+}
+
+std::int64_t distanceMillimetres(std::int32_t latitude1, std::int32_t longitude1, std::int32_t latitude2,
+                                 std::int32_t longitude2) noexcept {
+  return std::llround(distanceMetres(latitude1, longitude1, latitude2, longitude2) * 1000);
 }
 
 // Bands of latitude, each as high as the widest latitude difference of a
@@ -79,7 +87,8 @@ class DuplicateScan::Search {
         near_(nearMetres),
         // One unit more than the distance allows: a margin for rounding.
         reach_(nearMetres > 0 ? static_cast<std::int64_t>(nearMetres / kMetresPerUnit) + 1 : 0),
-        height_(reach_ + 1) {}
+        height_(reach_ + 1),
+        nearMillimetres_(std::llround(nearMetres * 1000)) {}
 
   void run(const CameraTable& table) {
     Band open;
@@ -159,7 +168,7 @@ class DuplicateScan::Search {
 
   struct Nearest {
     const Entry* entry = nullptr;
-    double metres = 0;
+    std::int64_t millimetres = 0;
   };
 
   // Looks at rows from `it` on up to the key `last`.
@@ -169,11 +178,11 @@ class DuplicateScan::Search {
       // Earlier in the list, another place, close enough in latitude.
       if (it->fileIndex >= row.fileIndex || (it->latitude == row.latitude && it->longitude == row.longitude)) continue;
       if (std::abs(std::int64_t{it->latitude} - row.latitude) > reach_) continue;
-      const double metres = distanceMetres(row.latitude, row.longitude, it->latitude, it->longitude);
-      if (metres > near_) continue;
-      if (!nearest.entry || metres < nearest.metres ||
-          (metres == nearest.metres && it->fileIndex < nearest.entry->fileIndex)) {
-        nearest = {&*it, metres};
+      const std::int64_t millimetres = distanceMillimetres(row.latitude, row.longitude, it->latitude, it->longitude);
+      if (millimetres > nearMillimetres_) continue;
+      if (!nearest.entry || millimetres < nearest.millimetres ||
+          (millimetres == nearest.millimetres && it->fileIndex < nearest.entry->fileIndex)) {
+        nearest = {&*it, millimetres};
       }
     }
   }
@@ -231,6 +240,7 @@ class DuplicateScan::Search {
   double near_;
   std::int64_t reach_;   // latitude units a near pair may differ by
   std::int64_t height_;  // of a band, in latitude units
+  std::int64_t nearMillimetres_;
   Band lower_, middle_;  // complete bands not yet searched for near copies
 };
 

@@ -23,6 +23,11 @@ namespace tabrino {
 inline constexpr double kEarthRadiusMetres = 6371008.8;
 double distanceMetres(std::int32_t latitude1, std::int32_t longitude1, std::int32_t latitude2,
                       std::int32_t longitude2) noexcept;
+// Near copies are told apart to the millimetre: rows at the same distance
+// from a row are at the same distance on every platform, and the earliest
+// of them is named.
+std::int64_t distanceMillimetres(std::int32_t latitude1, std::int32_t longitude1, std::int32_t latitude2,
+                                 std::int32_t longitude2) noexcept;
 
 // The widest search for near copies: beyond this, rows are different cameras.
 inline constexpr double kMaxNearMetres = 1000.0;

@@ -110,7 +110,7 @@ std::vector<Expected> quadraticSearch(const std::vector<std::optional<CameraReco
     if (!rows[i]) continue;
     const CameraRecord& r = *rows[i];
     std::optional<std::size_t> same, nearest;
-    double best = 0;
+    std::int64_t best = 0;
     for (std::size_t j = 0; j < i && !same; ++j) {
       if (!rows[j] || rows[j]->directionType != r.directionType || rows[j]->directionCode != r.directionCode) continue;
       const CameraRecord& o = *rows[j];
@@ -118,8 +118,8 @@ std::vector<Expected> quadraticSearch(const std::vector<std::optional<CameraReco
         same = j;
         continue;
       }
-      const double metres = distanceMetres(r.latitude, r.longitude, o.latitude, o.longitude);
-      if (near > 0 && metres <= near && (!nearest || metres < best)) nearest = j, best = metres;
+      const std::int64_t millimetres = distanceMillimetres(r.latitude, r.longitude, o.latitude, o.longitude);
+      if (near > 0 && millimetres <= near * 1000 && (!nearest || millimetres < best)) nearest = j, best = millimetres;
     }
     if (same) {
       expected.push_back({i + 2, FindingKind::Duplicate, *same + 2});
