@@ -12,6 +12,7 @@
 #include "core/list_findings.h"
 #include "core/text_import.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -29,12 +30,19 @@ CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options) {
   command->add_option("--seed", options.seed,
                       "Seed of the random block (default: the current time in seconds)");
   command->add_option("--report", options.report,
-                      "Write every row or line that did not become a camera as meant, and why, to this CSV file "
-                      "(line numbers from 1)");
+                      "Write every row or line that did not become a camera as meant, or repeats an earlier "
+                      "camera, and why, to this CSV file (line numbers from 1)");
   command->add_option("--near", options.nearMetres,
                       "Also report rows within METERS of an earlier row with the same direction")
       ->option_text("METERS")
-      ->check(CLI::Range(0.0, kMaxNearMetres) & CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double metres = std::strtod(text.c_str(), &end);
+            if (end != text.c_str() && *end == '\0' && metres > 0 && metres <= kMaxNearMetres) return {};
+            return "METERS must be a number above 0 and at most 1000";
+          },
+          ""));
   command->add_flag("--drop-duplicates", options.dropDuplicates,
                     "Write one record for each camera entered more than once: the lowest speed above 0, "
                     "else the first");
