@@ -64,8 +64,9 @@ double distanceMetres(std::int32_t latitude1, std::int32_t longitude1, std::int3
   const double halfDeltaLambda = (static_cast<double>(longitude2) - longitude1) * kRadiansPerUnit / 2;
   const double sinPhi = std::sin(halfDeltaPhi), sinLambda = std::sin(halfDeltaLambda);
   const double h = sinPhi * sinPhi + std::cos(phi1) * std::cos(phi2) * sinLambda * sinLambda;
-  // Rounded to a double here, as on every other build, where the x87 unit of
-  // 32-bit builds would keep more bits in some callers than in others.
+  // Rounded to a double before it leaves: the x87 unit of 32-bit builds
+  // would keep more bits in some callers than in others, and equal distances
+  // would then differ.
   const volatile double metres = 2 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
   return metres;
 }
