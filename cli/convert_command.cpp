@@ -9,6 +9,7 @@
 #include "core/file_io.h"
 #include "core/list_findings.h"
 #include "core/text_import.h"
+#include "core/user_texts.h"
 
 #include <iostream>
 #include <new>
@@ -90,7 +91,7 @@ int runConvert(const ConvertOptions& options) {
     if (!options.quiet) {
       std::cout << "Wrote " << counted(summary.recordsWritten, "record", "records") << "; skipped "
                 << counted(summary.rowsSkipped, "row", "rows") << " with coordinates out of range\n"
-                << "DB Conversion end. [" << displayPath(summary.outputPath) << "]\n";
+                << conversionEndText(displayPath(summary.outputPath)) << "\n";
       std::cout.flush();
       printFindingsSummary(std::cerr, findings, options.report);
     }

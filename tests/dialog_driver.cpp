@@ -90,7 +90,8 @@ std::wstring DialogDriver::Cell(int row, int column) const {
 
 void DialogDriver::Open(const std::filesystem::path& list) {
   m_dialog.choice = list.wstring();
-  Click(IDC_OPEN);
+  Click(IDC_OPEN);  // the list is read on the dialog's worker, with Open disabled
+  WaitFor([this] { return Enabled(IDC_OPEN); });
 }
 
 bool DialogDriver::Convert() {

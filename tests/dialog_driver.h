@@ -60,7 +60,8 @@ class DialogDriver {
   int RowCount() const;
   std::wstring Cell(int row, int column) const;
 
-  // Open with the chooser answering `list`; returns once the list is read.
+  // Open with the chooser answering `list`; returns once the list is read
+  // and its message, if any, dismissed.
   void Open(const std::filesystem::path& list);
   // Presses Conversion; true once the run has ended and its message was dismissed.
   bool Convert();
