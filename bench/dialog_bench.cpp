@@ -40,9 +40,12 @@ class ResponsivenessProbe {
             double longest = m_longest.load();
             while (waited > longest && !m_longest.compare_exchange_weak(longest, waited)) {
             }
+            m_answered = true;
             ::Sleep(10);
           }
-        }) {}
+        }) {
+    while (!m_answered) ::Sleep(1);  // probing before the work starts
+  }
   ~ResponsivenessProbe() {
     m_stop = true;
     m_thread.join();
@@ -51,6 +54,7 @@ class ResponsivenessProbe {
 
  private:
   std::atomic<bool> m_stop{false};
+  std::atomic<bool> m_answered{false};
   std::atomic<double> m_longest{0};
   std::thread m_thread;
 };
