@@ -1,5 +1,6 @@
 #include "file_io.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <system_error>
@@ -43,6 +44,8 @@ bool syncToDisk(std::FILE* file) noexcept {
 std::string systemErrorText(int errorNumber) {
   return std::error_code(errorNumber, std::generic_category()).message();
 }
+
+std::string lastErrorText() { return systemErrorText(errno ? errno : EIO); }
 
 std::string displayPath(const std::filesystem::path& path) {
 #if defined(__cpp_lib_char8_t)

@@ -2,6 +2,9 @@
 // that both say the same thing in the same words.
 #pragma once
 
+#include "list_findings.h"
+
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +25,27 @@ inline std::string conversionEndText(std::string_view databasePath) {
 inline std::string conversionCountsText(std::uint64_t recordsWritten, std::uint64_t rowsSkipped) {
   return "Wrote " + countedText(recordsWritten, "record", "records") + "; skipped " +
          countedText(rowsSkipped, "row", "rows") + " with coordinates out of range";
+}
+
+// How each kind of finding is counted, for one and for many; skipped rows
+// first: they are the cameras a device will not have.
+struct FindingWording {
+  FindingKind kind;
+  const char* one;
+  const char* many;
+};
+inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings = {{
+    {FindingKind::OutOfRange, "row skipped, coordinates out of range", "rows skipped, coordinates out of range"},
+    {FindingKind::NoComma, "line without a comma made no row", "lines without a comma made no row"},
+    {FindingKind::FieldCount, "line with other than 7 fields", "lines with other than 7 fields"},
+    {FindingKind::NotANumber, "cell without a number, read as 0", "cells without a number, read as 0"},
+    {FindingKind::NumberPrefix, "cell with more than a number, only the number read",
+     "cells with more than a number, only the number read"},
+}};
+
+// Where a report of every finding went.
+inline std::string findingsReportWrittenText(std::string_view reportPath) {
+  return "Every finding is in " + std::string(reportPath) + ".";
 }
 
 }  // namespace tabrino

@@ -78,6 +78,8 @@ void CKestrixDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDOK, m_btnOK);
   DDX_Text(pDX, IDC_WRITTEN_COUNT, m_strWrittenCount);
   DDX_Control(pDX, IDC_PROGRESS, m_progress);
+  DDX_Control(pDX, IDC_FINDINGS, m_findings);
+  DDX_Control(pDX, IDC_FINDINGS_LIST, m_btnFindings);
 }
 
 BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
@@ -87,6 +89,7 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_WM_TIMER()
   ON_BN_CLICKED(IDC_OPEN, OnBnClickedOpen)
   ON_BN_CLICKED(IDC_CONVERSION, OnBnClickedConversion)
+  ON_BN_CLICKED(IDC_FINDINGS_LIST, OnBnClickedFindings)
   ON_NOTIFY(LVN_GETDISPINFOW, IDC_CAMERA_LIST, OnGetDispInfo)
   ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
   ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
@@ -230,9 +233,11 @@ bool CKestrixDlg::StartJob(Job job, std::function<void()> work) {
   m_jobProgress.Reset();
   EnableCommands(FALSE);
   m_progress.SetPos(0);
+  m_findings.ShowWindow(SW_HIDE);  // the bar takes the findings' place
   m_progress.ShowWindow(SW_SHOW);
   if (!m_worker.Start(std::move(work), m_hWnd, WM_JOB_DONE)) {
     m_progress.ShowWindow(SW_HIDE);
+    m_findings.ShowWindow(SW_SHOW);
     ShowTableRows(-1);
     ShowMessage(L"The work could not be started: " + SystemMessage(::GetLastError()), MB_OK | MB_ICONERROR);
     m_job = Job::None;
@@ -260,11 +265,13 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
   KillTimer(kJobTimer);
   m_worker.Finish();
   m_progress.ShowWindow(SW_HIDE);
+  m_findings.ShowWindow(SW_SHOW);
   RefreshCursor();
-  if (m_job == Job::Open) {
-    FinishOpen(m_openingList);
-  } else {
-    FinishConversion();
+  switch (m_job) {
+    case Job::Open: FinishOpen(m_openingList); break;
+    case Job::Conversion: FinishConversion(); break;
+    case Job::Report: FinishReport(); break;
+    case Job::None: break;
   }
   // Only now, with the closing message dismissed, may the user go on.
   m_job = Job::None;
@@ -278,6 +285,7 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
   ShowTableRows(-1);
   if (outcome.outOfMemory) {
     m_listLoaded = false;
+    ShowFindings(nullptr);
     ShowCounts(L"0", L"0");
     ShowMessage(L"Not enough memory to load this list.", MB_OK | MB_ICONERROR);
     return;
@@ -292,6 +300,7 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
       // The table shows what was read, so the user sees why; nothing in it
       // may become a database.
       m_listLoaded = false;
+      ShowFindings(nullptr);  // those of a list that is not one mean nothing
       ShowCounts(L"0", L"0");
       if (outcome.outcome == tabrino::ImportOutcome::WrongHeader) {
         ShowMessage(headline, MB_OK | MB_ICONWARNING);
@@ -302,6 +311,7 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
     case tabrino::ImportOutcome::Loaded:
       m_listLoaded = true;
       m_outputFolder = list.parent_path();
+      ShowFindings(&outcome.findings);
       ShowCounts(std::to_wstring(outcome.loadedCount), L"0");
       return;
   }
@@ -310,26 +320,73 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
 void CKestrixDlg::FinishConversion() {
   const ConversionOutcome& outcome = m_conversionOutcome;
   if (!m_rowsShown) ShowTableRows(m_jobProgress.followedRow);
-  using Kind = ConversionOutcome::Kind;
+  using Kind = WriteOutcome::Kind;
   if (outcome.kind == Kind::Completed) {
     ShowCounts(m_strLoadedCount, std::to_wstring(outcome.summary.recordsWritten));
     const std::string counts =
         tabrino::conversionCountsText(outcome.summary.recordsWritten, outcome.summary.rowsSkipped) + ".";
-    ShowMessage(Paragraphs(WideFromUtf8(tabrino::conversionEndText(Utf8FromWide(outcome.database.wstring()))),
+    ShowMessage(Paragraphs(WideFromUtf8(tabrino::conversionEndText(Utf8FromWide(outcome.path.wstring()))),
                            WideFromUtf8(counts)),
                 MB_OK | MB_ICONINFORMATION);
     return;
   }
   ShowCounts(m_strLoadedCount, L"0");  // no record was written
-  if (outcome.kind == Kind::OutOfMemory) {
-    ShowMessage(L"Not enough memory to write the database file.", MB_OK | MB_ICONERROR);
-    return;
-  }
-  const std::wstring text =
-      Paragraphs(WideFromUtf8(outcome.headline), ReasonText(outcome.reason, outcome.runtimeError));
   // OK and Cancel on "File open Error", as the program always asked; either
   // answer leaves everything as it is.
-  ShowMessage(text, outcome.kind == Kind::CreateFailed ? MB_OKCANCEL | MB_ICONERROR : MB_OK | MB_ICONERROR);
+  ShowWriteFailure(outcome, outcome.kind == Kind::CreateFailed ? MB_OKCANCEL : MB_OK);
+}
+
+void CKestrixDlg::ShowWriteFailure(const WriteOutcome& outcome, UINT buttons) {
+  if (outcome.kind == WriteOutcome::Kind::OutOfMemory) {
+    ShowMessage(L"Not enough memory to write " + outcome.path.wstring() + L".", MB_OK | MB_ICONERROR);
+    return;
+  }
+  ShowMessage(Paragraphs(WideFromUtf8(outcome.headline), ReasonText(outcome.reason, outcome.runtimeError)),
+              buttons | MB_ICONERROR);
+}
+
+void CKestrixDlg::OnBnClickedFindings() {
+  std::wstring path;
+  if (m_job != Job::None || m_findingsCount == 0 || !ChooseReportFile(path)) return;
+  UpdateWindow();
+  const std::filesystem::path report(path);
+  StartJob(Job::Report, [this, report] { m_reportOutcome = FindingsReportJob(m_table, report); });
+}
+
+bool CKestrixDlg::ChooseReportFile(std::wstring& path) {
+  CFileDialog chooser(FALSE, L"csv", L"findings.csv", OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+                      L"CSV File(*.csv)|*.csv|All Files(*.*)|*.*||", this);
+  if (!m_outputFolder.empty()) chooser.m_ofn.lpstrInitialDir = m_outputFolder.c_str();
+  if (chooser.DoModal() != IDOK) return false;
+  path = chooser.GetPathName();
+  return true;
+}
+
+void CKestrixDlg::FinishReport() {
+  if (m_reportOutcome.kind == WriteOutcome::Kind::Completed) {
+    ShowMessage(WideFromUtf8(tabrino::findingsReportWrittenText(Utf8FromWide(m_reportOutcome.path.wstring()))),
+                MB_OK | MB_ICONINFORMATION);
+  } else {
+    ShowWriteFailure(m_reportOutcome, MB_OK);
+  }
+}
+
+// In the command line's words, each kind with its count and first lines:
+// "2 rows skipped, coordinates out of range: line 4, line 6; ...".
+void CKestrixDlg::ShowFindings(const tabrino::FindingSummary* findings) {
+  m_findingsCount = findings ? findings->total() : 0;
+  std::string line;
+  for (const tabrino::FindingWording& wording : tabrino::kFindingWordings) {
+    const std::uint64_t count = findings ? findings->count(wording.kind) : 0;
+    if (count == 0) continue;
+    line += (line.empty() ? "" : "; ") + std::to_string(count) + " " + (count == 1 ? wording.one : wording.many) + ":";
+    const auto& examples = findings->examples(wording.kind);
+    for (size_t i = 0; i < examples.size(); ++i) {
+      line += (i ? ", line " : " line ") + std::to_string(examples[i].lineNumber);
+    }
+    if (count > examples.size()) line += ", ...";
+  }
+  m_findings.SetWindowText(WideFromUtf8(line).c_str());
 }
 
 LRESULT CKestrixDlg::OnSetCursor(WPARAM, LPARAM) {
@@ -414,8 +471,9 @@ void CKestrixDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
     item.pszText[0] = L'\0';
     if (m_rowsShown && item.iItem >= 0 && item.iSubItem >= 0 &&
         static_cast<size_t>(item.iSubItem) < tabrino::kColumnCount) {
-      CopyCellToWideBuffer(m_table.cell(static_cast<size_t>(item.iItem), static_cast<tabrino::Column>(item.iSubItem)),
-                           m_codePage, item.pszText, item.cchTextMax);
+      const std::string cell =
+          m_table.cell(static_cast<size_t>(item.iItem), static_cast<tabrino::Column>(item.iSubItem));
+      CopyCellToWideBuffer(cell, m_codePage, item.pszText, item.cchTextMax);
     }
   }
   *pResult = 0;
@@ -425,7 +483,8 @@ void CKestrixDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
 void CKestrixDlg::OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult) {
   const auto* hint = reinterpret_cast<NMLVCACHEHINT*>(pNMHDR);
   if (m_rowsShown) {
-    for (int row = std::max(hint->iFrom, 0); row <= hint->iTo; ++row) m_table.prefetchRow(static_cast<size_t>(row));
+    const int last = std::min(hint->iTo, static_cast<int>(m_table.size()) - 1);
+    for (int row = std::max(hint->iFrom, 0); row <= last; ++row) m_table.prefetch(static_cast<size_t>(row));
   }
   *pResult = 0;
 }
@@ -472,6 +531,7 @@ void CKestrixDlg::EnableCommands(BOOL enable) {
   m_btnOpen.EnableWindow(enable);
   m_btnConversion.EnableWindow(enable && m_listLoaded);
   m_btnOK.EnableWindow(enable);
+  m_btnFindings.EnableWindow(enable && m_findingsCount > 0);
 }
 
 void CKestrixDlg::ShowCounts(const std::wstring& loaded, const std::wstring& written) {

@@ -34,12 +34,14 @@ class CKestrixDlg : public CDialog {
   // The file chooser and message boxes, replaceable so tests can drive the dialog.
   virtual bool ChooseListFile(std::wstring& path);
   virtual int ShowMessage(const std::wstring& text, UINT type);
+  virtual bool ChooseReportFile(std::wstring& path);
 
   void OnSysCommand(UINT nID, LPARAM lParam);
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnBnClickedOpen();
   void OnBnClickedConversion();
+  void OnBnClickedFindings();
   void OnTimer(UINT_PTR nIDEvent);
   LRESULT OnJobDone(WPARAM, LPARAM);
   LRESULT OnSetCursor(WPARAM, LPARAM lParam);
@@ -52,13 +54,16 @@ class CKestrixDlg : public CDialog {
   DECLARE_MESSAGE_MAP()
 
  private:
-  enum class Job { None, Open, Conversion };
+  enum class Job { None, Open, Conversion, Report };
 
   // Open's work once a list has been chosen, dropped or named.
   void OpenList(const std::filesystem::path& list);
   bool StartJob(Job job, std::function<void()> work);
   void FinishOpen(const std::filesystem::path& list);
   void FinishConversion();
+  void FinishReport();
+  void ShowWriteFailure(const WriteOutcome& outcome, UINT buttons);
+  void ShowFindings(const tabrino::FindingSummary* findings);
   void ShowTableRows(int selectedRow);
   void EnableCommands(BOOL enable);
   void ShowCounts(const std::wstring& loaded, const std::wstring& written);
@@ -77,6 +82,8 @@ class CKestrixDlg : public CDialog {
   tabrino::RandomBlock m_randomBlock{};
   std::wstring m_strWrittenCount;
   CProgressCtrl m_progress;
+  CWnd m_findings;
+  CButton m_btnFindings;
 
   HICON m_hSmallIcon = nullptr;
   bool m_ownIcons = false;  // icons loaded at the monitor's size, destroyed with the dialog
@@ -97,6 +104,8 @@ class CKestrixDlg : public CDialog {
   JobProgress m_jobProgress;
   OpenOutcome m_openOutcome;
   ConversionOutcome m_conversionOutcome;
+  WriteOutcome m_reportOutcome;
+  std::uint64_t m_findingsCount = 0;  // of the list shown; its report can be saved
   int m_dpi = 96;
   // Declared after everything its work touches: members are destroyed in
   // reverse order, so the worker (whose destructor waits for the thread)

@@ -8,25 +8,25 @@
 
 namespace {
 
-// Hears the import's progress in bytes.
-class ReadProgress : public tabrino::ImportObserver {
- public:
-  explicit ReadProgress(JobProgress& progress) : m_progress(progress) {}
-  void bytesRead(std::uint64_t done, std::uint64_t total) override {
-    if (total > 0) m_progress.done = static_cast<std::uint32_t>(done * JobProgress::kWhole / total);
-  }
+std::uint32_t Share(std::uint64_t done, std::uint64_t total) {
+  return total > 0 ? static_cast<std::uint32_t>(done * JobProgress::kWhole / total) : 0;
+}
 
- private:
-  JobProgress& m_progress;
-};
-
-bool AllCellsUtf8(const tabrino::CameraTable& table) {
-  for (std::size_t row = 0; row < table.size(); ++row) {
-    for (std::string_view cell : table.rowCells(row)) {
-      if (!IsUtf8(cell)) return false;
-    }
+// Runs a write, filling in how it ended.
+template <typename Write>
+void Guard(WriteOutcome& outcome, Write write) {
+  try {
+    ClearSystemError();
+    write();
+  } catch (const tabrino::TabrinoError& error) {
+    outcome.runtimeError = LastSystemError();
+    outcome.kind = dynamic_cast<const tabrino::FileOpenError*>(&error) ? WriteOutcome::Kind::CreateFailed
+                                                                       : WriteOutcome::Kind::WriteFailed;
+    outcome.headline = error.messageText();
+    outcome.reason = error.systemReason();
+  } catch (const std::bad_alloc&) {
+    outcome.kind = WriteOutcome::Kind::OutOfMemory;
   }
-  return true;
 }
 
 }  // namespace
@@ -34,14 +34,19 @@ bool AllCellsUtf8(const tabrino::CameraTable& table) {
 OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable& table, JobProgress& progress) {
   OpenOutcome outcome;
   try {
-    ReadProgress watch(progress);
+    tabrino::ImportOptions options;
+    options.keepText = true;  // the list view shows the cells
+    options.findings = &outcome.findings;
+    options.progress = [&progress](std::uint64_t done, std::uint64_t total) {
+      progress.done = Share(done, total);
+    };
     ClearSystemError();
-    const tabrino::ImportResult result = tabrino::importCameraList(list, table, &watch);
+    const tabrino::ImportResult result = tabrino::importCameraList(list, table, options);
     outcome.runtimeError = LastSystemError();
     outcome.outcome = result.outcome;
     outcome.loadedCount = result.loadedCount;
     outcome.reason = result.systemReason;
-    outcome.utf8 = AllCellsUtf8(table);
+    outcome.utf8 = IsUtf8(table.text());
   } catch (const std::bad_alloc&) {
     table.clear();
     outcome.outOfMemory = true;
@@ -52,8 +57,8 @@ OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable&
 ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ConversionSettings& settings,
                                 int selectedRow, JobProgress& progress) {
   ConversionOutcome outcome;
-  outcome.database = settings.outputDirectory / tabrino::databaseFileName(settings.date);
-  try {
+  outcome.path = settings.outputDirectory / tabrino::databaseFileName(settings.date);
+  Guard(outcome, [&] {
     const bool following = selectedRow >= 0 && static_cast<std::size_t>(selectedRow) < table.size();
     const std::uint64_t followedTag = following ? table.tag(static_cast<std::size_t>(selectedRow)) : 0;
     table.sortByLatitude();
@@ -67,23 +72,22 @@ ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::Conv
       }
     }
     progress.tableReadable = true;
-
-    const double rows = static_cast<double>(table.size());
-    ClearSystemError();
-    outcome.summary = tabrino::writeCameraDatabase(table, settings, [&](std::uint32_t accepted) {
-      progress.accepted.store(accepted, std::memory_order_relaxed);
-      progress.done.store(static_cast<std::uint32_t>(accepted / rows * JobProgress::kWhole),
-                          std::memory_order_relaxed);
+    outcome.summary = tabrino::writeCameraDatabase(table, settings, [&](std::uint64_t written, std::uint64_t all) {
+      progress.accepted.store(static_cast<std::uint32_t>(written), std::memory_order_relaxed);
+      progress.done.store(Share(written, all), std::memory_order_relaxed);
     });
-  } catch (const tabrino::TabrinoError& error) {
-    outcome.runtimeError = LastSystemError();
-    outcome.kind = dynamic_cast<const tabrino::FileOpenError*>(&error) ? ConversionOutcome::Kind::CreateFailed
-                                                                       : ConversionOutcome::Kind::WriteFailed;
-    outcome.headline = error.messageText();
-    outcome.reason = error.systemReason();
-  } catch (const std::bad_alloc&) {
-    outcome.kind = ConversionOutcome::Kind::OutOfMemory;
-  }
+  });
   progress.tableReadable = true;
+  return outcome;
+}
+
+WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::filesystem::path& report) {
+  WriteOutcome outcome;
+  outcome.path = report;
+  Guard(outcome, [&] {
+    tabrino::FindingReport findings(report);
+    tabrino::scanListFindings(table.text(), findings);
+    findings.commit();
+  });
   return outcome;
 }
