@@ -24,6 +24,11 @@ bool TestableDlg::ChooseListFile(std::wstring& path) {
   return true;
 }
 
+bool TestableDlg::ChooseReportFile(std::wstring& path) {
+  path = reportChoice;
+  return !path.empty();
+}
+
 int TestableDlg::ShowMessage(const std::wstring& text, UINT type) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);

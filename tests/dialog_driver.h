@@ -28,6 +28,7 @@ class TestableDlg : public CKestrixDlg {
   std::wstring choice;  // what the chooser returns
   bool confirm = true;  // whether the user confirms the chooser
   bool realChooser = false;  // show the system's chooser instead
+  std::wstring reportChoice;  // what the chooser of a findings report returns (empty: cancelled)
   // While set, a message stays up (running a modal loop, as a real one does).
   std::atomic<bool> holdMessages{false};
   std::atomic<HWND> window{nullptr};
@@ -37,6 +38,7 @@ class TestableDlg : public CKestrixDlg {
  protected:
   BOOL OnInitDialog() override;
   bool ChooseListFile(std::wstring& path) override;
+  bool ChooseReportFile(std::wstring& path) override;
   int ShowMessage(const std::wstring& text, UINT type) override;
 
  private:

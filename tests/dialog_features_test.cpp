@@ -225,6 +225,42 @@ TEST_F(DialogFeatureTest, ADroppedListOpensAsOpenDoesAndTheDatabaseGoesBesideIt)
   EXPECT_TRUE(fs::exists(DatabaseIn(folder)));
 }
 
+TEST_F(DialogFeatureTest, WhatDidNotBecomeACameraIsSaidBelowTheTableAndSavedAsCsv) {
+  tabrino::test::writeText(m_dir / "odd.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
+                           "1,37.5,55.75,1,60,1,90\n"
+                           "2,37.5,55.75,1,60,1,90\n"
+                           "3,200,10,1,60,1,90\n"
+                           "no comma here\n"
+                           "5,10,95,1,60,1,90\n");
+  Open(m_dir / "odd.txt");
+  EXPECT_EQ(Text(IDC_FINDINGS),
+            L"2 rows skipped, coordinates out of range: line 4, line 6; "
+            L"1 line without a comma made no row: line 5");
+  ASSERT_TRUE(Enabled(IDC_FINDINGS_LIST));
+
+  ASSERT_TRUE(Convert());
+  EXPECT_NE(LastMessage().find(L"Wrote 2 records; skipped 2 rows with coordinates out of range."), std::wstring::npos);
+
+  const fs::path report = m_dir / "findings.csv";
+  m_dialog.reportChoice = report.wstring();
+  Click(IDC_FINDINGS_LIST);
+  ASSERT_TRUE(WaitForOpen());
+  EXPECT_EQ(LastMessage(), L"Every finding is in " + report.wstring() + L".");
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+  const std::string csv = tabrino::test::readText(report);
+  EXPECT_EQ(csv.substr(0, csv.find('\n')), "line,kind,detail");
+  EXPECT_NE(csv.find("\n4,out-of-range,"), std::string::npos);
+  EXPECT_NE(csv.find("\n5,no-comma,"), std::string::npos);
+  EXPECT_NE(csv.find("\n6,out-of-range,"), std::string::npos);
+
+  // A clean list has nothing to say.
+  tabrino::test::writeText(m_dir / "clean.txt", NumberedList(3));
+  Open(m_dir / "clean.txt");
+  EXPECT_EQ(Text(IDC_FINDINGS), L"");
+  EXPECT_FALSE(Enabled(IDC_FINDINGS_LIST));
+}
+
 TEST_F(DialogFeatureTest, AUtf8ListIsShownAsUtf8) {
   tabrino::test::writeText(m_dir / "utf8.txt",
                            "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n"

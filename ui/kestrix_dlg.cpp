@@ -231,6 +231,12 @@ void CKestrixDlg::OnBnClickedConversion() {
 bool CKestrixDlg::StartJob(Job job, std::function<void()> work) {
   m_job = job;
   m_jobProgress.Reset();
+  // A disabled button keeps no focus: the keyboard waits in the list, and
+  // goes back to the button when the job is over.
+  m_focusBeforeJob = ::GetFocus();
+  if (m_focusBeforeJob && ::GetParent(m_focusBeforeJob) == m_hWnd && m_focusBeforeJob != m_cameraList.m_hWnd) {
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_cameraList.m_hWnd), TRUE);
+  }
   EnableCommands(FALSE);
   m_progress.SetPos(0);
   m_findings.ShowWindow(SW_HIDE);  // the bar takes the findings' place
@@ -276,7 +282,15 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
   // Only now, with the closing message dismissed, may the user go on.
   m_job = Job::None;
   EnableCommands(TRUE);
+  RestoreFocus();
   return 0;
+}
+
+void CKestrixDlg::RestoreFocus() {
+  HWND target = m_focusBeforeJob;
+  if (!target || ::GetParent(target) != m_hWnd) return;
+  if (!::IsWindowEnabled(target)) target = m_btnOpen.m_hWnd;  // Conversion, after a list that failed
+  SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
 }
 
 void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {

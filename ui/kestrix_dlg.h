@@ -69,6 +69,7 @@ class CKestrixDlg : public CDialog {
   void ShowCounts(const std::wstring& loaded, const std::wstring& written);
   void ShowWrittenCount(std::uint32_t accepted);
   void RefreshCursor();
+  void RestoreFocus();
   int Dpi() const;
   void FitColumns(int dpi);
   void LoadIcons(int dpi);
@@ -107,6 +108,7 @@ class CKestrixDlg : public CDialog {
   WriteOutcome m_reportOutcome;
   std::uint64_t m_findingsCount = 0;  // of the list shown; its report can be saved
   int m_dpi = 96;
+  HWND m_focusBeforeJob = nullptr;
   // Declared after everything its work touches: members are destroyed in
   // reverse order, so the worker (whose destructor waits for the thread)
   // ends before the table and the outcomes go.
