@@ -101,11 +101,9 @@ WorldBorders decodeWorldBorders(const std::uint8_t* bytes, std::size_t size) {
     line.clear();
     for (const auto& p : points) {
       GeoPoint point = degrees(p);
-      if (!line.empty()) {
-        double step = std::fmod(point.lon - line.back().lon + 540.0, 360.0) - 180.0;
-        if (step < -180) step += 360;
-        point.lon = line.back().lon + step;
-      }
+      // Whole turns only, so that a ring that returns comes back to the
+      // very same value.
+      if (!line.empty()) point.lon += 360.0 * std::round((line.back().lon - point.lon) / 360.0);
       line.push_back(point);
     }
   };
@@ -117,10 +115,13 @@ WorldBorders decodeWorldBorders(const std::uint8_t* bytes, std::size_t size) {
     std::vector<bool> coast;
     coast.reserve(points.size() + 2);
     for (std::size_t i = 0; i < points.size(); ++i) {
-      // Natural Earth's own cut along the meridian, where a ring keeps it.
+      // Natural Earth's own cut along the meridian, where a ring keeps it,
+      // and the edge at the data's lowest latitude, where world-atlas cut
+      // Antarctica off.
       const auto& a = points[i];
       const auto& b = points[i + 1 < points.size() ? i + 1 : i];
-      coast.push_back(!(a.first == b.first && (a.first == 0 || a.first == grid.maxX)));
+      coast.push_back(!(a.first == b.first && (a.first == 0 || a.first == grid.maxX)) &&
+                      !(a.second == 0 && b.second == 0));
     }
     const double turn = ring.back().lon - ring.front().lon;
     if (std::fabs(turn) > 180) {

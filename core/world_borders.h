@@ -21,8 +21,8 @@ struct WorldBorders {
   // centres on; a ring round a pole is closed over the pole.
   std::vector<std::vector<GeoPoint>> landRings;
   // For each ring point, whether the edge from it to the next is coast
-  // (false for edges along the 180th meridian or over a pole, which must
-  // not be stroked).
+  // (false for edges along the 180th meridian, over a pole or along the
+  // data's southern edge, which must not be stroked).
   std::vector<std::vector<bool>> coastEdges;
   std::vector<std::vector<GeoPoint>> borderLines;
 };
