@@ -1,6 +1,9 @@
 #include "ui/kestrix_dlg.h"
 
+#include "core/camera_map.h"
 #include "core/conversion_run.h"
+#include "core/errors.h"
+#include "core/file_io.h"
 #include "core/text_import.h"
 #include "framework/file_dialog.h"
 #include "framework/win_app.h"
@@ -10,6 +13,8 @@
 #include <filesystem>
 #include <new>
 #include <vector>
+
+#include <shellapi.h>
 
 namespace {
 
@@ -71,6 +76,7 @@ BOOL CKestrixDlg::OnInitDialog() {
       ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
       ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
     }
+    ::AppendMenuW(systemMenu, MF_STRING, IDM_SHOWMAP, L"Show on map");
   }
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
@@ -108,9 +114,43 @@ void CKestrixDlg::OnSysCommand(UINT nID, LPARAM lParam) {
   if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
     CAboutDlg about;
     about.DoModal();
+  } else if ((nID & 0xFFF0) == IDM_SHOWMAP) {
+    OnShowMap();
   } else {
     CDialog::OnSysCommand(nID, lParam);
   }
+}
+
+// The picture is written beside the list, as the database is, and opened
+// in whatever the user views pictures with.
+void CKestrixDlg::OnShowMap() {
+  if (m_runActive) return;
+  if (m_table.empty() || m_listPath.empty()) {
+    ShowMessage(L"Open a list first: the map shows its cameras.", MB_OK);
+    return;
+  }
+  std::filesystem::path picture = m_listPath;
+  picture.replace_extension(L".svg");
+  try {
+    std::vector<tabrino::CameraRecord> cameras;
+    cameras.reserve(static_cast<size_t>(m_table.recordCount()));
+    for (size_t i = 0; i < m_table.size(); ++i) {
+      if (const auto record = m_table.record(i)) cameras.push_back(*record);
+    }
+    tabrino::writeCameraMap(picture, cameras,
+                            {tabrino::displayPath(m_listPath.filename()), tabrino::isoDateText(TodayInUtc())});
+  } catch (const tabrino::TabrinoError& error) {
+    ShowMessage(WithReason(error.messageText(), error.systemReason()), MB_OK | MB_ICONERROR);
+    return;
+  } catch (const std::bad_alloc&) {
+    ShowMessage(L"Not enough memory to draw this list.", MB_OK | MB_ICONERROR);
+    return;
+  }
+  ShowPicture(picture.wstring());
+}
+
+void CKestrixDlg::ShowPicture(const std::wstring& path) {
+  ::ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CKestrixDlg::OnPaint() {
@@ -153,9 +193,11 @@ void CKestrixDlg::OnBnClickedOpen() {
   }
   ShowTableRows();
   if (!result.loaded()) {
+    m_listPath.clear();
     ShowMessage(WithReason(result.messageText(), result.systemReason), MB_OK);
     return;
   }
+  m_listPath = list;
   m_strLoadedCount = std::to_wstring(result.loadedCount);
   m_strWrittenCount = L"0";
   UpdateData(FALSE);

@@ -9,6 +9,7 @@
 #include "ui/resource.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 class CKestrixDlg : public CDialog {
@@ -26,8 +27,11 @@ class CKestrixDlg : public CDialog {
   // The file chooser and message boxes, replaceable so tests can drive the dialog.
   virtual bool ChooseListFile(std::wstring& path);
   virtual int ShowMessage(const std::wstring& text, UINT type);
+  // Opens a written picture in the default viewer.
+  virtual void ShowPicture(const std::wstring& path);
 
   void OnSysCommand(UINT nID, LPARAM lParam);
+  void OnShowMap();
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnBnClickedOpen();
@@ -52,6 +56,7 @@ class CKestrixDlg : public CDialog {
   std::wstring m_strWrittenCount;
 
   tabrino::CameraTable m_table;  // the only store of rows; the list view shows it
+  std::filesystem::path m_listPath;  // the list the table came from; its picture goes beside it
   ConversionWorker m_worker;
   // From Conversion until its closing message has been dismissed: the
   // dialog may not close, and Open and Conversion wait.

@@ -13,6 +13,7 @@
 #define IDC_WRITTEN_COUNT 1004
 
 #define IDM_ABOUTBOX 0x0010
+#define IDM_SHOWMAP 0x0020
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
