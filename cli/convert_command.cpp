@@ -60,14 +60,7 @@ int runConvert(const ConvertOptions& options) {
     const ImportResult imported = importCameraList(options.list, table, importOptions);
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
-      std::cerr << imported.messageText();
-      if (imported.outcome == ImportOutcome::WrongHeader) {
-        std::cerr << "\n" << options.list
-                  << ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"
-                     " (its second field must be X)\n";
-      } else {
-        std::cerr << " : " << options.list << ": " << imported.systemReason << "\n";
-      }
+      printImportFailure(std::cerr, imported, options.list);
       return 1;
     }
     if (!options.quiet) {

@@ -2,6 +2,7 @@
 #include "cli/convert_command.h"
 #include "cli/dump_command.h"
 #include "cli/inspect_command.h"
+#include "cli/map_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -19,9 +20,11 @@ int main(int argc, char** argv) {
   tabrino::cli::ConvertOptions convertOptions;
   tabrino::cli::InspectOptions inspectOptions;
   tabrino::cli::DumpOptions dumpOptions;
+  tabrino::cli::MapOptions mapOptions;
   CLI::App* convert = tabrino::cli::addConvertCommand(app, convertOptions);
   CLI::App* inspect = tabrino::cli::addInspectCommand(app, inspectOptions);
   CLI::App* dump = tabrino::cli::addDumpCommand(app, dumpOptions);
+  CLI::App* map = tabrino::cli::addMapCommand(app, mapOptions);
 
   try {
     app.parse(argc, argv);
@@ -41,5 +44,6 @@ int main(int argc, char** argv) {
   if (convert->parsed()) return tabrino::cli::runConvert(convertOptions);
   if (inspect->parsed()) return tabrino::cli::runInspect(inspectOptions);
   if (dump->parsed()) return tabrino::cli::runDump(dumpOptions);
+  if (map->parsed()) return tabrino::cli::runMap(mapOptions);
   return 2;
 }

@@ -1,5 +1,8 @@
 #include "ui/kestrix_dlg.h"
 
+#include "core/camera_map.h"
+#include "core/errors.h"
+#include "core/file_io.h"
 #include "core/text_import.h"
 #include "core/user_texts.h"
 #include "framework/file_dialog.h"
@@ -109,6 +112,7 @@ BOOL CKestrixDlg::OnInitDialog() {
       ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
       ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
     }
+    ::AppendMenuW(systemMenu, MF_STRING, IDM_SHOWMAP, L"Show on map");
   }
   m_dpi = Dpi();
   LoadIcons(m_dpi);
@@ -152,9 +156,44 @@ void CKestrixDlg::OnSysCommand(UINT nID, LPARAM lParam) {
   if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
     CAboutDlg about;
     about.DoModal();
+  } else if ((nID & 0xFFF0) == IDM_SHOWMAP) {
+    OnShowMap();
   } else {
     CDialog::OnSysCommand(nID, lParam);
   }
+}
+
+// The picture is written beside the list, as the database is, and opened
+// in whatever the user views pictures with.
+void CKestrixDlg::OnShowMap() {
+  if (m_job != Job::None) return;
+  if (!m_listLoaded || m_listPath.empty()) {
+    ShowMessage(L"Open a list first: the map shows its cameras.", MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  std::filesystem::path picture = m_listPath;
+  picture.replace_extension(L".svg");
+  try {
+    std::vector<tabrino::CameraRecord> cameras;
+    cameras.reserve(static_cast<size_t>(m_table.recordCount()));
+    for (size_t i = 0; i < m_table.size(); ++i) {
+      if (const auto record = m_table.record(i)) cameras.push_back(*record);
+    }
+    tabrino::writeCameraMap(picture, cameras,
+                            {tabrino::displayPath(m_listPath.filename()), tabrino::isoDateText(TodayInUtc())});
+  } catch (const tabrino::TabrinoError& error) {
+    ShowMessage(Paragraphs(WideFromUtf8(error.messageText()), WideFromUtf8(error.systemReason())),
+                MB_OK | MB_ICONERROR);
+    return;
+  } catch (const std::bad_alloc&) {
+    ShowMessage(L"Not enough memory to draw this list.", MB_OK | MB_ICONERROR);
+    return;
+  }
+  ShowPicture(picture.wstring());
+}
+
+void CKestrixDlg::ShowPicture(const std::wstring& path) {
+  ::ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CKestrixDlg::OnPaint() {
@@ -324,6 +363,7 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
       return;
     case tabrino::ImportOutcome::Loaded:
       m_listLoaded = true;
+      m_listPath = list;
       m_outputFolder = list.parent_path();
       ShowFindings(&outcome.findings);
       ShowCounts(std::to_wstring(outcome.loadedCount), L"0");

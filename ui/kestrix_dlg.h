@@ -35,8 +35,11 @@ class CKestrixDlg : public CDialog {
   virtual bool ChooseListFile(std::wstring& path);
   virtual int ShowMessage(const std::wstring& text, UINT type);
   virtual bool ChooseReportFile(std::wstring& path);
+  // Opens a written picture in the default viewer.
+  virtual void ShowPicture(const std::wstring& path);
 
   void OnSysCommand(UINT nID, LPARAM lParam);
+  void OnShowMap();
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnBnClickedOpen();
@@ -97,6 +100,7 @@ class CKestrixDlg : public CDialog {
   // writes beside that list.
   bool m_listLoaded = false;
   std::filesystem::path m_outputFolder;
+  std::filesystem::path m_listPath;  // the list shown; its picture goes beside it
   std::filesystem::path m_startupList;
   std::filesystem::path m_chooserFolder;  // where the chooser starts when the current folder could not follow
 

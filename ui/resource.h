@@ -16,6 +16,7 @@
 #define IDC_FINDINGS_LIST 1007
 
 #define IDM_ABOUTBOX 0x0010
+#define IDM_SHOWMAP 0x0020
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
