@@ -309,7 +309,9 @@ TEST(WorldBorders, RingsAreClosedAndRunOnWithoutAJumpAndBrokenDataIsRefused) {
     ASSERT_EQ(ring.front().lat, ring.back().lat) << r;
     for (std::size_t i = 1; i < ring.size(); ++i) {
       const bool overPole = std::fabs(ring[i].lat) == 90 && ring[i].lat == ring[i - 1].lat;
-      if (!overPole) ASSERT_LT(std::fabs(ring[i].lon - ring[i - 1].lon), 180) << r;
+      if (!overPole) {
+        ASSERT_LT(std::fabs(ring[i].lon - ring[i - 1].lon), 180) << r;
+      }
     }
   }
   const std::uint8_t wrongMagic[] = {'T', 'B', 'R', 'X', 1};
