@@ -11,6 +11,7 @@
 #include "core/finding_spool.h"
 #include "core/list_findings.h"
 #include "core/text_import.h"
+#include "core/user_texts.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -81,14 +82,7 @@ int runConvert(const ConvertOptions& options) {
     const ImportResult imported = importCameraList(options.list, table, importOptions);
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
-      std::cerr << imported.messageText();
-      if (imported.outcome == ImportOutcome::WrongHeader) {
-        std::cerr << "\n" << options.list
-                  << ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"
-                     " (its second field must be X)\n";
-      } else {
-        std::cerr << " : " << options.list << ": " << imported.systemReason << "\n";
-      }
+      printImportFailure(std::cerr, imported, options.list);
       return 1;
     }
     if (!options.quiet) {
@@ -111,11 +105,9 @@ int runConvert(const ConvertOptions& options) {
     const ConversionSummary written = writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
     progress.finish();
     if (!options.quiet) {
-      std::cout << "Wrote " << counted(written.recordsWritten, "record", "records") << "; skipped "
-                << counted(written.rowsSkipped, "row", "rows") << " with coordinates out of range";
+      std::cout << conversionCountsText(written.recordsWritten, written.rowsSkipped);
       if (options.dropDuplicates) std::cout << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
-      std::cout << "\n"
-                << "DB Conversion end. [" << displayPath(written.outputPath) << "]\n";
+      std::cout << "\n" << conversionEndText(displayPath(written.outputPath)) << "\n";
       std::cout.flush();
       printFindingsSummary(std::cerr, summary, options.report);
     }

@@ -7,7 +7,6 @@
 #include "core/file_io.h"
 #include "core/list_diff.h"
 
-#include <filesystem>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -34,14 +33,7 @@ bool load(const std::string& path, CameraSet& set, ProgressBar& progress, bool q
   const ImportResult imported = set.loadList(path, progress.callback("Reading"));
   progress.finish();
   if (imported.loaded()) return true;
-  std::cerr << imported.messageText();
-  if (imported.outcome == ImportOutcome::WrongHeader) {
-    std::cerr << "\n" << path
-              << ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"
-                 " (its second field must be X)\n";
-  } else {
-    std::cerr << " : " << path << ": " << imported.systemReason << "\n";
-  }
+  printImportFailure(std::cerr, imported, path);
   return false;
 }
 
@@ -108,8 +100,7 @@ CLI::App* addDiffCommand(CLI::App& app, DiffOptions& options) {
 int runDiff(const DiffOptions& options) {
   // The report is put in place over whatever has its name: never over an input.
   for (const std::string& input : {options.before, options.after}) {
-    std::error_code ec;
-    if (!options.report.empty() && std::filesystem::equivalent(options.report, input, ec)) {
+    if (!options.report.empty() && sameFile(options.report, input)) {
       std::cerr << "tabrino diff: --report " << options.report << " would overwrite the input " << input << "\n";
       return 2;
     }

@@ -6,6 +6,7 @@
 #include "core/db_dump.h"
 #include "core/db_inspect.h"
 #include "core/file_io.h"
+#include "core/geo_export.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -45,12 +46,35 @@ class OutputFile {
   UniqueFile file_;
 };
 
+// GPX, KML or GeoJSON, put in place only once complete, like the list.
+void exportTo(const DumpOptions& options, ExportFormat format, ByteSource& source, std::uint64_t recordCount,
+              const ProgressCallback& progress) {
+  const std::string title = displayPath(std::filesystem::path(options.file).filename());
+  if (options.output.empty()) {
+    exportRecords(source, recordCount, format, title, [](const std::string& text) {
+      errno = 0;
+      if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        throw FileWriteError("standard output", systemErrorText(errno ? errno : EIO));
+      }
+    }, progress);
+    return;
+  }
+  AtomicFileWriter out(options.output);
+  exportRecords(source, recordCount, format, title, [&](const std::string& text) { out.write(text); }, progress);
+  out.commit();
+}
+
 }  // namespace
 
 CLI::App* addDumpCommand(CLI::App& app, DumpOptions& options) {
   CLI::App* command = app.add_subcommand("dump", "Write a database file's records as a speed-camera list");
   command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh)")->required();
   command->add_option("-o,--output", options.output, "List to write (default: standard output)");
+  command->add_option("--format", options.format,
+                      "list (a speed-camera list), gpx (GPX 1.1 waypoints), kml (placemarks) or geojson "
+                      "(a FeatureCollection of points)")
+      ->check(CLI::IsMember({"list", "gpx", "kml", "geojson"}))
+      ->capture_default_str();
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
   return command;
 }
@@ -67,7 +91,10 @@ int runDump(const DumpOptions& options) {
                 << report.problems.front().text << "\n";
       return 1;
     }
-    if (options.output.empty()) {
+    const ExportFormat format = exportFormatNamed(options.format).value_or(ExportFormat::List);
+    if (format != ExportFormat::List) {
+      exportTo(options, format, source, report.recordCount, progress.callback("Dumping"));
+    } else if (options.output.empty()) {
       dumpRecords(source, report.recordCount, stdout, "standard output", progress.callback("Dumping"));
     } else {
       OutputFile out(options.output);

@@ -1,4 +1,4 @@
-// tabrino dump FILE.dbh [-o OUT] [--quiet]
+// tabrino dump FILE.dbh [--format list|gpx|kml|geojson] [-o OUT] [--quiet]
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -10,6 +10,7 @@ namespace tabrino::cli {
 struct DumpOptions {
   std::string file;
   std::string output;  // empty: standard output
+  std::string format = "list";
   bool quiet = false;
 };
 

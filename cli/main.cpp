@@ -3,6 +3,7 @@
 #include "cli/diff_command.h"
 #include "cli/dump_command.h"
 #include "cli/inspect_command.h"
+#include "cli/map_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -20,9 +21,11 @@ int main(int argc, char** argv) {
   tabrino::cli::ConvertOptions convertOptions;
   tabrino::cli::InspectOptions inspectOptions;
   tabrino::cli::DumpOptions dumpOptions;
+  tabrino::cli::MapOptions mapOptions;
   CLI::App* convert = tabrino::cli::addConvertCommand(app, convertOptions);
   CLI::App* inspect = tabrino::cli::addInspectCommand(app, inspectOptions);
   CLI::App* dump = tabrino::cli::addDumpCommand(app, dumpOptions);
+  CLI::App* map = tabrino::cli::addMapCommand(app, mapOptions);
   tabrino::cli::DiffOptions diffOptions;
   CLI::App* diff = tabrino::cli::addDiffCommand(app, diffOptions);
 
@@ -44,6 +47,7 @@ int main(int argc, char** argv) {
   if (convert->parsed()) return tabrino::cli::runConvert(convertOptions);
   if (inspect->parsed()) return tabrino::cli::runInspect(inspectOptions);
   if (dump->parsed()) return tabrino::cli::runDump(dumpOptions);
+  if (map->parsed()) return tabrino::cli::runMap(mapOptions);
   if (diff->parsed()) return tabrino::cli::runDiff(diffOptions);
   return 2;
 }

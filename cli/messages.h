@@ -3,6 +3,7 @@
 
 #include "core/db_inspect.h"
 #include "core/errors.h"
+#include "core/text_import.h"
 
 #include <cstdint>
 #include <ostream>
@@ -15,6 +16,10 @@ std::string counted(std::uint64_t count, const char* one, const char* many);
 
 // "MESSAGE: REASON" on one line.
 void printError(std::ostream& out, const TabrinoError& error);
+
+// Why a list could not be read: the import's message, then the list and
+// what was wrong with it.
+void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list);
 
 // One line per problem, "  offset N (0xN): TEXT", and a line for those
 // not listed.

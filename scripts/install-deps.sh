@@ -4,7 +4,8 @@
 #   scripts/install-deps.sh --windows  also the 32-bit Windows build and Wine
 set -euo pipefail
 
-packages=(cmake make g++ libcli11-dev libfast-float-dev googletest)
+# gpsbabel and xmllint (libxml2-utils) read the exports and the map back in the tests.
+packages=(cmake make g++ libcli11-dev libfast-float-dev googletest gpsbabel libxml2-utils)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
              wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils)

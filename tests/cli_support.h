@@ -18,6 +18,10 @@ inline bool contains(const std::string& text, const std::string& part) { return 
 // Single-quoted for sh.
 std::string quote(const std::string& text);
 
+// Runs a shell command line in folder `cwd` (another program reading what
+// tabrino wrote, say).
+CliRun runShell(const std::filesystem::path& cwd, const std::string& command);
+
 // Runs `tabrino ARGS` in folder `cwd`; `prefix` may set the environment or
 // limits first.
 CliRun tabrino(const std::filesystem::path& cwd, const std::string& args, const std::string& prefix = "");
