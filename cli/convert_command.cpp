@@ -97,7 +97,7 @@ int runConvert(const ConvertOptions& options) {
       const DuplicateScan duplicates(table, {options.nearMetres, options.dropDuplicates});
       if (!options.quiet) duplicates.report(summary);
       if (report) {
-        duplicates.reportWith(*spool, *report);
+        duplicates.reportWith([&](FindingSink& sink) { spool->replay(sink); }, *report);
         report->commit();
       }
       if (options.dropDuplicates) dropped = duplicates.droppedPositions();

@@ -55,6 +55,9 @@ class CameraTable {
   // The row's place in file order, whatever order the positions are in: of
   // two rows, the one with the lower index comes first in the list.
   std::size_t fileIndex(std::size_t position) const noexcept { return indexAt(position); }
+  // Whether positions follow latitude: after sortByLatitude, or for fewer
+  // than two rows.
+  bool sortedByLatitude() const noexcept { return !order_.empty() || rows_.size() < 2; }
 
   // How many rows become records, and the XOR of all their bytes: both are
   // known before the first byte of a database is written.

@@ -1,5 +1,7 @@
 #include "duplicates.h"
 
+#include "finding_spool.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -92,23 +94,26 @@ class DuplicateScan::Search {
         nearMillimetres_(std::llround(nearMetres * 1000)) {}
 
   void run(const CameraTable& table) {
-    Band open;
-    const std::size_t rows = table.size();
-    for (std::size_t position = 0; position < rows; ++position) {
-      if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
-      const CameraRow& row = table.row(position);
-      const std::int32_t latitude = scaleCoordinate(row.latitude);
-      if (!inBounds(latitude, row.longitude)) continue;
-      const std::int64_t above = std::int64_t{latitude} + kMaxLatitude;
-      const std::int64_t index = above / height_;
-      if (index != open.index && !open.entries.empty()) close(open);
-      open.index = index;
-      const std::uint64_t key = lowestKey(directionKey(row.directionType, row.directionCode), row.longitude) |
-                                static_cast<std::uint64_t>(above - index * height_);
-      open.entries.push_back({key, latitude, row.longitude, static_cast<std::uint32_t>(table.fileIndex(position)),
-                              static_cast<std::uint32_t>(position), row.speed, false});
+    if (table.sortedByLatitude()) {
+      const std::size_t rows = table.size();
+      for (std::size_t position = 0; position < rows; ++position) {
+        if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
+        add(table, position);
+      }
+    } else {
+      // Rows of one scaled latitude in any order will do: a band is sorted
+      // once complete.
+      std::vector<std::uint64_t> order;
+      order.reserve(static_cast<std::size_t>(table.recordCount()));
+      for (std::size_t position = 0; position < table.size(); ++position) {
+        if (const auto record = table.record(position)) {
+          order.push_back(static_cast<std::uint64_t>(std::int64_t{record->latitude} + kMaxLatitude) << 32 | position);
+        }
+      }
+      std::sort(order.begin(), order.end());
+      for (const std::uint64_t entry : order) add(table, static_cast<std::uint32_t>(entry));
     }
-    if (!open.entries.empty()) close(open);
+    if (!open_.entries.empty()) close(open_);
     if (near_ > 0 && !middle_.entries.empty()) searchNear(middle_, adjacentBelow(middle_, lower_), nullptr);
   }
 
@@ -117,6 +122,21 @@ class DuplicateScan::Search {
     std::int64_t index = -1;
     std::vector<Entry> entries;  // sorted by key once complete
   };
+
+  // Rows come in latitude order.
+  void add(const CameraTable& table, std::size_t position) {
+    const CameraRow& row = table.row(position);
+    const std::int32_t latitude = scaleCoordinate(row.latitude);
+    if (!inBounds(latitude, row.longitude)) return;
+    const std::int64_t above = std::int64_t{latitude} + kMaxLatitude;
+    const std::int64_t index = above / height_;
+    if (index != open_.index && !open_.entries.empty()) close(open_);
+    open_.index = index;
+    const std::uint64_t key = lowestKey(directionKey(row.directionType, row.directionCode), row.longitude) |
+                              static_cast<std::uint64_t>(above - index * height_);
+    open_.entries.push_back({key, latitude, row.longitude, static_cast<std::uint32_t>(table.fileIndex(position)),
+                             static_cast<std::uint32_t>(position), row.speed, false});
+  }
 
   static const Band* adjacentBelow(const Band& band, const Band& below) noexcept {
     return !below.entries.empty() && below.index + 1 == band.index ? &below : nullptr;
@@ -242,6 +262,7 @@ class DuplicateScan::Search {
   std::int64_t reach_;   // latitude units a near pair may differ by
   std::int64_t height_;  // of a band, in latitude units
   std::int64_t nearMillimetres_;
+  Band open_;            // the band rows are added to
   Band lower_, middle_;  // complete bands not yet searched for near copies
 };
 
@@ -305,10 +326,10 @@ void DuplicateScan::report(FindingSink& sink) const {
   for (const Pair& pair : pairs_) sink.add(findingOf(pair));
 }
 
-void DuplicateScan::reportWith(FindingSpool& spool, FindingSink& sink) const {
+void DuplicateScan::reportWith(const std::function<void(FindingSink&)>& others, FindingSink& sink) const {
   Cursor cursor(*this);
   FindingMerge merge(cursor, sink);
-  spool.replay(merge);
+  others(merge);
   merge.finish();
 }
 

@@ -10,10 +10,10 @@
 #pragma once
 
 #include "camera_table.h"
-#include "finding_spool.h"
 #include "list_findings.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tabrino {
@@ -43,7 +43,9 @@ struct DuplicateOptions {
 
 class DuplicateScan {
  public:
-  // `table` must be sorted by latitude and outlive the scan.
+  // `table` must outlive the scan. A table sorted by latitude is walked as
+  // it stands; one in file order (the dialog's, before a conversion) is
+  // walked through an order of the scan's own, 8 bytes a row while it lasts.
   explicit DuplicateScan(const CameraTable& table, const DuplicateOptions& options = {});
 
   std::uint64_t duplicateCount() const noexcept { return duplicates_; }
@@ -57,8 +59,9 @@ class DuplicateScan {
 
   // Hands every finding to sink, in line order.
   void report(FindingSink& sink) const;
-  // Hands the spool's findings and these to sink, all in line order.
-  void reportWith(FindingSpool& spool, FindingSink& sink) const;
+  // Hands these findings and those that `others` gives its sink (the list's
+  // other findings, in line order) to sink, all in line order.
+  void reportWith(const std::function<void(FindingSink&)>& others, FindingSink& sink) const;
 
  private:
   // A row and the earlier row it repeats or lies near, by their positions.

@@ -236,7 +236,7 @@ TEST_F(DialogFeatureTest, WhatDidNotBecomeACameraIsSaidBelowTheTableAndSavedAsCs
   Open(m_dir / "odd.txt");
   EXPECT_EQ(Text(IDC_FINDINGS),
             L"2 rows skipped, coordinates out of range: line 4, line 6; "
-            L"1 line without a comma made no row: line 5");
+            L"1 line without a comma made no row: line 5; 1 row repeats an earlier camera: line 3");
   ASSERT_TRUE(Enabled(IDC_FINDINGS_LIST));
 
   ASSERT_TRUE(Convert());
@@ -250,7 +250,7 @@ TEST_F(DialogFeatureTest, WhatDidNotBecomeACameraIsSaidBelowTheTableAndSavedAsCs
   EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
   const std::string csv = tabrino::test::readText(report);
   EXPECT_EQ(csv.substr(0, csv.find('\n')), "line,kind,detail");
-  EXPECT_NE(csv.find("\n4,out-of-range,"), std::string::npos);
+  EXPECT_NE(csv.find("\n3,duplicate,same camera as line 2\n4,out-of-range,"), std::string::npos) << csv;
   EXPECT_NE(csv.find("\n5,no-comma,"), std::string::npos);
   EXPECT_NE(csv.find("\n6,out-of-range,"), std::string::npos);
 

@@ -3,6 +3,7 @@
 #include "core/byte_source.h"
 #include "core/conversion_run.h"
 #include "core/db_inspect.h"
+#include "core/finding_spool.h"
 #include "core/text_import.h"
 #include "test_support.h"
 
@@ -152,6 +153,9 @@ TEST(Duplicates, FindWhatComparingEveryPairFinds) {
     ASSERT_TRUE(importCameraListText(kHeader + list, table).loaded());
     std::vector<std::optional<CameraRecord>> rows;
     for (std::size_t i = 0; i < table.size(); ++i) rows.push_back(table.record(i));
+    // The dialog's table is in file order until it is converted.
+    FindingList inFileOrder;
+    DuplicateScan(table, {near, false}).report(inFileOrder);
     table.sortByLatitude();
     const DuplicateScan scan(table, {near, false});
     FindingList findings;
@@ -160,6 +164,10 @@ TEST(Duplicates, FindWhatComparingEveryPairFinds) {
     for (const ListFinding& f : findings.all()) {
       const std::size_t at = f.detail.find("line ") + 5;
       found.push_back({f.lineNumber, f.kind, std::stoull(f.detail.substr(at))});
+    }
+    ASSERT_EQ(inFileOrder.all().size(), findings.all().size()) << near;
+    for (std::size_t k = 0; k < findings.all().size(); ++k) {
+      EXPECT_EQ(inFileOrder.all()[k].detail, findings.all()[k].detail) << near << " " << k;
     }
     const std::vector<Expected> expected = quadraticSearch(rows, near);
     EXPECT_GT(scan.duplicateCount(), 100u) << near;
@@ -241,7 +249,7 @@ TEST(Duplicates, TheSpoolAndTheScanMeetInLineOrder) {
   ASSERT_TRUE(importCameraListText(kHeader + rows, table, options).loaded());
   table.sortByLatitude();
   FindingList merged;
-  DuplicateScan(table).reportWith(spool, merged);
+  DuplicateScan(table).reportWith([&](FindingSink& sink) { spool.replay(sink); }, merged);
   std::vector<std::string> lines;
   for (const ListFinding& f : merged.all()) lines.push_back(std::to_string(f.lineNumber) + " " + findingKindName(f.kind));
   EXPECT_EQ(lines, (std::vector<std::string>{"3 not-a-number", "3 duplicate", "4 out-of-range", "5 duplicate"}));

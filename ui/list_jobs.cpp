@@ -1,5 +1,6 @@
 #include "ui/list_jobs.h"
 
+#include "core/duplicates.h"
 #include "core/errors.h"
 #include "ui/system_error.h"
 #include "ui/text_encoding.h"
@@ -47,6 +48,7 @@ OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable&
     outcome.loadedCount = result.loadedCount;
     outcome.reason = result.systemReason;
     outcome.utf8 = IsUtf8(table.text());
+    if (result.loaded()) tabrino::DuplicateScan(table).report(outcome.findings);
   } catch (const std::bad_alloc&) {
     table.clear();
     outcome.outOfMemory = true;
@@ -86,7 +88,8 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::fil
   outcome.path = report;
   Guard(outcome, [&] {
     tabrino::FindingReport findings(report);
-    tabrino::scanListFindings(table.text(), findings);
+    tabrino::DuplicateScan(table).reportWith(
+        [&](tabrino::FindingSink& sink) { tabrino::scanListFindings(table.text(), sink); }, findings);
     findings.commit();
   });
   return outcome;
