@@ -29,6 +29,16 @@ bool TestableDlg::ChooseReportFile(std::wstring& path) {
   return !path.empty();
 }
 
+void TestableDlg::ShowPicture(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_pictures.push_back(path);
+}
+
+std::vector<std::wstring> TestableDlg::Pictures() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_pictures;
+}
+
 int TestableDlg::ShowMessage(const std::wstring& text, UINT type) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -34,16 +34,19 @@ class TestableDlg : public CKestrixDlg {
   std::atomic<HWND> window{nullptr};
 
   std::vector<ShownMessage> Messages();
+  std::vector<std::wstring> Pictures();  // what was handed to the picture viewer
 
  protected:
   BOOL OnInitDialog() override;
   bool ChooseListFile(std::wstring& path) override;
   bool ChooseReportFile(std::wstring& path) override;
   int ShowMessage(const std::wstring& text, UINT type) override;
+  void ShowPicture(const std::wstring& path) override;
 
  private:
   std::mutex m_mutex;
   std::vector<ShownMessage> m_messages;
+  std::vector<std::wstring> m_pictures;
 };
 
 // The width of an icon's image in pixels (0 for no icon).

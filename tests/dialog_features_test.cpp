@@ -85,6 +85,20 @@ TEST_F(DialogFeatureTest, AListThatFailsTheHeaderTestCannotReplaceADatabase) {
   }
 }
 
+TEST_F(DialogFeatureTest, ShowOnMapDrawsTheListBesideItAndOpensThePicture) {
+  ::SendMessageW(m_window, WM_SYSCOMMAND, IDM_SHOWMAP, 0);
+  EXPECT_EQ(LastMessage(), L"Open a list first: the map shows its cameras.");
+  EXPECT_TRUE(m_dialog.Pictures().empty());
+
+  tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(40));
+  Open(m_dir / "cameras.txt");
+  ::SendMessageW(m_window, WM_SYSCOMMAND, IDM_SHOWMAP, 0);
+  ASSERT_EQ(m_dialog.Pictures(), std::vector<std::wstring>{(m_dir / "cameras.svg").wstring()});
+  const std::string svg = tabrino::test::readText(m_dir / "cameras.svg");
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  EXPECT_NE(svg.find("</svg>"), std::string::npos);
+}
+
 // A named pipe stands for a list on a slow disk: the read waits until the
 // test writes, and meanwhile the dialog must go on answering.
 TEST_F(DialogFeatureTest, OpenReadsOffTheDialogsThreadWithCommandsLockedAndProgressShown) {

@@ -107,12 +107,14 @@ BOOL CKestrixDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
   if (HMENU systemMenu = GetSystemMenu(FALSE)) {
+    // The About item stays last, after its separator.
+    ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(systemMenu, MF_STRING, IDM_SHOWMAP, L"Show on map");
     wchar_t aboutText[256] = L"";
     if (::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, aboutText, 256) > 0) {
       ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
       ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
     }
-    ::AppendMenuW(systemMenu, MF_STRING, IDM_SHOWMAP, L"Show on map");
   }
   m_dpi = Dpi();
   LoadIcons(m_dpi);
