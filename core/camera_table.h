@@ -94,6 +94,9 @@ class CameraTable {
     (void)index;
 #endif
   }
+  // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
+  void sortWithinBuckets(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& start,
+                         std::size_t firstBucket, std::size_t lastBucket) const;
   std::size_t indexAt(std::size_t position) const noexcept {
     return order_.empty() ? position : order_[position];
   }

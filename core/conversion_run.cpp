@@ -2,7 +2,9 @@
 
 #include "errors.h"
 #include "file_io.h"
+#include "parallel.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tabrino {
@@ -82,29 +84,43 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   file.write(header.data(), header.size());
   file.write(settings.randomBlock.data(), settings.randomBlock.size());
 
-  std::vector<std::uint8_t> block;
-  block.reserve(kRecordsPerBlock * kRecordSize);
-  std::uint64_t written = 0;
+  // Rows are encoded a block at a time, two blocks at once, and written in
+  // order.
   const std::size_t rows = table.size();
-  auto nextLeftOut = leftOut.begin();
-  for (std::size_t position = 0; position < rows; ++position) {
-    if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
-    while (nextLeftOut != leftOut.end() && *nextLeftOut < position) ++nextLeftOut;
-    if (nextLeftOut != leftOut.end() && *nextLeftOut == position) continue;
-    const auto record = table.record(position);
-    if (!record) continue;
-    const RecordBytes bytes = encodeRecord(*record);
-    block.insert(block.end(), bytes.begin(), bytes.end());
-    if (block.size() == block.capacity()) {
-      file.write(block.data(), block.size());
-      written += block.size() / kRecordSize;
-      block.clear();
-      if (progress) progress(written, records);
+  auto encodeRows = [&](std::size_t from, std::size_t to, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    auto nextLeftOut = std::lower_bound(leftOut.begin(), leftOut.end(), from);
+    for (std::size_t position = from; position < to; ++position) {
+      if (position + kPrefetchDistance < to) table.prefetch(position + kPrefetchDistance);
+      if (nextLeftOut != leftOut.end() && *nextLeftOut == position) {
+        ++nextLeftOut;
+        continue;
+      }
+      const auto record = table.record(position);
+      if (!record) continue;
+      const RecordBytes encoded = encodeRecord(*record);
+      bytes.insert(bytes.end(), encoded.begin(), encoded.end());
     }
+  };
+  std::vector<std::uint8_t> first, second;
+  first.reserve(kRecordsPerBlock * kRecordSize);
+  second.reserve(kRecordsPerBlock * kRecordSize);
+  std::uint64_t written = 0;
+  for (std::size_t position = 0; position < rows; position += 2 * kRecordsPerBlock) {
+    const std::size_t middle = std::min(rows, position + kRecordsPerBlock);
+    const std::size_t end = std::min(rows, middle + kRecordsPerBlock);
+    if (middle == end) {
+      encodeRows(position, middle, first);
+      second.clear();
+    } else {
+      inParallel([&] { encodeRows(position, middle, first); }, [&] { encodeRows(middle, end, second); });
+    }
+    file.write(first.data(), first.size());
+    file.write(second.data(), second.size());
+    written += (first.size() + second.size()) / kRecordSize;
+    if (progress) progress(written, records);
   }
-  file.write(block.data(), block.size());
-  written += block.size() / kRecordSize;
-  if (progress) progress(written, records);
+  if (rows == 0 && progress) progress(0, 0);
 
   const std::vector<std::uint8_t> trailer(kEndMarkerSize + fillLength(bodySize), kFillByte);
   file.write(trailer.data(), trailer.size());
