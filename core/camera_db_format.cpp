@@ -43,28 +43,6 @@ std::string isoDateText(DbDate date) {
   return text;
 }
 
-std::int32_t scaleCoordinate(double degrees) noexcept {
-  // The product must be rounded to a double before it is truncated. The x87
-  // unit of 32-bit builds keeps more bits unless the value goes through
-  // memory, and would turn 55.7499 into 557498 where every other build
-  // gives 557499.
-#if FLT_EVAL_METHOD == 0
-  const double scaled = degrees * kCoordinateScale;
-#else
-  const volatile double product = degrees * kCoordinateScale;
-  const double scaled = product;
-#endif
-  // Only values that truncate into the 32-bit range may be converted: the
-  // conversion of anything else is undefined, and processors disagree.
-  if (!(scaled > -2147483649.0 && scaled < 2147483648.0)) return kUnrepresentable;
-  return static_cast<std::int32_t>(scaled);
-}
-
-bool inBounds(std::int32_t latitude, std::int32_t longitude) noexcept {
-  return latitude >= -kMaxLatitude && latitude <= kMaxLatitude && longitude >= -kMaxLongitude &&
-         longitude <= kMaxLongitude;
-}
-
 std::uint8_t speedByte(std::int32_t speed) noexcept {
   const std::uint8_t byte = lowByte(speed);
   return byte < 10 ? 0 : byte;

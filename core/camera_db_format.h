@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <cfloat>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -95,8 +96,29 @@ inline RecordCells recordCellsOf(const std::array<std::string_view, 7>& row) noe
   return {row[1], row[2], row[3], row[4], row[5], row[6]};
 }
 
-std::int32_t scaleCoordinate(double degrees) noexcept;
-bool inBounds(std::int32_t latitude, std::int32_t longitude) noexcept;
+// Inline: both run for every row of every list, several times.
+inline std::int32_t scaleCoordinate(double degrees) noexcept {
+  // The product must be rounded to a double before it is truncated. The x87
+  // unit of 32-bit builds keeps more bits unless the value goes through
+  // memory, and would turn 55.7499 into 557498 where every other build
+  // gives 557499.
+#if FLT_EVAL_METHOD == 0
+  const double scaled = degrees * kCoordinateScale;
+#else
+  const volatile double product = degrees * kCoordinateScale;
+  const double scaled = product;
+#endif
+  // Only values that truncate into the 32-bit range may be converted: the
+  // conversion of anything else is undefined, and processors disagree.
+  if (!(scaled > -2147483649.0 && scaled < 2147483648.0)) return kUnrepresentable;
+  return static_cast<std::int32_t>(scaled);
+}
+
+inline bool inBounds(std::int32_t latitude, std::int32_t longitude) noexcept {
+  return latitude >= -kMaxLatitude && latitude <= kMaxLatitude && longitude >= -kMaxLongitude &&
+         longitude <= kMaxLongitude;
+}
+
 // Speeds below 10 (after taking the low byte) mean "no limit" and are stored as 0.
 std::uint8_t speedByte(std::int32_t speed) noexcept;
 // Degrees (0 = north, clockwise) to the device's code: (d ± 180) / 2.

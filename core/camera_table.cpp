@@ -66,11 +66,6 @@ std::string cutCell(const char* line, const char* end, std::size_t column) {
 
 }  // namespace
 
-std::optional<CameraRecord> recordOf(const CameraRow& row) noexcept {
-  const std::int32_t latitude = scaleCoordinate(row.latitude);
-  if (!inBounds(latitude, row.longitude)) return std::nullopt;
-  return CameraRecord{latitude, row.longitude, row.type, row.speed, row.directionType, row.directionCode};
-}
 
 void CameraTable::clear() noexcept {
   // Swaps rather than clear(): a table of millions of rows gives its memory back.

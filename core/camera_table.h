@@ -35,7 +35,11 @@ struct CameraRow {
 static_assert(sizeof(CameraRow) == 16, "rows are packed for the memory they take by the million");
 
 // The record a row becomes, or nothing when its coordinates are out of bounds.
-std::optional<CameraRecord> recordOf(const CameraRow& row) noexcept;
+inline std::optional<CameraRecord> recordOf(const CameraRow& row) noexcept {
+  const std::int32_t latitude = scaleCoordinate(row.latitude);
+  if (!inBounds(latitude, row.longitude)) return std::nullopt;
+  return CameraRecord{latitude, row.longitude, row.type, row.speed, row.directionType, row.directionCode};
+}
 
 class CameraTable {
  public:
