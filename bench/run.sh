@@ -3,14 +3,15 @@
 # prints, in one run, the conversion's time and peak memory beside `cat` of
 # the same file (the floor: reading the bytes and nothing else).
 #
-#   bench/run.sh [BUILD_DIR]      (default: build; a Release build is made there)
+#   bench/run.sh [BUILD_DIR]      (default: build-bench, a Release build of its
+#                                  own, so the developer's build/ is left alone)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=${1:-$root/build}
+build=${1:-$root/build-bench}
 runs=${RUNS:-5}
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTABRINO_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target tabrino generate_list >/dev/null
 data="$build/bench-data"
 mkdir -p "$data"

@@ -3,6 +3,7 @@
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
 #include "cli/messages.h"
+#include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/conversion_run.h"
 #include "core/errors.h"
@@ -32,28 +33,18 @@ class ImportWatch : public ImportObserver {
 
 }  // namespace
 
-CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options) {
-  CLI::App* command = app.add_subcommand("convert", "Convert a speed-camera list into DB_YYMMDD.dbh");
-  command->add_option("LIST", options.list, "Speed-camera list (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION)")
-      ->required();
-  command->add_option("-o,--output-dir", options.outputDirectory, "Folder for the database file")
-      ->capture_default_str();
-  command->add_option("--date", options.date,
-                      "Date in the header and file name, YYYY-MM-DD (default: SOURCE_DATE_EPOCH, else today in UTC)");
-  command->add_option("--seed", options.seed,
-                      "Seed of the random block (default: the current time in seconds)");
-  command->add_option("--report", options.report,
-                      "Write every row or line that did not become a camera as meant, and why, to this CSV file "
-                      "(line numbers from 1)");
-  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-  return command;
-}
-
 int runConvert(const ConvertOptions& options) {
   const auto date = resolveDate(options.date);
   if (!date.date) {
     std::cerr << "tabrino convert: " << date.problem << "\n";
     return 2;
+  }
+  const std::filesystem::path outputDirectory = argumentPath(options.outputDirectory);
+  try {
+    checkOutputFolder(outputDirectory / databaseFileName(*date.date));
+  } catch (const TabrinoError& error) {
+    printError(std::cerr, error);
+    return 1;
   }
 
   ProgressBar progress(!options.quiet);
@@ -62,7 +53,7 @@ int runConvert(const ConvertOptions& options) {
   CameraTable table;
   try {
     ImportWatch watch(wantFindings ? &findings : nullptr, progress);
-    const ImportResult imported = importCameraList(options.list, table, &watch);
+    const ImportResult imported = importCameraList(argumentPath(options.list), table, &watch);
     if (!imported.loaded()) {
       progress.finish();
       std::cerr << imported.messageText();
@@ -80,9 +71,9 @@ int runConvert(const ConvertOptions& options) {
       std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << options.list << "\n";
     }
     if (wantFindings) findings.checkRows(table);  // before the sort, in line order
-    if (!options.report.empty()) writeFindingsReport(findings.all(), options.report);
+    if (!options.report.empty()) writeFindingsReport(findings.all(), argumentPath(options.report));
 
-    const ConversionSettings settings{options.outputDirectory, *date.date,
+    const ConversionSettings settings{outputDirectory, *date.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
     const ConversionSummary summary = runConversion(
         table, settings, [&](std::uint32_t accepted) { progress.update("Writing", accepted, table.size()); });

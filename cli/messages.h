@@ -1,10 +1,12 @@
 // How failures and inspection results read on a terminal.
 #pragma once
 
+#include "core/byte_source.h"
 #include "core/db_inspect.h"
 #include "core/errors.h"
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -15,6 +17,12 @@ std::string counted(std::uint64_t count, const char* one, const char* many);
 
 // "MESSAGE: REASON" on one line.
 void printError(std::ostream& out, const TabrinoError& error);
+
+// A database named on the command line: a file, or standard input for "-".
+// Throws FileOpenError or FileReadError.
+std::unique_ptr<ByteSource> openDatabase(const std::string& argument);
+// How messages name it.
+std::string sourceName(const std::string& argument);
 
 // One line per problem, "  offset N (0xN): TEXT", and a line for those
 // not listed.

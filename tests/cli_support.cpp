@@ -1,11 +1,13 @@
 #include "cli_support.h"
 
-#include "test_support.h"
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <sys/wait.h>
 
 namespace tabrino::test {
+
+std::string cliPath() { return TABRINO_CLI; }
 
 std::string quote(const std::string& text) {
   std::string quoted = "'";
@@ -15,11 +17,18 @@ std::string quote(const std::string& text) {
 
 CliRun tabrino(const std::filesystem::path& cwd, const std::string& args, const std::string& prefix) {
   const TempDir capture;
-  const std::string command = "cd " + quote(cwd.string()) + " && " + prefix + " " + quote(TABRINO_CLI) + " " +
+  const std::string command = "cd " + quote(cwd.string()) + " && " + prefix + " " + quote(cliPath()) + " " +
                               args + " >" + quote((capture / "out").string()) + " 2>" +
                               quote((capture / "err").string());
   const int status = std::system(("sh -c " + quote(command)).c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(capture / "out"), readText(capture / "err")};
+}
+
+std::filesystem::path sampleList() { return examplesDir() / "sample-cameras.txt"; }
+
+ConvertedSample::ConvertedSample() {
+  const CliRun run = tabrino(dir.path(), "convert " + quote(sampleList().string()) + " --seed 1 --date 2014-11-14");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
 }
 
 }  // namespace tabrino::test

@@ -1,0 +1,32 @@
+// The command line as users type it: commands, options, help and version,
+// and usage errors that name the mistake. The one file that uses CLI11.
+#pragma once
+
+#include "cli/convert_command.h"
+#include "cli/dump_command.h"
+#include "cli/inspect_command.h"
+
+#include <string>
+#include <vector>
+
+namespace tabrino::cli {
+
+enum class Command { None, Convert, Inspect, Dump };
+
+struct CommandLine {
+  Command command = Command::None;  // None: nothing to run, exit with exitStatus
+  int exitStatus = 0;               // 0 after help or version, 2 after a usage error
+  ConvertOptions convert;
+  InspectOptions inspect;
+  DumpOptions dump;
+};
+
+// args: the words after the program's name, as UTF-8. Help and version go to
+// stdout, usage errors to stderr.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// The closest of candidates to word, if it is close enough to be what the
+// user meant; empty otherwise.
+std::string closestMatch(const std::string& word, const std::vector<std::string>& candidates);
+
+}  // namespace tabrino::cli
