@@ -13,7 +13,12 @@
 namespace tabrino::cli {
 namespace {
 
+// The name users type: on Windows the console tool is tabrino-cli.exe.
+#ifdef _WIN32
+constexpr const char* kProgram = "tabrino-cli";
+#else
 constexpr const char* kProgram = "tabrino";
+#endif
 
 // Validators run on the text before CLI11 converts it, so the message can
 // say what was expected in the user's own terms.
@@ -230,7 +235,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     command->allow_extras();
     command->footer("See 'man tabrino' for the messages, the exit status and the file format.");
   }
-  app.footer("Run 'tabrino help COMMAND' for the options of a command, 'man tabrino' for the manual.");
+  app.footer(std::string("Run '") + kProgram + " help COMMAND' for the options of a command, 'man tabrino' for the manual.");
 
   if (args.empty()) {
     line.exitStatus = usageError(&app, "a command is required: convert, inspect, dump or help");
