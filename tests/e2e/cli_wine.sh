@@ -2,7 +2,8 @@
 # tabrino-cli.exe under Wine beside the Linux tabrino, in folders and with
 # file names that ASCII cannot spell: the same database bytes for the same
 # list, date and seed; the same dump on standard output (no CR added) and
-# from a pipe; the same inspection; a usage error with exit status 2.
+# from a pipe; the same inspection; the progress bar on a console; a usage
+# error with exit status 2.
 #   cli_wine.sh TABRINO_CLI_EXE TABRINO LIST
 set -euo pipefail
 exe=$(realpath "$1") cli=$(realpath "$2") list=$(realpath "$3")
@@ -50,6 +51,18 @@ check "dump to standard output" "$work/linux.dump" "$work/windows.dump"
 check "dump from a pipe" "$work/linux.pipe-dump" "$work/windows.pipe-dump"
 slashes "$work/windows.inspect"
 check "inspect" "$work/linux.inspect" "$work/windows.inspect"
+
+# On a console (script(1) gives Wine a terminal, which it shows as one) the
+# progress bar is drawn; Wine's console adds escape sequences and moves the
+# cursor for spaces.
+(cd "$work/windows/Überprüfung камер" &&
+ TABRINO_PROGRESS_DELAY_MS=0 script -qec "wine '$exe' inspect aus/DB_141114.dbh" /dev/null) |
+  sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' >"$work/console"
+if grep -q 'Checking.*\[##' "$work/console" && grep -q 'OK' "$work/console"; then
+  echo "ok: the progress bar shows on a console"
+else
+  echo "FAILED: no progress bar on a console:"; cat -v "$work/console" | head -5; failures=$((failures + 1))
+fi
 
 status=0
 run windows conver x >"$work/usage.out" 2>"$work/usage.err" || status=$?
