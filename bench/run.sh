@@ -1,26 +1,35 @@
 #!/usr/bin/env bash
-# Converts generated lists of 10 thousand, 100 thousand and 1 million rows and
-# prints, in one run, the conversion's time and peak memory beside `cat` of
-# the same file (the floor: reading the bytes and nothing else).
+# Converts generated lists of 10 thousand to 10 million rows and prints, side
+# by side in one run, the conversion's time and peak memory beside `cat` of
+# the same file (the floor: reading the bytes and nothing else) and beside a
+# plain Python converter (bench/python_convert.py), with the ratios:
 #
-#   bench/run.sh [BUILD_DIR]      (default: build-bench, a Release build of its
-#                                  own, so the developer's build/ is left alone)
+#   ÷ cat      conversion time over cat's
+#   py ÷       the Python converter's time over ours
+#   peak ÷ file  peak resident memory over the list's size
+#   ÷ 1M       time over the 1-million-row time (linear would be 10)
+#
+#   bench/run.sh [BUILD_DIR]   (default: build-bench, a Release build of its own)
+#   ROWS="10000 1000000" RUNS=3 bench/run.sh   fewer lists or runs
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${1:-$root/build-bench}
 runs=${RUNS:-5}
+sizes=${ROWS:-10000 100000 1000000 10000000}
+python_limit=${PYTHON_ROWS:-1000000}  # beyond this the Python converter takes minutes
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTABRINO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target tabrino generate_list >/dev/null
+cmake --build "$build" -j"$(nproc)" --target tabrino generate_list >/dev/null
 data="$build/bench-data"
 mkdir -p "$data"
 
 # Best wall time (seconds, from the clock in nanoseconds) over $runs runs, and
 # the peak resident memory (KiB) of one more run.
 measure() {
-  local best="" start stop
-  for _ in $(seq "$runs"); do
+  local best="" start stop count=$runs
+  [ "${QUICK:-}" = 1 ] && count=1
+  for _ in $(seq "$count"); do
     start=$(date +%s%N)
     "$@" >/dev/null 2>&1
     stop=$(date +%s%N)
@@ -31,28 +40,40 @@ measure() {
   echo "$(awk -v n="$best" 'BEGIN{printf "%.4f", n / 1e9}') $(tail -n 1 "$data/time.txt")"
 }
 
-printf '%-9s %8s %8s %9s %7s %10s %9s %9s\n' list "file MB" "cat s" "convert s" "÷ cat" "peak MB" "÷ file" "cat MB"
-# One line of figures for a list; `name` labels it.
+printf '%-10s %8s %7s %9s %6s %8s %6s %8s %7s %6s\n' \
+  list "file MB" "cat s" "convert s" "÷ cat" "python s" "py ÷" "peak MB" "÷ file" "÷ 1M"
+one_million=""
+# One line of figures for a list; `name` labels it, `rows` (when known)
+# decides whether the Python converter runs and relates the time to 1M rows.
 bench_list() {
-  local name=$1 list=$2 out="$data/out-$1"
+  local name=$1 list=$2 rows=${3:-0} out="$data/out-$1"
   mkdir -p "$out"
-  local bytes
+  local bytes py_t="-" py_ratio="-" per_million="-"
   bytes=$(stat -c %s "$list")
-  read -r cat_t cat_m < <(measure cat "$list")
+  read -r cat_t _ < <(measure cat "$list")
   read -r conv_t conv_m < <(measure "$build/bin/tabrino" convert "$list" -o "$out" --date 2014-11-14 --seed 1)
-  awk -v r="$name" -v b="$bytes" -v ct="$cat_t" -v cm="$cat_m" -v t="$conv_t" -v m="$conv_m" 'BEGIN {
-    mb = b / 1048576;
-    printf "%-9s %8.1f %8.3f %9.3f %7.1f %10.1f %9.2f %9.1f\n", r, mb, ct, t, (ct > 0 ? t / ct : 0), m / 1024, (m * 1024) / b, cm / 1024
+  if [ "$rows" -le "$python_limit" ] && command -v python3 >/dev/null; then
+    read -r py_t _ < <(QUICK=1 measure python3 "$here/python_convert.py" "$list" "$out/python.dbh")
+    py_ratio=$(awk -v p="$py_t" -v t="$conv_t" 'BEGIN{printf "%.0f", p / t}')
+  fi
+  [ "$rows" = 1000000 ] && one_million=$conv_t
+  if [ -n "$one_million" ] && [ "$rows" -gt 1000000 ]; then
+    per_million=$(awk -v t="$conv_t" -v m="$one_million" 'BEGIN{printf "%.1f", t / m}')
+  fi
+  awk -v r="$name" -v b="$bytes" -v ct="$cat_t" -v t="$conv_t" -v m="$conv_m" -v pt="$py_t" -v pr="$py_ratio" \
+      -v pm="$per_million" 'BEGIN {
+    printf "%-10s %8.1f %7.3f %9.3f %6.1f %8s %6s %8.1f %7.2f %6s\n", r, b / 1048576, ct, t, (ct > 0 ? t / ct : 0),
+      pt, pr, m / 1024, (m * 1024) / b, pm
   }'
 }
 
-for rows in 10000 100000 1000000; do
+for rows in $sizes; do
   list="$data/list-$rows.txt"
   [ -s "$list" ] || "$build/bin/generate_list" "$rows" > "$list"
-  bench_list "$rows" "$list"
+  bench_list "$rows" "$list" "$rows"
 done
 # The published lists, as they are (small: their line shows the fixed costs).
 for list in "$root"/../shared/data/real-lists/*.txt; do
-  [ -f "$list" ] && bench_list "$(basename "$list" .txt | cut -c1-9)" "$list"
+  [ -f "$list" ] && bench_list "$(basename "$list" .txt | cut -c1-10)" "$list" 2000
 done
-echo "(time: best of $runs runs; peak MB: maximum resident set from /usr/bin/time; ÷ file: peak memory over the list's size)"
+echo "(time: best of $runs runs, the Python converter one run; peak MB: maximum resident set from /usr/bin/time)"

@@ -121,6 +121,26 @@ std::vector<std::string> commandNames(const CLI::App& app) {
   return names;
 }
 
+// The closest of candidates to word, if it is close enough to be what the
+// user meant; empty otherwise.
+std::string closestMatch(const std::string& word, const std::vector<std::string>& candidates) {
+  if (word.size() < 4) return {};  // "-x": any short option is as close as any other
+  std::string best;
+  std::size_t bestDistance = 0;
+  for (const std::string& candidate : candidates) {
+    // A word cut short ("--out") means the one candidate it begins.
+    const bool prefix = candidate.compare(0, word.size(), word) == 0;
+    const std::size_t distance = prefix ? 0 : editDistance(word, candidate);
+    if (best.empty() || distance < bestDistance) {
+      best = candidate;
+      bestDistance = distance;
+    }
+  }
+  // Up to a third of the letters wrong, at most 3: more is a different word.
+  const std::size_t allowed = std::min<std::size_t>(3, std::max<std::size_t>(1, word.size() / 3));
+  return !best.empty() && bestDistance <= allowed ? best : std::string();
+}
+
 std::string didYouMean(const std::string& word, const std::vector<std::string>& candidates) {
   const std::string match = closestMatch(word, candidates);
   return match.empty() ? "" : " (did you mean '" + match + "'?)";
@@ -142,7 +162,7 @@ int reportLeftOver(const CLI::App& app, const CLI::App* command) {
     left = app.remaining();
   }
   if (left.empty()) return 0;
-  const std::string& word = left.front();
+  const std::string word = left.front().substr(0, left.front().find('='));  // "--ouput-dir=x"
   if (word.size() > 1 && word[0] == '-') {
     return usageError(where, "unknown option '" + word + "'" + didYouMean(word, optionNames(where)));
   }
@@ -156,28 +176,6 @@ const CLI::App* parsedCommand(const CLI::App& app) {
   const auto parsed = app.get_subcommands();
   return parsed.empty() ? nullptr : parsed.front();
 }
-
-}  // namespace
-
-std::string closestMatch(const std::string& word, const std::vector<std::string>& candidates) {
-  if (word.size() < 4) return {};  // "-x": any short option is as close as any other
-  std::string best;
-  std::size_t bestDistance = 0;
-  for (const std::string& candidate : candidates) {
-    // A word cut short ("--out") means the one candidate it begins.
-    const bool prefix = candidate.compare(0, word.size(), word) == 0;
-    const std::size_t distance = prefix ? 0 : editDistance(word, candidate);
-    if (best.empty() || distance < bestDistance) {
-      best = candidate;
-      bestDistance = distance;
-    }
-  }
-  // Up to a third of the letters wrong, at most 3: more is a different word.
-  const std::size_t allowed = std::min<std::size_t>(3, std::max<std::size_t>(1, word.size() / 3));
-  return !best.empty() && bestDistance <= allowed ? best : std::string();
-}
-
-namespace {
 
 // CLI11 says "--output-dir: 1 required DIR missing"; users read better
 // "option '--output-dir' needs a DIR".

@@ -25,8 +25,4 @@ struct CommandLine {
 // stdout, usage errors to stderr.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
 
-// The closest of candidates to word, if it is close enough to be what the
-// user meant; empty otherwise.
-std::string closestMatch(const std::string& word, const std::vector<std::string>& candidates);
-
 }  // namespace tabrino::cli

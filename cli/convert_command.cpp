@@ -13,25 +13,10 @@
 
 #include <iostream>
 #include <new>
+#include <optional>
+#include <vector>
 
 namespace tabrino::cli {
-namespace {
-
-// Passes what the import sees on to the findings (when wanted) and the bar.
-class ImportWatch : public ImportObserver {
- public:
-  ImportWatch(ListFindings* findings, ProgressBar& progress) : findings_(findings), progress_(progress) {}
-  void lineRead(const LineShape& line) override {
-    if (findings_) findings_->lineRead(line);
-  }
-  void bytesRead(std::uint64_t done, std::uint64_t total) override { progress_.update("Reading", done, total); }
-
- private:
-  ListFindings* findings_;
-  ProgressBar& progress_;
-};
-
-}  // namespace
 
 int runConvert(const ConvertOptions& options) {
   const auto date = resolveDate(options.date);
@@ -48,42 +33,52 @@ int runConvert(const ConvertOptions& options) {
   }
 
   ProgressBar progress(!options.quiet);
-  const bool wantFindings = !options.quiet || !options.report.empty();
-  ListFindings findings;
-  CameraTable table;
   try {
-    ImportWatch watch(wantFindings ? &findings : nullptr, progress);
-    const ImportResult imported = importCameraList(argumentPath(options.list), table, &watch);
+    // Findings are streamed to the report as the list is read; the report is
+    // put in place only once the list has passed its header test.
+    std::optional<FindingReport> report;
+    if (!options.report.empty()) report.emplace(argumentPath(options.report));
+    FindingSummary summary;
+    std::vector<FindingSink*> sinks;
+    if (!options.quiet) sinks.push_back(&summary);
+    if (report) sinks.push_back(&*report);
+    FindingFanOut findings(sinks);
+
+    CameraTable table;
+    ImportOptions importOptions;
+    importOptions.findings = sinks.empty() ? nullptr : &findings;
+    importOptions.progress = progress.callback("Reading");
+    const std::string list = sourceName(options.list);
+    const ImportResult imported = isStandardStream(options.list)
+                                      ? importCameraStream(stdin, table, importOptions)
+                                      : importCameraList(argumentPath(options.list), table, importOptions);
+    progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
-      progress.finish();
       std::cerr << imported.messageText();
       if (imported.outcome == ImportOutcome::WrongHeader) {
-        std::cerr << "\n" << options.list
+        std::cerr << "\n" << list
                   << ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"
                      " (its second field must be X)\n";
       } else {
-        std::cerr << " : " << options.list << ": " << imported.systemReason << "\n";
+        std::cerr << " : " << list << ": " << imported.systemReason << "\n";
       }
       return 1;
     }
-    progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!options.quiet) {
-      std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << options.list << "\n";
+      std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
     }
-    if (wantFindings) findings.checkRows(table);  // before the sort, in line order
-    if (!options.report.empty()) writeFindingsReport(findings.all(), argumentPath(options.report));
+    if (report) report->commit();
 
     const ConversionSettings settings{outputDirectory, *date.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
-    const ConversionSummary summary = runConversion(
-        table, settings, [&](std::uint32_t accepted) { progress.update("Writing", accepted, table.size()); });
+    const ConversionSummary written = runConversion(table, settings, progress.callback("Writing"));
     progress.finish();
     if (!options.quiet) {
-      std::cout << "Wrote " << counted(summary.recordsWritten, "record", "records") << "; skipped "
-                << counted(summary.rowsSkipped, "row", "rows") << " with coordinates out of range\n"
-                << "DB Conversion end. [" << displayPath(summary.outputPath) << "]\n";
+      std::cout << "Wrote " << counted(written.recordsWritten, "record", "records") << "; skipped "
+                << counted(written.rowsSkipped, "row", "rows") << " with coordinates out of range\n"
+                << "DB Conversion end. [" << displayPath(written.outputPath) << "]\n";
       std::cout.flush();
-      printFindingsSummary(std::cerr, findings, options.report);
+      printFindingsSummary(std::cerr, summary, options.report);
     }
     return 0;
   } catch (const TabrinoError& error) {

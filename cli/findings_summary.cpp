@@ -1,11 +1,10 @@
 #include "cli/findings_summary.h"
 
 #include <array>
+#include <vector>
 
 namespace tabrino::cli {
 namespace {
-
-constexpr std::size_t kExamplesShown = 3;
 
 struct KindWording {
   FindingKind kind;
@@ -25,21 +24,17 @@ constexpr std::array<KindWording, kFindingKindCount> kWordings = {{
 
 }  // namespace
 
-void printFindingsSummary(std::ostream& out, const ListFindings& findings, const std::string& reportPath) {
-  if (findings.all().empty()) return;
+void printFindingsSummary(std::ostream& out, const FindingSummary& findings, const std::string& reportPath) {
+  if (findings.total() == 0) return;
   for (const KindWording& wording : kWordings) {
-    const std::size_t count = findings.count(wording.kind);
+    const std::uint64_t count = findings.count(wording.kind);
     if (count == 0) continue;
     out << count << " " << (count == 1 ? wording.one : wording.many) << ":";
-    std::size_t shown = 0;
-    for (const ListFinding& finding : findings.all()) {
-      if (finding.kind != wording.kind) continue;
-      if (shown == kExamplesShown) {
-        out << ", ...";
-        break;
-      }
-      out << (shown++ ? ", " : " ") << "line " << finding.lineNumber << " (" << finding.detail << ")";
+    const std::vector<ListFinding>& examples = findings.examples(wording.kind);
+    for (std::size_t i = 0; i < examples.size(); ++i) {
+      out << (i ? ", " : " ") << "line " << examples[i].lineNumber << " (" << examples[i].detail << ")";
     }
+    if (count > examples.size()) out << ", ...";
     out << "\n";
   }
   out << "Lines are counted from 1, the header being line 1. ";

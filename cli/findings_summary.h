@@ -11,6 +11,6 @@ namespace tabrino::cli {
 // One line per kind of finding, with its count and the first few lines;
 // nothing when the list had no finding. reportPath: where every finding
 // went, or empty.
-void printFindingsSummary(std::ostream& out, const ListFindings& findings, const std::string& reportPath);
+void printFindingsSummary(std::ostream& out, const FindingSummary& findings, const std::string& reportPath);
 
 }  // namespace tabrino::cli

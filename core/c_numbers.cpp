@@ -2,6 +2,7 @@
 
 #include <fast_float/fast_float.h>
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -116,6 +117,56 @@ ParsedNumber<double> parseCDouble(std::string_view text) noexcept {
     numberEnd = result.ptr;
   }
   return {negative ? -magnitude : magnitude, static_cast<std::size_t>(numberEnd - begin)};
+}
+
+bool parsePlainDecimal(std::string_view text, double& value) noexcept {
+  // Both the digits as an integer and the power of ten are exact doubles, so
+  // the one division rounds correctly: the value strtod gives. The x87 unit
+  // of 32-bit builds divides in extended precision and would round twice.
+#if FLT_EVAL_METHOD == 0
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  const char* const digitsBegin = p;
+  std::uint64_t mantissa = 0;
+  for (; p != end && isDecimalDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  const auto wholeDigits = p - digitsBegin;
+  if (wholeDigits == 0) return false;
+  std::ptrdiff_t fractionDigits = 0;
+  if (p != end && *p == '.') {
+    const char* const fractionBegin = ++p;
+    for (; p != end && isDecimalDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    fractionDigits = p - fractionBegin;
+    if (fractionDigits == 0) return false;
+  }
+  // 15 digits never overflow and always fit the 53 bits of a double exactly.
+  if (p != end || wholeDigits + fractionDigits > 15) return false;
+  const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+  value = negative ? -magnitude : magnitude;
+  return true;
+#else
+  (void)text;
+  (void)value;
+  return false;
+#endif
+}
+
+bool parsePlainInt(std::string_view text, std::int32_t& value) noexcept {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  if (p == end || end - p > 9) return false;  // nine digits cannot overflow
+  std::int32_t magnitude = 0;
+  for (; p != end; ++p) {
+    if (!isDecimalDigit(*p)) return false;
+    magnitude = magnitude * 10 + (*p - '0');
+  }
+  value = negative ? -magnitude : magnitude;
+  return true;
 }
 
 ParsedNumber<std::int32_t> parseCInt(std::string_view text) noexcept {

@@ -27,6 +27,14 @@ ParsedNumber<double> parseCDouble(std::string_view text) noexcept;
 // Saturates to the 32-bit range on overflow.
 ParsedNumber<std::int32_t> parseCInt(std::string_view text) noexcept;
 
+// The common case of list cells, read much faster: an optional minus, digits,
+// and optionally a point and more digits, filling the whole text, with few
+// enough digits that the value is one exact division from correctly rounded.
+// Returns false (leaving value alone) for anything else, which
+// parseCDouble/parseCInt read.
+bool parsePlainDecimal(std::string_view text, double& value) noexcept;
+bool parsePlainInt(std::string_view text, std::int32_t& value) noexcept;
+
 inline double atofC(std::string_view text) noexcept { return parseCDouble(text).value; }
 inline std::int32_t atoiC(std::string_view text) noexcept { return parseCInt(text).value; }
 

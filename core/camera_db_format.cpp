@@ -3,6 +3,7 @@
 #include "c_numbers.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -47,8 +48,12 @@ std::int32_t scaleCoordinate(double degrees) noexcept {
   // unit of 32-bit builds keeps more bits unless the value goes through
   // memory, and would turn 55.7499 into 557498 where every other build
   // gives 557499.
+#if FLT_EVAL_METHOD == 0
+  const double scaled = degrees * kCoordinateScale;
+#else
   const volatile double product = degrees * kCoordinateScale;
   const double scaled = product;
+#endif
   // Only values that truncate into the 32-bit range may be converted: the
   // conversion of anything else is undefined, and processors disagree.
   if (!(scaled > -2147483649.0 && scaled < 2147483648.0)) return kUnrepresentable;
@@ -113,17 +118,23 @@ std::string databaseFileName(DbDate date) {
 Header headerFor(DbDate date) noexcept {
   Header header{};
   for (std::size_t i = 0; i < kMagic.size(); ++i) header[i] = kMagic[i];
-  header[4] = date.day;
-  header[5] = date.month;
-  header[6] = static_cast<std::uint8_t>(date.year & 0xFF);
-  header[7] = static_cast<std::uint8_t>(date.year >> 8);
-  for (std::size_t i = 0; i < kHeaderMark.size(); ++i) header[8 + i] = kHeaderMark[i];
+  header[kDayOffset] = date.day;
+  header[kMonthOffset] = date.month;
+  header[kYearOffset] = static_cast<std::uint8_t>(date.year & 0xFF);
+  header[kYearOffset + 1] = static_cast<std::uint8_t>(date.year >> 8);
+  for (std::size_t i = 0; i < kHeaderMark.size(); ++i) header[kHeaderMarkOffset + i] = kHeaderMark[i];
   return header;
 }
 
+void setBodySizeAndChecksum(Header& header, std::uint32_t bodySize, std::uint8_t checksum) noexcept {
+  putLe32(header.data() + kBodySizeOffset, bodySize);
+  header[kChecksumOffset] = checksum;
+}
+
 HeaderFields decodeHeader(const Header& header) noexcept {
-  const DbDate date{static_cast<std::uint16_t>(header[6] | header[7] << 8), header[5], header[4]};
-  return HeaderFields{date, getLe32(header.data() + 11), header[15]};
+  const DbDate date{static_cast<std::uint16_t>(header[kYearOffset] | header[kYearOffset + 1] << 8),
+                    header[kMonthOffset], header[kDayOffset]};
+  return HeaderFields{date, getLe32(header.data() + kBodySizeOffset), header[kChecksumOffset]};
 }
 
 std::size_t fillLength(std::uint32_t bodySize) noexcept {
@@ -144,13 +155,12 @@ RecordBytes DatabaseEncoder::add(const CameraRecord& record) noexcept {
 }
 
 std::uint32_t DatabaseEncoder::bodySize() const noexcept {
-  return static_cast<std::uint32_t>(kRandomBlockSize + kRecordSize * recordCount_ + kEndMarkerSize);
+  return static_cast<std::uint32_t>(kEmptyBodySize + kRecordSize * recordCount_);
 }
 
 Header DatabaseEncoder::header() const noexcept {
   Header header = headerFor(date_);
-  putLe32(header.data() + 11, bodySize());
-  header[15] = checksum_;
+  setBodySizeAndChecksum(header, bodySize(), checksum_);
   return header;
 }
 

@@ -22,10 +22,21 @@
 namespace tabrino {
 
 inline constexpr std::size_t kHeaderSize = 16;
+// Where the header's fields lie.
+inline constexpr std::size_t kDayOffset = 4;
+inline constexpr std::size_t kMonthOffset = 5;
+inline constexpr std::size_t kYearOffset = 6;  // LE16
+inline constexpr std::size_t kHeaderMarkOffset = 8;
+inline constexpr std::size_t kBodySizeOffset = 11;  // LE32
+inline constexpr std::size_t kChecksumOffset = 15;
 inline constexpr std::size_t kRandomBlockSize = 16;
 inline constexpr std::size_t kRecordSize = 12;
 inline constexpr std::size_t kEndMarkerSize = 12;
 inline constexpr std::size_t kFileAlignment = 64;
+// The body of a file without records: random block and end marker.
+inline constexpr std::uint32_t kEmptyBodySize = 28;
+// Fields of a list line: IDX, X, Y, TYPE, SPEED, DIRTYPE, DIRECTION.
+inline constexpr std::size_t kFieldsPerLine = 7;
 inline constexpr std::uint8_t kFillByte = 0xFF;
 inline constexpr std::uint8_t kChecksumSeed = 0x4A;
 inline constexpr std::array<std::uint8_t, 4> kMagic = {0x72, 0x75, 0x64, 0x62};       // "rudb"
@@ -103,6 +114,7 @@ std::string databaseFileName(DbDate date);
 
 // Header bytes 0 to 10; body size and checksum are zero until the file is done.
 Header headerFor(DbDate date) noexcept;
+void setBodySizeAndChecksum(Header& header, std::uint32_t bodySize, std::uint8_t checksum) noexcept;
 
 // The header's variable fields, as stored.
 struct HeaderFields {

@@ -1,11 +1,17 @@
-// The one store of imported rows: seven text cells and a line-number tag per
-// row. Cell text is kept byte for byte in a single arena so that a list of
-// millions of rows costs two allocations, not one per cell.
+// The one store of imported rows. Each row is parsed once, at import, into
+// what a conversion needs: the fields of its record and its latitude in
+// degrees, which orders the rows. The list's text is kept only where someone
+// reads the cells again (the dialog shows them); the command line keeps none,
+// so a list of millions of rows costs 16 bytes a row, 24 once sorted.
 #pragma once
+
+#include "camera_db_format.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,54 +19,95 @@ namespace tabrino {
 
 enum class Column : std::size_t { Idx, X, Y, Type, Speed, DirType, Direction };
 
-inline constexpr std::size_t kColumnCount = 7;
+inline constexpr std::size_t kColumnCount = kFieldsPerLine;
 inline constexpr std::array<std::string_view, kColumnCount> kColumnTitles = {
     "IDX", "X", "Y", "TYPE", "SPEED", "DIRTYPE", "DIRECTION"};
 
+// What one row of a list becomes.
+struct CameraRow {
+  double latitude;  // the Y cell as read; the record's latitude is this scaled
+  std::int32_t longitude;  // the X cell scaled (kUnrepresentable when it does not fit)
+  std::uint8_t type;
+  std::uint8_t speed;
+  std::uint8_t directionType;
+  std::uint8_t directionCode;
+};
+static_assert(sizeof(CameraRow) == 16, "rows are packed for the memory they take by the million");
+
+// The record a row becomes, or nothing when its coordinates are out of bounds.
+std::optional<CameraRecord> recordOf(const CameraRow& row) noexcept;
+
 class CameraTable {
  public:
-  using Cells = std::array<std::string_view, kColumnCount>;
-
   void clear() noexcept;
-  // Hint for the total bytes of cell text to come (a list file's size is a
-  // close upper bound), so the arena is allocated once. Ignored when that
-  // much memory cannot be had up front.
-  void reserveText(std::uintmax_t bytes) noexcept;
 
-  // Cells must not contain a zero byte: text stops at one.
-  void appendRow(const Cells& cells, std::uint64_t tag);
-  void eraseRow(std::size_t row);
-
+  // Rows, addressed by position: file order after an import, latitude order
+  // after sortByLatitude.
   std::size_t size() const noexcept { return rows_.size(); }
   bool empty() const noexcept { return rows_.empty(); }
-  // Empty text for a row that does not exist.
-  std::string_view cell(std::size_t row, Column column) const noexcept;
-  // All seven cells at once (one pass over the row's text).
-  Cells rowCells(std::size_t row) const noexcept;
-  // Hints that the row will be read soon: rows read in sorted order lie
-  // scattered in memory, and waiting for each one dominates such a pass.
-  void prefetchRow(std::size_t row) const noexcept {
+  const CameraRow& row(std::size_t position) const noexcept { return rows_[indexAt(position)]; }
+  std::optional<CameraRecord> record(std::size_t position) const noexcept { return recordOf(row(position)); }
+  // Hints that the row at `position` will be read soon: rows read in sorted
+  // order lie scattered in memory.
+  void prefetch(std::size_t position) const noexcept {
 #if defined(__GNUC__)
-    if (row < rows_.size()) __builtin_prefetch(text_.data() + rows_[row].offset);
+    __builtin_prefetch(&rows_[indexAt(position)]);
 #else
-    (void)row;
+    (void)position;
 #endif
   }
   // The row's line in its file, counted from 0 (the header line).
-  std::uint64_t tag(std::size_t row) const noexcept;
+  std::uint64_t tag(std::size_t position) const noexcept;
 
-  // Puts rows in ascending latitude (the Y cell read as a number). Rows with
-  // equal latitude keep their order, so one list always gives one file; a Y
-  // that reads as NaN sorts after every other row.
+  // How many rows become records, and the XOR of all their bytes: both are
+  // known before the first byte of a database is written.
+  std::uint64_t recordCount() const noexcept { return recordCount_; }
+  std::uint8_t recordXor() const noexcept { return recordXor_; }
+
+  // Cell text as the list held it (carriage returns dropped, a zero byte ends
+  // the cell), when the table keeps the list's text; empty otherwise, and for
+  // a position past the end.
+  bool keepsText() const noexcept { return keepText_; }
+  std::string cell(std::size_t position, Column column) const;
+
+  // Puts rows in ascending latitude. Rows with equal latitude keep their
+  // order, so one list always gives one file; a latitude that is NaN sorts
+  // after every other row.
   void sortByLatitude();
 
+  // For the import: rows arrive in file order.
+  void keepText(std::string text);  // clears the table; lines are then given as offsets into text
+  const std::string& text() const noexcept { return text_; }
+  void reserve(std::size_t rows);
+  void appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset = 0);
+  // For rows read apart from the table (on another thread): keep their line
+  // offsets without keeping text, then append them all, their lines counted
+  // from lineBase.
+  void keepLineOffsets(bool keep) noexcept { keepOffsets_ = keep; }
+  void appendRows(const CameraTable& rows, std::uint64_t lineBase);
+
  private:
-  struct Row {
-    std::uint64_t offset;  // first byte of cell 0 in text_; each cell ends with '\0'
-    std::uint64_t tag;
+  std::size_t indexAt(std::size_t position) const noexcept {
+    return order_.empty() ? position : static_cast<std::uint32_t>(order_[position]);
+  }
+
+  // Rows in file order. Their lines are kept as runs of rows on consecutive
+  // lines: a list without blank or broken lines needs one run.
+  struct LineRun {
+    std::size_t firstRow;
+    std::uint64_t line;
   };
-  std::vector<char> text_;
-  std::vector<Row> rows_;
+  std::vector<CameraRow> rows_;
+  std::vector<LineRun> lineRuns_;
+  // Once sorted, the row at each position (low 32 bits) under the key that
+  // sorted it; empty for file order.
+  std::vector<std::uint64_t> order_;
+  std::uint64_t recordCount_ = 0;
+  std::uint8_t recordXor_ = 0;
+  bool keepText_ = false;
+  bool keepOffsets_ = false;  // line offsets are kept (with the text, or for it)
+  std::string text_;
+  std::vector<std::size_t> lineOffsets_;
 };
 
 }  // namespace tabrino

@@ -3,90 +3,16 @@
 #include "errors.h"
 #include "file_io.h"
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <string>
-#include <system_error>
 #include <vector>
 
 namespace tabrino {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr std::size_t kWriteBufferSize = std::size_t{1} << 20;
-
-// A name no other run uses at the same moment, in the destination's folder so
-// that the final rename never crosses file systems.
-fs::path temporaryPathFor(const fs::path& destination) {
-  static std::atomic<unsigned> counter{0};
-  const auto ticks = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
-  const std::string suffix = ".tmp-" + std::to_string(ticks % 1000000007ull) + "-" +
-                             std::to_string(counter.fetch_add(1));
-  fs::path temporary = destination;
-  temporary += suffix;
-  return temporary;
-}
-
-// Writes the image of one database file, failing with the errno of the first
-// unsuccessful call.
-class DatabaseFileWriter {
- public:
-  DatabaseFileWriter(const fs::path& temporary, const std::string& shownPath)
-      : temporary_(temporary), shownPath_(shownPath) {
-    errno = 0;
-    file_ = openFile(temporary_, "wb");
-    if (!file_) throw FileOpenError(shownPath_, systemErrorText(errno));
-    std::setvbuf(file_.get(), nullptr, _IOFBF, kWriteBufferSize);
-  }
-
-  // An unfinished file never outlives its writer.
-  ~DatabaseFileWriter() {
-    if (!committed_) {
-      file_.reset();
-      std::error_code ignored;
-      fs::remove(temporary_, ignored);
-    }
-  }
-
-  DatabaseFileWriter(const DatabaseFileWriter&) = delete;
-  DatabaseFileWriter& operator=(const DatabaseFileWriter&) = delete;
-
-  void write(const std::uint8_t* bytes, std::size_t size) {
-    errno = 0;
-    if (std::fwrite(bytes, 1, size, file_.get()) != size) fail();
-  }
-
-  void rewriteAtStart(const Header& header) {
-    errno = 0;
-    if (std::fseek(file_.get(), 0, SEEK_SET) != 0) fail();
-    write(header.data(), header.size());
-  }
-
-  // Flushes, syncs, closes and renames into place.
-  void commit(const fs::path& destination) {
-    errno = 0;
-    if (!syncToDisk(file_.get())) fail();
-    errno = 0;
-    if (std::fclose(file_.release()) != 0) fail();
-    std::error_code ec;
-    fs::rename(temporary_, destination, ec);
-    if (ec) throw FileOpenError(shownPath_, ec.message());
-    committed_ = true;
-  }
-
- private:
-  [[noreturn]] void fail() {
-    throw FileWriteError(shownPath_, systemErrorText(errno ? errno : EIO));
-  }
-
-  fs::path temporary_;
-  std::string shownPath_;
-  UniqueFile file_;
-  bool committed_ = false;
-};
+// Records go to the file in blocks of this many; progress is told per block.
+constexpr std::size_t kRecordsPerBlock = std::size_t{1} << 16;
+// Rows read in sorted order lie scattered in memory: asking for them ahead
+// hides the wait for each.
+constexpr std::size_t kPrefetchDistance = 16;
 
 }  // namespace
 
@@ -122,46 +48,58 @@ DbDate utcDate(std::int64_t unixSeconds) noexcept {
 }
 
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
-                                      const AcceptedCallback& onAccepted) {
+                                      const ProgressCallback& progress) {
   ConversionSummary summary;
   summary.outputPath = settings.outputDirectory / databaseFileName(settings.date);
-  const std::string shownPath = displayPath(summary.outputPath);
-
-  DatabaseFileWriter file(temporaryPathFor(summary.outputPath), shownPath);
-  DatabaseEncoder encoder(settings.date, settings.randomBlock);
-  file.write(encoder.header().data(), kHeaderSize);  // placeholder until the end
-  file.write(settings.randomBlock.data(), kRandomBlockSize);
-
-  constexpr std::size_t kPrefetchDistance = 16;
-  for (std::size_t row = 0; row < table.size(); ++row) {
-    table.prefetchRow(row + kPrefetchDistance);
-    const CameraTable::Cells cells = table.rowCells(row);
-    const auto record = recordFromCells(recordCellsOf(cells));
-    if (!record) {
-      ++summary.rowsSkipped;
-      continue;
-    }
-    if (encoder.recordCount() == kMaxRecords) {
-      throw FileWriteError(shownPath, "more cameras than one database file can hold");
-    }
-    const RecordBytes bytes = encoder.add(*record);
-    file.write(bytes.data(), bytes.size());
-    if (onAccepted) onAccepted(encoder.recordCount());
+  const std::uint64_t records = table.recordCount();
+  if (records > kMaxRecords) {
+    throw FileWriteError(displayPath(summary.outputPath), "more cameras than one database file can hold");
   }
 
-  const std::vector<std::uint8_t> trailer = encoder.trailer();
-  file.write(trailer.data(), trailer.size());
-  file.rewriteAtStart(encoder.header());
-  file.commit(summary.outputPath);
+  // Size and checksum are known before the first byte: the header is final.
+  AtomicFileWriter file(summary.outputPath);
+  Header header = headerFor(settings.date);
+  const std::uint32_t bodySize = static_cast<std::uint32_t>(kEmptyBodySize + kRecordSize * records);
+  std::uint8_t checksum = kChecksumSeed ^ table.recordXor();
+  for (const std::uint8_t byte : settings.randomBlock) checksum ^= byte;
+  setBodySizeAndChecksum(header, bodySize, checksum);
+  file.write(header.data(), header.size());
+  file.write(settings.randomBlock.data(), settings.randomBlock.size());
 
-  summary.recordsWritten = encoder.recordCount();
+  std::vector<std::uint8_t> block;
+  block.reserve(kRecordsPerBlock * kRecordSize);
+  std::uint64_t written = 0;
+  const std::size_t rows = table.size();
+  for (std::size_t position = 0; position < rows; ++position) {
+    if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
+    const auto record = table.record(position);
+    if (!record) continue;
+    const RecordBytes bytes = encodeRecord(*record);
+    block.insert(block.end(), bytes.begin(), bytes.end());
+    if (block.size() == block.capacity()) {
+      file.write(block.data(), block.size());
+      written += block.size() / kRecordSize;
+      block.clear();
+      if (progress) progress(written, records);
+    }
+  }
+  file.write(block.data(), block.size());
+  written += block.size() / kRecordSize;
+  if (progress) progress(written, records);
+
+  const std::vector<std::uint8_t> trailer(kEndMarkerSize + fillLength(bodySize), kFillByte);
+  file.write(trailer.data(), trailer.size());
+  file.commit();
+
+  summary.recordsWritten = static_cast<std::uint32_t>(records);
+  summary.rowsSkipped = rows - records;
   return summary;
 }
 
 ConversionSummary runConversion(CameraTable& table, const ConversionSettings& settings,
-                                const AcceptedCallback& onAccepted) {
+                                const ProgressCallback& progress) {
   table.sortByLatitude();
-  return writeCameraDatabase(table, settings, onAccepted);
+  return writeCameraDatabase(table, settings, progress);
 }
 
 }  // namespace tabrino

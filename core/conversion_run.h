@@ -5,11 +5,11 @@
 
 #include "camera_db_format.h"
 #include "camera_table.h"
+#include "progress.h"
 
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
-#include <functional>
 
 namespace tabrino {
 
@@ -35,19 +35,17 @@ struct ConversionSummary {
   std::uint64_t rowsSkipped = 0;  // coordinates out of bounds
 };
 
-// Called after each accepted row with the number accepted so far.
-using AcceptedCallback = std::function<void(std::uint32_t accepted)>;
-
 // Writes the table, in its current order, to outputDirectory/DB_YYMMDD.dbh.
 // The file is assembled under a temporary name beside its destination and
 // renamed into place only once complete, flushed and closed: on any failure an
 // earlier file of that name is left untouched and nothing partial remains.
-// Throws FileOpenError or FileWriteError.
+// progress counts records written of all. Throws FileOpenError or
+// FileWriteError.
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
-                                      const AcceptedCallback& onAccepted = {});
+                                      const ProgressCallback& progress = {});
 
 // Sorts the table by latitude, then writes it.
 ConversionSummary runConversion(CameraTable& table, const ConversionSettings& settings,
-                                const AcceptedCallback& onAccepted = {});
+                                const ProgressCallback& progress = {});
 
 }  // namespace tabrino

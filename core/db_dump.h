@@ -5,6 +5,7 @@
 
 #include "byte_source.h"
 #include "camera_db_format.h"
+#include "coordinate_text.h"
 #include "progress.h"
 
 #include <cstdint>
@@ -12,10 +13,6 @@
 #include <string>
 
 namespace tabrino {
-
-// Degrees with the fewest decimals that scale back to `scaled` under the
-// conversion's truncation ("0.0003" would give 2, so 3 is "0.00031").
-std::string coordinateText(std::int32_t scaled);
 
 // Degrees that encode to `code`: within 0 to 359 for codes 0 to 180, the
 // only ones such degrees reach; beyond 359 for the rest.

@@ -1,6 +1,6 @@
 #include "db_inspect.h"
 
-#include "db_dump.h"
+#include "coordinate_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,7 +48,7 @@ class Inspector {
       checkRecords();
       checkTrailer();
       if (report_.storedChecksum != report_.computedChecksum) {
-        problem(15, "checksum: stored " + hexByte(report_.storedChecksum) + ", computed " +
+        problem(kChecksumOffset, "checksum: stored " + hexByte(report_.storedChecksum) + ", computed " +
                         hexByte(report_.computedChecksum));
       }
     }
@@ -123,8 +123,8 @@ class Inspector {
       records = size > kRecordsStart ? (size - kRecordsStart) / kRecordSize : 0;
     }
     report_.recordCount = records;
-    problem(11, "body size is " + std::to_string(body) +
-                    (wellFormed ? ", which runs past the end of the file" : ", not 28 + 12 × records") + "; the " +
+    problem(kBodySizeOffset, "body size is " + std::to_string(body) +
+                    (wellFormed ? ", which runs past the end of the file" : ", not " + std::to_string(kEmptyBodySize) + " + 12 × records") + "; the " +
                     std::to_string(records) + " records found make it " +
                     std::to_string(kEmptyBodySize + kRecordSize * records));
   }

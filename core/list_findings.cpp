@@ -1,19 +1,13 @@
 #include "list_findings.h"
 
-#include "c_numbers.h"
 #include "camera_db_format.h"
-#include "errors.h"
 #include "file_io.h"
-
-#include <algorithm>
-#include <cerrno>
 
 namespace tabrino {
 namespace {
 
 // Long enough to recognise a line, short enough for one line of a message.
 constexpr std::size_t kShownTextLength = 40;
-constexpr std::size_t kReportChunkSize = std::size_t{1} << 20;
 
 // Cell text as a user can read it anywhere: control bytes become \xNN.
 std::string quoted(std::string_view text) {
@@ -57,68 +51,52 @@ const char* findingKindName(FindingKind kind) noexcept {
   return "";
 }
 
-void ListFindings::add(std::uint64_t lineNumber, FindingKind kind, std::string detail) {
-  findings_.push_back({lineNumber, kind, std::move(detail)});
-  ++counts_[static_cast<std::size_t>(kind)];
+ListFinding noCommaFinding(std::uint64_t lineNumber, std::string_view line) {
+  return {lineNumber, FindingKind::NoComma, quoted(line)};
 }
 
-void ListFindings::lineRead(const LineShape& line) {
-  if (line.lineNumber == 0) return;  // the header never becomes a camera
-  if (line.fieldCount == 1) {
-    if (!line.firstField.empty()) add(line.lineNumber + 1, FindingKind::NoComma, quoted(line.firstField));
-  } else if (line.fieldCount != kColumnCount) {
-    add(line.lineNumber + 1, FindingKind::FieldCount, std::to_string(line.fieldCount) + " fields, not 7");
-  }
+ListFinding fieldCountFinding(std::uint64_t lineNumber, std::size_t fieldCount) {
+  return {lineNumber, FindingKind::FieldCount,
+          std::to_string(fieldCount) + " fields, not " + std::to_string(kFieldsPerLine)};
 }
 
-void ListFindings::checkRows(const CameraTable& table) {
-  for (std::size_t row = 0; row < table.size(); ++row) {
-    const CameraTable::Cells cells = table.rowCells(row);
-    const std::uint64_t lineNumber = table.tag(row) + 1;
-    for (std::size_t c = static_cast<std::size_t>(Column::X); c < kColumnCount; ++c) {
-      const std::string_view text = cells[c];
-      const bool coordinate = c == static_cast<std::size_t>(Column::X) || c == static_cast<std::size_t>(Column::Y);
-      const std::size_t length = coordinate ? parseCDouble(text).length : parseCInt(text).length;
-      if (length == text.size() && length > 0) continue;
-      const std::string cell = std::string(kColumnTitles[c]) + " " + quoted(text);
-      if (length == 0) {
-        add(lineNumber, FindingKind::NotANumber, cell + " reads as 0");
-      } else {
-        add(lineNumber, FindingKind::NumberPrefix,
-            cell + " reads as " + std::string(trimLeadingSpace(text.substr(0, length))));
-      }
-    }
-    if (!recordFromCells(recordCellsOf(cells))) {
-      add(lineNumber, FindingKind::OutOfRange,
-          "X " + quoted(cells[static_cast<std::size_t>(Column::X)]) + ", Y " +
-              quoted(cells[static_cast<std::size_t>(Column::Y)]));
-    }
-  }
-  std::stable_sort(findings_.begin(), findings_.end(),
-                   [](const ListFinding& a, const ListFinding& b) { return a.lineNumber < b.lineNumber; });
+ListFinding cellFinding(std::uint64_t lineNumber, std::string_view title, std::string_view cell,
+                        std::size_t numberLength) {
+  std::string detail = std::string(title) + " " + quoted(cell);
+  if (numberLength == 0) return {lineNumber, FindingKind::NotANumber, detail + " reads as 0"};
+  return {lineNumber, FindingKind::NumberPrefix,
+          detail + " reads as " + std::string(trimLeadingSpace(cell.substr(0, numberLength)))};
 }
 
-void writeFindingsReport(const std::vector<ListFinding>& findings, const std::filesystem::path& path) {
-  const std::string shownPath = displayPath(path);
-  errno = 0;
-  UniqueFile file = openFile(path, "wb");
-  if (!file) throw FileOpenError(shownPath, systemErrorText(errno));
-  auto fail = [&] { throw FileWriteError(shownPath, systemErrorText(errno ? errno : EIO)); };
-  std::string text = "line,kind,detail\n";
-  for (std::size_t i = 0; i <= findings.size(); ++i) {
-    if (i < findings.size()) {
-      const ListFinding& finding = findings[i];
-      text += std::to_string(finding.lineNumber) + "," + findingKindName(finding.kind) + "," +
-              csvField(finding.detail) + "\n";
-    }
-    if (text.size() >= kReportChunkSize || i == findings.size()) {
-      errno = 0;
-      if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) fail();
-      text.clear();
-    }
-  }
-  errno = 0;
-  if (std::fclose(file.release()) != 0) fail();
+ListFinding outOfRangeFinding(std::uint64_t lineNumber, std::string_view x, std::string_view y) {
+  return {lineNumber, FindingKind::OutOfRange, "X " + quoted(x) + ", Y " + quoted(y)};
 }
+
+void FindingSummary::add(const ListFinding& finding) {
+  const auto kind = static_cast<std::size_t>(finding.kind);
+  ++counts_[kind];
+  if (examples_[kind].size() < kExamplesPerKind) examples_[kind].push_back(finding);
+}
+
+std::uint64_t FindingSummary::total() const noexcept {
+  std::uint64_t sum = 0;
+  for (const std::uint64_t count : counts_) sum += count;
+  return sum;
+}
+
+std::string findingsReportHeader() { return "line,kind,detail\n"; }
+
+std::string findingsReportLine(const ListFinding& finding) {
+  return std::to_string(finding.lineNumber) + "," + findingKindName(finding.kind) + "," + csvField(finding.detail) +
+         "\n";
+}
+
+FindingReport::FindingReport(const std::filesystem::path& path) : output_(path) {
+  output_.write(findingsReportHeader());
+}
+
+void FindingReport::add(const ListFinding& finding) { output_.write(findingsReportLine(finding)); }
+
+void FindingReport::commit() { output_.commit(); }
 
 }  // namespace tabrino

@@ -1,16 +1,17 @@
 // What in a list did not become a camera as its author meant, and why: the
-// things a user would fix in the list. Collected while the list is imported
-// (line shapes) and from the imported table (cell text, coordinates).
+// things a user would fix in the list. The import finds them as it reads each
+// line and hands each to a sink, so a list of millions of bad lines costs no
+// more memory than the sink keeps.
 #pragma once
 
-#include "camera_table.h"
-#include "text_import.h"
+#include "file_io.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tabrino {
@@ -33,25 +34,77 @@ struct ListFinding {
   std::string detail;  // for example: X "12.5km" reads as 12.5
 };
 
-class ListFindings : public ImportObserver {
+// The findings of one line, built only when someone listens.
+ListFinding noCommaFinding(std::uint64_t lineNumber, std::string_view line);
+ListFinding fieldCountFinding(std::uint64_t lineNumber, std::size_t fieldCount);
+// A cell whose number took `numberLength` of its bytes (0: none).
+ListFinding cellFinding(std::uint64_t lineNumber, std::string_view title, std::string_view cell,
+                        std::size_t numberLength);
+ListFinding outOfRangeFinding(std::uint64_t lineNumber, std::string_view x, std::string_view y);
+
+// Receives findings in line order.
+class FindingSink {
  public:
-  void lineRead(const LineShape& line) override;
-  // Looks at every row's cells. Call once, after the import and before the
-  // table is sorted, so that findings stay in line order.
-  void checkRows(const CameraTable& table);
-
-  const std::vector<ListFinding>& all() const noexcept { return findings_; }
-  std::size_t count(FindingKind kind) const noexcept { return counts_[static_cast<std::size_t>(kind)]; }
-
- private:
-  void add(std::uint64_t lineNumber, FindingKind kind, std::string detail);
-
-  std::vector<ListFinding> findings_;
-  std::array<std::size_t, kFindingKindCount> counts_{};
+  virtual ~FindingSink() = default;
+  virtual void add(const ListFinding& finding) = 0;
 };
 
-// Writes findings as CSV: the header "line,kind,detail", then one line each.
+// Counts per kind and the first few of each: what a summary shows.
+class FindingSummary : public FindingSink {
+ public:
+  static constexpr std::size_t kExamplesPerKind = 3;
+
+  void add(const ListFinding& finding) override;
+  std::uint64_t count(FindingKind kind) const noexcept { return counts_[static_cast<std::size_t>(kind)]; }
+  std::uint64_t total() const noexcept;
+  const std::vector<ListFinding>& examples(FindingKind kind) const noexcept {
+    return examples_[static_cast<std::size_t>(kind)];
+  }
+
+ private:
+  std::array<std::uint64_t, kFindingKindCount> counts_{};
+  std::array<std::vector<ListFinding>, kFindingKindCount> examples_;
+};
+
+// Every finding, in memory: for small lists and tests.
+class FindingList : public FindingSink {
+ public:
+  void add(const ListFinding& finding) override { all_.push_back(finding); }
+  const std::vector<ListFinding>& all() const noexcept { return all_; }
+
+ private:
+  std::vector<ListFinding> all_;
+};
+
+// Hands each finding to several sinks.
+class FindingFanOut : public FindingSink {
+ public:
+  explicit FindingFanOut(std::vector<FindingSink*> sinks) : sinks_(std::move(sinks)) {}
+  void add(const ListFinding& finding) override {
+    for (FindingSink* sink : sinks_) sink->add(finding);
+  }
+
+ private:
+  std::vector<FindingSink*> sinks_;
+};
+
+// "line,kind,detail" and a line feed: the report's first line.
+std::string findingsReportHeader();
+// One report line: fields quoted where they hold commas or quotes.
+std::string findingsReportLine(const ListFinding& finding);
+
+// Writes findings as a CSV report as they arrive, under a temporary name
+// beside `path`; commit() puts the complete report in place. A report that
+// is never committed leaves nothing behind and an earlier file untouched.
 // Throws FileOpenError or FileWriteError.
-void writeFindingsReport(const std::vector<ListFinding>& findings, const std::filesystem::path& path);
+class FindingReport : public FindingSink {
+ public:
+  explicit FindingReport(const std::filesystem::path& path);
+  void add(const ListFinding& finding) override;
+  void commit();
+
+ private:
+  AtomicFileWriter output_;
+};
 
 }  // namespace tabrino

@@ -1,95 +1,357 @@
 #include "text_import.h"
 
+#include "c_numbers.h"
 #include "file_io.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <stdexcept>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace tabrino {
 namespace {
 
-constexpr std::size_t kReadBlockSize = std::size_t{1} << 20;
+constexpr std::size_t kReadBlockSize = std::size_t{2} << 20;
 
-// Splits bytes into rows as they arrive, so a file is read in large blocks
-// while the result stays that of reading it byte by byte.
+// Bytes that end or change a field: the comma, and the carriage return and
+// zero byte, which make a line take the careful path.
+constexpr std::array<bool, 256> kSpecialBytes = [] {
+  std::array<bool, 256> special{};
+  special[','] = special['\r'] = special['\0'] = true;
+  return special;
+}();
+
+// The bytes of the eight at p that are a comma, a carriage return or a zero
+// byte, each marked by its top bit (in memory order, little end first).
+std::uint64_t specialBytesIn(const char* p) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u, kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  // Exact per-byte zero test: no borrow reaches a neighbouring byte.
+  auto zeroBytes = [](std::uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
+  return zeroBytes(word) | zeroBytes(word ^ (',' * kOnes)) | zeroBytes(word ^ ('\r' * kOnes));
+}
+
+std::size_t lowestByteIndex(std::uint64_t marks) noexcept {
+#if defined(__GNUC__)
+  return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
+#else
+  std::size_t index = 0;
+  while (!(marks & 0x80)) marks >>= 8, ++index;
+  return index;
+#endif
+}
+
+// Splits lines into cells, parses each row once into a table row, and hands
+// each finding on as its line is read.
 class ListParser {
  public:
-  ListParser(CameraTable& table, ImportObserver* observer) : table_(table), observer_(observer) {}
+  enum class Header { NotSeen, Passed, Failed };
 
-  void feed(const char* p, const char* end) {
+  ListParser(CameraTable* table, FindingSink* findings) : table_(table), findings_(findings) {}
+
+  // A parser for lines further on in the same list, once its header has been
+  // decided; its line numbers count from its first line.
+  ListParser(CameraTable* table, FindingSink* findings, Header header)
+      : table_(table), findings_(findings), header_(header), atFileStart_(false) {}
+
+  // Parses the complete lines of [begin, end), begin lying at `offset` in
+  // the table's text (when it keeps text); returns the end of the last
+  // complete line.
+  const char* parseLines(const char* begin, const char* end, std::size_t offset) {
+    const char* p = begin;
     while (p != end) {
-      const char* stop = p;
-      while (stop != end && !isSpecial(*stop)) ++stop;
-      appendToField(p, stop);
-      if (stop == end) return;
-      switch (*stop) {
-        case ',': endField(); break;
-        case '\n': endLine(); break;
-        case '\0': fieldCut_ = true; break;  // the rest of this field is lost
-        default: break;                      // '\r' is ignored
+      const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      if (!lineFeed) break;
+      parseLine(p, lineFeed, offset + static_cast<std::size_t>(p - begin));
+      p = lineFeed + 1;
+    }
+    return p;
+  }
+
+  // The end of the input ends a last line that has no line feed.
+  void parseLastLine(const char* begin, const char* end, std::size_t offset) {
+    if (begin != end) parseLine(begin, end, offset);
+  }
+
+  Header header() const noexcept { return header_; }
+  bool wantsFindings() const noexcept { return findings_ != nullptr; }
+  std::uint64_t linesRead() const noexcept { return line_; }
+  // Lines read by another parser, for the numbering of the lines after them.
+  void countLines(std::uint64_t lines) noexcept { line_ += lines; }
+
+ private:
+  using Fields = std::array<std::string_view, kColumnCount>;
+
+  void parseLine(const char* begin, const char* end, std::size_t offset) {
+    const std::uint64_t line = line_++;
+    // Lists saved on Windows end every line with "\r\n".
+    if (end != begin && end[-1] == '\r') --end;
+
+    Fields fields{};
+    std::size_t commas = 0;
+    bool plain = true;
+    const char* fieldBegin = begin;
+    auto special = [&](const char* p) {
+      if (*p == ',') {
+        if (commas < kColumnCount) fields[commas] = {fieldBegin, static_cast<std::size_t>(p - fieldBegin)};
+        ++commas;
+        fieldBegin = p + 1;
+      } else {
+        plain = false;
       }
-      p = stop + 1;
+    };
+    // Eight bytes at a time: most bytes are none of the three.
+    const char* p = begin;
+    for (; end - p >= 8; p += 8) {
+      for (std::uint64_t found = specialBytesIn(p); found != 0; found &= found - 1) {
+        special(p + lowestByteIndex(found));
+      }
+    }
+    for (; p != end; ++p) {
+      if (kSpecialBytes[static_cast<unsigned char>(*p)]) special(p);
+    }
+    if (commas < kColumnCount) fields[commas] = {fieldBegin, static_cast<std::size_t>(end - fieldBegin)};
+    if (!plain) cleanFields(fields, commas + 1);
+
+    const bool reported = findings_ && !(atFileStart_ && line == 0);
+    if (commas == 0) {  // no row
+      if (reported && !fields[0].empty()) findings_->add(noCommaFinding(line + 1, fields[0]));
+      return;
+    }
+    if (reported && commas + 1 != kColumnCount) findings_->add(fieldCountFinding(line + 1, commas + 1));
+    if (header_ == Header::NotSeen) {
+      // The first row is the header when its second field is exactly "X".
+      header_ = fields[1] == kColumnTitles[static_cast<std::size_t>(Column::X)] ? Header::Passed : Header::Failed;
+      if (header_ == Header::Passed) return;
+    }
+    addRow(fields, line, offset);
+  }
+
+  // Drops carriage returns and cuts each cell at a zero byte, copying the
+  // cells of this line to a buffer of the parser's own.
+  void cleanFields(Fields& fields, std::size_t count) {
+    cleaned_.clear();
+    const std::size_t used = std::min(count, kColumnCount);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < used; ++i) total += fields[i].size();
+    cleaned_.reserve(total);  // the views below stay valid
+    for (std::size_t i = 0; i < used; ++i) {
+      const std::size_t start = cleaned_.size();
+      for (const char c : fields[i]) {
+        if (c == '\0') break;
+        if (c != '\r') cleaned_ += c;
+      }
+      fields[i] = std::string_view(cleaned_).substr(start);
     }
   }
 
-  // The end of the file ends a last line that has no line feed (one without
-  // a comma still makes no row, but an observer hears of it).
-  void finish() {
-    if (fieldIndex_ > 0 || !line_.empty()) endLine();
+  static ParsedNumber<double> coordinate(std::string_view cell) noexcept {
+    double value;
+    if (parsePlainDecimal(cell, value)) return {value, cell.size()};
+    return parseCDouble(cell);
+  }
+  static ParsedNumber<std::int32_t> integer(std::string_view cell) noexcept {
+    std::int32_t value;
+    if (parsePlainInt(cell, value)) return {value, cell.size()};
+    return parseCInt(cell);
+  }
+
+  void addRow(const Fields& fields, std::uint64_t line, std::size_t offset) {
+    const auto x = coordinate(fields[1]);
+    const auto y = coordinate(fields[2]);
+    const auto type = integer(fields[3]);
+    const auto speed = integer(fields[4]);
+    const auto dirType = integer(fields[5]);
+    const auto direction = integer(fields[6]);
+    const CameraRow row{y.value,
+                        scaleCoordinate(x.value),
+                        static_cast<std::uint8_t>(type.value),
+                        speedByte(speed.value),
+                        static_cast<std::uint8_t>(dirType.value),
+                        directionCode(direction.value)};
+    if (table_) table_->appendRow(row, line, offset);
+    if (findings_ && header_ == Header::Passed) {
+      const std::size_t lengths[] = {x.length, y.length, type.length, speed.length, dirType.length, direction.length};
+      for (std::size_t c = 1; c < kColumnCount; ++c) {
+        const std::size_t length = lengths[c - 1];
+        if (length == fields[c].size() && length > 0) continue;
+        findings_->add(cellFinding(line + 1, kColumnTitles[c], fields[c], length));
+      }
+      if (!recordOf(row)) findings_->add(outOfRangeFinding(line + 1, fields[1], fields[2]));
+    }
+  }
+
+  CameraTable* table_;
+  FindingSink* findings_;
+  Header header_ = Header::NotSeen;
+  bool atFileStart_ = true;  // line 0 is the file's first
+  std::uint64_t line_ = 0;
+  std::string cleaned_;
+};
+
+// The findings of the second half of a block, held until those of the first
+// half have been given. Past a bound the half is parsed again after the
+// first, so that a list of millions of bad lines takes no more memory.
+class HeldFindings : public FindingSink {
+ public:
+  static constexpr std::size_t kMaxHeld = 4096;
+  void add(const ListFinding& finding) override {
+    if (held_.size() < kMaxHeld) {
+      held_.push_back(finding);
+    } else {
+      overflowed_ = true;
+    }
+  }
+  bool overflowed() const noexcept { return overflowed_; }
+  void passOn(FindingSink& sink, std::uint64_t lineBase) {
+    for (ListFinding& finding : held_) {
+      finding.lineNumber += lineBase;
+      sink.add(finding);
+    }
   }
 
  private:
-  static bool isSpecial(char c) noexcept { return c == ',' || c == '\n' || c == '\r' || c == '\0'; }
-
-  void appendToField(const char* begin, const char* end) {
-    if (begin != end && !fieldCut_ && fieldIndex_ < kColumnCount) line_.append(begin, end);
-  }
-
-  void endField() {
-    if (fieldIndex_ < kColumnCount) cellEnd_[fieldIndex_] = line_.size();
-    ++fieldIndex_;
-    fieldCut_ = false;
-  }
-
-  void endLine() {
-    if (observer_) {
-      const std::size_t firstEnd = fieldIndex_ > 0 ? cellEnd_[0] : line_.size();
-      observer_->lineRead({lineNumber_, fieldIndex_ + 1, std::string_view(line_).substr(0, firstEnd)});
-    }
-    if (fieldIndex_ > 0) {  // only a line with a comma makes a row
-      endField();
-      CameraTable::Cells cells{};
-      std::size_t begin = 0;
-      for (std::size_t c = 0; c < kColumnCount && c < fieldIndex_; ++c) {
-        cells[c] = std::string_view(line_).substr(begin, cellEnd_[c] - begin);
-        begin = cellEnd_[c];
-      }
-      table_.appendRow(cells, lineNumber_);
-    }
-    line_.clear();
-    fieldIndex_ = 0;
-    fieldCut_ = false;
-    ++lineNumber_;
-  }
-
-  CameraTable& table_;
-  ImportObserver* observer_;
-  std::string line_;  // the current line's cell bytes, back to back
-  std::array<std::size_t, kColumnCount> cellEnd_{};
-  std::size_t fieldIndex_ = 0;
-  bool fieldCut_ = false;
-  std::uint64_t lineNumber_ = 0;
+  std::vector<ListFinding> held_;
+  bool overflowed_ = false;
 };
 
-ImportResult checkHeader(CameraTable& table) {
-  if (table.cell(0, Column::X) != kColumnTitles[static_cast<std::size_t>(Column::X)]) {
-    return {ImportOutcome::WrongHeader, 0, {}};
+// Below this many bytes a second thread costs more than it saves.
+constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
+
+// Parses the complete lines of [begin, end) like parser.parseLines, the
+// second half on a second thread where the machine has one.
+const char* parseLinesInParallel(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
+                                 const char* end, std::size_t offset) {
+  static const bool parallel = std::thread::hardware_concurrency() > 1;
+  const auto size = static_cast<std::size_t>(end - begin);
+  const char* middle = begin + size / 2;
+  if (!parallel || size < kParallelMinimum || parser.header() == ListParser::Header::NotSeen ||
+      !(middle = static_cast<const char*>(std::memchr(middle, '\n', static_cast<std::size_t>(end - middle))))) {
+    return parser.parseLines(begin, end, offset);
   }
-  table.eraseRow(0);
+  ++middle;
+  const std::size_t middleOffset = offset + static_cast<std::size_t>(middle - begin);
+
+  CameraTable second;
+  second.keepLineOffsets(table.keepsText());
+  HeldFindings held;
+  ListParser secondParser(&second, findings ? &held : nullptr, parser.header());
+  const char* secondEnd = middle;
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      secondEnd = secondParser.parseLines(middle, end, middleOffset);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    parser.parseLines(begin, middle, offset);
+  } catch (...) {
+    worker.join();
+    throw;
+  }
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
+  if (held.overflowed()) return parser.parseLines(middle, end, middleOffset);
+
+  const std::uint64_t lineBase = parser.linesRead();
+  table.appendRows(second, lineBase);
+  if (findings) held.passOn(*findings, lineBase);
+  parser.countLines(secondParser.linesRead());
+  return secondEnd;
+}
+
+// Reserves room for the rows a list of `total` bytes will give, judged from
+// the lines of its first bytes, so that the rows are not copied as they grow.
+// Room never written costs no memory.
+void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t total) {
+  if (sample.empty() || total == 0) return;
+  const auto lines = static_cast<std::uint64_t>(std::count(sample.begin(), sample.end(), '\n')) + 1;
+  const std::uint64_t estimate = lines * total / sample.size() + lines / 16 + 1024;
+  try {
+    table.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(estimate, SIZE_MAX / 2 / sizeof(CameraRow))));
+  } catch (const std::exception&) {
+    // Only a hint: growing as rows arrive may still succeed.
+  }
+}
+
+ImportResult resultOf(const ListParser& parser, const CameraTable& table) {
+  if (parser.header() != ListParser::Header::Passed) return {ImportOutcome::WrongHeader, 0, {}};
   return {ImportOutcome::Loaded, table.size(), {}};
+}
+
+// Reads `in` to its end in blocks, parsing as it goes. With keepText the
+// list's bytes go to the table, whose rows point into them; without, only
+// the unfinished last line is carried from block to block. After a read
+// failure the table holds the rows of the lines read in full.
+ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& table, const ImportOptions& options) {
+  ListParser parser(&table, options.findings);
+  std::string text;
+  if (options.keepText && expectedSize > 0 && expectedSize < text.max_size()) {
+    try {
+      text.reserve(static_cast<std::size_t>(expectedSize) + 1);
+    } catch (const std::bad_alloc&) {
+      // Only a hint: growing as blocks arrive may still succeed.
+    }
+  }
+  std::size_t parsed = 0;  // bytes of text already parsed (without keepText)
+  std::uint64_t done = 0;
+  bool failed = false;
+  for (;;) {
+    if (!options.keepText && parsed > 0) {
+      text.erase(0, parsed);
+      parsed = 0;
+    }
+    const std::size_t before = text.size();
+    text.resize(before + kReadBlockSize);
+    errno = 0;
+    const std::size_t got = std::fread(&text[before], 1, kReadBlockSize, in);
+    text.resize(before + got);
+    done += got;
+    if (options.progress) options.progress(done, std::max(expectedSize, done));
+    if (got == 0) {
+      failed = std::ferror(in) != 0;
+      break;
+    }
+    // With keepText the lines are parsed once the whole is in: the kept
+    // text must not move under the rows.
+    if (!options.keepText) {
+      if (done == got) reserveRowsFor(table, text, expectedSize);
+      const char* stop =
+          parseLinesInParallel(parser, table, options.findings, text.data(), text.data() + text.size(), 0);
+      parsed = static_cast<std::size_t>(stop - text.data());
+    }
+  }
+  const std::string reason = failed ? lastErrorText() : std::string();
+  const char* rest = text.data() + parsed;
+  const char* end = text.data() + text.size();
+  if (options.keepText) {
+    table.keepText(std::move(text));
+    const std::string& kept = table.text();
+    reserveRowsFor(table, std::string_view(kept).substr(0, kReadBlockSize), kept.size());
+    end = kept.data() + kept.size();
+    // The first lines alone, so that the header is known to both threads.
+    const char* firstLines = kept.data() + std::min(kept.size(), kParallelMinimum);
+    firstLines = parser.parseLines(kept.data(), firstLines, 0);
+    rest = parseLinesInParallel(parser, table, options.findings, firstLines, end,
+                                static_cast<std::size_t>(firstLines - kept.data()));
+    if (!failed) parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - kept.data()));
+  } else if (!failed) {
+    parser.parseLastLine(rest, end, 0);
+  }
+  if (failed) return {ImportOutcome::ReadFailed, 0, reason};
+  return resultOf(parser, table);
 }
 
 }  // namespace
@@ -104,7 +366,7 @@ std::string_view ImportResult::messageText() const noexcept {
   return {};
 }
 
-ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table, ImportObserver* observer) {
+ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table, const ImportOptions& options) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
     return {ImportOutcome::OpenFailed, 0, std::make_error_code(std::errc::is_a_directory).message()};
@@ -112,37 +374,31 @@ ImportResult importCameraList(const std::filesystem::path& path, CameraTable& ta
   errno = 0;
   UniqueFile file = openFile(path, "rb");
   if (!file) return {ImportOutcome::OpenFailed, 0, systemErrorText(errno)};
-
   table.clear();
   const auto size = std::filesystem::file_size(path, ec);
-  if (!ec) table.reserveText(size);
-
-  ListParser parser(table, observer);
-  std::uint64_t done = 0;
-  std::vector<char> block(kReadBlockSize);
-  for (;;) {
-    errno = 0;
-    const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
-    parser.feed(block.data(), block.data() + got);
-    done += got;
-    if (observer) observer->bytesRead(done, ec ? done : std::max<std::uint64_t>(size, done));
-    if (got < block.size()) {
-      if (std::ferror(file.get())) {
-        return {ImportOutcome::ReadFailed, 0, systemErrorText(errno ? errno : EIO)};
-      }
-      break;
-    }
-  }
-  parser.finish();
-  return checkHeader(table);
+  return readList(file.get(), ec ? 0 : size, table, options);
 }
 
-ImportResult importCameraListText(std::string_view bytes, CameraTable& table, ImportObserver* observer) {
+ImportResult importCameraStream(std::FILE* in, CameraTable& table, const ImportOptions& options) {
   table.clear();
-  ListParser parser(table, observer);
-  parser.feed(bytes.data(), bytes.data() + bytes.size());
-  parser.finish();
-  return checkHeader(table);
+  return readList(in, 0, table, options);
+}
+
+ImportResult importCameraListText(std::string_view bytes, CameraTable& table, const ImportOptions& options) {
+  table.keepText(std::string(bytes));
+  ListParser parser(&table, options.findings);
+  const std::string& text = table.text();
+  const char* end = text.data() + text.size();
+  const char* rest = parser.parseLines(text.data(), end, 0);
+  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - text.data()));
+  return resultOf(parser, table);
+}
+
+void scanListFindings(std::string_view bytes, FindingSink& findings) {
+  ListParser parser(nullptr, &findings);
+  const char* end = bytes.data() + bytes.size();
+  const char* rest = parser.parseLines(bytes.data(), end, 0);
+  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - bytes.data()));
 }
 
 }  // namespace tabrino

@@ -5,13 +5,17 @@
 // conversion. A carriage return is ignored wherever it occurs, a zero byte ends
 // its cell's text, fields beyond the seventh are dropped, and a line without a
 // comma makes no row. Each row is tagged with its line number (the header is
-// line 0), so tags always point back into the file.
+// line 0), so tags always point back into the file. Each line is read once:
+// its row is parsed into its record's fields and its findings are handed on
+// as it is read.
 #pragma once
 
 #include "camera_table.h"
+#include "list_findings.h"
+#include "progress.h"
 
 #include <cstddef>
-#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -35,27 +39,27 @@ struct ImportResult {
   std::string_view messageText() const noexcept;
 };
 
-// What the import saw of one line, for those who report on a list: how many
-// fields it had (1 for a line without a comma, which makes no row) and the
-// text of its first field (the whole line when it has no comma).
-struct LineShape {
-  std::uint64_t lineNumber;  // from 0, the header line; the row tag
-  std::size_t fieldCount;
-  std::string_view firstField;
-};
-
-// Told of each line once it ends, and of the bytes read after each block.
-// Observing changes nothing in the table.
-class ImportObserver {
- public:
-  virtual ~ImportObserver() = default;
-  virtual void lineRead(const LineShape& /*line*/) {}
-  virtual void bytesRead(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+struct ImportOptions {
+  // Keep the list's bytes so that the table can show its cells.
+  bool keepText = false;
+  // Told of each finding, in line order. Findings of a list that fails the
+  // header test mean nothing; findings of the header row are never given.
+  FindingSink* findings = nullptr;
+  // Bytes read so far of the whole (the whole is unknown for a pipe: then
+  // the bytes read so far).
+  ProgressCallback progress;
 };
 
 // The table is cleared only once the file has been opened.
 ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table,
-                              ImportObserver* observer = nullptr);
-ImportResult importCameraListText(std::string_view bytes, CameraTable& table, ImportObserver* observer = nullptr);
+                              const ImportOptions& options = {});
+// Reads an open stream to its end (standard input, say).
+ImportResult importCameraStream(std::FILE* in, CameraTable& table, const ImportOptions& options = {});
+// A list already in memory; the table keeps its text.
+ImportResult importCameraListText(std::string_view bytes, CameraTable& table, const ImportOptions& options = {});
+
+// The findings of a list in memory, without keeping its rows: for a list
+// whose table shows only the first few, read again when all are wanted.
+void scanListFindings(std::string_view bytes, FindingSink& findings);
 
 }  // namespace tabrino

@@ -1,72 +1,126 @@
 #include "core/camera_table.h"
 
+#include "core/c_numbers.h"
+#include "core/text_import.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace tabrino {
 namespace {
 
-void addRow(CameraTable& table, std::string_view idx, std::string_view y, std::uint64_t tag) {
-  table.appendRow({idx, "37.5", y, "1", "60", "1", "90"}, tag);
-}
+using namespace std::string_literals;
 
-std::vector<std::string> idxColumn(const CameraTable& table) {
-  std::vector<std::string> column;
-  for (std::size_t row = 0; row < table.size(); ++row) column.emplace_back(table.cell(row, Column::Idx));
-  return column;
-}
+const std::string kHeader = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
 
-TEST(CameraTable, StoresCellsAndTagsByteForByte) {
+CameraTable tableOf(const std::string& rows) {
   CameraTable table;
-  table.appendRow({"1", " 13.5 ", "", "\xC0\xFF", "60", "1", "90"}, 7);
-  table.appendRow({}, 8);
-  ASSERT_EQ(table.size(), 2u);
+  EXPECT_TRUE(importCameraListText(kHeader + rows, table).loaded());
+  return table;
+}
+
+std::vector<std::string> column(const CameraTable& table, Column which) {
+  std::vector<std::string> cells;
+  for (std::size_t row = 0; row < table.size(); ++row) cells.push_back(table.cell(row, which));
+  return cells;
+}
+
+TEST(CameraTable, KeepsCellsByteForByteAndTagsRowsWithTheirLines) {
+  const CameraTable table = tableOf(
+      "1, 13.5 ,,\xC0\xFF,60,1,90\r\n"
+      "\n"
+      "junk\n"
+      "2,1\r3,4\x00" "5,6\n"
+      "3,1\n"s);
+  ASSERT_EQ(table.size(), 3u);
   EXPECT_EQ(table.cell(0, Column::X), " 13.5 ");
   EXPECT_EQ(table.cell(0, Column::Y), "");
   EXPECT_EQ(table.cell(0, Column::Type), "\xC0\xFF");
   EXPECT_EQ(table.cell(0, Column::Direction), "90");
-  EXPECT_EQ(table.tag(0), 7u);
-  EXPECT_EQ(table.cell(1, Column::Direction), "");
-  const CameraTable::Cells cells = table.rowCells(0);
-  EXPECT_EQ(cells[3], "\xC0\xFF");
-  EXPECT_EQ(cells[6], "90");
-}
-
-TEST(CameraTable, MissingRowsReadAsEmpty) {
-  CameraTable table;
-  addRow(table, "1", "50", 1);
-  EXPECT_EQ(table.cell(1, Column::X), "");
-  EXPECT_EQ(table.tag(5), 0u);
-  EXPECT_EQ(table.rowCells(9)[0], "");
-  table.eraseRow(3);  // nothing there: nothing happens
-  EXPECT_EQ(table.size(), 1u);
-}
-
-TEST(CameraTable, EraseMovesLaterRowsUp) {
-  CameraTable table;
-  addRow(table, "a", "1", 1);
-  addRow(table, "b", "2", 2);
-  addRow(table, "c", "3", 3);
-  table.eraseRow(0);
-  EXPECT_EQ(idxColumn(table), (std::vector<std::string>{"b", "c"}));
-  EXPECT_EQ(table.tag(0), 2u);
+  EXPECT_EQ(table.cell(1, Column::X), "13");  // carriage return dropped
+  EXPECT_EQ(table.cell(1, Column::Y), "4");   // a zero byte ends the cell
+  EXPECT_EQ(table.cell(1, Column::Type), "6");
+  EXPECT_EQ(table.cell(2, Column::Y), "");     // missing fields read as empty
+  EXPECT_EQ(table.cell(9, Column::X), "");     // and so do missing rows
+  EXPECT_EQ((std::vector<std::uint64_t>{table.tag(0), table.tag(1), table.tag(2)}),
+            (std::vector<std::uint64_t>{1, 4, 5}));
 }
 
 TEST(CameraTable, SortsByLatitudeStablyWithNaNLast) {
-  CameraTable table;
-  addRow(table, "nan", "nan", 1);
-  addRow(table, "b1", "55.5", 2);
-  addRow(table, "a", "-10", 3);
-  addRow(table, "b2", "55.50", 3);  // same latitude and same tag as another row
-  addRow(table, "zero", "text", 4);
-  addRow(table, "b3", "5.55e1", 5);
-  addRow(table, "c", "0x1p6", 6);
+  CameraTable table = tableOf(
+      "nan,1,nan\n"
+      "b1,1,55.5\n"
+      "a,1,-10\n"
+      "b2,1,55.50\n"
+      "zero,1,text\n"
+      "b3,1,5.55e1\n"
+      "c,1,0x1p6\n"
+      "high,1,1e300\n"
+      "low,1,-inf\n"
+      "d2,1,55.50001\n"
+      "d1,1,55.500009\n");
   table.sortByLatitude();
-  EXPECT_EQ(idxColumn(table), (std::vector<std::string>{"a", "zero", "b1", "b2", "b3", "c", "nan"}));
-  EXPECT_EQ(table.tag(0), 3u);
-  EXPECT_EQ(table.cell(3, Column::Y), "55.50");  // each row moved with its own cells
+  EXPECT_EQ(column(table, Column::Idx), (std::vector<std::string>{"low", "a", "zero", "b1", "b2", "b3", "d1", "d2",
+                                                                   "c", "high", "nan"}));
+  EXPECT_EQ(table.tag(0), 9u);
+  EXPECT_EQ(table.cell(4, Column::Y), "55.50");  // each row moved with its own cells
+}
+
+// Rows are parsed once at import; what they hold must be what the cells say,
+// and the sort must give the order of the latitudes read from the cells.
+// Lists of nearby, tied and odd latitudes, large enough to be parsed on two
+// threads, are checked against the plain definitions.
+TEST(CameraTable, RowsAndOrderAgreeWithTheCells) {
+  std::mt19937 random(20141114);
+  const char* const odd[] = {"", "x", "nan", "-0", "0x1.8p3", "1e-320", "90.00001", "-90", "  7", "+3.5", "1e20"};
+  for (int round = 0; round < 3; ++round) {
+    std::string rows;
+    const int count = 30000 + round * 40000;
+    for (int i = 0; i < count; ++i) {
+      const int latitudeStep = static_cast<int>(random() % 2000);
+      std::string y = std::to_string(47 + latitudeStep / 10000.0);
+      switch (random() % 8) {
+        case 0: y = odd[random() % std::size(odd)]; break;
+        case 1: y = "55.7499" + std::string(random() % 2 ? "" : "0000000001"); break;
+        case 2: y += std::to_string(random() % 10); break;
+        default: break;
+      }
+      const std::string x = random() % 50 ? std::to_string(-180 + static_cast<int>(random() % 361)) + ".5" : "181";
+      rows += std::to_string(i) + "," + x + "," + y + "," + std::to_string(random() % 300) + "," +
+              std::to_string(random() % 130) + "," + std::to_string(random() % 3) + "," +
+              std::to_string(static_cast<int>(random() % 800) - 400) + (random() % 3 ? "\r\n" : "\n");
+      if (random() % 100 == 0) rows += "\n";
+    }
+    CameraTable table = tableOf(rows);
+    std::vector<std::size_t> expectedOrder(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      expectedOrder[i] = i;
+      const auto expected = recordFromCells({table.cell(i, Column::X), table.cell(i, Column::Y),
+                                             table.cell(i, Column::Type), table.cell(i, Column::Speed),
+                                             table.cell(i, Column::DirType), table.cell(i, Column::Direction)});
+      ASSERT_EQ(table.record(i), expected) << "row " << i;
+    }
+    auto latitude = [&](std::size_t row) {
+      const double y = atofC(table.cell(row, Column::Y));
+      return std::isnan(y) ? INFINITY : y;
+    };
+    std::stable_sort(expectedOrder.begin(), expectedOrder.end(), [&](std::size_t a, std::size_t b) {
+      const bool nanA = std::isnan(atofC(table.cell(a, Column::Y))), nanB = std::isnan(atofC(table.cell(b, Column::Y)));
+      return nanA != nanB ? nanB : latitude(a) < latitude(b);
+    });
+    std::vector<std::uint64_t> expectedTags;
+    for (const std::size_t row : expectedOrder) expectedTags.push_back(table.tag(row));
+
+    table.sortByLatitude();
+    std::vector<std::uint64_t> tags;
+    for (std::size_t i = 0; i < table.size(); ++i) tags.push_back(table.tag(i));
+    ASSERT_EQ(tags, expectedTags) << "round " << round;
+  }
 }
 
 }  // namespace

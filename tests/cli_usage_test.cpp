@@ -37,6 +37,8 @@ TEST(CliUsage, AMistakeIsNamedInTwoLinesWithExitStatusTwo) {
       {"convert --ouput-dir x",
        "tabrino convert: unknown option '--ouput-dir' (did you mean '--output-dir'?)\n"
        "Run 'tabrino convert --help' for usage.\n"},
+      {"convert L --ouput-dir=x", "tabrino convert: unknown option '--ouput-dir' (did you mean '--output-dir'?)\n"
+                                  "Run 'tabrino convert --help' for usage.\n"},
       {"convert L --out x", "tabrino convert: unknown option '--out' (did you mean '--output-dir'?)\n"
                             "Run 'tabrino convert --help' for usage.\n"},
       {"dump L --qiuet", "tabrino dump: unknown option '--qiuet' (did you mean '--quiet'?)\n"
@@ -108,6 +110,21 @@ TEST(CliStandardStreams, InspectAndDumpReadADatabaseFromAPipe) {
   const CliRun empty = tabrino(sample.dir.path(), "inspect -", "true |");
   EXPECT_EQ(empty.exitCode, 1);
   EXPECT_EQ(empty.out, "standard input: 0 bytes\n1 problem:\n  offset 0 (0x0): the file is empty\n");
+}
+
+TEST(CliStandardStreams, ConvertReadsTheListFromAPipe) {
+  ConvertedSample sample;  // from the file
+  fs::create_directory(sample.dir / "piped");
+  const CliRun run = tabrino(sample.dir.path(), "convert - --seed 1 --date 2014-11-14 -o piped",
+                             "cat " + quote(kSample.string()) + " |");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Loaded 35 rows from standard input\n"), std::string::npos) << run.out;
+  EXPECT_EQ(test::readBytes(sample.dir / "piped" / "DB_141114.dbh"), test::readBytes(sample.database()));
+
+  const CliRun wrong = tabrino(sample.dir.path(), "convert - -o piped", "printf 'idx,x\\n1,2\\n' |");
+  EXPECT_EQ(wrong.exitCode, 1);
+  EXPECT_EQ(wrong.err, "Error : Wrong DB file !!!\nstandard input: the first line is not the header "
+                       "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION (its second field must be X)\n");
 }
 
 TEST(CliStandardStreams, DumpToADashWritesStandardOutputAndNoFile) {

@@ -36,9 +36,11 @@ UINT ConversionWorker::ConversionThreadProc(LPVOID param) {
   auto* self = static_cast<ConversionWorker*>(param);
   Outcome& outcome = self->m_outcome;
   try {
-    outcome.summary = tabrino::writeCameraDatabase(*self->m_table, self->m_settings, [self](std::uint32_t accepted) {
-      self->m_accepted.store(accepted, std::memory_order_relaxed);
-    });
+    outcome.summary = tabrino::writeCameraDatabase(*self->m_table, self->m_settings,
+                                                   [self](std::uint64_t written, std::uint64_t) {
+                                                     self->m_accepted.store(static_cast<std::uint32_t>(written),
+                                                                            std::memory_order_relaxed);
+                                                   });
     outcome.completed = true;
   } catch (const tabrino::TabrinoError& error) {
     outcome.openFailed = dynamic_cast<const tabrino::FileOpenError*>(&error) != nullptr;

@@ -142,7 +142,9 @@ void CKestrixDlg::OnBnClickedOpen() {
 
   tabrino::ImportResult result;
   try {
-    result = tabrino::importCameraList(list, m_table);
+    tabrino::ImportOptions options;
+    options.keepText = true;  // the list view shows the cells
+    result = tabrino::importCameraList(list, m_table, options);
   } catch (const std::bad_alloc&) {
     m_table.clear();
     ShowTableRows();

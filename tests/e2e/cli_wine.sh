@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tabrino-cli.exe under Wine beside the Linux tabrino, in folders and with
 # file names that ASCII cannot spell: the same database bytes for the same
-# list, date and seed; the same dump on standard output (no CR added) and
+# list, date and seed, from a file or a pipe; the same dump on standard output (no CR added) and
 # from a pipe; the same inspection; the progress bar on a console; a usage
 # error with exit status 2.
 #   cli_wine.sh TABRINO_CLI_EXE TABRINO LIST
@@ -40,6 +40,13 @@ slashes "$work/windows.convert"
 check "convert says the same" "$work/linux.convert" "$work/windows.convert"
 check "convert writes the same bytes" "$work/linux/Überprüfung камер/aus/DB_141114.dbh" \
       "$work/windows/Überprüfung камер/aus/DB_141114.dbh"
+
+for side in linux windows; do
+  mkdir -p "$work/$side/Überprüfung камер/gelesen"
+  cat "$list" | run $side convert - -o gelesen --date 2014-11-14 --seed 7 >/dev/null
+done
+check "convert - reads a list from a pipe" "$work/linux/Überprüfung камер/gelesen/DB_141114.dbh" \
+      "$work/windows/Überprüfung камер/gelesen/DB_141114.dbh"
 
 db="$work/linux/Überprüfung камер/aus/DB_141114.dbh"
 for side in linux windows; do
