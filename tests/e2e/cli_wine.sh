@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # tabrino-cli.exe under Wine beside the Linux tabrino, in folders and with
 # file names that ASCII cannot spell: the same database bytes for the same
-# list, date and seed, from a file or a pipe; the same dump on standard output (no CR added) and
-# from a pipe; the same inspection; the progress bar on a console; a usage
-# error with exit status 2.
+# list, date and seed, from a file or a pipe; the same dump on standard
+# output (no CR added) and from a pipe; the same inspection; the progress bar
+# on a console; a usage error with exit status 2.
 #   cli_wine.sh TABRINO_CLI_EXE TABRINO LIST
 set -euo pipefail
 exe=$(realpath "$1") cli=$(realpath "$2") list=$(realpath "$3")
