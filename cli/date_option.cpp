@@ -39,8 +39,11 @@ ResolvedDate resolveDate(const std::string& dateOption) {
     long long seconds = 0;
     const std::string_view text(epoch);
     const auto result = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || seconds < 0) {
-      return {std::nullopt, "SOURCE_DATE_EPOCH: expected whole seconds since 1970, got \"" + std::string(text) + "\""};
+    // The last second that --date could name: 9999-12-31 23:59:59 UTC.
+    constexpr long long kLastSecond = 253402300799LL;
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || seconds < 0 || seconds > kLastSecond) {
+      return {std::nullopt, "SOURCE_DATE_EPOCH: expected whole seconds since 1970 up to the year 9999, got \"" +
+                                std::string(text) + "\""};
     }
     return {utcDate(seconds), {}};
   }

@@ -19,41 +19,31 @@ std::uint64_t orderedKey(double value) noexcept {
 }
 
 // The sort's first pass puts rows into buckets of nearby latitude, in file
-// order, each with a 32-bit key that orders it within its bucket. Bucket and
-// key are both monotone in the latitude, so sorting (key, row) pairs within
-// buckets completes the order; only where two keys tie must the latitudes
-// themselves be compared. The scaled latitude spreads real lists well; one
-// bucket takes each side beyond the bounds and the last takes NaN.
+// order. The bucket is a monotone function of the latitude, so sorting
+// within buckets completes the order. The scaled latitude spreads real lists
+// well; one bucket takes each side beyond the bounds and the last takes NaN.
 class LatitudeBuckets {
  public:
   explicit LatitudeBuckets(std::size_t rows) noexcept {
     while ((kSpan >> shift_) > std::max<std::size_t>(rows, 1)) ++shift_;
-    keyScale_ = std::ldexp(1.0, 32 - static_cast<int>(shift_));
   }
   std::size_t count() const noexcept { return (kSpan >> shift_) + 4; }
-
-  struct Place {
-    std::size_t bucket;
-    std::uint32_t key;
-  };
-  Place of(double latitude) const noexcept {
-    if (std::isnan(latitude)) return {count() - 1, 0};
+  std::size_t of(double latitude) const noexcept {
+    if (std::isnan(latitude)) return count() - 1;
     const double t = latitude * kCoordinateScale + kScaledEdge;
-    if (!(t >= 0.0)) return {0, static_cast<std::uint32_t>(orderedKey(latitude) >> 32)};
-    if (t >= kSpan) return {count() - 2, static_cast<std::uint32_t>(orderedKey(latitude) >> 32)};
-    const auto whole = static_cast<std::size_t>(t);
-    const std::size_t base = whole >> shift_ << shift_;
-    const double within = (t - static_cast<double>(base)) * keyScale_;
-    const auto key = within >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(within);
-    return {1 + (whole >> shift_), key};
+    if (!(t >= 0.0)) return 0;
+    if (t >= kSpan) return count() - 2;
+    return 1 + (static_cast<std::size_t>(t) >> shift_);
   }
 
  private:
   static constexpr double kScaledEdge = 905000.0;
   static constexpr std::size_t kSpan = 1810001;
   unsigned shift_ = 0;
-  double keyScale_ = 0;  // 2^(32 - shift): a bucket's span onto 32 bits
 };
+
+// Rows read ahead of the one in hand when they are read in latitude order.
+constexpr std::uint32_t kSortPrefetch = 16;
 
 // Where the field `column` of the line starting at `line` begins and ends.
 std::string cutCell(const char* line, const char* end, std::size_t column) {
@@ -84,7 +74,7 @@ void CameraTable::clear() noexcept {
   // Swaps rather than clear(): a table of millions of rows gives its memory back.
   std::vector<CameraRow>().swap(rows_);
   std::vector<LineRun>().swap(lineRuns_);
-  std::vector<std::uint64_t>().swap(order_);
+  std::vector<std::uint32_t>().swap(order_);
   std::vector<std::size_t>().swap(lineOffsets_);
   std::string().swap(text_);
   keepText_ = false;
@@ -155,9 +145,9 @@ std::string CameraTable::cell(std::size_t position, Column column) const {
 }
 
 void CameraTable::sortByLatitude() {
-  // A stable bucket pass, then a sort of small runs that stay in cache: two
-  // sequential passes over the rows where a comparison sort of the rows would
-  // make millions of scattered reads.
+  // A stable bucket pass on the latitude, then a sort within each bucket of
+  // its few rows, by their exact latitude: where a comparison sort of all
+  // rows would make millions of scattered reads, this reads each row once.
   const std::size_t n = rows_.size();
   if (n < 2) return;
   const LatitudeBuckets buckets(n);
@@ -166,32 +156,40 @@ void CameraTable::sortByLatitude() {
   // order within each bucket.
   const std::size_t count = buckets.count();
   std::vector<std::uint32_t> start(count + 1, 0);
-  for (const CameraRow& row : rows_) ++start[buckets.of(row.latitude).bucket];
+  for (const CameraRow& row : rows_) ++start[buckets.of(row.latitude)];
   for (std::size_t b = 1; b < count; ++b) start[b] += start[b - 1];
   start[count] = static_cast<std::uint32_t>(n);
-  std::vector<std::uint64_t> order(n);
-  for (std::size_t i = n; i-- > 0;) {
-    const LatitudeBuckets::Place place = buckets.of(rows_[i].latitude);
-    order[--start[place.bucket]] = std::uint64_t{place.key} << 32 | i;
-  }
+  std::vector<std::uint32_t> order(n);
+  for (std::size_t i = n; i-- > 0;) order[--start[buckets.of(rows_[i].latitude)]] = static_cast<std::uint32_t>(i);
 
-  auto keyOf = [](std::uint64_t entry) { return static_cast<std::uint32_t>(entry >> 32); };
-  auto before = [this](std::uint64_t a, std::uint64_t b) {
-    const std::uint64_t ka = orderedKey(rows_[static_cast<std::uint32_t>(a)].latitude);
-    const std::uint64_t kb = orderedKey(rows_[static_cast<std::uint32_t>(b)].latitude);
-    return ka != kb ? ka < kb : static_cast<std::uint32_t>(a) < static_cast<std::uint32_t>(b);
-  };
-  for (std::size_t b = 0; b < count; ++b) {
-    const auto first = order.begin() + start[b], last = order.begin() + start[b + 1];
-    if (last - first < 2) continue;
-    // Entries arrived in file order: (key, index) order is the latitude order
-    // wherever keys differ.
-    if (!std::is_sorted(first, last)) std::sort(first, last);
-    for (auto run = first; run != last;) {
-      const auto runEnd = std::find_if(run + 1, last, [&](std::uint64_t e) { return keyOf(e) != keyOf(*run); });
-      if (runEnd - run > 1) std::sort(run, runEnd, before);
-      run = runEnd;
+  // Rows of a bucket are sorted on a copy of their keys; a bucket too large
+  // for that (a list of one latitude) is sorted in place.
+  struct Keyed {
+    std::uint64_t key;
+    std::uint32_t row;
+    bool operator<(const Keyed& other) const noexcept {
+      return key != other.key ? key < other.key : row < other.row;
     }
+  };
+  constexpr std::size_t kMaxCopied = std::size_t{1} << 16;
+  std::vector<Keyed> keyed;
+  for (std::size_t b = 0; b < count; ++b) {
+    const std::uint32_t first = start[b], last = start[b + 1];
+    if (last - first < 2) continue;
+    if (last - first > kMaxCopied) {
+      std::stable_sort(order.begin() + first, order.begin() + last, [this](std::uint32_t x, std::uint32_t y) {
+        return orderedKey(rows_[x].latitude) < orderedKey(rows_[y].latitude);
+      });
+      continue;
+    }
+    keyed.clear();
+    for (std::uint32_t j = first; j < last; ++j) {
+      if (j + kSortPrefetch < n) prefetchRow(order[j + kSortPrefetch]);
+      keyed.push_back({orderedKey(rows_[order[j]].latitude), order[j]});
+    }
+    if (std::is_sorted(keyed.begin(), keyed.end())) continue;
+    std::sort(keyed.begin(), keyed.end());
+    for (std::uint32_t j = first; j < last; ++j) order[j] = keyed[j - first].row;
   }
   order_.swap(order);
 }

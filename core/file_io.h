@@ -35,15 +35,28 @@ std::string lastErrorText();
 // A path as the user should read it in a message (UTF-8 on every platform).
 std::string displayPath(const std::filesystem::path& path);
 
-// Writes a file that appears complete or not at all: the bytes go to a
-// temporary file beside the destination (so that the final rename never
-// crosses file systems), which is flushed, synced, closed and renamed into
-// place by commit(). Until then an earlier file at the destination is
-// untouched, and a writer destroyed without commit() removes what it created.
+// Whether two paths name the same file (links and other spellings included);
+// false when either does not exist.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Writes a file that appears complete or not at all. A regular file (new, or
+// replacing one) is written unnamed where the file system allows it (Linux:
+// O_TMPFILE; Windows: a temporary file marked for deletion until it is
+// complete), else under a temporary name beside the destination; commit()
+// syncs it and puts it in place under its name in one rename. Until then an
+// earlier file is untouched, and a writer destroyed without commit() leaves
+// nothing behind; not even a killed process leaves a named partial file where
+// the file is unnamed. A file replaced keeps its permission bits (and, for
+// root, its owner); a symbolic link at the destination stays a link and its
+// target is replaced. A destination that is not a regular file (a device, a
+// pipe) and an open stream (standard output) are written straight through and
+// never removed.
 // Throws FileOpenError (creating, putting in place) or FileWriteError.
 class AtomicFileWriter {
  public:
   explicit AtomicFileWriter(const std::filesystem::path& destination);
+  // Straight to `stream`, which stays open; shownName names it in messages.
+  AtomicFileWriter(std::FILE* stream, std::string shownName);
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -52,19 +65,28 @@ class AtomicFileWriter {
   void write(const std::string& text) { write(text.data(), text.size()); }
   void commit();
 
-  const std::filesystem::path& destination() const noexcept { return destination_; }
   const std::string& shownPath() const noexcept { return shownPath_; }
 
  private:
+  enum class Mode { Unnamed, Named, Straight, Stream };
   void flushBuffer();
   [[noreturn]] void failWrite() const;
+  void putInPlace();
 
-  std::filesystem::path destination_;
-  std::filesystem::path temporary_;
+  Mode mode_ = Mode::Named;
+  std::filesystem::path target_;     // the destination, links followed
+  std::filesystem::path temporary_;  // the name of a Named file until commit
   std::string shownPath_;
   UniqueFile file_;
+  std::FILE* stream_ = nullptr;  // what is written to: file_ or a stream
   std::vector<char> buffer_;  // written in large blocks, whatever the callers' pieces
   bool committed_ = false;
 };
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of writers that
+// could not write unnamed, then end the process with status 128 + the signal.
+// For command-line programs; does nothing on Windows, where an unfinished file
+// goes when the process does.
+void removeTemporariesOnInterrupt();
 
 }  // namespace tabrino
