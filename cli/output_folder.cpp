@@ -1,10 +1,7 @@
 #include "cli/output_folder.h"
 
-#include "core/errors.h"
 #include "core/file_io.h"
 
-#include <cerrno>
-#include <chrono>
 #include <system_error>
 
 namespace tabrino::cli {
@@ -18,16 +15,14 @@ std::filesystem::path argumentPath(const std::string& utf8) {
 }
 
 void checkOutputFolder(const std::filesystem::path& destination) {
-  // A name of the kind the conversion's own temporary file has, so the probe
-  // fails exactly where the conversion would.
-  std::filesystem::path probe = destination;
-  probe += ".probe-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007);
-  errno = 0;
-  UniqueFile file = openFile(probe, "wb");
-  if (!file) throw FileOpenError(displayPath(destination), systemErrorText(errno));
-  file.reset();
+  // A device or a pipe at the destination is written straight through:
+  // opening it would already be a use of it. The conversion finds out.
   std::error_code ignored;
-  std::filesystem::remove(probe, ignored);
+  const std::filesystem::file_status status = std::filesystem::status(destination, ignored);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return;
+  // The conversion's own writer, never committed: it fails where the
+  // conversion would, with the same message, and leaves nothing behind.
+  const AtomicFileWriter probe(destination);
 }
 
 }  // namespace tabrino::cli

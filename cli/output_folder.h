@@ -13,7 +13,7 @@ inline bool isStandardStream(const std::string& argument) { return argument == "
 // A path from a command-line word, which is UTF-8 on every platform.
 std::filesystem::path argumentPath(const std::string& utf8);
 
-// Creates and removes a file beside destination, so that a folder that is
+// Opens (and drops) a writer for destination, so that a folder that is
 // missing or not writable fails at once rather than after the whole list was
 // read. Throws FileOpenError naming destination, as the conversion would.
 void checkOutputFolder(const std::filesystem::path& destination);
