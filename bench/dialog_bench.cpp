@@ -1,15 +1,22 @@
-// Times Open and Conversion of a list in the real main dialog, and the same
-// work done by the core alone in the same process, so the dialog's own cost
-// shows. Windows only (run under Wine here).
+// Times Open and Conversion of a list in the real main dialog, the longest
+// stretch in which the dialog's thread did not answer a message meanwhile,
+// and the time of each key press and click in the filled camera list. Also
+// the same work done by the core alone in the same process, so the dialog's
+// own cost shows. Windows only (run under Wine here).
 //   dialog_bench LIST
 #include "core/conversion_run.h"
 #include "core/text_import.h"
 #include "tests/dialog_driver.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -17,6 +24,59 @@ using Clock = std::chrono::steady_clock;
 
 double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Asks the dialog's thread for an answer (WM_NULL) over and over, as Windows
+// does before it calls a window "Not Responding", and keeps the longest wait.
+class ResponsivenessProbe {
+ public:
+  explicit ResponsivenessProbe(HWND window)
+      : m_thread([this, window] {
+          while (!m_stop) {
+            const auto start = Clock::now();
+            DWORD_PTR answer = 0;
+            ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &answer);
+            const double waited = MillisecondsSince(start);
+            double longest = m_longest.load();
+            while (waited > longest && !m_longest.compare_exchange_weak(longest, waited)) {
+            }
+            m_answered = true;
+            ::Sleep(10);
+          }
+        }) {
+    while (!m_answered) ::Sleep(1);  // probing before the work starts
+  }
+  ~ResponsivenessProbe() {
+    m_stop = true;
+    m_thread.join();
+  }
+  double Longest() const { return m_longest; }
+
+ private:
+  std::atomic<bool> m_stop{false};
+  std::atomic<bool> m_answered{false};
+  std::atomic<double> m_longest{0};
+  std::thread m_thread;
+};
+
+// A key press in the list as the dialog's thread serves it, painting included.
+double KeyMilliseconds(HWND list, UINT key) {
+  const auto start = Clock::now();
+  ::SendMessageW(list, WM_KEYDOWN, key, 1);
+  ::SendMessageW(list, WM_KEYUP, key, 0xC0000001);
+  ::RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return MillisecondsSince(start);
+}
+
+double ClickMilliseconds(HWND list, int row) {
+  RECT rect{LVIR_BOUNDS, 0, 0, 0};
+  ::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+  const LPARAM at = MAKELPARAM(rect.left + 20, (rect.top + rect.bottom) / 2);
+  const auto start = Clock::now();
+  ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+  ::RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return MillisecondsSince(start);
 }
 
 }  // namespace
@@ -30,23 +90,55 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = list.parent_path();
 
   auto start = Clock::now();
-  tabrino::CameraTable table;
-  const tabrino::ImportResult imported = tabrino::importCameraList(list, table);
-  const double coreImport = MillisecondsSince(start);
-  start = Clock::now();
-  tabrino::runConversion(table, {folder, tabrino::utcDate(std::time(nullptr)), tabrino::drawRandomBlock(1)});
-  const double coreConversion = MillisecondsSince(start);
+  size_t loadedCount = 0;
+  bool loaded = false;
+  {
+    tabrino::CameraTable table;
+    const tabrino::ImportResult imported = tabrino::importCameraList(list, table);
+    loadedCount = imported.loadedCount;
+    loaded = imported.loaded();
+    std::printf("rows %zu\ncore import ms %.0f\n", loadedCount, MillisecondsSince(start));
+    start = Clock::now();
+    tabrino::runConversion(table, {folder, tabrino::utcDate(std::time(nullptr)), tabrino::drawRandomBlock(1)});
+    std::printf("core conversion ms %.0f\n", MillisecondsSince(start));
+  }
 
   tabrino::test::DialogDriver dialog;
-  start = Clock::now();
-  dialog.Open(list);
-  const double open = MillisecondsSince(start);
-  start = Clock::now();
-  const bool converted = dialog.Convert();
-  const double conversion = MillisecondsSince(start);
-
-  std::printf("rows %zu\ncore import ms %.0f\ncore conversion ms %.0f\ndialog open ms %.0f\ndialog conversion ms %.0f\n",
-              imported.loadedCount, coreImport, coreConversion, open, conversion);
+  double openLongest = 0;
+  double conversionLongest = 0;
+  bool converted = false;
+  {
+    ResponsivenessProbe probe(::GetParent(dialog.Item(IDC_CAMERA_LIST)));
+    start = Clock::now();
+    dialog.Open(list);
+    std::printf("dialog open ms %.0f\n", MillisecondsSince(start));
+    openLongest = probe.Longest();
+  }
+  {
+    ResponsivenessProbe probe(::GetParent(dialog.Item(IDC_CAMERA_LIST)));
+    start = Clock::now();
+    converted = dialog.Convert();
+    std::printf("dialog conversion ms %.0f\n", MillisecondsSince(start));
+    conversionLongest = probe.Longest();
+  }
+  std::printf("longest unanswered ms during open %.0f\n", openLongest);
+  std::printf("longest unanswered ms during conversion %.0f\n", conversionLongest);
   std::printf("written count %ls\n", dialog.Text(IDC_WRITTEN_COUNT).c_str());
-  return converted && imported.loaded() ? 0 : 1;
+
+  const HWND camera = dialog.Item(IDC_CAMERA_LIST);
+  double slowest = 0;
+  auto keep = [&](const char* what, double ms) {
+    slowest = std::max(slowest, ms);
+    std::printf("key %-10s ms %.1f\n", what, ms);
+  };
+  keep("click", ClickMilliseconds(camera, 1));
+  for (int i = 0; i < 3; ++i) keep("Down", KeyMilliseconds(camera, VK_DOWN));
+  for (int i = 0; i < 3; ++i) keep("PageDown", KeyMilliseconds(camera, VK_NEXT));
+  keep("End", KeyMilliseconds(camera, VK_END));
+  keep("Up", KeyMilliseconds(camera, VK_UP));
+  keep("PageUp", KeyMilliseconds(camera, VK_PRIOR));
+  keep("Home", KeyMilliseconds(camera, VK_HOME));
+  keep("click", ClickMilliseconds(camera, 3));
+  std::printf("slowest key ms %.1f\n", slowest);
+  return converted && loaded ? 0 : 1;
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Open and Conversion of a million-row list in the Windows application under
-# Wine, beside the Linux command line on the same list.
+# Wine, beside the Linux command line on the same list; the longest time the
+# dialog's thread left a message unanswered meanwhile, and the slowest key
+# press in the filled list.
 #   bench/run-windows.sh [ROWS]      (default 1000000)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,4 +32,7 @@ printf '%-46s %8s\n' "core under Wine: import" "$(value 'core import ms')"
 printf '%-46s %8s\n' "core under Wine: sort and write" "$(value 'core conversion ms')"
 printf '%-46s %8s\n' "Tabrino.exe under Wine: Open" "$(value 'dialog open ms')"
 printf '%-46s %8s\n' "Tabrino.exe under Wine: Conversion" "$(value 'dialog conversion ms')"
+printf '%-46s %8s\n' "longest unanswered, during Open" "$(value 'longest unanswered ms during open')"
+printf '%-46s %8s\n' "longest unanswered, during Conversion" "$(value 'longest unanswered ms during conversion')"
+printf '%-46s %8s\n' "slowest key press or click in the list" "$(value 'slowest key ms')"
 echo "written count shown at the end: $(value 'written count')"

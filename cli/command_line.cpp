@@ -1,12 +1,14 @@
 #include "cli/command_line.h"
 
 #include "cli/date_option.h"
+#include "core/duplicates.h"
 #include "tabrino_version.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <iostream>
 #include <string_view>
 
@@ -58,8 +60,23 @@ CLI::App* addConvert(CLI::App& app, ConvertOptions& options) {
       ->type_name("N")
       ->check(seedText());
   command->add_option("--report", options.report,
-                      "Write every row or line that did not become a camera as meant, and why, to this CSV file")
+                      "Write every row or line that did not become a camera as meant, or repeats an earlier "
+                      "camera, and why, to this CSV file (line numbers from 1)")
       ->type_name("FILE");
+  command->add_option("--near", options.nearMetres,
+                      "Also report rows within METERS of an earlier row with the same direction")
+      ->type_name("METERS")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double metres = std::strtod(text.c_str(), &end);
+            if (end != text.c_str() && *end == '\0' && metres > 0 && metres <= kMaxNearMetres) return {};
+            return "METERS must be a number above 0 and at most 1000";
+          },
+          ""));
+  command->add_flag("--drop-duplicates", options.dropDuplicates,
+                    "Write one record for each camera entered more than once: the lowest speed above 0, "
+                    "else the first");
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
   return command;
 }
@@ -80,7 +97,35 @@ CLI::App* addDump(CLI::App& app, DumpOptions& options) {
       ->type_name("");
   command->add_option("-o,--output", options.output, "List to write (default and -: standard output)")
       ->type_name("FILE");
+  command->add_option("--format", options.format,
+                      "list (a speed-camera list, the default), gpx (GPX 1.1 waypoints), kml (placemarks) or "
+                      "geojson (a FeatureCollection of points)")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"list", "gpx", "kml", "geojson"}).description(""));
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+  return command;
+}
+
+CLI::App* addMap(CLI::App& app, MapOptions& options) {
+  CLI::App* command = app.add_subcommand("map", "Draw the cameras of a list or a database as an SVG picture");
+  command->add_option("FILE", options.file, "Speed-camera list or camera database file")->required()->type_name("");
+  command->add_option("-o,--output", options.output, "Picture to write (default: FILE's name with .svg, beside it)")
+      ->type_name("FILE");
+  command->add_option("--report", options.report,
+                      "For a list: write every row or line that did not become a camera as meant, and why, to this "
+                      "CSV file (line numbers from 1)")
+      ->type_name("FILE");
+  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+  return command;
+}
+
+CLI::App* addDiff(CLI::App& app, DiffOptions& options) {
+  CLI::App* command =
+      app.add_subcommand("diff", "Show which cameras were added, removed or changed between two lists or databases");
+  command->add_option("OLD", options.before, "The earlier list or database file")->required()->type_name("");
+  command->add_option("NEW", options.after, "The later list or database file")->required()->type_name("");
+  command->add_option("--report", options.report, "Write every difference to this CSV file")->type_name("FILE");
+  command->add_flag("-q,--quiet", options.quiet, "Print only the summary line, and errors");
   return command;
 }
 
@@ -225,9 +270,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   // can name them.
   app.allow_extras();
   const std::vector<const CLI::App*> commands = {addConvert(app, line.convert), addInspect(app, line.inspect),
-                                                 addDump(app, line.dump)};
+                                                 addDump(app, line.dump),       addMap(app, line.map),
+                                                 addDiff(app, line.diff)};
   CLI::App* help = app.add_subcommand("help", "Print the options of a command");
-  help->add_option("COMMAND", "convert, inspect or dump")->type_name("");
+  help->add_option("COMMAND", "convert, inspect, dump, map or diff")->type_name("");
   for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
     command->group("Commands");
     command->allow_extras();
@@ -236,7 +282,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   app.footer(std::string("Run '") + kProgram + " help COMMAND' for the options of a command, 'man tabrino' for the manual.");
 
   if (args.empty()) {
-    line.exitStatus = usageError(&app, "a command is required: convert, inspect, dump or help");
+    line.exitStatus = usageError(&app, "a command is required: convert, inspect, dump, map, diff or help");
     return line;
   }
   if (args.front() == "help") {
@@ -267,7 +313,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   line.exitStatus = reportLeftOver(app, command);
   if (line.exitStatus != 0 || !command) return line;
   const std::string name = command->get_name();
-  line.command = name == "convert" ? Command::Convert : name == "inspect" ? Command::Inspect : Command::Dump;
+  line.command = name == "convert" ? Command::Convert
+                 : name == "inspect" ? Command::Inspect
+                 : name == "dump"    ? Command::Dump
+                 : name == "map"     ? Command::Map
+                                     : Command::Diff;
   return line;
 }
 

@@ -3,15 +3,17 @@
 #pragma once
 
 #include "cli/convert_command.h"
+#include "cli/diff_command.h"
 #include "cli/dump_command.h"
 #include "cli/inspect_command.h"
+#include "cli/map_command.h"
 
 #include <string>
 #include <vector>
 
 namespace tabrino::cli {
 
-enum class Command { None, Convert, Inspect, Dump };
+enum class Command { None, Convert, Inspect, Dump, Map, Diff };
 
 struct CommandLine {
   Command command = Command::None;  // None: nothing to run, exit with exitStatus
@@ -19,6 +21,8 @@ struct CommandLine {
   ConvertOptions convert;
   InspectOptions inspect;
   DumpOptions dump;
+  MapOptions map;
+  DiffOptions diff;
 };
 
 // args: the words after the program's name, as UTF-8. Help and version go to

@@ -6,11 +6,15 @@
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/conversion_run.h"
+#include "core/duplicates.h"
 #include "core/errors.h"
 #include "core/file_io.h"
+#include "core/finding_spool.h"
 #include "core/list_findings.h"
 #include "core/text_import.h"
+#include "core/user_texts.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -34,14 +38,19 @@ int runConvert(const ConvertOptions& options) {
 
   ProgressBar progress(!options.quiet);
   try {
-    // Findings are streamed to the report as the list is read; the report is
-    // put in place only once the list has passed its header test.
+    // Findings are spooled while the list is read and written to the report
+    // with the duplicates, which are known only once the whole list is. The
+    // report is opened first: a report that cannot be written stops the run.
     std::optional<FindingReport> report;
-    if (!options.report.empty()) report.emplace(argumentPath(options.report));
+    std::optional<FindingSpool> spool;
+    if (!options.report.empty()) {
+      report.emplace(argumentPath(options.report));
+      spool.emplace();
+    }
     FindingSummary summary;
     std::vector<FindingSink*> sinks;
     if (!options.quiet) sinks.push_back(&summary);
-    if (report) sinks.push_back(&*report);
+    if (spool) sinks.push_back(&*spool);
     FindingFanOut findings(sinks);
 
     CameraTable table;
@@ -54,29 +63,32 @@ int runConvert(const ConvertOptions& options) {
                                       : importCameraList(argumentPath(options.list), table, importOptions);
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
-      std::cerr << imported.messageText();
-      if (imported.outcome == ImportOutcome::WrongHeader) {
-        std::cerr << "\n" << list
-                  << ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"
-                     " (its second field must be X)\n";
-      } else {
-        std::cerr << " : " << list << ": " << imported.systemReason << "\n";
-      }
+      printImportFailure(std::cerr, imported, list);
       return 1;
     }
     if (!options.quiet) {
       std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
     }
-    if (report) report->commit();
 
     const ConversionSettings settings{outputDirectory, *date.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
-    const ConversionSummary written = runConversion(table, settings, progress.callback("Writing"));
+    std::vector<std::uint32_t> dropped;
+    table.sortByLatitude();
+    if (!sinks.empty() || options.dropDuplicates) {
+      const DuplicateScan duplicates(table, {options.nearMetres, options.dropDuplicates});
+      if (!options.quiet) duplicates.report(summary);
+      if (report) {
+        duplicates.reportWith([&](FindingSink& sink) { spool->replay(sink); }, *report);
+        report->commit();
+      }
+      if (options.dropDuplicates) dropped = duplicates.droppedPositions();
+    }
+    const ConversionSummary written = writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
     progress.finish();
     if (!options.quiet) {
-      std::cout << "Wrote " << counted(written.recordsWritten, "record", "records") << "; skipped "
-                << counted(written.rowsSkipped, "row", "rows") << " with coordinates out of range\n"
-                << "DB Conversion end. [" << displayPath(written.outputPath) << "]\n";
+      std::cout << conversionCountsText(written.recordsWritten, written.rowsSkipped);
+      if (options.dropDuplicates) std::cout << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
+      std::cout << "\n" << conversionEndText(displayPath(written.outputPath)) << "\n";
       std::cout.flush();
       printFindingsSummary(std::cerr, summary, options.report);
     }

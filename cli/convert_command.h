@@ -1,5 +1,5 @@
 // tabrino convert LIST [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
-//                      [--quiet]
+//                      [--near METERS] [--drop-duplicates] [--quiet]
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,8 @@ struct ConvertOptions {
   std::string date;  // YYYY-MM-DD; empty: SOURCE_DATE_EPOCH, else today (UTC)
   std::optional<std::uint32_t> seed;
   std::string report;  // CSV of every list finding; empty: none
+  double nearMetres = 0;  // also report rows this close to an earlier one; 0: only duplicates
+  bool dropDuplicates = false;
   bool quiet = false;
 };
 

@@ -7,6 +7,7 @@
 #include "core/db_dump.h"
 #include "core/db_inspect.h"
 #include "core/file_io.h"
+#include "core/geo_export.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -47,6 +48,25 @@ class OutputFile {
   UniqueFile file_;
 };
 
+// GPX, KML or GeoJSON, put in place only once complete, like the list.
+void exportTo(const DumpOptions& options, ExportFormat format, ByteSource& source, std::uint64_t recordCount,
+              const ProgressCallback& progress) {
+  const std::string title =
+      isStandardStream(options.file) ? sourceName(options.file) : displayPath(argumentPath(options.file).filename());
+  if (options.output.empty() || isStandardStream(options.output)) {
+    exportRecords(source, recordCount, format, title, [](const std::string& text) {
+      errno = 0;
+      if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        throw FileWriteError("standard output", systemErrorText(errno ? errno : EIO));
+      }
+    }, progress);
+    return;
+  }
+  AtomicFileWriter out(argumentPath(options.output));
+  exportRecords(source, recordCount, format, title, [&](const std::string& text) { out.write(text); }, progress);
+  out.commit();
+}
+
 }  // namespace
 
 int runDump(const DumpOptions& options) {
@@ -63,7 +83,10 @@ int runDump(const DumpOptions& options) {
                 << report.problems.front().text << "\n";
       return 1;
     }
-    if (toStandardOutput) {
+    const ExportFormat format = exportFormatNamed(options.format).value_or(ExportFormat::List);
+    if (format != ExportFormat::List) {
+      exportTo(options, format, *source, report.recordCount, progress.callback("Dumping"));
+    } else if (toStandardOutput) {
       dumpRecords(*source, report.recordCount, stdout, "standard output", progress.callback("Dumping"));
     } else {
       OutputFile out(argumentPath(options.output));

@@ -1,4 +1,4 @@
-// tabrino dump FILE [-o FILE] [--quiet]
+// tabrino dump FILE [--format list|gpx|kml|geojson] [-o FILE] [--quiet]
 #pragma once
 
 #include <string>
@@ -8,6 +8,7 @@ namespace tabrino::cli {
 struct DumpOptions {
   std::string file;    // "-": standard input
   std::string output;  // empty or "-": standard output
+  std::string format = "list";
   bool quiet = false;
 };
 

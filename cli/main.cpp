@@ -65,6 +65,10 @@ int main(int argc, char** argv) {
       return tabrino::cli::runInspect(line.inspect);
     case tabrino::cli::Command::Dump:
       return tabrino::cli::runDump(line.dump);
+    case tabrino::cli::Command::Map:
+      return tabrino::cli::runMap(line.map);
+    case tabrino::cli::Command::Diff:
+      return tabrino::cli::runDiff(line.diff);
     case tabrino::cli::Command::None:
       break;
   }

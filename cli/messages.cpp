@@ -25,6 +25,16 @@ std::string sourceName(const std::string& argument) {
   return isStandardStream(argument) ? "standard input" : argument;
 }
 
+void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {
+  out << result.messageText();
+  if (result.outcome == ImportOutcome::WrongHeader) {
+    out << "\n" << list << ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"
+                           " (its second field must be X)\n";
+  } else {
+    out << " : " << list << ": " << result.systemReason << "\n";
+  }
+}
+
 void printProblems(std::ostream& out, const DatabaseInspection& report) {
   for (const InspectionProblem& problem : report.problems) {
     char offset[48];

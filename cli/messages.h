@@ -4,6 +4,7 @@
 #include "core/byte_source.h"
 #include "core/db_inspect.h"
 #include "core/errors.h"
+#include "core/text_import.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,9 @@ void printError(std::ostream& out, const TabrinoError& error);
 std::unique_ptr<ByteSource> openDatabase(const std::string& argument);
 // How messages name it.
 std::string sourceName(const std::string& argument);
+// Why a list could not be read: the import's message, then the list and
+// what was wrong with it.
+void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list);
 
 // One line per problem, "  offset N (0xN): TEXT", and a line for those
 // not listed.

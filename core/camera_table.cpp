@@ -1,5 +1,7 @@
 #include "camera_table.h"
 
+#include "parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -148,20 +150,50 @@ void CameraTable::sortByLatitude() {
   // A stable bucket pass on the latitude, then a sort within each bucket of
   // its few rows, by their exact latitude: where a comparison sort of all
   // rows would make millions of scattered reads, this reads each row once.
+  // Each pass is split between two threads: the rows in halves for the
+  // bucket pass, the buckets in halves for the sort within them.
   const std::size_t n = rows_.size();
   if (n < 2) return;
   const LatitudeBuckets buckets(n);
-  // Bucket b ends as positions [start[b], start[b + 1]): the ends are
-  // counted, then rows are placed from the last backwards, which keeps file
-  // order within each bucket.
   const std::size_t count = buckets.count();
-  std::vector<std::uint32_t> start(count + 1, 0);
-  for (const CameraRow& row : rows_) ++start[buckets.of(row.latitude)];
-  for (std::size_t b = 1; b < count; ++b) start[b] += start[b - 1];
+  const std::size_t half = n / 2;
+
+  // Each half counts its rows per bucket; bucket b then takes positions
+  // [start[b], start[b + 1]), the first half's rows before the second's, each
+  // in file order.
+  std::vector<std::uint32_t> firstAt(count + 1, 0), secondAt(count + 1, 0);
+  auto countRows = [&](std::vector<std::uint32_t>& counts, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) ++counts[buckets.of(rows_[i].latitude)];
+  };
+  inParallel([&] { countRows(firstAt, 0, half); }, [&] { countRows(secondAt, half, n); });
+  std::vector<std::uint32_t> start(count + 1);
+  std::uint32_t position = 0;
+  for (std::size_t b = 0; b < count; ++b) {
+    start[b] = position;
+    const std::uint32_t inFirst = firstAt[b], inSecond = secondAt[b];
+    firstAt[b] = position;
+    secondAt[b] = position + inFirst;
+    position += inFirst + inSecond;
+  }
   start[count] = static_cast<std::uint32_t>(n);
   std::vector<std::uint32_t> order(n);
-  for (std::size_t i = n; i-- > 0;) order[--start[buckets.of(rows_[i].latitude)]] = static_cast<std::uint32_t>(i);
+  auto place = [&](std::vector<std::uint32_t>& next, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) order[next[buckets.of(rows_[i].latitude)]++] = static_cast<std::uint32_t>(i);
+  };
+  inParallel([&] { place(firstAt, 0, half); }, [&] { place(secondAt, half, n); });
+  std::vector<std::uint32_t>().swap(firstAt);
+  std::vector<std::uint32_t>().swap(secondAt);
 
+  const std::size_t middleBucket =
+      static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), static_cast<std::uint32_t>(half)) -
+                               start.begin()) - 1;
+  inParallel([&] { sortWithinBuckets(order, start, 0, middleBucket); },
+             [&] { sortWithinBuckets(order, start, middleBucket, count); });
+  order_.swap(order);
+}
+
+void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& start,
+                                    std::size_t firstBucket, std::size_t lastBucket) const {
   // Rows of a bucket are sorted on a copy of their keys; a bucket too large
   // for that (a list of one latitude) is sorted in place.
   struct Keyed {
@@ -172,8 +204,9 @@ void CameraTable::sortByLatitude() {
     }
   };
   constexpr std::size_t kMaxCopied = std::size_t{1} << 16;
+  const std::size_t n = order.size();
   std::vector<Keyed> keyed;
-  for (std::size_t b = 0; b < count; ++b) {
+  for (std::size_t b = firstBucket; b < lastBucket; ++b) {
     const std::uint32_t first = start[b], last = start[b + 1];
     if (last - first < 2) continue;
     if (last - first > kMaxCopied) {
@@ -191,7 +224,6 @@ void CameraTable::sortByLatitude() {
     std::sort(keyed.begin(), keyed.end());
     for (std::uint32_t j = first; j < last; ++j) order[j] = keyed[j - first].row;
   }
-  order_.swap(order);
 }
 
 }  // namespace tabrino

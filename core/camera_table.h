@@ -52,6 +52,12 @@ class CameraTable {
   void prefetch(std::size_t position) const noexcept { prefetchRow(indexAt(position)); }
   // The row's line in its file, counted from 0 (the header line).
   std::uint64_t tag(std::size_t position) const noexcept;
+  // The row's place in file order, whatever order the positions are in: of
+  // two rows, the one with the lower index comes first in the list.
+  std::size_t fileIndex(std::size_t position) const noexcept { return indexAt(position); }
+  // Whether positions follow latitude: after sortByLatitude, or for fewer
+  // than two rows.
+  bool sortedByLatitude() const noexcept { return !order_.empty() || rows_.size() < 2; }
 
   // How many rows become records, and the XOR of all their bytes: both are
   // known before the first byte of a database is written.
@@ -88,6 +94,9 @@ class CameraTable {
     (void)index;
 #endif
   }
+  // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
+  void sortWithinBuckets(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& start,
+                         std::size_t firstBucket, std::size_t lastBucket) const;
   std::size_t indexAt(std::size_t position) const noexcept {
     return order_.empty() ? position : order_[position];
   }

@@ -2,7 +2,9 @@
 
 #include "errors.h"
 #include "file_io.h"
+#include "parallel.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tabrino {
@@ -49,9 +51,25 @@ DbDate utcDate(std::int64_t unixSeconds) noexcept {
 
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
                                       const ProgressCallback& progress) {
+  return writeCameraDatabase(table, settings, {}, progress);
+}
+
+ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
+                                      const std::vector<std::uint32_t>& leftOut,
+                                      const ProgressCallback& progress) {
   ConversionSummary summary;
   summary.outputPath = settings.outputDirectory / databaseFileName(settings.date);
-  const std::uint64_t records = table.recordCount();
+  // Left-out records are taken from the count and the XOR of all records,
+  // which the header needs before the first record is written.
+  std::uint64_t leftOutRecords = 0;
+  std::uint8_t leftOutXor = 0;
+  for (const std::uint32_t position : leftOut) {
+    const auto record = table.record(position);
+    if (!record) continue;
+    ++leftOutRecords;
+    for (const std::uint8_t byte : encodeRecord(*record)) leftOutXor ^= byte;
+  }
+  const std::uint64_t records = table.recordCount() - leftOutRecords;
   if (records > kMaxRecords) {
     throw FileWriteError(displayPath(summary.outputPath), "more cameras than one database file can hold");
   }
@@ -60,39 +78,57 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   AtomicFileWriter file(summary.outputPath);
   Header header = headerFor(settings.date);
   const std::uint32_t bodySize = static_cast<std::uint32_t>(kEmptyBodySize + kRecordSize * records);
-  std::uint8_t checksum = kChecksumSeed ^ table.recordXor();
+  std::uint8_t checksum = kChecksumSeed ^ table.recordXor() ^ leftOutXor;
   for (const std::uint8_t byte : settings.randomBlock) checksum ^= byte;
   setBodySizeAndChecksum(header, bodySize, checksum);
   file.write(header.data(), header.size());
   file.write(settings.randomBlock.data(), settings.randomBlock.size());
 
-  std::vector<std::uint8_t> block;
-  block.reserve(kRecordsPerBlock * kRecordSize);
-  std::uint64_t written = 0;
+  // Rows are encoded a block at a time, two blocks at once, and written in
+  // order.
   const std::size_t rows = table.size();
-  for (std::size_t position = 0; position < rows; ++position) {
-    if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
-    const auto record = table.record(position);
-    if (!record) continue;
-    const RecordBytes bytes = encodeRecord(*record);
-    block.insert(block.end(), bytes.begin(), bytes.end());
-    if (block.size() == block.capacity()) {
-      file.write(block.data(), block.size());
-      written += block.size() / kRecordSize;
-      block.clear();
-      if (progress) progress(written, records);
+  auto encodeRows = [&](std::size_t from, std::size_t to, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    auto nextLeftOut = std::lower_bound(leftOut.begin(), leftOut.end(), from);
+    for (std::size_t position = from; position < to; ++position) {
+      if (position + kPrefetchDistance < to) table.prefetch(position + kPrefetchDistance);
+      if (nextLeftOut != leftOut.end() && *nextLeftOut == position) {
+        ++nextLeftOut;
+        continue;
+      }
+      const auto record = table.record(position);
+      if (!record) continue;
+      const RecordBytes encoded = encodeRecord(*record);
+      bytes.insert(bytes.end(), encoded.begin(), encoded.end());
     }
+  };
+  std::vector<std::uint8_t> first, second;
+  first.reserve(kRecordsPerBlock * kRecordSize);
+  second.reserve(kRecordsPerBlock * kRecordSize);
+  std::uint64_t written = 0;
+  for (std::size_t position = 0; position < rows; position += 2 * kRecordsPerBlock) {
+    const std::size_t middle = std::min(rows, position + kRecordsPerBlock);
+    const std::size_t end = std::min(rows, middle + kRecordsPerBlock);
+    if (middle == end) {
+      encodeRows(position, middle, first);
+      second.clear();
+    } else {
+      inParallel([&] { encodeRows(position, middle, first); }, [&] { encodeRows(middle, end, second); });
+    }
+    file.write(first.data(), first.size());
+    file.write(second.data(), second.size());
+    written += (first.size() + second.size()) / kRecordSize;
+    if (progress) progress(written, records);
   }
-  file.write(block.data(), block.size());
-  written += block.size() / kRecordSize;
-  if (progress) progress(written, records);
+  if (rows == 0 && progress) progress(0, 0);
 
   const std::vector<std::uint8_t> trailer(kEndMarkerSize + fillLength(bodySize), kFillByte);
   file.write(trailer.data(), trailer.size());
   file.commit();
 
   summary.recordsWritten = static_cast<std::uint32_t>(records);
-  summary.rowsSkipped = rows - records;
+  summary.rowsSkipped = rows - table.recordCount();
+  summary.rowsLeftOut = leftOutRecords;
   return summary;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <vector>
 
 namespace tabrino {
 
@@ -33,6 +34,7 @@ struct ConversionSummary {
   std::filesystem::path outputPath;
   std::uint32_t recordsWritten = 0;
   std::uint64_t rowsSkipped = 0;  // coordinates out of bounds
+  std::uint64_t rowsLeftOut = 0;  // records left out on request
 };
 
 // Writes the table, in its current order, to outputDirectory/DB_YYMMDD.dbh.
@@ -42,6 +44,12 @@ struct ConversionSummary {
 // progress counts records written of all. Throws FileOpenError or
 // FileWriteError.
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
+                                      const ProgressCallback& progress = {});
+// The same, leaving out the records of the rows at `leftOut` (positions in
+// the table's current order, strictly ascending): the duplicates a user asked
+// to drop.
+ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
+                                      const std::vector<std::uint32_t>& leftOut,
                                       const ProgressCallback& progress = {});
 
 // Sorts the table by latitude, then writes it.

@@ -47,6 +47,8 @@ const char* findingKindName(FindingKind kind) noexcept {
     case FindingKind::NotANumber: return "not-a-number";
     case FindingKind::NumberPrefix: return "number-prefix";
     case FindingKind::OutOfRange: return "out-of-range";
+    case FindingKind::Duplicate: return "duplicate";
+    case FindingKind::NearDuplicate: return "near-duplicate";
   }
   return "";
 }

@@ -22,10 +22,13 @@ enum class FindingKind {
   NotANumber,    // a cell with no number at its start: it reads as 0
   NumberPrefix,  // a cell with more after its number: only the number is read
   OutOfRange,    // coordinates outside the bounds: the row is skipped
+  Duplicate,     // the same camera as an earlier row (found once the whole list is read)
+  NearDuplicate, // close to an earlier row with the same direction (asked for by distance)
 };
-inline constexpr std::size_t kFindingKindCount = 5;
+inline constexpr std::size_t kFindingKindCount = 7;
 
-// "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range".
+// "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
+// "duplicate", "near-duplicate".
 const char* findingKindName(FindingKind kind) noexcept;
 
 struct ListFinding {

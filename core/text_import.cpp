@@ -2,6 +2,7 @@
 
 #include "c_numbers.h"
 #include "file_io.h"
+#include "parallel.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +12,6 @@
 #include <exception>
 #include <stdexcept>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 namespace tabrino {
@@ -232,10 +232,9 @@ constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
 // second half on a second thread where the machine has one.
 const char* parseLinesInParallel(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
                                  const char* end, std::size_t offset) {
-  static const bool parallel = std::thread::hardware_concurrency() > 1;
   const auto size = static_cast<std::size_t>(end - begin);
   const char* middle = begin + size / 2;
-  if (!parallel || size < kParallelMinimum || parser.header() == ListParser::Header::NotSeen ||
+  if (!twoCores() || size < kParallelMinimum || parser.header() == ListParser::Header::NotSeen ||
       !(middle = static_cast<const char*>(std::memchr(middle, '\n', static_cast<std::size_t>(end - middle))))) {
     return parser.parseLines(begin, end, offset);
   }
@@ -247,22 +246,8 @@ const char* parseLinesInParallel(ListParser& parser, CameraTable& table, Finding
   HeldFindings held;
   ListParser secondParser(&second, findings ? &held : nullptr, parser.header());
   const char* secondEnd = middle;
-  std::exception_ptr failure;
-  std::thread worker([&] {
-    try {
-      secondEnd = secondParser.parseLines(middle, end, middleOffset);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
-  try {
-    parser.parseLines(begin, middle, offset);
-  } catch (...) {
-    worker.join();
-    throw;
-  }
-  worker.join();
-  if (failure) std::rethrow_exception(failure);
+  inParallel([&] { parser.parseLines(begin, middle, offset); },
+             [&] { secondEnd = secondParser.parseLines(middle, end, middleOffset); });
   if (held.overflowed()) return parser.parseLines(middle, end, middleOffset);
 
   const std::uint64_t lineBase = parser.linesRead();

@@ -15,9 +15,9 @@ class CWinApp {
 
   virtual BOOL InitInstance() { return TRUE; }
 
-  // Names the key that settings would be kept under; nothing is stored.
-  void SetRegistryKey(const wchar_t* company) { m_registryKey = company; }
-  const std::wstring& GetRegistryKey() const { return m_registryKey; }
+  // Names the key that settings would be kept under. Tabrino keeps no
+  // settings, so nothing is stored and nothing is remembered.
+  void SetRegistryKey(const wchar_t*) {}
 
   // The title of the application's message boxes: the program's file name.
   const std::wstring& GetAppName() const { return m_appName; }
@@ -26,7 +26,6 @@ class CWinApp {
 
  private:
   std::wstring m_appName;
-  std::wstring m_registryKey;
 };
 
 CWinApp* AfxGetApp();

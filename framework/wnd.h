@@ -1,9 +1,6 @@
 // A window handle and the few calls our dialogs make on any window.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 class CWnd {
@@ -11,19 +8,18 @@ class CWnd {
   HWND m_hWnd = nullptr;
 
   BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
-  BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+  BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
   void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+  void UpdateWindow() { ::UpdateWindow(m_hWnd); }
   void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
   HMENU GetSystemMenu(BOOL revert) const { return ::GetSystemMenu(m_hWnd, revert); }
   HICON SetIcon(HICON icon, BOOL big) {
     return reinterpret_cast<HICON>(SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
   }
+  void SetWindowText(const wchar_t* text) { ::SetWindowTextW(m_hWnd, text); }
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     return ::SendMessageW(m_hWnd, message, wParam, lParam);
-  }
-  BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    return ::PostMessageW(m_hWnd, message, wParam, lParam);
   }
   UINT_PTR SetTimer(UINT_PTR id, UINT milliseconds) { return ::SetTimer(m_hWnd, id, milliseconds, nullptr); }
   BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }

@@ -15,13 +15,16 @@ std::string quote(const std::string& text) {
   return quoted + "'";
 }
 
-CliRun tabrino(const std::filesystem::path& cwd, const std::string& args, const std::string& prefix) {
+CliRun runShell(const std::filesystem::path& cwd, const std::string& command) {
   const TempDir capture;
-  const std::string command = "cd " + quote(cwd.string()) + " && " + prefix + " " + quote(cliPath()) + " " +
-                              args + " >" + quote((capture / "out").string()) + " 2>" +
-                              quote((capture / "err").string());
-  const int status = std::system(("sh -c " + quote(command)).c_str());
+  const std::string line = "cd " + quote(cwd.string()) + " && " + command + " >" + quote((capture / "out").string()) +
+                           " 2>" + quote((capture / "err").string());
+  const int status = std::system(("sh -c " + quote(line)).c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(capture / "out"), readText(capture / "err")};
+}
+
+CliRun tabrino(const std::filesystem::path& cwd, const std::string& args, const std::string& prefix) {
+  return runShell(cwd, prefix + " " + quote(cliPath()) + " " + args);
 }
 
 std::filesystem::path sampleList() { return examplesDir() / "sample-cameras.txt"; }

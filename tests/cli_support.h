@@ -16,9 +16,15 @@ struct CliRun {
 
 // The tabrino under test.
 std::string cliPath();
+// Whether `part` occurs in `text`: for messages checked in part.
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Single-quoted for sh.
 std::string quote(const std::string& text);
+
+// Runs a shell command line in folder `cwd` (another program reading what
+// tabrino wrote, say).
+CliRun runShell(const std::filesystem::path& cwd, const std::string& command);
 
 // Runs `tabrino ARGS` in folder `cwd`; `prefix` may set the environment or
 // limits first.

@@ -52,7 +52,7 @@ TEST(CliUsage, AMistakeIsNamedInTwoLinesWithExitStatusTwo) {
       {"convert L --seed 4294967296",
        "tabrino convert: --seed: expected a whole number from 0 to 4294967295, got \"4294967296\"\n"
        "Run 'tabrino convert --help' for usage.\n"},
-      {"", "tabrino: a command is required: convert, inspect, dump or help\nRun 'tabrino --help' for usage.\n"},
+      {"", "tabrino: a command is required: convert, inspect, dump, map, diff or help\nRun 'tabrino --help' for usage.\n"},
       {"help convret", "tabrino help: unknown command 'convret' (did you mean 'convert'?)\n"
                        "Run 'tabrino help --help' for usage.\n"},
   };
@@ -67,7 +67,7 @@ TEST(CliUsage, AMistakeIsNamedInTwoLinesWithExitStatusTwo) {
 
 TEST(CliUsage, HelpOfACommandIsItsOwnHelp) {
   test::TempDir dir;
-  for (const std::string command : {"convert", "inspect", "dump"}) {
+  for (const std::string command : {"convert", "inspect", "dump", "map", "diff"}) {
     const CliRun help = tabrino(dir.path(), "help " + command);
     EXPECT_EQ(help.exitCode, 0) << command << help.err;
     EXPECT_EQ(help.out, tabrino(dir.path(), command + " --help").out) << command;
@@ -76,11 +76,12 @@ TEST(CliUsage, HelpOfACommandIsItsOwnHelp) {
   const CliRun all = tabrino(dir.path(), "help");
   EXPECT_EQ(all.exitCode, 0);
   EXPECT_EQ(all.out, tabrino(dir.path(), "--help").out);
-  for (const char* command : {"convert", "inspect", "dump"}) EXPECT_NE(all.out.find(command), std::string::npos);
+  for (const char* command : {"convert", "inspect", "dump", "map", "diff"}) EXPECT_NE(all.out.find(command), std::string::npos);
 
   // Placeholders say what an option takes.
   const std::string convert = tabrino(dir.path(), "help convert").out;
-  for (const char* shown : {"-o,--output-dir DIR", "--date YYYY-MM-DD", "--seed N", "--report FILE"}) {
+  for (const char* shown :
+       {"-o,--output-dir DIR", "--date YYYY-MM-DD", "--seed N", "--report FILE", "--near METERS"}) {
     EXPECT_NE(convert.find(shown), std::string::npos) << shown << "\n" << convert;
   }
   EXPECT_EQ(convert.find("TEXT"), std::string::npos) << convert;

@@ -28,7 +28,8 @@ expect() {
 
 [ "$(complete -p tabrino)" = "complete -F _tabrino tabrino" ] || { echo "FAILED: not registered"; exit 1; }
 expect "tabrino con" "convert"
-expect "tabrino " "convert inspect dump help"
+expect "tabrino " "convert inspect dump map diff help"
+expect "tabrino m" "map"
 expect "tabrino --v" "--version"
 expect "tabrino convert --out" "--output-dir"
 expect "tabrino convert list.txt --r" "--report"
@@ -37,5 +38,8 @@ expect "tabrino convert list.txt -o o" "outdir"
 expect "tabrino convert list.txt --date " ""
 expect "tabrino dump x.dbh --o" "--output"
 expect "tabrino inspect --q" "--quiet"
-expect "tabrino help d" "dump"
+expect "tabrino help d" "dump diff"
+expect "tabrino dump x.dbh --format g" "gpx geojson"
+expect "tabrino convert list.txt --dr" "--drop-duplicates"
+expect "tabrino diff a b --r" "--report"
 [ "$failures" -eq 0 ]

@@ -18,9 +18,25 @@ BOOL TestableDlg::OnInitDialog() {
 }
 
 bool TestableDlg::ChooseListFile(std::wstring& path) {
+  if (realChooser) return CKestrixDlg::ChooseListFile(path);
   if (!confirm) return false;
   path = choice;
   return true;
+}
+
+bool TestableDlg::ChooseReportFile(std::wstring& path) {
+  path = reportChoice;
+  return !path.empty();
+}
+
+void TestableDlg::ShowPicture(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_pictures.push_back(path);
+}
+
+std::vector<std::wstring> TestableDlg::Pictures() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_pictures;
 }
 
 int TestableDlg::ShowMessage(const std::wstring& text, UINT type) {
@@ -39,6 +55,16 @@ int TestableDlg::ShowMessage(const std::wstring& text, UINT type) {
   return IDOK;
 }
 
+int IconWidth(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !::GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  ::GetObjectW(info.hbmMask, sizeof bitmap, &bitmap);
+  ::DeleteObject(info.hbmMask);
+  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  return bitmap.bmWidth;
+}
+
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!condition()) {
@@ -48,9 +74,10 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
   return true;
 }
 
-DialogDriver::DialogDriver() {
+DialogDriver::DialogDriver(const std::filesystem::path& startupList) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&controls);
+  m_dialog.SetStartupList(startupList);
   m_ui = std::thread([this] { m_dialog.DoModal(); });
   if (!WaitFor([this] { return m_dialog.window.load() != nullptr; })) {
     m_ui.detach();
@@ -90,7 +117,8 @@ std::wstring DialogDriver::Cell(int row, int column) const {
 
 void DialogDriver::Open(const std::filesystem::path& list) {
   m_dialog.choice = list.wstring();
-  Click(IDC_OPEN);
+  Click(IDC_OPEN);  // the list is read on the dialog's worker, with Open disabled
+  WaitForOpen();
 }
 
 bool DialogDriver::Convert() {

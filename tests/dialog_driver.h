@@ -27,28 +27,39 @@ class TestableDlg : public CKestrixDlg {
  public:
   std::wstring choice;  // what the chooser returns
   bool confirm = true;  // whether the user confirms the chooser
+  bool realChooser = false;  // show the system's chooser instead
+  std::wstring reportChoice;  // what the chooser of a findings report returns (empty: cancelled)
   // While set, a message stays up (running a modal loop, as a real one does).
   std::atomic<bool> holdMessages{false};
   std::atomic<HWND> window{nullptr};
 
   std::vector<ShownMessage> Messages();
+  std::vector<std::wstring> Pictures();  // what was handed to the picture viewer
 
  protected:
   BOOL OnInitDialog() override;
   bool ChooseListFile(std::wstring& path) override;
+  bool ChooseReportFile(std::wstring& path) override;
   int ShowMessage(const std::wstring& text, UINT type) override;
+  void ShowPicture(const std::wstring& path) override;
 
  private:
   std::mutex m_mutex;
   std::vector<ShownMessage> m_messages;
+  std::vector<std::wstring> m_pictures;
 };
+
+// The width of an icon's image in pixels (0 for no icon).
+int IconWidth(HICON icon);
 
 bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 class DialogDriver {
  public:
-  DialogDriver();   // the dialog is up when this returns (throws if it never comes)
+  // The dialog is up when this returns (throws if it never comes);
+  // `startupList` is the list named on its command line.
+  explicit DialogDriver(const std::filesystem::path& startupList = {});
   ~DialogDriver();  // dismisses any held message and closes the dialog
   DialogDriver(const DialogDriver&) = delete;
   DialogDriver& operator=(const DialogDriver&) = delete;
@@ -60,8 +71,11 @@ class DialogDriver {
   int RowCount() const;
   std::wstring Cell(int row, int column) const;
 
-  // Open with the chooser answering `list`; returns once the list is read.
+  // Open with the chooser answering `list`; returns once the list is read
+  // and its message, if any, dismissed.
   void Open(const std::filesystem::path& list);
+  // Waits until the running Open has ended: OK is the last button enabled again.
+  bool WaitForOpen() { return WaitFor([this] { return Enabled(IDOK); }); }
   // Presses Conversion; true once the run has ended and its message was dismissed.
   bool Convert();
   std::wstring LastMessage();

@@ -4,6 +4,7 @@
 #include "dialog_driver.h"
 #include "test_support.h"
 #include "ui/resource.h"
+#include "ui/system_error.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tabrino {
 namespace {
@@ -21,6 +23,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 using test::DialogDriver;
+using test::IconWidth;
 using test::WaitFor;
 
 class DialogTest : public ::testing::Test, public DialogDriver {
@@ -39,19 +42,23 @@ std::wstring ExpectedPath(const fs::path& folder) {
   return (folder / tabrino::databaseFileName(tabrino::utcDate(std::time(nullptr)))).wstring();
 }
 
-TEST_F(DialogTest, StartsEmptyWithSevenCentredColumnsAndZeroCounts) {
+TEST_F(DialogTest, StartsEmptyWithSevenCentredColumnsThatFitTheirTextAndZeroCounts) {
   wchar_t caption[64] = L"";
   ::GetWindowTextW(m_window, caption, 64);
   EXPECT_STREQ(caption, L"Tabrino");
   EXPECT_EQ(Text(IDC_LOADED_COUNT), L"0");
   EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"0");
   EXPECT_EQ(RowCount(), 0);
-  EXPECT_TRUE(Enabled(IDC_OPEN) && Enabled(IDC_CONVERSION) && Enabled(IDOK));
+  EXPECT_TRUE(Enabled(IDC_OPEN) && Enabled(IDOK));
+  EXPECT_FALSE(Enabled(IDC_CONVERSION));  // until a list has passed the header test
   EXPECT_FALSE(Enabled(IDC_LOADED_COUNT) || Enabled(IDC_WRITTEN_COUNT));
+  EXPECT_FALSE(::IsWindowVisible(Item(IDC_PROGRESS)));
 
   const DWORD style = static_cast<DWORD>(::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
   EXPECT_EQ(style & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT), DWORD{LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT});
   const wchar_t* titles[] = {L"IDX", L"X", L"Y", L"TYPE", L"SPEED", L"DIRTYPE", L"DIRECTION"};
+  // The widest values lists hold: 5-digit row numbers, 7 decimals.
+  const wchar_t* widest[] = {L"12345", L"-179.1234567", L"-89.1234567", L"192", L"120", L"2", L"359"};
   for (int column = 0; column < 7; ++column) {
     wchar_t title[32] = L"";
     LVCOLUMNW info{};
@@ -61,7 +68,13 @@ TEST_F(DialogTest, StartsEmptyWithSevenCentredColumnsAndZeroCounts) {
     ASSERT_TRUE(::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info)));
     EXPECT_STREQ(title, titles[column]);
     EXPECT_EQ(info.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_CENTER) << column;
-    EXPECT_EQ(info.cx, column == 0 ? 40 : 80) << column;
+    EXPECT_GE(info.cx, column == 0 ? 40 : 80) << column;
+    const int textWidth = static_cast<int>(
+        ::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(widest[column])));
+    EXPECT_GT(info.cx, textWidth + 8) << column;  // the cell's margins
+    const int titleWidth = static_cast<int>(
+        ::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(titles[column])));
+    EXPECT_GT(info.cx, titleWidth + 8) << column;
   }
 
   HMENU menu = ::GetSystemMenu(m_window, FALSE);
@@ -85,16 +98,34 @@ TEST_F(DialogTest, SystemMenuCommandsSixteenToThirtyOneOpenTheAboutBox) {
     ::GetDlgItemTextW(about, IDOK, text, 64);
     EXPECT_STREQ(text, L"OK");
     EXPECT_NE(::FindWindowExW(about, nullptr, L"Static", L"Tabrino Version 1.0"), nullptr);
+    // Both lines fit their controls in the dialog's font.
+    for (HWND line = ::FindWindowExW(about, nullptr, L"Static", nullptr); line;
+         line = ::FindWindowExW(about, line, L"Static", nullptr)) {
+      wchar_t lineText[128] = L"";
+      if (::GetWindowTextW(line, lineText, 128) == 0) continue;  // the icon
+      HDC dc = ::GetDC(line);
+      const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(line, WM_GETFONT, 0, 0)));
+      SIZE size{};
+      ::GetTextExtentPoint32W(dc, lineText, static_cast<int>(std::wcslen(lineText)), &size);
+      ::SelectObject(dc, old);
+      ::ReleaseDC(line, dc);
+      RECT rect;
+      ::GetClientRect(line, &rect);
+      EXPECT_LE(size.cx, rect.right) << lineText;
+    }
     ::SendMessageW(about, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(about); }, 10s));
   }
 }
 
-TEST_F(DialogTest, TheDragIconIsTheApplicationIcon) {
-  const auto dragIcon = ::SendMessageW(m_window, WM_QUERYDRAGICON, 0, 0);
-  EXPECT_NE(dragIcon, 0);
-  EXPECT_EQ(dragIcon, ::SendMessageW(m_window, WM_GETICON, ICON_BIG, 0));
-  EXPECT_EQ(dragIcon, ::SendMessageW(m_window, WM_GETICON, ICON_SMALL, 0));
+TEST_F(DialogTest, TheIconsHaveTheSizesTheSystemAsksFor) {
+  const auto dragIcon = reinterpret_cast<HICON>(::SendMessageW(m_window, WM_QUERYDRAGICON, 0, 0));
+  const auto bigIcon = reinterpret_cast<HICON>(::SendMessageW(m_window, WM_GETICON, ICON_BIG, 0));
+  const auto smallIcon = reinterpret_cast<HICON>(::SendMessageW(m_window, WM_GETICON, ICON_SMALL, 0));
+  ASSERT_NE(dragIcon, nullptr);
+  EXPECT_EQ(IconWidth(dragIcon), ::GetSystemMetrics(SM_CXICON));
+  EXPECT_EQ(IconWidth(bigIcon), ::GetSystemMetrics(SM_CXICON));
+  EXPECT_EQ(IconWidth(smallIcon), ::GetSystemMetrics(SM_CXSMICON));
 }
 
 TEST_F(DialogTest, OpenShowsTheRowsAndTheLoadedCount) {
@@ -111,21 +142,27 @@ TEST_F(DialogTest, OpenShowsTheRowsAndTheLoadedCount) {
   EXPECT_TRUE(fs::equivalent(fs::current_path(), m_dir.path()));
 }
 
-TEST_F(DialogTest, FailedOpensSayWhyAndLeaveTheCounts) {
+TEST_F(DialogTest, FailedOpensSayWhyInTheSystemsWordsAndOfferNoConversion) {
   tabrino::test::writeText(m_dir / "cameras.txt", kList);
   tabrino::test::writeText(m_dir / "wrong.txt", "IDX,x,Y\r\n1,2,3\r\n");
   Open(m_dir / "cameras.txt");
+  ASSERT_TRUE(Enabled(IDC_CONVERSION));
 
-  Open(m_dir / "missing.txt");
-  EXPECT_EQ(LastMessage().substr(0, 13), L"Error[5009]\n\n");
-  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK));
+  Open(m_dir / "missing.txt");  // the table and the counts stay those of the list before
+  EXPECT_EQ(LastMessage(), L"Error[5009]\n\n" + SystemMessage(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_EQ(RowCount(), 4);
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");
+  EXPECT_TRUE(Enabled(IDC_CONVERSION));
 
   Open(m_dir / "wrong.txt");
   EXPECT_EQ(LastMessage(), L"Error : Wrong DB file !!!");
-  EXPECT_EQ(RowCount(), 2);  // the header line stays, as read
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+  EXPECT_EQ(RowCount(), 2);  // the header line stays, as read, so the user sees why
   EXPECT_EQ(Cell(0, 1), L"x");
-  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"0");  // nothing of the earlier list is left
+  EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"0");
+  EXPECT_FALSE(Enabled(IDC_CONVERSION));
 
   m_dialog.confirm = false;
   Open(m_dir / "cameras.txt");
@@ -142,8 +179,10 @@ TEST_F(DialogTest, AReadFailureSaysSoAndShowsWhatWasRead) {
   Open(m_dir / "cameras.txt");
   Open(unreadable);
   EXPECT_EQ(LastMessage().substr(0, 11), L"Error[5010]");
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_EQ(RowCount(), 0);                   // the table was cleared and nothing could be read
-  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");    // the counts are not touched
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"0");    // no longer the earlier list's count
+  EXPECT_FALSE(Enabled(IDC_CONVERSION));
 }
 
 TEST_F(DialogTest, ConversionWritesTheDatabaseBesideTheList) {
@@ -153,8 +192,9 @@ TEST_F(DialogTest, ConversionWritesTheDatabaseBesideTheList) {
   ASSERT_TRUE(WaitFor([&] { return !m_dialog.Messages().empty() && Enabled(IDOK); }));
 
   const std::wstring path = ExpectedPath(m_dir.path());
-  EXPECT_EQ(LastMessage(), L"DB Conversion end. [" + path + L"]");
-  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(LastMessage(),
+            L"DB Conversion end. [" + path + L"]\n\nWrote 3 records; skipped 1 row with coordinates out of range.");
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
   EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"3");
   EXPECT_EQ(Cell(0, 2), L"-12.5");  // the table is now in latitude order
   EXPECT_EQ(Cell(1, 1), L"200");
@@ -180,16 +220,21 @@ TEST_F(DialogTest, FoldersOfAnyNameAndLengthHoldListAndDatabase) {
   Open(folder / "cameras.txt");
   EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");
   ASSERT_TRUE(Convert());
-  EXPECT_EQ(LastMessage(), L"DB Conversion end. [" + ExpectedPath(folder) + L"]");
+  EXPECT_EQ(LastMessage().substr(0, LastMessage().find(L'\n')), L"DB Conversion end. [" + ExpectedPath(folder) + L"]");
   EXPECT_TRUE(fs::exists(ExpectedPath(folder)));
 }
 
-TEST_F(DialogTest, ConversionOfAnEmptyTableDoesNothing) {
+TEST_F(DialogTest, ConversionWaitsForAListAndDoesNothingWithNoRows) {
+  ::SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDC_CONVERSION, BN_CLICKED), 0);  // disabled, yet sent
+  tabrino::test::writeText(m_dir / "header.txt", "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n");
+  Open(m_dir / "header.txt");
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"0");
+  ASSERT_TRUE(Enabled(IDC_CONVERSION));
   Click(IDC_CONVERSION);
   EXPECT_TRUE(Enabled(IDC_CONVERSION));
   std::this_thread::sleep_for(100ms);
   EXPECT_TRUE(m_dialog.Messages().empty());
-  EXPECT_TRUE(m_dir.entries().empty());
+  EXPECT_EQ(m_dir.entries(), std::vector<std::string>{"header.txt"});
 }
 
 TEST_F(DialogTest, RowsAllOutOfRangeLeaveTheWrittenCountAsItWas) {
@@ -200,14 +245,19 @@ TEST_F(DialogTest, RowsAllOutOfRangeLeaveTheWrittenCountAsItWas) {
   EXPECT_EQ(fs::file_size(ExpectedPath(m_dir.path())), 64u);
 }
 
-TEST_F(DialogTest, AFileThatCannotBeCreatedNamesItsRealPath) {
+TEST_F(DialogTest, AFileThatCannotBeCreatedNamesItsRealPathAndLeavesNoWrittenCount) {
   tabrino::test::writeText(m_dir / "cameras.txt", kList);
-  const fs::path blocked = ExpectedPath(m_dir.path());
-  fs::create_directory(blocked);  // a folder holds the database's name
   Open(m_dir / "cameras.txt");
   ASSERT_TRUE(Convert());
-  EXPECT_EQ(LastMessage().substr(0, 19 + blocked.wstring().size()), L"File open Error : " + blocked.wstring() + L"\n");
-  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OKCANCEL));
+  ASSERT_EQ(Text(IDC_WRITTEN_COUNT), L"3");
+
+  const fs::path blocked = ExpectedPath(m_dir.path());
+  fs::remove(blocked);
+  fs::create_directory(blocked);  // a folder holds the database's name
+  ASSERT_TRUE(Convert());
+  EXPECT_EQ(LastMessage(), L"File open Error : " + blocked.wstring() + L"\n\n" + SystemMessage(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OKCANCEL | MB_ICONERROR));
+  EXPECT_EQ(Text(IDC_WRITTEN_COUNT), L"0");  // no record was written
   EXPECT_TRUE(Enabled(IDC_OPEN) && Enabled(IDC_CONVERSION));
   EXPECT_TRUE(fs::is_directory(blocked));
   EXPECT_EQ(m_dir.entries().size(), 2u);  // the list and the folder: nothing left behind

@@ -1,23 +1,43 @@
 #include "ui/kestrix_dlg.h"
 
-#include "core/conversion_run.h"
+#include "core/camera_map.h"
+#include "core/errors.h"
+#include "core/file_io.h"
 #include "core/text_import.h"
+#include "core/user_texts.h"
 #include "framework/file_dialog.h"
 #include "framework/win_app.h"
 #include "ui/about_dlg.h"
+#include "ui/system_error.h"
 #include "ui/text_encoding.h"
 
-#include <filesystem>
-#include <new>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <utility>
 #include <vector>
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 namespace {
 
-constexpr UINT WM_CONVERSION_DONE = WM_APP + 1;
-constexpr UINT_PTR kWrittenCountTimer = 1;
-constexpr UINT kWrittenCountPeriodMs = 50;  // as often as the eye can follow
+constexpr UINT WM_JOB_DONE = WM_APP + 1;
+constexpr UINT WM_OPEN_STARTUP_LIST = WM_APP + 2;
+constexpr UINT_PTR kJobTimer = 1;
+constexpr UINT kJobTimerPeriodMs = 50;  // as often as the eye can follow
 
-constexpr int kColumnWidths[tabrino::kColumnCount] = {40, 80, 80, 80, 80, 80, 80};
+constexpr int kBaseDpi = 96;
+// Column widths at 96 DPI, and the widest text each column commonly holds:
+// a column is never narrower than its sample in the list's font.
+constexpr int kColumnWidths[tabrino::kColumnCount] = {56, 80, 80, 80, 80, 80, 80};
+constexpr const wchar_t* kColumnSamples[tabrino::kColumnCount] = {
+    L"0000000", L"-180.0000000", L"-90.0000000", L"TYPE", L"SPEED", L"DIRTYPE", L"DIRECTION"};
+constexpr int kColumnPadding = 16;  // the list view's margins around a cell's text, at 96 DPI
+
+constexpr wchar_t kListFilter[] = L"Text File(*.txt) |*.txt|CSV File(*.csv)|*.csv|All Files(*.*)|*.*||";
 
 tabrino::DbDate TodayInUtc() {
   SYSTEMTIME now;
@@ -25,22 +45,33 @@ tabrino::DbDate TodayInUtc() {
   return {now.wYear, static_cast<std::uint8_t>(now.wMonth), static_cast<std::uint8_t>(now.wDay)};
 }
 
-std::filesystem::path CurrentDirectory() {
-  std::vector<wchar_t> buffer(::GetCurrentDirectoryW(0, nullptr) + 1);
-  const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
-  return std::filesystem::path(std::wstring(buffer.data(), length));
+// Functions of newer Windows, looked up so the program still starts on older ones.
+template <typename Function>
+Function User32Function(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
 }
 
-std::wstring WithReason(std::string_view text, const std::string& reason) {
-  std::wstring message = WideFromUtf8(text);
-  if (!reason.empty()) message += L"\n\n" + WideFromUtf8(reason);
-  return message;
+int SystemMetricForDpi(int metric, int dpi) {
+  using GetForDpi = int(WINAPI*)(int, UINT);
+  static const auto getForDpi = User32Function<GetForDpi>("GetSystemMetricsForDpi");
+  return getForDpi ? getForDpi(metric, static_cast<UINT>(dpi)) : ::MulDiv(::GetSystemMetrics(metric), dpi, kBaseDpi);
+}
+
+std::wstring Paragraphs(const std::wstring& first, const std::wstring& second) {
+  return second.empty() ? first : first + L"\n\n" + second;
 }
 
 }  // namespace
 
 CKestrixDlg::CKestrixDlg(CWnd* pParent)
     : CDialog(IDD, pParent), m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+
+CKestrixDlg::~CKestrixDlg() {
+  if (m_ownIcons) {
+    ::DestroyIcon(m_hIcon);
+    ::DestroyIcon(m_hSmallIcon);
+  }
+}
 
 void CKestrixDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_CAMERA_LIST, m_cameraList);
@@ -49,6 +80,9 @@ void CKestrixDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_CONVERSION, m_btnConversion);
   DDX_Control(pDX, IDOK, m_btnOK);
   DDX_Text(pDX, IDC_WRITTEN_COUNT, m_strWrittenCount);
+  DDX_Control(pDX, IDC_PROGRESS, m_progress);
+  DDX_Control(pDX, IDC_FINDINGS, m_findings);
+  DDX_Control(pDX, IDC_FINDINGS_LIST, m_btnFindings);
 }
 
 BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
@@ -58,45 +92,60 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_WM_TIMER()
   ON_BN_CLICKED(IDC_OPEN, OnBnClickedOpen)
   ON_BN_CLICKED(IDC_CONVERSION, OnBnClickedConversion)
+  ON_BN_CLICKED(IDC_FINDINGS_LIST, OnBnClickedFindings)
   ON_NOTIFY(LVN_GETDISPINFOW, IDC_CAMERA_LIST, OnGetDispInfo)
-  ON_MESSAGE(WM_CONVERSION_DONE, OnConversionDone)
+  ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
+  ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
+  ON_MESSAGE(WM_JOB_DONE, OnJobDone)
+  ON_MESSAGE(WM_SETCURSOR, OnSetCursor)
+  ON_MESSAGE(WM_DROPFILES, OnDropFiles)
+  ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
+  ON_MESSAGE(WM_OPEN_STARTUP_LIST, OnOpenStartupList)
 END_MESSAGE_MAP()
 
 BOOL CKestrixDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
   if (HMENU systemMenu = GetSystemMenu(FALSE)) {
+    // The About item stays last, after its separator.
+    ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(systemMenu, MF_STRING, IDM_SHOWMAP, L"Show on map");
     wchar_t aboutText[256] = L"";
     if (::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, aboutText, 256) > 0) {
       ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
       ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
     }
   }
-  SetIcon(m_hIcon, TRUE);
-  SetIcon(m_hIcon, FALSE);
+  m_dpi = Dpi();
+  LoadIcons(m_dpi);
 
+  m_cameraList.Subclass();
   m_cameraList.SetExtendedStyle(m_cameraList.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
   for (size_t column = 0; column < tabrino::kColumnCount; ++column) {
     m_cameraList.InsertColumn(static_cast<int>(column), WideFromUtf8(tabrino::kColumnTitles[column]).c_str(),
                               LVCFMT_CENTER, kColumnWidths[column]);
   }
+  FitColumns(m_dpi);
+  m_progress.SetRange32(0, JobProgress::kWhole);
 
-  m_strLoadedCount = L"0";
-  m_strWrittenCount = L"0";
-  UpdateData(FALSE);
+  ShowCounts(L"0", L"0");
+  if (!m_startupList.empty() && !::PostMessageW(m_hWnd, WM_OPEN_STARTUP_LIST, 0, 0)) {
+    OpenList(m_startupList);  // before the window shows, but the list is not lost
+  }
   return TRUE;
 }
 
 void CKestrixDlg::OnOK() {
-  if (!m_runActive) CDialog::OnOK();
+  if (m_job == Job::None) CDialog::OnOK();
 }
 
 void CKestrixDlg::OnCancel() {
-  if (!m_runActive) CDialog::OnCancel();
+  if (m_job == Job::None) CDialog::OnCancel();
 }
 
 bool CKestrixDlg::ChooseListFile(std::wstring& path) {
-  CFileDialog chooser(TRUE, nullptr, L"Quorvel.txt", OFN_FILEMUSTEXIST, L"Text File(*.txt) |*.txt||", this);
+  CFileDialog chooser(TRUE, nullptr, L"Quorvel.txt", OFN_FILEMUSTEXIST, kListFilter, this);
+  if (!m_chooserFolder.empty()) chooser.m_ofn.lpstrInitialDir = m_chooserFolder.c_str();
   if (chooser.DoModal() != IDOK) return false;
   path = chooser.GetPathName();
   return true;
@@ -105,12 +154,48 @@ bool CKestrixDlg::ChooseListFile(std::wstring& path) {
 int CKestrixDlg::ShowMessage(const std::wstring& text, UINT type) { return AfxMessageBox(text, type); }
 
 void CKestrixDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  // The system keeps the low four bits of a command id for itself.
   if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
     CAboutDlg about;
     about.DoModal();
+  } else if ((nID & 0xFFF0) == IDM_SHOWMAP) {
+    OnShowMap();
   } else {
     CDialog::OnSysCommand(nID, lParam);
   }
+}
+
+// The picture is written beside the list, as the database is, and opened
+// in whatever the user views pictures with.
+void CKestrixDlg::OnShowMap() {
+  if (m_job != Job::None) return;
+  if (!m_listLoaded || m_listPath.empty()) {
+    ShowMessage(L"Open a list first: the map shows its cameras.", MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  std::filesystem::path picture = m_listPath;
+  picture.replace_extension(L".svg");
+  try {
+    std::vector<tabrino::CameraRecord> cameras;
+    cameras.reserve(static_cast<size_t>(m_table.recordCount()));
+    for (size_t i = 0; i < m_table.size(); ++i) {
+      if (const auto record = m_table.record(i)) cameras.push_back(*record);
+    }
+    tabrino::writeCameraMap(picture, cameras,
+                            {tabrino::displayPath(m_listPath.filename()), tabrino::isoDateText(TodayInUtc())});
+  } catch (const tabrino::TabrinoError& error) {
+    ShowMessage(Paragraphs(WideFromUtf8(error.messageText()), WideFromUtf8(error.systemReason())),
+                MB_OK | MB_ICONERROR);
+    return;
+  } catch (const std::bad_alloc&) {
+    ShowMessage(L"Not enough memory to draw this list.", MB_OK | MB_ICONERROR);
+    return;
+  }
+  ShowPicture(picture.wstring());
+}
+
+void CKestrixDlg::ShowPicture(const std::wstring& path) {
+  ::ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CKestrixDlg::OnPaint() {
@@ -135,99 +220,385 @@ HCURSOR CKestrixDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void CKestrixDlg::OnBnClickedOpen() {
   std::wstring path;
-  if (m_runActive || !ChooseListFile(path)) return;
-  // The database is written beside the list it came from.
-  const std::filesystem::path list(path);
-  ::SetCurrentDirectoryW(list.parent_path().c_str());
+  if (m_job != Job::None || !ChooseListFile(path)) return;
+  UpdateWindow();  // the chooser's place is painted over at once, not after the list is read
+  OpenList(path);
+}
 
-  tabrino::ImportResult result;
-  try {
-    tabrino::ImportOptions options;
-    options.keepText = true;  // the list view shows the cells
-    result = tabrino::importCameraList(list, m_table, options);
-  } catch (const std::bad_alloc&) {
-    m_table.clear();
-    ShowTableRows();
-    ShowMessage(L"Not enough memory to load this list.", MB_OK | MB_ICONERROR);
-    return;
-  }
-  ShowTableRows();
-  if (!result.loaded()) {
-    ShowMessage(WithReason(result.messageText(), result.systemReason), MB_OK);
-    return;
-  }
-  m_strLoadedCount = std::to_wstring(result.loadedCount);
-  m_strWrittenCount = L"0";
-  UpdateData(FALSE);
+LRESULT CKestrixDlg::OnDropFiles(WPARAM hDrop, LPARAM) {
+  const auto drop = reinterpret_cast<HDROP>(hDrop);
+  std::vector<wchar_t> path(::DragQueryFileW(drop, 0, nullptr, 0) + 1);
+  const bool got = ::DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())) > 0;
+  ::DragFinish(drop);
+  // Dropped on a busy window, a list waits for the user to drop it again.
+  if (got && m_job == Job::None) OpenList(std::filesystem::path(path.data()));
+  return 0;
+}
+
+LRESULT CKestrixDlg::OnOpenStartupList(WPARAM, LPARAM) {
+  if (m_job == Job::None) OpenList(m_startupList);
+  return 0;
+}
+
+void CKestrixDlg::OpenList(const std::filesystem::path& list) {
+  // The list's folder becomes the current one, as the chooser leaves it on
+  // Windows (Wine's does not when a whole path is typed). The database goes to
+  // m_outputFolder, not to whatever folder is current, so a folder that cannot
+  // be made current only changes where the chooser starts: there, by name.
+  const std::filesystem::path folder = list.parent_path();
+  m_chooserFolder = ::SetCurrentDirectoryW(folder.c_str()) ? std::filesystem::path() : folder;
+  m_openingList = list;
+  // The table is refilled on the worker: the view lets go of it meanwhile.
+  m_rowsShown = false;
+  m_cameraList.SetItemCountEx(0, 0);
+  StartJob(Job::Open, [this, list] { m_openOutcome = OpenListJob(list, m_table, m_jobProgress); });
 }
 
 void CKestrixDlg::OnBnClickedConversion() {
-  if (m_table.empty() || m_runActive) return;
-
-  m_runActive = true;
-  m_table.sortByLatitude();
-  m_cameraList.Invalidate(FALSE);
-  EnableCommands(FALSE);
-  UpdateData(FALSE);
+  if (m_job != Job::None || !m_listLoaded || m_table.empty()) return;
 
   m_randomBlock = tabrino::drawRandomBlock(tabrino::timeSeed());
-  const tabrino::ConversionSettings settings{CurrentDirectory(), TodayInUtc(), m_randomBlock};
-  m_shownWritten = 0;
-  if (!m_worker.Start(m_table, settings, m_hWnd, WM_CONVERSION_DONE)) {
-    ShowMessage(L"The conversion could not be started.", MB_OK | MB_ICONERROR);
-    EnableCommands(TRUE);
-    m_runActive = false;
-    return;
+  const tabrino::ConversionSettings settings{m_outputFolder, TodayInUtc(), m_randomBlock};
+  const int selectedRow = m_cameraList.GetSelectedRow();
+  m_strWrittenCount = L"0";
+  UpdateData(FALSE);
+  // The sort moves rows under the view: it shows none until they stand still.
+  m_rowsShown = false;
+  StartJob(Job::Conversion, [this, settings, selectedRow] {
+    m_conversionOutcome = ConversionJob(m_table, settings, selectedRow, m_jobProgress);
+  });
+}
+
+bool CKestrixDlg::StartJob(Job job, std::function<void()> work) {
+  m_job = job;
+  m_jobProgress.Reset();
+  // A disabled button keeps no focus: the keyboard waits in the list, and
+  // goes back to the button when the job is over.
+  m_focusBeforeJob = ::GetFocus();
+  if (m_focusBeforeJob && ::GetParent(m_focusBeforeJob) == m_hWnd && m_focusBeforeJob != m_cameraList.m_hWnd) {
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_cameraList.m_hWnd), TRUE);
   }
-  SetTimer(kWrittenCountTimer, kWrittenCountPeriodMs);
+  EnableCommands(FALSE);
+  m_progress.SetPos(0);
+  m_findings.ShowWindow(SW_HIDE);  // the bar takes the findings' place
+  m_progress.ShowWindow(SW_SHOW);
+  if (!m_worker.Start(std::move(work), m_hWnd, WM_JOB_DONE)) {
+    m_progress.ShowWindow(SW_HIDE);
+    m_findings.ShowWindow(SW_SHOW);
+    ShowTableRows(-1);
+    ShowMessage(L"The work could not be started: " + SystemMessage(::GetLastError()), MB_OK | MB_ICONERROR);
+    m_job = Job::None;
+    EnableCommands(TRUE);
+    return false;
+  }
+  SetTimer(kJobTimer, kJobTimerPeriodMs);
+  RefreshCursor();
+  return true;
 }
 
 void CKestrixDlg::OnTimer(UINT_PTR nIDEvent) {
-  if (nIDEvent == kWrittenCountTimer) ShowWrittenCount(m_worker.AcceptedSoFar());
+  if (nIDEvent != kJobTimer || m_job == Job::None) return;
+  m_progress.SetPos(static_cast<int>(m_jobProgress.done.load()));
+  if (m_job == Job::Conversion) {
+    if (!m_rowsShown && m_jobProgress.tableReadable) ShowTableRows(m_jobProgress.followedRow);
+    ShowWrittenCount(m_jobProgress.accepted.load());
+  }
+  // Done without its message yet: a message may be late, or lost.
+  if (m_worker.Done()) OnJobDone(0, 0);
 }
 
-LRESULT CKestrixDlg::OnConversionDone(WPARAM, LPARAM) {
-  KillTimer(kWrittenCountTimer);
-  const ConversionWorker::Outcome outcome = m_worker.Finish();
-  ShowWrittenCount(m_worker.AcceptedSoFar());
-
-  if (outcome.completed) {
-    ShowMessage(L"DB Conversion end. [" + outcome.summary.outputPath.wstring() + L"]", MB_OK);
-  } else if (outcome.openFailed) {
-    ShowMessage(outcome.failure, MB_OKCANCEL);
-  } else {
-    ShowMessage(outcome.failure, MB_OK | MB_ICONERROR);
+LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
+  if (m_job == Job::None || !m_worker.Active()) return 0;  // already handled by the timer
+  KillTimer(kJobTimer);
+  m_worker.Finish();
+  m_progress.ShowWindow(SW_HIDE);
+  m_findings.ShowWindow(SW_SHOW);
+  RefreshCursor();
+  switch (m_job) {
+    case Job::Open: FinishOpen(m_openingList); break;
+    case Job::Conversion: FinishConversion(); break;
+    case Job::Report: FinishReport(); break;
+    case Job::None: break;
   }
+  // Only now, with the closing message dismissed, may the user go on.
+  m_job = Job::None;
   EnableCommands(TRUE);
-  m_runActive = false;
+  RestoreFocus();
   return 0;
+}
+
+void CKestrixDlg::RestoreFocus() {
+  HWND target = m_focusBeforeJob;
+  if (!target || ::GetParent(target) != m_hWnd) return;
+  if (!::IsWindowEnabled(target)) target = m_btnOpen.m_hWnd;  // Conversion, after a list that failed
+  SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+}
+
+void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
+  const OpenOutcome& outcome = m_openOutcome;
+  m_codePage = outcome.utf8 ? CP_UTF8 : CP_ACP;
+  ShowTableRows(-1);
+  if (outcome.outOfMemory) {
+    m_listLoaded = false;
+    ShowFindings(nullptr);
+    ShowCounts(L"0", L"0");
+    ShowMessage(L"Not enough memory to load this list.", MB_OK | MB_ICONERROR);
+    return;
+  }
+  const std::wstring headline = WideFromUtf8(tabrino::ImportResult{outcome.outcome, 0, {}}.messageText());
+  switch (outcome.outcome) {
+    case tabrino::ImportOutcome::OpenFailed:  // the table and the counts are as they were
+      ShowMessage(Paragraphs(headline, ReasonText(outcome.reason, outcome.runtimeError)), MB_OK | MB_ICONERROR);
+      return;
+    case tabrino::ImportOutcome::ReadFailed:
+    case tabrino::ImportOutcome::WrongHeader:
+      // The table shows what was read, so the user sees why; nothing in it
+      // may become a database.
+      m_listLoaded = false;
+      ShowFindings(nullptr);  // those of a list that is not one mean nothing
+      ShowCounts(L"0", L"0");
+      if (outcome.outcome == tabrino::ImportOutcome::WrongHeader) {
+        ShowMessage(headline, MB_OK | MB_ICONWARNING);
+      } else {
+        ShowMessage(Paragraphs(headline, ReasonText(outcome.reason, outcome.runtimeError)), MB_OK | MB_ICONERROR);
+      }
+      return;
+    case tabrino::ImportOutcome::Loaded:
+      m_listLoaded = true;
+      m_listPath = list;
+      m_outputFolder = list.parent_path();
+      ShowFindings(&outcome.findings);
+      ShowCounts(std::to_wstring(outcome.loadedCount), L"0");
+      return;
+  }
+}
+
+void CKestrixDlg::FinishConversion() {
+  const ConversionOutcome& outcome = m_conversionOutcome;
+  if (!m_rowsShown) ShowTableRows(m_jobProgress.followedRow);
+  using Kind = WriteOutcome::Kind;
+  if (outcome.kind == Kind::Completed) {
+    ShowCounts(m_strLoadedCount, std::to_wstring(outcome.summary.recordsWritten));
+    const std::string counts =
+        tabrino::conversionCountsText(outcome.summary.recordsWritten, outcome.summary.rowsSkipped) + ".";
+    ShowMessage(Paragraphs(WideFromUtf8(tabrino::conversionEndText(Utf8FromWide(outcome.path.wstring()))),
+                           WideFromUtf8(counts)),
+                MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  ShowCounts(m_strLoadedCount, L"0");  // no record was written
+  // OK and Cancel on "File open Error", as the program always asked; either
+  // answer leaves everything as it is.
+  ShowWriteFailure(outcome, outcome.kind == Kind::CreateFailed ? MB_OKCANCEL : MB_OK);
+}
+
+void CKestrixDlg::ShowWriteFailure(const WriteOutcome& outcome, UINT buttons) {
+  if (outcome.kind == WriteOutcome::Kind::OutOfMemory) {
+    ShowMessage(L"Not enough memory to write " + outcome.path.wstring() + L".", MB_OK | MB_ICONERROR);
+    return;
+  }
+  ShowMessage(Paragraphs(WideFromUtf8(outcome.headline), ReasonText(outcome.reason, outcome.runtimeError)),
+              buttons | MB_ICONERROR);
+}
+
+void CKestrixDlg::OnBnClickedFindings() {
+  std::wstring path;
+  if (m_job != Job::None || m_findingsCount == 0 || !ChooseReportFile(path)) return;
+  UpdateWindow();
+  const std::filesystem::path report(path);
+  StartJob(Job::Report, [this, report] { m_reportOutcome = FindingsReportJob(m_table, report); });
+}
+
+bool CKestrixDlg::ChooseReportFile(std::wstring& path) {
+  CFileDialog chooser(FALSE, L"csv", L"findings.csv", OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+                      L"CSV File(*.csv)|*.csv|All Files(*.*)|*.*||", this);
+  if (!m_outputFolder.empty()) chooser.m_ofn.lpstrInitialDir = m_outputFolder.c_str();
+  if (chooser.DoModal() != IDOK) return false;
+  path = chooser.GetPathName();
+  return true;
+}
+
+void CKestrixDlg::FinishReport() {
+  if (m_reportOutcome.kind == WriteOutcome::Kind::Completed) {
+    ShowMessage(WideFromUtf8(tabrino::findingsReportWrittenText(Utf8FromWide(m_reportOutcome.path.wstring()))),
+                MB_OK | MB_ICONINFORMATION);
+  } else {
+    ShowWriteFailure(m_reportOutcome, MB_OK);
+  }
+}
+
+// In the command line's words, each kind with its count and first lines:
+// "2 rows skipped, coordinates out of range: line 4, line 6; ...".
+void CKestrixDlg::ShowFindings(const tabrino::FindingSummary* findings) {
+  m_findingsCount = findings ? findings->total() : 0;
+  std::string line;
+  for (const tabrino::FindingWording& wording : tabrino::kFindingWordings) {
+    const std::uint64_t count = findings ? findings->count(wording.kind) : 0;
+    if (count == 0) continue;
+    line += (line.empty() ? "" : "; ") + std::to_string(count) + " " + (count == 1 ? wording.one : wording.many) + ":";
+    const auto& examples = findings->examples(wording.kind);
+    for (size_t i = 0; i < examples.size(); ++i) {
+      line += (i ? ", line " : " line ") + std::to_string(examples[i].lineNumber);
+    }
+    if (count > examples.size()) line += ", ...";
+  }
+  m_findings.SetWindowText(WideFromUtf8(line).c_str());
+}
+
+LRESULT CKestrixDlg::OnSetCursor(WPARAM, LPARAM) {
+  if (!m_worker.Active()) {
+    Default();
+    return FALSE;
+  }
+  // Arrow and hourglass: busy, yet the window still answers.
+  ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
+  return TRUE;
+}
+
+void CKestrixDlg::RefreshCursor() {
+  POINT point;
+  if (!::GetCursorPos(&point)) return;
+  const HWND under = ::WindowFromPoint(point);
+  if (under == m_hWnd || ::IsChild(m_hWnd, under)) {
+    ::SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  }
+}
+
+LRESULT CKestrixDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+  const int dpi = HIWORD(wParam);
+  for (int column = 0; column < static_cast<int>(tabrino::kColumnCount); ++column) {
+    m_cameraList.SetColumnWidth(column, ::MulDiv(m_cameraList.GetColumnWidth(column), dpi, m_dpi));
+  }
+  m_dpi = dpi;
+  LoadIcons(dpi);
+  const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+  ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Default();  // the system scales the dialog's controls and fonts
+  return 0;
+}
+
+int CKestrixDlg::Dpi() const {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+  if (getDpiForWindow) return static_cast<int>(getDpiForWindow(m_hWnd));
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+  ::ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+void CKestrixDlg::FitColumns(int dpi) {
+  for (int column = 0; column < static_cast<int>(tabrino::kColumnCount); ++column) {
+    const int scaled = ::MulDiv(kColumnWidths[column], dpi, kBaseDpi);
+    const int text = m_cameraList.GetStringWidth(kColumnSamples[column]) + ::MulDiv(kColumnPadding, dpi, kBaseDpi);
+    m_cameraList.SetColumnWidth(column, std::max(scaled, text));
+  }
+}
+
+void CKestrixDlg::LoadIcons(int dpi) {
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  auto load = [&](int widthMetric, int heightMetric) {
+    return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                           SystemMetricForDpi(widthMetric, dpi),
+                                           SystemMetricForDpi(heightMetric, dpi), LR_DEFAULTCOLOR));
+  };
+  HICON big = load(SM_CXICON, SM_CYICON);
+  HICON small = load(SM_CXSMICON, SM_CYSMICON);
+  if (!big || !small) {
+    if (big) ::DestroyIcon(big);
+    if (small) ::DestroyIcon(small);
+    return;  // keep what the window shows
+  }
+  SetIcon(big, TRUE);
+  SetIcon(small, FALSE);
+  if (m_ownIcons) {
+    ::DestroyIcon(m_hIcon);
+    ::DestroyIcon(m_hSmallIcon);
+  }
+  m_hIcon = big;
+  m_hSmallIcon = small;
+  m_ownIcons = true;
 }
 
 void CKestrixDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
   LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(pNMHDR)->item;
-  if ((item.mask & LVIF_TEXT) && item.iItem >= 0 && item.iSubItem >= 0 &&
-      static_cast<size_t>(item.iSubItem) < tabrino::kColumnCount) {
-    CopyAnsiToWideBuffer(m_table.cell(static_cast<size_t>(item.iItem), static_cast<tabrino::Column>(item.iSubItem)),
-                         item.pszText, item.cchTextMax);
+  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+    item.pszText[0] = L'\0';
+    if (m_rowsShown && item.iItem >= 0 && item.iSubItem >= 0 &&
+        static_cast<size_t>(item.iSubItem) < tabrino::kColumnCount) {
+      const std::string cell =
+          m_table.cell(static_cast<size_t>(item.iItem), static_cast<tabrino::Column>(item.iSubItem));
+      CopyCellToWideBuffer(cell, m_codePage, item.pszText, item.cchTextMax);
+    }
   }
   *pResult = 0;
 }
 
-void CKestrixDlg::ShowTableRows() {
+// The rows about to be drawn: after the sort they lie scattered in memory.
+void CKestrixDlg::OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult) {
+  const auto* hint = reinterpret_cast<NMLVCACHEHINT*>(pNMHDR);
+  if (m_rowsShown) {
+    const int last = std::min(hint->iTo, static_cast<int>(m_table.size()) - 1);
+    for (int row = std::max(hint->iFrom, 0); row <= last; ++row) m_table.prefetch(static_cast<size_t>(row));
+  }
+  *pResult = 0;
+}
+
+// Typing in the list finds the next row whose IDX starts with what was typed
+// (ignoring case), wrapping at the end, as a list that holds its rows would.
+void CKestrixDlg::OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult) {
+  const auto* find = reinterpret_cast<NMLVFINDITEMW*>(pNMHDR);
+  *pResult = -1;
+  if (!m_rowsShown || !(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz) return;
+  const std::wstring wanted = find->lvfi.psz;
+  const size_t rows = m_table.size();
+  if (rows == 0 || wanted.empty()) return;
+  const bool partial = (find->lvfi.flags & LVFI_PARTIAL) != 0;
+  const size_t start = find->iStart >= 0 && static_cast<size_t>(find->iStart) < rows ? find->iStart : 0;
+  const size_t limit = (find->lvfi.flags & LVFI_WRAP) ? rows : rows - start;
+  wchar_t cell[64];
+  for (size_t step = 0; step < limit; ++step) {
+    const size_t row = (start + step) % rows;
+    CopyCellToWideBuffer(m_table.cell(row, tabrino::Column::Idx), m_codePage, cell, 64);
+    const size_t length = std::wcslen(cell);
+    if (length < wanted.size() || (!partial && length != wanted.size())) continue;
+    if (std::equal(wanted.begin(), wanted.end(), cell,
+                   [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); })) {
+      *pResult = static_cast<LRESULT>(row);
+      return;
+    }
+  }
+}
+
+// A new set of rows (a list read, or the same rows sorted) starts without the
+// old ones' scroll position, focus and selection, which would now point at
+// other cameras; `selectedRow` is selected and shown (-1: none).
+void CKestrixDlg::ShowTableRows(int selectedRow) {
+  m_rowsShown = true;
+  m_cameraList.SetItemCountEx(0, 0);  // an empty list keeps no scroll position, focus or selection
   m_cameraList.SetItemCountEx(static_cast<int>(m_table.size()), 0);
+  m_cameraList.SetSelectionMark(-1);
+  m_cameraList.SelectRow(selectedRow);
   m_cameraList.Invalidate(FALSE);
 }
 
 void CKestrixDlg::EnableCommands(BOOL enable) {
   m_btnOpen.EnableWindow(enable);
-  m_btnConversion.EnableWindow(enable);
+  m_btnConversion.EnableWindow(enable && m_listLoaded);
   m_btnOK.EnableWindow(enable);
+  m_btnFindings.EnableWindow(enable && m_findingsCount > 0);
 }
 
-// A run that accepts no row leaves the previous count showing.
+void CKestrixDlg::ShowCounts(const std::wstring& loaded, const std::wstring& written) {
+  m_strLoadedCount = loaded;
+  m_strWrittenCount = written;
+  UpdateData(FALSE);
+}
+
 void CKestrixDlg::ShowWrittenCount(std::uint32_t accepted) {
-  if (accepted == 0 || accepted == m_shownWritten) return;
-  m_shownWritten = accepted;
-  m_strWrittenCount = std::to_wstring(accepted);
+  const std::wstring text = std::to_wstring(accepted);
+  if (text == m_strWrittenCount) return;
+  m_strWrittenCount = text;
   UpdateData(FALSE);
 }

@@ -5,56 +5,116 @@
 #include "core/camera_table.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
-#include "ui/conversion_worker.h"
+#include "ui/background_worker.h"
+#include "ui/camera_list.h"
+#include "ui/list_jobs.h"
 #include "ui/resource.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 class CKestrixDlg : public CDialog {
  public:
   enum { IDD = IDD_MAIN_DIALOG };
   explicit CKestrixDlg(CWnd* pParent = nullptr);
+  ~CKestrixDlg() override;
+
+  // A list named on the command line, opened as soon as the dialog shows.
+  void SetStartupList(const std::filesystem::path& list) { m_startupList = list; }
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
-  // Refused while a conversion runs: the dialog outlives its worker.
+  // Refused while work runs: the dialog outlives its worker.
   void OnOK() override;
   void OnCancel() override;
 
   // The file chooser and message boxes, replaceable so tests can drive the dialog.
   virtual bool ChooseListFile(std::wstring& path);
   virtual int ShowMessage(const std::wstring& text, UINT type);
+  virtual bool ChooseReportFile(std::wstring& path);
+  // Opens a written picture in the default viewer.
+  virtual void ShowPicture(const std::wstring& path);
 
   void OnSysCommand(UINT nID, LPARAM lParam);
+  void OnShowMap();
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnBnClickedOpen();
   void OnBnClickedConversion();
+  void OnBnClickedFindings();
   void OnTimer(UINT_PTR nIDEvent);
-  LRESULT OnConversionDone(WPARAM, LPARAM);
+  LRESULT OnJobDone(WPARAM, LPARAM);
+  LRESULT OnSetCursor(WPARAM, LPARAM lParam);
+  LRESULT OnDropFiles(WPARAM hDrop, LPARAM);
+  LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+  LRESULT OnOpenStartupList(WPARAM, LPARAM);
   void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult);
   DECLARE_MESSAGE_MAP()
 
  private:
-  void ShowTableRows();
+  enum class Job { None, Open, Conversion, Report };
+
+  // Open's work once a list has been chosen, dropped or named.
+  void OpenList(const std::filesystem::path& list);
+  bool StartJob(Job job, std::function<void()> work);
+  void FinishOpen(const std::filesystem::path& list);
+  void FinishConversion();
+  void FinishReport();
+  void ShowWriteFailure(const WriteOutcome& outcome, UINT buttons);
+  void ShowFindings(const tabrino::FindingSummary* findings);
+  void ShowTableRows(int selectedRow);
   void EnableCommands(BOOL enable);
+  void ShowCounts(const std::wstring& loaded, const std::wstring& written);
   void ShowWrittenCount(std::uint32_t accepted);
+  void RefreshCursor();
+  void RestoreFocus();
+  int Dpi() const;
+  void FitColumns(int dpi);
+  void LoadIcons(int dpi);
 
   HICON m_hIcon;
-  CListCtrl m_cameraList;
+  CCameraList m_cameraList;
   std::wstring m_strLoadedCount;
   CButton m_btnOpen;
   CButton m_btnConversion;
   CButton m_btnOK;
   tabrino::RandomBlock m_randomBlock{};
   std::wstring m_strWrittenCount;
+  CProgressCtrl m_progress;
+  CWnd m_findings;
+  CButton m_btnFindings;
 
-  tabrino::CameraTable m_table;  // the only store of rows; the list view shows it
-  ConversionWorker m_worker;
-  // From Conversion until its closing message has been dismissed: the
-  // dialog may not close, and Open and Conversion wait.
-  bool m_runActive = false;
-  std::uint32_t m_shownWritten = 0;
+  HICON m_hSmallIcon = nullptr;
+  bool m_ownIcons = false;  // icons loaded at the monitor's size, destroyed with the dialog
+  // The only store of rows; the list view shows it. While a job sorts or
+  // refills it, the list view is not let near it (m_rowsShown false).
+  tabrino::CameraTable m_table;
+  bool m_rowsShown = true;
+  UINT m_codePage = CP_ACP;  // how the cells' bytes are read: UTF-8 when the list is
+  // Conversion is offered only for a list that passed the header test, and
+  // writes beside that list.
+  bool m_listLoaded = false;
+  std::filesystem::path m_outputFolder;
+  std::filesystem::path m_listPath;  // the list shown; its picture goes beside it
+  std::filesystem::path m_startupList;
+  std::filesystem::path m_chooserFolder;  // where the chooser starts when the current folder could not follow
+
+  Job m_job = Job::None;
+  std::filesystem::path m_openingList;
+  JobProgress m_jobProgress;
+  OpenOutcome m_openOutcome;
+  ConversionOutcome m_conversionOutcome;
+  WriteOutcome m_reportOutcome;
+  std::uint64_t m_findingsCount = 0;  // of the list shown; its report can be saved
+  int m_dpi = 96;
+  HWND m_focusBeforeJob = nullptr;
+  // Declared after everything its work touches: members are destroyed in
+  // reverse order, so the worker (whose destructor waits for the thread)
+  // ends before the table and the outcomes go.
+  BackgroundWorker m_worker;
 };

@@ -6,7 +6,12 @@
 #include <string_view>
 
 std::wstring WideFromUtf8(std::string_view text);
-// Cell text is shown in the system's ANSI code page, as lists are written.
-std::wstring WideFromAnsi(std::string_view text);
-// Fills a caller's buffer (as list views ask), always terminated.
-void CopyAnsiToWideBuffer(std::string_view text, wchar_t* buffer, int capacity);
+std::string Utf8FromWide(std::wstring_view text);
+
+// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+// Plain ASCII is UTF-8 too.
+bool IsUtf8(std::string_view text) noexcept;
+
+// Fills a caller's buffer (as list views ask) with cell bytes read in a code
+// page (CP_UTF8 or CP_ACP), always terminated.
+void CopyCellToWideBuffer(std::string_view text, unsigned codePage, wchar_t* buffer, int capacity);

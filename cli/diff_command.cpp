@@ -1,0 +1,129 @@
+#include "cli/diff_command.h"
+
+#include "cli/messages.h"
+#include "cli/progress_bar.h"
+#include "core/byte_source.h"
+#include "core/errors.h"
+#include "core/file_io.h"
+#include "core/list_diff.h"
+
+#include <iostream>
+#include <new>
+#include <optional>
+
+namespace tabrino::cli {
+namespace {
+
+// Differences of each kind shown on the terminal; --report has them all.
+constexpr std::size_t kShownPerKind = 5;
+
+// Reads a list or a database into `set`; false after saying why not, in the
+// words of convert and inspect.
+bool load(const std::string& path, CameraSet& set, ProgressBar& progress, bool quiet) {
+  if (startsLikeDatabase(path)) {
+    FileSource source(path);
+    const DatabaseInspection inspection = set.loadDatabase(source, progress.callback("Reading"));
+    progress.finish();
+    if (!inspection.sound() && !quiet) {
+      std::cerr << "tabrino diff: warning: " << path << " is not sound; its " << set.size()
+                << " records were compared as they stand (tabrino inspect lists the problems)\n";
+    }
+    return true;
+  }
+  const ImportResult imported = set.loadList(path, progress.callback("Reading"));
+  progress.finish();
+  if (imported.loaded()) return true;
+  printImportFailure(std::cerr, imported, path);
+  return false;
+}
+
+std::string where(const CameraSet& set, std::size_t camera) {
+  return (set.fromDatabase() ? "record " : "line ") + std::to_string(set.number(camera));
+}
+
+void printDifference(std::ostream& out, const CameraSet& before, const CameraSet& after, const CameraDifference& d) {
+  out << "  ";
+  switch (d.change) {
+    case CameraChange::Added:
+      out << where(after, d.after) << ": " << recordFieldsText(after.record(d.after));
+      break;
+    case CameraChange::Removed:
+      out << where(before, d.before) << ": " << recordFieldsText(before.record(d.before));
+      break;
+    case CameraChange::Changed: {
+      const CameraRecord old = before.record(d.before);
+      out << where(after, d.after) << " (" << where(before, d.before)
+          << " before): " << recordFieldsText(after.record(d.after)) << " (TYPE " << unsigned{old.type} << ", SPEED "
+          << unsigned{old.speed} << " before)";
+      break;
+    }
+  }
+  out << "\n";
+}
+
+void printFirstOfEach(std::ostream& out, const CameraSet& before, const CameraSet& after, const CameraDiff& diff,
+                      const std::string& reportPath) {
+  std::size_t shown = 0;
+  for (std::size_t i = 0; i < diff.differences.size();) {
+    const CameraChange change = diff.differences[i].change;
+    std::size_t end = i;
+    while (end < diff.differences.size() && diff.differences[end].change == change) ++end;
+    out << (change == CameraChange::Added ? "Added" : change == CameraChange::Removed ? "Removed" : "Changed");
+    if (end - i > kShownPerKind) out << " (the first " << kShownPerKind << ")";
+    out << ":\n";
+    for (std::size_t k = i; k < end && k < i + kShownPerKind; ++k, ++shown) {
+      printDifference(out, before, after, diff.differences[k]);
+    }
+    i = end;
+  }
+  if (shown == 0) return;
+  out << "Fields are X,Y,TYPE,SPEED,DIRTYPE,DIRECTION as a database holds them; lines are counted from 1. ";
+  if (reportPath.empty()) {
+    out << "--report FILE lists every difference.\n";
+  } else {
+    out << "Every difference is in " << reportPath << ".\n";
+  }
+}
+
+}  // namespace
+
+int runDiff(const DiffOptions& options) {
+  // The report is put in place over whatever has its name: never over an input.
+  for (const std::string& input : {options.before, options.after}) {
+    if (!options.report.empty() && sameFile(options.report, input)) {
+      std::cerr << "tabrino diff: --report " << options.report << " would overwrite the input " << input << "\n";
+      return 2;
+    }
+  }
+  ProgressBar progress(!options.quiet);
+  try {
+    // Opened first: a report that cannot be written stops the run early.
+    std::optional<AtomicFileWriter> report;
+    if (!options.report.empty()) report.emplace(options.report);
+    CameraSet before, after;
+    if (!load(options.before, before, progress, options.quiet) || !load(options.after, after, progress, options.quiet)) {
+      return 2;
+    }
+    const CameraDiff diff = diffCameras(before, after);
+    if (report) {
+      report->write(diffReportHeader(before, after));
+      for (const CameraDifference& difference : diff.differences) {
+        report->write(diffReportLine(before, after, difference));
+      }
+      report->commit();
+    }
+    std::cout << diff.added << " added, " << diff.removed << " removed, " << diff.changed << " changed, "
+              << diff.unchanged << " unchanged\n";
+    if (!options.quiet) printFirstOfEach(std::cout, before, after, diff, options.report);
+    return diff.same() ? 0 : 1;
+  } catch (const TabrinoError& error) {
+    progress.finish();
+    printError(std::cerr, error);
+  } catch (const std::bad_alloc&) {
+    progress.finish();
+    std::cerr << "Out of memory: the files are too large for this machine\n";
+  }
+  return 2;
+}
+
+}  // namespace tabrino::cli

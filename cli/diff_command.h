@@ -1,0 +1,19 @@
+// tabrino diff OLD NEW [--report FILE] [--quiet]
+#pragma once
+
+#include <string>
+
+namespace tabrino::cli {
+
+struct DiffOptions {
+  std::string before;  // a list or a database
+  std::string after;
+  std::string report;  // CSV of every difference; empty: none
+  bool quiet = false;
+};
+
+// Exit status as diff's: 0 the same cameras, 1 cameras added, removed or
+// changed, 2 trouble (bad usage included).
+int runDiff(const DiffOptions& options);
+
+}  // namespace tabrino::cli

@@ -1,0 +1,123 @@
+#include "cli/map_command.h"
+
+#include "cli/date_option.h"
+#include "cli/findings_summary.h"
+#include "cli/messages.h"
+#include "cli/progress_bar.h"
+#include "core/byte_source.h"
+#include "core/camera_map.h"
+#include "core/db_inspect.h"
+#include "core/errors.h"
+#include "core/file_io.h"
+#include "core/geo_export.h"
+#include "core/list_findings.h"
+#include "core/text_import.h"
+
+#include <array>
+#include <filesystem>
+#include <iostream>
+#include <new>
+#include <optional>
+#include <vector>
+
+namespace tabrino::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A database begins with its magic; anything else is taken for a list,
+// whose import says what is wrong with it.
+bool isDatabase(const fs::path& path) {
+  const UniqueFile file = openFile(path, "rb");
+  std::array<std::uint8_t, 4> magic{};
+  return file && std::fread(magic.data(), 1, magic.size(), file.get()) == magic.size() && magic == kMagic;
+}
+
+}  // namespace
+
+int runMap(const MapOptions& options) {
+  ProgressBar progress(!options.quiet);
+  try {
+    std::vector<CameraRecord> cameras;
+    MapTitle title{displayPath(fs::path(options.file).filename()), ""};
+    FindingSummary findings;
+
+    if (isDatabase(options.file)) {
+      FileSource source(options.file);
+      const DatabaseInspection report = inspectDatabase(source, progress.callback("Checking"));
+      title.date = isoDateText(report.date);
+      cameras.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(report.recordCount, source.size() / kRecordSize)));
+      forEachRecord(source, report.recordCount, [&](const CameraRecord& record) { cameras.push_back(record); },
+                    progress.callback("Reading"));
+      progress.finish();
+      if (!report.sound() && !options.quiet) {
+        std::cerr << "tabrino map: warning: " << options.file
+                  << " is not sound; its records were drawn as they stand (tabrino inspect lists the problems)\n";
+      }
+    } else {
+      const ResolvedDate today = resolveDate("");
+      if (!today.date) {
+        std::cerr << "tabrino map: " << today.problem << "\n";
+        return 2;
+      }
+      title.date = isoDateText(*today.date);
+      // Findings go to the report as the list is read; it is put in place
+      // only once the list has passed its header test.
+      std::optional<FindingReport> report;
+      if (!options.report.empty()) report.emplace(options.report);
+      std::vector<FindingSink*> sinks;
+      if (!options.quiet) sinks.push_back(&findings);
+      if (report) sinks.push_back(&*report);
+      FindingFanOut fanOut(sinks);
+
+      CameraTable table;
+      ImportOptions importOptions;
+      importOptions.findings = sinks.empty() ? nullptr : &fanOut;
+      importOptions.progress = progress.callback("Reading");
+      const ImportResult imported = importCameraList(options.file, table, importOptions);
+      progress.finish();
+      if (!imported.loaded()) {
+        printImportFailure(std::cerr, imported, options.file);
+        return 1;
+      }
+      if (report) report->commit();
+      if (!options.quiet) {
+        std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << options.file << "\n";
+      }
+      // Only rows that become records are cameras on a device.
+      cameras.reserve(static_cast<std::size_t>(table.recordCount()));
+      for (std::size_t i = 0; i < table.size(); ++i) {
+        if (const auto record = table.record(i)) cameras.push_back(*record);
+      }
+    }
+
+    fs::path output = options.output;
+    if (output.empty()) output = fs::path(options.file).replace_extension(".svg");
+    writeCameraMap(output, cameras, title);
+    if (!options.quiet) {
+      std::size_t drawn = 0;
+      for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1 : 0;
+      std::cout << "Drew " << counted(drawn, "camera", "cameras")
+                << (drawn > kMaxMarkedCameras ? " as a density grid" : "");
+      // A list's skipped rows are among its findings; a database's records
+      // out of range are not.
+      if (drawn < cameras.size()) {
+        std::cout << "; left out " << counted(cameras.size() - drawn, "record", "records")
+                  << " with coordinates out of range";
+      }
+      std::cout << "\nMap written. [" << displayPath(output) << "]\n";
+      std::cout.flush();
+      printFindingsSummary(std::cerr, findings, options.report);
+    }
+    return 0;
+  } catch (const TabrinoError& error) {
+    progress.finish();
+    printError(std::cerr, error);
+  } catch (const std::bad_alloc&) {
+    progress.finish();
+    std::cerr << "Out of memory: too many cameras for this machine\n";
+  }
+  return 1;
+}
+
+}  // namespace tabrino::cli

@@ -1,0 +1,20 @@
+// tabrino map FILE [-o OUT.svg] [--report FILE] [--quiet]: a picture of where the cameras of
+// a list or a database are.
+#pragma once
+
+#include <string>
+
+namespace tabrino::cli {
+
+struct MapOptions {
+  std::string file;
+  std::string output;  // empty: FILE's name with .svg, beside it
+  std::string report;  // for a list: where every finding goes
+  bool quiet = false;
+};
+
+// Exit status: 0 drawn, 1 the input could not be read or the picture not
+// written, 2 bad usage.
+int runMap(const MapOptions& options);
+
+}  // namespace tabrino::cli

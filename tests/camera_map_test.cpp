@@ -1,0 +1,324 @@
+// The map picture, read back: well-formed, each camera where the graticule
+// says its coordinates are, the land where the land is, and a density grid
+// past the mark limit.
+#include "core/camera_map.h"
+
+#include "core/c_numbers.h"
+#include "core/db_dump.h"
+#include "core/text_import.h"
+#include "core/world_borders.h"
+#include "markup_reader.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tabrino {
+namespace {
+
+using test::XmlElement;
+
+const MapTitle kTitle{"cameras.txt", "2014-11-14"};
+
+CameraRecord camera(double lon, double lat, std::uint8_t type = 1, std::uint8_t dirType = 0, int heading = 0) {
+  return {scaleCoordinate(lat), scaleCoordinate(lon), type, 60, dirType, directionCode(heading)};
+}
+
+struct Px {
+  double x, y;
+};
+
+// "37.5°E" → 37.5, "10°S" → -10, "180°" → 180.
+double labelDegrees(const std::string& label) {
+  const double value = atofC(label);
+  return label.back() == 'W' || label.back() == 'S' ? -value : value;
+}
+
+// Where the picture puts a longitude and latitude, taken from its own
+// graticule: the outermost labelled lines fix the linear scales.
+class Graticule {
+ public:
+  explicit Graticule(const XmlElement& svg) {
+    const XmlElement* graticule = svg.byId("graticule");
+    EXPECT_NE(graticule, nullptr);
+    std::vector<std::pair<double, double>> meridians, parallels;  // (px, degrees)
+    for (const XmlElement* line : graticule->all("line")) {
+      if (!line->attribute("data-lon").empty()) {
+        meridians.emplace_back(atofC(line->attribute("x1")), labelDegrees(line->attribute("data-lon")));
+      } else {
+        parallels.emplace_back(atofC(line->attribute("y1")), labelDegrees(line->attribute("data-lat")));
+      }
+    }
+    EXPECT_GE(meridians.size(), 2u);
+    EXPECT_GE(parallels.size(), 2u);
+    std::sort(meridians.begin(), meridians.end());
+    // Labels east of 180 read as west: unwrap them eastwards.
+    for (std::size_t i = 1; i < meridians.size(); ++i) {
+      while (meridians[i].second < meridians[i - 1].second) meridians[i].second += 360;
+    }
+    std::sort(parallels.begin(), parallels.end());
+    lon0_ = meridians.front().second;
+    lonMiddle_ = (meridians.front().second + meridians.back().second) / 2;
+    x0_ = meridians.front().first;
+    pxPerLon_ = (meridians.back().first - x0_) / (meridians.back().second - lon0_);
+    lat0_ = parallels.front().second;
+    y0_ = parallels.front().first;
+    pxPerLat_ = (parallels.back().first - y0_) / (parallels.back().second - lat0_);
+  }
+
+  Px at(double lon, double lat) const {
+    while (lon < lonMiddle_ - 180) lon += 360;
+    while (lon > lonMiddle_ + 180) lon -= 360;
+    return {x0_ + (lon - lon0_) * pxPerLon_, y0_ + (lat - lat0_) * pxPerLat_};
+  }
+  double pxPerLon() const { return pxPerLon_; }
+  double pxPerLat() const { return pxPerLat_; }
+
+ private:
+  double lon0_, lonMiddle_, x0_, pxPerLon_, lat0_, y0_, pxPerLat_;
+};
+
+// Subpaths of a path's data as absolute points (the picture writes M and l only).
+std::vector<std::vector<Px>> subpaths(const std::string& d) {
+  std::vector<std::vector<Px>> out;
+  std::string spaced;
+  for (const char c : d) {
+    if (c == 'M' || c == 'l' || c == 'z' || c == 'h' || c == 'v') {
+      spaced += ' ';
+      spaced += c;
+      spaced += ' ';
+    } else if (c == '-') {
+      spaced += " -";
+    } else {
+      spaced += c;
+    }
+  }
+  std::istringstream in(spaced);
+  std::string token;
+  char command = 'M';
+  Px at{0, 0};
+  while (in >> token) {
+    if (token == "M" || token == "l" || token == "h" || token == "v" || token == "z") {
+      command = token[0];
+      if (command == 'z' && !out.empty()) out.back().push_back(out.back().front());
+      continue;
+    }
+    const double a = atofC(token);
+    if (command == 'h') {
+      at.x += a;
+    } else if (command == 'v') {
+      at.y += a;
+    } else {
+      std::string second;
+      in >> second;
+      const double b = atofC(second);
+      if (command == 'M') {
+        at = {a, b};
+        out.emplace_back();
+      } else {
+        at = {at.x + a, at.y + b};
+      }
+    }
+    out.back().push_back(at);
+  }
+  return out;
+}
+
+// Even-odd, as the land is filled.
+bool inside(const std::vector<std::vector<Px>>& rings, Px p) {
+  bool in = false;
+  for (const auto& ring : rings) {
+    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+      if ((ring[i].y > p.y) != (ring[j].y > p.y) &&
+          p.x < (ring[j].x - ring[i].x) * (p.y - ring[i].y) / (ring[j].y - ring[i].y) + ring[i].x) {
+        in = !in;
+      }
+    }
+  }
+  return in;
+}
+
+XmlElement mapOf(const std::vector<CameraRecord>& cameras) { return test::parseXml(cameraMapSvg(cameras, kTitle)); }
+
+TEST(CameraMap, EachCameraIsAMarkWhereTheGraticuleSaysWithItsHeadingAndTypeCounted) {
+  const std::vector<CameraRecord> cameras = {
+      camera(13.40, 52.52, 1, 1, 90),  camera(13.30, 52.45, 1, 0),     camera(13.55, 52.40, 2, 1, 180),
+      camera(13.10, 52.60, 5, 2, 0),   camera(13.45, 52.50, 1, 1, 270), camera(200, 52, 1),  // out of bounds
+  };
+  const XmlElement svg = mapOf(cameras);
+  const Graticule graticule(svg);
+  EXPECT_NEAR(graticule.pxPerLon() / -graticule.pxPerLat(), std::cos(52.5 * 3.14159265358979 / 180), 0.01)
+      << "true to scale along the middle parallel";
+
+  const XmlElement* marks = svg.byId("cameras");
+  ASSERT_NE(marks, nullptr);
+  std::size_t drawn = 0;
+  for (const XmlElement& group : marks->children) {
+    const int type = atoiC(group.attribute("data-type"));
+    std::vector<const CameraRecord*> ofType;
+    for (const CameraRecord& c : cameras) {
+      if (c.type == type && inBounds(c.latitude, c.longitude)) ofType.push_back(&c);
+    }
+    const std::vector<const XmlElement*> circles = group.all("circle");
+    ASSERT_EQ(circles.size(), ofType.size()) << type;
+    std::vector<std::vector<Px>> ticks;
+    for (const XmlElement* path : group.all("path")) ticks = subpaths(path->attribute("d"));
+    std::size_t tick = 0;
+    for (std::size_t i = 0; i < circles.size(); ++i, ++drawn) {
+      const CameraRecord& c = *ofType[i];
+      const Px expected = graticule.at(c.longitude / 1e4, c.latitude / 1e4);
+      const Px mark{atofC(circles[i]->attribute("cx")), atofC(circles[i]->attribute("cy"))};
+      EXPECT_NEAR(mark.x, expected.x, 0.2) << type << " " << i;
+      EXPECT_NEAR(mark.y, expected.y, 0.2) << type << " " << i;
+      EXPECT_TRUE(mark.x > 0 && mark.x < 1000 && mark.y > 40 && mark.y < 800) << "inside the plot";
+      if (c.directionType == 0) continue;
+      // North is up, east is right; both directions draw through the mark.
+      ASSERT_LT(tick, ticks.size());
+      const std::vector<Px>& t = ticks[tick++];
+      const double heading = directionDegrees(c.directionCode) * 3.14159265358979 / 180;
+      const Px tip = t.back();
+      const Px from = c.directionType == 2 ? t.front() : mark;
+      EXPECT_NEAR(tip.x - mark.x, 9 * std::sin(heading), 0.2);
+      EXPECT_NEAR(tip.y - mark.y, -9 * std::cos(heading), 0.2);
+      EXPECT_NEAR(from.x - mark.x, c.directionType == 2 ? -9 * std::sin(heading) : 0, 0.2);
+    }
+    EXPECT_EQ(tick, ticks.size());
+  }
+  EXPECT_EQ(drawn, 5u);
+
+  std::map<std::string, std::string> counts;
+  for (const XmlElement* text : svg.byId("legend")->all("text")) {
+    if (!text->attribute("data-type").empty()) counts[text->attribute("data-type")] = text->attribute("data-count");
+  }
+  EXPECT_EQ(counts, (std::map<std::string, std::string>{{"1", "3"}, {"2", "1"}, {"5", "1"}}));
+  EXPECT_EQ(svg.byId("heading")->text, "cameras.txt \u00B7 2014-11-14 \u00B7 5 cameras");
+  EXPECT_EQ(svg.byId("density"), nullptr);
+}
+
+// Land where land is and sea where sea is, near the 180th meridian too,
+// and no coast or border line drawn across the map.
+TEST(CameraMap, LandAndSeaAreInPlaceAtEveryScaleAndAcrossThe180thMeridian) {
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+    std::vector<std::pair<double, double>> land, sea;
+  } cases[] = {
+      {"Berlin", {camera(13.3, 52.45), camera(13.5, 52.55)}, {{13.4, 52.5}}, {}},
+      {"Baltic coast", {camera(10, 53.5), camera(14, 54.5)}, {{12, 53.5}}, {{12, 54.6}}},
+      {"both sides of 180", {camera(170, 60), camera(-170, 65), camera(178, -17)},
+       {{172, 67}, {-150, 65}}, {{180, 40}, {-170, 30}, {175, 10}}},
+      {"the world", {camera(-120, 40), camera(150, -30), camera(10, 50), camera(0, -75)},
+       {{-100, 40}, {145, -25}, {-60, -10}, {0, -85}}, {{-30, 0}, {-150, 10}, {-100, -40}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const XmlElement svg = mapOf(c.cameras);
+    const Graticule graticule(svg);
+    const auto land = subpaths(svg.byId("land")->attribute("d"));
+    for (const auto& [lon, lat] : c.land) EXPECT_TRUE(inside(land, graticule.at(lon, lat))) << lon << "," << lat;
+    for (const auto& [lon, lat] : c.sea) EXPECT_FALSE(inside(land, graticule.at(lon, lat))) << lon << "," << lat;
+    for (const char* id : {"coast", "borders"}) {
+      for (const auto& line : subpaths(svg.byId(id)->attribute("d"))) {
+        for (std::size_t i = 1; i < line.size(); ++i) {
+          ASSERT_LT(std::hypot(line[i].x - line[i - 1].x, line[i].y - line[i - 1].y), 300) << id;
+        }
+      }
+    }
+  }
+}
+
+TEST(CameraMap, PastTheMarkLimitCellsCountTheCamerasInsteadAndTheFileStaysSmall) {
+  // Two crowded cities and a lone camera between them.
+  std::mt19937 random(3);
+  std::uniform_real_distribution<double> spread(-0.03, 0.03);
+  std::vector<CameraRecord> cameras;
+  for (int i = 0; i < 12500; ++i) {
+    cameras.push_back(camera(13.4 + spread(random), 52.5 + spread(random), 1));
+    cameras.push_back(camera(11.6 + spread(random), 48.1 + spread(random), 5));
+  }
+  cameras.push_back(camera(12.0, 50.0, 2));
+  ASSERT_GT(cameras.size(), kMaxMarkedCameras);
+  const XmlElement svg = mapOf(cameras);
+  EXPECT_EQ(svg.byId("cameras"), nullptr);
+  const XmlElement* density = svg.byId("density");
+  ASSERT_NE(density, nullptr);
+  const Graticule graticule(svg);
+
+  auto cellsAt = [&](double lon, double lat) {
+    const Px p = graticule.at(lon, lat);
+    std::vector<std::string> classes;
+    for (const XmlElement* path : density->all("path")) {
+      for (const auto& cell : subpaths(path->attribute("d"))) {
+        if (inside({cell}, p)) classes.push_back(path->attribute("data-from"));
+      }
+    }
+    return classes;
+  };
+  const std::vector<std::string> berlin = cellsAt(13.4, 52.5), munich = cellsAt(11.6, 48.1);
+  ASSERT_EQ(berlin.size(), 1u);
+  ASSERT_EQ(munich.size(), 1u);
+  EXPECT_EQ(cellsAt(12.0, 50.0), (std::vector<std::string>{"1"})) << "a lone camera is the lowest class";
+  EXPECT_GT(atoiC(berlin[0]), 100);
+  EXPECT_TRUE(cellsAt(12.7, 51.3).empty()) << "no camera, no cell";
+  EXPECT_LE(density->all("path").size(), 7u);
+  EXPECT_EQ(svg.byId("heading")->text, "cameras.txt \u00B7 2014-11-14 \u00B7 25,001 cameras");
+}
+
+TEST(CameraMap, AMillionCamerasMakeAtMostFiveMegabytes) {
+  // Spread over Europe, every cell of the grid filled and most differing
+  // from their neighbours: the largest file the grid can make.
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> lon(-10, 40), lat(35, 70);
+  std::vector<CameraRecord> cameras;
+  cameras.reserve(1000000);
+  for (int i = 0; i < 1000000; ++i) cameras.push_back(camera(lon(random), lat(random), 1 + random() % 5));
+  const std::string svg = cameraMapSvg(cameras, kTitle);
+  EXPECT_LE(svg.size(), 5u << 20);
+  EXPECT_NO_THROW(test::parseXml(svg));
+}
+
+TEST(CameraMap, RealListsAndEmptyInputMakeWellFormedPictures) {
+  EXPECT_NO_THROW(mapOf({}));
+  EXPECT_NO_THROW(mapOf({camera(0, 0)}));
+  for (const auto& list : test::realLists()) {
+    SCOPED_TRACE(list.string());
+    CameraTable table;
+    ASSERT_TRUE(importCameraList(list, table).loaded());
+    std::vector<CameraRecord> cameras;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      if (const auto record = table.record(i)) cameras.push_back(*record);
+    }
+    const XmlElement svg = mapOf(cameras);
+    EXPECT_EQ(svg.byId("cameras")->all("circle").size(), cameras.size());
+  }
+}
+
+TEST(WorldBorders, RingsAreClosedAndRunOnWithoutAJumpAndBrokenDataIsRefused) {
+  const WorldBorders& world = worldBorders();
+  ASSERT_GT(world.landRings.size(), 1000u);
+  ASSERT_GT(world.borderLines.size(), 100u);
+  for (std::size_t r = 0; r < world.landRings.size(); ++r) {
+    const auto& ring = world.landRings[r];
+    ASSERT_EQ(ring.size(), world.coastEdges[r].size());
+    ASSERT_EQ(ring.front().lon, ring.back().lon) << r;
+    ASSERT_EQ(ring.front().lat, ring.back().lat) << r;
+    for (std::size_t i = 1; i < ring.size(); ++i) {
+      const bool overPole = std::fabs(ring[i].lat) == 90 && ring[i].lat == ring[i - 1].lat;
+      if (!overPole) {
+        ASSERT_LT(std::fabs(ring[i].lon - ring[i - 1].lon), 180) << r;
+      }
+    }
+  }
+  const std::uint8_t wrongMagic[] = {'T', 'B', 'R', 'X', 1};
+  EXPECT_THROW(decodeWorldBorders(wrongMagic, sizeof wrongMagic), std::runtime_error);
+  const std::uint8_t cutShort[] = {'T', 'B', 'R', 'B', 1, 0, 0};
+  EXPECT_THROW(decodeWorldBorders(cutShort, sizeof cutShort), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace tabrino

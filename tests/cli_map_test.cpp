@@ -1,0 +1,139 @@
+// tabrino map and dump --format, run as users run them, and the exports
+// read by GPSBabel, a client people use.
+#include "core/c_numbers.h"
+#include "core/camera_db_format.h"
+#include "cli_support.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tabrino {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CliRun;
+using test::quote;
+using test::tabrino;
+
+const fs::path kSample = test::examplesDir() / "sample-cameras.txt";
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+bool haveTool(const char* name) { return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0; }
+
+// "lat,lon" of each camera, scaled as stored, from the lines of a list or of unicsv.
+std::vector<std::pair<std::int32_t, std::int32_t>> positions(const std::string& csv, int latColumn, int lonColumn) {
+  std::vector<std::pair<std::int32_t, std::int32_t>> out;
+  std::istringstream in(csv);
+  std::string line;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+    out.emplace_back(scaleCoordinate(atofC(cells.at(latColumn))), scaleCoordinate(atofC(cells.at(lonColumn))));
+  }
+  return out;
+}
+
+struct Database {
+  test::TempDir dir;
+  Database() {
+    EXPECT_EQ(tabrino(dir.path(), "convert " + quote(kSample.string()) + " --seed 1 --date 2014-11-14 -q").exitCode, 0);
+  }
+};
+
+TEST(CliExport, GpsBabelReadsEveryCameraBackAtItsPlace) {
+  if (!haveTool("gpsbabel")) GTEST_SKIP() << "gpsbabel is not installed (scripts/install-deps.sh installs it)";
+  Database db;
+  const CliRun list = tabrino(db.dir.path(), "dump DB_141114.dbh");
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  const auto expected = positions(list.out, 2, 1);
+  ASSERT_EQ(expected.size(), 35u);
+  for (const std::string format : {"gpx", "kml", "geojson"}) {
+    SCOPED_TRACE(format);
+    const CliRun run = tabrino(db.dir.path(), "dump DB_141114.dbh --format " + format + " -o cameras." + format);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const CliRun read = test::runShell(db.dir.path(), "gpsbabel -i " + format + " -f cameras." + format + " -o unicsv -F -");
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    // unicsv: No,Latitude,Longitude,Name
+    EXPECT_EQ(positions(read.out, 1, 2), expected);
+    EXPECT_TRUE(contains(read.out, "km/h, heading")) << read.out;
+  }
+}
+
+TEST(CliExport, GoesToStandardOutputOrToAFileOnlyWhenComplete) {
+  Database db;
+  const CliRun toStdout = tabrino(db.dir.path(), "dump DB_141114.dbh --format geojson");
+  ASSERT_EQ(toStdout.exitCode, 0) << toStdout.err;
+  EXPECT_EQ(toStdout.out.rfind("{\"type\":\"FeatureCollection\"", 0), 0u);
+  ASSERT_EQ(tabrino(db.dir.path(), "dump DB_141114.dbh --format geojson -o out.geojson").exitCode, 0);
+  EXPECT_EQ(test::readText(db.dir / "out.geojson"), toStdout.out);
+
+  const CliRun badFormat = tabrino(db.dir.path(), "dump DB_141114.dbh --format csv");
+  EXPECT_EQ(badFormat.exitCode, 2);
+  EXPECT_TRUE(contains(badFormat.err, "--format")) << badFormat.err;
+
+  const CliRun nowhere = tabrino(db.dir.path(), "dump DB_141114.dbh --format gpx -o missing/out.gpx");
+  EXPECT_EQ(nowhere.exitCode, 1);
+  EXPECT_TRUE(contains(nowhere.err, "File open Error : missing/out.gpx")) << nowhere.err;
+  EXPECT_EQ(db.dir.entries(), (std::vector<std::string>{"DB_141114.dbh", "out.geojson"}));
+}
+
+TEST(CliMap, DrawsAListOrADatabaseBesideItAndSaysWhatItLeftOut) {
+  test::TempDir dir;
+  test::writeText(dir / "list.txt",
+                  "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,13.4,52.5,1,60,1,90\n2,13.5,52.6,2,50,0,0\n"
+                  "3,200,52,1,60,0,0\nnot a row\n");
+  const CliRun fromList = tabrino(dir.path(), "map list.txt --report findings.csv", "SOURCE_DATE_EPOCH=1415923200");
+  ASSERT_EQ(fromList.exitCode, 0) << fromList.err;
+  EXPECT_EQ(fromList.out, "Loaded 3 rows from list.txt\nDrew 2 cameras\nMap written. [list.svg]\n");
+  EXPECT_TRUE(contains(fromList.err, "1 row skipped, coordinates out of range: line 4")) << fromList.err;
+  EXPECT_TRUE(contains(fromList.err, "1 line without a comma made no row: line 5")) << fromList.err;
+  EXPECT_TRUE(contains(test::readText(dir / "findings.csv"), "4,out-of-range"));
+  const std::string svg = test::readText(dir / "list.svg");
+  EXPECT_TRUE(contains(svg, "list.txt \u00B7 2014-11-14 \u00B7 2 cameras")) << "the day it was drawn";
+
+  ASSERT_EQ(tabrino(dir.path(), "convert list.txt --date 2019-11-05 -q").exitCode, 0);
+  const CliRun fromDatabase = tabrino(dir.path(), "map DB_191105.dbh -o pictures.svg");
+  ASSERT_EQ(fromDatabase.exitCode, 0) << fromDatabase.err;
+  EXPECT_EQ(fromDatabase.out, "Drew 2 cameras\nMap written. [pictures.svg]\n");
+  EXPECT_TRUE(contains(test::readText(dir / "pictures.svg"), "DB_191105.dbh \u00B7 2019-11-05 \u00B7 2 cameras"));
+
+  if (haveTool("xmllint")) {
+    EXPECT_EQ(test::runShell(dir.path(), "xmllint --noout list.svg pictures.svg").exitCode, 0);
+  } else {
+    std::cout << "xmllint is not installed: the pictures were checked by the unit tests' reader only\n";
+  }
+}
+
+TEST(CliMap, FailuresSayWhyAndLeaveNothingBehind) {
+  test::TempDir dir;
+  test::writeText(dir / "wrong.txt", "idx,x,y\n1,2,3\n");
+  test::writeText(dir / "old.svg", "earlier picture");
+  const struct {
+    std::string args;
+    std::string message;
+  } cases[] = {
+      {"map missing.txt", "Error[5009] : missing.txt: No such file or directory"},
+      {"map wrong.txt", "wrong.txt: the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"},
+      {"map " + quote(kSample.string()) + " -o nowhere/map.svg", "File open Error : nowhere/map.svg"},
+      {"map wrong.txt -o old.svg", "Error : Wrong DB file !!!"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = tabrino(dir.path(), c.args);
+    EXPECT_EQ(run.exitCode, 1) << c.args;
+    EXPECT_TRUE(contains(run.err, c.message)) << c.args << "\n" << run.err;
+  }
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"old.svg", "wrong.txt"}));
+  EXPECT_EQ(test::readText(dir / "old.svg"), "earlier picture");
+}
+
+}  // namespace
+}  // namespace tabrino

@@ -1,0 +1,35 @@
+// One piece of long work at a time on a worker thread, so that the dialog's
+// thread keeps serving its messages. The work touches no window; when it has
+// finished, the worker posts a message to the window that started it.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+
+class BackgroundWorker {
+ public:
+  BackgroundWorker() = default;
+  ~BackgroundWorker();  // waits for the work
+  BackgroundWorker(const BackgroundWorker&) = delete;
+  BackgroundWorker& operator=(const BackgroundWorker&) = delete;
+
+  // Runs `work` on a new thread and then posts `doneMessage` to `notify`.
+  // False (and nothing runs) when a thread could not be started.
+  bool Start(std::function<void()> work, HWND notify, UINT doneMessage);
+  // The work has returned (its results may be read once Finish has returned).
+  bool Done() const { return m_done.load(std::memory_order_acquire); }
+  bool Active() const { return m_thread != nullptr; }
+  // Waits for the thread to end; the work's results are then the caller's.
+  void Finish();
+
+ private:
+  static UINT ThreadProc(LPVOID param);
+
+  std::function<void()> m_work;
+  HWND m_notify = nullptr;
+  UINT m_doneMessage = 0;
+  HANDLE m_thread = nullptr;
+  std::atomic<bool> m_done{false};
+};

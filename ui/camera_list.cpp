@@ -1,0 +1,61 @@
+#include "ui/camera_list.h"
+
+namespace {
+constexpr UINT_PTR kSubclassId = 1;
+}  // namespace
+
+void CCameraList::Subclass() {
+  ::SetWindowSubclass(m_hWnd, &CCameraList::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+// With LVS_SINGLESEL the selection mark is the selected row whenever there is
+// one; asking for the selected row by search would walk the whole list.
+int CCameraList::GetSelectedRow() {
+  const int mark = GetSelectionMark();
+  return mark >= 0 && (GetItemState(mark, LVIS_SELECTED) & LVIS_SELECTED) ? mark : -1;
+}
+
+void CCameraList::SelectRow(int row) {
+  DropSelection();
+  if (row < 0) return;
+  SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  SetSelectionMark(row);
+  EnsureVisible(row, FALSE);
+}
+
+// Before the control moves the selection itself it deselects "all others",
+// which in an owner-data list visits every row whenever any row is selected:
+// seconds per key at a million rows. With the one selected row already
+// deselected here, that step finds nothing to do.
+void CCameraList::DropSelection() {
+  const int selected = GetSelectedRow();
+  if (selected >= 0) SetItemState(selected, 0, LVIS_SELECTED);
+}
+
+LRESULT CALLBACK CCameraList::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                           DWORD_PTR self) {
+  auto* list = reinterpret_cast<CCameraList*>(self);
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_CHAR: {  // moving by key, or typing the start of an IDX
+      const int selected = list->GetSelectedRow();
+      if (selected >= 0) list->SetItemState(selected, 0, LVIS_SELECTED);
+      const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+      // A key that led nowhere (Down on the last row) leaves the row selected.
+      if (selected >= 0 && list->GetSelectedRow() < 0) list->SetItemState(selected, LVIS_SELECTED, LVIS_SELECTED);
+      return result;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+      list->DropSelection();
+      break;
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(window, &CCameraList::SubclassProc, kSubclassId);
+      break;
+    default:
+      break;
+  }
+  return ::DefSubclassProc(window, message, wParam, lParam);
+}

@@ -1,0 +1,96 @@
+#include "ui/list_jobs.h"
+
+#include "core/duplicates.h"
+#include "core/errors.h"
+#include "ui/system_error.h"
+#include "ui/text_encoding.h"
+
+#include <new>
+
+namespace {
+
+std::uint32_t Share(std::uint64_t done, std::uint64_t total) {
+  return total > 0 ? static_cast<std::uint32_t>(done * JobProgress::kWhole / total) : 0;
+}
+
+// Runs a write, filling in how it ended.
+template <typename Write>
+void Guard(WriteOutcome& outcome, Write write) {
+  try {
+    ClearSystemError();
+    write();
+  } catch (const tabrino::TabrinoError& error) {
+    outcome.runtimeError = LastSystemError();
+    outcome.kind = dynamic_cast<const tabrino::FileOpenError*>(&error) ? WriteOutcome::Kind::CreateFailed
+                                                                       : WriteOutcome::Kind::WriteFailed;
+    outcome.headline = error.messageText();
+    outcome.reason = error.systemReason();
+  } catch (const std::bad_alloc&) {
+    outcome.kind = WriteOutcome::Kind::OutOfMemory;
+  }
+}
+
+}  // namespace
+
+OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable& table, JobProgress& progress) {
+  OpenOutcome outcome;
+  try {
+    tabrino::ImportOptions options;
+    options.keepText = true;  // the list view shows the cells
+    options.findings = &outcome.findings;
+    options.progress = [&progress](std::uint64_t done, std::uint64_t total) {
+      progress.done = Share(done, total);
+    };
+    ClearSystemError();
+    const tabrino::ImportResult result = tabrino::importCameraList(list, table, options);
+    outcome.runtimeError = LastSystemError();
+    outcome.outcome = result.outcome;
+    outcome.loadedCount = result.loadedCount;
+    outcome.reason = result.systemReason;
+    outcome.utf8 = IsUtf8(table.text());
+    if (result.loaded()) tabrino::DuplicateScan(table).report(outcome.findings);
+  } catch (const std::bad_alloc&) {
+    table.clear();
+    outcome.outOfMemory = true;
+  }
+  return outcome;
+}
+
+ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ConversionSettings& settings,
+                                int selectedRow, JobProgress& progress) {
+  ConversionOutcome outcome;
+  outcome.path = settings.outputDirectory / tabrino::databaseFileName(settings.date);
+  Guard(outcome, [&] {
+    const bool following = selectedRow >= 0 && static_cast<std::size_t>(selectedRow) < table.size();
+    const std::uint64_t followedTag = following ? table.tag(static_cast<std::size_t>(selectedRow)) : 0;
+    table.sortByLatitude();
+    if (following) {
+      // Tags are line numbers, so one row carries the followed tag.
+      for (std::size_t row = 0; row < table.size(); ++row) {
+        if (table.tag(row) == followedTag) {
+          progress.followedRow = static_cast<int>(row);
+          break;
+        }
+      }
+    }
+    progress.tableReadable = true;
+    outcome.summary = tabrino::writeCameraDatabase(table, settings, [&](std::uint64_t written, std::uint64_t all) {
+      progress.accepted.store(static_cast<std::uint32_t>(written), std::memory_order_relaxed);
+      progress.done.store(Share(written, all), std::memory_order_relaxed);
+    });
+  });
+  progress.tableReadable = true;
+  return outcome;
+}
+
+WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::filesystem::path& report) {
+  WriteOutcome outcome;
+  outcome.path = report;
+  Guard(outcome, [&] {
+    tabrino::FindingReport findings(report);
+    tabrino::DuplicateScan(table).reportWith(
+        [&](tabrino::FindingSink& sink) { tabrino::scanListFindings(table.text(), sink); }, findings);
+    findings.commit();
+  });
+  return outcome;
+}

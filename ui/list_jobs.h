@@ -1,0 +1,65 @@
+// The dialog's long work, run on its worker thread: reading a list into the
+// camera table, sorting and writing it, and writing the list's findings. Each
+// returns what happened (kind, path, reason); the dialog turns that into text.
+#pragma once
+
+#include "core/camera_table.h"
+#include "core/conversion_run.h"
+#include "core/list_findings.h"
+#include "core/text_import.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+// How far the running job has come, read by the dialog's timer.
+struct JobProgress {
+  static constexpr std::uint32_t kWhole = 1000;
+  std::atomic<std::uint32_t> done{0};      // of kWhole
+  std::atomic<bool> tableReadable{false};  // the table may be shown again
+  std::atomic<std::uint32_t> accepted{0};  // records written so far
+  std::atomic<int> followedRow{-1};        // where the selected row went in the sort; set before tableReadable
+
+  void Reset() {
+    done = 0;
+    tableReadable = false;
+    accepted = 0;
+    followedRow = -1;
+  }
+};
+
+struct OpenOutcome {
+  tabrino::ImportOutcome outcome = tabrino::ImportOutcome::Loaded;
+  bool outOfMemory = false;  // the table was emptied
+  std::size_t loadedCount = 0;
+  std::string reason;              // the core's reason for a failed open or read
+  unsigned long runtimeError = 0;  // the Win32 error the run-time saw then
+  bool utf8 = false;               // the list is UTF-8 (else shown in the ANSI code page)
+  tabrino::FindingSummary findings;
+};
+
+// Reads the list into `table`, keeping its text for the view.
+OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable& table, JobProgress& progress);
+
+// How a write of a file ended.
+struct WriteOutcome {
+  enum class Kind { Completed, CreateFailed, WriteFailed, OutOfMemory };
+  Kind kind = Kind::Completed;
+  std::filesystem::path path;  // the file that was (or was to be) written
+  std::string headline;        // the core's text for a failure
+  std::string reason;
+  unsigned long runtimeError = 0;
+};
+
+struct ConversionOutcome : WriteOutcome {
+  tabrino::ConversionSummary summary;
+};
+
+// Sorts the table by latitude (following `selectedRow` to its new place),
+// then writes the database file.
+ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ConversionSettings& settings,
+                                int selectedRow, JobProgress& progress);
+
+// Writes every finding of the table's list (line, kind, detail) as CSV.
+WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::filesystem::path& report);
