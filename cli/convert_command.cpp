@@ -3,6 +3,7 @@
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
 #include "cli/messages.h"
+#include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/conversion_run.h"
 #include "core/duplicates.h"
@@ -20,42 +21,19 @@
 #include <vector>
 
 namespace tabrino::cli {
-CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options) {
-  CLI::App* command = app.add_subcommand("convert", "Convert a speed-camera list into DB_YYMMDD.dbh");
-  command->add_option("LIST", options.list, "Speed-camera list (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION)")
-      ->required();
-  command->add_option("-o,--output-dir", options.outputDirectory, "Folder for the database file")
-      ->capture_default_str();
-  command->add_option("--date", options.date,
-                      "Date in the header and file name, YYYY-MM-DD (default: SOURCE_DATE_EPOCH, else today in UTC)");
-  command->add_option("--seed", options.seed,
-                      "Seed of the random block (default: the current time in seconds)");
-  command->add_option("--report", options.report,
-                      "Write every row or line that did not become a camera as meant, or repeats an earlier "
-                      "camera, and why, to this CSV file (line numbers from 1)");
-  command->add_option("--near", options.nearMetres,
-                      "Also report rows within METERS of an earlier row with the same direction")
-      ->option_text("METERS")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            char* end = nullptr;
-            const double metres = std::strtod(text.c_str(), &end);
-            if (end != text.c_str() && *end == '\0' && metres > 0 && metres <= kMaxNearMetres) return {};
-            return "METERS must be a number above 0 and at most 1000";
-          },
-          ""));
-  command->add_flag("--drop-duplicates", options.dropDuplicates,
-                    "Write one record for each camera entered more than once: the lowest speed above 0, "
-                    "else the first");
-  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-  return command;
-}
 
 int runConvert(const ConvertOptions& options) {
   const auto date = resolveDate(options.date);
   if (!date.date) {
     std::cerr << "tabrino convert: " << date.problem << "\n";
     return 2;
+  }
+  const std::filesystem::path outputDirectory = argumentPath(options.outputDirectory);
+  try {
+    checkOutputFolder(outputDirectory / databaseFileName(*date.date));
+  } catch (const TabrinoError& error) {
+    printError(std::cerr, error);
+    return 1;
   }
 
   ProgressBar progress(!options.quiet);
@@ -66,7 +44,7 @@ int runConvert(const ConvertOptions& options) {
     std::optional<FindingReport> report;
     std::optional<FindingSpool> spool;
     if (!options.report.empty()) {
-      report.emplace(options.report);
+      report.emplace(argumentPath(options.report));
       spool.emplace();
     }
     FindingSummary summary;
@@ -79,17 +57,20 @@ int runConvert(const ConvertOptions& options) {
     ImportOptions importOptions;
     importOptions.findings = sinks.empty() ? nullptr : &findings;
     importOptions.progress = progress.callback("Reading");
-    const ImportResult imported = importCameraList(options.list, table, importOptions);
+    const std::string list = sourceName(options.list);
+    const ImportResult imported = isStandardStream(options.list)
+                                      ? importCameraStream(stdin, table, importOptions)
+                                      : importCameraList(argumentPath(options.list), table, importOptions);
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
-      printImportFailure(std::cerr, imported, options.list);
+      printImportFailure(std::cerr, imported, list);
       return 1;
     }
     if (!options.quiet) {
-      std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << options.list << "\n";
+      std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
     }
 
-    const ConversionSettings settings{options.outputDirectory, *date.date,
+    const ConversionSettings settings{outputDirectory, *date.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
     std::vector<std::uint32_t> dropped;
     table.sortByLatitude();

@@ -1,8 +1,6 @@
-// tabrino convert LIST [--output-dir DIR] [--date YYYY-MM-DD] [--seed N]
-//                      [--report FILE] [--near METERS] [--drop-duplicates] [--quiet]
+// tabrino convert LIST [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
+//                      [--near METERS] [--drop-duplicates] [--quiet]
 #pragma once
-
-#include <CLI/CLI.hpp>
 
 #include <cstdint>
 #include <optional>
@@ -11,7 +9,7 @@
 namespace tabrino::cli {
 
 struct ConvertOptions {
-  std::string list;
+  std::string list;  // "-": standard input
   std::string outputDirectory = ".";
   std::string date;  // YYYY-MM-DD; empty: SOURCE_DATE_EPOCH, else today (UTC)
   std::optional<std::uint32_t> seed;
@@ -20,8 +18,6 @@ struct ConvertOptions {
   bool dropDuplicates = false;
   bool quiet = false;
 };
-
-CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options);
 
 // Exit status: 0 converted, 1 failed, 2 bad usage.
 int runConvert(const ConvertOptions& options);

@@ -87,16 +87,6 @@ void printFirstOfEach(std::ostream& out, const CameraSet& before, const CameraSe
 
 }  // namespace
 
-CLI::App* addDiffCommand(CLI::App& app, DiffOptions& options) {
-  CLI::App* command =
-      app.add_subcommand("diff", "Show which cameras were added, removed or changed between two lists or databases");
-  command->add_option("OLD", options.before, "The earlier list or database file")->required();
-  command->add_option("NEW", options.after, "The later list or database file")->required();
-  command->add_option("--report", options.report, "Write every difference to this CSV file");
-  command->add_flag("-q,--quiet", options.quiet, "Print only the summary line, and errors");
-  return command;
-}
-
 int runDiff(const DiffOptions& options) {
   // The report is put in place over whatever has its name: never over an input.
   for (const std::string& input : {options.before, options.after}) {

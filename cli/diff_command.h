@@ -1,8 +1,6 @@
 // tabrino diff OLD NEW [--report FILE] [--quiet]
 #pragma once
 
-#include <CLI/CLI.hpp>
-
 #include <string>
 
 namespace tabrino::cli {
@@ -13,8 +11,6 @@ struct DiffOptions {
   std::string report;  // CSV of every difference; empty: none
   bool quiet = false;
 };
-
-CLI::App* addDiffCommand(CLI::App& app, DiffOptions& options);
 
 // Exit status as diff's: 0 the same cameras, 1 cameras added, removed or
 // changed, 2 trouble (bad usage included).

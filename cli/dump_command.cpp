@@ -1,6 +1,7 @@
 #include "cli/dump_command.h"
 
 #include "cli/messages.h"
+#include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/byte_source.h"
 #include "core/db_dump.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 namespace tabrino::cli {
 namespace {
@@ -20,7 +22,7 @@ namespace {
 // would convert into a database with cameras missing.
 class OutputFile {
  public:
-  explicit OutputFile(const std::string& path) : path_(path) {
+  explicit OutputFile(const std::filesystem::path& path) : path_(path) {
     errno = 0;
     file_ = openFile(path_, "wb");
     if (!file_) throw FileOpenError(displayPath(path_), systemErrorText(errno));
@@ -49,8 +51,9 @@ class OutputFile {
 // GPX, KML or GeoJSON, put in place only once complete, like the list.
 void exportTo(const DumpOptions& options, ExportFormat format, ByteSource& source, std::uint64_t recordCount,
               const ProgressCallback& progress) {
-  const std::string title = displayPath(std::filesystem::path(options.file).filename());
-  if (options.output.empty()) {
+  const std::string title =
+      isStandardStream(options.file) ? sourceName(options.file) : displayPath(argumentPath(options.file).filename());
+  if (options.output.empty() || isStandardStream(options.output)) {
     exportRecords(source, recordCount, format, title, [](const std::string& text) {
       errno = 0;
       if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
@@ -59,51 +62,40 @@ void exportTo(const DumpOptions& options, ExportFormat format, ByteSource& sourc
     }, progress);
     return;
   }
-  AtomicFileWriter out(options.output);
+  AtomicFileWriter out(argumentPath(options.output));
   exportRecords(source, recordCount, format, title, [&](const std::string& text) { out.write(text); }, progress);
   out.commit();
 }
 
 }  // namespace
 
-CLI::App* addDumpCommand(CLI::App& app, DumpOptions& options) {
-  CLI::App* command = app.add_subcommand("dump", "Write a database file's records as a speed-camera list");
-  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh)")->required();
-  command->add_option("-o,--output", options.output, "List to write (default: standard output)");
-  command->add_option("--format", options.format,
-                      "list (a speed-camera list), gpx (GPX 1.1 waypoints), kml (placemarks) or geojson "
-                      "(a FeatureCollection of points)")
-      ->check(CLI::IsMember({"list", "gpx", "kml", "geojson"}))
-      ->capture_default_str();
-  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-  return command;
-}
-
 int runDump(const DumpOptions& options) {
   // Lines on a terminal would scroll through the bar.
-  ProgressBar progress(!options.quiet && !(options.output.empty() && isTerminal(stdout)));
+  const bool toStandardOutput = options.output.empty() || isStandardStream(options.output);
+  ProgressBar progress(!options.quiet && !(toStandardOutput && isTerminal(stdout)));
+  const std::string shownName = sourceName(options.file);
   try {
-    FileSource source(options.file);
-    const DatabaseInspection report = inspectDatabase(source, progress.callback("Checking"));
+    const std::unique_ptr<ByteSource> source = openDatabase(options.file);
+    const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
     if (!report.magicFound) {
       progress.finish();
-      std::cerr << "tabrino dump: " << options.file << " is not a camera database: "
+      std::cerr << "tabrino dump: " << shownName << " is not a camera database: "
                 << report.problems.front().text << "\n";
       return 1;
     }
     const ExportFormat format = exportFormatNamed(options.format).value_or(ExportFormat::List);
     if (format != ExportFormat::List) {
-      exportTo(options, format, source, report.recordCount, progress.callback("Dumping"));
-    } else if (options.output.empty()) {
-      dumpRecords(source, report.recordCount, stdout, "standard output", progress.callback("Dumping"));
+      exportTo(options, format, *source, report.recordCount, progress.callback("Dumping"));
+    } else if (toStandardOutput) {
+      dumpRecords(*source, report.recordCount, stdout, "standard output", progress.callback("Dumping"));
     } else {
-      OutputFile out(options.output);
-      dumpRecords(source, report.recordCount, out.get(), options.output, progress.callback("Dumping"));
+      OutputFile out(argumentPath(options.output));
+      dumpRecords(*source, report.recordCount, out.get(), options.output, progress.callback("Dumping"));
       out.close();
     }
     progress.finish();
     if (!report.sound() && !options.quiet) {
-      std::cerr << "tabrino dump: warning: " << options.file << " is not sound; its " << report.recordCount
+      std::cerr << "tabrino dump: warning: " << shownName << " is not sound; its " << report.recordCount
                 << " records were dumped as they stand (tabrino inspect lists the problems)\n";
     }
     return 0;

@@ -1,12 +1,14 @@
 #include "cli/inspect_command.h"
 
 #include "cli/messages.h"
+#include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/byte_source.h"
 #include "core/db_inspect.h"
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 namespace tabrino::cli {
 namespace {
@@ -29,26 +31,20 @@ void printFields(const std::string& file, const DatabaseInspection& report) {
 
 }  // namespace
 
-CLI::App* addInspectCommand(CLI::App& app, InspectOptions& options) {
-  CLI::App* command = app.add_subcommand("inspect", "Check a database file and show what it holds");
-  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh)")->required();
-  command->add_flag("-q,--quiet", options.quiet, "Print only the problems found, and errors");
-  return command;
-}
-
 int runInspect(const InspectOptions& options) {
   ProgressBar progress(!options.quiet);
   try {
-    FileSource source(options.file);
-    const DatabaseInspection report = inspectDatabase(source, progress.callback("Checking"));
+    const std::string shownName = sourceName(options.file);
+    const std::unique_ptr<ByteSource> source = openDatabase(options.file);
+    const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
     progress.finish();
-    if (!options.quiet) printFields(options.file, report);
+    if (!options.quiet) printFields(shownName, report);
     if (report.sound()) {
       if (!options.quiet) std::cout << "OK\n";
       return 0;
     }
     const std::size_t count = report.problems.size() + report.unlistedProblems;
-    std::cout << (options.quiet ? options.file + ": " : "") << counted(count, "problem", "problems")
+    std::cout << (options.quiet ? shownName + ": " : "") << counted(count, "problem", "problems")
               << ":\n";
     printProblems(std::cout, report);
   } catch (const TabrinoError& error) {

@@ -1,53 +1,77 @@
 // tabrino: speed-camera lists to camera database files, from a terminal.
-#include "cli/convert_command.h"
-#include "cli/diff_command.h"
-#include "cli/dump_command.h"
-#include "cli/inspect_command.h"
-#include "cli/map_command.h"
+#include "cli/command_line.h"
 
-#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
 
-#include <iostream>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>  // CommandLineToArgvW, which WIN32_LEAN_AND_MEAN leaves out
 
-#ifndef TABRINO_VERSION
-#error "TABRINO_VERSION must be defined by the build"
+#include <cstdio>
+#include <cstdlib>
 #endif
 
-int main(int argc, char** argv) {
-  CLI::App app{"Tabrino: turns speed-camera lists into camera database files (DB_YYMMDD.dbh)", "tabrino"};
-  app.set_version_flag("--version", std::string("tabrino ") + TABRINO_VERSION);
-  app.require_subcommand(1);
+namespace {
 
-  tabrino::cli::ConvertOptions convertOptions;
-  tabrino::cli::InspectOptions inspectOptions;
-  tabrino::cli::DumpOptions dumpOptions;
-  tabrino::cli::MapOptions mapOptions;
-  CLI::App* convert = tabrino::cli::addConvertCommand(app, convertOptions);
-  CLI::App* inspect = tabrino::cli::addInspectCommand(app, inspectOptions);
-  CLI::App* dump = tabrino::cli::addDumpCommand(app, dumpOptions);
-  CLI::App* map = tabrino::cli::addMapCommand(app, mapOptions);
-  tabrino::cli::DiffOptions diffOptions;
-  CLI::App* diff = tabrino::cli::addDiffCommand(app, diffOptions);
-
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& help) {
-    return app.exit(help);
-  } catch (const CLI::CallForAllHelp& help) {
-    return app.exit(help);
-  } catch (const CLI::CallForVersion& version) {
-    return app.exit(version);
-  } catch (const CLI::ParseError& error) {
-    std::cerr << "tabrino: " << error.what() << "\n\n";
-    const auto parsed = app.get_subcommands();
-    std::cerr << (parsed.empty() ? app.help() : parsed.front()->help("tabrino"));
-    return 2;
+#ifdef _WIN32
+// argv holds the words in the ANSI code page, which cannot hold every
+// character of a path: take the wide command line and make it UTF-8, the
+// text the rest of the tool uses for paths and messages.
+std::vector<std::string> commandArguments(int, char**) {
+  std::vector<std::string> args;
+  int count = 0;
+  wchar_t** words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!words) return args;
+  for (int i = 1; i < count; ++i) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, words[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string word(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, words[i], -1, word.data(), size, nullptr, nullptr);
+    word.resize(word.size() - 1);  // the terminating zero
+    args.push_back(std::move(word));
   }
+  ::LocalFree(words);
+  return args;
+}
 
-  if (convert->parsed()) return tabrino::cli::runConvert(convertOptions);
-  if (inspect->parsed()) return tabrino::cli::runInspect(inspectOptions);
-  if (dump->parsed()) return tabrino::cli::runDump(dumpOptions);
-  if (map->parsed()) return tabrino::cli::runMap(mapOptions);
-  if (diff->parsed()) return tabrino::cli::runDiff(diffOptions);
-  return 2;
+UINT originalOutputCodePage = 0;
+
+// Lists and databases pass through standard input and output byte for byte
+// (no CR before each LF), and the console shows the UTF-8 of messages as
+// text. The console's code page is the user's: it is given back at exit.
+void prepareStandardStreams() {
+  ::_setmode(::_fileno(stdin), _O_BINARY);
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  originalOutputCodePage = ::GetConsoleOutputCP();
+  if (originalOutputCodePage != 0 && ::SetConsoleOutputCP(CP_UTF8)) {
+    std::atexit([] { ::SetConsoleOutputCP(originalOutputCodePage); });
+  }
+}
+#else
+std::vector<std::string> commandArguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+void prepareStandardStreams() {}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  prepareStandardStreams();
+  const tabrino::cli::CommandLine line = tabrino::cli::parseCommandLine(commandArguments(argc, argv));
+  switch (line.command) {
+    case tabrino::cli::Command::Convert:
+      return tabrino::cli::runConvert(line.convert);
+    case tabrino::cli::Command::Inspect:
+      return tabrino::cli::runInspect(line.inspect);
+    case tabrino::cli::Command::Dump:
+      return tabrino::cli::runDump(line.dump);
+    case tabrino::cli::Command::Map:
+      return tabrino::cli::runMap(line.map);
+    case tabrino::cli::Command::Diff:
+      return tabrino::cli::runDiff(line.diff);
+    case tabrino::cli::Command::None:
+      break;
+  }
+  return line.exitStatus;
 }

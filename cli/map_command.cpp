@@ -35,17 +35,6 @@ bool isDatabase(const fs::path& path) {
 
 }  // namespace
 
-CLI::App* addMapCommand(CLI::App& app, MapOptions& options) {
-  CLI::App* command = app.add_subcommand("map", "Draw the cameras of a list or a database as an SVG picture");
-  command->add_option("FILE", options.file, "Speed-camera list or camera database file")->required();
-  command->add_option("-o,--output", options.output, "Picture to write (default: FILE's name with .svg, beside it)");
-  command->add_option("--report", options.report,
-                      "For a list: write every row or line that did not become a camera as meant, and why, to this "
-                      "CSV file (line numbers from 1)");
-  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-  return command;
-}
-
 int runMap(const MapOptions& options) {
   ProgressBar progress(!options.quiet);
   try {

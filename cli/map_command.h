@@ -2,8 +2,6 @@
 // a list or a database are.
 #pragma once
 
-#include <CLI/CLI.hpp>
-
 #include <string>
 
 namespace tabrino::cli {
@@ -14,8 +12,6 @@ struct MapOptions {
   std::string report;  // for a list: where every finding goes
   bool quiet = false;
 };
-
-CLI::App* addMapCommand(CLI::App& app, MapOptions& options);
 
 // Exit status: 0 drawn, 1 the input could not be read or the picture not
 // written, 2 bad usage.

@@ -1,5 +1,7 @@
 #include "cli/messages.h"
 
+#include "cli/output_folder.h"
+
 #include <cstdio>
 
 namespace tabrino::cli {
@@ -12,6 +14,15 @@ void printError(std::ostream& out, const TabrinoError& error) {
   out << error.messageText();
   if (!error.systemReason().empty()) out << ": " << error.systemReason();
   out << "\n";
+}
+
+std::unique_ptr<ByteSource> openDatabase(const std::string& argument) {
+  if (isStandardStream(argument)) return std::make_unique<StreamSource>(stdin, sourceName(argument));
+  return std::make_unique<FileSource>(argumentPath(argument));
+}
+
+std::string sourceName(const std::string& argument) {
+  return isStandardStream(argument) ? "standard input" : argument;
 }
 
 void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {

@@ -1,11 +1,13 @@
 // How failures and inspection results read on a terminal.
 #pragma once
 
+#include "core/byte_source.h"
 #include "core/db_inspect.h"
 #include "core/errors.h"
 #include "core/text_import.h"
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -17,6 +19,11 @@ std::string counted(std::uint64_t count, const char* one, const char* many);
 // "MESSAGE: REASON" on one line.
 void printError(std::ostream& out, const TabrinoError& error);
 
+// A database named on the command line: a file, or standard input for "-".
+// Throws FileOpenError or FileReadError.
+std::unique_ptr<ByteSource> openDatabase(const std::string& argument);
+// How messages name it.
+std::string sourceName(const std::string& argument);
 // Why a list could not be read: the import's message, then the list and
 // what was wrong with it.
 void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list);

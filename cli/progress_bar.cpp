@@ -6,7 +6,11 @@
 #include <string_view>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -34,7 +38,10 @@ std::chrono::milliseconds delayBeforeShowing() {
 
 bool isTerminal(std::FILE* stream) noexcept {
 #ifdef _WIN32
-  return ::_isatty(::_fileno(stream)) != 0;
+  // _isatty is true for NUL too: only a console shows a bar.
+  const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
 #else
   return ::isatty(::fileno(stream)) != 0;
 #endif

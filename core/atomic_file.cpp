@@ -65,7 +65,7 @@ constexpr std::size_t kTemporaryPathMax = 4096;
 char g_temporaries[kTemporarySlots][kTemporaryPathMax];
 volatile std::sig_atomic_t g_temporaryInUse[kTemporarySlots];
 
-int registerTemporary(const fs::path& path) {
+[[maybe_unused]] int registerTemporary(const fs::path& path) {
   const std::string text = path.string();
   if (text.size() >= kTemporaryPathMax) return -1;
   for (std::size_t slot = 0; slot < kTemporarySlots; ++slot) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 namespace tabrino {
 
@@ -43,6 +44,43 @@ void FileSource::read(std::uint64_t offset, std::uint8_t* out, std::size_t count
     const bool failed = std::ferror(file_.get()) != 0;
     // A file that shrank while it was read ends early without an error.
     throw FileReadError(shownPath_, failed ? systemErrorText(errno ? errno : EIO) : "the file ended early");
+  }
+}
+
+StreamSource::StreamSource(std::FILE* stream, std::string shownName, std::uint64_t limit)
+    : shownName_(std::move(shownName)) {
+  // Blocks rather than one growing buffer: no copy of everything read so far
+  // each time it grows, which a 32-bit process could not afford.
+  for (;;) {
+    std::vector<std::uint8_t> block(kBlockSize);
+    errno = 0;
+    const std::size_t got = std::fread(block.data(), 1, block.size(), stream);
+    if (got == 0 && std::ferror(stream)) throw FileReadError(shownName_, systemErrorText(errno ? errno : EIO));
+    if (got == 0) break;
+    size_ += got;
+    if (size_ > limit) {
+      throw FileReadError(shownName_, "more than " + std::to_string(limit >> 20) +
+                                          " MiB; give the file's name instead of piping it");
+    }
+    block.resize(got);
+    blocks_.push_back(std::move(block));
+    if (got < kBlockSize) {  // fread comes back short only at the end or on an error
+      if (std::ferror(stream)) throw FileReadError(shownName_, systemErrorText(errno ? errno : EIO));
+      break;
+    }
+  }
+}
+
+void StreamSource::read(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+  if (offset > size_ || count > size_ - offset) throw FileReadError(shownName_, "read past the end of the stream");
+  while (count > 0) {
+    const auto& block = blocks_[static_cast<std::size_t>(offset / kBlockSize)];
+    const auto begin = static_cast<std::size_t>(offset % kBlockSize);
+    const std::size_t part = std::min(count, block.size() - begin);
+    std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(begin), part, out);
+    out += part;
+    offset += part;
+    count -= part;
   }
 }
 

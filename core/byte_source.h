@@ -49,6 +49,25 @@ class FileSource : public ByteSource {
   std::uint64_t position_ = 0;  // where the next read starts without a seek
 };
 
+// A stream that cannot seek, a pipe above all, held in memory: read to its
+// end when constructed, in blocks, up to `limit` bytes. Throws
+// FileReadError naming shownName when reading fails or the stream holds
+// more than the limit (a file that large should be named, not piped).
+class StreamSource : public ByteSource {
+ public:
+  static constexpr std::uint64_t kDefaultLimit = std::uint64_t{256} << 20;
+
+  StreamSource(std::FILE* stream, std::string shownName, std::uint64_t limit = kDefaultLimit);
+  std::uint64_t size() const noexcept override { return size_; }
+  void read(std::uint64_t offset, std::uint8_t* out, std::size_t count) override;
+
+ private:
+  static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+  std::string shownName_;
+  std::vector<std::vector<std::uint8_t>> blocks_;  // each kBlockSize, the last one shorter
+  std::uint64_t size_ = 0;
+};
+
 // Reads [begin, end) of the source in order, in blocks of at most blockSize
 // bytes, and hands each block to visit with its offset.
 using BlockVisitor = std::function<void(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count)>;

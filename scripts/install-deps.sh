@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs, through apt, whatever the build needs and this machine lacks.
 #   scripts/install-deps.sh            the Linux build and its tests
-#   scripts/install-deps.sh --windows  also the 32-bit Windows build and Wine
+#   scripts/install-deps.sh --windows  also the 32-bit Windows build, Wine and
+#                                      what scripts/test.sh uses around them
+# (the i386 architecture is added for Wine's 32-bit half; 2 to 3 GB in all)
 set -euo pipefail
 
 # gpsbabel and xmllint (libxml2-utils) read the exports and the map back in the tests.
-packages=(cmake make g++ libcli11-dev libfast-float-dev googletest gpsbabel libxml2-utils)
+packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel libxml2-utils)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-             wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils)
+             wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils
+             dpkg-dev file unzip)  # the packages: dependencies of the .deb, a look inside the zip
 fi
 
 missing=()

@@ -98,7 +98,7 @@ TEST(CliDiff, SaysWhatChangedWithDiffsExitStatus) {
       {"diff old.txt missing.txt", 2, "", "Error[5009] : missing.txt: No such file or directory\n"},
       {"diff wrong.txt old.txt", 2, "", "Error : Wrong DB file !!!\nwrong.txt: the first line is not the header"},
       {"diff old.txt new.txt --report nowhere/r.csv", 2, "", "File open Error : nowhere/r.csv"},
-      {"diff old.txt", 2, "", "Usage: tabrino diff"},
+      {"diff old.txt", 2, "", "tabrino diff: NEW is required\n"},
       {"diff old.txt new.txt --report ./new.txt", 2, "", "--report ./new.txt would overwrite the input new.txt"},
   };
   for (const auto& c : cases) {

@@ -17,26 +17,17 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::CliRun;
+using test::ConvertedSample;
 using test::quote;
 using test::tabrino;
 
-const fs::path kSample = test::examplesDir() / "sample-cameras.txt";
+const fs::path kSample = test::sampleList();
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   test::writeText(path, std::string(bytes.begin(), bytes.end()));
 }
-
-// A folder holding DB_141114.dbh converted from the sample with seed 1.
-struct ConvertedSample {
-  test::TempDir dir;
-  ConvertedSample() {
-    const CliRun run = tabrino(dir.path(), "convert " + quote(kSample.string()) + " --seed 1 --date 2014-11-14");
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-  }
-  fs::path database() const { return dir / "DB_141114.dbh"; }
-};
 
 TEST(CliInspect, ASoundFileShowsItsFieldsAndOk) {
   ConvertedSample sample;
@@ -76,8 +67,8 @@ TEST(CliInspect, ProblemsAndFailuresExitWithOne) {
       {"inspect empty.dbh", 1, "1 problem:\n  offset 0 (0x0): the file is empty\n", ""},
       {"inspect missing.dbh", 1, "", "File open Error : missing.dbh: No such file or directory\n"},
       {"inspect .", 1, "", "File open Error : .: Is a directory\n"},
-      {"inspect", 2, "", "Usage: tabrino inspect"},
-      {"inspect a.dbh b.dbh", 2, "", "Usage: tabrino inspect"},
+      {"inspect", 2, "", "tabrino inspect: FILE is required\n"},
+      {"inspect a.dbh b.dbh", 2, "", "tabrino inspect: unexpected argument 'b.dbh'\n"},
   };
   for (const auto& c : cases) {
     const CliRun run = tabrino(sample.dir.path(), c.args);
@@ -131,7 +122,7 @@ TEST(CliDump, FailuresAndWarnings) {
       {"dump DB_141114.dbh -o nowhere/list.txt", 1, "File open Error : nowhere/list.txt: No such file or directory"},
       // A file size limit makes the write fail part-way, as a full disk would.
       {"dump big.dbh -o cut.txt", 1, "File write Error : cut.txt: File too large", "trap '' XFSZ; ulimit -f 1;"},
-      {"dump", 2, "Usage: tabrino dump"},
+      {"dump", 2, "tabrino dump: FILE is required\n"},
   };
   for (const auto& c : cases) {
     const CliRun run = tabrino(sample.dir.path(), c.args, c.prefix);
@@ -213,7 +204,7 @@ TEST(CliProgress, ShowsOnATerminalOnlyAndNeverWhenQuiet) {
   auto onTerminal = [&](const std::string& args) {
     const test::TempDir capture;
     const std::string command = "cd " + quote(sample.dir.path().string()) + " && " + now + " " +
-                                quote(TABRINO_CLI) + " " + args;
+                                quote(test::cliPath()) + " " + args;
     std::system(("script -qec " + quote(command) + " /dev/null >" + quote((capture / "tty").string())).c_str());
     return test::readText(capture / "tty");
   };

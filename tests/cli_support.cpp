@@ -1,11 +1,13 @@
 #include "cli_support.h"
 
-#include "test_support.h"
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <sys/wait.h>
 
 namespace tabrino::test {
+
+std::string cliPath() { return TABRINO_CLI; }
 
 std::string quote(const std::string& text) {
   std::string quoted = "'";
@@ -22,7 +24,14 @@ CliRun runShell(const std::filesystem::path& cwd, const std::string& command) {
 }
 
 CliRun tabrino(const std::filesystem::path& cwd, const std::string& args, const std::string& prefix) {
-  return runShell(cwd, prefix + " " + quote(TABRINO_CLI) + " " + args);
+  return runShell(cwd, prefix + " " + quote(cliPath()) + " " + args);
+}
+
+std::filesystem::path sampleList() { return examplesDir() / "sample-cameras.txt"; }
+
+ConvertedSample::ConvertedSample() {
+  const CliRun run = tabrino(dir.path(), "convert " + quote(sampleList().string()) + " --seed 1 --date 2014-11-14");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
 }
 
 }  // namespace tabrino::test

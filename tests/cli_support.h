@@ -1,6 +1,8 @@
 // Runs the command-line tool as users run it, through the shell.
 #pragma once
 
+#include "test_support.h"
+
 #include <filesystem>
 #include <string>
 
@@ -12,6 +14,8 @@ struct CliRun {
   std::string err;
 };
 
+// The tabrino under test.
+std::string cliPath();
 // Whether `part` occurs in `text`: for messages checked in part.
 inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -25,5 +29,15 @@ CliRun runShell(const std::filesystem::path& cwd, const std::string& command);
 // Runs `tabrino ARGS` in folder `cwd`; `prefix` may set the environment or
 // limits first.
 CliRun tabrino(const std::filesystem::path& cwd, const std::string& args, const std::string& prefix = "");
+
+// examples/sample-cameras.txt.
+std::filesystem::path sampleList();
+
+// A folder holding DB_141114.dbh converted from the sample with seed 1.
+struct ConvertedSample {
+  TempDir dir;
+  ConvertedSample();
+  std::filesystem::path database() const { return dir / "DB_141114.dbh"; }
+};
 
 }  // namespace tabrino::test

@@ -72,7 +72,7 @@ void checkDatabase(const fs::path& list) {
 
 TEST(RealLists, ConvertIntoSoundDatabases) {
   const auto lists = test::realLists();
-  if (lists.empty()) GTEST_SKIP() << "no published lists in " << test::realListsDir();
+  if (lists.empty()) GTEST_SKIP() << test::missingRealListsReason();
   for (const fs::path& list : lists) checkDatabase(list);
 }
 
@@ -83,7 +83,7 @@ TEST(RealLists, TheBundledSampleConvertsIntoASoundDatabase) {
 TEST(RealLists, MoscowListKeepsItsLastLineWithoutLineFeedOut) {
   // The list ends with a line holding one space and no line feed: no row.
   const fs::path list = test::realListsDir() / "moscow-region-1055.txt";
-  if (!fs::exists(list)) GTEST_SKIP() << list;
+  if (!fs::exists(list)) GTEST_SKIP() << test::missingRealListsReason();
   CameraTable table;
   ASSERT_TRUE(importCameraList(list, table).loaded());
   EXPECT_EQ(table.size(), 1055u);

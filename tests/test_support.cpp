@@ -67,6 +67,11 @@ std::vector<std::filesystem::path> realLists() {
   return lists;
 }
 
+std::string missingRealListsReason() {
+  return "the published lists are not in " + realListsDir().string() +
+         ": they are not part of the repository; configure with -DTABRINO_REAL_LISTS_DIR=FOLDER to test them";
+}
+
 namespace {
 
 std::int32_t randomCoordinate(std::mt19937& random, std::int32_t bound) {

@@ -35,6 +35,8 @@ std::filesystem::path realListsDir();
 std::filesystem::path examplesDir();
 // The published lists, or empty when the fixtures are not beside the project.
 std::vector<std::filesystem::path> realLists();
+// Why a test of the published lists is skipped, and how to run it.
+std::string missingRealListsReason();
 
 // Records as a conversion writes them: in bounds, ascending latitude, speeds
 // never 1 to 9. Edge values (the bounds, 0, -1) turn up often.

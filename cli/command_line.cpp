@@ -1,0 +1,324 @@
+#include "cli/command_line.h"
+
+#include "cli/date_option.h"
+#include "core/duplicates.h"
+#include "tabrino_version.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <iostream>
+#include <string_view>
+
+namespace tabrino::cli {
+namespace {
+
+// The name users type: on Windows the console tool is tabrino-cli.exe.
+#ifdef _WIN32
+constexpr const char* kProgram = "tabrino-cli";
+#else
+constexpr const char* kProgram = "tabrino";
+#endif
+
+// Validators run on the text before CLI11 converts it, so the message can
+// say what was expected in the user's own terms.
+CLI::Validator dateText() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        if (parseIsoDate(text)) return {};
+        return "expected a calendar date as YYYY-MM-DD, got \"" + text + "\"";
+      },
+      "");
+}
+
+CLI::Validator seedText() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        std::uint32_t value = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (result.ec == std::errc() && result.ptr == text.data() + text.size()) return {};
+        return "expected a whole number from 0 to 4294967295, got \"" + text + "\"";
+      },
+      "");
+}
+
+CLI::App* addConvert(CLI::App& app, ConvertOptions& options) {
+  CLI::App* command = app.add_subcommand("convert", "Convert a speed-camera list into DB_YYMMDD.dbh");
+  command->add_option("LIST", options.list,
+                      "Speed-camera list (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION); - reads standard input")
+      ->required()
+      ->type_name("");
+  command->add_option("-o,--output-dir", options.outputDirectory, "Folder for the database file (default: .)")
+      ->type_name("DIR");
+  command->add_option("--date", options.date,
+                      "Date in the header and file name (default: SOURCE_DATE_EPOCH, else today in UTC)")
+      ->type_name("YYYY-MM-DD")
+      ->check(dateText());
+  command->add_option("--seed", options.seed, "Seed of the random block (default: the current time in seconds)")
+      ->type_name("N")
+      ->check(seedText());
+  command->add_option("--report", options.report,
+                      "Write every row or line that did not become a camera as meant, or repeats an earlier "
+                      "camera, and why, to this CSV file (line numbers from 1)")
+      ->type_name("FILE");
+  command->add_option("--near", options.nearMetres,
+                      "Also report rows within METERS of an earlier row with the same direction")
+      ->type_name("METERS")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double metres = std::strtod(text.c_str(), &end);
+            if (end != text.c_str() && *end == '\0' && metres > 0 && metres <= kMaxNearMetres) return {};
+            return "METERS must be a number above 0 and at most 1000";
+          },
+          ""));
+  command->add_flag("--drop-duplicates", options.dropDuplicates,
+                    "Write one record for each camera entered more than once: the lowest speed above 0, "
+                    "else the first");
+  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+  return command;
+}
+
+CLI::App* addInspect(CLI::App& app, InspectOptions& options) {
+  CLI::App* command = app.add_subcommand("inspect", "Check a database file and show what it holds");
+  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh); - reads standard input")
+      ->required()
+      ->type_name("");
+  command->add_flag("-q,--quiet", options.quiet, "Print only the problems found, and errors");
+  return command;
+}
+
+CLI::App* addDump(CLI::App& app, DumpOptions& options) {
+  CLI::App* command = app.add_subcommand("dump", "Write a database file's records as a speed-camera list");
+  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh); - reads standard input")
+      ->required()
+      ->type_name("");
+  command->add_option("-o,--output", options.output, "List to write (default and -: standard output)")
+      ->type_name("FILE");
+  command->add_option("--format", options.format,
+                      "list (a speed-camera list, the default), gpx (GPX 1.1 waypoints), kml (placemarks) or "
+                      "geojson (a FeatureCollection of points)")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"list", "gpx", "kml", "geojson"}).description(""));
+  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+  return command;
+}
+
+CLI::App* addMap(CLI::App& app, MapOptions& options) {
+  CLI::App* command = app.add_subcommand("map", "Draw the cameras of a list or a database as an SVG picture");
+  command->add_option("FILE", options.file, "Speed-camera list or camera database file")->required()->type_name("");
+  command->add_option("-o,--output", options.output, "Picture to write (default: FILE's name with .svg, beside it)")
+      ->type_name("FILE");
+  command->add_option("--report", options.report,
+                      "For a list: write every row or line that did not become a camera as meant, and why, to this "
+                      "CSV file (line numbers from 1)")
+      ->type_name("FILE");
+  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+  return command;
+}
+
+CLI::App* addDiff(CLI::App& app, DiffOptions& options) {
+  CLI::App* command =
+      app.add_subcommand("diff", "Show which cameras were added, removed or changed between two lists or databases");
+  command->add_option("OLD", options.before, "The earlier list or database file")->required()->type_name("");
+  command->add_option("NEW", options.after, "The later list or database file")->required()->type_name("");
+  command->add_option("--report", options.report, "Write every difference to this CSV file")->type_name("FILE");
+  command->add_flag("-q,--quiet", options.quiet, "Print only the summary line, and errors");
+  return command;
+}
+
+std::size_t editDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// "tabrino" or "tabrino convert": how the command names itself in messages.
+std::string commandName(const CLI::App* command) {
+  return command->get_parent() ? std::string(kProgram) + " " + command->get_name() : kProgram;
+}
+
+std::vector<std::string> optionNames(const CLI::App* command) {
+  std::vector<std::string> names;
+  for (const CLI::Option* option : command->get_options()) {
+    for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+  }
+  return names;
+}
+
+std::vector<std::string> commandNames(const CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    names.push_back(command->get_name());
+  }
+  return names;
+}
+
+// The closest of candidates to word, if it is close enough to be what the
+// user meant; empty otherwise.
+std::string closestMatch(const std::string& word, const std::vector<std::string>& candidates) {
+  if (word.size() < 4) return {};  // "-x": any short option is as close as any other
+  std::string best;
+  std::size_t bestDistance = 0;
+  for (const std::string& candidate : candidates) {
+    // A word cut short ("--out") means the one candidate it begins.
+    const bool prefix = candidate.compare(0, word.size(), word) == 0;
+    const std::size_t distance = prefix ? 0 : editDistance(word, candidate);
+    if (best.empty() || distance < bestDistance) {
+      best = candidate;
+      bestDistance = distance;
+    }
+  }
+  // Up to a third of the letters wrong, at most 3: more is a different word.
+  const std::size_t allowed = std::min<std::size_t>(3, std::max<std::size_t>(1, word.size() / 3));
+  return !best.empty() && bestDistance <= allowed ? best : std::string();
+}
+
+std::string didYouMean(const std::string& word, const std::vector<std::string>& candidates) {
+  const std::string match = closestMatch(word, candidates);
+  return match.empty() ? "" : " (did you mean '" + match + "'?)";
+}
+
+int usageError(const CLI::App* command, const std::string& message) {
+  const std::string name = commandName(command);
+  std::cerr << name << ": " << message << "\nRun '" << name << " --help' for usage.\n";
+  return 2;
+}
+
+// The first word no command or option took, named as the mistake it is.
+// Returns 0 when every word was taken.
+int reportLeftOver(const CLI::App& app, const CLI::App* command) {
+  const CLI::App* where = command ? command : &app;
+  std::vector<std::string> left = where->remaining();
+  if (left.empty() && command) {
+    where = &app;
+    left = app.remaining();
+  }
+  if (left.empty()) return 0;
+  const std::string word = left.front().substr(0, left.front().find('='));  // "--ouput-dir=x"
+  if (word.size() > 1 && word[0] == '-') {
+    return usageError(where, "unknown option '" + word + "'" + didYouMean(word, optionNames(where)));
+  }
+  if (where == &app) {
+    return usageError(where, "unknown command '" + word + "'" + didYouMean(word, commandNames(app)));
+  }
+  return usageError(where, "unexpected argument '" + word + "'");
+}
+
+const CLI::App* parsedCommand(const CLI::App& app) {
+  const auto parsed = app.get_subcommands();
+  return parsed.empty() ? nullptr : parsed.front();
+}
+
+// CLI11 says "--output-dir: 1 required DIR missing"; users read better
+// "option '--output-dir' needs a DIR".
+std::string usageText(const CLI::ParseError& error) {
+  const std::string text = error.what();
+  const std::string::size_type colon = text.find(": 1 required ");
+  const std::string::size_type missing = text.rfind(" missing");
+  if (error.get_name() == "ArgumentMismatch" && colon != std::string::npos && missing != std::string::npos &&
+      missing > colon && missing + 8 == text.size()) {
+    const std::string::size_type placeholder = colon + 13;
+    return "option '" + text.substr(0, colon) + "' needs a " + text.substr(placeholder, missing - placeholder);
+  }
+  return text;
+}
+
+// `tabrino help [COMMAND]`, read here: CLI11 would take the COMMAND word for
+// that command itself.
+int showHelp(const CLI::App& app, const std::vector<std::string>& args, const std::vector<const CLI::App*>& commands) {
+  const CLI::App* help = app.get_subcommand("help");
+  if (args.size() == 1 || args[1] == "-h" || args[1] == "--help") {
+    std::cout << app.help();
+    return 0;
+  }
+  if (args.size() > 2) return usageError(help, "unexpected argument '" + args[2] + "'");
+  std::vector<std::string> names;
+  for (const CLI::App* command : commands) {
+    if (command->get_name() == args[1]) {
+      std::cout << command->help(kProgram);
+      return 0;
+    }
+    names.push_back(command->get_name());
+  }
+  return usageError(help, "unknown command '" + args[1] + "'" + didYouMean(args[1], names));
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+  CommandLine line;
+  CLI::App app{"Tabrino: turns speed-camera lists into camera database files (DB_YYMMDD.dbh)", kProgram};
+  app.set_version_flag("--version", std::string(kProgram) + " " + TABRINO_VERSION, "Print the version and exit");
+  app.set_help_flag("-h,--help", "Print this help and exit");
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+  app.get_formatter()->label("REQUIRED", "");
+  app.require_subcommand(1);
+  // Words nobody takes are collected rather than thrown, so that the message
+  // can name them.
+  app.allow_extras();
+  const std::vector<const CLI::App*> commands = {addConvert(app, line.convert), addInspect(app, line.inspect),
+                                                 addDump(app, line.dump),       addMap(app, line.map),
+                                                 addDiff(app, line.diff)};
+  CLI::App* help = app.add_subcommand("help", "Print the options of a command");
+  help->add_option("COMMAND", "convert, inspect, dump, map or diff")->type_name("");
+  for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    command->group("Commands");
+    command->allow_extras();
+    command->footer("See 'man tabrino' for the messages, the exit status and the file format.");
+  }
+  app.footer(std::string("Run '") + kProgram + " help COMMAND' for the options of a command, 'man tabrino' for the manual.");
+
+  if (args.empty()) {
+    line.exitStatus = usageError(&app, "a command is required: convert, inspect, dump, map, diff or help");
+    return line;
+  }
+  if (args.front() == "help") {
+    line.exitStatus = showHelp(app, args, commands);
+    return line;
+  }
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them from the back
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    const CLI::App* command = parsedCommand(app);
+    std::cout << (command ? command->help(kProgram) : app.help());
+    return line;
+  } catch (const CLI::CallForVersion&) {
+    std::cout << kProgram << " " << TABRINO_VERSION << "\n";
+    return line;
+  } catch (const CLI::ParseError& error) {
+    // Words that were not taken explain most failures ("LIST is required"
+    // after a mistyped option): name them first.
+    const CLI::App* command = parsedCommand(app);
+    line.exitStatus = reportLeftOver(app, command);
+    if (line.exitStatus == 0) line.exitStatus = usageError(command ? command : &app, usageText(error));
+    return line;
+  }
+
+  const CLI::App* command = parsedCommand(app);
+  line.exitStatus = reportLeftOver(app, command);
+  if (line.exitStatus != 0 || !command) return line;
+  const std::string name = command->get_name();
+  line.command = name == "convert" ? Command::Convert
+                 : name == "inspect" ? Command::Inspect
+                 : name == "dump"    ? Command::Dump
+                 : name == "map"     ? Command::Map
+                                     : Command::Diff;
+  return line;
+}
+
+}  // namespace tabrino::cli

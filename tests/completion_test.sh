@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Sources the completion as bash-completion would and asks it what it offers
+# for a few command lines, as the Tab key does.
+#   completion_test.sh COMPLETION_FILE
+set -euo pipefail
+source "$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+mkdir outdir && touch list.txt
+
+failures=0
+# expect "WORDS..." "OFFERED": the last word is the one being completed.
+expect() {
+  read -r -a COMP_WORDS <<<"$1"
+  [[ $1 == *" " ]] && COMP_WORDS+=("")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _tabrino
+  local offered="${COMPREPLY[*]}"
+  if [ "$offered" != "$2" ]; then
+    echo "FAILED: '$1<Tab>' offered '$offered', expected '$2'"
+    failures=$((failures + 1))
+  else
+    echo "ok: '$1<Tab>' -> '$offered'"
+  fi
+}
+
+[ "$(complete -p tabrino)" = "complete -F _tabrino tabrino" ] || { echo "FAILED: not registered"; exit 1; }
+expect "tabrino con" "convert"
+expect "tabrino " "convert inspect dump map diff help"
+expect "tabrino m" "map"
+expect "tabrino --v" "--version"
+expect "tabrino convert --out" "--output-dir"
+expect "tabrino convert list.txt --r" "--report"
+expect "tabrino convert li" "list.txt"
+expect "tabrino convert list.txt -o o" "outdir"
+expect "tabrino convert list.txt --date " ""
+expect "tabrino dump x.dbh --o" "--output"
+expect "tabrino inspect --q" "--quiet"
+expect "tabrino help d" "dump diff"
+expect "tabrino dump x.dbh --format g" "gpx geojson"
+expect "tabrino convert list.txt --dr" "--drop-duplicates"
+expect "tabrino diff a b --r" "--report"
+[ "$failures" -eq 0 ]
