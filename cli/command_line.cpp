@@ -38,7 +38,11 @@ CLI::Validator seedText() {
       [](std::string& text) -> std::string {
         std::uint32_t value = 0;
         const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (result.ec == std::errc() && result.ptr == text.data() + text.size()) return {};
+        if (result.ec == std::errc() && result.ptr == text.data() + text.size()) {
+          // Leading zeros are decimal, as people mean them, not octal.
+          text = std::to_string(value);
+          return {};
+        }
         return "expected a whole number from 0 to 4294967295, got \"" + text + "\"";
       },
       "");
@@ -58,7 +62,7 @@ CLI::App* addConvert(CLI::App& app, ConvertOptions& options) {
       ->check(dateText());
   command->add_option("--seed", options.seed, "Seed of the random block (default: the current time in seconds)")
       ->type_name("N")
-      ->check(seedText());
+      ->transform(seedText());
   command->add_option("--report", options.report,
                       "Write every row or line that did not become a camera as meant, or repeats an earlier "
                       "camera, and why, to this CSV file (line numbers from 1)")

@@ -29,8 +29,16 @@ int runConvert(const ConvertOptions& options) {
     return 2;
   }
   const std::filesystem::path outputDirectory = argumentPath(options.outputDirectory);
+  const std::filesystem::path database = outputDirectory / databaseFileName(*date.date);
+  const NamedFile list{"the list", options.list, isStandardStream(options.list) ? "" : argumentPath(options.list)};
+  std::vector<NamedFile> outputs{{"the database", displayPath(database), database}};
+  if (!options.report.empty()) outputs.insert(outputs.begin(), {"--report", options.report, argumentPath(options.report)});
+  if (const auto clash = clashingFiles(outputs, {list})) {
+    std::cerr << "tabrino convert: " << *clash << "\n";
+    return 2;
+  }
   try {
-    checkOutputFolder(outputDirectory / databaseFileName(*date.date));
+    checkOutputFolder(database);
   } catch (const TabrinoError& error) {
     printError(std::cerr, error);
     return 1;

@@ -18,58 +18,27 @@
 namespace tabrino::cli {
 namespace {
 
-// The -o file, removed again unless the dump completes: a partial list
-// would convert into a database with cameras missing.
-class OutputFile {
- public:
-  explicit OutputFile(const std::filesystem::path& path) : path_(path) {
-    errno = 0;
-    file_ = openFile(path_, "wb");
-    if (!file_) throw FileOpenError(displayPath(path_), systemErrorText(errno));
-  }
-  ~OutputFile() {
-    if (file_) {
-      file_.reset();
-      std::error_code ignored;
-      std::filesystem::remove(path_, ignored);
-    }
-  }
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-
-  std::FILE* get() const noexcept { return file_.get(); }
-  void close() {
-    errno = 0;
-    if (std::fclose(file_.release()) != 0) throw FileWriteError(displayPath(path_), systemErrorText(errno ? errno : EIO));
-  }
-
- private:
-  std::filesystem::path path_;
-  UniqueFile file_;
-};
-
-// GPX, KML or GeoJSON, put in place only once complete, like the list.
-void exportTo(const DumpOptions& options, ExportFormat format, ByteSource& source, std::uint64_t recordCount,
-              const ProgressCallback& progress) {
-  const std::string title =
-      isStandardStream(options.file) ? sourceName(options.file) : displayPath(argumentPath(options.file).filename());
+// Where the list or export goes: standard output, or a file that appears
+// only once complete (a partial list would convert into a database with
+// cameras missing).
+std::unique_ptr<AtomicFileWriter> openOutput(const DumpOptions& options) {
   if (options.output.empty() || isStandardStream(options.output)) {
-    exportRecords(source, recordCount, format, title, [](const std::string& text) {
-      errno = 0;
-      if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-        throw FileWriteError("standard output", systemErrorText(errno ? errno : EIO));
-      }
-    }, progress);
-    return;
+    return std::make_unique<AtomicFileWriter>(stdout, "standard output");
   }
-  AtomicFileWriter out(argumentPath(options.output));
-  exportRecords(source, recordCount, format, title, [&](const std::string& text) { out.write(text); }, progress);
-  out.commit();
+  return std::make_unique<AtomicFileWriter>(argumentPath(options.output));
 }
 
 }  // namespace
 
 int runDump(const DumpOptions& options) {
+  const bool toFile = !options.output.empty() && !isStandardStream(options.output);
+  if (toFile && !isStandardStream(options.file)) {
+    if (const auto clash = clashingFiles({{"-o", options.output, argumentPath(options.output)}},
+                                         {{"the database", options.file, argumentPath(options.file)}})) {
+      std::cerr << "tabrino dump: " << *clash << "\n";
+      return 2;
+    }
+  }
   // Lines on a terminal would scroll through the bar.
   const bool toStandardOutput = options.output.empty() || isStandardStream(options.output);
   ProgressBar progress(!options.quiet && !(toStandardOutput && isTerminal(stdout)));
@@ -84,15 +53,16 @@ int runDump(const DumpOptions& options) {
       return 1;
     }
     const ExportFormat format = exportFormatNamed(options.format).value_or(ExportFormat::List);
+    const std::unique_ptr<AtomicFileWriter> out = openOutput(options);
     if (format != ExportFormat::List) {
-      exportTo(options, format, *source, report.recordCount, progress.callback("Dumping"));
-    } else if (toStandardOutput) {
-      dumpRecords(*source, report.recordCount, stdout, "standard output", progress.callback("Dumping"));
+      const std::string title = isStandardStream(options.file) ? sourceName(options.file)
+                                                               : displayPath(argumentPath(options.file).filename());
+      exportRecords(*source, report.recordCount, format, title, [&](const std::string& text) { out->write(text); },
+                    progress.callback("Dumping"));
     } else {
-      OutputFile out(argumentPath(options.output));
-      dumpRecords(*source, report.recordCount, out.get(), options.output, progress.callback("Dumping"));
-      out.close();
+      dumpRecords(*source, report.recordCount, *out, progress.callback("Dumping"));
     }
+    out->commit();
     progress.finish();
     if (!report.sound() && !options.quiet) {
       std::cerr << "tabrino dump: warning: " << shownName << " is not sound; its " << report.recordCount

@@ -1,6 +1,11 @@
 // tabrino: speed-camera lists to camera database files, from a terminal.
 #include "cli/command_line.h"
+#include "core/file_io.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -54,11 +59,7 @@ std::vector<std::string> commandArguments(int argc, char** argv) { return {argv 
 void prepareStandardStreams() {}
 #endif
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  prepareStandardStreams();
-  const tabrino::cli::CommandLine line = tabrino::cli::parseCommandLine(commandArguments(argc, argv));
+int runCommand(const tabrino::cli::CommandLine& line) {
   switch (line.command) {
     case tabrino::cli::Command::Convert:
       return tabrino::cli::runConvert(line.convert);
@@ -74,4 +75,38 @@ int main(int argc, char** argv) {
       break;
   }
   return line.exitStatus;
+}
+
+// What a command printed must have reached its reader: a full disk or a
+// closed pipe behind standard output is a failure, not a success.
+int checkStandardOutput(const tabrino::cli::CommandLine& line, int status) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  // The error may have struck an earlier write, whose reason is gone.
+  std::cerr << "tabrino: could not write to standard output";
+  if (errno != 0) std::cerr << ": " << tabrino::systemErrorText(errno);
+  if (line.command == tabrino::cli::Command::Convert && status == 0) std::cerr << " (the database is written and in place)";
+  std::cerr << "\n";
+  return status == 0 ? 1 : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  prepareStandardStreams();
+  // An interrupted run leaves no partial file behind.
+  tabrino::removeTemporariesOnInterrupt();
+  const tabrino::cli::CommandLine line = tabrino::cli::parseCommandLine(commandArguments(argc, argv));
+  int status = 1;
+  try {
+    status = runCommand(line);
+  } catch (const std::exception& error) {
+    // Unwinding has removed whatever unfinished file the command had begun.
+    std::cerr << "tabrino: unexpected failure: " << error.what() << "\n";
+    return 1;
+  } catch (...) {
+    std::cerr << "tabrino: unexpected failure\n";
+    return 1;
+  }
+  return checkStandardOutput(line, status);
 }

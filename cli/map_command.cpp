@@ -3,6 +3,7 @@
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
 #include "cli/messages.h"
+#include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/byte_source.h"
 #include "core/camera_map.h"
@@ -36,6 +37,14 @@ bool isDatabase(const fs::path& path) {
 }  // namespace
 
 int runMap(const MapOptions& options) {
+  fs::path output = options.output;
+  if (output.empty()) output = fs::path(options.file).replace_extension(".svg");
+  std::vector<NamedFile> outputs{{options.output.empty() ? "the picture" : "-o", displayPath(output), output}};
+  if (!options.report.empty()) outputs.push_back({"--report", options.report, options.report});
+  if (const auto clash = clashingFiles(outputs, {{"the input", options.file, options.file}})) {
+    std::cerr << "tabrino map: " << *clash << "\n";
+    return 2;
+  }
   ProgressBar progress(!options.quiet);
   try {
     std::vector<CameraRecord> cameras;
@@ -91,8 +100,6 @@ int runMap(const MapOptions& options) {
       }
     }
 
-    fs::path output = options.output;
-    if (output.empty()) output = fs::path(options.file).replace_extension(".svg");
     writeCameraMap(output, cameras, title);
     if (!options.quiet) {
       std::size_t drawn = 0;

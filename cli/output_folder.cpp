@@ -25,4 +25,34 @@ void checkOutputFolder(const std::filesystem::path& destination) {
   const AtomicFileWriter probe(destination);
 }
 
+namespace {
+
+// The same file, or, where neither exists yet, the same name once "." and
+// ".." and links in the folders are resolved.
+bool namesSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  if (a.empty() || b.empty()) return false;
+  if (sameFile(a, b)) return true;
+  std::error_code ecA, ecB;
+  const auto canonicalA = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ecA), ecA);
+  const auto canonicalB = std::filesystem::weakly_canonical(std::filesystem::absolute(b, ecB), ecB);
+  return !ecA && !ecB && canonicalA == canonicalB;
+}
+
+}  // namespace
+
+std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const NamedFile& output = outputs[i];
+    std::vector<const NamedFile*> others;
+    for (const NamedFile& input : inputs) others.push_back(&input);
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) others.push_back(&outputs[j]);
+    for (const NamedFile* other : others) {
+      if (!namesSameFile(output.path, other->path)) continue;
+      return output.role + " " + output.given + " is the same file as " + other->role + " " + other->given +
+             ": writing it would destroy that; choose another name (nothing was read or written)";
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace tabrino::cli

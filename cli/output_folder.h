@@ -3,7 +3,9 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tabrino::cli {
 
@@ -17,5 +19,19 @@ std::filesystem::path argumentPath(const std::string& utf8);
 // missing or not writable fails at once rather than after the whole list was
 // read. Throws FileOpenError naming destination, as the conversion would.
 void checkOutputFolder(const std::filesystem::path& destination);
+
+// A file a command reads or writes, as the user named it.
+struct NamedFile {
+  std::string role;             // "--report", "the list", ...
+  std::string given;            // as the user wrote it
+  std::filesystem::path path;   // empty for a standard stream
+};
+
+// Refuses, before anything is read, an output that names the same file as an
+// input or another output of the run (through a link or another spelling
+// too): writing it would destroy the other. Returns the message for the
+// user, or nothing when every output stands apart. Standard streams ("-")
+// never clash.
+std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs);
 
 }  // namespace tabrino::cli

@@ -44,15 +44,9 @@ std::string listLine(std::uint64_t idx, const CameraRecord& record) {
   return line + '\n';
 }
 
-void dumpRecords(ByteSource& source, std::uint64_t recordCount, std::FILE* out,
-                 const std::string& shownOutPath, const ProgressCallback& progress) {
-  auto write = [&](const std::string& text) {
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
-      throw FileWriteError(shownOutPath, systemErrorText(errno ? errno : EIO));
-    }
-  };
-  write(listHeaderLine());
+void dumpRecords(ByteSource& source, std::uint64_t recordCount, AtomicFileWriter& out,
+                 const ProgressCallback& progress) {
+  out.write(listHeaderLine());
 
   const std::uint64_t begin = kHeaderSize + kRandomBlockSize;
   const std::uint64_t inFile = source.size() > begin ? (source.size() - begin) / kRecordSize : 0;
@@ -65,11 +59,9 @@ void dumpRecords(ByteSource& source, std::uint64_t recordCount, std::FILE* out,
                  for (std::size_t at = 0; at < size; at += kRecordSize) {
                    lines += listLine(++idx, decodeRecord(bytes + at));
                  }
-                 write(lines);
+                 out.write(lines);
                  if (progress) progress(idx, count);
                });
-  errno = 0;
-  if (std::fflush(out) != 0) throw FileWriteError(shownOutPath, systemErrorText(errno ? errno : EIO));
 }
 
 }  // namespace tabrino

@@ -6,6 +6,7 @@
 #include "byte_source.h"
 #include "camera_db_format.h"
 #include "coordinate_text.h"
+#include "file_io.h"
 #include "progress.h"
 
 #include <cstdint>
@@ -25,9 +26,9 @@ std::string listHeaderLine();
 std::string listLine(std::uint64_t idx, const CameraRecord& record);
 
 // Writes the header line and the first recordCount records of the database
-// in source (those inside the file) as list lines numbered from 1.
-// Throws FileReadError, or FileWriteError naming shownOutPath.
-void dumpRecords(ByteSource& source, std::uint64_t recordCount, std::FILE* out,
-                 const std::string& shownOutPath, const ProgressCallback& progress = {});
+// in source (those inside the file) as list lines numbered from 1; the
+// caller commits `out`. Throws FileReadError or FileWriteError.
+void dumpRecords(ByteSource& source, std::uint64_t recordCount, AtomicFileWriter& out,
+                 const ProgressCallback& progress = {});
 
 }  // namespace tabrino

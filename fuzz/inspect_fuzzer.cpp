@@ -16,7 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> image(data, data + size);
   MemorySource source(image);
   const DatabaseInspection report = inspectDatabase(source);
-  if (sink && report.magicFound) dumpRecords(source, report.recordCount, sink, "/dev/null");
+  if (sink && report.magicFound) {
+    AtomicFileWriter out(sink, "/dev/null");
+    dumpRecords(source, report.recordCount, out);
+    out.commit();
+  }
 
   if (report.sound()) {
     std::vector<CameraRecord> records;

@@ -91,8 +91,9 @@ Bytes convertDumpOf(ByteSource& database, const fs::path& folder) {
   const DatabaseInspection inspection = inspectDatabase(database);
   const fs::path list = folder / "dump.txt";
   {
-    UniqueFile out = openFile(list, "wb");
-    dumpRecords(database, inspection.recordCount, out.get(), list.string());
+    AtomicFileWriter out(list);
+    dumpRecords(database, inspection.recordCount, out);
+    out.commit();
   }
   CameraTable table;
   EXPECT_TRUE(importCameraList(list, table).loaded());
