@@ -9,6 +9,7 @@
 #include "core/duplicates.h"
 #include "core/errors.h"
 #include "core/file_io.h"
+#include "core/parallel.h"
 #include "core/finding_spool.h"
 #include "core/list_findings.h"
 #include "core/text_import.h"
@@ -80,18 +81,32 @@ int runConvert(const ConvertOptions& options) {
 
     const ConversionSettings settings{outputDirectory, *date.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
-    std::vector<std::uint32_t> dropped;
     table.sortByLatitude();
-    if (!sinks.empty() || options.dropDuplicates) {
-      const DuplicateScan duplicates(table, {options.nearMetres, options.dropDuplicates});
-      if (!options.quiet) duplicates.report(summary);
-      if (report) {
-        duplicates.reportWith([&](FindingSink& sink) { spool->replay(sink); }, *report);
-        report->commit();
+    std::optional<DuplicateScan> duplicates;
+    auto scanDuplicates = [&] { duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates}); };
+    const bool scanning = !sinks.empty() || options.dropDuplicates;
+    ConversionSummary written;
+    if (scanning && !report && !options.dropDuplicates) {
+      // Only the summary waits for the duplicates: the search runs beside
+      // the write.
+      inParallel([&] { written = writeCameraDatabase(table, settings, {}, progress.callback("Writing")); },
+                 scanDuplicates);
+      duplicates->report(summary);
+    } else {
+      // The report is complete before the database is written, and the
+      // duplicates decide what is dropped.
+      std::vector<std::uint32_t> dropped;
+      if (scanning) {
+        scanDuplicates();
+        if (!options.quiet) duplicates->report(summary);
+        if (report) {
+          duplicates->reportWith([&](FindingSink& sink) { spool->replay(sink); }, *report);
+          report->commit();
+        }
+        if (options.dropDuplicates) dropped = duplicates->droppedPositions();
       }
-      if (options.dropDuplicates) dropped = duplicates.droppedPositions();
+      written = writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
     }
-    const ConversionSummary written = writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
     progress.finish();
     if (!options.quiet) {
       std::cout << conversionCountsText(written.recordsWritten, written.rowsSkipped);
