@@ -8,9 +8,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rows=${1:-1000000}
 
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset default -S "$root" >/dev/null
 cmake --build "$root/build" -j2 --target tabrino generate_list >/dev/null
-cmake -S "$root" -B "$root/build-win32" --toolchain "$root/cmake/mingw-w64-i686.cmake" >/dev/null
+cmake --preset win32 -S "$root" >/dev/null
 cmake --build "$root/build-win32" -j2 --target dialog_bench >/dev/null
 
 data="$root/build-win32/bench-data"
@@ -35,4 +35,7 @@ printf '%-46s %8s\n' "Tabrino.exe under Wine: Conversion" "$(value 'dialog conve
 printf '%-46s %8s\n' "longest unanswered, during Open" "$(value 'longest unanswered ms during open')"
 printf '%-46s %8s\n' "longest unanswered, during Conversion" "$(value 'longest unanswered ms during conversion')"
 printf '%-46s %8s\n' "slowest key press or click in the list" "$(value 'slowest key ms')"
+peak=$(value 'peak working set MB')
+printf '%-46s %8s  (%s × the list)\n' "Tabrino.exe peak working set, MB" "$peak" \
+  "$(awk -v p="$peak" -v b="$(stat -c %s "$list")" 'BEGIN{printf "%.2f", p * 1048576 / b}')"
 echo "written count shown at the end: $(value 'written count')"

@@ -78,6 +78,8 @@ class CameraTable {
   // order, so one list always gives one file; a latitude that is NaN sorts
   // after every other row.
   void sortByLatitude();
+  // Back to file order (after a look at the rows in latitude order).
+  void restoreFileOrder() noexcept { std::vector<std::uint32_t>().swap(order_); }
 
   // For the import: rows arrive in file order.
   void keepText(std::string text);  // clears the table; lines are then given as offsets into text

@@ -347,6 +347,24 @@ void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t t
   }
 }
 
+// Parses the complete lines of a text held whole a block at a time, so that
+// what the second thread gathers stays small.
+const char* parseInBlocks(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
+                          const char* end, std::size_t offset) {
+  const char* p = begin;
+  while (p != end) {
+    const char* blockEnd = static_cast<std::size_t>(end - p) > kReadBlockSize ? p + kReadBlockSize : end;
+    const char* stop = parseLinesInParallel(parser, table, findings, p, blockEnd, offset + static_cast<std::size_t>(p - begin));
+    if (stop == p) {  // a line longer than a block
+      const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      if (!lineFeed) break;
+      stop = parser.parseLines(p, lineFeed + 1, offset + static_cast<std::size_t>(p - begin));
+    }
+    p = stop;
+  }
+  return p;
+}
+
 ImportResult resultOf(const ListParser& parser, const CameraTable& table) {
   if (parser.header() != ListParser::Header::Passed) return {ImportOutcome::WrongHeader, 0, {}};
   return {ImportOutcome::Loaded, table.size(), {}};
@@ -361,7 +379,9 @@ ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& ta
   std::string text;
   if (options.keepText && expectedSize > 0 && expectedSize < text.max_size()) {
     try {
-      text.reserve(static_cast<std::size_t>(expectedSize) + 1);
+      // Room for the last read too, which finds the end: the text must
+      // never grow by a copy of itself.
+      text.reserve(static_cast<std::size_t>(expectedSize) + kReadBlockSize);
     } catch (const std::bad_alloc&) {
       // Only a hint: growing as blocks arrive may still succeed.
     }
@@ -405,8 +425,8 @@ ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& ta
     // The first lines alone, so that the header is known to both threads.
     const char* firstLines = kept.data() + std::min(kept.size(), kParallelMinimum);
     firstLines = parser.parseLines(kept.data(), firstLines, 0);
-    rest = parseLinesInParallel(parser, table, options.findings, firstLines, end,
-                                static_cast<std::size_t>(firstLines - kept.data()));
+    rest = parseInBlocks(parser, table, options.findings, firstLines, end,
+                         static_cast<std::size_t>(firstLines - kept.data()));
     if (!failed) parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - kept.data()));
   } else if (!failed) {
     parser.parseLastLine(rest, end, 0);

@@ -1,5 +1,8 @@
 #include "ui/text_encoding.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include <windows.h>
 
 #include <climits>
@@ -26,6 +29,10 @@ bool IsUtf8(std::string_view text) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const unsigned char* end = p + text.size();
   while (p != end) {
+    // Lists are mostly ASCII: eight bytes at a time while no byte has its top bit.
+    std::uint64_t word;
+    while (end - p >= 8 && (std::memcpy(&word, p, sizeof word), (word & 0x8080808080808080u) == 0)) p += 8;
+    if (p == end) break;
     const unsigned char lead = *p++;
     if (lead < 0x80) continue;
     int more;
