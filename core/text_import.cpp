@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <stdexcept>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -308,6 +309,12 @@ constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
 // second half on a second thread where the machine has one.
 const char* parseLinesInParallel(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
                                  const char* end, std::size_t offset) {
+  if (parser.header() == ListParser::Header::NotSeen && static_cast<std::size_t>(end - begin) > kParallelMinimum) {
+    // The first lines alone, so that the header is known to both threads.
+    const char* firstLines = parser.parseLines(begin, begin + kParallelMinimum, offset);
+    offset += static_cast<std::size_t>(firstLines - begin);
+    begin = firstLines;
+  }
   const auto size = static_cast<std::size_t>(end - begin);
   const char* middle = begin + size / 2;
   if (!twoCores() || size < kParallelMinimum || parser.header() == ListParser::Header::NotSeen ||
@@ -370,14 +377,50 @@ ImportResult resultOf(const ListParser& parser, const CameraTable& table) {
   return {ImportOutcome::Loaded, table.size(), {}};
 }
 
-// Reads `in` to its end in blocks, parsing as it goes. With keepText the
-// list's bytes go to the table, whose rows point into them; without, only
-// the unfinished last line is carried from block to block. After a read
-// failure the table holds the rows of the lines read in full.
-ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& table, const ImportOptions& options) {
+// Reads `in` to its end in blocks, parsing as it goes; only the unfinished
+// last line is carried from block to block. After a read failure the table
+// holds the rows of the lines read in full.
+ImportResult readStreamed(std::FILE* in, std::uint64_t expectedSize, CameraTable& table,
+                          const ImportOptions& options) {
   ListParser parser(&table, options.findings);
+  // Reused block after block: never cleared, so never written twice.
+  std::size_t capacity = 2 * kReadBlockSize;
+  std::unique_ptr<char[]> buffer(new char[capacity]);
+  std::size_t used = 0;  // the carried line, then what was read after it
+  std::uint64_t done = 0;
+  bool failed = false;
+  for (;;) {
+    if (capacity - used < kReadBlockSize) {  // a line longer than a block
+      capacity = used + 2 * kReadBlockSize;
+      std::unique_ptr<char[]> larger(new char[capacity]);
+      std::memcpy(larger.get(), buffer.get(), used);
+      buffer.swap(larger);
+    }
+    errno = 0;
+    const std::size_t got = std::fread(buffer.get() + used, 1, kReadBlockSize, in);
+    done += got;
+    if (options.progress) options.progress(done, std::max(expectedSize, done));
+    if (got == 0) {
+      failed = std::ferror(in) != 0;
+      break;
+    }
+    if (done == got) reserveRowsFor(table, std::string_view(buffer.get(), got), expectedSize);
+    used += got;
+    const char* stop = parseLinesInParallel(parser, table, options.findings, buffer.get(), buffer.get() + used, 0);
+    used -= static_cast<std::size_t>(stop - buffer.get());
+    std::memmove(buffer.get(), stop, used);
+  }
+  if (failed) return {ImportOutcome::ReadFailed, 0, lastErrorText()};
+  parser.parseLastLine(buffer.get(), buffer.get() + used, 0);
+  return resultOf(parser, table);
+}
+
+// Reads `in` whole into the table, whose rows point into the text, then
+// parses it. After a read failure the table holds the rows of the lines read
+// in full.
+ImportResult readKept(std::FILE* in, std::uint64_t expectedSize, CameraTable& table, const ImportOptions& options) {
   std::string text;
-  if (options.keepText && expectedSize > 0 && expectedSize < text.max_size()) {
+  if (expectedSize > 0 && expectedSize < text.max_size()) {
     try {
       // Room for the last read too, which finds the end: the text must
       // never grow by a copy of itself.
@@ -386,14 +429,9 @@ ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& ta
       // Only a hint: growing as blocks arrive may still succeed.
     }
   }
-  std::size_t parsed = 0;  // bytes of text already parsed (without keepText)
   std::uint64_t done = 0;
   bool failed = false;
   for (;;) {
-    if (!options.keepText && parsed > 0) {
-      text.erase(0, parsed);
-      parsed = 0;
-    }
     const std::size_t before = text.size();
     text.resize(before + kReadBlockSize);
     errno = 0;
@@ -405,34 +443,21 @@ ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& ta
       failed = std::ferror(in) != 0;
       break;
     }
-    // With keepText the lines are parsed once the whole is in: the kept
-    // text must not move under the rows.
-    if (!options.keepText) {
-      if (done == got) reserveRowsFor(table, text, expectedSize);
-      const char* stop =
-          parseLinesInParallel(parser, table, options.findings, text.data(), text.data() + text.size(), 0);
-      parsed = static_cast<std::size_t>(stop - text.data());
-    }
   }
   const std::string reason = failed ? lastErrorText() : std::string();
-  const char* rest = text.data() + parsed;
-  const char* end = text.data() + text.size();
-  if (options.keepText) {
-    table.keepText(std::move(text));
-    const std::string& kept = table.text();
-    reserveRowsFor(table, std::string_view(kept).substr(0, kReadBlockSize), kept.size());
-    end = kept.data() + kept.size();
-    // The first lines alone, so that the header is known to both threads.
-    const char* firstLines = kept.data() + std::min(kept.size(), kParallelMinimum);
-    firstLines = parser.parseLines(kept.data(), firstLines, 0);
-    rest = parseInBlocks(parser, table, options.findings, firstLines, end,
-                         static_cast<std::size_t>(firstLines - kept.data()));
-    if (!failed) parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - kept.data()));
-  } else if (!failed) {
-    parser.parseLastLine(rest, end, 0);
-  }
+  table.keepText(std::move(text));
+  const std::string& kept = table.text();
+  reserveRowsFor(table, std::string_view(kept).substr(0, kReadBlockSize), kept.size());
+  ListParser parser(&table, options.findings);
+  const char* end = kept.data() + kept.size();
+  const char* rest = parseInBlocks(parser, table, options.findings, kept.data(), end, 0);
   if (failed) return {ImportOutcome::ReadFailed, 0, reason};
+  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - kept.data()));
   return resultOf(parser, table);
+}
+
+ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& table, const ImportOptions& options) {
+  return options.keepText ? readKept(in, expectedSize, table, options) : readStreamed(in, expectedSize, table, options);
 }
 
 }  // namespace
