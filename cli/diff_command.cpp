@@ -1,6 +1,7 @@
 #include "cli/diff_command.h"
 
 #include "cli/messages.h"
+#include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/byte_source.h"
 #include "core/errors.h"
@@ -19,13 +20,14 @@ constexpr std::size_t kShownPerKind = 5;
 
 // Reads a list or a database into `set`; false after saying why not, in the
 // words of convert and inspect.
-bool load(const std::string& path, CameraSet& set, ProgressBar& progress, bool quiet) {
+bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool quiet) {
+  const std::filesystem::path path = argumentPath(given);
   if (startsLikeDatabase(path)) {
     FileSource source(path);
     const DatabaseInspection inspection = set.loadDatabase(source, progress.callback("Reading"));
     progress.finish();
     if (!inspection.sound() && !quiet) {
-      std::cerr << "tabrino diff: warning: " << path << " is not sound; its " << set.size()
+      std::cerr << "tabrino diff: warning: " << given << " is not sound; its " << set.size()
                 << " records were compared as they stand (tabrino inspect lists the problems)\n";
     }
     return true;
@@ -33,7 +35,7 @@ bool load(const std::string& path, CameraSet& set, ProgressBar& progress, bool q
   const ImportResult imported = set.loadList(path, progress.callback("Reading"));
   progress.finish();
   if (imported.loaded()) return true;
-  printImportFailure(std::cerr, imported, path);
+  printImportFailure(std::cerr, imported, given);
   return false;
 }
 
@@ -90,7 +92,7 @@ void printFirstOfEach(std::ostream& out, const CameraSet& before, const CameraSe
 int runDiff(const DiffOptions& options) {
   // The report is put in place over whatever has its name: never over an input.
   for (const std::string& input : {options.before, options.after}) {
-    if (!options.report.empty() && sameFile(options.report, input)) {
+    if (!options.report.empty() && sameFile(argumentPath(options.report), argumentPath(input))) {
       std::cerr << "tabrino diff: --report " << options.report << " would overwrite the input " << input << "\n";
       return 2;
     }
@@ -99,7 +101,7 @@ int runDiff(const DiffOptions& options) {
   try {
     // Opened first: a report that cannot be written stops the run early.
     std::optional<AtomicFileWriter> report;
-    if (!options.report.empty()) report.emplace(options.report);
+    if (!options.report.empty()) report.emplace(argumentPath(options.report));
     CameraSet before, after;
     if (!load(options.before, before, progress, options.quiet) || !load(options.after, after, progress, options.quiet)) {
       return 2;

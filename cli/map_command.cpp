@@ -37,22 +37,25 @@ bool isDatabase(const fs::path& path) {
 }  // namespace
 
 int runMap(const MapOptions& options) {
-  fs::path output = options.output;
-  if (output.empty()) output = fs::path(options.file).replace_extension(".svg");
+  // Paths from the command line are UTF-8 on every platform.
+  const fs::path file = argumentPath(options.file);
+  const fs::path reportPath = argumentPath(options.report);
+  fs::path output = argumentPath(options.output);
+  if (output.empty()) output = fs::path(file).replace_extension(".svg");
   std::vector<NamedFile> outputs{{options.output.empty() ? "the picture" : "-o", displayPath(output), output}};
-  if (!options.report.empty()) outputs.push_back({"--report", options.report, options.report});
-  if (const auto clash = clashingFiles(outputs, {{"the input", options.file, options.file}})) {
+  if (!options.report.empty()) outputs.push_back({"--report", options.report, reportPath});
+  if (const auto clash = clashingFiles(outputs, {{"the input", options.file, file}})) {
     std::cerr << "tabrino map: " << *clash << "\n";
     return 2;
   }
   ProgressBar progress(!options.quiet);
   try {
     std::vector<CameraRecord> cameras;
-    MapTitle title{displayPath(fs::path(options.file).filename()), ""};
+    MapTitle title{displayPath(file.filename()), ""};
     FindingSummary findings;
 
-    if (isDatabase(options.file)) {
-      FileSource source(options.file);
+    if (isDatabase(file)) {
+      FileSource source(file);
       const DatabaseInspection report = inspectDatabase(source, progress.callback("Checking"));
       title.date = isoDateText(report.date);
       cameras.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(report.recordCount, source.size() / kRecordSize)));
@@ -73,7 +76,7 @@ int runMap(const MapOptions& options) {
       // Findings go to the report as the list is read; it is put in place
       // only once the list has passed its header test.
       std::optional<FindingReport> report;
-      if (!options.report.empty()) report.emplace(options.report);
+      if (!options.report.empty()) report.emplace(reportPath);
       std::vector<FindingSink*> sinks;
       if (!options.quiet) sinks.push_back(&findings);
       if (report) sinks.push_back(&*report);
@@ -83,7 +86,7 @@ int runMap(const MapOptions& options) {
       ImportOptions importOptions;
       importOptions.findings = sinks.empty() ? nullptr : &fanOut;
       importOptions.progress = progress.callback("Reading");
-      const ImportResult imported = importCameraList(options.file, table, importOptions);
+      const ImportResult imported = importCameraList(file, table, importOptions);
       progress.finish();
       if (!imported.loaded()) {
         printImportFailure(std::cerr, imported, options.file);
