@@ -46,7 +46,7 @@ int runConvert(const ConvertOptions& options) {
   }
 
   ProgressBar progress(!options.quiet);
-  try {
+  return runGuarded(progress, 1, "the list is too large for this machine", [&]() -> int {
     // Findings are spooled while the list is read and written to the report
     // with the duplicates, which are known only once the whole list is. The
     // report is opened first: a report that cannot be written stops the run.
@@ -116,14 +116,7 @@ int runConvert(const ConvertOptions& options) {
       printFindingsSummary(std::cerr, summary, options.report);
     }
     return 0;
-  } catch (const TabrinoError& error) {
-    progress.finish();
-    printError(std::cerr, error);
-  } catch (const std::bad_alloc&) {
-    progress.finish();
-    std::cerr << "Out of memory: the list is too large for this machine\n";
-  }
-  return 1;
+  });
 }
 
 }  // namespace tabrino::cli

@@ -98,7 +98,7 @@ int runDiff(const DiffOptions& options) {
     }
   }
   ProgressBar progress(!options.quiet);
-  try {
+  return runGuarded(progress, 2, "the files are too large for this machine", [&]() -> int {
     // Opened first: a report that cannot be written stops the run early.
     std::optional<AtomicFileWriter> report;
     if (!options.report.empty()) report.emplace(argumentPath(options.report));
@@ -118,14 +118,7 @@ int runDiff(const DiffOptions& options) {
               << diff.unchanged << " unchanged\n";
     if (!options.quiet) printFirstOfEach(std::cout, before, after, diff, options.report);
     return diff.same() ? 0 : 1;
-  } catch (const TabrinoError& error) {
-    progress.finish();
-    printError(std::cerr, error);
-  } catch (const std::bad_alloc&) {
-    progress.finish();
-    std::cerr << "Out of memory: the files are too large for this machine\n";
-  }
-  return 2;
+  });
 }
 
 }  // namespace tabrino::cli

@@ -43,7 +43,7 @@ int runDump(const DumpOptions& options) {
   const bool toStandardOutput = options.output.empty() || isStandardStream(options.output);
   ProgressBar progress(!options.quiet && !(toStandardOutput && isTerminal(stdout)));
   const std::string shownName = sourceName(options.file);
-  try {
+  return runGuarded(progress, 1, "the file is too large for this machine", [&]() -> int {
     const std::unique_ptr<ByteSource> source = openDatabase(options.file);
     const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
     if (!report.magicFound) {
@@ -69,11 +69,7 @@ int runDump(const DumpOptions& options) {
                 << " records were dumped as they stand (tabrino inspect lists the problems)\n";
     }
     return 0;
-  } catch (const TabrinoError& error) {
-    progress.finish();
-    printError(std::cerr, error);
-  }
-  return 1;
+  });
 }
 
 }  // namespace tabrino::cli

@@ -33,7 +33,7 @@ void printFields(const std::string& file, const DatabaseInspection& report) {
 
 int runInspect(const InspectOptions& options) {
   ProgressBar progress(!options.quiet);
-  try {
+  return runGuarded(progress, 1, "the file is too large for this machine", [&]() -> int {
     const std::string shownName = sourceName(options.file);
     const std::unique_ptr<ByteSource> source = openDatabase(options.file);
     const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
@@ -47,11 +47,8 @@ int runInspect(const InspectOptions& options) {
     std::cout << (options.quiet ? shownName + ": " : "") << counted(count, "problem", "problems")
               << ":\n";
     printProblems(std::cout, report);
-  } catch (const TabrinoError& error) {
-    progress.finish();
-    printError(std::cerr, error);
-  }
-  return 1;
+    return 1;  // the file is not sound
+  });
 }
 
 }  // namespace tabrino::cli

@@ -49,7 +49,7 @@ int runMap(const MapOptions& options) {
     return 2;
   }
   ProgressBar progress(!options.quiet);
-  try {
+  return runGuarded(progress, 1, "too many cameras for this machine", [&]() -> int {
     std::vector<CameraRecord> cameras;
     MapTitle title{displayPath(file.filename()), ""};
     FindingSummary findings;
@@ -120,14 +120,7 @@ int runMap(const MapOptions& options) {
       printFindingsSummary(std::cerr, findings, options.report);
     }
     return 0;
-  } catch (const TabrinoError& error) {
-    progress.finish();
-    printError(std::cerr, error);
-  } catch (const std::bad_alloc&) {
-    progress.finish();
-    std::cerr << "Out of memory: too many cameras for this machine\n";
-  }
-  return 1;
+  });
 }
 
 }  // namespace tabrino::cli

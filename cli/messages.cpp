@@ -1,13 +1,29 @@
 #include "cli/messages.h"
 
 #include "cli/output_folder.h"
+#include "cli/progress_bar.h"
 
 #include <cstdio>
+#include <iostream>
+#include <new>
 
 namespace tabrino::cli {
 
 std::string counted(std::uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+int runGuarded(ProgressBar& progress, int failureStatus, const char* tooLarge, const std::function<int()>& work) {
+  try {
+    return work();
+  } catch (const TabrinoError& error) {
+    progress.finish();
+    printError(std::cerr, error);
+  } catch (const std::bad_alloc&) {
+    progress.finish();
+    std::cerr << "Out of memory: " << tooLarge << "\n";
+  }
+  return failureStatus;
 }
 
 void printError(std::ostream& out, const TabrinoError& error) {

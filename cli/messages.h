@@ -7,6 +7,7 @@
 #include "core/text_import.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -18,6 +19,12 @@ std::string counted(std::uint64_t count, const char* one, const char* many);
 
 // "MESSAGE: REASON" on one line.
 void printError(std::ostream& out, const TabrinoError& error);
+
+class ProgressBar;
+// Runs a command's work. A failure the core reports ends as its message on
+// stderr, the bar wiped first, with exit status `failureStatus`; running out
+// of memory says "Out of memory: " and `tooLarge`.
+int runGuarded(ProgressBar& progress, int failureStatus, const char* tooLarge, const std::function<int()>& work);
 
 // A database named on the command line: a file, or standard input for "-".
 // Throws FileOpenError or FileReadError.
