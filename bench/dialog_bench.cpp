@@ -4,8 +4,8 @@
 // the same work done by the core alone in the same process, so the dialog's
 // own cost shows. Windows only (run under Wine here).
 //   dialog_bench LIST
-#include "core/conversion_run.h"
-#include "core/text_import.h"
+#include "core/convert/conversion_run.h"
+#include "core/list/text_import.h"
 #include "tests/dialog_driver.h"
 
 #include <commctrl.h>

@@ -1,7 +1,7 @@
 #include "cli/command_line.h"
 
 #include "cli/date_option.h"
-#include "core/duplicates.h"
+#include "core/list/duplicates.h"
 #include "tabrino_version.h"
 
 #include <CLI/CLI.hpp>

@@ -1,6 +1,6 @@
 #include "cli/date_option.h"
 
-#include "core/conversion_run.h"
+#include "core/convert/conversion_run.h"
 
 #include <charconv>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // builds of device images are reproducible), else today in UTC.
 #pragma once
 
-#include "core/camera_db_format.h"
+#include "core/database/camera_db_format.h"
 
 #include <optional>
 #include <string>

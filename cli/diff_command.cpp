@@ -3,10 +3,10 @@
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
-#include "core/byte_source.h"
-#include "core/errors.h"
-#include "core/file_io.h"
-#include "core/list_diff.h"
+#include "core/platform/byte_source.h"
+#include "core/base/errors.h"
+#include "core/platform/file_io.h"
+#include "core/compare/list_diff.h"
 
 #include <iostream>
 #include <new>

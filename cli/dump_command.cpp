@@ -3,11 +3,11 @@
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
-#include "core/byte_source.h"
-#include "core/db_dump.h"
-#include "core/db_inspect.h"
-#include "core/file_io.h"
-#include "core/geo_export.h"
+#include "core/platform/byte_source.h"
+#include "core/export/db_dump.h"
+#include "core/database/db_inspect.h"
+#include "core/platform/file_io.h"
+#include "core/export/geo_export.h"
 
 #include <cerrno>
 #include <cstdio>

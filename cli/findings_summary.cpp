@@ -1,6 +1,6 @@
 #include "cli/findings_summary.h"
 
-#include "core/user_texts.h"
+#include "core/texts/user_texts.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // The few lines after a conversion that tell a user what to fix in the list.
 #pragma once
 
-#include "core/list_findings.h"
+#include "core/list/list_findings.h"
 
 #include <ostream>
 #include <string>

@@ -3,8 +3,8 @@
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
-#include "core/byte_source.h"
-#include "core/db_inspect.h"
+#include "core/platform/byte_source.h"
+#include "core/database/db_inspect.h"
 
 #include <cstdio>
 #include <iostream>

@@ -1,6 +1,6 @@
 // tabrino: speed-camera lists to camera database files, from a terminal.
 #include "cli/command_line.h"
-#include "core/file_io.h"
+#include "core/platform/file_io.h"
 
 #include <cerrno>
 #include <cstdio>

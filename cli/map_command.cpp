@@ -5,14 +5,14 @@
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
-#include "core/byte_source.h"
-#include "core/camera_map.h"
-#include "core/db_inspect.h"
-#include "core/errors.h"
-#include "core/file_io.h"
-#include "core/geo_export.h"
-#include "core/list_findings.h"
-#include "core/text_import.h"
+#include "core/platform/byte_source.h"
+#include "core/export/camera_map.h"
+#include "core/database/db_inspect.h"
+#include "core/base/errors.h"
+#include "core/platform/file_io.h"
+#include "core/export/geo_export.h"
+#include "core/list/list_findings.h"
+#include "core/list/text_import.h"
 
 #include <array>
 #include <filesystem>

@@ -1,10 +1,10 @@
 // How failures and inspection results read on a terminal.
 #pragma once
 
-#include "core/byte_source.h"
-#include "core/db_inspect.h"
-#include "core/errors.h"
-#include "core/text_import.h"
+#include "core/platform/byte_source.h"
+#include "core/database/db_inspect.h"
+#include "core/base/errors.h"
+#include "core/list/text_import.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "cli/output_folder.h"
 
-#include "core/file_io.h"
+#include "core/platform/file_io.h"
 
 #include <system_error>
 

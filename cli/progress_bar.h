@@ -4,7 +4,7 @@
 // runs, pipes and logs never see it.
 #pragma once
 
-#include "core/progress.h"
+#include "core/base/progress.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // libFuzzer target: inspecting and dumping any bytes at all must neither
 // crash nor read outside them, and a file called sound must be exactly what
 // the encoder makes of its records.
-#include "core/byte_source.h"
-#include "core/db_dump.h"
-#include "core/db_inspect.h"
+#include "core/platform/byte_source.h"
+#include "core/export/db_dump.h"
+#include "core/database/db_inspect.h"
 
 #include <algorithm>
 #include <cstdio>

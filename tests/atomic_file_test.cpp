@@ -1,5 +1,5 @@
-#include "core/errors.h"
-#include "core/file_io.h"
+#include "core/base/errors.h"
+#include "core/platform/file_io.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

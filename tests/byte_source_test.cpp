@@ -1,6 +1,6 @@
 // A database read from a stream that cannot seek.
-#include "core/byte_source.h"
-#include "core/errors.h"
+#include "core/platform/byte_source.h"
+#include "core/base/errors.h"
 
 #include <gtest/gtest.h>
 

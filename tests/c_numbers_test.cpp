@@ -1,4 +1,4 @@
-#include "core/c_numbers.h"
+#include "core/base/c_numbers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/camera_db_format.h"
-#include "core/conversion_run.h"
+#include "core/database/camera_db_format.h"
+#include "core/convert/conversion_run.h"
 
 #include <gtest/gtest.h>
 

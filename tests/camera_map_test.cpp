@@ -1,12 +1,12 @@
 // The map picture, read back: well-formed, each camera where the graticule
 // says its coordinates are, the land where the land is, and a density grid
 // past the mark limit.
-#include "core/camera_map.h"
+#include "core/export/camera_map.h"
 
-#include "core/c_numbers.h"
-#include "core/db_dump.h"
-#include "core/text_import.h"
-#include "core/world_borders.h"
+#include "core/base/c_numbers.h"
+#include "core/export/db_dump.h"
+#include "core/list/text_import.h"
+#include "core/export/world_borders.h"
 #include "markup_reader.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
-#include "core/camera_table.h"
+#include "core/list/camera_table.h"
 
-#include "core/c_numbers.h"
-#include "core/text_import.h"
+#include "core/base/c_numbers.h"
+#include "core/list/text_import.h"
 
 #include <gtest/gtest.h>
 

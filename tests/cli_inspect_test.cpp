@@ -1,6 +1,6 @@
 // inspect, dump, and what convert says about a list, run as users run them.
-#include "core/camera_db_format.h"
-#include "core/conversion_run.h"
+#include "core/database/camera_db_format.h"
+#include "core/convert/conversion_run.h"
 #include "cli_support.h"
 #include "test_support.h"
 

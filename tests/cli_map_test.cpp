@@ -1,7 +1,7 @@
 // tabrino map and dump --format, run as users run them, and the exports
 // read by GPSBabel, a client people use.
-#include "core/c_numbers.h"
-#include "core/camera_db_format.h"
+#include "core/base/c_numbers.h"
+#include "core/database/camera_db_format.h"
 #include "cli_support.h"
 #include "test_support.h"
 

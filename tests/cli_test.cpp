@@ -1,6 +1,6 @@
 // The command-line tool, run as users run it.
-#include "core/conversion_run.h"
-#include "core/text_import.h"
+#include "core/convert/conversion_run.h"
+#include "core/list/text_import.h"
 #include "cli_support.h"
 #include "tabrino_version.h"
 #include "test_support.h"

@@ -1,8 +1,8 @@
-#include "core/conversion_run.h"
+#include "core/convert/conversion_run.h"
 
-#include "core/errors.h"
-#include "core/file_io.h"
-#include "core/text_import.h"
+#include "core/base/errors.h"
+#include "core/platform/file_io.h"
+#include "core/list/text_import.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // A dump converts back to the very records it came from.
-#include "core/db_dump.h"
+#include "core/export/db_dump.h"
 
-#include "core/c_numbers.h"
-#include "core/conversion_run.h"
-#include "core/db_inspect.h"
-#include "core/file_io.h"
-#include "core/text_import.h"
+#include "core/base/c_numbers.h"
+#include "core/convert/conversion_run.h"
+#include "core/database/db_inspect.h"
+#include "core/platform/file_io.h"
+#include "core/list/text_import.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

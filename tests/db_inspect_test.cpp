@@ -1,7 +1,7 @@
-#include "core/db_inspect.h"
+#include "core/database/db_inspect.h"
 
-#include "core/conversion_run.h"
-#include "core/errors.h"
+#include "core/convert/conversion_run.h"
+#include "core/base/errors.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The dialog on real lists: work off the dialog's thread, the keyboard in a
 // long list, drop and command-line open, DPI, system messages, resources.
-#include "core/conversion_run.h"
+#include "core/convert/conversion_run.h"
 #include "dialog_driver.h"
 #include "test_support.h"
 #include "ui/resource.h"

@@ -1,6 +1,6 @@
 // The real main dialog, driven through window messages as a user would.
-#include "core/conversion_run.h"
-#include "core/text_import.h"
+#include "core/convert/conversion_run.h"
+#include "core/list/text_import.h"
 #include "dialog_driver.h"
 #include "test_support.h"
 #include "ui/resource.h"

@@ -1,10 +1,10 @@
-#include "core/duplicates.h"
+#include "core/list/duplicates.h"
 
-#include "core/byte_source.h"
-#include "core/conversion_run.h"
-#include "core/db_inspect.h"
-#include "core/finding_spool.h"
-#include "core/text_import.h"
+#include "core/platform/byte_source.h"
+#include "core/convert/conversion_run.h"
+#include "core/database/db_inspect.h"
+#include "core/list/finding_spool.h"
+#include "core/list/text_import.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

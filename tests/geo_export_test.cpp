@@ -1,9 +1,9 @@
 // Exports read back as their clients read them: every camera, at the stored
 // coordinates, with its name and fields.
-#include "core/geo_export.h"
+#include "core/export/geo_export.h"
 
-#include "core/c_numbers.h"
-#include "core/db_dump.h"
+#include "core/base/c_numbers.h"
+#include "core/export/db_dump.h"
 #include "markup_reader.h"
 #include "test_support.h"
 

@@ -1,9 +1,9 @@
 // Reference databases and reports, made once at a fixed date and seed and
 // committed: every byte a conversion writes is compared with them, so that no
 // rewrite of the reading, sorting or writing can change a file unnoticed.
-#include "core/conversion_run.h"
-#include "core/list_findings.h"
-#include "core/text_import.h"
+#include "core/convert/conversion_run.h"
+#include "core/list/list_findings.h"
+#include "core/list/text_import.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "core/list_diff.h"
+#include "core/compare/list_diff.h"
 
-#include "core/byte_source.h"
-#include "core/conversion_run.h"
-#include "core/text_import.h"
+#include "core/platform/byte_source.h"
+#include "core/convert/conversion_run.h"
+#include "core/list/text_import.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

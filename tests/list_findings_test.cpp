@@ -1,7 +1,7 @@
-#include "core/list_findings.h"
+#include "core/list/list_findings.h"
 
-#include "core/errors.h"
-#include "core/text_import.h"
+#include "core/base/errors.h"
+#include "core/list/text_import.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Published lists and our own sample, converted end to end and checked against
 // what any sound database must satisfy.
-#include "core/camera_db_format.h"
-#include "core/conversion_run.h"
-#include "core/text_import.h"
+#include "core/database/camera_db_format.h"
+#include "core/convert/conversion_run.h"
+#include "core/list/text_import.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/camera_db_format.h"
+#include "core/database/camera_db_format.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "core/text_import.h"
+#include "core/list/text_import.h"
 
-#include "core/file_io.h"
+#include "core/platform/file_io.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

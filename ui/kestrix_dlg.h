@@ -1,8 +1,8 @@
 // The main dialog: the camera list, the two counts, Open and Conversion.
 #pragma once
 
-#include "core/camera_db_format.h"
-#include "core/camera_table.h"
+#include "core/database/camera_db_format.h"
+#include "core/list/camera_table.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "ui/background_worker.h"

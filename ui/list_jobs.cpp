@@ -1,8 +1,8 @@
 #include "ui/list_jobs.h"
 
-#include "core/duplicates.h"
-#include "core/errors.h"
-#include "core/parallel.h"
+#include "core/list/duplicates.h"
+#include "core/base/errors.h"
+#include "core/base/parallel.h"
 #include "ui/system_error.h"
 #include "ui/text_encoding.h"
 

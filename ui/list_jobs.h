@@ -3,10 +3,10 @@
 // returns what happened (kind, path, reason); the dialog turns that into text.
 #pragma once
 
-#include "core/camera_table.h"
-#include "core/conversion_run.h"
-#include "core/list_findings.h"
-#include "core/text_import.h"
+#include "core/list/camera_table.h"
+#include "core/convert/conversion_run.h"
+#include "core/list/list_findings.h"
+#include "core/list/text_import.h"
 
 #include <atomic>
 #include <cstdint>

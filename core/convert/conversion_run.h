@@ -1,0 +1,59 @@
+// A conversion from the camera table to a database file: sort, date, random
+// block, name, and a write that either puts a complete file in place or
+// leaves the folder as it was.
+#pragma once
+
+#include "core/database/camera_db_format.h"
+#include "core/list/camera_table.h"
+#include "core/base/progress.h"
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+namespace tabrino {
+
+// The C library's classic generator (state × 214013 + 2531011, draws of
+// bits 16 to 30), so that one seed gives the same block on every platform.
+RandomBlock drawRandomBlock(std::uint32_t seed) noexcept;
+
+// The seed used when the caller gives none: the current time in whole seconds.
+std::uint32_t timeSeed() noexcept;
+
+// The UTC calendar date of a moment given in seconds since 1970.
+DbDate utcDate(std::int64_t unixSeconds) noexcept;
+
+struct ConversionSettings {
+  std::filesystem::path outputDirectory;
+  DbDate date;
+  RandomBlock randomBlock;
+};
+
+struct ConversionSummary {
+  std::filesystem::path outputPath;
+  std::uint32_t recordsWritten = 0;
+  std::uint64_t rowsSkipped = 0;  // coordinates out of bounds
+  std::uint64_t rowsLeftOut = 0;  // records left out on request
+};
+
+// Writes the table, in its current order, to outputDirectory/DB_YYMMDD.dbh.
+// The file is assembled under a temporary name beside its destination and
+// renamed into place only once complete, flushed and closed: on any failure an
+// earlier file of that name is left untouched and nothing partial remains.
+// progress counts records written of all. Throws FileOpenError or
+// FileWriteError.
+ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
+                                      const ProgressCallback& progress = {});
+// The same, leaving out the records of the rows at `leftOut` (positions in
+// the table's current order, strictly ascending): the duplicates a user asked
+// to drop.
+ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
+                                      const std::vector<std::uint32_t>& leftOut,
+                                      const ProgressCallback& progress = {});
+
+// Sorts the table by latitude, then writes it.
+ConversionSummary runConversion(CameraTable& table, const ConversionSettings& settings,
+                                const ProgressCallback& progress = {});
+
+}  // namespace tabrino

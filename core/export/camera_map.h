@@ -1,0 +1,35 @@
+// A picture of where cameras are: one SVG file that any browser shows
+// without a network. The cameras are drawn over land, coasts and country
+// borders, zoomed to their extent with a margin, with a graticule labelled
+// in degrees, a scale bar in km, a legend of camera types with their counts
+// and a title line. Up to kMaxMarkedCameras each camera is a mark coloured
+// by type (with a tick along its heading when it watches one direction or
+// both); past that, a density grid whose cells are coloured by count, so a
+// million cameras still make a small file that a browser draws at once.
+#pragma once
+
+#include "core/database/camera_db_format.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tabrino {
+
+inline constexpr std::size_t kMaxMarkedCameras = 20000;
+
+struct MapTitle {
+  std::string fileName;  // what the cameras came from
+  std::string date;      // a database's date, or the day the picture was drawn
+};
+
+// The SVG text. Cameras out of bounds are left out.
+std::string cameraMapSvg(const std::vector<CameraRecord>& cameras, const MapTitle& title);
+
+// Writes the picture under a temporary name and puts it in place once
+// complete. Throws FileOpenError or FileWriteError.
+void writeCameraMap(const std::filesystem::path& path, const std::vector<CameraRecord>& cameras,
+                    const MapTitle& title);
+
+}  // namespace tabrino

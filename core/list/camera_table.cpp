@@ -1,0 +1,224 @@
+#include "core/list/camera_table.h"
+
+#include "core/base/parallel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace tabrino {
+namespace {
+
+// Maps a double to an unsigned integer with the same order (-0 equal to 0).
+std::uint64_t orderedKey(double value) noexcept {
+  if (std::isnan(value)) return std::numeric_limits<std::uint64_t>::max();
+  if (value == 0.0) value = 0.0;
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+// The sort's first pass puts rows into buckets of nearby latitude, in file
+// order. The bucket is a monotone function of the latitude, so sorting
+// within buckets completes the order. The scaled latitude spreads real lists
+// well; one bucket takes each side beyond the bounds and the last takes NaN.
+class LatitudeBuckets {
+ public:
+  explicit LatitudeBuckets(std::size_t rows) noexcept {
+    while ((kSpan >> shift_) > std::max<std::size_t>(rows, 1)) ++shift_;
+  }
+  std::size_t count() const noexcept { return (kSpan >> shift_) + 4; }
+  std::size_t of(double latitude) const noexcept {
+    if (std::isnan(latitude)) return count() - 1;
+    const double t = latitude * kCoordinateScale + kScaledEdge;
+    if (!(t >= 0.0)) return 0;
+    if (t >= kSpan) return count() - 2;
+    return 1 + (static_cast<std::size_t>(t) >> shift_);
+  }
+
+ private:
+  static constexpr double kScaledEdge = 905000.0;
+  static constexpr std::size_t kSpan = 1810001;
+  unsigned shift_ = 0;
+};
+
+// Rows read ahead of the one in hand when they are read in latitude order.
+constexpr std::uint32_t kSortPrefetch = 16;
+
+// Where the field `column` of the line starting at `line` begins and ends.
+std::string cutCell(const char* line, const char* end, std::size_t column) {
+  const char* p = line;
+  for (std::size_t skip = column; skip > 0; --skip) {
+    while (p != end && *p != ',' && *p != '\n') ++p;
+    if (p == end || *p == '\n') return {};
+    ++p;
+  }
+  std::string cell;
+  bool cut = false;
+  for (; p != end && *p != ',' && *p != '\n'; ++p) {
+    if (*p == '\0') cut = true;
+    if (!cut && *p != '\r') cell += *p;
+  }
+  return cell;
+}
+
+}  // namespace
+
+
+void CameraTable::clear() noexcept {
+  // Swaps rather than clear(): a table of millions of rows gives its memory back.
+  std::vector<CameraRow>().swap(rows_);
+  std::vector<LineRun>().swap(lineRuns_);
+  std::vector<std::uint32_t>().swap(order_);
+  std::vector<std::size_t>().swap(lineOffsets_);
+  std::string().swap(text_);
+  keepText_ = false;
+  keepOffsets_ = false;
+  recordCount_ = 0;
+  recordXor_ = 0;
+}
+
+void CameraTable::keepText(std::string text) {
+  clear();
+  text_ = std::move(text);
+  keepText_ = keepOffsets_ = true;
+}
+
+void CameraTable::reserve(std::size_t rows) {
+  rows_.reserve(rows);
+  if (keepOffsets_) lineOffsets_.reserve(rows);
+}
+
+void CameraTable::appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset) {
+  // Positions are kept in 32 bits.
+  if (rows_.size() == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+  order_.clear();
+  if (lineRuns_.empty() || line - lineRuns_.back().line != rows_.size() - lineRuns_.back().firstRow) {
+    lineRuns_.push_back({rows_.size(), line});
+  }
+  rows_.push_back(row);
+  if (keepOffsets_) lineOffsets_.push_back(lineOffset);
+  const std::int32_t latitude = scaleCoordinate(row.latitude);
+  if (inBounds(latitude, row.longitude)) {
+    ++recordCount_;
+    // The XOR of a record's bytes, folded from its three 32-bit words.
+    std::uint32_t word = static_cast<std::uint32_t>(latitude) ^ static_cast<std::uint32_t>(row.longitude) ^
+                         (row.type | row.speed << 8 | row.directionType << 16 | std::uint32_t{row.directionCode} << 24);
+    word ^= word >> 16;
+    recordXor_ ^= static_cast<std::uint8_t>(word ^ word >> 8);
+  }
+}
+
+void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
+  if (rows_.size() + rows.rows_.size() >= std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+  order_.clear();
+  for (const LineRun& run : rows.lineRuns_) {
+    const LineRun moved{rows_.size() + run.firstRow, lineBase + run.line};
+    if (!lineRuns_.empty() && moved.line - lineRuns_.back().line == moved.firstRow - lineRuns_.back().firstRow) {
+      continue;  // carries on the last run
+    }
+    lineRuns_.push_back(moved);
+  }
+  rows_.insert(rows_.end(), rows.rows_.begin(), rows.rows_.end());
+  if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), rows.lineOffsets_.begin(), rows.lineOffsets_.end());
+  recordCount_ += rows.recordCount_;
+  recordXor_ ^= rows.recordXor_;
+}
+
+std::uint64_t CameraTable::tag(std::size_t position) const noexcept {
+  if (position >= rows_.size()) return 0;
+  const std::size_t index = indexAt(position);
+  const auto run = std::upper_bound(lineRuns_.begin(), lineRuns_.end(), index,
+                                    [](std::size_t i, const LineRun& r) { return i < r.firstRow; }) - 1;
+  return run->line + (index - run->firstRow);
+}
+
+std::string CameraTable::cell(std::size_t position, Column column) const {
+  if (!keepText_ || position >= rows_.size()) return {};
+  const std::size_t offset = lineOffsets_[indexAt(position)];
+  return cutCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column));
+}
+
+void CameraTable::sortByLatitude() {
+  // A stable bucket pass on the latitude, then a sort within each bucket of
+  // its few rows, by their exact latitude: where a comparison sort of all
+  // rows would make millions of scattered reads, this reads each row once.
+  // Each pass is split between two threads: the rows in halves for the
+  // bucket pass, the buckets in halves for the sort within them.
+  const std::size_t n = rows_.size();
+  if (n < 2) return;
+  const LatitudeBuckets buckets(n);
+  const std::size_t count = buckets.count();
+  const std::size_t half = n / 2;
+
+  // Each half counts its rows per bucket; bucket b then takes positions
+  // [start[b], start[b + 1]), the first half's rows before the second's, each
+  // in file order.
+  std::vector<std::uint32_t> firstAt(count + 1, 0), secondAt(count + 1, 0);
+  auto countRows = [&](std::vector<std::uint32_t>& counts, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) ++counts[buckets.of(rows_[i].latitude)];
+  };
+  inParallel([&] { countRows(firstAt, 0, half); }, [&] { countRows(secondAt, half, n); });
+  std::vector<std::uint32_t> start(count + 1);
+  std::uint32_t position = 0;
+  for (std::size_t b = 0; b < count; ++b) {
+    start[b] = position;
+    const std::uint32_t inFirst = firstAt[b], inSecond = secondAt[b];
+    firstAt[b] = position;
+    secondAt[b] = position + inFirst;
+    position += inFirst + inSecond;
+  }
+  start[count] = static_cast<std::uint32_t>(n);
+  std::vector<std::uint32_t> order(n);
+  auto place = [&](std::vector<std::uint32_t>& next, std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) order[next[buckets.of(rows_[i].latitude)]++] = static_cast<std::uint32_t>(i);
+  };
+  inParallel([&] { place(firstAt, 0, half); }, [&] { place(secondAt, half, n); });
+  std::vector<std::uint32_t>().swap(firstAt);
+  std::vector<std::uint32_t>().swap(secondAt);
+
+  const std::size_t middleBucket =
+      static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), static_cast<std::uint32_t>(half)) -
+                               start.begin()) - 1;
+  inParallel([&] { sortWithinBuckets(order, start, 0, middleBucket); },
+             [&] { sortWithinBuckets(order, start, middleBucket, count); });
+  order_.swap(order);
+}
+
+void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& start,
+                                    std::size_t firstBucket, std::size_t lastBucket) const {
+  // Rows of a bucket are sorted on a copy of their keys; a bucket too large
+  // for that (a list of one latitude) is sorted in place.
+  struct Keyed {
+    std::uint64_t key;
+    std::uint32_t row;
+    bool operator<(const Keyed& other) const noexcept {
+      return key != other.key ? key < other.key : row < other.row;
+    }
+  };
+  constexpr std::size_t kMaxCopied = std::size_t{1} << 16;
+  const std::size_t n = order.size();
+  std::vector<Keyed> keyed;
+  for (std::size_t b = firstBucket; b < lastBucket; ++b) {
+    const std::uint32_t first = start[b], last = start[b + 1];
+    if (last - first < 2) continue;
+    if (last - first > kMaxCopied) {
+      std::stable_sort(order.begin() + first, order.begin() + last, [this](std::uint32_t x, std::uint32_t y) {
+        return orderedKey(rows_[x].latitude) < orderedKey(rows_[y].latitude);
+      });
+      continue;
+    }
+    keyed.clear();
+    for (std::uint32_t j = first; j < last; ++j) {
+      if (j + kSortPrefetch < n) prefetchRow(order[j + kSortPrefetch]);
+      keyed.push_back({orderedKey(rows_[order[j]].latitude), order[j]});
+    }
+    if (std::is_sorted(keyed.begin(), keyed.end())) continue;
+    std::sort(keyed.begin(), keyed.end());
+    for (std::uint32_t j = first; j < last; ++j) order[j] = keyed[j - first].row;
+  }
+}
+
+}  // namespace tabrino

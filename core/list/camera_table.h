@@ -1,0 +1,127 @@
+// The one store of imported rows. Each row is parsed once, at import, into
+// what a conversion needs: the fields of its record and its latitude in
+// degrees, which orders the rows. The list's text is kept only where someone
+// reads the cells again (the dialog shows them); the command line keeps none,
+// so a list of millions of rows costs 16 bytes a row, 20 once sorted.
+#pragma once
+
+#include "core/database/camera_db_format.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabrino {
+
+enum class Column : std::size_t { Idx, X, Y, Type, Speed, DirType, Direction };
+
+inline constexpr std::size_t kColumnCount = kFieldsPerLine;
+inline constexpr std::array<std::string_view, kColumnCount> kColumnTitles = {
+    "IDX", "X", "Y", "TYPE", "SPEED", "DIRTYPE", "DIRECTION"};
+
+// What one row of a list becomes.
+struct CameraRow {
+  double latitude;  // the Y cell as read; the record's latitude is this scaled
+  std::int32_t longitude;  // the X cell scaled (kUnrepresentable when it does not fit)
+  std::uint8_t type;
+  std::uint8_t speed;
+  std::uint8_t directionType;
+  std::uint8_t directionCode;
+};
+static_assert(sizeof(CameraRow) == 16, "rows are packed for the memory they take by the million");
+
+// The record a row becomes, or nothing when its coordinates are out of bounds.
+inline std::optional<CameraRecord> recordOf(const CameraRow& row) noexcept {
+  const std::int32_t latitude = scaleCoordinate(row.latitude);
+  if (!inBounds(latitude, row.longitude)) return std::nullopt;
+  return CameraRecord{latitude, row.longitude, row.type, row.speed, row.directionType, row.directionCode};
+}
+
+class CameraTable {
+ public:
+  void clear() noexcept;
+
+  // Rows, addressed by position: file order after an import, latitude order
+  // after sortByLatitude.
+  std::size_t size() const noexcept { return rows_.size(); }
+  bool empty() const noexcept { return rows_.empty(); }
+  const CameraRow& row(std::size_t position) const noexcept { return rows_[indexAt(position)]; }
+  std::optional<CameraRecord> record(std::size_t position) const noexcept { return recordOf(row(position)); }
+  // Hints that the row at `position` will be read soon: rows read in sorted
+  // order lie scattered in memory.
+  void prefetch(std::size_t position) const noexcept { prefetchRow(indexAt(position)); }
+  // The row's line in its file, counted from 0 (the header line).
+  std::uint64_t tag(std::size_t position) const noexcept;
+  // The row's place in file order, whatever order the positions are in: of
+  // two rows, the one with the lower index comes first in the list.
+  std::size_t fileIndex(std::size_t position) const noexcept { return indexAt(position); }
+  // Whether positions follow latitude: after sortByLatitude, or for fewer
+  // than two rows.
+  bool sortedByLatitude() const noexcept { return !order_.empty() || rows_.size() < 2; }
+
+  // How many rows become records, and the XOR of all their bytes: both are
+  // known before the first byte of a database is written.
+  std::uint64_t recordCount() const noexcept { return recordCount_; }
+  std::uint8_t recordXor() const noexcept { return recordXor_; }
+
+  // Cell text as the list held it (carriage returns dropped, a zero byte ends
+  // the cell), when the table keeps the list's text; empty otherwise, and for
+  // a position past the end.
+  bool keepsText() const noexcept { return keepText_; }
+  std::string cell(std::size_t position, Column column) const;
+
+  // Puts rows in ascending latitude. Rows with equal latitude keep their
+  // order, so one list always gives one file; a latitude that is NaN sorts
+  // after every other row.
+  void sortByLatitude();
+  // Back to file order (after a look at the rows in latitude order).
+  void restoreFileOrder() noexcept { std::vector<std::uint32_t>().swap(order_); }
+
+  // For the import: rows arrive in file order.
+  void keepText(std::string text);  // clears the table; lines are then given as offsets into text
+  const std::string& text() const noexcept { return text_; }
+  void reserve(std::size_t rows);
+  void appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset = 0);
+  // For rows read apart from the table (on another thread): keep their line
+  // offsets without keeping text, then append them all, their lines counted
+  // from lineBase.
+  void keepLineOffsets(bool keep) noexcept { keepOffsets_ = keep; }
+  void appendRows(const CameraTable& rows, std::uint64_t lineBase);
+
+ private:
+  void prefetchRow(std::size_t index) const noexcept {
+#if defined(__GNUC__)
+    __builtin_prefetch(&rows_[index]);
+#else
+    (void)index;
+#endif
+  }
+  // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
+  void sortWithinBuckets(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& start,
+                         std::size_t firstBucket, std::size_t lastBucket) const;
+  std::size_t indexAt(std::size_t position) const noexcept {
+    return order_.empty() ? position : order_[position];
+  }
+
+  // Rows in file order. Their lines are kept as runs of rows on consecutive
+  // lines: a list without blank or broken lines needs one run.
+  struct LineRun {
+    std::size_t firstRow;
+    std::uint64_t line;
+  };
+  std::vector<CameraRow> rows_;
+  std::vector<LineRun> lineRuns_;
+  std::vector<std::uint32_t> order_;  // the row at each position once sorted; empty for file order
+  std::uint64_t recordCount_ = 0;
+  std::uint8_t recordXor_ = 0;
+  bool keepText_ = false;
+  bool keepOffsets_ = false;  // line offsets are kept (with the text, or for it)
+  std::string text_;
+  std::vector<std::size_t> lineOffsets_;
+};
+
+}  // namespace tabrino

@@ -1,0 +1,113 @@
+// What in a list did not become a camera as its author meant, and why: the
+// things a user would fix in the list. The import finds them as it reads each
+// line and hands each to a sink, so a list of millions of bad lines costs no
+// more memory than the sink keeps.
+#pragma once
+
+#include "core/platform/file_io.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabrino {
+
+enum class FindingKind {
+  NoComma,       // a line that is not blank but has no comma: it makes no row
+  FieldCount,    // a row from other than seven fields
+  NotANumber,    // a cell with no number at its start: it reads as 0
+  NumberPrefix,  // a cell with more after its number: only the number is read
+  OutOfRange,    // coordinates outside the bounds: the row is skipped
+  Duplicate,     // the same camera as an earlier row (found once the whole list is read)
+  NearDuplicate, // close to an earlier row with the same direction (asked for by distance)
+};
+inline constexpr std::size_t kFindingKindCount = 7;
+
+// "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
+// "duplicate", "near-duplicate".
+const char* findingKindName(FindingKind kind) noexcept;
+
+struct ListFinding {
+  std::uint64_t lineNumber;  // from 1, as editors count (the header is line 1)
+  FindingKind kind;
+  std::string detail;  // for example: X "12.5km" reads as 12.5
+};
+
+// The findings of one line, built only when someone listens.
+ListFinding noCommaFinding(std::uint64_t lineNumber, std::string_view line);
+ListFinding fieldCountFinding(std::uint64_t lineNumber, std::size_t fieldCount);
+// A cell whose number took `numberLength` of its bytes (0: none).
+ListFinding cellFinding(std::uint64_t lineNumber, std::string_view title, std::string_view cell,
+                        std::size_t numberLength);
+ListFinding outOfRangeFinding(std::uint64_t lineNumber, std::string_view x, std::string_view y);
+
+// Receives findings in line order.
+class FindingSink {
+ public:
+  virtual ~FindingSink() = default;
+  virtual void add(const ListFinding& finding) = 0;
+};
+
+// Counts per kind and the first few of each: what a summary shows.
+class FindingSummary : public FindingSink {
+ public:
+  static constexpr std::size_t kExamplesPerKind = 3;
+
+  void add(const ListFinding& finding) override;
+  std::uint64_t count(FindingKind kind) const noexcept { return counts_[static_cast<std::size_t>(kind)]; }
+  std::uint64_t total() const noexcept;
+  const std::vector<ListFinding>& examples(FindingKind kind) const noexcept {
+    return examples_[static_cast<std::size_t>(kind)];
+  }
+
+ private:
+  std::array<std::uint64_t, kFindingKindCount> counts_{};
+  std::array<std::vector<ListFinding>, kFindingKindCount> examples_;
+};
+
+// Every finding, in memory: for small lists and tests.
+class FindingList : public FindingSink {
+ public:
+  void add(const ListFinding& finding) override { all_.push_back(finding); }
+  const std::vector<ListFinding>& all() const noexcept { return all_; }
+
+ private:
+  std::vector<ListFinding> all_;
+};
+
+// Hands each finding to several sinks.
+class FindingFanOut : public FindingSink {
+ public:
+  explicit FindingFanOut(std::vector<FindingSink*> sinks) : sinks_(std::move(sinks)) {}
+  void add(const ListFinding& finding) override {
+    for (FindingSink* sink : sinks_) sink->add(finding);
+  }
+
+ private:
+  std::vector<FindingSink*> sinks_;
+};
+
+// "line,kind,detail" and a line feed: the report's first line.
+std::string findingsReportHeader();
+// One report line: fields quoted where they hold commas or quotes.
+std::string findingsReportLine(const ListFinding& finding);
+
+// Writes findings as a CSV report as they arrive, under a temporary name
+// beside `path`; commit() puts the complete report in place. A report that
+// is never committed leaves nothing behind and an earlier file untouched.
+// Throws FileOpenError or FileWriteError.
+class FindingReport : public FindingSink {
+ public:
+  explicit FindingReport(const std::filesystem::path& path);
+  void add(const ListFinding& finding) override;
+  void commit();
+
+ private:
+  AtomicFileWriter output_;
+};
+
+}  // namespace tabrino

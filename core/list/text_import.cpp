@@ -1,0 +1,510 @@
+#include "core/list/text_import.h"
+
+#include "core/base/c_numbers.h"
+#include "core/platform/file_io.h"
+#include "core/base/parallel.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cfloat>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <stdexcept>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace tabrino {
+namespace {
+
+constexpr std::size_t kReadBlockSize = std::size_t{2} << 20;
+
+// Bytes that end or change a field: the comma, and the carriage return and
+// zero byte, which make a line take the careful path.
+constexpr std::array<bool, 256> kSpecialBytes = [] {
+  std::array<bool, 256> special{};
+  special[','] = special['\r'] = special['\0'] = true;
+  return special;
+}();
+
+// The bytes of the eight at p that are a comma, a carriage return or a zero
+// byte, each marked by its top bit (in memory order, little end first).
+std::uint64_t specialBytesIn(const char* p) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u, kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  // Exact per-byte zero test: no borrow reaches a neighbouring byte.
+  auto zeroBytes = [](std::uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
+  return zeroBytes(word) | zeroBytes(word ^ (',' * kOnes)) | zeroBytes(word ^ ('\r' * kOnes));
+}
+
+std::size_t lowestByteIndex(std::uint64_t marks) noexcept {
+#if defined(__GNUC__)
+  return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
+#else
+  std::size_t index = 0;
+  while (!(marks & 0x80)) marks >>= 8, ++index;
+  return index;
+#endif
+}
+
+// The common line, read in one pass: an IDX, two plain decimals and four
+// plain integers (as parsePlainDecimal and parsePlainInt take them), then the
+// line's end. Returns where the next line starts, or nothing for any other
+// line, which the general path reads; no line read here has a finding but
+// out of range. The x87 unit of 32-bit builds would round the division twice.
+#if FLT_EVAL_METHOD == 0
+const char* plainDecimalField(const char* p, const char* end, double& value) noexcept {
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  std::uint64_t mantissa = 0;
+  int digits = 0, fractionDigits = 0;
+  for (; p != end && isAsciiDigit(*p); ++p, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  if (digits == 0 || p == end) return nullptr;
+  if (*p == '.') {
+    for (++p; p != end && isAsciiDigit(*p); ++p, ++fractionDigits) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    }
+    if (fractionDigits == 0 || p == end) return nullptr;
+  }
+  if (*p != ',' || digits + fractionDigits > 15) return nullptr;
+  const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+  value = negative ? -magnitude : magnitude;
+  return p + 1;
+}
+
+// Digits up to `stop`; returns what follows the digits, or nothing.
+const char* plainIntField(const char* p, const char* end, std::int32_t& value) noexcept {
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  std::int32_t magnitude = 0;
+  int digits = 0;
+  for (; p != end && isAsciiDigit(*p); ++p) {
+    if (++digits > 9) return nullptr;  // nine digits cannot overflow
+    magnitude = magnitude * 10 + (*p - '0');
+  }
+  if (digits == 0 || p == end) return nullptr;
+  value = negative ? -magnitude : magnitude;
+  return p;
+}
+
+const char* parsePlainRow(const char* p, const char* end, CameraRow& row) noexcept {
+  for (;; ++p) {  // IDX: any text
+    if (p == end || *p == '\n' || *p == '\r' || *p == '\0') return nullptr;
+    if (*p == ',') break;
+  }
+  double x, y;
+  if (!(p = plainDecimalField(p + 1, end, x)) || !(p = plainDecimalField(p, end, y))) return nullptr;
+  std::int32_t fields[4];
+  for (int i = 0; i < 4; ++i) {
+    if (!(p = plainIntField(p, end, fields[i]))) return nullptr;
+    if (i < 3) {
+      if (*p != ',') return nullptr;
+      ++p;
+    }
+  }
+  if (*p == '\r' && end - p > 1) ++p;
+  if (*p != '\n') return nullptr;
+  row = {y, scaleCoordinate(x), static_cast<std::uint8_t>(fields[0]), speedByte(fields[1]),
+         static_cast<std::uint8_t>(fields[2]), directionCode(fields[3])};
+  return p + 1;
+}
+#else
+const char* parsePlainRow(const char*, const char*, CameraRow&) noexcept { return nullptr; }
+#endif
+
+// Splits lines into cells, parses each row once into a table row, and hands
+// each finding on as its line is read.
+class ListParser {
+ public:
+  enum class Header { NotSeen, Passed, Failed };
+
+  ListParser(CameraTable* table, FindingSink* findings) : table_(table), findings_(findings) {}
+
+  // A parser for lines further on in the same list, once its header has been
+  // decided; its line numbers count from its first line.
+  ListParser(CameraTable* table, FindingSink* findings, Header header)
+      : table_(table), findings_(findings), header_(header), atFileStart_(false) {}
+
+  // Parses the complete lines of [begin, end), begin lying at `offset` in
+  // the table's text (when it keeps text); returns the end of the last
+  // complete line.
+  const char* parseLines(const char* begin, const char* end, std::size_t offset) {
+    const char* p = begin;
+    while (p != end) {
+      if (header_ != Header::NotSeen && table_) {
+        CameraRow row;
+        if (const char* next = parsePlainRow(p, end, row); next && (!findings_ || recordOf(row))) {
+          table_->appendRow(row, line_++, offset + static_cast<std::size_t>(p - begin));
+          p = next;
+          continue;
+        }
+      }
+      const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      if (!lineFeed) break;
+      parseLine(p, lineFeed, offset + static_cast<std::size_t>(p - begin));
+      p = lineFeed + 1;
+    }
+    return p;
+  }
+
+  // The end of the input ends a last line that has no line feed.
+  void parseLastLine(const char* begin, const char* end, std::size_t offset) {
+    if (begin != end) parseLine(begin, end, offset);
+  }
+
+  Header header() const noexcept { return header_; }
+  bool wantsFindings() const noexcept { return findings_ != nullptr; }
+  std::uint64_t linesRead() const noexcept { return line_; }
+  // Lines read by another parser, for the numbering of the lines after them.
+  void countLines(std::uint64_t lines) noexcept { line_ += lines; }
+
+ private:
+  using Fields = std::array<std::string_view, kColumnCount>;
+
+  void parseLine(const char* begin, const char* end, std::size_t offset) {
+    const std::uint64_t line = line_++;
+    // Lists saved on Windows end every line with "\r\n".
+    if (end != begin && end[-1] == '\r') --end;
+
+    Fields fields{};
+    std::size_t commas = 0;
+    bool plain = true;
+    const char* fieldBegin = begin;
+    auto special = [&](const char* p) {
+      if (*p == ',') {
+        if (commas < kColumnCount) fields[commas] = {fieldBegin, static_cast<std::size_t>(p - fieldBegin)};
+        ++commas;
+        fieldBegin = p + 1;
+      } else {
+        plain = false;
+      }
+    };
+    // Eight bytes at a time: most bytes are none of the three.
+    const char* p = begin;
+    for (; end - p >= 8; p += 8) {
+      for (std::uint64_t found = specialBytesIn(p); found != 0; found &= found - 1) {
+        special(p + lowestByteIndex(found));
+      }
+    }
+    for (; p != end; ++p) {
+      if (kSpecialBytes[static_cast<unsigned char>(*p)]) special(p);
+    }
+    if (commas < kColumnCount) fields[commas] = {fieldBegin, static_cast<std::size_t>(end - fieldBegin)};
+    if (!plain) cleanFields(fields, commas + 1);
+
+    const bool reported = findings_ && !(atFileStart_ && line == 0);
+    if (commas == 0) {  // no row
+      if (reported && !fields[0].empty()) findings_->add(noCommaFinding(line + 1, fields[0]));
+      return;
+    }
+    if (reported && commas + 1 != kColumnCount) findings_->add(fieldCountFinding(line + 1, commas + 1));
+    if (header_ == Header::NotSeen) {
+      // The first row is the header when its second field is exactly "X".
+      header_ = fields[1] == kColumnTitles[static_cast<std::size_t>(Column::X)] ? Header::Passed : Header::Failed;
+      if (header_ == Header::Passed) return;
+    }
+    addRow(fields, line, offset);
+  }
+
+  // Drops carriage returns and cuts each cell at a zero byte, copying the
+  // cells of this line to a buffer of the parser's own.
+  void cleanFields(Fields& fields, std::size_t count) {
+    cleaned_.clear();
+    const std::size_t used = std::min(count, kColumnCount);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < used; ++i) total += fields[i].size();
+    cleaned_.reserve(total);  // the views below stay valid
+    for (std::size_t i = 0; i < used; ++i) {
+      const std::size_t start = cleaned_.size();
+      for (const char c : fields[i]) {
+        if (c == '\0') break;
+        if (c != '\r') cleaned_ += c;
+      }
+      fields[i] = std::string_view(cleaned_).substr(start);
+    }
+  }
+
+  static ParsedNumber<double> coordinate(std::string_view cell) noexcept {
+    double value;
+    if (parsePlainDecimal(cell, value)) return {value, cell.size()};
+    return parseCDouble(cell);
+  }
+  static ParsedNumber<std::int32_t> integer(std::string_view cell) noexcept {
+    std::int32_t value;
+    if (parsePlainInt(cell, value)) return {value, cell.size()};
+    return parseCInt(cell);
+  }
+
+  void addRow(const Fields& fields, std::uint64_t line, std::size_t offset) {
+    const auto x = coordinate(fields[1]);
+    const auto y = coordinate(fields[2]);
+    const auto type = integer(fields[3]);
+    const auto speed = integer(fields[4]);
+    const auto dirType = integer(fields[5]);
+    const auto direction = integer(fields[6]);
+    const CameraRow row{y.value,
+                        scaleCoordinate(x.value),
+                        static_cast<std::uint8_t>(type.value),
+                        speedByte(speed.value),
+                        static_cast<std::uint8_t>(dirType.value),
+                        directionCode(direction.value)};
+    if (table_) table_->appendRow(row, line, offset);
+    if (findings_ && header_ == Header::Passed) {
+      const std::size_t lengths[] = {x.length, y.length, type.length, speed.length, dirType.length, direction.length};
+      for (std::size_t c = 1; c < kColumnCount; ++c) {
+        const std::size_t length = lengths[c - 1];
+        if (length == fields[c].size() && length > 0) continue;
+        findings_->add(cellFinding(line + 1, kColumnTitles[c], fields[c], length));
+      }
+      if (!recordOf(row)) findings_->add(outOfRangeFinding(line + 1, fields[1], fields[2]));
+    }
+  }
+
+  CameraTable* table_;
+  FindingSink* findings_;
+  Header header_ = Header::NotSeen;
+  bool atFileStart_ = true;  // line 0 is the file's first
+  std::uint64_t line_ = 0;
+  std::string cleaned_;
+};
+
+// The findings of the second half of a block, held until those of the first
+// half have been given. Past a bound the half is parsed again after the
+// first, so that a list of millions of bad lines takes no more memory.
+class HeldFindings : public FindingSink {
+ public:
+  static constexpr std::size_t kMaxHeld = 4096;
+  void add(const ListFinding& finding) override {
+    if (held_.size() < kMaxHeld) {
+      held_.push_back(finding);
+    } else {
+      overflowed_ = true;
+    }
+  }
+  bool overflowed() const noexcept { return overflowed_; }
+  void passOn(FindingSink& sink, std::uint64_t lineBase) {
+    for (ListFinding& finding : held_) {
+      finding.lineNumber += lineBase;
+      sink.add(finding);
+    }
+  }
+
+ private:
+  std::vector<ListFinding> held_;
+  bool overflowed_ = false;
+};
+
+// Below this many bytes a second thread costs more than it saves.
+constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
+
+// Parses the complete lines of [begin, end) like parser.parseLines, the
+// second half on a second thread where the machine has one.
+const char* parseLinesInParallel(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
+                                 const char* end, std::size_t offset) {
+  if (parser.header() == ListParser::Header::NotSeen && static_cast<std::size_t>(end - begin) > kParallelMinimum) {
+    // The first lines alone, so that the header is known to both threads.
+    const char* firstLines = parser.parseLines(begin, begin + kParallelMinimum, offset);
+    offset += static_cast<std::size_t>(firstLines - begin);
+    begin = firstLines;
+  }
+  const auto size = static_cast<std::size_t>(end - begin);
+  const char* middle = begin + size / 2;
+  if (!twoCores() || size < kParallelMinimum || parser.header() == ListParser::Header::NotSeen ||
+      !(middle = static_cast<const char*>(std::memchr(middle, '\n', static_cast<std::size_t>(end - middle))))) {
+    return parser.parseLines(begin, end, offset);
+  }
+  ++middle;
+  const std::size_t middleOffset = offset + static_cast<std::size_t>(middle - begin);
+
+  CameraTable second;
+  second.keepLineOffsets(table.keepsText());
+  HeldFindings held;
+  ListParser secondParser(&second, findings ? &held : nullptr, parser.header());
+  const char* secondEnd = middle;
+  inParallel([&] { parser.parseLines(begin, middle, offset); },
+             [&] { secondEnd = secondParser.parseLines(middle, end, middleOffset); });
+  if (held.overflowed()) return parser.parseLines(middle, end, middleOffset);
+
+  const std::uint64_t lineBase = parser.linesRead();
+  table.appendRows(second, lineBase);
+  if (findings) held.passOn(*findings, lineBase);
+  parser.countLines(secondParser.linesRead());
+  return secondEnd;
+}
+
+// Reserves room for the rows a list of `total` bytes will give, judged from
+// the lines of its first bytes, so that the rows are not copied as they grow.
+// Room never written costs no memory.
+void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t total) {
+  if (sample.empty() || total == 0) return;
+  const auto lines = static_cast<std::uint64_t>(std::count(sample.begin(), sample.end(), '\n')) + 1;
+  const std::uint64_t estimate = lines * total / sample.size() + lines / 16 + 1024;
+  try {
+    table.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(estimate, SIZE_MAX / 2 / sizeof(CameraRow))));
+  } catch (const std::exception&) {
+    // Only a hint: growing as rows arrive may still succeed.
+  }
+}
+
+// Parses the complete lines of a text held whole a block at a time, so that
+// what the second thread gathers stays small.
+const char* parseInBlocks(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
+                          const char* end, std::size_t offset) {
+  const char* p = begin;
+  while (p != end) {
+    const char* blockEnd = static_cast<std::size_t>(end - p) > kReadBlockSize ? p + kReadBlockSize : end;
+    const char* stop = parseLinesInParallel(parser, table, findings, p, blockEnd, offset + static_cast<std::size_t>(p - begin));
+    if (stop == p) {  // a line longer than a block
+      const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      if (!lineFeed) break;
+      stop = parser.parseLines(p, lineFeed + 1, offset + static_cast<std::size_t>(p - begin));
+    }
+    p = stop;
+  }
+  return p;
+}
+
+ImportResult resultOf(const ListParser& parser, const CameraTable& table) {
+  if (parser.header() != ListParser::Header::Passed) return {ImportOutcome::WrongHeader, 0, {}};
+  return {ImportOutcome::Loaded, table.size(), {}};
+}
+
+// Reads `in` to its end in blocks, parsing as it goes; only the unfinished
+// last line is carried from block to block. After a read failure the table
+// holds the rows of the lines read in full.
+ImportResult readStreamed(std::FILE* in, std::uint64_t expectedSize, CameraTable& table,
+                          const ImportOptions& options) {
+  ListParser parser(&table, options.findings);
+  // Reused block after block: never cleared, so never written twice.
+  std::size_t capacity = 2 * kReadBlockSize;
+  std::unique_ptr<char[]> buffer(new char[capacity]);
+  std::size_t used = 0;  // the carried line, then what was read after it
+  std::uint64_t done = 0;
+  bool failed = false;
+  for (;;) {
+    if (capacity - used < kReadBlockSize) {  // a line longer than a block
+      capacity = used + 2 * kReadBlockSize;
+      std::unique_ptr<char[]> larger(new char[capacity]);
+      std::memcpy(larger.get(), buffer.get(), used);
+      buffer.swap(larger);
+    }
+    errno = 0;
+    const std::size_t got = std::fread(buffer.get() + used, 1, kReadBlockSize, in);
+    done += got;
+    if (options.progress) options.progress(done, std::max(expectedSize, done));
+    if (got == 0) {
+      failed = std::ferror(in) != 0;
+      break;
+    }
+    if (done == got) reserveRowsFor(table, std::string_view(buffer.get(), got), expectedSize);
+    used += got;
+    const char* stop = parseLinesInParallel(parser, table, options.findings, buffer.get(), buffer.get() + used, 0);
+    used -= static_cast<std::size_t>(stop - buffer.get());
+    std::memmove(buffer.get(), stop, used);
+  }
+  if (failed) return {ImportOutcome::ReadFailed, 0, lastErrorText()};
+  parser.parseLastLine(buffer.get(), buffer.get() + used, 0);
+  return resultOf(parser, table);
+}
+
+// Reads `in` whole into the table, whose rows point into the text, then
+// parses it. After a read failure the table holds the rows of the lines read
+// in full.
+ImportResult readKept(std::FILE* in, std::uint64_t expectedSize, CameraTable& table, const ImportOptions& options) {
+  std::string text;
+  if (expectedSize > 0 && expectedSize < text.max_size()) {
+    try {
+      // Room for the last read too, which finds the end: the text must
+      // never grow by a copy of itself.
+      text.reserve(static_cast<std::size_t>(expectedSize) + kReadBlockSize);
+    } catch (const std::bad_alloc&) {
+      // Only a hint: growing as blocks arrive may still succeed.
+    }
+  }
+  std::uint64_t done = 0;
+  bool failed = false;
+  for (;;) {
+    const std::size_t before = text.size();
+    text.resize(before + kReadBlockSize);
+    errno = 0;
+    const std::size_t got = std::fread(&text[before], 1, kReadBlockSize, in);
+    text.resize(before + got);
+    done += got;
+    if (options.progress) options.progress(done, std::max(expectedSize, done));
+    if (got == 0) {
+      failed = std::ferror(in) != 0;
+      break;
+    }
+  }
+  const std::string reason = failed ? lastErrorText() : std::string();
+  table.keepText(std::move(text));
+  const std::string& kept = table.text();
+  reserveRowsFor(table, std::string_view(kept).substr(0, kReadBlockSize), kept.size());
+  ListParser parser(&table, options.findings);
+  const char* end = kept.data() + kept.size();
+  const char* rest = parseInBlocks(parser, table, options.findings, kept.data(), end, 0);
+  if (failed) return {ImportOutcome::ReadFailed, 0, reason};
+  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - kept.data()));
+  return resultOf(parser, table);
+}
+
+ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& table, const ImportOptions& options) {
+  return options.keepText ? readKept(in, expectedSize, table, options) : readStreamed(in, expectedSize, table, options);
+}
+
+}  // namespace
+
+std::string_view ImportResult::messageText() const noexcept {
+  switch (outcome) {
+    case ImportOutcome::OpenFailed: return "Error[5009]";
+    case ImportOutcome::ReadFailed: return "Error[5010]";
+    case ImportOutcome::WrongHeader: return "Error : Wrong DB file !!!";
+    case ImportOutcome::Loaded: break;
+  }
+  return {};
+}
+
+ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table, const ImportOptions& options) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    return {ImportOutcome::OpenFailed, 0, std::make_error_code(std::errc::is_a_directory).message()};
+  }
+  errno = 0;
+  UniqueFile file = openFile(path, "rb");
+  if (!file) return {ImportOutcome::OpenFailed, 0, systemErrorText(errno)};
+  table.clear();
+  const auto size = std::filesystem::file_size(path, ec);
+  return readList(file.get(), ec ? 0 : size, table, options);
+}
+
+ImportResult importCameraStream(std::FILE* in, CameraTable& table, const ImportOptions& options) {
+  table.clear();
+  return readList(in, 0, table, options);
+}
+
+ImportResult importCameraListText(std::string_view bytes, CameraTable& table, const ImportOptions& options) {
+  table.keepText(std::string(bytes));
+  ListParser parser(&table, options.findings);
+  const std::string& text = table.text();
+  const char* end = text.data() + text.size();
+  const char* rest = parser.parseLines(text.data(), end, 0);
+  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - text.data()));
+  return resultOf(parser, table);
+}
+
+void scanListFindings(std::string_view bytes, FindingSink& findings) {
+  ListParser parser(nullptr, &findings);
+  const char* end = bytes.data() + bytes.size();
+  const char* rest = parser.parseLines(bytes.data(), end, 0);
+  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - bytes.data()));
+}
+
+}  // namespace tabrino

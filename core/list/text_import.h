@@ -1,0 +1,65 @@
+// Reads a speed-camera list (comma-separated 8-bit text whose first line is
+// the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION) into a camera table.
+//
+// Bytes are taken as they stand: no quoting, trimming or code-page
+// conversion. A carriage return is ignored wherever it occurs, a zero byte ends
+// its cell's text, fields beyond the seventh are dropped, and a line without a
+// comma makes no row. Each row is tagged with its line number (the header is
+// line 0), so tags always point back into the file. Each line is read once:
+// its row is parsed into its record's fields and its findings are handed on
+// as it is read.
+#pragma once
+
+#include "core/list/camera_table.h"
+#include "core/list/list_findings.h"
+#include "core/base/progress.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tabrino {
+
+enum class ImportOutcome {
+  Loaded,       // header removed; the table holds the list's rows
+  OpenFailed,   // table untouched
+  ReadFailed,   // table holds the rows read before the failure
+  WrongHeader,  // table holds every row, the first line's included
+};
+
+struct ImportResult {
+  ImportOutcome outcome = ImportOutcome::Loaded;
+  std::size_t loadedCount = 0;  // rows in the table after Loaded
+  std::string systemReason;     // why opening or reading failed
+
+  bool loaded() const noexcept { return outcome == ImportOutcome::Loaded; }
+  // The text users see for a failure; empty for Loaded.
+  std::string_view messageText() const noexcept;
+};
+
+struct ImportOptions {
+  // Keep the list's bytes so that the table can show its cells.
+  bool keepText = false;
+  // Told of each finding, in line order. Findings of a list that fails the
+  // header test mean nothing; findings of the header row are never given.
+  FindingSink* findings = nullptr;
+  // Bytes read so far of the whole (the whole is unknown for a pipe: then
+  // the bytes read so far).
+  ProgressCallback progress;
+};
+
+// The table is cleared only once the file has been opened.
+ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table,
+                              const ImportOptions& options = {});
+// Reads an open stream to its end (standard input, say).
+ImportResult importCameraStream(std::FILE* in, CameraTable& table, const ImportOptions& options = {});
+// A list already in memory; the table keeps its text.
+ImportResult importCameraListText(std::string_view bytes, CameraTable& table, const ImportOptions& options = {});
+
+// The findings of a list in memory, without keeping its rows: for a list
+// whose table shows only the first few, read again when all are wanted.
+void scanListFindings(std::string_view bytes, FindingSink& findings);
+
+}  // namespace tabrino

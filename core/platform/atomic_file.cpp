@@ -1,0 +1,323 @@
+// The platform side of AtomicFileWriter (declared in file_io.h): how a file
+// is created so that it is never seen unfinished, and put in place.
+#include "core/platform/file_io.h"
+
+#include "core/base/errors.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <system_error>
+
+#ifdef _WIN32
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0601  // Windows 7: file disposition by handle
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tabrino {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr std::size_t kWriteBlockSize = std::size_t{1} << 20;
+
+// A name no other writer uses at the same moment, in the destination's folder
+// so that the final rename never crosses file systems.
+fs::path temporaryPathFor(const fs::path& destination) {
+  static std::atomic<unsigned> counter{0};
+  const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  fs::path temporary = destination;
+  temporary += ".tmp-" + std::to_string(ticks % 1000000007ull) + "-" + std::to_string(counter.fetch_add(1));
+  return temporary;
+}
+
+// The file a path ends at, through any symbolic links (which may dangle).
+fs::path followLinks(fs::path path) {
+  for (int depth = 0; depth < 40; ++depth) {
+    std::error_code ec;
+    if (!fs::is_symlink(path, ec)) return path;
+    const fs::path next = fs::read_symlink(path, ec);
+    if (ec) return path;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return path;
+}
+
+// Named temporaries, for the interrupt handler: fixed slots it can read
+// without allocating. A slot is in use while its first byte is not zero.
+constexpr std::size_t kTemporarySlots = 8;
+constexpr std::size_t kTemporaryPathMax = 4096;
+char g_temporaries[kTemporarySlots][kTemporaryPathMax];
+volatile std::sig_atomic_t g_temporaryInUse[kTemporarySlots];
+
+[[maybe_unused]] int registerTemporary(const fs::path& path) {
+  const std::string text = path.string();
+  if (text.size() >= kTemporaryPathMax) return -1;
+  for (std::size_t slot = 0; slot < kTemporarySlots; ++slot) {
+    if (g_temporaryInUse[slot]) continue;
+    std::memcpy(g_temporaries[slot], text.c_str(), text.size() + 1);
+    g_temporaryInUse[slot] = 1;
+    return static_cast<int>(slot);
+  }
+  return -1;
+}
+
+void unregisterTemporary(const fs::path& path) {
+  const std::string text = path.string();
+  for (std::size_t slot = 0; slot < kTemporarySlots; ++slot) {
+    if (g_temporaryInUse[slot] && text == g_temporaries[slot]) g_temporaryInUse[slot] = 0;
+  }
+}
+
+#ifndef _WIN32
+extern "C" void removeTemporariesAndExit(int signalNumber) {
+  for (std::size_t slot = 0; slot < kTemporarySlots; ++slot) {
+    if (g_temporaryInUse[slot]) ::unlink(g_temporaries[slot]);
+  }
+  ::_exit(128 + signalNumber);
+}
+#endif
+
+}  // namespace
+
+bool sameFile(const fs::path& a, const fs::path& b) {
+#ifdef _WIN32
+  // The C runtime's file identity is empty on Windows: ask the system.
+  auto identity = [](const fs::path& path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    ::CloseHandle(handle);
+    return known;
+  };
+  BY_HANDLE_FILE_INFORMATION first{}, second{};
+  return identity(a, first) && identity(b, second) && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+#else
+  std::error_code ec;
+  return fs::equivalent(a, b, ec) && !ec;
+#endif
+}
+
+void removeTemporariesOnInterrupt() {
+#ifndef _WIN32
+  struct sigaction action {};
+  action.sa_handler = removeTemporariesAndExit;
+  sigemptyset(&action.sa_mask);
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signalNumber, &action, nullptr);
+#endif
+}
+
+AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
+    : target_(followLinks(destination)), shownPath_(displayPath(destination)) {
+  std::error_code ec;
+  const fs::file_status existing = fs::status(target_, ec);
+  const bool replacing = fs::exists(existing);
+  if (replacing && !fs::is_regular_file(existing) && !fs::is_directory(existing)) {
+    // A device or a pipe: there is nothing to put in place, nor to remove.
+    mode_ = Mode::Straight;
+    errno = 0;
+    file_ = openFile(target_, "wb");
+    if (!file_) throw FileOpenError(shownPath_, lastErrorText());
+    stream_ = file_.get();
+    buffer_.reserve(kWriteBlockSize);
+    return;
+  }
+  if (fs::is_directory(existing)) throw FileOpenError(shownPath_, std::make_error_code(std::errc::is_a_directory).message());
+
+#ifdef _WIN32
+  temporary_ = temporaryPathFor(target_);
+  HANDLE handle = ::CreateFileW(temporary_.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    throw FileOpenError(shownPath_, std::system_category().message(static_cast<int>(error)));
+  }
+  // Marked for deletion until complete: a process that dies leaves nothing.
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  mode_ = ::SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof dispose) ? Mode::Unnamed
+                                                                                              : Mode::Named;
+  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (descriptor < 0 || !(file_ = UniqueFile(::_fdopen(descriptor, "wb")))) {
+    if (descriptor < 0) ::CloseHandle(handle); else ::_close(descriptor);
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+    throw FileOpenError(shownPath_, lastErrorText());
+  }
+#else
+  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+  struct stat earlier {};
+  const bool keepMode = replacing && ::stat(target_.c_str(), &earlier) == 0;
+  int descriptor = -1;
+#ifdef O_TMPFILE
+  descriptor = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (descriptor >= 0) {
+    mode_ = Mode::Unnamed;
+  } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    throw FileOpenError(shownPath_, lastErrorText());
+  }
+#endif
+  if (descriptor < 0) {  // a file system without unnamed files
+    mode_ = Mode::Named;
+    temporary_ = temporaryPathFor(target_);
+    registerTemporary(temporary_);
+    descriptor = ::open(temporary_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+      const std::string reason = lastErrorText();
+      unregisterTemporary(temporary_);
+      throw FileOpenError(shownPath_, reason);
+    }
+  }
+  if (keepMode) {
+    ::fchmod(descriptor, earlier.st_mode & 07777);
+    if (::geteuid() == 0 && ::fchown(descriptor, earlier.st_uid, earlier.st_gid) != 0) {
+      // The permission bits still hold; an owner that cannot be kept is no
+      // reason to lose the file.
+    }
+  }
+  file_ = UniqueFile(::fdopen(descriptor, "wb"));
+  if (!file_) {
+    const std::string reason = lastErrorText();
+    ::close(descriptor);
+    if (mode_ == Mode::Named) {
+      ::unlink(temporary_.c_str());
+      unregisterTemporary(temporary_);
+    }
+    throw FileOpenError(shownPath_, reason);
+  }
+#endif
+  stream_ = file_.get();
+  buffer_.reserve(kWriteBlockSize);
+}
+
+AtomicFileWriter::AtomicFileWriter(std::FILE* stream, std::string shownName)
+    : mode_(Mode::Stream), shownPath_(std::move(shownName)), stream_(stream) {
+  buffer_.reserve(kWriteBlockSize);
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (committed_ || mode_ == Mode::Stream) return;
+  file_.reset();  // an unnamed file goes with its last handle
+  if (mode_ == Mode::Named) {
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+    unregisterTemporary(temporary_);
+  }
+}
+
+void AtomicFileWriter::write(const void* bytes, std::size_t size) {
+  const char* p = static_cast<const char*>(bytes);
+  if (buffer_.empty() && size >= kWriteBlockSize) {  // large enough to go as it is
+    errno = 0;
+    if (std::fwrite(p, 1, size, stream_) != size) failWrite();
+    return;
+  }
+  while (size > 0) {
+    const std::size_t room = kWriteBlockSize - buffer_.size();
+    const std::size_t take = size < room ? size : room;
+    buffer_.insert(buffer_.end(), p, p + take);
+    p += take;
+    size -= take;
+    if (buffer_.size() == kWriteBlockSize) flushBuffer();
+  }
+}
+
+void AtomicFileWriter::flushBuffer() {
+  errno = 0;
+  if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), stream_) != buffer_.size()) failWrite();
+  buffer_.clear();
+}
+
+void AtomicFileWriter::failWrite() const { throw FileWriteError(shownPath_, lastErrorText()); }
+
+void AtomicFileWriter::commit() {
+  flushBuffer();
+  errno = 0;
+  if (std::fflush(stream_) != 0) failWrite();
+  if (mode_ == Mode::Stream) {
+    committed_ = true;
+    return;
+  }
+  if (mode_ != Mode::Straight && !syncToDisk(stream_)) failWrite();
+  putInPlace();
+  committed_ = true;
+}
+
+void AtomicFileWriter::putInPlace() {
+  auto closeFile = [this] {
+    errno = 0;
+    if (std::fclose(file_.release()) != 0) failWrite();
+  };
+  std::error_code ec;
+  switch (mode_) {
+    case Mode::Straight: closeFile(); return;
+    case Mode::Stream: return;
+    case Mode::Named:
+      closeFile();
+      fs::rename(temporary_, target_, ec);
+      unregisterTemporary(temporary_);
+      if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary_, ignored);
+        throw FileOpenError(shownPath_, ec.message());
+      }
+      return;
+    case Mode::Unnamed: break;
+  }
+#ifdef _WIN32
+  FILE_DISPOSITION_INFO keep{FALSE};
+  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file_.get())));
+  if (!::SetFileInformationByHandle(handle, FileDispositionInfo, &keep, sizeof keep)) {
+    throw FileOpenError(shownPath_, std::system_category().message(static_cast<int>(::GetLastError())));
+  }
+  mode_ = Mode::Named;  // from here on it has a name to remove
+  closeFile();
+  if (!::MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = ::GetLastError();
+    fs::remove(temporary_, ec);
+    throw FileOpenError(shownPath_, std::system_category().message(static_cast<int>(error)));
+  }
+#else
+  // Linked under a temporary name first: a link never replaces a file, a
+  // rename does, in one step.
+  temporary_ = temporaryPathFor(target_);
+  registerTemporary(temporary_);
+  mode_ = Mode::Named;
+  const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file_.get()));
+  errno = 0;
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
+      ::linkat(::fileno(file_.get()), "", AT_FDCWD, temporary_.c_str(), AT_EMPTY_PATH) != 0) {
+    const std::string reason = lastErrorText();
+    unregisterTemporary(temporary_);
+    mode_ = Mode::Unnamed;
+    throw FileOpenError(shownPath_, reason);
+  }
+  closeFile();
+  fs::rename(temporary_, target_, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+    unregisterTemporary(temporary_);
+    throw FileOpenError(shownPath_, ec.message());
+  }
+  unregisterTemporary(temporary_);
+#endif
+}
+
+}  // namespace tabrino

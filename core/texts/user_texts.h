@@ -1,0 +1,54 @@
+// Texts that users read, shared by the command line and the Windows dialog so
+// that both say the same thing in the same words.
+#pragma once
+
+#include "core/list/list_findings.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tabrino {
+
+// "1 record", "2 records": a count with its noun.
+inline std::string countedText(std::uint64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// The end of a completed conversion, naming the file written.
+inline std::string conversionEndText(std::string_view databasePath) {
+  return "DB Conversion end. [" + std::string(databasePath) + "]";
+}
+
+// What a completed conversion made of the rows.
+inline std::string conversionCountsText(std::uint64_t recordsWritten, std::uint64_t rowsSkipped) {
+  return "Wrote " + countedText(recordsWritten, "record", "records") + "; skipped " +
+         countedText(rowsSkipped, "row", "rows") + " with coordinates out of range";
+}
+
+// How each kind of finding is counted, for one and for many; skipped rows
+// first: they are the cameras a device will not have.
+struct FindingWording {
+  FindingKind kind;
+  const char* one;
+  const char* many;
+};
+inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings = {{
+    {FindingKind::OutOfRange, "row skipped, coordinates out of range", "rows skipped, coordinates out of range"},
+    {FindingKind::NoComma, "line without a comma made no row", "lines without a comma made no row"},
+    {FindingKind::FieldCount, "line with other than 7 fields", "lines with other than 7 fields"},
+    {FindingKind::NotANumber, "cell without a number, read as 0", "cells without a number, read as 0"},
+    {FindingKind::NumberPrefix, "cell with more than a number, only the number read",
+     "cells with more than a number, only the number read"},
+    {FindingKind::Duplicate, "row repeats an earlier camera", "rows repeat an earlier camera"},
+    {FindingKind::NearDuplicate, "row lies near an earlier camera with the same direction",
+     "rows lie near an earlier camera with the same direction"},
+}};
+
+// Where a report of every finding went.
+inline std::string findingsReportWrittenText(std::string_view reportPath) {
+  return "Every finding is in " + std::string(reportPath) + ".";
+}
+
+}  // namespace tabrino
