@@ -1,10 +1,9 @@
 #include "cli/date_option.h"
 
-#include "core/convert/conversion_run.h"
+#include "core/model/calendar_date.h"
 
 #include <charconv>
 #include <cstdlib>
-#include <ctime>
 
 namespace tabrino::cli {
 namespace {
@@ -47,7 +46,7 @@ ResolvedDate resolveDate(const std::string& dateOption) {
     }
     return {utcDate(seconds), {}};
   }
-  return {utcDate(static_cast<std::int64_t>(std::time(nullptr))), {}};
+  return {todayInUtc(), {}};
 }
 
 }  // namespace tabrino::cli

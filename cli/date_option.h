@@ -2,7 +2,7 @@
 // builds of device images are reproducible), else today in UTC.
 #pragma once
 
-#include "core/database/camera_db_format.h"
+#include "core/model/calendar_date.h"
 
 #include <optional>
 #include <string>

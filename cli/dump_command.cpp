@@ -4,7 +4,6 @@
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/platform/byte_source.h"
-#include "core/export/db_dump.h"
 #include "core/database/db_inspect.h"
 #include "core/platform/file_io.h"
 #include "core/export/geo_export.h"
@@ -54,14 +53,10 @@ int runDump(const DumpOptions& options) {
     }
     const ExportFormat format = exportFormatNamed(options.format).value_or(ExportFormat::List);
     const std::unique_ptr<AtomicFileWriter> out = openOutput(options);
-    if (format != ExportFormat::List) {
-      const std::string title = isStandardStream(options.file) ? sourceName(options.file)
-                                                               : displayPath(argumentPath(options.file).filename());
-      exportRecords(*source, report.recordCount, format, title, [&](const std::string& text) { out->write(text); },
-                    progress.callback("Dumping"));
-    } else {
-      dumpRecords(*source, report.recordCount, *out, progress.callback("Dumping"));
-    }
+    const std::string title = isStandardStream(options.file) ? sourceName(options.file)
+                                                             : displayPath(argumentPath(options.file).filename());
+    exportRecords(*source, report.recordCount, format, title, [&](const std::string& text) { out->write(text); },
+                  progress.callback("Dumping"));
     out->commit();
     progress.finish();
     if (!report.sound() && !options.quiet) {

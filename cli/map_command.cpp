@@ -10,7 +10,7 @@
 #include "core/database/db_inspect.h"
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
-#include "core/export/geo_export.h"
+#include "core/database/record_reader.h"
 #include "core/list/list_findings.h"
 #include "core/list/text_import.h"
 
@@ -97,10 +97,7 @@ int runMap(const MapOptions& options) {
         std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << options.file << "\n";
       }
       // Only rows that become records are cameras on a device.
-      cameras.reserve(static_cast<std::size_t>(table.recordCount()));
-      for (std::size_t i = 0; i < table.size(); ++i) {
-        if (const auto record = table.record(i)) cameras.push_back(*record);
-      }
+      cameras = table.records();
     }
 
     writeCameraMap(output, cameras, title);

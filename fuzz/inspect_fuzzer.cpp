@@ -2,8 +2,9 @@
 // crash nor read outside them, and a file called sound must be exactly what
 // the encoder makes of its records.
 #include "core/platform/byte_source.h"
-#include "core/export/db_dump.h"
 #include "core/database/db_inspect.h"
+#include "core/export/geo_export.h"
+#include "tests/database_oracle.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const DatabaseInspection report = inspectDatabase(source);
   if (sink && report.magicFound) {
     AtomicFileWriter out(sink, "/dev/null");
-    dumpRecords(source, report.recordCount, out);
+    exportRecords(source, report.recordCount, ExportFormat::List, "fuzz", [&](const std::string& text) { out.write(text); });
     out.commit();
   }
 

@@ -1,4 +1,5 @@
 #include "core/database/camera_db_format.h"
+#include "tests/database_oracle.h"
 #include "core/convert/conversion_run.h"
 
 #include <gtest/gtest.h>

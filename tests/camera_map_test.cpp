@@ -4,7 +4,6 @@
 #include "core/export/camera_map.h"
 
 #include "core/base/c_numbers.h"
-#include "core/export/db_dump.h"
 #include "core/list/text_import.h"
 #include "core/export/world_borders.h"
 #include "markup_reader.h"

@@ -56,7 +56,7 @@ TEST(Cli, TheDateComesFromTheOptionThenSourceDateEpochThenToday) {
   ASSERT_EQ(tabrino(dir.path(), "convert " + list + " --date 2026-02-28", "SOURCE_DATE_EPOCH=0").exitCode, 0);
   ASSERT_EQ(tabrino(dir.path(), "convert " + list, "SOURCE_DATE_EPOCH=0").exitCode, 0);
   ASSERT_EQ(tabrino(dir.path(), "convert " + list + " -o out", "mkdir out &&").exitCode, 0);
-  const std::string today = databaseFileName(utcDate(static_cast<std::int64_t>(std::time(nullptr))));
+  const std::string today = databaseFileName(todayInUtc());
   // 1970: the year digits are (0xB2 + 48) mod 256 = 226.
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"DB_2260101.dbh", "DB_260228.dbh", "out"}));
   EXPECT_TRUE(fs::exists(dir / "out" / today)) << today;

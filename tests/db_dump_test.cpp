@@ -1,5 +1,7 @@
 // A dump converts back to the very records it came from.
-#include "core/export/db_dump.h"
+#include "core/export/geo_export.h"
+#include "core/list/list_text.h"
+#include "core/model/coordinate_text.h"
 
 #include "core/base/c_numbers.h"
 #include "core/convert/conversion_run.h"
@@ -92,7 +94,8 @@ Bytes convertDumpOf(ByteSource& database, const fs::path& folder) {
   const fs::path list = folder / "dump.txt";
   {
     AtomicFileWriter out(list);
-    dumpRecords(database, inspection.recordCount, out);
+    exportRecords(database, inspection.recordCount, ExportFormat::List, "dump",
+                  [&](const std::string& text) { out.write(text); });
     out.commit();
   }
   CameraTable table;

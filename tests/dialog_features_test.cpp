@@ -62,7 +62,7 @@ std::string NumberedList(int rows) {
 }
 
 fs::path DatabaseIn(const fs::path& folder) {
-  return folder / tabrino::databaseFileName(tabrino::utcDate(std::time(nullptr)));
+  return folder / tabrino::databaseFileName(tabrino::todayInUtc());
 }
 
 TEST_F(DialogFeatureTest, AListThatFailsTheHeaderTestCannotReplaceADatabase) {

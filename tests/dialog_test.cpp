@@ -39,7 +39,7 @@ const std::string kList =
     "Caf\xE9,30.5,55.75,5,40,2,270\r\n";
 
 std::wstring ExpectedPath(const fs::path& folder) {
-  return (folder / tabrino::databaseFileName(tabrino::utcDate(std::time(nullptr)))).wstring();
+  return (folder / tabrino::databaseFileName(tabrino::todayInUtc())).wstring();
 }
 
 TEST_F(DialogTest, StartsEmptyWithSevenCentredColumnsThatFitTheirTextAndZeroCounts) {
@@ -204,7 +204,7 @@ TEST_F(DialogTest, ConversionWritesTheDatabaseBesideTheList) {
   tabrino::CameraTable table;
   tabrino::importCameraListText(kList, table);
   tabrino::test::TempDir reference;
-  const auto summary = tabrino::runConversion(table, {reference.path(), tabrino::utcDate(std::time(nullptr)), {}});
+  const auto summary = tabrino::runConversion(table, {reference.path(), tabrino::todayInUtc(), {}});
   const auto expected = tabrino::test::readBytes(summary.outputPath);
   const auto written = tabrino::test::readBytes(fs::path(path));
   ASSERT_EQ(written.size(), expected.size());

@@ -1,4 +1,5 @@
 #include "core/list/duplicates.h"
+#include "core/model/earth.h"
 
 #include "core/platform/byte_source.h"
 #include "core/convert/conversion_run.h"

@@ -3,7 +3,7 @@
 #include "core/export/geo_export.h"
 
 #include "core/base/c_numbers.h"
-#include "core/export/db_dump.h"
+#include "core/list/list_text.h"
 #include "markup_reader.h"
 #include "test_support.h"
 

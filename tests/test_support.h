@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/database/camera_db_format.h"
+#include "tests/database_oracle.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -39,12 +39,6 @@ constexpr int kColumnPadding = 16;  // the list view's margins around a cell's t
 
 constexpr wchar_t kListFilter[] = L"Text File(*.txt) |*.txt|CSV File(*.csv)|*.csv|All Files(*.*)|*.*||";
 
-tabrino::DbDate TodayInUtc() {
-  SYSTEMTIME now;
-  ::GetSystemTime(&now);
-  return {now.wYear, static_cast<std::uint8_t>(now.wMonth), static_cast<std::uint8_t>(now.wDay)};
-}
-
 // Functions of newer Windows, looked up so the program still starts on older ones.
 template <typename Function>
 Function User32Function(const char* name) {
@@ -176,13 +170,8 @@ void CKestrixDlg::OnShowMap() {
   std::filesystem::path picture = m_listPath;
   picture.replace_extension(L".svg");
   try {
-    std::vector<tabrino::CameraRecord> cameras;
-    cameras.reserve(static_cast<size_t>(m_table.recordCount()));
-    for (size_t i = 0; i < m_table.size(); ++i) {
-      if (const auto record = m_table.record(i)) cameras.push_back(*record);
-    }
-    tabrino::writeCameraMap(picture, cameras,
-                            {tabrino::displayPath(m_listPath.filename()), tabrino::isoDateText(TodayInUtc())});
+    tabrino::writeCameraMap(picture, m_table.records(),
+                            {tabrino::displayPath(m_listPath.filename()), tabrino::isoDateText(tabrino::todayInUtc())});
   } catch (const tabrino::TabrinoError& error) {
     ShowMessage(Paragraphs(WideFromUtf8(error.messageText()), WideFromUtf8(error.systemReason())),
                 MB_OK | MB_ICONERROR);
@@ -258,7 +247,7 @@ void CKestrixDlg::OnBnClickedConversion() {
   if (m_job != Job::None || !m_listLoaded || m_table.empty()) return;
 
   m_randomBlock = tabrino::drawRandomBlock(tabrino::timeSeed());
-  const tabrino::ConversionSettings settings{m_outputFolder, TodayInUtc(), m_randomBlock};
+  const tabrino::ConversionSettings settings{m_outputFolder, tabrino::todayInUtc(), m_randomBlock};
   const int selectedRow = m_cameraList.GetSelectedRow();
   m_strWrittenCount = L"0";
   UpdateData(FALSE);
@@ -432,15 +421,10 @@ void CKestrixDlg::FinishReport() {
 void CKestrixDlg::ShowFindings(const tabrino::FindingSummary* findings) {
   m_findingsCount = findings ? findings->total() : 0;
   std::string line;
-  for (const tabrino::FindingWording& wording : tabrino::kFindingWordings) {
-    const std::uint64_t count = findings ? findings->count(wording.kind) : 0;
-    if (count == 0) continue;
-    line += (line.empty() ? "" : "; ") + std::to_string(count) + " " + (count == 1 ? wording.one : wording.many) + ":";
-    const auto& examples = findings->examples(wording.kind);
-    for (size_t i = 0; i < examples.size(); ++i) {
-      line += (i ? ", line " : " line ") + std::to_string(examples[i].lineNumber);
+  if (findings) {
+    for (const std::string& kind : tabrino::findingSummaryLines(*findings, false)) {
+      line += (line.empty() ? "" : "; ") + kind;
     }
-    if (count > examples.size()) line += ", ...";
   }
   m_findings.SetWindowText(WideFromUtf8(line).c_str());
 }

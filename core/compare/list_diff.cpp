@@ -1,7 +1,7 @@
 #include "core/compare/list_diff.h"
 
-#include "core/model/coordinate_text.h"
-#include "core/export/db_dump.h"
+#include "core/base/prefetch.h"
+#include "core/database/record_reader.h"
 #include "core/platform/file_io.h"
 
 #include <algorithm>
@@ -9,9 +9,6 @@
 
 namespace tabrino {
 namespace {
-
-constexpr std::size_t kRecordsPerBlock = std::size_t{1} << 16;
-constexpr std::size_t kPrefetchDistance = 16;
 
 std::uint64_t biased(std::int32_t value) noexcept { return static_cast<std::uint32_t>(value) ^ 0x80000000u; }
 std::int32_t unbiased(std::uint64_t bits) noexcept {
@@ -45,7 +42,7 @@ bool startsLikeDatabase(const std::filesystem::path& path) {
   if (std::filesystem::is_directory(path, ec)) return false;
   UniqueFile file = openFile(path, "rb");
   std::array<std::uint8_t, kMagic.size()> start{};
-  return file && std::fread(start.data(), 1, start.size(), file.get()) == start.size() && start == kMagic;
+  return file && startsWithMagic(start.data(), std::fread(start.data(), 1, start.size(), file.get()));
 }
 
 CameraRecord CameraSet::record(std::size_t camera) const noexcept {
@@ -96,17 +93,10 @@ DatabaseInspection CameraSet::loadDatabase(ByteSource& source, const ProgressCal
   table_.clear();
   cameras_.clear();
   DatabaseInspection inspection = inspectDatabase(source, progress);
-  const std::uint64_t begin = kHeaderSize + kRandomBlockSize;
-  const std::uint64_t inFile = source.size() > begin ? (source.size() - begin) / kRecordSize : 0;
-  const std::uint64_t count = std::min(inspection.recordCount, inFile);
-  cameras_.reserve(static_cast<std::size_t>(count));
+  cameras_.reserve(static_cast<std::size_t>(recordsInSource(source, inspection.recordCount)));
   std::uint32_t index = 0;
-  forEachBlock(source, begin, begin + count * kRecordSize, kRecordsPerBlock * kRecordSize,
-               [&](std::uint64_t, const std::uint8_t* bytes, std::size_t size) {
-                 for (std::size_t at = 0; at < size; at += kRecordSize) {
-                   cameras_.push_back(entryOf(decodeRecord(bytes + at), index++));
-                 }
-               });
+  forEachRecord(source, inspection.recordCount,
+                [&](const CameraRecord& record) { cameras_.push_back(entryOf(record, index++)); });
   order();
   return inspection;
 }
@@ -216,12 +206,6 @@ CameraDiff diffCameras(const CameraSet& before, const CameraSet& after) {
               return fileOrderOf(x) < fileOrderOf(y);
             });
   return diff;
-}
-
-std::string recordFieldsText(const CameraRecord& record) {
-  return coordinateText(record.longitude) + "," + coordinateText(record.latitude) + "," +
-         std::to_string(record.type) + "," + std::to_string(record.speed) + "," +
-         std::to_string(record.directionType) + "," + std::to_string(directionDegrees(record.directionCode));
 }
 
 const char* cameraChangeName(CameraChange change) noexcept {

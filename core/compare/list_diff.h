@@ -77,9 +77,6 @@ struct CameraDiff {
 
 CameraDiff diffCameras(const CameraSet& before, const CameraSet& after);
 
-// "X,Y,TYPE,SPEED,DIRTYPE,DIRECTION" of a record as a list would hold it.
-std::string recordFieldsText(const CameraRecord& record);
-
 // The CSV report: a header naming lines or records, then one line for each
 // difference.
 std::string diffReportHeader(const CameraSet& before, const CameraSet& after);

@@ -1,22 +1,14 @@
 #include "core/convert/conversion_run.h"
 
 #include "core/base/errors.h"
-#include "core/platform/file_io.h"
 #include "core/base/parallel.h"
+#include "core/base/prefetch.h"
+#include "core/platform/file_io.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace tabrino {
-namespace {
-
-// Records go to the file in blocks of this many; progress is told per block.
-constexpr std::size_t kRecordsPerBlock = std::size_t{1} << 16;
-// Rows read in sorted order lie scattered in memory: asking for them ahead
-// hides the wait for each.
-constexpr std::size_t kPrefetchDistance = 16;
-
-}  // namespace
 
 RandomBlock drawRandomBlock(std::uint32_t seed) noexcept {
   RandomBlock block{};
@@ -30,23 +22,6 @@ RandomBlock drawRandomBlock(std::uint32_t seed) noexcept {
 
 std::uint32_t timeSeed() noexcept {
   return static_cast<std::uint32_t>(std::time(nullptr));
-}
-
-DbDate utcDate(std::int64_t unixSeconds) noexcept {
-  // Days to civil date in the proleptic Gregorian calendar (H. Hinnant).
-  std::int64_t days = unixSeconds / 86400;
-  if (unixSeconds % 86400 < 0) --days;
-  days += 719468;
-  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const std::int64_t dayOfEra = days - era * 146097;
-  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-  const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-  const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  return DbDate{static_cast<std::uint16_t>(year), static_cast<std::uint8_t>(month),
-                static_cast<std::uint8_t>(day)};
 }
 
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
@@ -67,7 +42,7 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
     const auto record = table.record(position);
     if (!record) continue;
     ++leftOutRecords;
-    for (const std::uint8_t byte : encodeRecord(*record)) leftOutXor ^= byte;
+    leftOutXor ^= xorOfRecord(*record);
   }
   const std::uint64_t records = table.recordCount() - leftOutRecords;
   if (records > kMaxRecords) {
@@ -76,11 +51,7 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
 
   // Size and checksum are known before the first byte: the header is final.
   AtomicFileWriter file(summary.outputPath);
-  Header header = headerFor(settings.date);
-  const std::uint32_t bodySize = static_cast<std::uint32_t>(kEmptyBodySize + kRecordSize * records);
-  std::uint8_t checksum = kChecksumSeed ^ table.recordXor() ^ leftOutXor;
-  for (const std::uint8_t byte : settings.randomBlock) checksum ^= byte;
-  setBodySizeAndChecksum(header, bodySize, checksum);
+  const Header header = completeHeader(settings.date, settings.randomBlock, records, table.recordXor() ^ leftOutXor);
   file.write(header.data(), header.size());
   file.write(settings.randomBlock.data(), settings.randomBlock.size());
 
@@ -122,7 +93,7 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   }
   if (rows == 0 && progress) progress(0, 0);
 
-  const std::vector<std::uint8_t> trailer(kEndMarkerSize + fillLength(bodySize), kFillByte);
+  const std::vector<std::uint8_t> trailer = trailerFor(bodySizeFor(records));
   file.write(trailer.data(), trailer.size());
   file.commit();
 

@@ -21,9 +21,6 @@ RandomBlock drawRandomBlock(std::uint32_t seed) noexcept;
 // The seed used when the caller gives none: the current time in whole seconds.
 std::uint32_t timeSeed() noexcept;
 
-// The UTC calendar date of a moment given in seconds since 1970.
-DbDate utcDate(std::int64_t unixSeconds) noexcept;
-
 struct ConversionSettings {
   std::filesystem::path outputDirectory;
   DbDate date;

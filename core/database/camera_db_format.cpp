@@ -1,10 +1,5 @@
 #include "core/database/camera_db_format.h"
 
-#include "core/base/c_numbers.h"
-
-#include <algorithm>
-#include <cfloat>
-#include <cmath>
 #include <cstdio>
 
 namespace tabrino {
@@ -22,48 +17,7 @@ std::uint32_t getLe32(const std::uint8_t* in) noexcept {
          std::uint32_t{in[3]} << 24;
 }
 
-std::uint8_t lowByte(std::int32_t value) noexcept {
-  return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFF);
-}
-
 }  // namespace
-
-bool isCalendarDate(DbDate date) noexcept {
-  static constexpr std::uint8_t kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (date.month < 1 || date.month > 12 || date.day < 1) return false;
-  const bool leap = (date.year % 4 == 0 && date.year % 100 != 0) || date.year % 400 == 0;
-  const unsigned days = date.month == 2 && leap ? 29u : kDays[date.month - 1];
-  return date.day <= days;
-}
-
-std::string isoDateText(DbDate date) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u", unsigned{date.year}, unsigned{date.month},
-                unsigned{date.day});
-  return text;
-}
-
-std::uint8_t speedByte(std::int32_t speed) noexcept {
-  const std::uint8_t byte = lowByte(speed);
-  return byte < 10 ? 0 : byte;
-}
-
-std::uint8_t directionCode(std::int32_t degrees) noexcept {
-  const std::int32_t opposite = degrees > 180 ? degrees - 180 : degrees + 180;
-  return lowByte(opposite / 2);
-}
-
-std::optional<CameraRecord> recordFromCells(const RecordCells& cells) noexcept {
-  const std::int32_t longitude = scaleCoordinate(atofC(cells.x));
-  const std::int32_t latitude = scaleCoordinate(atofC(cells.y));
-  if (!inBounds(latitude, longitude)) return std::nullopt;
-  return CameraRecord{latitude,
-                      longitude,
-                      lowByte(atoiC(cells.type)),
-                      speedByte(atoiC(cells.speed)),
-                      lowByte(atoiC(cells.dirType)),
-                      directionCode(atoiC(cells.direction))};
-}
 
 RecordBytes encodeRecord(const CameraRecord& record) noexcept {
   RecordBytes bytes{};
@@ -120,46 +74,23 @@ std::size_t fillLength(std::uint32_t bodySize) noexcept {
   return used == 0 ? 0 : kFileAlignment - used;
 }
 
-DatabaseEncoder::DatabaseEncoder(DbDate date, const RandomBlock& randomBlock) noexcept
-    : date_(date), randomBlock_(randomBlock), checksum_(kChecksumSeed) {
-  for (std::uint8_t byte : randomBlock_) checksum_ ^= byte;
+std::uint8_t xorOfRecord(const CameraRecord& record) noexcept {
+  std::uint8_t folded = 0;
+  for (const std::uint8_t byte : encodeRecord(record)) folded ^= byte;
+  return folded;
 }
 
-RecordBytes DatabaseEncoder::add(const CameraRecord& record) noexcept {
-  const RecordBytes bytes = encodeRecord(record);
-  for (std::uint8_t byte : bytes) checksum_ ^= byte;
-  ++recordCount_;
-  return bytes;
-}
-
-std::uint32_t DatabaseEncoder::bodySize() const noexcept {
-  return static_cast<std::uint32_t>(kEmptyBodySize + kRecordSize * recordCount_);
-}
-
-Header DatabaseEncoder::header() const noexcept {
-  Header header = headerFor(date_);
-  setBodySizeAndChecksum(header, bodySize(), checksum_);
+Header completeHeader(DbDate date, const RandomBlock& randomBlock, std::uint64_t recordCount,
+                      std::uint8_t recordsXor) noexcept {
+  std::uint8_t checksum = kChecksumSeed ^ recordsXor;
+  for (const std::uint8_t byte : randomBlock) checksum ^= byte;
+  Header header = headerFor(date);
+  setBodySizeAndChecksum(header, bodySizeFor(recordCount), checksum);
   return header;
 }
 
-std::vector<std::uint8_t> DatabaseEncoder::trailer() const {
-  return std::vector<std::uint8_t>(kEndMarkerSize + fillLength(bodySize()), kFillByte);
-}
-
-std::vector<std::uint8_t> encodeDatabase(DbDate date, const RandomBlock& randomBlock,
-                                         const std::vector<CameraRecord>& records) {
-  DatabaseEncoder encoder(date, randomBlock);
-  std::vector<std::uint8_t> image(kHeaderSize);
-  image.insert(image.end(), randomBlock.begin(), randomBlock.end());
-  for (const CameraRecord& record : records) {
-    const RecordBytes bytes = encoder.add(record);
-    image.insert(image.end(), bytes.begin(), bytes.end());
-  }
-  const std::vector<std::uint8_t> trailer = encoder.trailer();
-  image.insert(image.end(), trailer.begin(), trailer.end());
-  const Header header = encoder.header();
-  std::copy(header.begin(), header.end(), image.begin());
-  return image;
+std::vector<std::uint8_t> trailerFor(std::uint32_t bodySize) {
+  return std::vector<std::uint8_t>(kEndMarkerSize + fillLength(bodySize), kFillByte);
 }
 
 }  // namespace tabrino

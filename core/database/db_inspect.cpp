@@ -8,9 +8,7 @@
 namespace tabrino {
 namespace {
 
-constexpr std::uint64_t kRecordsStart = kHeaderSize + kRandomBlockSize;
-constexpr std::uint32_t kEmptyBodySize = kRandomBlockSize + kEndMarkerSize;
-constexpr std::size_t kBlockSize = kRecordSize * (std::size_t{1} << 16);  // whole records
+constexpr std::size_t kBlockSize = kRecordSize * kRecordsPerBlock;  // whole records
 
 std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
   std::string text;
@@ -91,7 +89,7 @@ class Inspector {
     report_.storedBodySize = fields.bodySize;
     report_.storedChecksum = fields.checksum;
 
-    report_.magicFound = std::equal(kMagic.begin(), kMagic.end(), header.begin());
+    report_.magicFound = startsWithMagic(header.data(), header.size());
     if (!report_.magicFound) {
       problem(0, "magic is " + hexBytes(header.data(), kMagic.size()) + ", not " +
                      hexBytes(kMagic.data(), kMagic.size()) + " (\"rudb\")");

@@ -1,6 +1,6 @@
 #include "core/export/camera_map.h"
 
-#include "core/export/db_dump.h"
+#include "core/model/earth.h"
 #include "core/platform/file_io.h"
 #include "core/export/geo_export.h"
 #include "core/export/world_borders.h"
@@ -23,8 +23,7 @@ constexpr double kPanelWidth = 260;
 constexpr double kWidth = kPlotWidth + kPanelWidth;
 constexpr double kHeight = kTitleHeight + kPlotHeight;
 constexpr double kPlotPadding = 24;  // keeps the outermost marks clear of the edges
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kKmPerDegree = 6371.0088 * kPi / 180;  // along a meridian, mean Earth radius
+constexpr double kKmPerDegree = kEarthRadiusMetres / 1000 * kPi / 180;  // along a meridian
 constexpr double kMarkRadius = 3;
 constexpr double kTickLength = 9;
 constexpr double kCellSize = 5;

@@ -1,15 +1,13 @@
 #include "core/export/geo_export.h"
 
-#include "core/model/coordinate_text.h"
-#include "core/export/db_dump.h"
+#include "core/database/record_reader.h"
+#include "core/list/list_text.h"
 
 #include <algorithm>
-#include <array>
 
 namespace tabrino {
 namespace {
 
-constexpr std::size_t kRecordsPerBlock = 1 << 16;
 constexpr std::size_t kPendingBytes = 1 << 16;
 
 std::string jsonEscaped(std::string_view text) {
@@ -29,16 +27,6 @@ std::string jsonEscaped(std::string_view text) {
     }
   }
   return out;
-}
-
-// The fields every format carries beside the name, in degrees as a list holds them.
-struct Fields {
-  std::string type, speed, dirType, direction;
-};
-
-Fields fieldsOf(const CameraRecord& record) {
-  return {std::to_string(record.type), std::to_string(record.speed), std::to_string(record.directionType),
-          std::to_string(directionDegrees(record.directionCode))};
 }
 
 }  // namespace
@@ -104,100 +92,115 @@ std::string cameraName(const CameraRecord& record) {
   return name;
 }
 
-void GeoExporter::begin(const std::string& title) {
-  switch (format_) {
-    case ExportFormat::List:
-      pending_ += listHeaderLine();
-      break;
-    case ExportFormat::Gpx:
-      pending_ +=
-          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-          "<gpx version=\"1.1\" creator=\"tabrino\" xmlns=\"http://www.topografix.com/GPX/1/1\""
-          " xmlns:tabrino=\"urn:tabrino:camera:1\">\n"
-          "<metadata><name>" + xmlEscaped(title) + "</name></metadata>\n";
-      break;
-    case ExportFormat::Kml:
-      pending_ +=
-          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-          "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-          "<Document><name>" + xmlEscaped(title) + "</name>\n";
-      break;
-    case ExportFormat::GeoJson:
-      pending_ += "{\"type\":\"FeatureCollection\",\"name\":\"" + jsonEscaped(title) + "\",\"features\":[\n";
-      break;
-  }
-}
+void ExportWriter::begin(const std::string& title) { header(pending_, title); }
 
-void GeoExporter::add(const CameraRecord& record) {
-  ++count_;
-  const std::string lon = coordinateText(record.longitude);
-  const std::string lat = coordinateText(record.latitude);
-  const Fields fields = fieldsOf(record);
-  switch (format_) {
-    case ExportFormat::List:
-      pending_ += listLine(count_, record);
-      break;
-    case ExportFormat::Gpx:
-      pending_ += "<wpt lat=\"" + lat + "\" lon=\"" + lon + "\"><name>" + xmlEscaped(cameraName(record)) +
-                  "</name><type>" + cameraTypeName(record.type) + "</type><extensions><tabrino:type>" +
-                  fields.type + "</tabrino:type><tabrino:speed>" + fields.speed + "</tabrino:speed><tabrino:dirtype>" +
-                  fields.dirType + "</tabrino:dirtype><tabrino:direction>" + fields.direction +
-                  "</tabrino:direction></extensions></wpt>\n";
-      break;
-    case ExportFormat::Kml:
-      pending_ += "<Placemark><name>" + xmlEscaped(cameraName(record)) +
-                  "</name><ExtendedData><Data name=\"type\"><value>" + fields.type +
-                  "</value></Data><Data name=\"speed\"><value>" + fields.speed +
-                  "</value></Data><Data name=\"dirtype\"><value>" + fields.dirType +
-                  "</value></Data><Data name=\"direction\"><value>" + fields.direction +
-                  "</value></Data></ExtendedData><Point><coordinates>" + lon + "," + lat +
-                  "</coordinates></Point></Placemark>\n";
-      break;
-    case ExportFormat::GeoJson:
-      pending_ += std::string(count_ == 1 ? "" : ",\n") +
-                  "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[" + lon + "," + lat +
-                  "]},\"properties\":{\"name\":\"" + jsonEscaped(cameraName(record)) + "\",\"type\":" + fields.type +
-                  ",\"speed\":" + fields.speed + ",\"dirtype\":" + fields.dirType +
-                  ",\"direction\":" + fields.direction + "}}";
-      break;
-  }
+void ExportWriter::add(const CameraRecord& record) {
+  entry(pending_, ++count_, record);
   if (pending_.size() >= kPendingBytes) {
     write_(pending_);
     pending_.clear();
   }
 }
 
-void GeoExporter::end() {
-  switch (format_) {
-    case ExportFormat::List: break;
-    case ExportFormat::Gpx: pending_ += "</gpx>\n"; break;
-    case ExportFormat::Kml: pending_ += "</Document>\n</kml>\n"; break;
-    case ExportFormat::GeoJson: pending_ += "\n]}\n"; break;
-  }
+void ExportWriter::end() {
+  footer(pending_);
   write_(pending_);
   pending_.clear();
 }
 
-void forEachRecord(ByteSource& source, std::uint64_t recordCount,
-                   const std::function<void(const CameraRecord&)>& visit, const ProgressCallback& progress) {
-  const std::uint64_t begin = kHeaderSize + kRandomBlockSize;
-  const std::uint64_t inFile = source.size() > begin ? (source.size() - begin) / kRecordSize : 0;
-  const std::uint64_t count = std::min(recordCount, inFile);
-  std::uint64_t done = 0;
-  forEachBlock(source, begin, begin + count * kRecordSize, kRecordsPerBlock * kRecordSize,
-               [&](std::uint64_t, const std::uint8_t* bytes, std::size_t size) {
-                 for (std::size_t at = 0; at < size; at += kRecordSize) visit(decodeRecord(bytes + at));
-                 done += size / kRecordSize;
-                 if (progress) progress(done, count);
-               });
+namespace {
+
+class ListWriter : public ExportWriter {
+ public:
+  using ExportWriter::ExportWriter;
+
+ protected:
+  void header(std::string& out, const std::string&) override { out += listHeaderLine(); }
+  void entry(std::string& out, std::uint64_t number, const CameraRecord& record) override {
+    out += listLine(number, record);
+  }
+  void footer(std::string&) override {}
+};
+
+class GpxWriter : public ExportWriter {
+ public:
+  using ExportWriter::ExportWriter;
+
+ protected:
+  void header(std::string& out, const std::string& title) override {
+    out +=
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<gpx version=\"1.1\" creator=\"tabrino\" xmlns=\"http://www.topografix.com/GPX/1/1\""
+        " xmlns:tabrino=\"urn:tabrino:camera:1\">\n"
+        "<metadata><name>" + xmlEscaped(title) + "</name></metadata>\n";
+  }
+  void entry(std::string& out, std::uint64_t, const CameraRecord& record) override {
+    const RecordTexts t = recordTexts(record);
+    out += "<wpt lat=\"" + t.y + "\" lon=\"" + t.x + "\"><name>" + xmlEscaped(cameraName(record)) + "</name><type>" +
+           cameraTypeName(record.type) + "</type><extensions><tabrino:type>" + t.type +
+           "</tabrino:type><tabrino:speed>" + t.speed + "</tabrino:speed><tabrino:dirtype>" + t.dirType +
+           "</tabrino:dirtype><tabrino:direction>" + t.direction + "</tabrino:direction></extensions></wpt>\n";
+  }
+  void footer(std::string& out) override { out += "</gpx>\n"; }
+};
+
+class KmlWriter : public ExportWriter {
+ public:
+  using ExportWriter::ExportWriter;
+
+ protected:
+  void header(std::string& out, const std::string& title) override {
+    out +=
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+        "<Document><name>" + xmlEscaped(title) + "</name>\n";
+  }
+  void entry(std::string& out, std::uint64_t, const CameraRecord& record) override {
+    const RecordTexts t = recordTexts(record);
+    out += "<Placemark><name>" + xmlEscaped(cameraName(record)) + "</name><ExtendedData><Data name=\"type\"><value>" +
+           t.type + "</value></Data><Data name=\"speed\"><value>" + t.speed +
+           "</value></Data><Data name=\"dirtype\"><value>" + t.dirType +
+           "</value></Data><Data name=\"direction\"><value>" + t.direction +
+           "</value></Data></ExtendedData><Point><coordinates>" + t.x + "," + t.y + "</coordinates></Point></Placemark>\n";
+  }
+  void footer(std::string& out) override { out += "</Document>\n</kml>\n"; }
+};
+
+class GeoJsonWriter : public ExportWriter {
+ public:
+  using ExportWriter::ExportWriter;
+
+ protected:
+  void header(std::string& out, const std::string& title) override {
+    out += "{\"type\":\"FeatureCollection\",\"name\":\"" + jsonEscaped(title) + "\",\"features\":[\n";
+  }
+  void entry(std::string& out, std::uint64_t number, const CameraRecord& record) override {
+    const RecordTexts t = recordTexts(record);
+    out += std::string(number == 1 ? "" : ",\n") + "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[" +
+           t.x + "," + t.y + "]},\"properties\":{\"name\":\"" + jsonEscaped(cameraName(record)) + "\",\"type\":" + t.type +
+           ",\"speed\":" + t.speed + ",\"dirtype\":" + t.dirType + ",\"direction\":" + t.direction + "}}";
+  }
+  void footer(std::string& out) override { out += "\n]}\n"; }
+};
+
+}  // namespace
+
+std::unique_ptr<ExportWriter> makeExportWriter(ExportFormat format, const TextWriter& write) {
+  switch (format) {
+    case ExportFormat::List: return std::make_unique<ListWriter>(write);
+    case ExportFormat::Gpx: return std::make_unique<GpxWriter>(write);
+    case ExportFormat::Kml: return std::make_unique<KmlWriter>(write);
+    case ExportFormat::GeoJson: return std::make_unique<GeoJsonWriter>(write);
+  }
+  return std::make_unique<ListWriter>(write);
 }
 
 void exportRecords(ByteSource& source, std::uint64_t recordCount, ExportFormat format, const std::string& title,
                    const TextWriter& write, const ProgressCallback& progress) {
-  GeoExporter exporter(format, write);
-  exporter.begin(title);
-  forEachRecord(source, recordCount, [&](const CameraRecord& record) { exporter.add(record); }, progress);
-  exporter.end();
+  const std::unique_ptr<ExportWriter> writer = makeExportWriter(format, write);
+  writer->begin(title);
+  forEachRecord(source, recordCount, [&](const CameraRecord& record) { writer->add(record); }, progress);
+  writer->end();
 }
 
 }  // namespace tabrino

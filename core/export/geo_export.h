@@ -1,7 +1,7 @@
 // A database's cameras written for the tools people already use: GPX 1.1
-// waypoints, KML placemarks, a GeoJSON FeatureCollection, or the list that
-// dump writes. Coordinates are written as dumps write them, so each converts
-// back to the stored value.
+// waypoints, KML placemarks, a GeoJSON FeatureCollection, or a camera list
+// (what dump writes). Coordinates are written as the list writes them, so
+// each converts back to the stored value.
 #pragma once
 
 #include "core/platform/byte_source.h"
@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,27 +38,32 @@ std::string xmlEscaped(std::string_view text);
 using TextWriter = std::function<void(const std::string& text)>;
 
 // Streams an export of records one by one: begin, then add for each record
-// (numbered from 1), then end. `title` names the whole (a file name).
-class GeoExporter {
+// (numbered from 1), then end. `title` names the whole (a file name). Each
+// format is one writer, chosen once; output is handed on in blocks, not a
+// call per record.
+class ExportWriter {
  public:
-  GeoExporter(ExportFormat format, const TextWriter& write) : format_(format), write_(write) {}
+  explicit ExportWriter(const TextWriter& write) : write_(write) {}
+  virtual ~ExportWriter() = default;
   void begin(const std::string& title);
   void add(const CameraRecord& record);
   void end();
 
+ protected:
+  virtual void header(std::string& out, const std::string& title) = 0;
+  virtual void entry(std::string& out, std::uint64_t number, const CameraRecord& record) = 0;
+  virtual void footer(std::string& out) = 0;
+
  private:
-  ExportFormat format_;
   const TextWriter& write_;
   std::uint64_t count_ = 0;
-  std::string pending_;  // written in blocks, not a call per record
+  std::string pending_;
 };
 
-// Reads the first recordCount records of the database in source (those
-// inside the file) in blocks and hands each on. Throws FileReadError.
-void forEachRecord(ByteSource& source, std::uint64_t recordCount,
-                   const std::function<void(const CameraRecord&)>& visit, const ProgressCallback& progress = {});
+std::unique_ptr<ExportWriter> makeExportWriter(ExportFormat format, const TextWriter& write);
 
-// An export of a whole database. Throws what source and write throw.
+// An export of the first recordCount records of a database (those inside the
+// file). Throws what source and write throw.
 void exportRecords(ByteSource& source, std::uint64_t recordCount, ExportFormat format, const std::string& title,
                    const TextWriter& write, const ProgressCallback& progress = {});
 

@@ -67,6 +67,15 @@ std::string cutCell(const char* line, const char* end, std::size_t column) {
 }  // namespace
 
 
+std::vector<CameraRecord> CameraTable::records() const {
+  std::vector<CameraRecord> out;
+  out.reserve(static_cast<std::size_t>(recordCount_));
+  for (std::size_t position = 0; position < size(); ++position) {
+    if (const auto found = record(position)) out.push_back(*found);
+  }
+  return out;
+}
+
 void CameraTable::clear() noexcept {
   // Swaps rather than clear(): a table of millions of rows gives its memory back.
   std::vector<CameraRow>().swap(rows_);

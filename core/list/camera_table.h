@@ -5,7 +5,8 @@
 // so a list of millions of rows costs 16 bytes a row, 20 once sorted.
 #pragma once
 
-#include "core/database/camera_db_format.h"
+#include "core/base/prefetch.h"
+#include "core/model/camera_record.h"
 
 #include <array>
 #include <cstddef>
@@ -51,6 +52,9 @@ class CameraTable {
   bool empty() const noexcept { return rows_.empty(); }
   const CameraRow& row(std::size_t position) const noexcept { return rows_[indexAt(position)]; }
   std::optional<CameraRecord> record(std::size_t position) const noexcept { return recordOf(row(position)); }
+  // The records of the rows that become records, in the current order: the
+  // cameras a device will have.
+  std::vector<CameraRecord> records() const;
   // Hints that the row at `position` will be read soon: rows read in sorted
   // order lie scattered in memory.
   void prefetch(std::size_t position) const noexcept { prefetchRow(indexAt(position)); }
@@ -93,13 +97,7 @@ class CameraTable {
   void appendRows(const CameraTable& rows, std::uint64_t lineBase);
 
  private:
-  void prefetchRow(std::size_t index) const noexcept {
-#if defined(__GNUC__)
-    __builtin_prefetch(&rows_[index]);
-#else
-    (void)index;
-#endif
-  }
+  void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }
   // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
   void sortWithinBuckets(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& start,
                          std::size_t firstBucket, std::size_t lastBucket) const;

@@ -1,6 +1,8 @@
 #include "core/list/duplicates.h"
 
+#include "core/base/prefetch.h"
 #include "core/list/finding_spool.h"
+#include "core/model/earth.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,12 +13,9 @@
 namespace tabrino {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kRadiansPerUnit = kPi / 180.0 / kCoordinateScale;
 constexpr double kMetresPerUnit = kEarthRadiusMetres * kRadiansPerUnit;  // of latitude, about 11.1
 constexpr std::int64_t kLongitudeTurn = 2 * std::int64_t{kMaxLongitude};
-// Rows read in sorted order lie scattered in memory: asking ahead hides the wait.
-constexpr std::size_t kPrefetchDistance = 16;
 
 // A row that becomes a record, as the search needs it. Its key orders the
 // rows of a band by direction, then longitude, then latitude, so that the

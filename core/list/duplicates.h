@@ -18,9 +18,8 @@
 
 namespace tabrino {
 
-// Distances are taken on a sphere of the earth's mean radius, between the
-// positions as written (to 0.0001 degree).
-inline constexpr double kEarthRadiusMetres = 6371008.8;
+// Distances are taken on a sphere of the earth's mean radius (kEarthRadiusMetres),
+// between the positions as written (to 0.0001 degree).
 double distanceMetres(std::int32_t latitude1, std::int32_t longitude1, std::int32_t latitude2,
                       std::int32_t longitude2) noexcept;
 // Near copies are told apart to the millimetre: rows at the same distance

@@ -1,6 +1,6 @@
 #include "core/list/list_findings.h"
 
-#include "core/database/camera_db_format.h"
+#include "core/model/camera_record.h"
 #include "core/platform/file_io.h"
 
 namespace tabrino {

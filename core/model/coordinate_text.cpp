@@ -1,7 +1,7 @@
 #include "core/model/coordinate_text.h"
 
 #include "core/base/c_numbers.h"
-#include "core/database/camera_db_format.h"
+#include "core/model/camera_record.h"
 
 namespace tabrino {
 namespace {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tabrino {
 
@@ -50,5 +51,10 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
 inline std::string findingsReportWrittenText(std::string_view reportPath) {
   return "Every finding is in " + std::string(reportPath) + ".";
 }
+
+// One line for each kind of finding the list had, skipped rows first, with
+// its count and first lines: "2 rows skipped, coordinates out of range: line 4,
+// line 6, ..."; withDetails adds what each line holds ("line 4 (X ...)").
+std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails);
 
 }  // namespace tabrino

@@ -1,0 +1,22 @@
+#include "core/texts/user_texts.h"
+
+namespace tabrino {
+
+std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails) {
+  std::vector<std::string> lines;
+  for (const FindingWording& wording : kFindingWordings) {
+    const std::uint64_t count = findings.count(wording.kind);
+    if (count == 0) continue;
+    std::string line = std::to_string(count) + " " + (count == 1 ? wording.one : wording.many) + ":";
+    const std::vector<ListFinding>& examples = findings.examples(wording.kind);
+    for (std::size_t i = 0; i < examples.size(); ++i) {
+      line += (i ? ", line " : " line ") + std::to_string(examples[i].lineNumber);
+      if (withDetails) line += " (" + examples[i].detail + ")";
+    }
+    if (count > examples.size()) line += ", ...";
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+}  // namespace tabrino
