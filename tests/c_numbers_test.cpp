@@ -125,5 +125,33 @@ TEST(ParseCInt, ReadsLikeStrtolAndSaturatesTo32Bits) {
   }
 }
 
+// The fast path takes only whole plain numbers and must then agree with the
+// general reader; anything else it leaves to the general reader.
+TEST(PlainNumbers, TakeOnlyWholePlainNumbersAndAgreeWithTheGeneralReader) {
+  const struct {
+    std::string_view text;
+    bool decimal, integer;
+  } cases[] = {
+      {"37.5", true, false},     {"-55.75", true, false},  {"12", true, true},     {"-7", true, true},
+      {"123456789", true, true}, {"1234567890", true, false},  // ten digits might overflow
+      {"0.12345678901234", true, false}, {"0.123456789012345", false, false},  // past 15 digits
+      {"5.", false, false},      {".5", false, false},     {"+1", false, false},   {" 1", false, false},
+      {"1e2", false, false},     {"12a", false, false},    {"-", false, false},    {"", false, false},
+      {std::string_view(), false, false},  // no data at all: an empty cell
+  };
+  for (const auto& c : cases) {
+    double decimal = -1;
+    std::int32_t integer = -1;
+    EXPECT_EQ(parsePlainDecimal(c.text, decimal), c.decimal) << c.text;
+    EXPECT_EQ(parsePlainInt(c.text, integer), c.integer) << c.text;
+    if (c.decimal) {
+      EXPECT_EQ(decimal, parseCDouble(c.text).value) << c.text;
+    }
+    if (c.integer) {
+      EXPECT_EQ(integer, parseCInt(c.text).value) << c.text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tabrino

@@ -29,62 +29,72 @@ ParsedNumber<double> parseCDouble(std::string_view text) noexcept;
 ParsedNumber<std::int32_t> parseCInt(std::string_view text) noexcept;
 
 // The common case of list cells, read much faster: an optional minus, digits,
-// and optionally a point and more digits, filling the whole text, with few
-// enough digits that the value is one exact division from correctly rounded.
-// Returns false (leaving value alone) for anything else, which
-// parseCDouble/parseCInt read.
+// and optionally a point and more digits, with few enough digits that the
+// value is one exact division from correctly rounded. Each scan reads from p
+// and stops at the first byte that is not part of such a number; it returns
+// where it stopped, or nothing (leaving value alone) when what it read is not
+// such a number, which parseCDouble/parseCInt then read.
 // Inline: they run for six cells of every row.
 inline bool isAsciiDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-inline bool parsePlainDecimal(std::string_view text, double& value) noexcept {
+
+inline const char* scanPlainDecimal(const char* p, const char* end, double& value) noexcept {
   // Both the digits as an integer and the power of ten are exact doubles, so
   // the one division rounds correctly: the value strtod gives. The x87 unit
   // of 32-bit builds divides in extended precision and would round twice.
 #if FLT_EVAL_METHOD == 0
-  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const char* p = text.data();
-  const char* const end = p + text.size();
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const bool negative = p != end && *p == '-';
   if (negative) ++p;
-  const char* const digitsBegin = p;
   std::uint64_t mantissa = 0;
-  for (; p != end && isAsciiDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  const auto wholeDigits = p - digitsBegin;
-  if (wholeDigits == 0) return false;
-  std::ptrdiff_t fractionDigits = 0;
+  int digits = 0, fractionDigits = 0;
+  for (; p != end && isAsciiDigit(*p); ++p, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  if (digits == 0) return nullptr;
   if (p != end && *p == '.') {
-    const char* const fractionBegin = ++p;
-    for (; p != end && isAsciiDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    fractionDigits = p - fractionBegin;
-    if (fractionDigits == 0) return false;
+    for (++p; p != end && isAsciiDigit(*p); ++p, ++fractionDigits) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    }
+    if (fractionDigits == 0) return nullptr;
   }
   // 15 digits never overflow and always fit the 53 bits of a double exactly.
-  if (p != end || wholeDigits + fractionDigits > 15) return false;
+  if (digits + fractionDigits > 15) return nullptr;
   const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
   value = negative ? -magnitude : magnitude;
-  return true;
+  return p;
 #else
-  (void)text;
+  (void)p;
+  (void)end;
   (void)value;
-  return false;
+  return nullptr;
 #endif
 }
 
-inline bool parsePlainInt(std::string_view text, std::int32_t& value) noexcept {
-  const char* p = text.data();
-  const char* const end = p + text.size();
+inline const char* scanPlainInt(const char* p, const char* end, std::int32_t& value) noexcept {
   const bool negative = p != end && *p == '-';
   if (negative) ++p;
-  if (p == end || end - p > 9) return false;  // nine digits cannot overflow
   std::int32_t magnitude = 0;
-  for (; p != end; ++p) {
-    if (!isAsciiDigit(*p)) return false;
+  int digits = 0;
+  for (; p != end && isAsciiDigit(*p); ++p) {
+    if (++digits > 9) return nullptr;  // nine digits cannot overflow
     magnitude = magnitude * 10 + (*p - '0');
   }
+  if (digits == 0) return nullptr;
   value = negative ? -magnitude : magnitude;
-  return true;
+  return p;
 }
 
+// A whole cell that is such a number. (An empty view may have no data: a
+// scan's "nothing" must not pass for its end.)
+inline bool parsePlainDecimal(std::string_view text, double& value) noexcept {
+  const char* const end = text.data() + text.size();
+  const char* const stop = scanPlainDecimal(text.data(), end, value);
+  return stop && stop == end;
+}
+inline bool parsePlainInt(std::string_view text, std::int32_t& value) noexcept {
+  const char* const end = text.data() + text.size();
+  const char* const stop = scanPlainInt(text.data(), end, value);
+  return stop && stop == end;
+}
 
 inline double atofC(std::string_view text) noexcept { return parseCDouble(text).value; }
 inline std::int32_t atoiC(std::string_view text) noexcept { return parseCInt(text).value; }

@@ -424,6 +424,7 @@ std::vector<TypeEntry> typesByCount(const std::vector<CameraRecord>& cameras) {
 
 void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const std::vector<TypeEntry>& types,
                const View& view) {
+  const std::string radius = number(kMarkRadius);
   svg += "<g id=\"cameras\">\n";
   // The most common type first, so that rare ones are drawn on top.
   for (const TypeEntry& entry : types) {
@@ -431,7 +432,7 @@ void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const
     for (const CameraRecord& c : cameras) {
       if (c.type != entry.type) continue;
       const double x = view.x(view.relative(degrees(c.longitude))), y = view.y(degrees(c.latitude));
-      marks += "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"3\"/>";
+      marks += "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"" + radius + "\"/>";
       marks += '\n';
       if (c.directionType != 1 && c.directionType != 2) continue;
       // 0 is north, up; 90 is east, right.
@@ -549,22 +550,9 @@ void drawScaleBar(std::string& svg, const View& view, double top) {
          "\" font-size=\"10\" fill=\"#666\">true along the middle parallel</text></g>\n";
 }
 
-}  // namespace
 
-std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapTitle& title) {
-  std::vector<CameraRecord> cameras;
-  cameras.reserve(allCameras.size());
-  for (const CameraRecord& c : allCameras) {
-    if (inBounds(c.latitude, c.longitude)) cameras.push_back(c);
-  }
-  const View view = viewFor(cameras);
-  const std::vector<TypeEntry> types = typesByCount(cameras);
-  const bool marked = cameras.size() <= kMaxMarkedCameras;
-
-  std::string svg;
-  svg.reserve(marked ? 64 * cameras.size() + (1 << 20) : (2 << 20));
-  const std::string heading = title.fileName + " \u00B7 " + title.date + " \u00B7 " + grouped(cameras.size()) +
-                              (cameras.size() == 1 ? " camera" : " cameras");
+// The document, its title and heading, and the plot's frame and sea.
+void beginDocument(std::string& svg, const std::string& heading) {
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
          number(kWidth) + "\" height=\"" + number(kHeight) + "\" viewBox=\"0 0 " + number(kWidth) + " " +
          number(kHeight) + "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"12\">\n";
@@ -574,6 +562,12 @@ std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapT
          "</text>\n";
   svg += "<clipPath id=\"plot\"><rect x=\"0\" y=\"" + number(kTitleHeight) + "\" width=\"" + number(kPlotWidth) +
          "\" height=\"" + number(kPlotHeight) + "\"/></clipPath>\n";
+}
+
+// Land, borders, graticule and the cameras (marks, or density when there are
+// too many to mark), clipped to the plot.
+DensityLegend drawPlot(std::string& svg, const View& view, const std::vector<CameraRecord>& cameras,
+                       const std::vector<TypeEntry>& types, bool marked) {
   svg += "<g clip-path=\"url(#plot)\">\n<rect x=\"0\" y=\"" + number(kTitleHeight) + "\" width=\"" +
          number(kPlotWidth) + "\" height=\"" + number(kPlotHeight) + "\" fill=\"" + kSea + "\"/>\n";
   drawBorders(svg, view);
@@ -586,8 +580,13 @@ std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapT
     density = drawDensity(svg, cameras, view);
   }
   svg += labels + "</g>\n";
+  return density;
+}
 
-  // The panel: types with counts, the density classes, the scale.
+// The panel beside the plot: types with counts, then the heading tick or the
+// density classes. Returns the baseline of its last line.
+double drawLegend(std::string& svg, const View& view, const std::vector<TypeEntry>& types, bool marked,
+                  const DensityLegend& density) {
   const double left = kPlotWidth + 20;
   double y = kTitleHeight + 24;
   svg += "<g id=\"legend\">\n<text x=\"" + number(left) + "\" y=\"" + number(y) +
@@ -614,8 +613,8 @@ std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapT
   if (marked) {
     y += 22;
     svg += "<path fill=\"none\" stroke=\"#555\" stroke-width=\"1.6\" d=\"M" + number(left + 5) + " " + number(y - 4) +
-           "l0 -9\"/><circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) +
-           "\" r=\"3\" fill=\"#555\"/><text x=\"" + number(left + 16) + "\" y=\"" + number(y) +
+           "l0 -9\"/><circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) + "\" r=\"" +
+           number(kMarkRadius) + "\" fill=\"#555\"/><text x=\"" + number(left + 16) + "\" y=\"" + number(y) +
            "\">tick: heading (north up)</text>\n";
   } else {
     y += 30;
@@ -635,9 +634,35 @@ std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapT
     }
   }
   svg += "</g>\n";
-  drawScaleBar(svg, view, y + 40);
-  svg += "<text x=\"" + number(left) + "\" y=\"" + number(kHeight - 12) +
-         "\" font-size=\"10\" fill=\"#666\">Borders: Natural Earth (public domain)</text>\n</svg>\n";
+  return y;
+}
+
+void drawCredit(std::string& svg) {
+  svg += "<text x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(kHeight - 12) +
+         "\" font-size=\"10\" fill=\"#666\">Borders: Natural Earth (public domain)</text>\n";
+}
+
+}  // namespace
+
+std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapTitle& title) {
+  std::vector<CameraRecord> cameras;
+  cameras.reserve(allCameras.size());
+  for (const CameraRecord& c : allCameras) {
+    if (inBounds(c.latitude, c.longitude)) cameras.push_back(c);
+  }
+  const View view = viewFor(cameras);
+  const std::vector<TypeEntry> types = typesByCount(cameras);
+  const bool marked = cameras.size() <= kMaxMarkedCameras;
+
+  std::string svg;
+  svg.reserve(marked ? 64 * cameras.size() + (1 << 20) : (2 << 20));
+  beginDocument(svg, title.fileName + " \u00B7 " + title.date + " \u00B7 " + grouped(cameras.size()) +
+                         (cameras.size() == 1 ? " camera" : " cameras"));
+  const DensityLegend density = drawPlot(svg, view, cameras, types, marked);
+  const double legendEnd = drawLegend(svg, view, types, marked, density);
+  drawScaleBar(svg, view, legendEnd + 40);
+  drawCredit(svg);
+  svg += "</svg>\n";
   return svg;
 }
 

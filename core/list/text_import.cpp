@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cfloat>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -54,45 +53,18 @@ std::size_t lowestByteIndex(std::uint64_t marks) noexcept {
 }
 
 // The common line, read in one pass: an IDX, two plain decimals and four
-// plain integers (as parsePlainDecimal and parsePlainInt take them), then the
+// plain integers (as scanPlainDecimal and scanPlainInt take them), then the
 // line's end. Returns where the next line starts, or nothing for any other
 // line, which the general path reads; no line read here has a finding but
-// out of range. The x87 unit of 32-bit builds would round the division twice.
-#if FLT_EVAL_METHOD == 0
+// out of range.
 const char* plainDecimalField(const char* p, const char* end, double& value) noexcept {
-  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = p != end && *p == '-';
-  if (negative) ++p;
-  std::uint64_t mantissa = 0;
-  int digits = 0, fractionDigits = 0;
-  for (; p != end && isAsciiDigit(*p); ++p, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-  if (digits == 0 || p == end) return nullptr;
-  if (*p == '.') {
-    for (++p; p != end && isAsciiDigit(*p); ++p, ++fractionDigits) {
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    }
-    if (fractionDigits == 0 || p == end) return nullptr;
-  }
-  if (*p != ',' || digits + fractionDigits > 15) return nullptr;
-  const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
-  value = negative ? -magnitude : magnitude;
-  return p + 1;
+  p = scanPlainDecimal(p, end, value);
+  return p && p != end && *p == ',' ? p + 1 : nullptr;
 }
 
-// Digits up to `stop`; returns what follows the digits, or nothing.
 const char* plainIntField(const char* p, const char* end, std::int32_t& value) noexcept {
-  const bool negative = p != end && *p == '-';
-  if (negative) ++p;
-  std::int32_t magnitude = 0;
-  int digits = 0;
-  for (; p != end && isAsciiDigit(*p); ++p) {
-    if (++digits > 9) return nullptr;  // nine digits cannot overflow
-    magnitude = magnitude * 10 + (*p - '0');
-  }
-  if (digits == 0 || p == end) return nullptr;
-  value = negative ? -magnitude : magnitude;
-  return p;
+  p = scanPlainInt(p, end, value);
+  return p && p != end ? p : nullptr;
 }
 
 const char* parsePlainRow(const char* p, const char* end, CameraRow& row) noexcept {
@@ -116,9 +88,6 @@ const char* parsePlainRow(const char* p, const char* end, CameraRow& row) noexce
          static_cast<std::uint8_t>(fields[2]), directionCode(fields[3])};
   return p + 1;
 }
-#else
-const char* parsePlainRow(const char*, const char*, CameraRow&) noexcept { return nullptr; }
-#endif
 
 // Splits lines into cells, parses each row once into a table row, and hands
 // each finding on as its line is read.
