@@ -14,8 +14,9 @@
 
 namespace tabrino {
 
-// The C library's classic generator (state × 214013 + 2531011, draws of
-// bits 16 to 30), so that one seed gives the same block on every platform.
+// The C library's classic generator (state × 214013 + 2531011; a draw is
+// bits 16 to 30 of the state, and each byte is a draw's low byte, bits 16 to
+// 23), so that one seed gives the same block on every platform.
 RandomBlock drawRandomBlock(std::uint32_t seed) noexcept;
 
 // The seed used when the caller gives none: the current time in whole seconds.
@@ -35,8 +36,9 @@ struct ConversionSummary {
 };
 
 // Writes the table, in its current order, to outputDirectory/DB_YYMMDD.dbh.
-// The file is assembled under a temporary name beside its destination and
-// renamed into place only once complete, flushed and closed: on any failure an
+// The file is written by an AtomicFileWriter (unnamed where the file system
+// allows, else under a temporary name beside its destination) and put in
+// place only once complete, flushed and closed: on any failure an
 // earlier file of that name is left untouched and nothing partial remains.
 // progress counts records written of all. Throws FileOpenError or
 // FileWriteError.

@@ -27,7 +27,7 @@ struct MapTitle {
 // The SVG text. Cameras out of bounds are left out.
 std::string cameraMapSvg(const std::vector<CameraRecord>& cameras, const MapTitle& title);
 
-// Writes the picture under a temporary name and puts it in place once
+// Writes the picture through an AtomicFileWriter: it appears only once
 // complete. Throws FileOpenError or FileWriteError.
 void writeCameraMap(const std::filesystem::path& path, const std::vector<CameraRecord>& cameras,
                     const MapTitle& title);

@@ -96,8 +96,8 @@ std::string findingsReportHeader();
 // One report line: fields quoted where they hold commas or quotes.
 std::string findingsReportLine(const ListFinding& finding);
 
-// Writes findings as a CSV report as they arrive, under a temporary name
-// beside `path`; commit() puts the complete report in place. A report that
+// Writes findings as a CSV report as they arrive, through an AtomicFileWriter
+// for `path`; commit() puts the complete report in place. A report that
 // is never committed leaves nothing behind and an earlier file untouched.
 // Throws FileOpenError or FileWriteError.
 class FindingReport : public FindingSink {
