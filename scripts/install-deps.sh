@@ -10,8 +10,9 @@ set -euo pipefail
 packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel libxml2-utils)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+             mandoc  # the manual as HTML, for the zip
              wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils
-             dpkg-dev file unzip)  # the packages: dependencies of the .deb, a look inside the zip
+             dpkg-dev file unzip lintian)  # the packages: dependencies and checks of the .deb, a look inside the zip
 fi
 
 missing=()
