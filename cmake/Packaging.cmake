@@ -21,12 +21,11 @@ if(WIN32)
   # One folder to unpack anywhere; the programs need nothing else installed.
   # Its texts are Windows text (CRLF), for Notepad; the manual is the same page
   # as HTML, for a browser, since Windows has no man.
+  # Made when configuring, as the page itself is (a change to the page
+  # configures again), so that it is there for any target.
   find_program(TABRINO_MANDOC mandoc REQUIRED)
-  add_custom_command(OUTPUT ${tabrino_docs}/manual.html
-                     COMMAND sh -c "\"$0\" -T html -man \"$1\" > \"$2\"" ${TABRINO_MANDOC}
-                             ${tabrino_docs}/tabrino.1 ${tabrino_docs}/manual.html
-                     DEPENDS ${tabrino_docs}/tabrino.1 VERBATIM)
-  add_custom_target(manual_html ALL DEPENDS ${tabrino_docs}/manual.html)
+  execute_process(COMMAND ${TABRINO_MANDOC} -T html -man ${tabrino_docs}/tabrino.1
+                  OUTPUT_FILE ${tabrino_docs}/manual.html COMMAND_ERROR_IS_FATAL ANY)
   configure_file(docs/README-windows.txt ${tabrino_docs}/README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE ${tabrino_docs}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 
@@ -44,11 +43,10 @@ else()
   configure_file(cmake/debian/changelog.in ${tabrino_docs}/changelog @ONLY)
 
   # Compressed as Debian's are: gzip -9, and -n for no name or timestamp, so
-  # that the same sources give the same package.
-  add_custom_command(OUTPUT ${tabrino_docs}/tabrino.1.gz ${tabrino_docs}/changelog.gz
-                     COMMAND gzip -9nkf ${tabrino_docs}/tabrino.1 ${tabrino_docs}/changelog
-                     DEPENDS ${tabrino_docs}/tabrino.1 ${tabrino_docs}/changelog VERBATIM)
-  add_custom_target(compressed_docs ALL DEPENDS ${tabrino_docs}/tabrino.1.gz ${tabrino_docs}/changelog.gz)
+  # that the same sources give the same package. Made when configuring, as the
+  # page itself is, so that `cmake --install` finds them after any target.
+  execute_process(COMMAND gzip -9nkf ${tabrino_docs}/tabrino.1 ${tabrino_docs}/changelog
+                  COMMAND_ERROR_IS_FATAL ANY)
 
   install(TARGETS tabrino RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${tabrino_docs}/tabrino.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

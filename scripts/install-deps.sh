@@ -26,6 +26,7 @@ sudo=""
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
   $sudo dpkg --add-architecture i386
 fi
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# apt's own lines show its progress: the first run downloads a lot.
+echo "Installing with apt: ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
