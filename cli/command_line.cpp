@@ -16,10 +16,13 @@ namespace tabrino::cli {
 namespace {
 
 // The name users type: on Windows the console tool is tabrino-cli.exe.
+// Where the manual is: Windows has no man, and the zip holds it as HTML.
 #ifdef _WIN32
 constexpr const char* kProgram = "tabrino-cli";
+constexpr const char* kManual = "manual.html (beside tabrino-cli.exe)";
 #else
 constexpr const char* kProgram = "tabrino";
+constexpr const char* kManual = "'man tabrino'";
 #endif
 
 // Validators run on the text before CLI11 converts it, so the message can
@@ -281,9 +284,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
     command->group("Commands");
     command->allow_extras();
-    command->footer("See 'man tabrino' for the messages, the exit status and the file format.");
+    command->footer(std::string("See ") + kManual + " for the messages, the exit status and the file format.");
   }
-  app.footer(std::string("Run '") + kProgram + " help COMMAND' for the options of a command, 'man tabrino' for the manual.");
+  app.footer(std::string("Run '") + kProgram + " help COMMAND' for the options of a command, " + kManual + " for the manual.");
 
   if (args.empty()) {
     line.exitStatus = usageError(&app, "a command is required: convert, inspect, dump, map, diff or help");

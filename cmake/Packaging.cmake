@@ -1,33 +1,60 @@
 # What `cmake --install` puts in place, and the packages made from it:
-#   Linux:   cpack -G DEB   bin/tabrino, its manual page, bash completion, README, LICENSE
-#   Windows: cpack -G ZIP   Tabrino.exe, tabrino-cli.exe, README, LICENSE
+#   Linux:   cpack -G DEB   bin/tabrino, its manual page, bash completion, and in
+#                           share/doc/tabrino the README, copyright and changelog
+#   Windows: cpack -G ZIP   Tabrino.exe, tabrino-cli.exe, README.txt (for Windows
+#                           users), manual.html, LICENSE.txt
+set(TABRINO_MAINTAINER "Tabrino developers <tabrino@example.org>" CACHE STRING
+    "Who answers for the packages, as 'Name <address>'")
 set(CPACK_PACKAGE_NAME tabrino)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})  # all four parts
 set(CPACK_PACKAGE_VENDOR "Tabrino")
-set(CPACK_PACKAGE_CONTACT "Tabrino developers")
+set(CPACK_PACKAGE_CONTACT "${TABRINO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turns speed-camera lists into camera database files (DB_YYMMDD.dbh)")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 
+# The manual page carries the version, on both platforms.
+set(tabrino_docs ${PROJECT_BINARY_DIR}/docs)
+configure_file(docs/tabrino.1 ${tabrino_docs}/tabrino.1 @ONLY)
+
 if(WIN32)
   # One folder to unpack anywhere; the programs need nothing else installed.
+  # Its texts are Windows text (CRLF), for Notepad; the manual is the same page
+  # as HTML, for a browser, since Windows has no man.
+  # Made when configuring, as the page itself is (a change to the page
+  # configures again), so that it is there for any target.
+  find_program(TABRINO_MANDOC mandoc REQUIRED)
+  execute_process(COMMAND ${TABRINO_MANDOC} -T html -man ${tabrino_docs}/tabrino.1
+                  OUTPUT_FILE ${tabrino_docs}/manual.html COMMAND_ERROR_IS_FATAL ANY)
+  configure_file(docs/README-windows.txt ${tabrino_docs}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE ${tabrino_docs}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+
   install(TARGETS Tabrino tabrino RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
-  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+  install(FILES ${tabrino_docs}/README.txt ${tabrino_docs}/manual.html ${tabrino_docs}/LICENSE.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win32)
 else()
-  install(TARGETS tabrino RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The changelog's latest entry is the version being packaged.
+  file(STRINGS cmake/debian/changelog.in changelog_top LIMIT_COUNT 1)
+  if(NOT changelog_top MATCHES "^tabrino \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "cmake/debian/changelog.in: its latest entry, '${changelog_top}', is not "
+                        "version ${PROJECT_VERSION}: add an entry for this version at its top")
+  endif()
+  configure_file(cmake/debian/changelog.in ${tabrino_docs}/changelog @ONLY)
 
-  # The manual page carries the version, and is installed compressed, as
-  # Debian's man pages are.
-  configure_file(docs/tabrino.1 ${PROJECT_BINARY_DIR}/docs/tabrino.1 @ONLY)
-  file(ARCHIVE_CREATE OUTPUT ${PROJECT_BINARY_DIR}/docs/tabrino.1.gz PATHS ${PROJECT_BINARY_DIR}/docs/tabrino.1
-       FORMAT raw COMPRESSION GZip)
-  install(FILES ${PROJECT_BINARY_DIR}/docs/tabrino.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Compressed as Debian's are: gzip -9, and -n for no name or timestamp, so
+  # that the same sources give the same package. Made when configuring, as the
+  # page itself is, so that `cmake --install` finds them after any target.
+  execute_process(COMMAND gzip -9nkf ${tabrino_docs}/tabrino.1 ${tabrino_docs}/changelog
+                  COMMAND_ERROR_IS_FATAL ANY)
+
+  install(TARGETS tabrino RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${tabrino_docs}/tabrino.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES cli/tabrino.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
           RENAME tabrino)
-  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tabrino)
+  # The license is in copyright, as Debian has it.
+  install(FILES README.md cmake/debian/copyright ${tabrino_docs}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tabrino)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_STRIP_FILES ON)

@@ -10,8 +10,9 @@ set -euo pipefail
 packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel libxml2-utils)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+             mandoc  # the manual as HTML, for the zip
              wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils
-             dpkg-dev file unzip)  # the packages: dependencies of the .deb, a look inside the zip
+             dpkg-dev file unzip lintian)  # the packages: dependencies and checks of the .deb, a look inside the zip
 fi
 
 missing=()
@@ -25,6 +26,7 @@ sudo=""
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
   $sudo dpkg --add-architecture i386
 fi
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# apt's own lines show its progress: the first run downloads a lot.
+echo "Installing with apt: ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -29,9 +29,13 @@ rm -f build/tabrino_*.deb build-win32/tabrino-*.zip
 cpack --preset deb >/dev/null
 deb=$(ls build/tabrino_*.deb)
 expect_in "$(dpkg-deb -c "$deb")" ./usr/bin/tabrino ./usr/share/man/man1/tabrino.1.gz \
-  ./usr/share/bash-completion/completions/tabrino ./usr/share/doc/tabrino/README.md ./usr/share/doc/tabrino/LICENSE
+  ./usr/share/bash-completion/completions/tabrino ./usr/share/doc/tabrino/README.md \
+  ./usr/share/doc/tabrino/copyright ./usr/share/doc/tabrino/changelog.gz
 echo "$deb: $(dpkg-deb -f "$deb" Depends)"
+# Debian's own checks of a package: an error fails the run, the rest is shown.
+lintian --fail-on error --info "$deb"
 cpack --preset zip >/dev/null
 zip=$(ls build-win32/tabrino-*.zip)
-expect_in "$(unzip -l "$zip")" /Tabrino.exe /tabrino-cli.exe /README.md /LICENSE.txt
+expect_in "$(unzip -l "$zip")" /Tabrino.exe /tabrino-cli.exe /README.txt /manual.html /LICENSE.txt
+unzip -p "$zip" '*/README.txt' | file - | grep -q CRLF || { echo "$zip: README.txt is not Windows text (CRLF)" >&2; exit 1; }
 echo "$zip"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the manual page as man(1) does, without a warning, and checks that
-# it names every command and option that the tool's own help lists.
+# it names every command and option that the tool's own help lists, and that
+# its footer names the version the tool reports.
 #   man_page_test.sh PAGE TABRINO
 set -euo pipefail
 page=$1 tabrino=$2
@@ -27,4 +28,10 @@ done
 for status in "EXIT STATUS" "ENVIRONMENT" "INSPECT PROBLEMS" "DUMP RULES" "MESSAGES"; do
   grep -q "^$status" <<<"$text" || { echo "FAILED: no section $status"; failures=$((failures + 1)); }
 done
+version=$("$tabrino" --version | awk '{print $NF}')
+footer=$(grep -v '^[[:space:]]*$' <<<"$text" | tail -n 1)
+if ! grep -qE "^Tabrino ${version//./\\.}[[:space:]]" <<<"$footer"; then
+  echo "FAILED: the footer does not read 'Tabrino $version': $footer"
+  failures=$((failures + 1))
+fi
 [ "$failures" -eq 0 ] && echo "ok: $page renders and names every command and option"
