@@ -2,6 +2,7 @@
 
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -27,7 +28,7 @@ int runConvert(const ConvertOptions& options) {
   const auto date = resolveDate(options.date);
   if (!date.date) {
     std::cerr << "tabrino convert: " << date.problem << "\n";
-    return 2;
+    return kUsage;
   }
   const std::filesystem::path outputDirectory = argumentPath(options.outputDirectory);
   const std::filesystem::path database = outputDirectory / databaseFileName(*date.date);
@@ -36,17 +37,17 @@ int runConvert(const ConvertOptions& options) {
   if (!options.report.empty()) outputs.insert(outputs.begin(), {"--report", options.report, argumentPath(options.report)});
   if (const auto clash = clashingFiles(outputs, {list})) {
     std::cerr << "tabrino convert: " << *clash << "\n";
-    return 2;
+    return kUsage;
   }
   try {
     checkOutputFolder(database);
   } catch (const TabrinoError& error) {
     printError(std::cerr, error);
-    return 1;
+    return kFailure;
   }
 
   ProgressBar progress(!options.quiet);
-  return runGuarded(progress, 1, "the list is too large for this machine", [&]() -> int {
+  return runGuarded(progress, kFailure, "the list is too large for this machine", [&]() -> int {
     // Findings are spooled while the list is read and written to the report
     // with the duplicates, which are known only once the whole list is. The
     // report is opened first: a report that cannot be written stops the run.
@@ -73,7 +74,7 @@ int runConvert(const ConvertOptions& options) {
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
       printImportFailure(std::cerr, imported, list);
-      return 1;
+      return kFailure;
     }
     if (!options.quiet) {
       std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
@@ -115,7 +116,7 @@ int runConvert(const ConvertOptions& options) {
       std::cout.flush();
       printFindingsSummary(std::cerr, summary, options.report);
     }
-    return 0;
+    return kSuccess;
   });
 }
 

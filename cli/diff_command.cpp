@@ -1,5 +1,6 @@
 #include "cli/diff_command.h"
 
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -94,17 +95,17 @@ int runDiff(const DiffOptions& options) {
   for (const std::string& input : {options.before, options.after}) {
     if (!options.report.empty() && sameFile(argumentPath(options.report), argumentPath(input))) {
       std::cerr << "tabrino diff: --report " << options.report << " would overwrite the input " << input << "\n";
-      return 2;
+      return kUsage;
     }
   }
   ProgressBar progress(!options.quiet);
-  return runGuarded(progress, 2, "the files are too large for this machine", [&]() -> int {
+  return runGuarded(progress, kTrouble, "the files are too large for this machine", [&]() -> int {
     // Opened first: a report that cannot be written stops the run early.
     std::optional<AtomicFileWriter> report;
     if (!options.report.empty()) report.emplace(argumentPath(options.report));
     CameraSet before, after;
     if (!load(options.before, before, progress, options.quiet) || !load(options.after, after, progress, options.quiet)) {
-      return 2;
+      return kTrouble;
     }
     const CameraDiff diff = diffCameras(before, after);
     if (report) {
@@ -117,7 +118,7 @@ int runDiff(const DiffOptions& options) {
     std::cout << diff.added << " added, " << diff.removed << " removed, " << diff.changed << " changed, "
               << diff.unchanged << " unchanged\n";
     if (!options.quiet) printFirstOfEach(std::cout, before, after, diff, options.report);
-    return diff.same() ? 0 : 1;
+    return diff.same() ? kSuccess : kDifferences;
   });
 }
 

@@ -1,5 +1,6 @@
 #include "cli/inspect_command.h"
 
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -33,7 +34,7 @@ void printFields(const std::string& file, const DatabaseInspection& report) {
 
 int runInspect(const InspectOptions& options) {
   ProgressBar progress(!options.quiet);
-  return runGuarded(progress, 1, "the file is too large for this machine", [&]() -> int {
+  return runGuarded(progress, kFailure, "the file is too large for this machine", [&]() -> int {
     const std::string shownName = sourceName(options.file);
     const std::unique_ptr<ByteSource> source = openDatabase(options.file);
     const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
@@ -41,13 +42,13 @@ int runInspect(const InspectOptions& options) {
     if (!options.quiet) printFields(shownName, report);
     if (report.sound()) {
       if (!options.quiet) std::cout << "OK\n";
-      return 0;
+      return kSuccess;
     }
     const std::size_t count = report.problems.size() + report.unlistedProblems;
     std::cout << (options.quiet ? shownName + ": " : "") << counted(count, "problem", "problems")
               << ":\n";
     printProblems(std::cout, report);
-    return 1;  // the file is not sound
+    return kProblems;
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -46,10 +47,10 @@ int runMap(const MapOptions& options) {
   if (!options.report.empty()) outputs.push_back({"--report", options.report, reportPath});
   if (const auto clash = clashingFiles(outputs, {{"the input", options.file, file}})) {
     std::cerr << "tabrino map: " << *clash << "\n";
-    return 2;
+    return kUsage;
   }
   ProgressBar progress(!options.quiet);
-  return runGuarded(progress, 1, "too many cameras for this machine", [&]() -> int {
+  return runGuarded(progress, kFailure, "too many cameras for this machine", [&]() -> int {
     std::vector<CameraRecord> cameras;
     MapTitle title{displayPath(file.filename()), ""};
     FindingSummary findings;
@@ -70,7 +71,7 @@ int runMap(const MapOptions& options) {
       const ResolvedDate today = resolveDate("");
       if (!today.date) {
         std::cerr << "tabrino map: " << today.problem << "\n";
-        return 2;
+        return kUsage;
       }
       title.date = isoDateText(*today.date);
       // Findings go to the report as the list is read; it is put in place
@@ -90,7 +91,7 @@ int runMap(const MapOptions& options) {
       progress.finish();
       if (!imported.loaded()) {
         printImportFailure(std::cerr, imported, options.file);
-        return 1;
+        return kFailure;
       }
       if (report) report->commit();
       if (!options.quiet) {
@@ -119,7 +120,7 @@ int runMap(const MapOptions& options) {
       std::cout.flush();
       printFindingsSummary(std::cerr, findings, options.report);
     }
-    return 0;
+    return kSuccess;
   });
 }
 
