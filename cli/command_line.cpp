@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/inspect_command.h"
 #include "cli/map_command.h"
+#include "cli/messages.h"
 #include "core/list/duplicates.h"
 #include "tabrino_version.h"
 
@@ -23,12 +24,7 @@
 namespace tabrino::cli {
 namespace {
 
-// The name users type: on Windows the console tool is tabrino-cli.exe.
-#ifdef _WIN32
-constexpr const char* kProgram = "tabrino-cli";
-#else
-constexpr const char* kProgram = "tabrino";
-#endif
+constexpr const char* kProgram = kProgramName;
 
 // Validators run on the text before CLI11 converts it, so the message can
 // say what was expected in the user's own terms.
@@ -145,6 +141,8 @@ struct CommandEntry {
   std::function<int()> (*define)(CLI::App* command);
   // Said when standard output fails after the command succeeded.
   const char* keptOnOutputFailure;
+  // The least exit status when standard output fails.
+  int outputFailureStatus;
 };
 
 // Every command, in the order help lists them. Registration, help, the
@@ -152,15 +150,15 @@ struct CommandEntry {
 // completion is checked against the help it makes (tests/completion_test.sh).
 const CommandEntry kCommands[] = {
     {"convert", "Convert a speed-camera list into DB_YYMMDD.dbh",
-     defineCommand<ConvertOptions, addConvertOptions, runConvert>, "the database is written and in place"},
+     defineCommand<ConvertOptions, addConvertOptions, runConvert>, "the database is written and in place", kFailure},
     {"inspect", "Check a database file and show what it holds",
-     defineCommand<InspectOptions, addInspectOptions, runInspect>, nullptr},
+     defineCommand<InspectOptions, addInspectOptions, runInspect>, nullptr, kFailure},
     {"dump", "Write a database file's records as a speed-camera list",
-     defineCommand<DumpOptions, addDumpOptions, runDump>, nullptr},
+     defineCommand<DumpOptions, addDumpOptions, runDump>, nullptr, kFailure},
     {"map", "Draw the cameras of a list or a database as an SVG picture",
-     defineCommand<MapOptions, addMapOptions, runMap>, "the picture is written and in place"},
+     defineCommand<MapOptions, addMapOptions, runMap>, "the picture is written and in place", kFailure},
     {"diff", "Show which cameras were added, removed or changed between two lists or databases",
-     defineCommand<DiffOptions, addDiffOptions, runDiff>, nullptr},
+     defineCommand<DiffOptions, addDiffOptions, runDiff>, nullptr, kTrouble},
 };
 
 std::size_t editDistance(std::string_view a, std::string_view b) {
@@ -240,24 +238,41 @@ int usageError(const CLI::App* command, const std::string& message) {
   return kUsage;
 }
 
+// The words nobody took, without the "--" that ends the options; `operand`
+// tells whether the first of them came after it.
+std::vector<std::string> leftOver(const CLI::App* where, bool& operand) {
+  std::vector<std::string> left;
+  bool afterMark = false;
+  for (std::string& word : where->remaining()) {
+    if (word == "--" && !afterMark) {
+      afterMark = true;
+      continue;
+    }
+    if (left.empty()) operand = afterMark;
+    left.push_back(std::move(word));
+  }
+  return left;
+}
+
 // The first word no command or option took, named as the mistake it is.
-// Returns 0 when every word was taken.
+// Returns kSuccess when every word was taken.
 int reportLeftOver(const CLI::App& app, const CLI::App* command) {
   const CLI::App* where = command ? command : &app;
-  std::vector<std::string> left = where->remaining();
+  bool operand = false;
+  std::vector<std::string> left = leftOver(where, operand);
   if (left.empty() && command) {
     where = &app;
-    left = app.remaining();
+    left = leftOver(&app, operand);
   }
-  if (left.empty()) return 0;
+  if (left.empty()) return kSuccess;
   const std::string word = left.front().substr(0, left.front().find('='));  // "--ouput-dir=x"
-  if (word.size() > 1 && word[0] == '-') {
+  if (!operand && word.size() > 1 && word[0] == '-') {
     return usageError(where, "unknown option '" + word + "'" + didYouMean(word, optionNames(where)));
   }
   if (where == &app) {
     return usageError(where, "unknown command '" + word + "'" + didYouMean(word, commandNames()));
   }
-  return usageError(where, "unexpected argument '" + word + "'");
+  return usageError(where, "unexpected argument '" + left.front() + "'");
 }
 
 const CLI::App* parsedCommand(const CLI::App& app) {
@@ -355,6 +370,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     line.command = kCommands[i].name;
     line.run = runs[i];
     line.keptOnOutputFailure = kCommands[i].keptOnOutputFailure;
+    line.outputFailureStatus = kCommands[i].outputFailureStatus;
   }
   return line;
 }

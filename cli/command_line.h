@@ -16,6 +16,7 @@ struct CommandLine {
   int exitStatus = kSuccess;   // with nothing to run: kSuccess after help or version, kUsage after a mistake
   std::function<int()> run;    // the command with its options; returns the exit status
   const char* keptOnOutputFailure = nullptr;  // what is safe when standard output fails after success
+  int outputFailureStatus = kFailure;         // the least exit status when standard output fails
 };
 
 // args: the words after the program's name, as UTF-8. Help and version go to

@@ -37,7 +37,7 @@ struct ConvertFiles {
 std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files) {
   const auto date = resolveDate(options.date);
   if (!date.date) {
-    std::cerr << "tabrino convert: " << date.problem << "\n";
+    std::cerr << messagePrefix() << date.problem << "\n";
     return kUsage;
   }
   files = {argumentPath(options.outputDirectory), *date.date};
@@ -46,7 +46,7 @@ std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files
   std::vector<NamedFile> outputs{{"the database", displayPath(database), database}};
   if (!options.report.empty()) outputs.insert(outputs.begin(), {"--report", options.report, argumentPath(options.report)});
   if (const auto clash = clashingFiles(outputs, {list})) {
-    std::cerr << "tabrino convert: " << *clash << "\n";
+    std::cerr << messagePrefix() << *clash << "\n";
     return kUsage;
   }
   try {

@@ -28,7 +28,7 @@ bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool 
     const DatabaseInspection inspection = set.loadDatabase(source, progress.callback("Reading"));
     progress.finish();
     if (!inspection.sound() && !quiet) {
-      std::cerr << "tabrino diff: warning: " << given << " is not sound; its " << set.size()
+      std::cerr << messagePrefix() << "warning: " << given << " is not sound; its " << set.size()
                 << " records were compared as they stand (tabrino inspect lists the problems)\n";
     }
     return true;
@@ -94,7 +94,7 @@ int runDiff(const DiffOptions& options) {
   // The report is put in place over whatever has its name: never over an input.
   for (const std::string& input : {options.before, options.after}) {
     if (!options.report.empty() && sameFile(argumentPath(options.report), argumentPath(input))) {
-      std::cerr << "tabrino diff: --report " << options.report << " would overwrite the input " << input << "\n";
+      std::cerr << messagePrefix() << "--report " << options.report << " would overwrite the input " << input << "\n";
       return kUsage;
     }
   }

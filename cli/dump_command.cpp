@@ -36,7 +36,7 @@ int runDump(const DumpOptions& options) {
   if (toFile && !isStandardStream(options.file)) {
     if (const auto clash = clashingFiles({{"-o", options.output, argumentPath(options.output)}},
                                          {{"the database", options.file, argumentPath(options.file)}})) {
-      std::cerr << "tabrino dump: " << *clash << "\n";
+      std::cerr << messagePrefix() << *clash << "\n";
       return kUsage;
     }
   }
@@ -49,7 +49,7 @@ int runDump(const DumpOptions& options) {
     const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
     if (!report.magicFound) {
       progress.finish();
-      std::cerr << "tabrino dump: " << shownName << " is not a camera database: "
+      std::cerr << messagePrefix() << shownName << " is not a camera database: "
                 << report.problems.front().text << "\n";
       return kFailure;
     }
@@ -66,7 +66,7 @@ int runDump(const DumpOptions& options) {
     out->commit();
     progress.finish();
     if (!report.sound() && !options.quiet) {
-      std::cerr << "tabrino dump: warning: " << shownName << " is not sound; its " << report.recordCount
+      std::cerr << messagePrefix() << "warning: " << shownName << " is not sound; its " << report.recordCount
                 << " records were dumped as they stand (tabrino inspect lists the problems)\n";
     }
     return kSuccess;

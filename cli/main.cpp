@@ -1,7 +1,9 @@
 // tabrino: speed-camera lists to camera database files, from a terminal.
 #include "cli/command_line.h"
+#include "cli/messages.h"
 #include "core/platform/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <exception>
@@ -65,12 +67,14 @@ int checkStandardOutput(const tabrino::cli::CommandLine& line, int status) {
   using namespace tabrino::cli;
   errno = 0;
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  const int failed = std::max(status, line.outputFailureStatus);
+  if (failureReported()) return failed;
   // The error may have struck an earlier write, whose reason is gone.
-  std::cerr << "tabrino: could not write to standard output";
+  std::cerr << messagePrefix() << "could not write to standard output";
   if (errno != 0) std::cerr << ": " << tabrino::systemErrorText(errno);
   if (status == kSuccess && line.keptOnOutputFailure) std::cerr << " (" << line.keptOnOutputFailure << ")";
   std::cerr << "\n";
-  return status == kSuccess ? kFailure : status;
+  return failed;
 }
 
 }  // namespace
@@ -80,15 +84,16 @@ int main(int argc, char** argv) {
   // An interrupted run leaves no partial file behind.
   tabrino::removeTemporariesOnInterrupt();
   const tabrino::cli::CommandLine line = tabrino::cli::parseCommandLine(commandArguments(argc, argv));
+  if (!line.command.empty()) tabrino::cli::setCommandName(line.command);
   int status = line.exitStatus;
   try {
     if (line.run) status = line.run();
   } catch (const std::exception& error) {
     // Unwinding has removed whatever unfinished file the command had begun.
-    std::cerr << "tabrino: unexpected failure: " << error.what() << "\n";
+    std::cerr << tabrino::cli::messagePrefix() << "unexpected failure: " << error.what() << "\n";
     return tabrino::cli::kFailure;
   } catch (...) {
-    std::cerr << "tabrino: unexpected failure\n";
+    std::cerr << tabrino::cli::messagePrefix() << "unexpected failure\n";
     return tabrino::cli::kFailure;
   }
   return checkStandardOutput(line, status);

@@ -42,7 +42,7 @@ std::optional<int> checkFiles(const MapOptions& options, const fs::path& output)
   std::vector<NamedFile> outputs{{options.output.empty() ? "the picture" : "-o", displayPath(output), output}};
   if (!options.report.empty()) outputs.push_back({"--report", options.report, argumentPath(options.report)});
   if (const auto clash = clashingFiles(outputs, {{"the input", options.file, argumentPath(options.file)}})) {
-    std::cerr << "tabrino map: " << *clash << "\n";
+    std::cerr << messagePrefix() << *clash << "\n";
     return kUsage;
   }
   return std::nullopt;
@@ -59,7 +59,7 @@ std::vector<CameraRecord> databaseCameras(const MapOptions& options, MapTitle& t
                 progress.callback("Reading"));
   progress.finish();
   if (!report.sound() && !options.quiet) {
-    std::cerr << "tabrino map: warning: " << options.file
+    std::cerr << messagePrefix() << "warning: " << options.file
               << " is not sound; its records were drawn as they stand (tabrino inspect lists the problems)\n";
   }
   return cameras;
@@ -111,7 +111,7 @@ int runMap(const MapOptions& options) {
     if (!database) {
       const ResolvedDate today = resolveDate("");
       if (!today.date) {
-        std::cerr << "tabrino map: " << today.problem << "\n";
+        std::cerr << messagePrefix() << today.problem << "\n";
         return kUsage;
       }
       title.date = isoDateText(*today.date);

@@ -99,7 +99,14 @@ TEST(CliSafety, OutputThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(contains(run.err, "could not write to standard output")) << run.err;
 
-  EXPECT_EQ(toFullDisk("dump DB_141114.dbh").exitCode, 1);
+  // One failure, one message.
+  run = toFullDisk("dump DB_141114.dbh");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "tabrino dump: File write Error : standard output: No space left on device\n");
+  // diff's trouble, even for the same cameras.
+  run = toFullDisk("diff DB_141114.dbh DB_141114.dbh");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err, "tabrino diff: could not write to standard output: No space left on device\n");
   run = tabrino(dir, "dump DB_141114.dbh -o /dev/full");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(contains(run.err, "File write Error : /dev/full")) << run.err;
