@@ -42,9 +42,9 @@ std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files
   }
   files = {argumentPath(options.outputDirectory), *date.date};
   const std::filesystem::path database = files.outputDirectory / databaseFileName(files.date);
-  const NamedFile list{"the list", options.list, isStandardStream(options.list) ? "" : argumentPath(options.list)};
+  const NamedFile list = namedFile("the list", options.list);
   std::vector<NamedFile> outputs{{"the database", displayPath(database), database}};
-  if (!options.report.empty()) outputs.insert(outputs.begin(), {"--report", options.report, argumentPath(options.report)});
+  if (!options.report.empty()) outputs.insert(outputs.begin(), namedFile("--report", options.report));
   if (const auto clash = clashingFiles(outputs, {list})) {
     std::cerr << messagePrefix() << *clash << "\n";
     return kUsage;

@@ -92,11 +92,10 @@ void printFirstOfEach(std::ostream& out, const CameraSet& before, const CameraSe
 
 int runDiff(const DiffOptions& options) {
   // The report is put in place over whatever has its name: never over an input.
-  for (const std::string& input : {options.before, options.after}) {
-    if (!options.report.empty() && sameFile(argumentPath(options.report), argumentPath(input))) {
-      std::cerr << messagePrefix() << "--report " << options.report << " would overwrite the input " << input << "\n";
-      return kUsage;
-    }
+  if (const auto clash = clashingFiles({namedFile("--report", options.report)},
+                                       {namedFile("the input", options.before), namedFile("the input", options.after)})) {
+    std::cerr << messagePrefix() << *clash << "\n";
+    return kUsage;
   }
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kTrouble, "the files are too large for this machine", [&]() -> int {

@@ -32,13 +32,9 @@ std::unique_ptr<AtomicFileWriter> openOutput(const DumpOptions& options) {
 }  // namespace
 
 int runDump(const DumpOptions& options) {
-  const bool toFile = !options.output.empty() && !isStandardStream(options.output);
-  if (toFile && !isStandardStream(options.file)) {
-    if (const auto clash = clashingFiles({{"-o", options.output, argumentPath(options.output)}},
-                                         {{"the database", options.file, argumentPath(options.file)}})) {
-      std::cerr << messagePrefix() << *clash << "\n";
-      return kUsage;
-    }
+  if (const auto clash = clashingFiles({namedFile("-o", options.output)}, {namedFile("the database", options.file)})) {
+    std::cerr << messagePrefix() << *clash << "\n";
+    return kUsage;
   }
   // Lines on a terminal would scroll through the bar.
   const bool toStandardOutput = options.output.empty() || isStandardStream(options.output);

@@ -40,8 +40,8 @@ bool isDatabase(const fs::path& path) {
 // not and returns the exit status.
 std::optional<int> checkFiles(const MapOptions& options, const fs::path& output) {
   std::vector<NamedFile> outputs{{options.output.empty() ? "the picture" : "-o", displayPath(output), output}};
-  if (!options.report.empty()) outputs.push_back({"--report", options.report, argumentPath(options.report)});
-  if (const auto clash = clashingFiles(outputs, {{"the input", options.file, argumentPath(options.file)}})) {
+  if (!options.report.empty()) outputs.push_back(namedFile("--report", options.report));
+  if (const auto clash = clashingFiles(outputs, {namedFile("the input", options.file)})) {
     std::cerr << messagePrefix() << *clash << "\n";
     return kUsage;
   }
