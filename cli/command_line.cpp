@@ -1,6 +1,13 @@
 #include "cli/command_line.h"
 
+#include "cli/convert_command.h"
 #include "cli/date_option.h"
+#include "cli/diff_command.h"
+#include "cli/dump_command.h"
+#include "cli/exit_codes.h"
+#include "cli/inspect_command.h"
+#include "cli/map_command.h"
+#include "cli/messages.h"
 #include "core/list/duplicates.h"
 #include "tabrino_version.h"
 
@@ -10,18 +17,18 @@
 #include <charconv>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
+#include <memory>
 #include <string_view>
 
 namespace tabrino::cli {
 namespace {
 
-// The name users type: on Windows the console tool is tabrino-cli.exe.
+constexpr const char* kProgram = kProgramName;
 // Where the manual is: Windows has no man, and the zip holds it as HTML.
 #ifdef _WIN32
-constexpr const char* kProgram = "tabrino-cli";
 constexpr const char* kManual = "manual.html (beside tabrino-cli.exe)";
 #else
-constexpr const char* kProgram = "tabrino";
 constexpr const char* kManual = "'man tabrino'";
 #endif
 
@@ -51,8 +58,7 @@ CLI::Validator seedText() {
       "");
 }
 
-CLI::App* addConvert(CLI::App& app, ConvertOptions& options) {
-  CLI::App* command = app.add_subcommand("convert", "Convert a speed-camera list into DB_YYMMDD.dbh");
+void addConvertOptions(CLI::App* command, ConvertOptions& options) {
   command->add_option("LIST", options.list,
                       "Speed-camera list (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION); - reads standard input")
       ->required()
@@ -85,20 +91,16 @@ CLI::App* addConvert(CLI::App& app, ConvertOptions& options) {
                     "Write one record for each camera entered more than once: the lowest speed above 0, "
                     "else the first");
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-  return command;
 }
 
-CLI::App* addInspect(CLI::App& app, InspectOptions& options) {
-  CLI::App* command = app.add_subcommand("inspect", "Check a database file and show what it holds");
+void addInspectOptions(CLI::App* command, InspectOptions& options) {
   command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh); - reads standard input")
       ->required()
       ->type_name("");
   command->add_flag("-q,--quiet", options.quiet, "Print only the problems found, and errors");
-  return command;
 }
 
-CLI::App* addDump(CLI::App& app, DumpOptions& options) {
-  CLI::App* command = app.add_subcommand("dump", "Write a database file's records as a speed-camera list");
+void addDumpOptions(CLI::App* command, DumpOptions& options) {
   command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh); - reads standard input")
       ->required()
       ->type_name("");
@@ -110,11 +112,9 @@ CLI::App* addDump(CLI::App& app, DumpOptions& options) {
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"list", "gpx", "kml", "geojson"}).description(""));
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-  return command;
 }
 
-CLI::App* addMap(CLI::App& app, MapOptions& options) {
-  CLI::App* command = app.add_subcommand("map", "Draw the cameras of a list or a database as an SVG picture");
+void addMapOptions(CLI::App* command, MapOptions& options) {
   command->add_option("FILE", options.file, "Speed-camera list or camera database file")->required()->type_name("");
   command->add_option("-o,--output", options.output, "Picture to write (default: FILE's name with .svg, beside it)")
       ->type_name("FILE");
@@ -123,18 +123,49 @@ CLI::App* addMap(CLI::App& app, MapOptions& options) {
                       "CSV file (line numbers from 1)")
       ->type_name("FILE");
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
-  return command;
 }
 
-CLI::App* addDiff(CLI::App& app, DiffOptions& options) {
-  CLI::App* command =
-      app.add_subcommand("diff", "Show which cameras were added, removed or changed between two lists or databases");
+void addDiffOptions(CLI::App* command, DiffOptions& options) {
   command->add_option("OLD", options.before, "The earlier list or database file")->required()->type_name("");
   command->add_option("NEW", options.after, "The later list or database file")->required()->type_name("");
   command->add_option("--report", options.report, "Write every difference to this CSV file")->type_name("FILE");
   command->add_flag("-q,--quiet", options.quiet, "Print only the summary line, and errors");
-  return command;
 }
+
+// A command's run, bound to an options value that its CLI11 options fill.
+template <class Options, void (*addOptions)(CLI::App*, Options&), int (*run)(const Options&)>
+std::function<int()> defineCommand(CLI::App* command) {
+  auto options = std::make_shared<Options>();
+  addOptions(command, *options);
+  return [options] { return run(*options); };
+}
+
+struct CommandEntry {
+  const char* name;
+  const char* summary;
+  // Adds the operands and options to `command`; returns the run.
+  std::function<int()> (*define)(CLI::App* command);
+  // Said when standard output fails after the command succeeded.
+  const char* keptOnOutputFailure;
+  // The least exit status when standard output fails.
+  int outputFailureStatus;
+};
+
+// Every command, in the order help lists them. Registration, help, the
+// messages that name the commands and dispatch all read this table; the bash
+// completion is checked against the help it makes (tests/completion_test.sh).
+const CommandEntry kCommands[] = {
+    {"convert", "Convert a speed-camera list into DB_YYMMDD.dbh",
+     defineCommand<ConvertOptions, addConvertOptions, runConvert>, "the database is written and in place", kFailure},
+    {"inspect", "Check a database file and show what it holds",
+     defineCommand<InspectOptions, addInspectOptions, runInspect>, nullptr, kFailure},
+    {"dump", "Write a database file's records as a speed-camera list",
+     defineCommand<DumpOptions, addDumpOptions, runDump>, nullptr, kFailure},
+    {"map", "Draw the cameras of a list or a database as an SVG picture",
+     defineCommand<MapOptions, addMapOptions, runMap>, "the picture is written and in place", kFailure},
+    {"diff", "Show which cameras were added, removed or changed between two lists or databases",
+     defineCommand<DiffOptions, addDiffOptions, runDiff>, nullptr, kTrouble},
+};
 
 std::size_t editDistance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -165,12 +196,21 @@ std::vector<std::string> optionNames(const CLI::App* command) {
   return names;
 }
 
-std::vector<std::string> commandNames(const CLI::App& app) {
+std::vector<std::string> commandNames() {
   std::vector<std::string> names;
-  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
-    names.push_back(command->get_name());
-  }
+  for (const CommandEntry& command : kCommands) names.push_back(command.name);
   return names;
+}
+
+// "convert, inspect, dump, map or diff", with `more` after them if given.
+std::string commandList(const char* more = nullptr) {
+  std::vector<std::string> names = commandNames();
+  if (more) names.push_back(more);
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+  }
+  return text;
 }
 
 // The closest of candidates to word, if it is close enough to be what the
@@ -201,27 +241,44 @@ std::string didYouMean(const std::string& word, const std::vector<std::string>& 
 int usageError(const CLI::App* command, const std::string& message) {
   const std::string name = commandName(command);
   std::cerr << name << ": " << message << "\nRun '" << name << " --help' for usage.\n";
-  return 2;
+  return kUsage;
+}
+
+// The words nobody took, without the "--" that ends the options; `operand`
+// tells whether the first of them came after it.
+std::vector<std::string> leftOver(const CLI::App* where, bool& operand) {
+  std::vector<std::string> left;
+  bool afterMark = false;
+  for (std::string& word : where->remaining()) {
+    if (word == "--" && !afterMark) {
+      afterMark = true;
+      continue;
+    }
+    if (left.empty()) operand = afterMark;
+    left.push_back(std::move(word));
+  }
+  return left;
 }
 
 // The first word no command or option took, named as the mistake it is.
-// Returns 0 when every word was taken.
+// Returns kSuccess when every word was taken.
 int reportLeftOver(const CLI::App& app, const CLI::App* command) {
   const CLI::App* where = command ? command : &app;
-  std::vector<std::string> left = where->remaining();
+  bool operand = false;
+  std::vector<std::string> left = leftOver(where, operand);
   if (left.empty() && command) {
     where = &app;
-    left = app.remaining();
+    left = leftOver(&app, operand);
   }
-  if (left.empty()) return 0;
+  if (left.empty()) return kSuccess;
   const std::string word = left.front().substr(0, left.front().find('='));  // "--ouput-dir=x"
-  if (word.size() > 1 && word[0] == '-') {
+  if (!operand && word.size() > 1 && word[0] == '-') {
     return usageError(where, "unknown option '" + word + "'" + didYouMean(word, optionNames(where)));
   }
   if (where == &app) {
-    return usageError(where, "unknown command '" + word + "'" + didYouMean(word, commandNames(app)));
+    return usageError(where, "unknown command '" + word + "'" + didYouMean(word, commandNames()));
   }
-  return usageError(where, "unexpected argument '" + word + "'");
+  return usageError(where, "unexpected argument '" + left.front() + "'");
 }
 
 const CLI::App* parsedCommand(const CLI::App& app) {
@@ -229,38 +286,31 @@ const CLI::App* parsedCommand(const CLI::App& app) {
   return parsed.empty() ? nullptr : parsed.front();
 }
 
-// CLI11 says "--output-dir: 1 required DIR missing"; users read better
-// "option '--output-dir' needs a DIR".
-std::string usageText(const CLI::ParseError& error) {
-  const std::string text = error.what();
-  const std::string::size_type colon = text.find(": 1 required ");
-  const std::string::size_type missing = text.rfind(" missing");
-  if (error.get_name() == "ArgumentMismatch" && colon != std::string::npos && missing != std::string::npos &&
-      missing > colon && missing + 8 == text.size()) {
-    const std::string::size_type placeholder = colon + 13;
-    return "option '" + text.substr(0, colon) + "' needs a " + text.substr(placeholder, missing - placeholder);
-  }
-  return text;
+// An option that takes a value, given last with none: "option '--output-dir'
+// needs a DIR" says more than CLI11's own words. Empty when there is none.
+std::string missingValue(const CLI::App* command, const std::vector<std::string>& args) {
+  if (!command || args.empty()) return {};
+  const CLI::Option* option = command->get_option_no_throw(args.back());
+  if (!option || option->get_items_expected_min() == 0) return {};
+  return "option '" + option->get_name() + "' needs a " + option->get_type_name();
 }
 
 // `tabrino help [COMMAND]`, read here: CLI11 would take the COMMAND word for
 // that command itself.
-int showHelp(const CLI::App& app, const std::vector<std::string>& args, const std::vector<const CLI::App*>& commands) {
+int showHelp(const CLI::App& app, const std::vector<std::string>& args) {
   const CLI::App* help = app.get_subcommand("help");
   if (args.size() == 1 || args[1] == "-h" || args[1] == "--help") {
     std::cout << app.help();
-    return 0;
+    return kSuccess;
   }
   if (args.size() > 2) return usageError(help, "unexpected argument '" + args[2] + "'");
-  std::vector<std::string> names;
-  for (const CLI::App* command : commands) {
-    if (command->get_name() == args[1]) {
-      std::cout << command->help(kProgram);
-      return 0;
+  for (const CommandEntry& command : kCommands) {
+    if (command.name == args[1]) {
+      std::cout << app.get_subcommand(command.name)->help(kProgram);
+      return kSuccess;
     }
-    names.push_back(command->get_name());
   }
-  return usageError(help, "unknown command '" + args[1] + "'" + didYouMean(args[1], names));
+  return usageError(help, "unknown command '" + args[1] + "'" + didYouMean(args[1], commandNames()));
 }
 
 }  // namespace
@@ -276,11 +326,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   // Words nobody takes are collected rather than thrown, so that the message
   // can name them.
   app.allow_extras();
-  const std::vector<const CLI::App*> commands = {addConvert(app, line.convert), addInspect(app, line.inspect),
-                                                 addDump(app, line.dump),       addMap(app, line.map),
-                                                 addDiff(app, line.diff)};
+  std::vector<std::function<int()>> runs;
+  for (const CommandEntry& entry : kCommands) runs.push_back(entry.define(app.add_subcommand(entry.name, entry.summary)));
   CLI::App* help = app.add_subcommand("help", "Print the options of a command");
-  help->add_option("COMMAND", "convert, inspect, dump, map or diff")->type_name("");
+  help->add_option("COMMAND")->description(commandList())->type_name("");
   for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
     command->group("Commands");
     command->allow_extras();
@@ -289,11 +338,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   app.footer(std::string("Run '") + kProgram + " help COMMAND' for the options of a command, " + kManual + " for the manual.");
 
   if (args.empty()) {
-    line.exitStatus = usageError(&app, "a command is required: convert, inspect, dump, map, diff or help");
+    line.exitStatus = usageError(&app, "a command is required: " + commandList("help"));
     return line;
   }
   if (args.front() == "help") {
-    line.exitStatus = showHelp(app, args, commands);
+    line.exitStatus = showHelp(app, args);
     return line;
   }
 
@@ -312,19 +361,23 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     // after a mistyped option): name them first.
     const CLI::App* command = parsedCommand(app);
     line.exitStatus = reportLeftOver(app, command);
-    if (line.exitStatus == 0) line.exitStatus = usageError(command ? command : &app, usageText(error));
+    if (line.exitStatus == kSuccess) {
+      const std::string missing = missingValue(command, args);
+      line.exitStatus = usageError(command ? command : &app, missing.empty() ? error.what() : missing);
+    }
     return line;
   }
 
   const CLI::App* command = parsedCommand(app);
   line.exitStatus = reportLeftOver(app, command);
-  if (line.exitStatus != 0 || !command) return line;
-  const std::string name = command->get_name();
-  line.command = name == "convert" ? Command::Convert
-                 : name == "inspect" ? Command::Inspect
-                 : name == "dump"    ? Command::Dump
-                 : name == "map"     ? Command::Map
-                                     : Command::Diff;
+  if (line.exitStatus != kSuccess || !command) return line;
+  for (std::size_t i = 0; i < std::size(kCommands); ++i) {
+    if (command->get_name() != kCommands[i].name) continue;
+    line.command = kCommands[i].name;
+    line.run = runs[i];
+    line.keptOnOutputFailure = kCommands[i].keptOnOutputFailure;
+    line.outputFailureStatus = kCommands[i].outputFailureStatus;
+  }
   return line;
 }
 

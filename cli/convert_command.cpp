@@ -2,6 +2,8 @@
 
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
+#include "cli/list_input.h"
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -22,31 +24,86 @@
 #include <vector>
 
 namespace tabrino::cli {
+namespace {
 
-int runConvert(const ConvertOptions& options) {
+// What a conversion writes, known before anything is read.
+struct ConvertFiles {
+  std::filesystem::path outputDirectory;
+  DbDate date;
+};
+
+// The date, and outputs that stand apart from the list and from each other
+// in a folder that takes them. Prints why not and returns the exit status.
+std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files) {
   const auto date = resolveDate(options.date);
   if (!date.date) {
-    std::cerr << "tabrino convert: " << date.problem << "\n";
-    return 2;
+    std::cerr << messagePrefix() << date.problem << "\n";
+    return kUsage;
   }
-  const std::filesystem::path outputDirectory = argumentPath(options.outputDirectory);
-  const std::filesystem::path database = outputDirectory / databaseFileName(*date.date);
-  const NamedFile list{"the list", options.list, isStandardStream(options.list) ? "" : argumentPath(options.list)};
+  files = {argumentPath(options.outputDirectory), *date.date};
+  const std::filesystem::path database = files.outputDirectory / databaseFileName(files.date);
+  const NamedFile list = namedFile("the list", options.list);
   std::vector<NamedFile> outputs{{"the database", displayPath(database), database}};
-  if (!options.report.empty()) outputs.insert(outputs.begin(), {"--report", options.report, argumentPath(options.report)});
+  if (!options.report.empty()) outputs.insert(outputs.begin(), namedFile("--report", options.report));
   if (const auto clash = clashingFiles(outputs, {list})) {
-    std::cerr << "tabrino convert: " << *clash << "\n";
-    return 2;
+    std::cerr << messagePrefix() << *clash << "\n";
+    return kUsage;
   }
   try {
     checkOutputFolder(database);
   } catch (const TabrinoError& error) {
     printError(std::cerr, error);
-    return 1;
+    return kFailure;
   }
+  return std::nullopt;
+}
 
+// Finds the duplicates (and near rows) where anyone wants them, and writes
+// the database: beside the search when only the summary waits for it, after
+// it when the report must be complete first or the duplicates decide what is
+// dropped.
+ConversionSummary scanAndWrite(const ConvertOptions& options, CameraTable& table, const ConversionSettings& settings,
+                               ListFindings& findings, FindingReport* report, FindingSpool* spool,
+                               ProgressBar& progress) {
+  table.sortByLatitude();
+  std::optional<DuplicateScan> duplicates;
+  auto scanDuplicates = [&] { duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates}); };
+  ConversionSummary written;
+  if (!findings.sink() && !options.dropDuplicates) {
+    return writeCameraDatabase(table, settings, {}, progress.callback("Writing"));
+  }
+  if (!report && !options.dropDuplicates) {
+    inParallel([&] { written = writeCameraDatabase(table, settings, {}, progress.callback("Writing")); },
+               scanDuplicates);
+    duplicates->report(findings.summary());
+    return written;
+  }
+  scanDuplicates();
+  if (!options.quiet) duplicates->report(findings.summary());
+  if (report) {
+    duplicates->reportWith([&](FindingSink& sink) { spool->replay(sink); }, *report);
+    report->commit();
+  }
+  const std::vector<std::uint32_t> dropped =
+      options.dropDuplicates ? duplicates->droppedPositions() : std::vector<std::uint32_t>();
+  return writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
+}
+
+void printWritten(const ConvertOptions& options, const ConversionSummary& written, const ListFindings& findings) {
+  std::cout << conversionCountsText(written.recordsWritten, written.rowsSkipped);
+  if (options.dropDuplicates) std::cout << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
+  std::cout << "\n" << conversionEndText(displayPath(written.outputPath)) << "\n";
+  std::cout.flush();
+  printFindingsSummary(std::cerr, findings.summary(), options.report);
+}
+
+}  // namespace
+
+int runConvert(const ConvertOptions& options) {
+  ConvertFiles files;
+  if (const auto refused = checkFiles(options, files)) return *refused;
   ProgressBar progress(!options.quiet);
-  return runGuarded(progress, 1, "the list is too large for this machine", [&]() -> int {
+  return runGuarded(progress, kFailure, "the list is too large for this machine", [&]() -> int {
     // Findings are spooled while the list is read and written to the report
     // with the duplicates, which are known only once the whole list is. The
     // report is opened first: a report that cannot be written stops the run.
@@ -56,66 +113,16 @@ int runConvert(const ConvertOptions& options) {
       report.emplace(argumentPath(options.report));
       spool.emplace();
     }
-    FindingSummary summary;
-    std::vector<FindingSink*> sinks;
-    if (!options.quiet) sinks.push_back(&summary);
-    if (spool) sinks.push_back(&*spool);
-    FindingFanOut findings(sinks);
-
+    ListFindings findings(options.quiet, spool ? &*spool : nullptr);
     CameraTable table;
-    ImportOptions importOptions;
-    importOptions.findings = sinks.empty() ? nullptr : &findings;
-    importOptions.progress = progress.callback("Reading");
-    const std::string list = sourceName(options.list);
-    const ImportResult imported = isStandardStream(options.list)
-                                      ? importCameraStream(stdin, table, importOptions)
-                                      : importCameraList(argumentPath(options.list), table, importOptions);
-    progress.finish();  // the terminal may show stdout and stderr on one screen
-    if (!imported.loaded()) {
-      printImportFailure(std::cerr, imported, list);
-      return 1;
-    }
-    if (!options.quiet) {
-      std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
-    }
-
-    const ConversionSettings settings{outputDirectory, *date.date,
+    if (!readCameraList(options.list, table, findings, progress, options.quiet)) return kFailure;
+    const ConversionSettings settings{files.outputDirectory, files.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
-    table.sortByLatitude();
-    std::optional<DuplicateScan> duplicates;
-    auto scanDuplicates = [&] { duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates}); };
-    const bool scanning = !sinks.empty() || options.dropDuplicates;
-    ConversionSummary written;
-    if (scanning && !report && !options.dropDuplicates) {
-      // Only the summary waits for the duplicates: the search runs beside
-      // the write.
-      inParallel([&] { written = writeCameraDatabase(table, settings, {}, progress.callback("Writing")); },
-                 scanDuplicates);
-      duplicates->report(summary);
-    } else {
-      // The report is complete before the database is written, and the
-      // duplicates decide what is dropped.
-      std::vector<std::uint32_t> dropped;
-      if (scanning) {
-        scanDuplicates();
-        if (!options.quiet) duplicates->report(summary);
-        if (report) {
-          duplicates->reportWith([&](FindingSink& sink) { spool->replay(sink); }, *report);
-          report->commit();
-        }
-        if (options.dropDuplicates) dropped = duplicates->droppedPositions();
-      }
-      written = writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
-    }
+    const ConversionSummary written = scanAndWrite(options, table, settings, findings, report ? &*report : nullptr,
+                                                   spool ? &*spool : nullptr, progress);
     progress.finish();
-    if (!options.quiet) {
-      std::cout << conversionCountsText(written.recordsWritten, written.rowsSkipped);
-      if (options.dropDuplicates) std::cout << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
-      std::cout << "\n" << conversionEndText(displayPath(written.outputPath)) << "\n";
-      std::cout.flush();
-      printFindingsSummary(std::cerr, summary, options.report);
-    }
-    return 0;
+    if (!options.quiet) printWritten(options, written, findings);
+    return kSuccess;
   });
 }
 

@@ -19,7 +19,7 @@ struct ConvertOptions {
   bool quiet = false;
 };
 
-// Exit status: 0 converted, 1 failed, 2 bad usage.
+// Exit status (cli/exit_codes.h): kSuccess converted, kFailure, kUsage.
 int runConvert(const ConvertOptions& options);
 
 }  // namespace tabrino::cli

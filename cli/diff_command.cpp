@@ -1,5 +1,6 @@
 #include "cli/diff_command.h"
 
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -27,7 +28,7 @@ bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool 
     const DatabaseInspection inspection = set.loadDatabase(source, progress.callback("Reading"));
     progress.finish();
     if (!inspection.sound() && !quiet) {
-      std::cerr << "tabrino diff: warning: " << given << " is not sound; its " << set.size()
+      std::cerr << messagePrefix() << "warning: " << given << " is not sound; its " << set.size()
                 << " records were compared as they stand (tabrino inspect lists the problems)\n";
     }
     return true;
@@ -91,20 +92,19 @@ void printFirstOfEach(std::ostream& out, const CameraSet& before, const CameraSe
 
 int runDiff(const DiffOptions& options) {
   // The report is put in place over whatever has its name: never over an input.
-  for (const std::string& input : {options.before, options.after}) {
-    if (!options.report.empty() && sameFile(argumentPath(options.report), argumentPath(input))) {
-      std::cerr << "tabrino diff: --report " << options.report << " would overwrite the input " << input << "\n";
-      return 2;
-    }
+  if (const auto clash = clashingFiles({namedFile("--report", options.report)},
+                                       {namedFile("the input", options.before), namedFile("the input", options.after)})) {
+    std::cerr << messagePrefix() << *clash << "\n";
+    return kUsage;
   }
   ProgressBar progress(!options.quiet);
-  return runGuarded(progress, 2, "the files are too large for this machine", [&]() -> int {
+  return runGuarded(progress, kTrouble, "the files are too large for this machine", [&]() -> int {
     // Opened first: a report that cannot be written stops the run early.
     std::optional<AtomicFileWriter> report;
     if (!options.report.empty()) report.emplace(argumentPath(options.report));
     CameraSet before, after;
     if (!load(options.before, before, progress, options.quiet) || !load(options.after, after, progress, options.quiet)) {
-      return 2;
+      return kTrouble;
     }
     const CameraDiff diff = diffCameras(before, after);
     if (report) {
@@ -117,7 +117,7 @@ int runDiff(const DiffOptions& options) {
     std::cout << diff.added << " added, " << diff.removed << " removed, " << diff.changed << " changed, "
               << diff.unchanged << " unchanged\n";
     if (!options.quiet) printFirstOfEach(std::cout, before, after, diff, options.report);
-    return diff.same() ? 0 : 1;
+    return diff.same() ? kSuccess : kDifferences;
   });
 }
 

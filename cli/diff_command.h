@@ -12,8 +12,8 @@ struct DiffOptions {
   bool quiet = false;
 };
 
-// Exit status as diff's: 0 the same cameras, 1 cameras added, removed or
-// changed, 2 trouble (bad usage included).
+// Exit status as diff's: kSuccess the same cameras, kDifferences cameras added, removed or
+// changed, kTrouble (bad usage included).
 int runDiff(const DiffOptions& options);
 
 }  // namespace tabrino::cli

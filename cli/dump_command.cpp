@@ -1,5 +1,6 @@
 #include "cli/dump_command.h"
 
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -30,26 +31,22 @@ std::unique_ptr<AtomicFileWriter> openOutput(const DumpOptions& options) {
 }  // namespace
 
 int runDump(const DumpOptions& options) {
-  const bool toFile = !options.output.empty() && !isStandardStream(options.output);
-  if (toFile && !isStandardStream(options.file)) {
-    if (const auto clash = clashingFiles({{"-o", options.output, argumentPath(options.output)}},
-                                         {{"the database", options.file, argumentPath(options.file)}})) {
-      std::cerr << "tabrino dump: " << *clash << "\n";
-      return 2;
-    }
+  if (const auto clash = clashingFiles({namedFile("-o", options.output)}, {namedFile("the database", options.file)})) {
+    std::cerr << messagePrefix() << *clash << "\n";
+    return kUsage;
   }
   // Lines on a terminal would scroll through the bar.
   const bool toStandardOutput = options.output.empty() || isStandardStream(options.output);
   ProgressBar progress(!options.quiet && !(toStandardOutput && isTerminal(stdout)));
   const std::string shownName = sourceName(options.file);
-  return runGuarded(progress, 1, "the file is too large for this machine", [&]() -> int {
+  return runGuarded(progress, kFailure, "the file is too large for this machine", [&]() -> int {
     const std::unique_ptr<ByteSource> source = openDatabase(options.file);
     const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
     if (!report.magicFound) {
       progress.finish();
-      std::cerr << "tabrino dump: " << shownName << " is not a camera database: "
+      std::cerr << messagePrefix() << shownName << " is not a camera database: "
                 << report.problems.front().text << "\n";
-      return 1;
+      return kFailure;
     }
     const ExportFormat format = exportFormatNamed(options.format).value_or(ExportFormat::List);
     const std::unique_ptr<AtomicFileWriter> out = openOutput(options);
@@ -60,10 +57,10 @@ int runDump(const DumpOptions& options) {
     out->commit();
     progress.finish();
     if (!report.sound() && !options.quiet) {
-      std::cerr << "tabrino dump: warning: " << shownName << " is not sound; its " << report.recordCount
+      std::cerr << messagePrefix() << "warning: " << shownName << " is not sound; its " << report.recordCount
                 << " records were dumped as they stand (tabrino inspect lists the problems)\n";
     }
-    return 0;
+    return kSuccess;
   });
 }
 

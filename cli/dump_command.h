@@ -12,7 +12,7 @@ struct DumpOptions {
   bool quiet = false;
 };
 
-// Exit status: 0 dumped, 1 not a database or a file failed, 2 bad usage.
+// Exit status: kSuccess dumped, kFailure not a database or a file failed, kUsage.
 int runDump(const DumpOptions& options);
 
 }  // namespace tabrino::cli

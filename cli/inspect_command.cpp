@@ -1,11 +1,13 @@
 #include "cli/inspect_command.h"
 
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/platform/byte_source.h"
 #include "core/database/db_inspect.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -29,25 +31,40 @@ void printFields(const std::string& file, const DatabaseInspection& report) {
             << hexByte(report.computedChecksum) << "\n";
 }
 
+// A list's header names X second: "IDX,X,Y,...".
+bool looksLikeList(ByteSource& source) {
+  std::string start(static_cast<std::size_t>(std::min<std::uint64_t>(source.size(), 4096)), '\0');
+  source.read(0, reinterpret_cast<std::uint8_t*>(start.data()), start.size());
+  const std::string line = start.substr(0, start.find('\n'));
+  const std::size_t comma = line.find(',');
+  return comma != std::string::npos && line.compare(comma + 1, 2, "X,") == 0;
+}
+
 }  // namespace
 
 int runInspect(const InspectOptions& options) {
   ProgressBar progress(!options.quiet);
-  return runGuarded(progress, 1, "the file is too large for this machine", [&]() -> int {
+  return runGuarded(progress, kFailure, "the file is too large for this machine", [&]() -> int {
     const std::string shownName = sourceName(options.file);
     const std::unique_ptr<ByteSource> source = openDatabase(options.file);
     const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
     progress.finish();
+    if (!report.magicFound && report.fileSize > 0) {
+      // Its "fields" would be noise: say what it is not, and what it may be.
+      std::cout << shownName << ": not a camera database\n";
+      if (looksLikeList(*source)) std::cout << "it looks like a camera list: use " << kProgramName << " convert\n";
+      return kProblems;
+    }
     if (!options.quiet) printFields(shownName, report);
     if (report.sound()) {
       if (!options.quiet) std::cout << "OK\n";
-      return 0;
+      return kSuccess;
     }
     const std::size_t count = report.problems.size() + report.unlistedProblems;
     std::cout << (options.quiet ? shownName + ": " : "") << counted(count, "problem", "problems")
               << ":\n";
     printProblems(std::cout, report);
-    return 1;  // the file is not sound
+    return kProblems;
   });
 }
 

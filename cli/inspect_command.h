@@ -10,7 +10,7 @@ struct InspectOptions {
   bool quiet = false;
 };
 
-// Exit status: 0 sound, 1 not sound or not readable, 2 bad usage.
+// Exit status: kSuccess sound, kProblems not sound, kFailure not readable, kUsage.
 int runInspect(const InspectOptions& options);
 
 }  // namespace tabrino::cli

@@ -1,7 +1,9 @@
 // tabrino: speed-camera lists to camera database files, from a terminal.
 #include "cli/command_line.h"
+#include "cli/messages.h"
 #include "core/platform/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <exception>
@@ -59,35 +61,20 @@ std::vector<std::string> commandArguments(int argc, char** argv) { return {argv 
 void prepareStandardStreams() {}
 #endif
 
-int runCommand(const tabrino::cli::CommandLine& line) {
-  switch (line.command) {
-    case tabrino::cli::Command::Convert:
-      return tabrino::cli::runConvert(line.convert);
-    case tabrino::cli::Command::Inspect:
-      return tabrino::cli::runInspect(line.inspect);
-    case tabrino::cli::Command::Dump:
-      return tabrino::cli::runDump(line.dump);
-    case tabrino::cli::Command::Map:
-      return tabrino::cli::runMap(line.map);
-    case tabrino::cli::Command::Diff:
-      return tabrino::cli::runDiff(line.diff);
-    case tabrino::cli::Command::None:
-      break;
-  }
-  return line.exitStatus;
-}
-
 // What a command printed must have reached its reader: a full disk or a
 // closed pipe behind standard output is a failure, not a success.
 int checkStandardOutput(const tabrino::cli::CommandLine& line, int status) {
+  using namespace tabrino::cli;
   errno = 0;
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  const int failed = std::max(status, line.outputFailureStatus);
+  if (failureReported()) return failed;
   // The error may have struck an earlier write, whose reason is gone.
-  std::cerr << "tabrino: could not write to standard output";
+  std::cerr << messagePrefix() << "could not write to standard output";
   if (errno != 0) std::cerr << ": " << tabrino::systemErrorText(errno);
-  if (line.command == tabrino::cli::Command::Convert && status == 0) std::cerr << " (the database is written and in place)";
+  if (status == kSuccess && line.keptOnOutputFailure) std::cerr << " (" << line.keptOnOutputFailure << ")";
   std::cerr << "\n";
-  return status == 0 ? 1 : status;
+  return failed;
 }
 
 }  // namespace
@@ -97,16 +84,17 @@ int main(int argc, char** argv) {
   // An interrupted run leaves no partial file behind.
   tabrino::removeTemporariesOnInterrupt();
   const tabrino::cli::CommandLine line = tabrino::cli::parseCommandLine(commandArguments(argc, argv));
-  int status = 1;
+  if (!line.command.empty()) tabrino::cli::setCommandName(line.command);
+  int status = line.exitStatus;
   try {
-    status = runCommand(line);
+    if (line.run) status = line.run();
   } catch (const std::exception& error) {
     // Unwinding has removed whatever unfinished file the command had begun.
-    std::cerr << "tabrino: unexpected failure: " << error.what() << "\n";
-    return 1;
+    std::cerr << tabrino::cli::messagePrefix() << "unexpected failure: " << error.what() << "\n";
+    return tabrino::cli::kFailure;
   } catch (...) {
-    std::cerr << "tabrino: unexpected failure\n";
-    return 1;
+    std::cerr << tabrino::cli::messagePrefix() << "unexpected failure\n";
+    return tabrino::cli::kFailure;
   }
   return checkStandardOutput(line, status);
 }

@@ -2,6 +2,8 @@
 
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
+#include "cli/list_input.h"
+#include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -34,89 +36,94 @@ bool isDatabase(const fs::path& path) {
   return file && std::fread(magic.data(), 1, magic.size(), file.get()) == magic.size() && magic == kMagic;
 }
 
+// Outputs that stand apart from the input and from each other. Prints why
+// not and returns the exit status.
+std::optional<int> checkFiles(const MapOptions& options, const fs::path& output) {
+  std::vector<NamedFile> outputs{{options.output.empty() ? "the picture" : "-o", displayPath(output), output}};
+  if (!options.report.empty()) outputs.push_back(namedFile("--report", options.report));
+  if (const auto clash = clashingFiles(outputs, {namedFile("the input", options.file)})) {
+    std::cerr << messagePrefix() << *clash << "\n";
+    return kUsage;
+  }
+  return std::nullopt;
+}
+
+// A database's records as they stand, dated by its header.
+std::vector<CameraRecord> databaseCameras(const MapOptions& options, MapTitle& title, ProgressBar& progress) {
+  FileSource source(argumentPath(options.file));
+  const DatabaseInspection report = inspectDatabase(source, progress.callback("Checking"));
+  title.date = isoDateText(report.date);
+  std::vector<CameraRecord> cameras;
+  cameras.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(report.recordCount, source.size() / kRecordSize)));
+  forEachRecord(source, report.recordCount, [&](const CameraRecord& record) { cameras.push_back(record); },
+                progress.callback("Reading"));
+  progress.finish();
+  if (!report.sound() && !options.quiet) {
+    std::cerr << messagePrefix() << "warning: " << options.file
+              << " is not sound; its records were drawn as they stand (tabrino inspect lists the problems)\n";
+  }
+  return cameras;
+}
+
+// A list's cameras: the rows that become records, as on a device. Findings
+// go to the report as the list is read; it is put in place only once the
+// list has passed its header test. False after saying why not.
+bool listCameras(const MapOptions& options, ListFindings& findings, FindingReport* report, ProgressBar& progress,
+                 std::vector<CameraRecord>& cameras) {
+  CameraTable table;
+  if (!readCameraList(options.file, table, findings, progress, options.quiet)) return false;
+  if (report) report->commit();
+  cameras = table.records();
+  return true;
+}
+
+void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& cameras, const fs::path& output,
+                const ListFindings& findings) {
+  std::size_t drawn = 0;
+  for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1 : 0;
+  std::cout << "Drew " << counted(drawn, "camera", "cameras") << (drawn > kMaxMarkedCameras ? " as a density grid" : "");
+  // A list's skipped rows are among its findings; a database's records out
+  // of range are not.
+  if (drawn < cameras.size()) {
+    std::cout << "; left out " << counted(cameras.size() - drawn, "record", "records") << " with coordinates out of range";
+  }
+  std::cout << "\nMap written. [" << displayPath(output) << "]\n";
+  std::cout.flush();
+  printFindingsSummary(std::cerr, findings.summary(), options.report);
+}
+
 }  // namespace
 
 int runMap(const MapOptions& options) {
   // Paths from the command line are UTF-8 on every platform.
   const fs::path file = argumentPath(options.file);
-  const fs::path reportPath = argumentPath(options.report);
   fs::path output = argumentPath(options.output);
   if (output.empty()) output = fs::path(file).replace_extension(".svg");
-  std::vector<NamedFile> outputs{{options.output.empty() ? "the picture" : "-o", displayPath(output), output}};
-  if (!options.report.empty()) outputs.push_back({"--report", options.report, reportPath});
-  if (const auto clash = clashingFiles(outputs, {{"the input", options.file, file}})) {
-    std::cerr << "tabrino map: " << *clash << "\n";
-    return 2;
-  }
+  if (const auto refused = checkFiles(options, output)) return *refused;
   ProgressBar progress(!options.quiet);
-  return runGuarded(progress, 1, "too many cameras for this machine", [&]() -> int {
-    std::vector<CameraRecord> cameras;
+  return runGuarded(progress, kFailure, "too many cameras for this machine", [&]() -> int {
     MapTitle title{displayPath(file.filename()), ""};
-    FindingSummary findings;
-
-    if (isDatabase(file)) {
-      FileSource source(file);
-      const DatabaseInspection report = inspectDatabase(source, progress.callback("Checking"));
-      title.date = isoDateText(report.date);
-      cameras.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(report.recordCount, source.size() / kRecordSize)));
-      forEachRecord(source, report.recordCount, [&](const CameraRecord& record) { cameras.push_back(record); },
-                    progress.callback("Reading"));
-      progress.finish();
-      if (!report.sound() && !options.quiet) {
-        std::cerr << "tabrino map: warning: " << options.file
-                  << " is not sound; its records were drawn as they stand (tabrino inspect lists the problems)\n";
-      }
-    } else {
+    const bool database = isDatabase(file);
+    std::optional<FindingReport> report;
+    if (!database) {
       const ResolvedDate today = resolveDate("");
       if (!today.date) {
-        std::cerr << "tabrino map: " << today.problem << "\n";
-        return 2;
+        std::cerr << messagePrefix() << today.problem << "\n";
+        return kUsage;
       }
       title.date = isoDateText(*today.date);
-      // Findings go to the report as the list is read; it is put in place
-      // only once the list has passed its header test.
-      std::optional<FindingReport> report;
-      if (!options.report.empty()) report.emplace(reportPath);
-      std::vector<FindingSink*> sinks;
-      if (!options.quiet) sinks.push_back(&findings);
-      if (report) sinks.push_back(&*report);
-      FindingFanOut fanOut(sinks);
-
-      CameraTable table;
-      ImportOptions importOptions;
-      importOptions.findings = sinks.empty() ? nullptr : &fanOut;
-      importOptions.progress = progress.callback("Reading");
-      const ImportResult imported = importCameraList(file, table, importOptions);
-      progress.finish();
-      if (!imported.loaded()) {
-        printImportFailure(std::cerr, imported, options.file);
-        return 1;
-      }
-      if (report) report->commit();
-      if (!options.quiet) {
-        std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << options.file << "\n";
-      }
-      // Only rows that become records are cameras on a device.
-      cameras = table.records();
+      if (!options.report.empty()) report.emplace(argumentPath(options.report));
     }
-
+    ListFindings findings(options.quiet, report ? &*report : nullptr);
+    std::vector<CameraRecord> cameras;
+    if (database) {
+      cameras = databaseCameras(options, title, progress);
+    } else if (!listCameras(options, findings, report ? &*report : nullptr, progress, cameras)) {
+      return kFailure;
+    }
     writeCameraMap(output, cameras, title);
-    if (!options.quiet) {
-      std::size_t drawn = 0;
-      for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1 : 0;
-      std::cout << "Drew " << counted(drawn, "camera", "cameras")
-                << (drawn > kMaxMarkedCameras ? " as a density grid" : "");
-      // A list's skipped rows are among its findings; a database's records
-      // out of range are not.
-      if (drawn < cameras.size()) {
-        std::cout << "; left out " << counted(cameras.size() - drawn, "record", "records")
-                  << " with coordinates out of range";
-      }
-      std::cout << "\nMap written. [" << displayPath(output) << "]\n";
-      std::cout.flush();
-      printFindingsSummary(std::cerr, findings, options.report);
-    }
-    return 0;
+    if (!options.quiet) printDrawn(options, cameras, output, findings);
+    return kSuccess;
   });
 }
 

@@ -13,8 +13,8 @@ struct MapOptions {
   bool quiet = false;
 };
 
-// Exit status: 0 drawn, 1 the input could not be read or the picture not
-// written, 2 bad usage.
+// Exit status: kSuccess drawn, kFailure the input could not be read or the picture not
+// written, kUsage.
 int runMap(const MapOptions& options);
 
 }  // namespace tabrino::cli

@@ -9,6 +9,17 @@
 
 namespace tabrino::cli {
 
+namespace {
+
+std::string prefix = std::string(kProgramName) + ": ";
+bool reported = false;
+
+}  // namespace
+
+void setCommandName(const std::string& command) { prefix = std::string(kProgramName) + " " + command + ": "; }
+const std::string& messagePrefix() { return prefix; }
+bool failureReported() { return reported; }
+
 std::string counted(std::uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -21,13 +32,14 @@ int runGuarded(ProgressBar& progress, int failureStatus, const char* tooLarge, c
     printError(std::cerr, error);
   } catch (const std::bad_alloc&) {
     progress.finish();
-    std::cerr << "Out of memory: " << tooLarge << "\n";
+    std::cerr << prefix << "Out of memory: " << tooLarge << "\n";
   }
+  reported = true;
   return failureStatus;
 }
 
 void printError(std::ostream& out, const TabrinoError& error) {
-  out << error.messageText();
+  out << prefix << error.messageText();
   if (!error.systemReason().empty()) out << ": " << error.systemReason();
   out << "\n";
 }
@@ -42,7 +54,7 @@ std::string sourceName(const std::string& argument) {
 }
 
 void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {
-  out << result.messageText();
+  out << prefix << result.messageText();
   if (result.outcome == ImportOutcome::WrongHeader) {
     out << "\n" << list << ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"
                            " (its second field must be X)\n";

@@ -14,16 +14,34 @@
 
 namespace tabrino::cli {
 
+// The name users type: on Windows the console tool is tabrino-cli.exe.
+#ifdef _WIN32
+inline constexpr const char* kProgramName = "tabrino-cli";
+#else
+inline constexpr const char* kProgramName = "tabrino";
+#endif
+
+// "tabrino convert: ": what each message of a run begins with, for the
+// command set once, before it runs.
+void setCommandName(const std::string& command);
+const std::string& messagePrefix();
+
+// Whether the run has already said why it failed: a failure is told once,
+// not again by what follows from it (standard output found broken at the
+// end, say).
+bool failureReported();
+
 // "1 record", "2 records": a count with its noun.
 std::string counted(std::uint64_t count, const char* one, const char* many);
 
-// "MESSAGE: REASON" on one line.
+// "tabrino COMMAND: MESSAGE: REASON" on one line.
 void printError(std::ostream& out, const TabrinoError& error);
 
 class ProgressBar;
 // Runs a command's work. A failure the core reports ends as its message on
 // stderr, the bar wiped first, with exit status `failureStatus`; running out
-// of memory says "Out of memory: " and `tooLarge`.
+// of memory says "Out of memory: " and `tooLarge`. Both are failures
+// reported.
 int runGuarded(ProgressBar& progress, int failureStatus, const char* tooLarge, const std::function<int()>& work);
 
 // A database named on the command line: a file, or standard input for "-".

@@ -29,8 +29,13 @@ namespace {
 
 // The same file, or, where neither exists yet, the same name once "." and
 // ".." and links in the folders are resolved.
-bool namesSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  if (a.empty() || b.empty()) return false;
+bool namesSameFile(const NamedFile& output, const NamedFile& other) {
+  const std::filesystem::path& a = output.path;
+  const std::filesystem::path& b = other.path;
+  if (a.empty()) return false;
+  // An input read through "-" is known by the file behind standard input.
+  if (isStandardStream(other.given) && b.empty()) return isStandardInput(a);
+  if (b.empty()) return false;
   if (sameFile(a, b)) return true;
   std::error_code ecA, ecB;
   const auto canonicalA = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ecA), ecA);
@@ -40,6 +45,10 @@ bool namesSameFile(const std::filesystem::path& a, const std::filesystem::path& 
 
 }  // namespace
 
+NamedFile namedFile(std::string role, const std::string& given) {
+  return {std::move(role), given, isStandardStream(given) ? std::filesystem::path() : argumentPath(given)};
+}
+
 std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs) {
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const NamedFile& output = outputs[i];
@@ -47,8 +56,10 @@ std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, 
     for (const NamedFile& input : inputs) others.push_back(&input);
     for (std::size_t j = i + 1; j < outputs.size(); ++j) others.push_back(&outputs[j]);
     for (const NamedFile* other : others) {
-      if (!namesSameFile(output.path, other->path)) continue;
-      return output.role + " " + output.given + " is the same file as " + other->role + " " + other->given +
+      if (!namesSameFile(output, *other)) continue;
+      const std::string otherName =
+          isStandardStream(other->given) ? other->role + " on standard input" : other->role + " " + other->given;
+      return output.role + " " + output.given + " is the same file as " + otherName +
              ": writing it would destroy that; choose another name (nothing was read or written)";
     }
   }

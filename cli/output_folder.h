@@ -27,11 +27,14 @@ struct NamedFile {
   std::filesystem::path path;   // empty for a standard stream
 };
 
+// A file the user named, or standard input or output for "-".
+NamedFile namedFile(std::string role, const std::string& given);
+
 // Refuses, before anything is read, an output that names the same file as an
 // input or another output of the run (through a link or another spelling
 // too): writing it would destroy the other. Returns the message for the
-// user, or nothing when every output stands apart. Standard streams ("-")
-// never clash.
+// user, or nothing when every output stands apart. An input given as "-" is
+// the file behind standard input; an output given as "-" never clashes.
 std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs);
 
 }  // namespace tabrino::cli

@@ -99,7 +99,7 @@ TEST(CliDiff, SaysWhatChangedWithDiffsExitStatus) {
       {"diff wrong.txt old.txt", 2, "", "Error : Wrong DB file !!!\nwrong.txt: the first line is not the header"},
       {"diff old.txt new.txt --report nowhere/r.csv", 2, "", "File open Error : nowhere/r.csv"},
       {"diff old.txt", 2, "", "tabrino diff: NEW is required\n"},
-      {"diff old.txt new.txt --report ./new.txt", 2, "", "--report ./new.txt would overwrite the input new.txt"},
+      {"diff old.txt new.txt --report ./new.txt", 2, "", "--report ./new.txt is the same file as the input new.txt"},
   };
   for (const auto& c : cases) {
     const CliRun run = tabrino(dir.path(), c.args);

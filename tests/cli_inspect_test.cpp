@@ -48,6 +48,29 @@ TEST(CliInspect, ASoundFileShowsItsFieldsAndOk) {
   EXPECT_EQ(quiet.out + quiet.err, "");
 }
 
+// A file that is not a database gets a verdict, not a list of "problems"
+// made of its text read as fields.
+TEST(CliInspect, AFileThatIsNotADatabaseIsNamedSo) {
+  test::TempDir dir;
+  fs::copy_file(kSample, dir / "cameras.txt");
+  test::writeText(dir / "notes.txt", "hello\n");
+  const struct {
+    std::string args;
+    std::string out;
+  } cases[] = {
+      {"inspect cameras.txt", "cameras.txt: not a camera database\nit looks like a camera list: use tabrino convert\n"},
+      {"inspect -q - < cameras.txt",
+       "standard input: not a camera database\nit looks like a camera list: use tabrino convert\n"},
+      {"inspect notes.txt", "notes.txt: not a camera database\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = tabrino(dir.path(), c.args);
+    EXPECT_EQ(run.exitCode, 1) << c.args;
+    EXPECT_EQ(run.out, c.out) << c.args;
+    EXPECT_EQ(run.err, "") << c.args;
+  }
+}
+
 TEST(CliInspect, ProblemsAndFailuresExitWithOne) {
   ConvertedSample sample;
   auto image = test::readBytes(sample.database());
@@ -205,7 +228,9 @@ TEST(CliProgress, ShowsOnATerminalOnlyAndNeverWhenQuiet) {
     const test::TempDir capture;
     const std::string command = "cd " + quote(sample.dir.path().string()) + " && " + now + " " +
                                 quote(test::cliPath()) + " " + args;
-    std::system(("script -qec " + quote(command) + " /dev/null >" + quote((capture / "tty").string())).c_str());
+    const int status =
+        std::system(("script -qec " + quote(command) + " /dev/null >" + quote((capture / "tty").string())).c_str());
+    EXPECT_NE(status, -1) << "script(1) could not be started";
     return test::readText(capture / "tty");
   };
   const std::string shown = onTerminal("inspect DB_141114.dbh");

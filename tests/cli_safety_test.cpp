@@ -58,6 +58,44 @@ TEST(CliSafety, AnOutputThatNamesAnInputIsRefusedBeforeAnythingIsRead) {
   EXPECT_FALSE(fs::exists(dir / "sub" / "DB_141114.dbh"));
 }
 
+// The same clashes with the input read through "-": standard input is
+// known by the file behind it.
+TEST(CliSafety, AnOutputThatNamesTheFileOnStandardInputIsRefused) {
+  test::ConvertedSample sample;
+  const fs::path dir = sample.dir.path();
+  fs::copy_file(test::sampleList(), dir / "l.txt");
+  fs::create_symlink("DB_141114.dbh", dir / "link.dbh");
+  const std::vector<std::uint8_t> database = test::readBytes(dir / "DB_141114.dbh");
+  const std::string list = test::readText(dir / "l.txt");
+  const struct {
+    const char* args;
+    const char* input;
+    const char* named;
+  } cases[] = {
+      {"convert - --date 2014-11-14 --report l.txt", "l.txt", "--report l.txt is the same file as the list on standard input"},
+      {"convert - --date 2014-11-14 --report /proc/self/fd/0", "l.txt", "is the same file as the list on standard input"},
+      {"dump - -o DB_141114.dbh", "DB_141114.dbh", "-o DB_141114.dbh is the same file as the database on standard input"},
+      {"dump - -o link.dbh --format kml", "DB_141114.dbh", "is the same file as the database on standard input"},
+      {"map - -o l.txt", "l.txt", "-o l.txt is the same file as the input on standard input"},
+      {"diff - DB_141114.dbh --report link.dbh", "DB_141114.dbh", "is the same file as the input on standard input"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = tabrino(dir, std::string(c.args) + " < " + c.input);
+    EXPECT_EQ(run.exitCode, 2) << c.args;
+    EXPECT_TRUE(contains(run.err, c.named)) << c.args << ": " << run.err;
+    EXPECT_EQ(run.out, "") << c.args;
+    EXPECT_EQ(test::readBytes(dir / "DB_141114.dbh"), database) << c.args;
+    EXPECT_EQ(test::readText(dir / "l.txt"), list) << c.args;
+    EXPECT_TRUE(fs::is_symlink(dir / "link.dbh")) << c.args;
+  }
+  // Another file behind standard input, or a pipe, is no clash.
+  fs::create_directory(dir / "out");
+  EXPECT_EQ(tabrino(dir, "convert - -q --date 2014-11-14 -o out --report l.txt < " + quote(test::sampleList().string()))
+                .exitCode,
+            0);
+  EXPECT_EQ(tabrino(dir, "dump - -o copy.txt", "cat DB_141114.dbh |").exitCode, 0);
+}
+
 TEST(CliSafety, OptionValuesAScriptMayPassByMistake) {
   test::TempDir dir;
   const std::string list = quote(test::sampleList().string());
@@ -99,7 +137,14 @@ TEST(CliSafety, OutputThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(contains(run.err, "could not write to standard output")) << run.err;
 
-  EXPECT_EQ(toFullDisk("dump DB_141114.dbh").exitCode, 1);
+  // One failure, one message.
+  run = toFullDisk("dump DB_141114.dbh");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "tabrino dump: File write Error : standard output: No space left on device\n");
+  // diff's trouble, even for the same cameras.
+  run = toFullDisk("diff DB_141114.dbh DB_141114.dbh");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err, "tabrino diff: could not write to standard output: No space left on device\n");
   run = tabrino(dir, "dump DB_141114.dbh -o /dev/full");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(contains(run.err, "File write Error : /dev/full")) << run.err;

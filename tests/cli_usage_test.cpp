@@ -65,6 +65,57 @@ TEST(CliUsage, AMistakeIsNamedInTwoLinesWithExitStatusTwo) {
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"L"});
 }
 
+// "--" ends the options: what follows is a file, whatever its name.
+TEST(CliUsage, DoubleDashEndsTheOptionsOfEveryCommand) {
+  ConvertedSample sample;
+  fs::copy_file(kSample, sample.dir / "-odd.txt");
+  fs::copy_file(sample.database(), sample.dir / "-odd.dbh");
+  fs::create_directory(sample.dir / "out");
+  const struct {
+    std::string args;
+    int exitCode;
+  } cases[] = {
+      {"convert -q --date 2014-11-14 --seed 1 -o out -- -odd.txt", 0},
+      {"inspect -q -- -odd.dbh", 0},
+      {"dump -o odd.txt -- -odd.dbh", 0},
+      {"map -q -o odd.svg -- -odd.txt", 0},
+      {"diff -q -- -odd.txt -odd.dbh", 0},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = tabrino(sample.dir.path(), c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args << ": " << run.err;
+  }
+  EXPECT_EQ(test::readBytes(sample.dir / "out" / "DB_141114.dbh"), test::readBytes(sample.database()));
+  EXPECT_EQ(test::readText(sample.dir / "odd.txt"), tabrino(sample.dir.path(), "dump DB_141114.dbh").out);
+  EXPECT_TRUE(fs::exists(sample.dir / "odd.svg"));
+
+  // After "--" a word that looks like an option is an operand too many.
+  const CliRun extra = tabrino(sample.dir.path(), "convert -- -odd.txt -q");
+  EXPECT_EQ(extra.exitCode, 2);
+  EXPECT_EQ(extra.err, "tabrino convert: unexpected argument '-q'\nRun 'tabrino convert --help' for usage.\n");
+}
+
+// A failure at run time is one message on stderr: the program and the
+// command, then the message with its own code where it has one.
+TEST(CliUsage, ARuntimeFailureIsOneLineNamingTheCommand) {
+  ConvertedSample sample;
+  const struct {
+    std::string args;
+    std::string err;
+  } cases[] = {
+      {"convert nosuch.txt", "tabrino convert: Error[5009] : nosuch.txt: No such file or directory\n"},
+      {"map nosuch.txt", "tabrino map: Error[5009] : nosuch.txt: No such file or directory\n"},
+      {"diff nosuch.txt DB_141114.dbh", "tabrino diff: Error[5009] : nosuch.txt: No such file or directory\n"},
+      {"dump nosuch.dbh", "tabrino dump: File open Error : nosuch.dbh: No such file or directory\n"},
+      {"inspect nosuch.dbh", "tabrino inspect: File open Error : nosuch.dbh: No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = tabrino(sample.dir.path(), c.args);
+    EXPECT_EQ(run.exitCode, c.args.rfind("diff", 0) == 0 ? 2 : 1) << c.args;
+    EXPECT_EQ(run.err, c.err) << c.args;
+  }
+}
+
 TEST(CliUsage, HelpOfACommandIsItsOwnHelp) {
   test::TempDir dir;
   for (const std::string command : {"convert", "inspect", "dump", "map", "diff"}) {
@@ -124,7 +175,7 @@ TEST(CliStandardStreams, ConvertReadsTheListFromAPipe) {
 
   const CliRun wrong = tabrino(sample.dir.path(), "convert - -o piped", "printf 'idx,x\\n1,2\\n' |");
   EXPECT_EQ(wrong.exitCode, 1);
-  EXPECT_EQ(wrong.err, "Error : Wrong DB file !!!\nstandard input: the first line is not the header "
+  EXPECT_EQ(wrong.err, "tabrino convert: Error : Wrong DB file !!!\nstandard input: the first line is not the header "
                        "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION (its second field must be X)\n");
 }
 
@@ -145,8 +196,9 @@ TEST(CliOutputFolder, IsCheckedBeforeTheListIsRead) {
   } cases[] = {
       // The list is missing too: the folder is what is reported.
       {"convert missing.txt --date 2014-11-14 -o nowhere",
-       "File open Error : nowhere/DB_141114.dbh: No such file or directory\n"},
-      {"convert missing.txt --date 2014-11-14 -o afile", "File open Error : afile/DB_141114.dbh: Not a directory\n"},
+       "tabrino convert: File open Error : nowhere/DB_141114.dbh: No such file or directory\n"},
+      {"convert missing.txt --date 2014-11-14 -o afile",
+       "tabrino convert: File open Error : afile/DB_141114.dbh: Not a directory\n"},
   };
   for (const auto& c : cases) {
     const CliRun run = tabrino(dir.path(), c.args);

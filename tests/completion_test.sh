@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Sources the completion as bash-completion would and asks it what it offers
-# for a few command lines, as the Tab key does.
-#   completion_test.sh COMPLETION_FILE
+# for a few command lines, as the Tab key does; and checks that it knows
+# every command and option the tool's help lists, no more, no fewer.
+#   completion_test.sh COMPLETION_FILE TABRINO
 set -euo pipefail
 source "$1"
+tabrino=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -16,7 +18,7 @@ expect() {
   [[ $1 == *" " ]] && COMP_WORDS+=("")
   COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
   COMPREPLY=()
-  _tabrino
+  _tabrino || true  # a shell completes without -e
   local offered="${COMPREPLY[*]}"
   if [ "$offered" != "$2" ]; then
     echo "FAILED: '$1<Tab>' offered '$offered', expected '$2'"
@@ -42,4 +44,31 @@ expect "tabrino help d" "dump diff"
 expect "tabrino dump x.dbh --format g" "gpx geojson"
 expect "tabrino convert list.txt --dr" "--drop-duplicates"
 expect "tabrino diff a b --r" "--report"
+expect "tabrino inspect -" "--quiet -q --help -h"
+expect "tabrino dump x.dbh --format =" "list gpx kml geojson"
+expect "tabrino dump x.dbh --format = g" "gpx geojson"
+expect "tabrino dump x.dbh --format=k" "--format=kml"
+expect "tabrino convert list.txt --output-dir = o" "outdir"
+expect "tabrino convert -- -" ""
+expect "tabrino convert -- l" "list.txt"
+
+# The tool's own table of commands, as its help shows it.
+commands=$("$tabrino" --help | sed -n '/^Commands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }')
+expect "tabrino " "$(echo $commands)"
+expect "tabrino help " "$(echo $commands | sed 's/ help$//')"
+for command in $commands; do
+  [ "$command" = help ] && continue
+  options=$("$tabrino" help "$command" | grep -E '^  -' | awk '{ print $1 }' | tr ',' '\n' | sort | tr '\n' ' ')
+  read -r -a COMP_WORDS <<<"tabrino $command -"
+  COMP_CWORD=2
+  COMPREPLY=()
+  _tabrino || true  # a shell completes without -e
+  offered=$(printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ')
+  if [ "$offered" != "$options" ]; then
+    echo "FAILED: 'tabrino $command -<Tab>' offered '$offered', the help lists '$options'"
+    failures=$((failures + 1))
+  else
+    echo "ok: 'tabrino $command -<Tab>' offers every option of the help"
+  fi
+done
 [ "$failures" -eq 0 ]

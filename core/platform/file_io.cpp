@@ -7,7 +7,9 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -53,6 +55,28 @@ std::string displayPath(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 #else
   return path.u8string();
+#endif
+}
+
+bool isStandardInput(const std::filesystem::path& path) {
+#ifdef _WIN32
+  const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  BY_HANDLE_FILE_INFORMATION in{}, named{};
+  if (input == INVALID_HANDLE_VALUE || input == nullptr || ::GetFileType(input) != FILE_TYPE_DISK ||
+      !::GetFileInformationByHandle(input, &in)) {
+    return false;
+  }
+  const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = ::GetFileInformationByHandle(file, &named) != 0;
+  ::CloseHandle(file);
+  return known && in.dwVolumeSerialNumber == named.dwVolumeSerialNumber && in.nFileIndexHigh == named.nFileIndexHigh &&
+         in.nFileIndexLow == named.nFileIndexLow;
+#else
+  struct stat in {}, named {};
+  return ::fstat(STDIN_FILENO, &in) == 0 && S_ISREG(in.st_mode) && ::stat(path.c_str(), &named) == 0 &&
+         in.st_dev == named.st_dev && in.st_ino == named.st_ino;
 #endif
 }
 

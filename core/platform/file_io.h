@@ -39,6 +39,11 @@ std::string displayPath(const std::filesystem::path& path);
 // false when either does not exist.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// Whether path names the file that standard input reads (device and inode;
+// on Windows volume and file index), however it is spelled. Only a file on
+// disk counts: a pipe or a terminal is never overwritten by a name.
+bool isStandardInput(const std::filesystem::path& path);
+
 // Writes a file that appears complete or not at all. A regular file (new, or
 // replacing one) is written unnamed where the file system allows it (Linux:
 // O_TMPFILE; Windows: a temporary file marked for deletion until it is
