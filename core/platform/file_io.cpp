@@ -48,7 +48,7 @@ UniqueFile openTemporaryFile() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::wstring path = std::wstring(folder, length) + L"tabrino-" + std::to_wstring(::GetCurrentProcessId()) +
                               L"-" + std::to_wstring(counter.fetch_add(1)) + L"-" +
-                              std::to_wstring(::GetTickCount64() % 1000000007u) + L".tmp";
+                              std::to_wstring(::GetTickCount()) + L".tmp";
     // _O_TEMPORARY: deleted when its last descriptor closes, and by the
     // system when the process ends without closing it.
     const int descriptor = ::_wopen(path.c_str(),
