@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,39 @@ TEST(AtomicFile, AFileIsSeenOnlyWhenCompleteAndAnAbandonedOneLeavesNothing) {
 
   EXPECT_THROW(AtomicFileWriter(dir / "missing folder" / "x.txt"), FileOpenError);
   EXPECT_THROW(AtomicFileWriter(dir.path()), FileOpenError);
+}
+
+TEST(AtomicFile, WritersAtOnceAreBoundedAndOneMoreIsRefusedBeforeItMakesAFile) {
+  // Each writer holds a place in the interrupt handler's list of temporaries
+  // for its whole life, so that none is ever left out of it.
+  test::TempDir dir;
+  std::vector<std::unique_ptr<AtomicFileWriter>> writers;
+  for (std::size_t i = 0; i < kMaxWritersAtOnce; ++i) {
+    writers.push_back(std::make_unique<AtomicFileWriter>(dir / ("file" + std::to_string(i) + ".txt")));
+  }
+  try {
+    AtomicFileWriter oneMore(dir / "one more.txt");
+    ADD_FAILURE() << "a writer past the bound was let in";
+  } catch (const FileOpenError& error) {
+    EXPECT_EQ(error.systemReason(), "more than " + std::to_string(kMaxWritersAtOnce) + " files written at once");
+  }
+  // A device takes no place: nothing of it is ever removed.
+#ifndef _WIN32
+  AtomicFileWriter device("/dev/null");
+  device.write("x");
+  device.commit();
+#endif
+  writers.front()->write("done");
+  writers.front()->commit();
+  writers.front().reset();  // its place is free again
+  writeAll(dir / "one more.txt", "now");
+  for (auto& writer : writers) {
+    if (writer) writer->commit();
+  }
+  writers.clear();
+  EXPECT_EQ(dir.entries().size(), kMaxWritersAtOnce + 1);
+  EXPECT_EQ(test::readText(dir / "file0.txt"), "done");
+  EXPECT_EQ(test::readText(dir / "one more.txt"), "now");
 }
 
 TEST(AtomicFile, SameFileSeesThroughLinksAndSpellings) {

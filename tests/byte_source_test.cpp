@@ -1,6 +1,7 @@
 // A database read from a stream that cannot seek.
 #include "core/platform/byte_source.h"
 #include "core/base/errors.h"
+#include "core/platform/file_io.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ namespace {
 
 // A stream holding `bytes`, read from its start.
 UniqueFile streamOf(const std::vector<std::uint8_t>& bytes) {
-  UniqueFile file(std::tmpfile());
+  UniqueFile file = openTemporaryFile();
   EXPECT_NE(file, nullptr);
   EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file.get()), bytes.size());
   std::rewind(file.get());

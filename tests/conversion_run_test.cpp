@@ -76,6 +76,25 @@ TEST(ConversionRun, AListWithoutItsHeaderConvertsTheFirstLineToo) {
   EXPECT_EQ(decodeRecord(test::readBytes(summary.outputPath).data() + 32), (CameraRecord{0, 0, 0, 0, 0, 90}));
 }
 
+TEST(ConversionRun, MoreRecordsThanTheHeaderCountsAreTooLargeNotAWriteError) {
+  // The header sizes the body in 32 bits: 12-byte records, the random block
+  // and the end marker.
+  EXPECT_NO_THROW(checkDatabaseHolds(0));
+  EXPECT_NO_THROW(checkDatabaseHolds(kMaxRecords));
+  EXPECT_LE(kRandomBlockSize + kEndMarkerSize + kMaxRecords * kRecordSize, 0xFFFFFFFFu);
+  EXPECT_GT(kRandomBlockSize + kEndMarkerSize + (kMaxRecords + 1) * kRecordSize, 0xFFFFFFFFu);
+  for (const std::uint64_t records : {kMaxRecords + 1, std::uint64_t{1} << 40}) {
+    try {
+      checkDatabaseHolds(records);
+      ADD_FAILURE() << records << " records were let through";
+    } catch (const TooLargeError& error) {
+      EXPECT_EQ(error.messageText(), "More cameras than one database file can hold: " + std::to_string(records) +
+                                         ", at most " + std::to_string(kMaxRecords) + ".");
+      EXPECT_EQ(error.systemReason(), "");
+    }
+  }
+}
+
 TEST(ConversionRun, ASecondRunOnTheSameDayReplacesTheFile) {
   test::TempDir dir;
   CameraTable table = tableFrom(kList);

@@ -1,5 +1,6 @@
 #include "core/list/text_import.h"
 
+#include "core/base/errors.h"
 #include "core/platform/file_io.h"
 #include "test_support.h"
 
@@ -114,6 +115,41 @@ TEST(TextImport, ReadsAFileAcrossBlockBoundaries) {
   for (std::size_t row = 0; row < table.size(); ++row) {
     ASSERT_EQ(withoutText.record(row), table.record(row)) << row;
     ASSERT_EQ(withoutText.tag(row), table.tag(row)) << row;
+  }
+}
+
+TEST(TextImport, RowsPastTheTablesLimitAreTooLargeNotOutOfMemory) {
+  // Large enough that the file is read in two halves on two threads, whose
+  // rows meet in one table.
+  constexpr std::size_t kRows = 30000;
+  test::TempDir dir;
+  std::string text = kHeader;
+  for (std::size_t i = 0; i < kRows; ++i) text += std::to_string(i) + ",13.5,52.5,1,50,0,0\n";
+  test::writeText(dir / "list.txt", text);
+
+  for (const bool keepText : {false, true}) {
+    for (const std::size_t limit : {kRows, kRows - 1, std::size_t{1}}) {
+      SCOPED_TRACE("keepText " + std::to_string(keepText) + ", limit " + std::to_string(limit));
+      ImportOptions options;
+      options.keepText = keepText;
+      CameraTable table(limit);
+      try {
+        const ImportResult result = importCameraList(dir / "list.txt", table, options);
+        EXPECT_EQ(limit, kRows);
+        EXPECT_EQ(result.loadedCount, kRows);
+      } catch (const TooLargeError& error) {
+        EXPECT_LT(limit, kRows);
+        EXPECT_EQ(error.messageText(),
+                  "The list has more rows than Tabrino can hold: at most " + std::to_string(limit) + ".");
+      }
+      // Read from memory, one row at a time.
+      CameraTable fromText(limit);
+      if (limit < kRows) {
+        EXPECT_THROW(importCameraListText(text, fromText), TooLargeError);
+      } else {
+        EXPECT_EQ(importCameraListText(text, fromText).loadedCount, kRows);
+      }
+    }
   }
 }
 

@@ -4,10 +4,6 @@
 
 #include <utility>
 
-namespace {
-constexpr DWORD kPostRetryMs = 20;
-}  // namespace
-
 BackgroundWorker::~BackgroundWorker() { Finish(); }
 
 bool BackgroundWorker::Start(std::function<void()> work, HWND notify, UINT doneMessage) {
@@ -32,11 +28,10 @@ UINT BackgroundWorker::ThreadProc(LPVOID param) {
   auto* self = static_cast<BackgroundWorker*>(param);
   self->m_work();
   self->m_done.store(true, std::memory_order_release);
-  // A full message queue refuses posts. The dialog also looks at Done() on
-  // its timer, but the message is what ends the run at once, so keep trying
-  // while the window lives.
-  while (!::PostMessageW(self->m_notify, self->m_doneMessage, 0, 0) && ::IsWindow(self->m_notify)) {
-    ::Sleep(kPostRetryMs);
-  }
+  // Posted once and never retried: a retry would wait for the dialog's
+  // thread to empty its queue, while that thread may be waiting here for the
+  // worker to end. A post refused by a full queue is not lost work: the
+  // dialog's timer looks at Done() and ends the run instead.
+  ::PostMessageW(self->m_notify, self->m_doneMessage, 0, 0);
   return 0;
 }

@@ -1,6 +1,9 @@
 // One piece of long work at a time on a worker thread, so that the dialog's
 // thread keeps serving its messages. The work touches no window; when it has
-// finished, the worker posts a message to the window that started it.
+// finished, the worker posts a message to the window that started it, once.
+// The window must also poll Done() on a timer, since a full queue refuses the
+// post. The worker never waits on the window's thread, so that thread may
+// wait for the worker (Finish) without the two waiting on each other.
 #pragma once
 
 #include <windows.h>
@@ -16,9 +19,11 @@ class BackgroundWorker {
   BackgroundWorker& operator=(const BackgroundWorker&) = delete;
 
   // Runs `work` on a new thread and then posts `doneMessage` to `notify`.
+  // The work must not throw.
   // False (and nothing runs) when a thread could not be started.
   bool Start(std::function<void()> work, HWND notify, UINT doneMessage);
-  // The work has returned (its results may be read once Finish has returned).
+  // The work has returned (its results may be read once Finish has returned);
+  // a message of a run before this one finds it false.
   bool Done() const { return m_done.load(std::memory_order_acquire); }
   bool Active() const { return m_thread != nullptr; }
   // Waits for the thread to end; the work's results are then the caller's.

@@ -179,6 +179,9 @@ void CKestrixDlg::OnShowMap() {
   } catch (const std::bad_alloc&) {
     ShowMessage(L"Not enough memory to draw this list.", MB_OK | MB_ICONERROR);
     return;
+  } catch (const std::exception& error) {
+    ShowMessage(WideFromUtf8(UnexpectedErrorText(error)), MB_OK | MB_ICONERROR);
+    return;
   }
   ShowPicture(picture.wstring());
 }
@@ -292,12 +295,15 @@ void CKestrixDlg::OnTimer(UINT_PTR nIDEvent) {
     if (!m_rowsShown && m_jobProgress.tableReadable) ShowTableRows(m_jobProgress.followedRow);
     ShowWrittenCount(m_jobProgress.accepted.load());
   }
-  // Done without its message yet: a message may be late, or lost.
+  // Done without its message yet: the worker posts once, and a full queue
+  // refuses the post.
   if (m_worker.Done()) OnJobDone(0, 0);
 }
 
 LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
-  if (m_job == Job::None || !m_worker.Active()) return 0;  // already handled by the timer
+  // Handled already (by the timer, or by this message while a message box of
+  // the end pumped a second one), or a late message of an earlier run.
+  if (m_job == Job::None || !m_worker.Active() || !m_worker.Done()) return 0;
   KillTimer(kJobTimer);
   m_worker.Finish();
   m_progress.ShowWindow(SW_HIDE);
@@ -332,6 +338,14 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
     ShowFindings(nullptr);
     ShowCounts(L"0", L"0");
     ShowMessage(L"Not enough memory to load this list.", MB_OK | MB_ICONERROR);
+    return;
+  }
+  if (!outcome.failure.empty()) {  // the table was emptied, as for a lack of memory
+    m_listLoaded = false;
+    ShowFindings(nullptr);
+    ShowCounts(L"0", L"0");
+    ShowMessage(Paragraphs(WideFromUtf8(outcome.failure), ReasonText(outcome.reason, outcome.runtimeError)),
+                MB_OK | MB_ICONERROR);
     return;
   }
   const std::wstring headline = WideFromUtf8(tabrino::ImportResult{outcome.outcome, 0, {}}.messageText());

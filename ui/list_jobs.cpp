@@ -22,16 +22,24 @@ void Guard(WriteOutcome& outcome, Write write) {
     write();
   } catch (const tabrino::TabrinoError& error) {
     outcome.runtimeError = LastSystemError();
-    outcome.kind = dynamic_cast<const tabrino::FileOpenError*>(&error) ? WriteOutcome::Kind::CreateFailed
-                                                                       : WriteOutcome::Kind::WriteFailed;
+    outcome.kind = dynamic_cast<const tabrino::FileOpenError*>(&error)   ? WriteOutcome::Kind::CreateFailed
+                   : dynamic_cast<const tabrino::TooLargeError*>(&error) ? WriteOutcome::Kind::Failed
+                                                                         : WriteOutcome::Kind::WriteFailed;
     outcome.headline = error.messageText();
     outcome.reason = error.systemReason();
   } catch (const std::bad_alloc&) {
     outcome.kind = WriteOutcome::Kind::OutOfMemory;
+  } catch (const std::exception& error) {
+    outcome.kind = WriteOutcome::Kind::Failed;
+    outcome.headline = UnexpectedErrorText(error);
   }
 }
 
 }  // namespace
+
+std::string UnexpectedErrorText(const std::exception& error) {
+  return std::string("The work stopped on an unexpected error: ") + error.what();
+}
 
 OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable& table, JobProgress& progress) {
   OpenOutcome outcome;
@@ -48,20 +56,34 @@ OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable&
     outcome.outcome = result.outcome;
     outcome.loadedCount = result.loadedCount;
     outcome.reason = result.systemReason;
-    // Both read what is already in memory: one beside the other.
+    // Two halves at once, each handed its own data first: the sort writes
+    // the table's order and the findings, the check reads only the list's
+    // text, a string nothing changes until the next list is opened. They
+    // share no byte that either writes.
+    const std::string& text = table.text();
+    tabrino::FindingSummary& findings = outcome.findings;
+    bool utf8 = false;
     tabrino::inParallel(
-        [&] {
-          if (!result.loaded()) return;
+        [&table, &findings, loaded = result.loaded()] {
+          if (!loaded) return;
           // Duplicates are found in latitude order, which the table gives at
           // the cost of an order of its own; the table is shown in file order.
           table.sortByLatitude();
-          tabrino::DuplicateScan(table).report(outcome.findings);
+          tabrino::DuplicateScan(table).report(findings);
           table.restoreFileOrder();
         },
-        [&] { outcome.utf8 = IsUtf8(table.text()); });
+        [&text, &utf8] { utf8 = IsUtf8(text); });
+    outcome.utf8 = utf8;
+  } catch (const tabrino::TabrinoError& error) {
+    table.clear();
+    outcome.failure = error.messageText();
+    outcome.reason = error.systemReason();
   } catch (const std::bad_alloc&) {
     table.clear();
     outcome.outOfMemory = true;
+  } catch (const std::exception& error) {
+    table.clear();
+    outcome.failure = UnexpectedErrorText(error);
   }
   return outcome;
 }

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <string>
 
@@ -32,6 +33,7 @@ struct JobProgress {
 struct OpenOutcome {
   tabrino::ImportOutcome outcome = tabrino::ImportOutcome::Loaded;
   bool outOfMemory = false;  // the table was emptied
+  std::string failure;       // what else stopped the job (too large a list, say); the table was emptied
   std::size_t loadedCount = 0;
   std::string reason;              // the core's reason for a failed open or read
   unsigned long runtimeError = 0;  // the Win32 error the run-time saw then
@@ -42,9 +44,13 @@ struct OpenOutcome {
 // Reads the list into `table`, keeping its text for the view.
 OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable& table, JobProgress& progress);
 
+// The headline of an exception that no job expects: every job catches all
+// standard exceptions, so that none ends the program without a word.
+std::string UnexpectedErrorText(const std::exception& error);
+
 // How a write of a file ended.
 struct WriteOutcome {
-  enum class Kind { Completed, CreateFailed, WriteFailed, OutOfMemory };
+  enum class Kind { Completed, CreateFailed, WriteFailed, OutOfMemory, Failed };  // Failed: not the file's fault
   Kind kind = Kind::Completed;
   std::filesystem::path path;  // the file that was (or was to be) written
   std::string headline;        // the core's text for a failure

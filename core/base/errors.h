@@ -44,4 +44,13 @@ class FileReadError : public TabrinoError {
       : TabrinoError("File read Error : " + path, std::move(systemReason)) {}
 };
 
+// More than the program can count: rows beyond what a table addresses, a
+// list text beyond what one string holds, records beyond what a database's
+// header can size. Memory is not what ran out, so a message of its own says
+// what did.
+class TooLargeError : public TabrinoError {
+ public:
+  explicit TooLargeError(std::string messageText) : TabrinoError(std::move(messageText), std::string()) {}
+};
+
 }  // namespace tabrino

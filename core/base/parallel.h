@@ -3,6 +3,7 @@
 #pragma once
 
 #include <exception>
+#include <system_error>
 #include <thread>
 
 namespace tabrino {
@@ -12,9 +13,10 @@ inline bool twoCores() noexcept {
   return available;
 }
 
-// Runs `first` here and `second` on a second thread (or after `first` on a
-// machine of one core), and returns when both are done; an exception of
-// either reaches the caller once both have ended.
+// Runs `first` here and `second` on a second thread, and returns when both
+// are done; an exception of either reaches the caller once both have ended.
+// Where there is no second core, or no second thread can start (a process
+// short of address space for its stack), the two run in turn here.
 template <typename First, typename Second>
 void inParallel(First&& first, Second&& second) {
   if (!twoCores()) {
@@ -23,13 +25,20 @@ void inParallel(First&& first, Second&& second) {
     return;
   }
   std::exception_ptr secondFailure;
-  std::thread worker([&] {
-    try {
-      second();
-    } catch (...) {
-      secondFailure = std::current_exception();
-    }
-  });
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      try {
+        second();
+      } catch (...) {
+        secondFailure = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    first();
+    second();
+    return;
+  }
   try {
     first();
   } catch (...) {

@@ -29,6 +29,13 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   return writeCameraDatabase(table, settings, {}, progress);
 }
 
+void checkDatabaseHolds(std::uint64_t records) {
+  if (records > kMaxRecords) {
+    throw TooLargeError("More cameras than one database file can hold: " + std::to_string(records) + ", at most " +
+                        std::to_string(kMaxRecords) + ".");
+  }
+}
+
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
                                       const std::vector<std::uint32_t>& leftOut,
                                       const ProgressCallback& progress) {
@@ -45,9 +52,7 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
     leftOutXor ^= xorOfRecord(*record);
   }
   const std::uint64_t records = table.recordCount() - leftOutRecords;
-  if (records > kMaxRecords) {
-    throw FileWriteError(displayPath(summary.outputPath), "more cameras than one database file can hold");
-  }
+  checkDatabaseHolds(records);
 
   // Size and checksum are known before the first byte: the header is final.
   AtomicFileWriter file(summary.outputPath);

@@ -40,8 +40,9 @@ struct ConversionSummary {
 // allows, else under a temporary name beside its destination) and put in
 // place only once complete, flushed and closed: on any failure an
 // earlier file of that name is left untouched and nothing partial remains.
-// progress counts records written of all. Throws FileOpenError or
-// FileWriteError.
+// progress counts records written of all. Throws FileOpenError,
+// FileWriteError, or TooLargeError (before any file is made) for more records
+// than a database's header can count.
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
                                       const ProgressCallback& progress = {});
 // The same, leaving out the records of the rows at `leftOut` (positions in
@@ -50,6 +51,10 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
                                       const std::vector<std::uint32_t>& leftOut,
                                       const ProgressCallback& progress = {});
+
+// Throws TooLargeError when `records` records do not fit one database file
+// (its header sizes the body in 32 bits).
+void checkDatabaseHolds(std::uint64_t records);
 
 // Sorts the table by latitude, then writes it.
 ConversionSummary runConversion(CameraTable& table, const ConversionSettings& settings,

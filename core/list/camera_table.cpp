@@ -1,12 +1,13 @@
 #include "core/list/camera_table.h"
 
+#include "core/base/errors.h"
 #include "core/base/parallel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <new>
+#include <string>
 
 namespace tabrino {
 namespace {
@@ -66,6 +67,12 @@ std::string cutCell(const char* line, const char* end, std::size_t column) {
 
 }  // namespace
 
+CameraTable::CameraTable(std::size_t rowLimit) noexcept
+    : rowLimit_(std::min({rowLimit, kMaxTableRows, std::vector<CameraRow>().max_size()})) {}
+
+void CameraTable::throwTooManyRows() const {
+  throw TooLargeError("The list has more rows than Tabrino can hold: at most " + std::to_string(rowLimit_) + ".");
+}
 
 std::vector<CameraRecord> CameraTable::records() const {
   std::vector<CameraRecord> out;
@@ -96,13 +103,13 @@ void CameraTable::keepText(std::string text) {
 }
 
 void CameraTable::reserve(std::size_t rows) {
+  rows = std::min(rows, rowLimit_);
   rows_.reserve(rows);
   if (keepOffsets_) lineOffsets_.reserve(rows);
 }
 
 void CameraTable::appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset) {
-  // Positions are kept in 32 bits.
-  if (rows_.size() == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+  if (rows_.size() == rowLimit_) throwTooManyRows();
   order_.clear();
   if (lineRuns_.empty() || line - lineRuns_.back().line != rows_.size() - lineRuns_.back().firstRow) {
     lineRuns_.push_back({rows_.size(), line});
@@ -121,7 +128,7 @@ void CameraTable::appendRow(const CameraRow& row, std::uint64_t line, std::size_
 }
 
 void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
-  if (rows_.size() + rows.rows_.size() >= std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
+  if (rows.rows_.size() > rowLimit_ - rows_.size()) throwTooManyRows();
   order_.clear();
   for (const LineRun& run : rows.lineRuns_) {
     const LineRun moved{rows_.size() + run.firstRow, lineBase + run.line};
@@ -208,7 +215,9 @@ void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std
     }
   };
   constexpr std::size_t kMaxCopied = std::size_t{1} << 16;
-  const std::size_t n = order.size();
+  // The other thread sorts the positions past these buckets at the same
+  // time: reads ahead stop at this thread's last position.
+  const std::size_t end = start[lastBucket];
   std::vector<Keyed> keyed;
   for (std::size_t b = firstBucket; b < lastBucket; ++b) {
     const std::uint32_t first = start[b], last = start[b + 1];
@@ -221,7 +230,7 @@ void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std
     }
     keyed.clear();
     for (std::uint32_t j = first; j < last; ++j) {
-      if (j + kSortPrefetch < n) prefetchRow(order[j + kSortPrefetch]);
+      if (j + kSortPrefetch < end) prefetchRow(order[j + kSortPrefetch]);
       keyed.push_back({orderedKey(rows_[order[j]].latitude), order[j]});
     }
     if (std::is_sorted(keyed.begin(), keyed.end())) continue;

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,8 +43,14 @@ inline std::optional<CameraRecord> recordOf(const CameraRow& row) noexcept {
   return CameraRecord{latitude, row.longitude, row.type, row.speed, row.directionType, row.directionCode};
 }
 
+// The most rows a table holds: positions are kept in 32 bits.
+inline constexpr std::size_t kMaxTableRows = std::numeric_limits<std::uint32_t>::max();
+
 class CameraTable {
  public:
+  // A table of at most `rowLimit` rows (never more than kMaxTableRows, nor
+  // than memory can address); a row past it throws TooLargeError.
+  explicit CameraTable(std::size_t rowLimit = kMaxTableRows) noexcept;
   void clear() noexcept;
 
   // Rows, addressed by position: file order after an import, latitude order
@@ -88,7 +95,8 @@ class CameraTable {
   // For the import: rows arrive in file order.
   void keepText(std::string text);  // clears the table; lines are then given as offsets into text
   const std::string& text() const noexcept { return text_; }
-  void reserve(std::size_t rows);
+  void reserve(std::size_t rows);  // at most the table's limit
+  // Both throw TooLargeError for a row past the table's limit.
   void appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset = 0);
   // For rows read apart from the table (on another thread): keep their line
   // offsets without keeping text, then append them all, their lines counted
@@ -111,6 +119,9 @@ class CameraTable {
     std::size_t firstRow;
     std::uint64_t line;
   };
+  [[noreturn]] void throwTooManyRows() const;
+
+  std::size_t rowLimit_;
   std::vector<CameraRow> rows_;
   std::vector<LineRun> lineRuns_;
   std::vector<std::uint32_t> order_;  // the row at each position once sorted; empty for file order

@@ -21,7 +21,7 @@ struct SpooledHead {
 
 FindingSpool::FindingSpool() {
   errno = 0;
-  file_.reset(std::tmpfile());
+  file_ = openTemporaryFile();
   if (!file_) throw FileOpenError(kSpoolName, lastErrorText());
 }
 

@@ -1,6 +1,7 @@
 #include "core/list/text_import.h"
 
 #include "core/base/c_numbers.h"
+#include "core/base/errors.h"
 #include "core/platform/file_io.h"
 #include "core/base/parallel.h"
 
@@ -402,6 +403,10 @@ ImportResult readKept(std::FILE* in, std::uint64_t expectedSize, CameraTable& ta
   bool failed = false;
   for (;;) {
     const std::size_t before = text.size();
+    if (text.max_size() - before < kReadBlockSize) {
+      throw TooLargeError("The list is larger than Tabrino can keep in one piece: at most " +
+                          std::to_string(text.max_size() - kReadBlockSize) + " bytes.");
+    }
     text.resize(before + kReadBlockSize);
     errno = 0;
     const std::size_t got = std::fread(&text[before], 1, kReadBlockSize, in);

@@ -50,7 +50,9 @@ struct ImportOptions {
   ProgressCallback progress;
 };
 
-// The table is cleared only once the file has been opened.
+// The table is cleared only once the file has been opened. A list of more
+// rows than the table holds (or, kept, more bytes than one string) throws
+// TooLargeError.
 ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table,
                               const ImportOptions& options = {});
 // Reads an open stream to its end (standard input, say).

@@ -58,36 +58,57 @@ fs::path followLinks(fs::path path) {
   return path;
 }
 
-// Named temporaries, for the interrupt handler: fixed slots it can read
-// without allocating. A slot is in use while its first byte is not zero.
-constexpr std::size_t kTemporarySlots = 8;
+// The files being written, for the interrupt handler, which removes those
+// that have a name: fixed slots it reads without allocating or locking.
+// Every writer of a regular file holds a slot for its whole life, so a
+// writer that comes to need a temporary name always has room to record it.
+// That bounds the writers at once to kMaxWritersAtOnce; one more is refused
+// (FileOpenError) before it creates anything, so no temporary is ever left
+// out of the list. A slot goes Free, Claimed, Named (its path complete and
+// visible to the handler), Claimed, Free: its state is a lock-free atomic,
+// stored with release and loaded with acquire, which fences the path's bytes
+// against the compiler and the processor for a handler on any thread.
+enum SlotState : int { kFree, kClaimed, kNamed };
 constexpr std::size_t kTemporaryPathMax = 4096;
-char g_temporaries[kTemporarySlots][kTemporaryPathMax];
-volatile std::sig_atomic_t g_temporaryInUse[kTemporarySlots];
+struct TemporarySlot {
+  std::atomic<int> state{kFree};
+  char path[kTemporaryPathMax];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may read only lock-free atomics");
+TemporarySlot g_temporaries[kMaxWritersAtOnce];
 
-[[maybe_unused]] int registerTemporary(const fs::path& path) {
-  const std::string text = path.string();
-  if (text.size() >= kTemporaryPathMax) return -1;
-  for (std::size_t slot = 0; slot < kTemporarySlots; ++slot) {
-    if (g_temporaryInUse[slot]) continue;
-    std::memcpy(g_temporaries[slot], text.c_str(), text.size() + 1);
-    g_temporaryInUse[slot] = 1;
-    return static_cast<int>(slot);
+int claimSlot() noexcept {
+  for (std::size_t slot = 0; slot < kMaxWritersAtOnce; ++slot) {
+    int expected = kFree;
+    if (g_temporaries[slot].state.compare_exchange_strong(expected, kClaimed, std::memory_order_acq_rel)) {
+      return static_cast<int>(slot);
+    }
   }
   return -1;
 }
 
-void unregisterTemporary(const fs::path& path) {
+// Records the name a writer's file has from now on; throws FileOpenError,
+// before the file is made, for a name too long to record.
+[[maybe_unused]] void nameSlot(int slot, const fs::path& path, const std::string& shownPath) {
   const std::string text = path.string();
-  for (std::size_t slot = 0; slot < kTemporarySlots; ++slot) {
-    if (g_temporaryInUse[slot] && text == g_temporaries[slot]) g_temporaryInUse[slot] = 0;
+  if (text.size() >= kTemporaryPathMax) {
+    throw FileOpenError(shownPath, std::make_error_code(std::errc::filename_too_long).message());
   }
+  // The slot is Claimed here, so the handler does not read the path being
+  // copied; the release store is the fence that publishes it whole.
+  TemporarySlot& record = g_temporaries[slot];
+  std::memcpy(record.path, text.c_str(), text.size() + 1);
+  record.state.store(kNamed, std::memory_order_release);
+}
+
+void unnameSlot(int slot) noexcept {
+  if (slot >= 0) g_temporaries[slot].state.store(kClaimed, std::memory_order_release);
 }
 
 #ifndef _WIN32
 extern "C" void removeTemporariesAndExit(int signalNumber) {
-  for (std::size_t slot = 0; slot < kTemporarySlots; ++slot) {
-    if (g_temporaryInUse[slot]) ::unlink(g_temporaries[slot]);
+  for (TemporarySlot& slot : g_temporaries) {
+    if (slot.state.load(std::memory_order_acquire) == kNamed) ::unlink(slot.path);
   }
   ::_exit(128 + signalNumber);
 }
@@ -124,6 +145,17 @@ void removeTemporariesOnInterrupt() {
 #endif
 }
 
+AtomicFileWriter::InterruptSlot::~InterruptSlot() {
+  if (index >= 0) g_temporaries[index].state.store(kFree, std::memory_order_release);
+}
+
+void AtomicFileWriter::claimInterruptSlot() {
+  slot_.index = claimSlot();
+  if (slot_.index < 0) {
+    throw FileOpenError(shownPath_, "more than " + std::to_string(kMaxWritersAtOnce) + " files written at once");
+  }
+}
+
 AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
     : target_(followLinks(destination)), shownPath_(displayPath(destination)) {
   std::error_code ec;
@@ -140,6 +172,7 @@ AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
     return;
   }
   if (fs::is_directory(existing)) throw FileOpenError(shownPath_, std::make_error_code(std::errc::is_a_directory).message());
+  claimInterruptSlot();
 
 #ifdef _WIN32
   temporary_ = temporaryPathFor(target_);
@@ -176,11 +209,11 @@ AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
   if (descriptor < 0) {  // a file system without unnamed files
     mode_ = Mode::Named;
     temporary_ = temporaryPathFor(target_);
-    registerTemporary(temporary_);
+    nameSlot(slot_.index, temporary_, shownPath_);
     descriptor = ::open(temporary_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (descriptor < 0) {
       const std::string reason = lastErrorText();
-      unregisterTemporary(temporary_);
+      unnameSlot(slot_.index);
       throw FileOpenError(shownPath_, reason);
     }
   }
@@ -197,7 +230,7 @@ AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
     ::close(descriptor);
     if (mode_ == Mode::Named) {
       ::unlink(temporary_.c_str());
-      unregisterTemporary(temporary_);
+      unnameSlot(slot_.index);
     }
     throw FileOpenError(shownPath_, reason);
   }
@@ -217,7 +250,7 @@ AtomicFileWriter::~AtomicFileWriter() {
   if (mode_ == Mode::Named) {
     std::error_code ignored;
     fs::remove(temporary_, ignored);
-    unregisterTemporary(temporary_);
+    unnameSlot(slot_.index);
   }
 }
 
@@ -271,7 +304,7 @@ void AtomicFileWriter::putInPlace() {
     case Mode::Named:
       closeFile();
       fs::rename(temporary_, target_, ec);
-      unregisterTemporary(temporary_);
+      unnameSlot(slot_.index);
       if (ec) {
         std::error_code ignored;
         fs::remove(temporary_, ignored);
@@ -297,14 +330,14 @@ void AtomicFileWriter::putInPlace() {
   // Linked under a temporary name first: a link never replaces a file, a
   // rename does, in one step.
   temporary_ = temporaryPathFor(target_);
-  registerTemporary(temporary_);
+  nameSlot(slot_.index, temporary_, shownPath_);
   mode_ = Mode::Named;
   const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file_.get()));
   errno = 0;
   if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
       ::linkat(::fileno(file_.get()), "", AT_FDCWD, temporary_.c_str(), AT_EMPTY_PATH) != 0) {
     const std::string reason = lastErrorText();
-    unregisterTemporary(temporary_);
+    unnameSlot(slot_.index);
     mode_ = Mode::Unnamed;
     throw FileOpenError(shownPath_, reason);
   }
@@ -313,10 +346,10 @@ void AtomicFileWriter::putInPlace() {
   if (ec) {
     std::error_code ignored;
     fs::remove(temporary_, ignored);
-    unregisterTemporary(temporary_);
+    unnameSlot(slot_.index);
     throw FileOpenError(shownPath_, ec.message());
   }
-  unregisterTemporary(temporary_);
+  unnameSlot(slot_.index);
 #endif
 }
 

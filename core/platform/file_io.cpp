@@ -6,8 +6,19 @@
 #include <system_error>
 
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
+
+#include <atomic>
+#include <string>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +32,41 @@ UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
   return UniqueFile(::_wfopen(path.c_str(), wideMode.c_str()));
 #else
   return UniqueFile(std::fopen(path.c_str(), mode));
+#endif
+}
+
+UniqueFile openTemporaryFile() {
+#ifdef _WIN32
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH) {
+    errno = ENOENT;
+    return nullptr;
+  }
+  // The process, a count and the clock make the name; a name that is taken
+  // all the same (a process of the same number before) gives way to the next.
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::wstring path = std::wstring(folder, length) + L"tabrino-" + std::to_wstring(::GetCurrentProcessId()) +
+                              L"-" + std::to_wstring(counter.fetch_add(1)) + L"-" +
+                              std::to_wstring(::GetTickCount()) + L".tmp";
+    // _O_TEMPORARY: deleted when its last descriptor closes, and by the
+    // system when the process ends without closing it.
+    const int descriptor = ::_wopen(path.c_str(),
+                                    _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED,
+                                    _S_IREAD | _S_IWRITE);
+    if (descriptor < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    UniqueFile file(::_fdopen(descriptor, "w+b"));
+    if (!file) ::_close(descriptor);
+    return file;
+  }
+  errno = EEXIST;
+  return nullptr;
+#else
+  return UniqueFile(std::tmpfile());
 #endif
 }
 

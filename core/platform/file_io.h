@@ -19,6 +19,14 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 // fopen with a path of any characters; errno tells why it failed.
 UniqueFile openFile(const std::filesystem::path& path, const char* mode);
 
+// A new file without a name anyone else uses, open for writing and reading
+// back ("w+b"), removed when it is closed or the process ends: on Windows
+// under a unique name in the user's temporary folder (the C library's
+// tmpfile() would make it in the drive's root, which ordinary users may not
+// write), elsewhere where tmpfile() puts it. Null, with errno saying why,
+// when it cannot be made.
+UniqueFile openTemporaryFile();
+
 // Moves to a byte offset, beyond 2 GiB too on every platform.
 bool seekTo(std::FILE* file, std::uint64_t offset) noexcept;
 
@@ -55,8 +63,12 @@ bool isStandardInput(const std::filesystem::path& path);
 // root, its owner); a symbolic link at the destination stays a link and its
 // target is replaced. A destination that is not a regular file (a device, a
 // pipe) and an open stream (standard output) are written straight through and
-// never removed.
+// never removed. At most kMaxWritersAtOnce writers of regular files exist at
+// once in a process (each holds a place in the interrupt handler's list);
+// one more is refused with FileOpenError before it creates anything.
 // Throws FileOpenError (creating, putting in place) or FileWriteError.
+inline constexpr std::size_t kMaxWritersAtOnce = 8;
+
 class AtomicFileWriter {
  public:
   explicit AtomicFileWriter(const std::filesystem::path& destination);
@@ -77,7 +89,19 @@ class AtomicFileWriter {
   void flushBuffer();
   [[noreturn]] void failWrite() const;
   void putInPlace();
+  void claimInterruptSlot();
 
+  // The writer's place in the interrupt handler's list of temporaries, given
+  // back when the writer ends (or its constructor throws).
+  struct InterruptSlot {
+    int index = -1;
+    InterruptSlot() = default;
+    InterruptSlot(const InterruptSlot&) = delete;
+    InterruptSlot& operator=(const InterruptSlot&) = delete;
+    ~InterruptSlot();
+  };
+
+  InterruptSlot slot_;
   Mode mode_ = Mode::Named;
   std::filesystem::path target_;     // the destination, links followed
   std::filesystem::path temporary_;  // the name of a Named file until commit
