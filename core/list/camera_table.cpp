@@ -26,8 +26,11 @@ std::uint64_t orderedKey(double value) noexcept {
 // well; one bucket takes each side beyond the bounds and the last takes NaN.
 class LatitudeBuckets {
  public:
+  // About kRowsPerBucket rows a bucket: the counts stay small enough to
+  // live in the cache while rows are placed, and a bucket's few rows are
+  // sorted in a moment.
   explicit LatitudeBuckets(std::size_t rows) noexcept {
-    while ((kSpan >> shift_) > std::max<std::size_t>(rows, 1)) ++shift_;
+    while ((kSpan >> shift_) > std::max<std::size_t>(rows / kRowsPerBucket, 1)) ++shift_;
   }
   std::size_t count() const noexcept { return (kSpan >> shift_) + 4; }
   std::size_t of(double latitude) const noexcept {
@@ -39,6 +42,7 @@ class LatitudeBuckets {
   }
 
  private:
+  static constexpr std::size_t kRowsPerBucket = 4;
   static constexpr double kScaledEdge = 905000.0;
   static constexpr std::size_t kSpan = 1810001;
   unsigned shift_ = 0;
@@ -208,7 +212,9 @@ void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std
     }
   };
   constexpr std::size_t kMaxCopied = std::size_t{1} << 16;
-  const std::size_t n = order.size();
+  // Rows are asked for ahead only within this call's own positions: the
+  // positions beyond belong to the other thread, which is rewriting them.
+  const std::uint32_t ownEnd = start[lastBucket];
   std::vector<Keyed> keyed;
   for (std::size_t b = firstBucket; b < lastBucket; ++b) {
     const std::uint32_t first = start[b], last = start[b + 1];
@@ -221,7 +227,7 @@ void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std
     }
     keyed.clear();
     for (std::uint32_t j = first; j < last; ++j) {
-      if (j + kSortPrefetch < n) prefetchRow(order[j + kSortPrefetch]);
+      if (j + kSortPrefetch < ownEnd) prefetchRow(order[j + kSortPrefetch]);
       keyed.push_back({orderedKey(rows_[order[j]].latitude), order[j]});
     }
     if (std::is_sorted(keyed.begin(), keyed.end())) continue;
