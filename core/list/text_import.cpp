@@ -58,7 +58,7 @@ std::size_t lowestByteIndex(std::uint64_t marks) noexcept {
 // line, which the general path reads; no line read here has a finding but
 // out of range.
 const char* plainDecimalField(const char* p, const char* end, double& value) noexcept {
-  p = scanPlainDecimal(p, end, value);
+  p = scanPlainDecimalWide(p, end, value);
   return p && p != end && *p == ',' ? p + 1 : nullptr;
 }
 
