@@ -6,6 +6,7 @@
 #include "core/platform/file_io.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace tabrino {
@@ -60,11 +61,12 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   file.write(header.data(), header.size());
   file.write(settings.randomBlock.data(), settings.randomBlock.size());
 
-  // Rows are encoded a block at a time, two blocks at once, and written in
-  // order.
+  // Rows are encoded a block at a time, two blocks at once, straight into
+  // buffers reused block after block, and written in order.
   const std::size_t rows = table.size();
   auto encodeRows = [&](std::size_t from, std::size_t to, std::vector<std::uint8_t>& bytes) {
-    bytes.clear();
+    if (bytes.size() < (to - from) * kRecordSize) bytes.resize((to - from) * kRecordSize);
+    std::uint8_t* out = bytes.data();
     auto nextLeftOut = std::lower_bound(leftOut.begin(), leftOut.end(), from);
     for (std::size_t position = from; position < to; ++position) {
       if (position + kPrefetchDistance < to) table.prefetch(position + kPrefetchDistance);
@@ -75,25 +77,26 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
       const auto record = table.record(position);
       if (!record) continue;
       const RecordBytes encoded = encodeRecord(*record);
-      bytes.insert(bytes.end(), encoded.begin(), encoded.end());
+      std::memcpy(out, encoded.data(), kRecordSize);
+      out += kRecordSize;
     }
+    return static_cast<std::size_t>(out - bytes.data());
   };
   std::vector<std::uint8_t> first, second;
-  first.reserve(kRecordsPerBlock * kRecordSize);
-  second.reserve(kRecordsPerBlock * kRecordSize);
   std::uint64_t written = 0;
   for (std::size_t position = 0; position < rows; position += 2 * kRecordsPerBlock) {
     const std::size_t middle = std::min(rows, position + kRecordsPerBlock);
     const std::size_t end = std::min(rows, middle + kRecordsPerBlock);
+    std::size_t firstSize = 0, secondSize = 0;
     if (middle == end) {
-      encodeRows(position, middle, first);
-      second.clear();
+      firstSize = encodeRows(position, middle, first);
     } else {
-      inParallel([&] { encodeRows(position, middle, first); }, [&] { encodeRows(middle, end, second); });
+      inParallel([&] { firstSize = encodeRows(position, middle, first); },
+                 [&] { secondSize = encodeRows(middle, end, second); });
     }
-    file.write(first.data(), first.size());
-    file.write(second.data(), second.size());
-    written += (first.size() + second.size()) / kRecordSize;
+    file.write(first.data(), firstSize);
+    file.write(second.data(), secondSize);
+    written += (firstSize + secondSize) / kRecordSize;
     if (progress) progress(written, records);
   }
   if (rows == 0 && progress) progress(0, 0);

@@ -27,8 +27,11 @@ std::uint64_t orderedKey(double value) noexcept {
 // well; one bucket takes each side beyond the bounds and the last takes NaN.
 class LatitudeBuckets {
  public:
+  // About kRowsPerBucket rows a bucket: the counts stay small enough to
+  // live in the cache while rows are placed, and a bucket's few rows are
+  // sorted in a moment.
   explicit LatitudeBuckets(std::size_t rows) noexcept {
-    while ((kSpan >> shift_) > std::max<std::size_t>(rows, 1)) ++shift_;
+    while ((kSpan >> shift_) > std::max<std::size_t>(rows / kRowsPerBucket, 1)) ++shift_;
   }
   std::size_t count() const noexcept { return (kSpan >> shift_) + 4; }
   std::size_t of(double latitude) const noexcept {
@@ -40,6 +43,7 @@ class LatitudeBuckets {
   }
 
  private:
+  static constexpr std::size_t kRowsPerBucket = 4;
   static constexpr double kScaledEdge = 905000.0;
   static constexpr std::size_t kSpan = 1810001;
   unsigned shift_ = 0;

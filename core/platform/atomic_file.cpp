@@ -256,9 +256,17 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 void AtomicFileWriter::write(const void* bytes, std::size_t size) {
   const char* p = static_cast<const char*>(bytes);
-  if (buffer_.empty() && size >= kWriteBlockSize) {  // large enough to go as it is
+  if (size >= kWriteBlockSize) {  // large enough to go as it is, once the buffer is out
+    if (!buffer_.empty()) {
+      // Topped up first, so that the file is still written in whole blocks.
+      const std::size_t take = kWriteBlockSize - buffer_.size();
+      buffer_.insert(buffer_.end(), p, p + take);
+      p += take;
+      size -= take;
+      flushBuffer();
+    }
     errno = 0;
-    if (std::fwrite(p, 1, size, stream_) != size) failWrite();
+    if (size > 0 && std::fwrite(p, 1, size, stream_) != size) failWrite();
     return;
   }
   while (size > 0) {
