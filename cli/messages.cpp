@@ -2,6 +2,7 @@
 
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
+#include "core/texts/user_texts.h"
 
 #include <cstdio>
 #include <iostream>
@@ -56,8 +57,7 @@ std::string sourceName(const std::string& argument) {
 void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {
   out << prefix << result.messageText();
   if (result.outcome == ImportOutcome::WrongHeader) {
-    out << "\n" << list << ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"
-                           " (its second field must be X)\n";
+    out << "\n" << list << ": " << kNotTheHeaderText << "\n";
   } else {
     out << " : " << list << ": " << result.systemReason << "\n";
   }

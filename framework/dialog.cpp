@@ -1,5 +1,6 @@
 #include "framework/dialog.h"
 
+#include <algorithm>
 #include <vector>
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
@@ -24,6 +25,23 @@ INT_PTR CDialog::DoModal() {
                         reinterpret_cast<LPARAM>(this));
   m_hWnd = nullptr;
   return result;
+}
+
+void CDialog::CenterOnOwner() {
+  const HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+  RECT self, around;
+  if (!owner || !::GetWindowRect(m_hWnd, &self) || !::GetWindowRect(owner, &around)) return;
+  const int width = self.right - self.left;
+  const int height = self.bottom - self.top;
+  int x = (around.left + around.right - width) / 2;
+  int y = (around.top + around.bottom - height) / 2;
+  MONITORINFO monitor{sizeof monitor};
+  if (::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));
+    y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - height));
+  }
+  ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate) {

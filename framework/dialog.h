@@ -28,6 +28,8 @@ class CDialog : public CWnd {
   virtual INT_PTR DoModal();
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
+  // Puts the dialog's centre on its owner's, kept on the owner's monitor.
+  void CenterOnOwner();
 
  protected:
   virtual BOOL OnInitDialog();

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 #include <system_error>
@@ -72,16 +74,65 @@ TEST_F(DialogFeatureTest, AListThatFailsTheHeaderTestCannotReplaceADatabase) {
   const auto database = tabrino::test::readBytes(DatabaseIn(m_dir.path()));
   ASSERT_EQ(database.size(), 14400u);
 
-  const std::string semicolons = "IDX;X;Y;TYPE;SPEED;DIRTYPE;DIRECTION\r\n1;37.5;55.75;1;60;1;90\r\n";
-  const std::string noHeader = "1,37.5,55.75,1,60,1,90\r\n2,30.5,50.25,1,60,1,90\r\n";
-  for (const std::string& list : {semicolons, noHeader}) {
+  // The headline, what the first line must be, and a guess at why it is not.
+  const std::wstring headline = L"Error : Wrong DB file !!!\n\nother.txt: the first line is not the header "
+                                L"IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION (its second field must be X)";
+  const struct {
+    std::string list;
+    std::wstring message;
+  } cases[] = {
+      {"IDX;X;Y;TYPE;SPEED;DIRTYPE;DIRECTION\r\n1;37.5;55.75;1;60;1;90\r\n",
+       headline + L"\n\nThe first line holds semicolons: the list seems to use another separator. "
+                  L"Its fields must be separated by commas."},
+      {"IDX\tX\tY\tTYPE\tSPEED\tDIRTYPE\tDIRECTION\n1\t37.5\t55.75\t1\t60\t1\t90\n",
+       headline + L"\n\nThe first line holds tabs: the list seems to use another separator. "
+                  L"Its fields must be separated by commas."},
+      // A separator further down says nothing about the first line.
+      {"1,37.5,55.75,1,60,1,90\r\n2;30.5;50.25;1;60;1;90\r\n", headline},
+  };
+  for (const auto& [list, message] : cases) {
     tabrino::test::writeText(m_dir / "other.txt", list);
     Open(m_dir / "other.txt");
-    EXPECT_EQ(LastMessage(), L"Error : Wrong DB file !!!");
+    EXPECT_EQ(LastMessage(), message);
     EXPECT_FALSE(Enabled(IDC_CONVERSION));
     ::SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDC_CONVERSION, BN_CLICKED), 0);  // as if it were not
     EXPECT_TRUE(Enabled(IDOK));
     EXPECT_EQ(tabrino::test::readBytes(DatabaseIn(m_dir.path())), database);
+  }
+}
+
+// A list named like the database, the picture or the findings file is the
+// file each would be written to: each is refused, with a message, and the
+// list stays as it was.
+TEST_F(DialogFeatureTest, NothingIsWrittenOverTheListOnScreen) {
+  const std::string list = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n1,37.5,55.75,1,60,1,90\r\n2,200,10,1,60,1,90\r\n";
+  const fs::path database = DatabaseIn(m_dir.path());
+  const fs::path picture = m_dir / "cameras.svg";
+  const struct {
+    fs::path list;
+    std::function<void()> write;
+    std::wstring what;
+  } cases[] = {
+      {database, [&] { Click(IDC_CONVERSION); }, L"The database "},
+      {picture, [&] { ::SendMessageW(m_window, WM_SYSCOMMAND, IDM_SHOWMAP, 0); }, L"The map "},
+      {m_dir / "findings.csv", [&] {
+         m_dialog.reportChoice = (m_dir / "findings.csv").wstring();
+         Click(IDC_FINDINGS_LIST);
+       }, L"The findings file "},
+  };
+  for (const auto& test : cases) {
+    tabrino::test::writeText(test.list, list);
+    Open(test.list);
+    ASSERT_EQ(Text(IDC_LOADED_COUNT), L"2") << test.list;
+    const size_t before = m_dialog.Messages().size();
+    test.write();
+    ASSERT_TRUE(WaitForOpen());
+    ASSERT_EQ(m_dialog.Messages().size(), before + 1) << test.list;
+    EXPECT_EQ(LastMessage().rfind(test.what + test.list.wstring() + L" is the list on screen", 0), 0u) << LastMessage();
+    EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    EXPECT_EQ(tabrino::test::readText(test.list), list);
+    EXPECT_TRUE(m_dialog.Pictures().empty());
+    fs::remove(test.list);
   }
 }
 
@@ -188,6 +239,71 @@ TEST_F(DialogFeatureTest, ANewListStartsAtTheTopAndTheSelectionFollowsItsCameraT
   EXPECT_EQ(Focused(), Selected());
   const int top = TopRow();
   EXPECT_TRUE(Selected() >= top && Selected() < top + ::SendMessageW(List(), LVM_GETCOUNTPERPAGE, 0, 0));
+}
+
+// The window grows and maximises: the table takes the room, the buttons, the
+// counts and the findings line keep their places along the bottom; the
+// template's size is the smallest it may be dragged to.
+TEST_F(DialogFeatureTest, TheWindowGrowsAndTheTableTakesTheRoom) {
+  const LONG style = ::GetWindowLongW(m_window, GWL_STYLE);
+  EXPECT_TRUE(style & WS_THICKFRAME);
+  EXPECT_TRUE(style & WS_MAXIMIZEBOX);
+
+  auto rectOf = [&](int id) {
+    RECT rect;
+    ::GetWindowRect(Item(id), &rect);
+    ::MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  };
+  const int ids[] = {IDC_CAMERA_LIST, IDC_FINDINGS, IDC_FINDINGS_LIST, IDOK, IDC_OPEN, IDC_CONVERSION,
+                     IDC_LOADED_COUNT, IDC_WRITTEN_COUNT};
+  std::vector<RECT> before;
+  for (int id : ids) before.push_back(rectOf(id));
+  RECT window;
+  ::GetWindowRect(m_window, &window);
+  const SIZE smallest{window.right - window.left, window.bottom - window.top};
+  RECT client;
+  ::GetClientRect(m_window, &client);
+  const POINT okMargin{client.right - before[3].right, client.bottom - before[3].bottom};
+
+  MINMAXINFO limits{};
+  ::SendMessageW(m_window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(limits.ptMinTrackSize.x, smallest.cx);
+  EXPECT_EQ(limits.ptMinTrackSize.y, smallest.cy);
+
+  const int dx = 300, dy = 200;
+  ::SetWindowPos(m_window, nullptr, 0, 0, smallest.cx + dx, smallest.cy + dy, SWP_NOMOVE | SWP_NOZORDER);
+  // {left, top, right, bottom}: how far each edge of each control moved.
+  const int moves[][4] = {
+      {0, 0, dx, dy},    // the table takes the room
+      {0, dy, dx, dy},   // the findings line keeps to the bottom and widens
+      {dx, dy, dx, dy},  // Findings... and OK keep to the bottom right
+      {dx, dy, dx, dy},
+      {0, dy, 0, dy},    // Open, Conversion and the counts keep to the bottom left
+      {0, dy, 0, dy},
+      {0, dy, 0, dy},
+      {0, dy, 0, dy},
+  };
+  for (size_t i = 0; i < std::size(ids); ++i) {
+    const RECT after = rectOf(ids[i]);
+    EXPECT_EQ(after.left - before[i].left, moves[i][0]) << ids[i];
+    EXPECT_EQ(after.top - before[i].top, moves[i][1]) << ids[i];
+    EXPECT_EQ(after.right - before[i].right, moves[i][2]) << ids[i];
+    EXPECT_EQ(after.bottom - before[i].bottom, moves[i][3]) << ids[i];
+  }
+
+  ::ShowWindow(m_window, SW_MAXIMIZE);
+  EXPECT_TRUE(::IsZoomed(m_window));
+  ::GetClientRect(m_window, &client);
+  const RECT ok = rectOf(IDOK);
+  EXPECT_EQ(client.right - ok.right, okMargin.x);  // OK keeps to the bottom right corner
+  EXPECT_EQ(client.bottom - ok.bottom, okMargin.y);
+  ::ShowWindow(m_window, SW_RESTORE);
+  ::SetWindowPos(m_window, nullptr, 0, 0, smallest.cx, smallest.cy, SWP_NOMOVE | SWP_NOZORDER);
+  for (size_t i = 0; i < std::size(ids); ++i) {
+    const RECT after = rectOf(ids[i]);
+    EXPECT_TRUE(::EqualRect(&before[i], &after)) << ids[i];
+  }
 }
 
 TEST_F(DialogFeatureTest, ColumnsAndIconsFollowTheMonitorsDpi) {

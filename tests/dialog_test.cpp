@@ -118,6 +118,44 @@ TEST_F(DialogTest, SystemMenuCommandsSixteenToThirtyOneOpenTheAboutBox) {
   }
 }
 
+BOOL CALLBACK CountAboutBoxes(HWND window, LPARAM count) {
+  wchar_t title[32] = L"";
+  ::GetWindowTextW(window, title, 32);
+  if (std::wstring(title) == L"About Kestrix") ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+// The About box belongs to the dialog: the dialog waits while it is open, a
+// second request brings no second box, and it stands over the dialog's centre.
+TEST_F(DialogTest, TheAboutBoxIsModalToTheDialogOneAtATimeAndCentredOnIt) {
+  ::PostMessageW(m_window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  HWND about = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    about = ::FindWindowW(L"#32770", L"About Kestrix");
+    return about && ::IsWindowVisible(about);
+  }, 10s));
+  EXPECT_EQ(::GetWindow(about, GW_OWNER), m_window);
+  EXPECT_FALSE(::IsWindowEnabled(m_window));
+
+  RECT box, owner;
+  ::GetWindowRect(about, &box);
+  ::GetWindowRect(m_window, &owner);
+  EXPECT_NEAR((box.left + box.right) / 2, (owner.left + owner.right) / 2, 1);
+  EXPECT_NEAR((box.top + box.bottom) / 2, (owner.top + owner.bottom) / 2, 1);
+
+  // Asked for again: handled at once (a second modal box would hold the call).
+  DWORD_PTR unused = 0;
+  EXPECT_NE(::SendMessageTimeoutW(m_window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0, SMTO_NORMAL, 10000, &unused), 0);
+  int boxes = 0;
+  ::EnumThreadWindows(::GetWindowThreadProcessId(m_window, nullptr), &CountAboutBoxes, reinterpret_cast<LPARAM>(&boxes));
+  EXPECT_EQ(boxes, 1);
+
+  ::SendMessageW(about, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(about); }, 10s));
+  EXPECT_TRUE(::IsWindowEnabled(m_window));
+  EXPECT_EQ(::FindWindowW(L"#32770", L"About Kestrix"), nullptr);
+}
+
 TEST_F(DialogTest, TheIconsHaveTheSizesTheSystemAsksFor) {
   const auto dragIcon = reinterpret_cast<HICON>(::SendMessageW(m_window, WM_QUERYDRAGICON, 0, 0));
   const auto bigIcon = reinterpret_cast<HICON>(::SendMessageW(m_window, WM_GETICON, ICON_BIG, 0));
@@ -156,7 +194,8 @@ TEST_F(DialogTest, FailedOpensSayWhyInTheSystemsWordsAndOfferNoConversion) {
   EXPECT_TRUE(Enabled(IDC_CONVERSION));
 
   Open(m_dir / "wrong.txt");
-  EXPECT_EQ(LastMessage(), L"Error : Wrong DB file !!!");
+  EXPECT_EQ(LastMessage(), L"Error : Wrong DB file !!!\n\nwrong.txt: the first line is not the header "
+                           L"IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION (its second field must be X)");
   EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
   EXPECT_EQ(RowCount(), 2);  // the header line stays, as read, so the user sees why
   EXPECT_EQ(Cell(0, 1), L"x");

@@ -1,4 +1,5 @@
-// The About box, opened from the system menu.
+// The About box, opened from the system menu: modal to the main dialog, which
+// owns it (and is disabled while it is open), and centred on it.
 #pragma once
 
 #include "framework/dialog.h"
@@ -7,5 +8,8 @@
 class CAboutDlg : public CDialog {
  public:
   enum { IDD = IDD_ABOUTBOX };
-  CAboutDlg() : CDialog(IDD) {}
+  explicit CAboutDlg(CWnd* owner) : CDialog(IDD, owner) {}
+
+ protected:
+  BOOL OnInitDialog() override;
 };

@@ -26,6 +26,7 @@ namespace {
 
 constexpr UINT WM_JOB_DONE = WM_APP + 1;
 constexpr UINT WM_OPEN_STARTUP_LIST = WM_APP + 2;
+constexpr UINT WM_ARRANGE = WM_APP + 3;  // after the system has scaled the controls to a new DPI
 constexpr UINT_PTR kJobTimer = 1;
 constexpr UINT kJobTimerPeriodMs = 50;  // as often as the eye can follow
 
@@ -53,6 +54,24 @@ int SystemMetricForDpi(int metric, int dpi) {
 
 std::wstring Paragraphs(const std::wstring& first, const std::wstring& second) {
   return second.empty() ? first : first + L"\n\n" + second;
+}
+
+// The start of a list that failed the header test, to guess why: a short
+// read of a file that was just read whole.
+std::string FirstLineOf(const std::filesystem::path& list) {
+  const tabrino::UniqueFile file = tabrino::openFile(list, "rb");
+  if (!file) return {};
+  std::string bytes(4096, '\0');
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+  return bytes.substr(0, bytes.find('\n'));
+}
+
+// The command line's second line under the headline, and the guess at why.
+std::wstring WrongHeaderMessage(const std::wstring& headline, const std::filesystem::path& list) {
+  const std::string reason =
+      tabrino::displayPath(list.filename()) + ": " + std::string(tabrino::kNotTheHeaderText);
+  return Paragraphs(Paragraphs(headline, WideFromUtf8(reason)),
+                    WideFromUtf8(tabrino::otherSeparatorText(FirstLineOf(list))));
 }
 
 }  // namespace
@@ -95,6 +114,9 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_MESSAGE(WM_DROPFILES, OnDropFiles)
   ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
   ON_MESSAGE(WM_OPEN_STARTUP_LIST, OnOpenStartupList)
+  ON_MESSAGE(WM_SIZE, OnSize)
+  ON_MESSAGE(WM_ARRANGE, OnSize)
+  ON_MESSAGE(WM_GETMINMAXINFO, OnGetMinMaxInfo)
 END_MESSAGE_MAP()
 
 BOOL CKestrixDlg::OnInitDialog() {
@@ -120,6 +142,14 @@ BOOL CKestrixDlg::OnInitDialog() {
                               LVCFMT_CENTER, kColumnWidths[column]);
   }
   FitColumns(m_dpi);
+  using Anchor = CAnchorLayout::Anchor;
+  m_layout.Begin(m_hWnd, m_dpi);
+  m_layout.Add(IDC_CAMERA_LIST, Anchor::kAll);
+  for (int id : {IDC_FINDINGS, IDC_PROGRESS}) m_layout.Add(id, Anchor::kLeft | Anchor::kRight | Anchor::kBottom);
+  for (int id : {IDC_FINDINGS_LIST, IDOK}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
+  for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
+    m_layout.Add(id, Anchor::kLeft | Anchor::kBottom);
+  }
   m_progress.SetRange32(0, JobProgress::kWhole);
 
   ShowCounts(L"0", L"0");
@@ -150,7 +180,10 @@ int CKestrixDlg::ShowMessage(const std::wstring& text, UINT type) { return AfxMe
 void CKestrixDlg::OnSysCommand(UINT nID, LPARAM lParam) {
   // The system keeps the low four bits of a command id for itself.
   if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-    CAboutDlg about;
+    // Disabled, the dialog already has a modal window open (an About box,
+    // a message, a chooser): one at a time.
+    if (!::IsWindowEnabled(m_hWnd)) return;
+    CAboutDlg about(this);
     about.DoModal();
   } else if ((nID & 0xFFF0) == IDM_SHOWMAP) {
     OnShowMap();
@@ -169,6 +202,7 @@ void CKestrixDlg::OnShowMap() {
   }
   std::filesystem::path picture = m_listPath;
   picture.replace_extension(L".svg");
+  if (RefuseListAsOutput(picture, L"The map")) return;
   try {
     tabrino::writeCameraMap(picture, m_table.records(),
                             {tabrino::displayPath(m_listPath.filename()), tabrino::isoDateText(tabrino::todayInUtc())});
@@ -249,8 +283,10 @@ void CKestrixDlg::OpenList(const std::filesystem::path& list) {
 void CKestrixDlg::OnBnClickedConversion() {
   if (m_job != Job::None || !m_listLoaded || m_table.empty()) return;
 
+  const tabrino::DbDate today = tabrino::todayInUtc();
+  if (RefuseListAsOutput(m_outputFolder / tabrino::databaseFileName(today), L"The database")) return;
   m_randomBlock = tabrino::drawRandomBlock(tabrino::timeSeed());
-  const tabrino::ConversionSettings settings{m_outputFolder, tabrino::todayInUtc(), m_randomBlock};
+  const tabrino::ConversionSettings settings{m_outputFolder, today, m_randomBlock};
   const int selectedRow = m_cameraList.GetSelectedRow();
   m_strWrittenCount = L"0";
   UpdateData(FALSE);
@@ -361,7 +397,7 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
       ShowFindings(nullptr);  // those of a list that is not one mean nothing
       ShowCounts(L"0", L"0");
       if (outcome.outcome == tabrino::ImportOutcome::WrongHeader) {
-        ShowMessage(headline, MB_OK | MB_ICONWARNING);
+        ShowMessage(WrongHeaderMessage(headline, list), MB_OK | MB_ICONWARNING);
       } else {
         ShowMessage(Paragraphs(headline, ReasonText(outcome.reason, outcome.runtimeError)), MB_OK | MB_ICONERROR);
       }
@@ -404,11 +440,22 @@ void CKestrixDlg::ShowWriteFailure(const WriteOutcome& outcome, UINT buttons) {
               buttons | MB_ICONERROR);
 }
 
+// The list on screen is the only copy of what the table shows; a file written
+// over it would take it away, so nothing is written.
+bool CKestrixDlg::RefuseListAsOutput(const std::filesystem::path& target, const wchar_t* what) {
+  if (m_listPath.empty() || !tabrino::sameFile(target, m_listPath)) return false;
+  ShowMessage(std::wstring(what) + L" " + target.wstring() + L" is the list on screen: writing it would destroy "
+              L"the list. Nothing was written; give the list another name, or choose another file.",
+              MB_OK | MB_ICONWARNING);
+  return true;
+}
+
 void CKestrixDlg::OnBnClickedFindings() {
   std::wstring path;
   if (m_job != Job::None || m_findingsCount == 0 || !ChooseReportFile(path)) return;
   UpdateWindow();
   const std::filesystem::path report(path);
+  if (RefuseListAsOutput(report, L"The findings file")) return;
   StartJob(Job::Report, [this, report] { m_reportOutcome = FindingsReportJob(m_table, report); });
 }
 
@@ -473,6 +520,18 @@ LRESULT CKestrixDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
   ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
   Default();  // the system scales the dialog's controls and fonts
+  ::PostMessageW(m_hWnd, WM_ARRANGE, 0, 0);  // then they go back to their edges
+  return 0;
+}
+
+LRESULT CKestrixDlg::OnSize(WPARAM, LPARAM) {
+  if (!IsIconic()) m_layout.Arrange(m_dpi);
+  return 0;
+}
+
+LRESULT CKestrixDlg::OnGetMinMaxInfo(WPARAM, LPARAM lParam) {
+  const SIZE smallest = m_layout.MinimumSize(m_dpi);
+  if (smallest.cx > 0) reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {smallest.cx, smallest.cy};
   return 0;
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/database/camera_db_format.h"
 #include "core/list/camera_table.h"
+#include "framework/anchor_layout.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "ui/background_worker.h"
@@ -50,6 +51,8 @@ class CKestrixDlg : public CDialog {
   LRESULT OnSetCursor(WPARAM, LPARAM lParam);
   LRESULT OnDropFiles(WPARAM hDrop, LPARAM);
   LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSize(WPARAM, LPARAM);
+  LRESULT OnGetMinMaxInfo(WPARAM, LPARAM lParam);
   LRESULT OnOpenStartupList(WPARAM, LPARAM);
   void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
   void OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult);
@@ -66,6 +69,8 @@ class CKestrixDlg : public CDialog {
   void FinishConversion();
   void FinishReport();
   void ShowWriteFailure(const WriteOutcome& outcome, UINT buttons);
+  // Says so and returns true when writing `target` would replace the list shown.
+  bool RefuseListAsOutput(const std::filesystem::path& target, const wchar_t* what);
   void ShowFindings(const tabrino::FindingSummary* findings);
   void ShowTableRows(int selectedRow);
   void EnableCommands(BOOL enable);
@@ -112,6 +117,7 @@ class CKestrixDlg : public CDialog {
   WriteOutcome m_reportOutcome;
   std::uint64_t m_findingsCount = 0;  // of the list shown; its report can be saved
   int m_dpi = 96;
+  CAnchorLayout m_layout;  // the table grows with the window; the rest keeps to the bottom
   HWND m_focusBeforeJob = nullptr;
   // Declared after everything its work touches: members are destroyed in
   // reverse order, so the worker (whose destructor waits for the thread)

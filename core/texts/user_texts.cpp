@@ -19,4 +19,14 @@ std::vector<std::string> findingSummaryLines(const FindingSummary& findings, boo
   return lines;
 }
 
+std::string otherSeparatorText(std::string_view firstLine) {
+  firstLine = firstLine.substr(0, firstLine.find('\n'));
+  const char* name = firstLine.find(';') != std::string_view::npos    ? "semicolons"
+                     : firstLine.find('\t') != std::string_view::npos ? "tabs"
+                                                                      : nullptr;
+  if (!name) return {};
+  return std::string("The first line holds ") + name +
+         ": the list seems to use another separator. Its fields must be separated by commas.";
+}
+
 }  // namespace tabrino

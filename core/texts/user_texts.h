@@ -47,6 +47,15 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
      "rows lie near an earlier camera with the same direction"},
 }};
 
+// Why a list failed the header test, said after its name ("cameras.txt: the
+// first line is not the header ...").
+inline constexpr std::string_view kNotTheHeaderText =
+    "the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION (its second field must be X)";
+
+// A guess at why, from the first line's bytes: a semicolon or a tab in it
+// says the list was written with another separator. Empty when neither is.
+std::string otherSeparatorText(std::string_view firstLine);
+
 // Where a report of every finding went.
 inline std::string findingsReportWrittenText(std::string_view reportPath) {
   return "Every finding is in " + std::string(reportPath) + ".";

@@ -1,0 +1,7 @@
+#include "ui/about_dlg.h"
+
+BOOL CAboutDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  CenterOnOwner();
+  return TRUE;
+}
