@@ -2,6 +2,7 @@
 
 #include "core/database/record_reader.h"
 #include "core/list/list_text.h"
+#include "core/model/coordinate_text.h"
 
 #include <algorithm>
 
@@ -28,6 +29,14 @@ std::string jsonEscaped(std::string_view text) {
   }
   return out;
 }
+
+// GIS readers take a coordinate for the place it names, so the exports
+// write the stored value itself rather than the list's shortest text.
+struct ExactPoint {
+  std::string lon, lat;
+  explicit ExactPoint(const CameraRecord& record)
+      : lon(exactCoordinateText(record.longitude)), lat(exactCoordinateText(record.latitude)) {}
+};
 
 }  // namespace
 
@@ -136,7 +145,8 @@ class GpxWriter : public ExportWriter {
   }
   void entry(std::string& out, std::uint64_t, const CameraRecord& record) override {
     const RecordTexts t = recordTexts(record);
-    out += "<wpt lat=\"" + t.y + "\" lon=\"" + t.x + "\"><name>" + xmlEscaped(cameraName(record)) + "</name><type>" +
+    const ExactPoint at(record);
+    out += "<wpt lat=\"" + at.lat + "\" lon=\"" + at.lon + "\"><name>" + xmlEscaped(cameraName(record)) + "</name><type>" +
            cameraTypeName(record.type) + "</type><extensions><tabrino:type>" + t.type +
            "</tabrino:type><tabrino:speed>" + t.speed + "</tabrino:speed><tabrino:dirtype>" + t.dirType +
            "</tabrino:dirtype><tabrino:direction>" + t.direction + "</tabrino:direction></extensions></wpt>\n";
@@ -157,11 +167,12 @@ class KmlWriter : public ExportWriter {
   }
   void entry(std::string& out, std::uint64_t, const CameraRecord& record) override {
     const RecordTexts t = recordTexts(record);
+    const ExactPoint at(record);
     out += "<Placemark><name>" + xmlEscaped(cameraName(record)) + "</name><ExtendedData><Data name=\"type\"><value>" +
            t.type + "</value></Data><Data name=\"speed\"><value>" + t.speed +
            "</value></Data><Data name=\"dirtype\"><value>" + t.dirType +
            "</value></Data><Data name=\"direction\"><value>" + t.direction +
-           "</value></Data></ExtendedData><Point><coordinates>" + t.x + "," + t.y + "</coordinates></Point></Placemark>\n";
+           "</value></Data></ExtendedData><Point><coordinates>" + at.lon + "," + at.lat + "</coordinates></Point></Placemark>\n";
   }
   void footer(std::string& out) override { out += "</Document>\n</kml>\n"; }
 };
@@ -176,8 +187,9 @@ class GeoJsonWriter : public ExportWriter {
   }
   void entry(std::string& out, std::uint64_t number, const CameraRecord& record) override {
     const RecordTexts t = recordTexts(record);
+    const ExactPoint at(record);
     out += std::string(number == 1 ? "" : ",\n") + "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[" +
-           t.x + "," + t.y + "]},\"properties\":{\"name\":\"" + jsonEscaped(cameraName(record)) + "\",\"type\":" + t.type +
+           at.lon + "," + at.lat + "]},\"properties\":{\"name\":\"" + jsonEscaped(cameraName(record)) + "\",\"type\":" + t.type +
            ",\"speed\":" + t.speed + ",\"dirtype\":" + t.dirType + ",\"direction\":" + t.direction + "}}";
   }
   void footer(std::string& out) override { out += "\n]}\n"; }

@@ -1,7 +1,8 @@
 // A database's cameras written for the tools people already use: GPX 1.1
 // waypoints, KML placemarks, a GeoJSON FeatureCollection, or a camera list
-// (what dump writes). Coordinates are written as the list writes them, so
-// each converts back to the stored value.
+// (what dump writes). The list writes coordinates as dump does, so that they
+// convert back to the stored bytes; the other formats write the stored value
+// exactly (409709 is 40.9709), which is where a GIS reader puts the camera.
 #pragma once
 
 #include "core/platform/byte_source.h"
