@@ -118,6 +118,27 @@ TEST(CliMap, DrawsAListOrADatabaseBesideItAndSaysWhatItLeftOut) {
   }
 }
 
+TEST(CliExport, ANameThatIsNotUtf8IsShownAsLatin1AndEveryDocumentStaysValid) {
+  if (!haveTool("xmllint") || !haveTool("python3")) GTEST_SKIP() << "needs xmllint and python3 to read the outputs";
+  Database db;
+  const std::string latin1 = "caf\xE9.dbh";
+  fs::rename(db.dir / "DB_141114.dbh", db.dir / latin1);
+  const std::string name = quote(latin1);
+  for (const std::string format : {"gpx", "kml", "geojson"}) {
+    ASSERT_EQ(tabrino(db.dir.path(), "dump " + name + " --format " + format + " -o out." + format).exitCode, 0);
+  }
+  ASSERT_EQ(tabrino(db.dir.path(), "map " + name + " -o out.svg").exitCode, 0);
+  const CliRun xml = test::runShell(db.dir.path(), "xmllint --noout out.gpx out.kml out.svg");
+  EXPECT_EQ(xml.exitCode, 0) << xml.err;
+  const CliRun json = test::runShell(
+      db.dir.path(), "python3 -c 'import json,sys; print(json.load(open(\"out.geojson\", encoding=\"utf-8\"))[\"name\"])'");
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_EQ(json.out, "caf\u00E9.dbh\n");
+  for (const char* file : {"out.gpx", "out.kml", "out.svg"}) {
+    EXPECT_TRUE(contains(test::readText(db.dir / file), "caf\u00E9.dbh")) << file;
+  }
+}
+
 TEST(CliMap, FailuresSayWhyAndLeaveNothingBehind) {
   test::TempDir dir;
   test::writeText(dir / "wrong.txt", "idx,x,y\n1,2,3\n");

@@ -1,5 +1,6 @@
 #include "core/export/geo_export.h"
 
+#include "core/base/utf8_text.h"
 #include "core/database/record_reader.h"
 #include "core/list/list_text.h"
 #include "core/model/coordinate_text.h"
@@ -14,7 +15,7 @@ constexpr std::size_t kPendingBytes = 1 << 16;
 std::string jsonEscaped(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
-  for (const char c : text) {
+  for (const char c : utf8OrLatin1(text)) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';
@@ -42,7 +43,7 @@ struct ExactPoint {
 
 std::string xmlEscaped(std::string_view text) {
   std::string out;
-  for (const char c : text) {
+  for (const char c : utf8OrLatin1(text)) {
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;

@@ -32,7 +32,8 @@ std::string cameraTypeName(std::uint8_t type);
 std::string cameraName(const CameraRecord& record);
 
 // Text for XML content or an attribute value: markup characters escaped,
-// control characters (which XML 1.0 forbids) dropped.
+// control characters (which XML 1.0 forbids) dropped, and text that is not
+// UTF-8 read as Latin-1 (see utf8OrLatin1), so the document stays valid.
 std::string xmlEscaped(std::string_view text);
 
 // Hands each piece of the output on as it is made; throws to stop.
