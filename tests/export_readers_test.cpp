@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <map>
+#include <sstream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -128,6 +130,92 @@ TEST_F(ExportReaders, GdalAndGpsBabelReadEveryCameraAtTheStoredValue) {
       EXPECT_EQ(misplaced(*records_, reader.points, first), 0u) << "first: " << first;
     }
   }
+}
+
+// The fields GDAL gives each feature ("  name (Type) = value"), keyed
+// "name (Type)", plus "Style" when a feature has one.
+std::vector<std::map<std::string, std::string>> ogrFeatures(const std::string& text) {
+  std::vector<std::map<std::string, std::string>> features;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("OGRFeature(", 0) == 0) {
+      features.emplace_back();
+      continue;
+    }
+    const std::size_t equals = line.find(" = ");
+    if (features.empty() || line.rfind("  ", 0) != 0 || equals == std::string::npos) continue;
+    features.back()[line.substr(2, equals - 2)] = line.substr(equals + 3);
+  }
+  return features;
+}
+
+TEST(StyledExports, GdalAndGpsBabelSeeEachTypesStyle) {
+  if (!haveTool("ogrinfo") || !haveTool("gpsbabel")) {
+    GTEST_SKIP() << "needs ogrinfo (gdal-bin) and gpsbabel (scripts/install-deps.sh installs both)";
+  }
+  // One camera of each styled type and one of a type without a common meaning.
+  std::vector<CameraRecord> records;
+  for (const std::uint8_t type : {1, 2, 3, 4, 5, 192}) {
+    records.push_back({static_cast<std::int32_t>(525000 + type), 134000, type, 60, 1, directionCode(90)});
+  }
+  test::TempDir dir;
+  const std::vector<std::uint8_t> file = encodeDatabase(DbDate{2019, 11, 5}, RandomBlock{}, records);
+  auto write = [&](ExportFormat format) {
+    MemorySource source(file);
+    std::string text;
+    exportRecords(source, records.size(), format, "DB_191105.dbh", [&](const std::string& piece) { text += piece; });
+    const std::string name = std::string("cameras.") + exportFormatName(format);
+    test::writeText(dir / name, text);
+    return name;
+  };
+  auto ogr = [&](const std::string& name) {
+    const test::CliRun run = test::runShell(dir.path(), "ogrinfo -ro -q -al " + name);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto features = ogrFeatures(run.out);
+    EXPECT_EQ(features.size(), records.size()) << run.out;
+    return features;
+  };
+  auto babel = [&](const std::string& name, const char* format) {
+    const test::CliRun run = test::runShell(dir.path(), std::string("gpsbabel -i ") + format + " -f " + name + " -o gpx -F -");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.out;
+  };
+
+  const std::string geojson = write(ExportFormat::GeoJson), kml = write(ExportFormat::Kml), gpx = write(ExportFormat::Gpx);
+  const auto fromGeoJson = ogr(geojson), fromKml = ogr(kml), fromGpx = ogr(gpx);
+  const std::string babelGpx = babel(gpx, "gpx"), babelKml = babel(kml, "kml"), babelGeoJson = babel(geojson, "geojson");
+  std::map<std::string, int> colours, symbols;
+  for (std::size_t i = 0; i < records.size() && i < fromGeoJson.size() && i < fromKml.size() && i < fromGpx.size(); ++i) {
+    const CameraRecord& record = records[i];
+    const TypeStyle look = cameraTypeStyle(record.type);
+    const std::string type = std::to_string(record.type), name = cameraName(record);
+    SCOPED_TRACE(name);
+    ++colours[look.colour];
+    ++symbols[look.symbol];
+
+    EXPECT_EQ(fromGeoJson[i].at("marker-color (String)"), look.colour);
+    EXPECT_EQ(fromGeoJson[i].at("marker-symbol (String)"), look.symbol);
+    EXPECT_EQ(fromGeoJson[i].at("title (String)"), name);
+
+    // The schema makes the fields numbers, and each placemark points at its type's style.
+    EXPECT_EQ(fromKml[i].at("type (Integer)"), type);
+    EXPECT_EQ(fromKml[i].at("speed (Integer)"), "60");
+    EXPECT_EQ(fromKml[i].at("direction (Integer)"), "90");
+    EXPECT_EQ(fromKml[i].at("Style"), "@type-" + (record.type <= 5 ? type : std::string("other")));
+
+    EXPECT_EQ(fromGpx[i].at("sym (String)"), look.symbol);
+    for (const std::string* read : {&babelGpx, &babelKml, &babelGeoJson}) {
+      EXPECT_NE(read->find("<name>" + name + "</name>"), std::string::npos) << *read;
+    }
+  }
+  EXPECT_EQ(colours.size(), records.size()) << "each type its own colour";
+  EXPECT_EQ(symbols.size(), records.size()) << "and its own symbol";
+  for (const auto& [symbol, count] : symbols) {
+    EXPECT_NE(babelGpx.find("<sym>" + symbol + "</sym>"), std::string::npos) << symbol;
+  }
+  // Each style is defined once, with its colour in KML's aabbggrr order.
+  const std::string kmlText = test::readText(dir / kml);
+  EXPECT_NE(kmlText.find("<Style id=\"type-1\"><IconStyle><color>ff005ed5</color>"), std::string::npos);
 }
 
 }  // namespace

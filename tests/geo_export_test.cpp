@@ -54,8 +54,8 @@ std::vector<ReadCamera> readKml(const std::string& text) {
     camera.lon = coordinates.substr(0, comma);
     camera.lat = coordinates.substr(comma + 1);
     camera.name = placemark->child("name")->text;
-    for (const XmlElement* data : placemark->all("Data")) {
-      const std::string value = data->child("value")->text;
+    for (const XmlElement* data : placemark->all("SimpleData")) {
+      const std::string value = data->text;
       const std::string key = data->attribute("name");
       (key == "type" ? camera.type : key == "speed" ? camera.speed : key == "dirtype" ? camera.dirType
                                                                                        : camera.direction) = value;

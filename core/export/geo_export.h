@@ -1,6 +1,7 @@
 // A database's cameras written for the tools people already use: GPX 1.1
 // waypoints, KML placemarks, a GeoJSON FeatureCollection, or a camera list
-// (what dump writes). The list writes coordinates as dump does, so that they
+// (what dump writes). Each camera is styled by its type (colour, symbol)
+// where the format has a way to say it. The list writes coordinates as dump does, so that they
 // convert back to the stored bytes; the other formats write the stored value
 // exactly (409709 is 40.9709), which is where a GIS reader puts the camera.
 #pragma once
@@ -30,6 +31,20 @@ std::optional<ExportFormat> exportFormatNamed(std::string_view name) noexcept;
 std::string cameraTypeName(std::uint8_t type);
 // What a person reads first: "Fixed camera 60 km/h, heading 90°".
 std::string cameraName(const CameraRecord& record);
+
+// How a type looks wherever we draw or export it: a colour from Okabe and
+// Ito's palette, which people with any common colour blindness tell apart,
+// and a symbol for the tools that choose marks by name (Mapbox's Maki names
+// for GeoJSON and GPX, Google Earth's shapes for KML), so a type is told
+// apart by its shape too. Types without a common meaning share one style.
+struct TypeStyle {
+  const char* colour;  // "#d55e00"
+  const char* symbol;  // "circle"
+  const char* kmlIcon;  // a Google Earth shape, "placemark_circle"
+};
+TypeStyle cameraTypeStyle(std::uint8_t type) noexcept;
+// The types with a style of their own; all others look like type 0.
+inline constexpr std::uint8_t kStyledTypes[] = {1, 2, 3, 4, 5};
 
 // Text for XML content or an attribute value: markup characters escaped,
 // control characters (which XML 1.0 forbids) dropped, and text that is not
