@@ -6,8 +6,8 @@
 # (the i386 architecture is added for Wine's 32-bit half; 2 to 3 GB in all)
 set -euo pipefail
 
-# gpsbabel and xmllint (libxml2-utils) read the exports and the map back in the tests.
-packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel libxml2-utils)
+# gpsbabel, ogrinfo (gdal-bin) and xmllint (libxml2-utils) read the exports and the map back in the tests.
+packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
              mandoc  # the manual as HTML, for the zip

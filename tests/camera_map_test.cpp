@@ -163,7 +163,7 @@ TEST(CameraMap, EachCameraIsAMarkWhereTheGraticuleSaysWithItsHeadingAndTypeCount
     for (const CameraRecord& c : cameras) {
       if (c.type == type && inBounds(c.latitude, c.longitude)) ofType.push_back(&c);
     }
-    const std::vector<const XmlElement*> circles = group.all("circle");
+    const std::vector<const XmlElement*> circles = group.all("use");
     ASSERT_EQ(circles.size(), ofType.size()) << type;
     std::vector<std::vector<Px>> ticks;
     for (const XmlElement* path : group.all("path")) ticks = subpaths(path->attribute("d"));
@@ -171,7 +171,8 @@ TEST(CameraMap, EachCameraIsAMarkWhereTheGraticuleSaysWithItsHeadingAndTypeCount
     for (std::size_t i = 0; i < circles.size(); ++i, ++drawn) {
       const CameraRecord& c = *ofType[i];
       const Px expected = graticule.at(c.longitude / 1e4, c.latitude / 1e4);
-      const Px mark{atofC(circles[i]->attribute("cx")), atofC(circles[i]->attribute("cy"))};
+      EXPECT_EQ(circles[i]->attribute("href"), "#mark-" + std::to_string(type)) << "each type its own shape";
+      const Px mark{atofC(circles[i]->attribute("x")), atofC(circles[i]->attribute("y"))};
       EXPECT_NEAR(mark.x, expected.x, 0.2) << type << " " << i;
       EXPECT_NEAR(mark.y, expected.y, 0.2) << type << " " << i;
       EXPECT_TRUE(mark.x > 0 && mark.x < 1000 && mark.y > 40 && mark.y < 800) << "inside the plot";
@@ -293,7 +294,7 @@ TEST(CameraMap, RealListsAndEmptyInputMakeWellFormedPictures) {
       if (const auto record = table.record(i)) cameras.push_back(*record);
     }
     const XmlElement svg = mapOf(cameras);
-    EXPECT_EQ(svg.byId("cameras")->all("circle").size(), cameras.size());
+    EXPECT_EQ(svg.byId("cameras")->all("use").size(), cameras.size());
   }
 }
 

@@ -27,9 +27,11 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 
 bool haveTool(const char* name) { return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0; }
 
-// "lat,lon" of each camera, scaled as stored, from the lines of a list or of unicsv.
-std::vector<std::pair<std::int32_t, std::int32_t>> positions(const std::string& csv, int latColumn, int lonColumn) {
-  std::vector<std::pair<std::int32_t, std::int32_t>> out;
+// "lat,lon" of each camera, scaled as stored, from the lines of a list (which
+// truncates) or of unicsv (whose digits are the place itself).
+std::vector<std::pair<std::int64_t, std::int64_t>> positions(const std::string& csv, int latColumn, int lonColumn,
+                                                             bool exact) {
+  std::vector<std::pair<std::int64_t, std::int64_t>> out;
   std::istringstream in(csv);
   std::string line;
   std::getline(in, line);  // header
@@ -37,7 +39,10 @@ std::vector<std::pair<std::int32_t, std::int32_t>> positions(const std::string& 
     std::vector<std::string> cells;
     std::istringstream fields(line);
     for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
-    out.emplace_back(scaleCoordinate(atofC(cells.at(latColumn))), scaleCoordinate(atofC(cells.at(lonColumn))));
+    auto scaled = [&](const std::string& text) -> std::int64_t {
+      return exact ? test::exactTenThousandths(text).value_or(kUnrepresentable) : scaleCoordinate(atofC(text));
+    };
+    out.emplace_back(scaled(cells.at(latColumn)), scaled(cells.at(lonColumn)));
   }
   return out;
 }
@@ -54,7 +59,7 @@ TEST(CliExport, GpsBabelReadsEveryCameraBackAtItsPlace) {
   Database db;
   const CliRun list = tabrino(db.dir.path(), "dump DB_141114.dbh");
   ASSERT_EQ(list.exitCode, 0) << list.err;
-  const auto expected = positions(list.out, 2, 1);
+  const auto expected = positions(list.out, 2, 1, false);
   ASSERT_EQ(expected.size(), 35u);
   for (const std::string format : {"gpx", "kml", "geojson"}) {
     SCOPED_TRACE(format);
@@ -63,7 +68,7 @@ TEST(CliExport, GpsBabelReadsEveryCameraBackAtItsPlace) {
     const CliRun read = test::runShell(db.dir.path(), "gpsbabel -i " + format + " -f cameras." + format + " -o unicsv -F -");
     ASSERT_EQ(read.exitCode, 0) << read.err;
     // unicsv: No,Latitude,Longitude,Name
-    EXPECT_EQ(positions(read.out, 1, 2), expected);
+    EXPECT_EQ(positions(read.out, 1, 2, true), expected);
     EXPECT_TRUE(contains(read.out, "km/h, heading")) << read.out;
   }
 }
@@ -110,6 +115,27 @@ TEST(CliMap, DrawsAListOrADatabaseBesideItAndSaysWhatItLeftOut) {
     EXPECT_EQ(test::runShell(dir.path(), "xmllint --noout list.svg pictures.svg").exitCode, 0);
   } else {
     std::cout << "xmllint is not installed: the pictures were checked by the unit tests' reader only\n";
+  }
+}
+
+TEST(CliExport, ANameThatIsNotUtf8IsShownAsLatin1AndEveryDocumentStaysValid) {
+  if (!haveTool("xmllint") || !haveTool("python3")) GTEST_SKIP() << "needs xmllint and python3 to read the outputs";
+  Database db;
+  const std::string latin1 = "caf\xE9.dbh";
+  fs::rename(db.dir / "DB_141114.dbh", db.dir / latin1);
+  const std::string name = quote(latin1);
+  for (const std::string format : {"gpx", "kml", "geojson"}) {
+    ASSERT_EQ(tabrino(db.dir.path(), "dump " + name + " --format " + format + " -o out." + format).exitCode, 0);
+  }
+  ASSERT_EQ(tabrino(db.dir.path(), "map " + name + " -o out.svg").exitCode, 0);
+  const CliRun xml = test::runShell(db.dir.path(), "xmllint --noout out.gpx out.kml out.svg");
+  EXPECT_EQ(xml.exitCode, 0) << xml.err;
+  const CliRun json = test::runShell(
+      db.dir.path(), "python3 -c 'import json,sys; print(json.load(open(\"out.geojson\", encoding=\"utf-8\"))[\"name\"])'");
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_EQ(json.out, "caf\u00E9.dbh\n");
+  for (const char* file : {"out.gpx", "out.kml", "out.svg"}) {
+    EXPECT_TRUE(contains(test::readText(db.dir / file), "caf\u00E9.dbh")) << file;
   }
 }
 

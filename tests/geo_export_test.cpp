@@ -4,11 +4,13 @@
 
 #include "core/base/c_numbers.h"
 #include "core/list/list_text.h"
+#include "core/model/coordinate_text.h"
 #include "markup_reader.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 #include <string>
 #include <vector>
@@ -52,8 +54,8 @@ std::vector<ReadCamera> readKml(const std::string& text) {
     camera.lon = coordinates.substr(0, comma);
     camera.lat = coordinates.substr(comma + 1);
     camera.name = placemark->child("name")->text;
-    for (const XmlElement* data : placemark->all("Data")) {
-      const std::string value = data->child("value")->text;
+    for (const XmlElement* data : placemark->all("SimpleData")) {
+      const std::string value = data->text;
       const std::string key = data->attribute("name");
       (key == "type" ? camera.type : key == "speed" ? camera.speed : key == "dirtype" ? camera.dirType
                                                                                        : camera.direction) = value;
@@ -103,8 +105,11 @@ TEST(GeoExport, EachFormatGivesBackEveryCameraAtItsStoredPlaceWithItsFields) {
     for (std::size_t i = 0; i < records.size(); ++i) {
       const CameraRecord& record = records[i];
       const ReadCamera& camera = cameras[i];
-      ASSERT_EQ(scaleCoordinate(atofC(camera.lon)), record.longitude) << i << " " << camera.lon;
-      ASSERT_EQ(scaleCoordinate(atofC(camera.lat)), record.latitude) << i << " " << camera.lat;
+      // The stored value itself, as a reader takes the digits: not a text
+      // that only truncates back to it.
+      ASSERT_EQ(test::exactTenThousandths(camera.lon), record.longitude) << i << " " << camera.lon;
+      ASSERT_EQ(test::exactTenThousandths(camera.lat), record.latitude) << i << " " << camera.lat;
+      ASSERT_EQ(camera.lon, exactCoordinateText(record.longitude)) << i;
       ASSERT_EQ(camera.name, cameraName(record)) << i;
       ASSERT_EQ(camera.type, std::to_string(record.type)) << i;
       ASSERT_EQ(camera.speed, std::to_string(record.speed)) << i;
@@ -112,6 +117,27 @@ TEST(GeoExport, EachFormatGivesBackEveryCameraAtItsStoredPlaceWithItsFields) {
       // The direction a list would hold, which converts back to the stored code.
       ASSERT_EQ(directionCode(atoiC(camera.direction)), record.directionCode) << i << " " << camera.direction;
     }
+  }
+}
+
+TEST(GeoExport, ExactCoordinatesAreTheStoredValueWhereTheListsTextOnlyTruncatesToIt) {
+  const struct {
+    std::int32_t scaled;
+    const char* exact;
+    const char* list;
+  } cases[] = {
+      {409709, "40.9709", "40.971"}, {376049, "37.6049", "37.605"}, {409700, "40.97", "40.97"},
+      {0, "0", "0"},                 {-5, "-0.0005", "-0.0005"},    {3, "0.0003", "0.00031"},
+      {-1800000, "-180", "-180"},    {900001, "90.0001", "90.0001"}, {INT_MIN, "-214748.3648", "-214748.3648"},
+  };
+  for (const auto& [scaled, exact, list] : cases) {
+    EXPECT_EQ(exactCoordinateText(scaled), exact) << scaled;
+    EXPECT_EQ(coordinateText(scaled), list) << scaled;  // the list's rule is unchanged
+  }
+  std::mt19937 random(16);
+  for (int i = 0; i < 100000; ++i) {
+    const auto scaled = static_cast<std::int32_t>(random());
+    ASSERT_EQ(test::exactTenThousandths(exactCoordinateText(scaled)), scaled);
   }
 }
 

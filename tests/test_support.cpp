@@ -7,6 +7,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <stdexcept>
 
 namespace tabrino::test {
@@ -94,6 +95,46 @@ std::vector<CameraRecord> randomSortedRecords(std::mt19937& random, std::size_t 
   std::stable_sort(records.begin(), records.end(),
                    [](const CameraRecord& a, const CameraRecord& b) { return a.latitude < b.latitude; });
   return records;
+}
+
+std::optional<std::int64_t> exactTenThousandths(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  std::string digits;
+  int exponent = 0;  // the value is digits x 10^exponent
+  bool point = false;
+  std::size_t at = 0;
+  for (; at < text.size() && text[at] != 'e' && text[at] != 'E'; ++at) {
+    if (text[at] == '.' && !point) {
+      point = true;
+    } else if (text[at] >= '0' && text[at] <= '9') {
+      digits += text[at];
+      if (point) --exponent;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (digits.empty()) return std::nullopt;
+  if (at < text.size()) {
+    const std::string power(text.substr(at + 1));
+    if (power.empty() || power.find_first_not_of("+-0123456789") != std::string::npos) return std::nullopt;
+    exponent += std::stoi(power);
+  }
+  exponent += 4;  // to ten-thousandths
+  for (; exponent < 0; ++exponent) {
+    if (digits.back() != '0') return std::nullopt;
+    digits.pop_back();
+    if (digits.empty()) digits = "0";
+  }
+  digits.append(static_cast<std::size_t>(exponent), '0');
+  const std::size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return 0;
+  if (digits.size() - first > 15) return std::nullopt;
+  const std::int64_t value = std::stoll(digits.substr(first));
+  return negative ? -value : value;
 }
 
 }  // namespace tabrino::test

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -42,5 +43,11 @@ std::string missingRealListsReason();
 // Records as a conversion writes them: in bounds, ascending latitude, speeds
 // never 1 to 9. Edge values (the bounds, 0, -1) turn up often.
 std::vector<CameraRecord> randomSortedRecords(std::mt19937& random, std::size_t count);
+
+// The degrees a reader wrote ("40.9709", "40.970900000", "5e-04"), in
+// ten-thousandths, read digit by digit as a GIS reader means them: nothing
+// when the text is not a whole number of ten-thousandths (40.971 is not
+// 409709) or not a number at all.
+std::optional<std::int64_t> exactTenThousandths(std::string_view text);
 
 }  // namespace tabrino::test

@@ -387,19 +387,25 @@ void drawGraticule(std::string& svg, std::string& labels, const View& view) {
   labels += "</g>\n";
 }
 
-// Colours that tell the usual types apart at a glance; others take the
-// spare ones in order of count.
-const char* const kSpareColours[] = {"#8c564b", "#e377c2", "#17becf", "#bcbd22", "#393b79", "#7f7f7f"};
+// The usual types take their export colour (Okabe and Ito's palette, which
+// people with common colour blindness tell apart) and a shape of their own;
+// others take the palette's spare colours in order of count, with a cross.
+const char* const kSpareColours[] = {"#56b4e9", "#f0e442", "#000000"};
 
 const char* typeColour(std::uint8_t type, std::size_t& sparesUsed) {
+  if (type >= 1 && type <= 5) return cameraTypeStyle(type).colour;
+  return kSpareColours[sparesUsed++ % std::size(kSpareColours)];
+}
+
+// A mark's outline around 0,0, about as large as a circle of kMarkRadius.
+std::string markShape(std::uint8_t type) {
   switch (type) {
-    case 1: return "#d62728";
-    case 2: return "#ff7f0e";
-    case 3: return "#9467bd";
-    case 4: return "#1f77b4";
-    case 5: return "#2ca02c";
-    default:
-      return kSpareColours[std::min(sparesUsed++, std::size(kSpareColours) - 1)];
+    case 1: return "<circle r=\"3.5\"/>";
+    case 2: return "<rect x=\"-3\" y=\"-3\" width=\"6\" height=\"6\"/>";
+    case 3: return "<path d=\"M0 -4.2L4 2.8H-4z\"/>";
+    case 4: return "<path d=\"M0 -4.4L4.4 0L0 4.4L-4.4 0z\"/>";
+    case 5: return "<path d=\"M0 4.2L4 -2.8H-4z\"/>";
+    default: return "<path d=\"M-1.4 -4.2h2.8v2.8h2.8v2.8h-2.8v2.8h-2.8v-2.8h-2.8v-2.8h2.8z\"/>";
   }
 }
 
@@ -424,15 +430,18 @@ std::vector<TypeEntry> typesByCount(const std::vector<CameraRecord>& cameras) {
 
 void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const std::vector<TypeEntry>& types,
                const View& view) {
-  const std::string radius = number(kMarkRadius);
-  svg += "<g id=\"cameras\">\n";
+  svg += "<defs>";
+  for (const TypeEntry& entry : types) {
+    svg += "<g id=\"mark-" + std::to_string(entry.type) + "\">" + markShape(entry.type) + "</g>";
+  }
+  svg += "</defs>\n<g id=\"cameras\">\n";
   // The most common type first, so that rare ones are drawn on top.
   for (const TypeEntry& entry : types) {
     std::string ticks, marks;
     for (const CameraRecord& c : cameras) {
       if (c.type != entry.type) continue;
       const double x = view.x(view.relative(degrees(c.longitude))), y = view.y(degrees(c.latitude));
-      marks += "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"" + radius + "\"/>";
+      marks += "<use href=\"#mark-" + std::to_string(entry.type) + "\" x=\"" + number(x) + "\" y=\"" + number(y) + "\"/>";
       marks += '\n';
       if (c.directionType != 1 && c.directionType != 2) continue;
       // 0 is north, up; 90 is east, right.
@@ -598,8 +607,8 @@ double drawLegend(std::string& svg, const View& view, const std::vector<TypeEntr
     const TypeEntry& entry = types[i];
     y += 20;
     if (marked) {
-      svg += "<circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) + "\" r=\"5\" fill=\"" + entry.colour +
-             "\"/>";
+      svg += "<use href=\"#mark-" + std::to_string(entry.type) + "\" x=\"" + number(left + 5) + "\" y=\"" +
+             number(y - 4) + "\" fill=\"" + entry.colour + "\" stroke=\"#fff\" stroke-width=\"0.8\"/>";
     }
     svg += "<text x=\"" + number(marked ? left + 16 : left) + "\" y=\"" + number(y) + "\" data-type=\"" +
            std::to_string(entry.type) + "\" data-count=\"" + std::to_string(entry.count) + "\">" +
@@ -615,7 +624,12 @@ double drawLegend(std::string& svg, const View& view, const std::vector<TypeEntr
     svg += "<path fill=\"none\" stroke=\"#555\" stroke-width=\"1.6\" d=\"M" + number(left + 5) + " " + number(y - 4) +
            "l0 -9\"/><circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) + "\" r=\"" +
            number(kMarkRadius) + "\" fill=\"#555\"/><text x=\"" + number(left + 16) + "\" y=\"" + number(y) +
-           "\">tick: heading (north up)</text>\n";
+           "\">tick: one heading (north up)</text>\n";
+    y += 22;
+    svg += "<path fill=\"none\" stroke=\"#555\" stroke-width=\"1.6\" d=\"M" + number(left + 5) + " " + number(y - 13) +
+           "l0 18\"/><circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) + "\" r=\"" +
+           number(kMarkRadius) + "\" fill=\"#555\"/><text x=\"" + number(left + 16) + "\" y=\"" + number(y) +
+           "\">line through: both ways</text>\n";
   } else {
     y += 30;
     svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\" font-weight=\"bold\">Cameras per cell</text>\n";

@@ -1,9 +1,12 @@
 #include "core/export/geo_export.h"
 
+#include "core/base/utf8_text.h"
 #include "core/database/record_reader.h"
 #include "core/list/list_text.h"
+#include "core/model/coordinate_text.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace tabrino {
 namespace {
@@ -13,7 +16,7 @@ constexpr std::size_t kPendingBytes = 1 << 16;
 std::string jsonEscaped(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
-  for (const char c : text) {
+  for (const char c : utf8OrLatin1(text)) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';
@@ -29,11 +32,19 @@ std::string jsonEscaped(std::string_view text) {
   return out;
 }
 
+// GIS readers take a coordinate for the place it names, so the exports
+// write the stored value itself rather than the list's shortest text.
+struct ExactPoint {
+  std::string lon, lat;
+  explicit ExactPoint(const CameraRecord& record)
+      : lon(exactCoordinateText(record.longitude)), lat(exactCoordinateText(record.latitude)) {}
+};
+
 }  // namespace
 
 std::string xmlEscaped(std::string_view text) {
   std::string out;
-  for (const char c : text) {
+  for (const char c : utf8OrLatin1(text)) {
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
@@ -72,6 +83,17 @@ std::string cameraTypeName(std::uint8_t type) {
     case 4: return "Section control";
     case 5: return "Mobile camera";
     default: return "Camera type " + std::to_string(type);
+  }
+}
+
+TypeStyle cameraTypeStyle(std::uint8_t type) noexcept {
+  switch (type) {
+    case 1: return {"#d55e00", "circle", "placemark_circle"};     // vermillion
+    case 2: return {"#e69f00", "square", "placemark_square"};     // orange
+    case 3: return {"#cc79a7", "triangle", "triangle"};           // reddish purple
+    case 4: return {"#0072b2", "roadblock", "caution"};           // blue
+    case 5: return {"#009e73", "car", "cabs"};                    // bluish green
+    default: return {"#56b4e9", "camera", "camera"};              // sky blue
   }
 }
 
@@ -136,7 +158,9 @@ class GpxWriter : public ExportWriter {
   }
   void entry(std::string& out, std::uint64_t, const CameraRecord& record) override {
     const RecordTexts t = recordTexts(record);
-    out += "<wpt lat=\"" + t.y + "\" lon=\"" + t.x + "\"><name>" + xmlEscaped(cameraName(record)) + "</name><type>" +
+    const ExactPoint at(record);
+    out += "<wpt lat=\"" + at.lat + "\" lon=\"" + at.lon + "\"><name>" + xmlEscaped(cameraName(record)) + "</name><sym>" +
+           cameraTypeStyle(record.type).symbol + "</sym><type>" +
            cameraTypeName(record.type) + "</type><extensions><tabrino:type>" + t.type +
            "</tabrino:type><tabrino:speed>" + t.speed + "</tabrino:speed><tabrino:dirtype>" + t.dirType +
            "</tabrino:dirtype><tabrino:direction>" + t.direction + "</tabrino:direction></extensions></wpt>\n";
@@ -154,16 +178,34 @@ class KmlWriter : public ExportWriter {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
         "<Document><name>" + xmlEscaped(title) + "</name>\n";
+    for (const std::uint8_t type : kStyledTypes) style(out, std::to_string(type), cameraTypeStyle(type));
+    style(out, "other", cameraTypeStyle(0));
+    out +=
+        "<Schema name=\"camera\" id=\"camera\"><SimpleField name=\"type\" type=\"int\"/>"
+        "<SimpleField name=\"speed\" type=\"int\"/><SimpleField name=\"dirtype\" type=\"int\"/>"
+        "<SimpleField name=\"direction\" type=\"int\"/></Schema>\n";
   }
   void entry(std::string& out, std::uint64_t, const CameraRecord& record) override {
     const RecordTexts t = recordTexts(record);
-    out += "<Placemark><name>" + xmlEscaped(cameraName(record)) + "</name><ExtendedData><Data name=\"type\"><value>" +
-           t.type + "</value></Data><Data name=\"speed\"><value>" + t.speed +
-           "</value></Data><Data name=\"dirtype\"><value>" + t.dirType +
-           "</value></Data><Data name=\"direction\"><value>" + t.direction +
-           "</value></Data></ExtendedData><Point><coordinates>" + t.x + "," + t.y + "</coordinates></Point></Placemark>\n";
+    const ExactPoint at(record);
+    const bool styled = std::find(std::begin(kStyledTypes), std::end(kStyledTypes), record.type) != std::end(kStyledTypes);
+    out += "<Placemark><name>" + xmlEscaped(cameraName(record)) + "</name><styleUrl>#type-" +
+           (styled ? t.type : std::string("other")) +
+           "</styleUrl><ExtendedData><SchemaData schemaUrl=\"#camera\"><SimpleData name=\"type\">" + t.type +
+           "</SimpleData><SimpleData name=\"speed\">" + t.speed + "</SimpleData><SimpleData name=\"dirtype\">" +
+           t.dirType + "</SimpleData><SimpleData name=\"direction\">" + t.direction +
+           "</SimpleData></SchemaData></ExtendedData><Point><coordinates>" + at.lon + "," + at.lat + "</coordinates></Point></Placemark>\n";
   }
   void footer(std::string& out) override { out += "</Document>\n</kml>\n"; }
+
+ private:
+  // KML colours are aabbggrr.
+  static void style(std::string& out, const std::string& id, const TypeStyle& look) {
+    const std::string rgb(look.colour + 1);
+    out += "<Style id=\"type-" + id + "\"><IconStyle><color>ff" + rgb.substr(4, 2) + rgb.substr(2, 2) +
+           rgb.substr(0, 2) + "</color><Icon><href>http://maps.google.com/mapfiles/kml/shapes/" + look.kmlIcon +
+           ".png</href></Icon></IconStyle></Style>\n";
+  }
 };
 
 class GeoJsonWriter : public ExportWriter {
@@ -176,8 +218,12 @@ class GeoJsonWriter : public ExportWriter {
   }
   void entry(std::string& out, std::uint64_t number, const CameraRecord& record) override {
     const RecordTexts t = recordTexts(record);
+    const ExactPoint at(record);
+    const std::string name = jsonEscaped(cameraName(record));
+    const TypeStyle look = cameraTypeStyle(record.type);
     out += std::string(number == 1 ? "" : ",\n") + "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[" +
-           t.x + "," + t.y + "]},\"properties\":{\"name\":\"" + jsonEscaped(cameraName(record)) + "\",\"type\":" + t.type +
+           at.lon + "," + at.lat + "]},\"properties\":{\"name\":\"" + name + "\",\"title\":\"" + name +
+           "\",\"marker-color\":\"" + look.colour + "\",\"marker-symbol\":\"" + look.symbol + "\",\"type\":" + t.type +
            ",\"speed\":" + t.speed + ",\"dirtype\":" + t.dirType + ",\"direction\":" + t.direction + "}}";
   }
   void footer(std::string& out) override { out += "\n]}\n"; }

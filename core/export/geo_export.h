@@ -1,7 +1,9 @@
 // A database's cameras written for the tools people already use: GPX 1.1
 // waypoints, KML placemarks, a GeoJSON FeatureCollection, or a camera list
-// (what dump writes). Coordinates are written as the list writes them, so
-// each converts back to the stored value.
+// (what dump writes). Each camera is styled by its type (colour, symbol)
+// where the format has a way to say it. The list writes coordinates as dump does, so that they
+// convert back to the stored bytes; the other formats write the stored value
+// exactly (409709 is 40.9709), which is where a GIS reader puts the camera.
 #pragma once
 
 #include "core/platform/byte_source.h"
@@ -30,8 +32,23 @@ std::string cameraTypeName(std::uint8_t type);
 // What a person reads first: "Fixed camera 60 km/h, heading 90°".
 std::string cameraName(const CameraRecord& record);
 
+// How a type looks wherever we draw or export it: a colour from Okabe and
+// Ito's palette, which people with any common colour blindness tell apart,
+// and a symbol for the tools that choose marks by name (Mapbox's Maki names
+// for GeoJSON and GPX, Google Earth's shapes for KML), so a type is told
+// apart by its shape too. Types without a common meaning share one style.
+struct TypeStyle {
+  const char* colour;  // "#d55e00"
+  const char* symbol;  // "circle"
+  const char* kmlIcon;  // a Google Earth shape, "placemark_circle"
+};
+TypeStyle cameraTypeStyle(std::uint8_t type) noexcept;
+// The types with a style of their own; all others look like type 0.
+inline constexpr std::uint8_t kStyledTypes[] = {1, 2, 3, 4, 5};
+
 // Text for XML content or an attribute value: markup characters escaped,
-// control characters (which XML 1.0 forbids) dropped.
+// control characters (which XML 1.0 forbids) dropped, and text that is not
+// UTF-8 read as Latin-1 (see utf8OrLatin1), so the document stays valid.
 std::string xmlEscaped(std::string_view text);
 
 // Hands each piece of the output on as it is made; throws to stop.

@@ -18,6 +18,18 @@ std::string decimalText(std::uint64_t units, int decimals) {
 
 }  // namespace
 
+std::string exactCoordinateText(std::int32_t scaled) {
+  const std::uint64_t magnitude =
+      scaled < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(scaled)) : static_cast<std::uint64_t>(scaled);
+  std::uint64_t units = magnitude;
+  int decimals = 4;
+  while (decimals > 0 && units % 10 == 0) {
+    units /= 10;
+    --decimals;
+  }
+  return (scaled < 0 ? "-" : "") + decimalText(units, decimals);
+}
+
 std::string coordinateText(std::int32_t scaled) {
   // Truncation toward zero treats both signs alike, so only the magnitude m
   // is sought: a text t fits when t × 10000 lands in [m, m + 1).

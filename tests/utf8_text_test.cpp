@@ -1,0 +1,36 @@
+// Names go into XML, JSON and SVG as valid UTF-8 whatever bytes they came in.
+#include "core/base/utf8_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tabrino {
+namespace {
+
+TEST(Utf8Text, ValidTextStaysAndAnythingElseIsReadAsLatin1) {
+  const struct {
+    std::string in;
+    bool valid;
+    std::string out;
+  } cases[] = {
+      {"", true, ""},
+      {"DB_141114.dbh", true, "DB_141114.dbh"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xB7", true, "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xB7"},
+      {"caf\xE9.dbh", false, "caf\xC3\xA9.dbh"},                      // Latin-1
+      {"\xC3\xA9\xE9", false, "\xC3\x83\xC2\xA9\xC3\xA9"},            // UTF-8 then a stray byte: all Latin-1
+      {"\xC0\xAF", false, "\xC3\x80\xC2\xAF"},                        // overlong '/'
+      {"\xED\xA0\x80", false, "\xC3\xAD\xC2\xA0\xC2\x80"},            // a surrogate
+      {"\xF4\x90\x80\x80", false, "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // past U+10FFFF
+      {"\xE2\x82", false, "\xC3\xA2\xC2\x82"},                        // cut short
+      {"\xFF", false, "\xC3\xBF"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(isValidUtf8(c.in), c.valid) << c.in;
+    EXPECT_EQ(utf8OrLatin1(c.in), c.out) << c.in;
+    EXPECT_TRUE(isValidUtf8(utf8OrLatin1(c.in))) << c.in;
+  }
+}
+
+}  // namespace
+}  // namespace tabrino
