@@ -48,6 +48,15 @@ CLI::Validator seedText() {
       "");
 }
 
+// How an OpenStreetMap camera's direction tag is taken (extracts only).
+void addOsmDirection(CLI::App& command, std::string& osmDirection) {
+  command.add_option("--osm-direction", osmDirection,
+                     "For an OpenStreetMap extract: take a camera's direction tag as the heading of the traffic "
+                     "(travel) or as where the camera looks (facing); by default it is not used")
+      ->type_name("travel|facing")
+      ->check(CLI::IsMember({"travel", "facing"}).description(""));
+}
+
 CLI::App* addConvert(CLI::App& app, ConvertOptions& options) {
   CLI::App* command = app.add_subcommand("convert", "Convert a speed-camera list into DB_YYMMDD.dbh");
   command->add_option("LIST", options.list,
@@ -81,6 +90,23 @@ CLI::App* addConvert(CLI::App& app, ConvertOptions& options) {
   command->add_flag("--drop-duplicates", options.dropDuplicates,
                     "Write one record for each camera entered more than once: the lowest speed above 0, "
                     "else the first");
+  addOsmDirection(*command, options.osmDirection);
+  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+  return command;
+}
+
+CLI::App* addFromOsm(CLI::App& app, FromOsmOptions& options) {
+  CLI::App* command =
+      app.add_subcommand("from-osm", "Write the cameras of an OpenStreetMap extract as a speed-camera list");
+  command->add_option("EXTRACT", options.extract, "OpenStreetMap extract (.osm.pbf, .osm or .osm.bz2)")
+      ->required()
+      ->type_name("");
+  command->add_option("-o,--output", options.output, "List to write (default and -: standard output)")
+      ->type_name("FILE");
+  command->add_option("--report", options.report,
+                      "Write every object left out or guessed at (speed, direction), and why, to this CSV file")
+      ->type_name("FILE");
+  addOsmDirection(*command, options.osmDirection);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
   return command;
 }
@@ -275,9 +301,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   app.allow_extras();
   const std::vector<const CLI::App*> commands = {addConvert(app, line.convert), addInspect(app, line.inspect),
                                                  addDump(app, line.dump),       addMap(app, line.map),
-                                                 addDiff(app, line.diff)};
+                                                 addDiff(app, line.diff),       addFromOsm(app, line.fromOsm)};
   CLI::App* help = app.add_subcommand("help", "Print the options of a command");
-  help->add_option("COMMAND", "convert, inspect, dump, map or diff")->type_name("");
+  help->add_option("COMMAND", "convert, inspect, dump, map, diff or from-osm")->type_name("");
   for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
     command->group("Commands");
     command->allow_extras();
@@ -286,7 +312,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   app.footer(std::string("Run '") + kProgram + " help COMMAND' for the options of a command, 'man tabrino' for the manual.");
 
   if (args.empty()) {
-    line.exitStatus = usageError(&app, "a command is required: convert, inspect, dump, map, diff or help");
+    line.exitStatus = usageError(&app, "a command is required: convert, inspect, dump, map, diff, from-osm or help");
     return line;
   }
   if (args.front() == "help") {
@@ -321,6 +347,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                  : name == "inspect" ? Command::Inspect
                  : name == "dump"    ? Command::Dump
                  : name == "map"     ? Command::Map
+                 : name == "from-osm" ? Command::FromOsm
                                      : Command::Diff;
   return line;
 }

@@ -5,6 +5,7 @@
 #include "cli/convert_command.h"
 #include "cli/diff_command.h"
 #include "cli/dump_command.h"
+#include "cli/from_osm_command.h"
 #include "cli/inspect_command.h"
 #include "cli/map_command.h"
 
@@ -13,7 +14,7 @@
 
 namespace tabrino::cli {
 
-enum class Command { None, Convert, Inspect, Dump, Map, Diff };
+enum class Command { None, Convert, Inspect, Dump, Map, Diff, FromOsm };
 
 struct CommandLine {
   Command command = Command::None;  // None: nothing to run, exit with exitStatus
@@ -23,6 +24,7 @@ struct CommandLine {
   DumpOptions dump;
   MapOptions map;
   DiffOptions diff;
+  FromOsmOptions fromOsm;
 };
 
 // args: the words after the program's name, as UTF-8. Help and version go to

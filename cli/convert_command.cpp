@@ -2,6 +2,7 @@
 
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
+#include "cli/from_osm_command.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -67,9 +68,14 @@ int runConvert(const ConvertOptions& options) {
     importOptions.findings = sinks.empty() ? nullptr : &findings;
     importOptions.progress = progress.callback("Reading");
     const std::string list = sourceName(options.list);
-    const ImportResult imported = isStandardStream(options.list)
-                                      ? importCameraStream(stdin, table, importOptions)
-                                      : importCameraList(argumentPath(options.list), table, importOptions);
+    ImportResult imported;
+    if (isExtractArgument(options.list)) {
+      imported.loadedCount = readExtractForConvert(options.list, options.osmDirection, table, importOptions.findings,
+                                                   importOptions.progress);
+    } else {
+      imported = isStandardStream(options.list) ? importCameraStream(stdin, table, importOptions)
+                                                : importCameraList(argumentPath(options.list), table, importOptions);
+    }
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
       printImportFailure(std::cerr, imported, list);

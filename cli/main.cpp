@@ -71,6 +71,8 @@ int runCommand(const tabrino::cli::CommandLine& line) {
       return tabrino::cli::runMap(line.map);
     case tabrino::cli::Command::Diff:
       return tabrino::cli::runDiff(line.diff);
+    case tabrino::cli::Command::FromOsm:
+      return tabrino::cli::runFromOsm(line.fromOsm);
     case tabrino::cli::Command::None:
       break;
   }
