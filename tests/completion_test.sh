@@ -28,7 +28,7 @@ expect() {
 
 [ "$(complete -p tabrino)" = "complete -F _tabrino tabrino" ] || { echo "FAILED: not registered"; exit 1; }
 expect "tabrino con" "convert"
-expect "tabrino " "convert inspect dump map diff help"
+expect "tabrino " "convert inspect dump map diff from-osm help"
 expect "tabrino m" "map"
 expect "tabrino --v" "--version"
 expect "tabrino convert --out" "--output-dir"
@@ -42,4 +42,6 @@ expect "tabrino help d" "dump diff"
 expect "tabrino dump x.dbh --format g" "gpx geojson"
 expect "tabrino convert list.txt --dr" "--drop-duplicates"
 expect "tabrino diff a b --r" "--report"
+expect "tabrino from-osm x.osm.pbf --osm-direction f" "facing"
+expect "tabrino convert x.osm.pbf --osm" "--osm-direction"
 [ "$failures" -eq 0 ]
