@@ -71,30 +71,26 @@ struct Enforcement {
   ObjectId device = 0, from = 0, to = 0;  // 0: no such member
 };
 
-// What the first pass keeps: camera nodes, the roads through them, the
-// enforcement relations.
-struct FirstPass : osmium::handler::Handler {
-  std::map<ObjectId, PlaceNode> cameras;
-  std::vector<ObjectId> cameraIds;  // sorted once the ways begin
-  bool idsSorted = false;
-  std::vector<RoadUse> roads;
+void addRoadUses(const osmium::Way& way, const std::vector<ObjectId>& wanted, std::vector<RoadUse>& roads) {
+  const osmium::WayNodeList& nodes = way.nodes();
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    const ObjectId id = nodes[i].ref();
+    if (!contains(wanted, id)) continue;
+    // A closed way lists its first node again at its end: count it once.
+    if (i + 1 == nodes.size() && i > 0 && way.is_closed()) continue;
+    roads.push_back({id, way.id(), tagOf(way, "maxspeed"), nodes[i > 0 ? i - 1 : i].ref(),
+                     nodes[i + 1 < nodes.size() ? i + 1 : i].ref()});
+  }
+}
+
+bool isCamera(const osmium::Node& node) {
+  return std::strcmp(node.tags().get_value_by_key("highway", ""), "speed_camera") == 0;
+}
+
+// The first pass reads only relations (a PBF reader then skips the nodes'
+// and ways' blocks): the enforcement relations.
+struct RelationPass : osmium::handler::Handler {
   std::vector<Enforcement> relations;
-
-  void node(const osmium::Node& node) {
-    if (std::strcmp(node.tags().get_value_by_key("highway", ""), "speed_camera") != 0) return;
-    cameras[node.id()] = {node.location(), true, tagOf(node, "maxspeed"), tagOf(node, "direction")};
-    cameraIds.push_back(node.id());
-    idsSorted = false;
-  }
-
-  void way(const osmium::Way& way) {
-    if (cameraIds.empty() || !way.tags().has_key("highway")) return;
-    if (!idsSorted) {
-      sortUnique(cameraIds);
-      idsSorted = true;
-    }
-    addRoadUses(way, cameraIds, roads);
-  }
 
   void relation(const osmium::Relation& relation) {
     if (std::strcmp(relation.tags().get_value_by_key("type", ""), "enforcement") != 0) return;
@@ -110,40 +106,51 @@ struct FirstPass : osmium::handler::Handler {
     }
     relations.push_back(std::move(enforcement));
   }
-
-  static void addRoadUses(const osmium::Way& way, const std::vector<ObjectId>& wanted, std::vector<RoadUse>& roads) {
-    const osmium::WayNodeList& nodes = way.nodes();
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-      const ObjectId id = nodes[i].ref();
-      if (!contains(wanted, id)) continue;
-      // A closed way lists its first node again at its end: count it once.
-      if (i + 1 == nodes.size() && i > 0 && way.is_closed()) continue;
-      roads.push_back({id, way.id(), tagOf(way, "maxspeed"), nodes[i > 0 ? i - 1 : i].ref(),
-                       nodes[i + 1 < nodes.size() ? i + 1 : i].ref()});
-    }
-  }
 };
 
-// The second pass: the nodes the relations and roads name, and the roads
-// through relation places that are not camera nodes.
-struct SecondPass : osmium::handler::Handler {
-  const std::vector<ObjectId>& wantedNodes;
-  const std::vector<ObjectId>& wantedPlaces;
-  std::map<ObjectId, PlaceNode>& nodes;
-  std::vector<RoadUse>& roads;
+// The second pass: camera nodes and the nodes the relations name, then the
+// roads through the places of cameras (nodes come before ways in an extract).
+struct NodeWayPass : osmium::handler::Handler {
+  const std::vector<ObjectId>& wanted;  // sorted
+  std::map<ObjectId, PlaceNode> nodes;
+  std::vector<ObjectId> places;  // camera nodes and relation places, sorted once the ways begin
+  bool placesSorted = false;
+  std::vector<RoadUse> roads;
 
-  SecondPass(const std::vector<ObjectId>& wanted, const std::vector<ObjectId>& places,
-             std::map<ObjectId, PlaceNode>& found, std::vector<RoadUse>& roadUses)
-      : wantedNodes(wanted), wantedPlaces(places), nodes(found), roads(roadUses) {}
+  NodeWayPass(const std::vector<ObjectId>& wantedNodes, std::vector<ObjectId> relationPlaces)
+      : wanted(wantedNodes), places(std::move(relationPlaces)) {}
 
   void node(const osmium::Node& node) {
-    if (!contains(wantedNodes, node.id())) return;
-    const bool camera = std::strcmp(node.tags().get_value_by_key("highway", ""), "speed_camera") == 0;
+    const bool camera = isCamera(node);
+    if (!camera && !contains(wanted, node.id())) return;
     nodes[node.id()] = {node.location(), camera, tagOf(node, "maxspeed"), tagOf(node, "direction")};
+    if (camera) {
+      places.push_back(node.id());
+      placesSorted = false;
+    }
   }
 
   void way(const osmium::Way& way) {
-    if (!wantedPlaces.empty() && way.tags().has_key("highway")) FirstPass::addRoadUses(way, wantedPlaces, roads);
+    if (places.empty() || !way.tags().has_key("highway")) return;
+    if (!placesSorted) {
+      sortUnique(places);
+      placesSorted = true;
+    }
+    addRoadUses(way, places, roads);
+  }
+};
+
+// A third pass, only where a direction needs a road's bearing: the nodes
+// beside the cameras on their roads.
+struct NeighbourPass : osmium::handler::Handler {
+  const std::vector<ObjectId>& wanted;
+  std::map<ObjectId, PlaceNode>& nodes;
+
+  NeighbourPass(const std::vector<ObjectId>& wantedNodes, std::map<ObjectId, PlaceNode>& found)
+      : wanted(wantedNodes), nodes(found) {}
+
+  void node(const osmium::Node& node) {
+    if (contains(wanted, node.id())) nodes[node.id()].location = node.location();
   }
 };
 
@@ -160,12 +167,13 @@ const char* osmiumFormat(ExtractFormat format) {
 // bytes read, counted from `before`.
 template <typename Handler>
 void readPass(const std::filesystem::path& path, ExtractFormat format, osmium::osm_entity_bits::type entities,
-              Handler& handler, const ProgressCallback& progress, std::uint64_t before, std::uint64_t total) {
+              Handler& handler, const ProgressCallback& progress, std::uint64_t before, std::uint64_t size,
+              std::uint64_t total) {
   osmium::io::File file(path.string(), osmiumFormat(format));
   osmium::io::Reader reader(file, entities, osmium::io::read_meta::no);
   while (osmium::memory::Buffer buffer = reader.read()) {
     osmium::apply(buffer, handler);
-    if (progress) progress(before + std::min<std::uint64_t>(reader.offset(), total / 2), total);
+    if (progress) progress(before + std::min<std::uint64_t>(reader.offset(), size), total);
   }
   reader.close();
 }
@@ -341,44 +349,44 @@ class Assembly {
 std::size_t readExtractChecked(const std::filesystem::path& path, ExtractFormat format, CameraTable& table,
                                const ExtractOptions& options) {
   std::error_code sizeError;
-  const std::uint64_t size = std::filesystem::file_size(path, sizeError);
-  const std::uint64_t total = sizeError ? 0 : 2 * size;
+  std::uint64_t size = std::filesystem::file_size(path, sizeError);
+  if (sizeError) size = 0;
+  const bool neighbours = options.direction != OsmDirectionUse::Ignore;
+  const std::uint64_t total = (neighbours ? 3 : 2) * size;
+  namespace bits = osmium::osm_entity_bits;
 
-  FirstPass first;
-  readPass(path, format, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way | osmium::osm_entity_bits::relation,
-           first, options.progress, 0, total);
+  RelationPass first;
+  readPass(path, format, bits::relation, first, options.progress, 0, size, total);
 
-  // The second pass looks for the nodes the relations name and, where a
-  // direction needs a road's bearing, the nodes beside each camera.
   std::vector<ObjectId> wanted, places;
   for (const Enforcement& relation : first.relations) {
     for (const ObjectId id : {relation.device, relation.from, relation.to}) {
       if (id != 0) wanted.push_back(id);
     }
     for (const ObjectId id : {relation.device, relation.from}) {
-      if (id != 0 && first.cameras.count(id) == 0) places.push_back(id);
-    }
-  }
-  if (options.direction != OsmDirectionUse::Ignore) {
-    for (const RoadUse& road : first.roads) {
-      wanted.push_back(road.before);
-      wanted.push_back(road.after);
+      if (id != 0) places.push_back(id);
     }
   }
   sortUnique(wanted);
-  sortUnique(places);
-  std::map<ObjectId, PlaceNode> nodes = std::move(first.cameras);
-  // Camera nodes are known already; look only for the others.
-  wanted.erase(std::remove_if(wanted.begin(), wanted.end(), [&](ObjectId id) { return nodes.count(id) != 0; }),
-               wanted.end());
-  if (!wanted.empty()) {
-    SecondPass second(wanted, places, nodes, first.roads);
-    readPass(path, format, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way, second, options.progress,
-             total / 2, total);
+  NodeWayPass second(wanted, std::move(places));
+  readPass(path, format, bits::node | bits::way, second, options.progress, size, size, total);
+
+  if (neighbours) {
+    std::vector<ObjectId> beside;
+    for (const RoadUse& road : second.roads) {
+      for (const ObjectId id : {road.before, road.after}) {
+        if (second.nodes.count(id) == 0) beside.push_back(id);
+      }
+    }
+    sortUnique(beside);
+    if (!beside.empty()) {
+      NeighbourPass third(beside, second.nodes);
+      readPass(path, format, bits::node, third, options.progress, 2 * size, size, total);
+    }
   }
   if (options.progress) options.progress(total, total);
 
-  Assembly assembly(options, nodes, first.roads);
+  Assembly assembly(options, second.nodes, second.roads);
   assembly.addRelations(first.relations);
   assembly.addCameraNodes();
   return assembly.fill(table);

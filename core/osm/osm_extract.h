@@ -1,8 +1,9 @@
 // The fixed cameras of an OpenStreetMap extract (.osm.pbf, .osm, .osm.bz2),
-// read into a camera table as if they were a list. The extract is read
-// twice, never held whole: first the camera nodes, the ways that hold them
-// and the enforcement relations; then only the nodes those relations and
-// ways name. A country's extract costs little more memory than its cameras.
+// read into a camera table as if they were a list. The extract is read in
+// passes, never held whole: first its enforcement relations only; then the
+// camera nodes, the nodes the relations name and the roads through them; a
+// third pass only where a direction needs a road's bearing. A country's
+// extract costs little more memory than its cameras.
 #pragma once
 
 #include "core/base/errors.h"
