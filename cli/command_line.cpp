@@ -4,6 +4,7 @@
 #include "cli/date_option.h"
 #include "cli/diff_command.h"
 #include "cli/dump_command.h"
+#include "cli/from_osm_command.h"
 #include "cli/exit_codes.h"
 #include "cli/inspect_command.h"
 #include "cli/map_command.h"
@@ -58,6 +59,15 @@ CLI::Validator seedText() {
       "");
 }
 
+// How an OpenStreetMap camera's direction tag is taken (extracts only).
+void addOsmDirection(CLI::App& command, std::string& osmDirection) {
+  command.add_option("--osm-direction", osmDirection,
+                     "For an OpenStreetMap extract: take a camera's direction tag as the heading of the traffic "
+                     "(travel) or as where the camera looks (facing); by default it is not used")
+      ->type_name("travel|facing")
+      ->check(CLI::IsMember({"travel", "facing"}).description(""));
+}
+
 void addConvertOptions(CLI::App* command, ConvertOptions& options) {
   command->add_option("LIST", options.list,
                       "Speed-camera list (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION); - reads standard input")
@@ -90,6 +100,20 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
   command->add_flag("--drop-duplicates", options.dropDuplicates,
                     "Write one record for each camera entered more than once: the lowest speed above 0, "
                     "else the first");
+  addOsmDirection(*command, options.osmDirection);
+  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+}
+
+void addFromOsmOptions(CLI::App* command, FromOsmOptions& options) {
+  command->add_option("EXTRACT", options.extract, "OpenStreetMap extract (.osm.pbf, .osm or .osm.bz2)")
+      ->required()
+      ->type_name("");
+  command->add_option("-o,--output", options.output, "List to write (default and -: standard output)")
+      ->type_name("FILE");
+  command->add_option("--report", options.report,
+                      "Write every object left out or guessed at (speed, direction), and why, to this CSV file")
+      ->type_name("FILE");
+  addOsmDirection(*command, options.osmDirection);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 
@@ -165,6 +189,8 @@ const CommandEntry kCommands[] = {
      defineCommand<MapOptions, addMapOptions, runMap>, "the picture is written and in place", kFailure},
     {"diff", "Show which cameras were added, removed or changed between two lists or databases",
      defineCommand<DiffOptions, addDiffOptions, runDiff>, nullptr, kTrouble},
+    {"from-osm", "Write the cameras of an OpenStreetMap extract as a speed-camera list",
+     defineCommand<FromOsmOptions, addFromOsmOptions, runFromOsm>, "the list is written and in place", kFailure},
 };
 
 std::size_t editDistance(std::string_view a, std::string_view b) {

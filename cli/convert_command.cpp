@@ -115,7 +115,7 @@ int runConvert(const ConvertOptions& options) {
     }
     ListFindings findings(options.quiet, spool ? &*spool : nullptr);
     CameraTable table;
-    if (!readCameraList(options.list, table, findings, progress, options.quiet)) return kFailure;
+    if (!readCameraList(options.list, table, findings, progress, options.quiet, options.osmDirection)) return kFailure;
     const ConversionSettings settings{files.outputDirectory, files.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
     const ConversionSummary written = scanAndWrite(options, table, settings, findings, report ? &*report : nullptr,

@@ -1,5 +1,6 @@
 // tabrino convert LIST [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
-//                      [--near METERS] [--drop-duplicates] [--quiet]
+//                      [--near METERS] [--drop-duplicates] [--osm-direction travel|facing] [--quiet]
+// LIST may be an OpenStreetMap extract (.osm.pbf, .osm, .osm.bz2).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@ struct ConvertOptions {
   std::string report;  // CSV of every list finding; empty: none
   double nearMetres = 0;  // also report rows this close to an earlier one; 0: only duplicates
   bool dropDuplicates = false;
+  std::string osmDirection;  // for an extract: "travel", "facing"; empty: direction tags are not used
   bool quiet = false;
 };
 

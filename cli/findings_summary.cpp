@@ -9,8 +9,13 @@ namespace tabrino::cli {
 void printFindingsSummary(std::ostream& out, const FindingSummary& findings, const std::string& reportPath) {
   if (findings.total() == 0) return;
   for (const std::string& line : findingSummaryLines(findings, true)) out << line << "\n";
-  out << "Lines are counted from 1, the header being line 1. "
-      << (reportPath.empty() ? std::string("--report FILE lists every finding.") : findingsReportWrittenText(reportPath))
+  // An extract's findings name their objects and have no lines.
+  bool lines = false;
+  for (std::size_t kind = 0; kind < kFindingKindCount; ++kind) {
+    for (const ListFinding& example : findings.examples(static_cast<FindingKind>(kind))) lines |= example.lineNumber != 0;
+  }
+  if (lines) out << "Lines are counted from 1, the header being line 1. ";
+  out << (reportPath.empty() ? std::string("--report FILE lists every finding.") : findingsReportWrittenText(reportPath))
       << "\n";
 }
 

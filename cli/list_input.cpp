@@ -1,5 +1,7 @@
 #include "cli/list_input.h"
 
+#include "cli/from_osm_command.h"
+
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "core/list/text_import.h"
@@ -23,13 +25,18 @@ ListFindings::ListFindings(bool quiet, FindingSink* report)
     : sinks_(wanted({quiet ? nullptr : &summary_, report})), fanOut_(sinks_) {}
 
 bool readCameraList(const std::string& argument, CameraTable& table, ListFindings& findings, ProgressBar& progress,
-                    bool quiet) {
+                    bool quiet, const std::string& osmDirection) {
   ImportOptions options;
   options.findings = findings.sink();
   options.progress = progress.callback("Reading");
   const std::string list = sourceName(argument);
-  const ImportResult imported = isStandardStream(argument) ? importCameraStream(stdin, table, options)
-                                                           : importCameraList(argumentPath(argument), table, options);
+  ImportResult imported;
+  if (isExtractArgument(argument)) {
+    imported.loadedCount = readExtractForConvert(argument, osmDirection, table, options.findings, options.progress);
+  } else {
+    imported = isStandardStream(argument) ? importCameraStream(stdin, table, options)
+                                          : importCameraList(argumentPath(argument), table, options);
+  }
   progress.finish();  // the terminal may show stdout and stderr on one screen
   if (!imported.loaded()) {
     printImportFailure(std::cerr, imported, list);

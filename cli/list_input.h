@@ -30,10 +30,11 @@ class ListFindings {
   FindingFanOut fanOut_;
 };
 
-// Reads the list named `argument` ("-": standard input) into `table` and
-// says "Loaded N rows from LIST" unless quiet. Returns false after saying
-// on stderr why the list could not be read.
+// Reads the list named `argument` ("-": standard input), or the cameras of
+// an OpenStreetMap extract (osmDirection: how its direction tags are taken),
+// into `table` and says "Loaded N rows from LIST" unless quiet. Returns false
+// after saying on stderr why the list could not be read.
 bool readCameraList(const std::string& argument, CameraTable& table, ListFindings& findings, ProgressBar& progress,
-                    bool quiet);
+                    bool quiet, const std::string& osmDirection = "");
 
 }  // namespace tabrino::cli

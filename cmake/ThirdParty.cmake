@@ -33,6 +33,27 @@ if(NOT TARGET CLI11::CLI11)
   tabrino_header_library(CLI11::CLI11 CLI CLI.hpp)
 endif()
 
+# libosmium and protozero (libosmium2-dev, libprotozero-dev) read
+# OpenStreetMap extracts; header-only, through the private folder too. PBF
+# needs zlib (libz-mingw-w64-dev, linked statically, on Windows); XML needs
+# expat and .osm.bz2 bzip2, which a build without them does without: it then
+# says that it reads only .osm.pbf.
+tabrino_header_library(Osmium::osmium osmium osm.hpp)
+tabrino_header_library(Protozero::protozero protozero pbf_reader.hpp)
+find_package(ZLIB REQUIRED)
+find_package(EXPAT QUIET)
+find_package(BZip2 QUIET)
+add_library(tabrino_osmium INTERFACE)
+target_link_libraries(tabrino_osmium INTERFACE Osmium::osmium Protozero::protozero ZLIB::ZLIB)
+if(EXPAT_FOUND)
+  target_link_libraries(tabrino_osmium INTERFACE EXPAT::EXPAT)
+  target_compile_definitions(tabrino_osmium INTERFACE TABRINO_OSM_XML)
+  if(BZIP2_FOUND)
+    target_link_libraries(tabrino_osmium INTERFACE BZip2::BZip2)
+    target_compile_definitions(tabrino_osmium INTERFACE TABRINO_OSM_BZIP2)
+  endif()
+endif()
+
 if(TABRINO_BUILD_TESTS)
   find_package(GTest CONFIG QUIET)
   if(NOT TARGET GTest::gtest_main)

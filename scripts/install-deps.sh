@@ -7,12 +7,14 @@
 set -euo pipefail
 
 # gpsbabel, ogrinfo (gdal-bin) and xmllint (libxml2-utils) read the exports and the map back in the tests.
-packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils)
+# libosmium reads OpenStreetMap extracts (with zlib, expat and bzip2); osmium-tool makes the tests' .pbf and .bz2.
+packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils
+          libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev osmium-tool)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
              mandoc  # the manual as HTML, for the zip
              wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils
-             dpkg-dev file unzip lintian)  # the packages: dependencies and checks of the .deb, a look inside the zip
+             libz-mingw-w64-dev dpkg-dev file unzip lintian)  # the packages: dependencies and checks of the .deb, a look inside the zip
 fi
 
 missing=()

@@ -30,7 +30,7 @@ expect() {
 
 [ "$(complete -p tabrino)" = "complete -F _tabrino tabrino" ] || { echo "FAILED: not registered"; exit 1; }
 expect "tabrino con" "convert"
-expect "tabrino " "convert inspect dump map diff help"
+expect "tabrino " "convert inspect dump map diff from-osm help"
 expect "tabrino m" "map"
 expect "tabrino --v" "--version"
 expect "tabrino convert --out" "--output-dir"
@@ -71,4 +71,6 @@ for command in $commands; do
     echo "ok: 'tabrino $command -<Tab>' offers every option of the help"
   fi
 done
+expect "tabrino from-osm x.osm.pbf --osm-direction f" "facing"
+expect "tabrino convert x.osm.pbf --osm" "--osm-direction"
 [ "$failures" -eq 0 ]

@@ -12,6 +12,7 @@ layers=(
   "platform"
   "model"
   "list database"
+  "osm"
   "convert export compare texts"
 )
 declare -A rank

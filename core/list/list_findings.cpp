@@ -49,6 +49,10 @@ const char* findingKindName(FindingKind kind) noexcept {
     case FindingKind::OutOfRange: return "out-of-range";
     case FindingKind::Duplicate: return "duplicate";
     case FindingKind::NearDuplicate: return "near-duplicate";
+    case FindingKind::OsmLeftOut: return "osm-left-out";
+    case FindingKind::OsmRoadSpeed: return "osm-road-speed";
+    case FindingKind::OsmNoSpeed: return "osm-no-speed";
+    case FindingKind::OsmDirection: return "osm-direction";
   }
   return "";
 }

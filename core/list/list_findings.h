@@ -24,15 +24,21 @@ enum class FindingKind {
   OutOfRange,    // coordinates outside the bounds: the row is skipped
   Duplicate,     // the same camera as an earlier row (found once the whole list is read)
   NearDuplicate, // close to an earlier row with the same direction (asked for by distance)
+  // An OpenStreetMap extract's objects (line 0; the detail names the object):
+  OsmLeftOut,    // an enforcement relation of another kind, or with no place in the extract
+  OsmRoadSpeed,  // a camera without maxspeed: the one road through it gave the speed
+  OsmNoSpeed,    // a camera without a usable maxspeed: speed 0
+  OsmDirection,  // a direction that could not be used: all directions
 };
-inline constexpr std::size_t kFindingKindCount = 7;
+inline constexpr std::size_t kFindingKindCount = 11;
 
 // "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
-// "duplicate", "near-duplicate".
+// "duplicate", "near-duplicate", "osm-left-out", "osm-road-speed",
+// "osm-no-speed", "osm-direction".
 const char* findingKindName(FindingKind kind) noexcept;
 
 struct ListFinding {
-  std::uint64_t lineNumber;  // from 1, as editors count (the header is line 1)
+  std::uint64_t lineNumber;  // from 1, as editors count (the header is line 1); 0: no line
   FindingKind kind;
   std::string detail;  // for example: X "12.5km" reads as 12.5
 };

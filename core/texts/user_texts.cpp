@@ -10,6 +10,10 @@ std::vector<std::string> findingSummaryLines(const FindingSummary& findings, boo
     std::string line = std::to_string(count) + " " + (count == 1 ? wording.one : wording.many) + ":";
     const std::vector<ListFinding>& examples = findings.examples(wording.kind);
     for (std::size_t i = 0; i < examples.size(); ++i) {
+      if (examples[i].lineNumber == 0) {
+        line += (i ? ", " : " ") + examples[i].detail;
+        continue;
+      }
       line += (i ? ", line " : " line ") + std::to_string(examples[i].lineNumber);
       if (withDetails) line += " (" + examples[i].detail + ")";
     }

@@ -45,6 +45,10 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::Duplicate, "row repeats an earlier camera", "rows repeat an earlier camera"},
     {FindingKind::NearDuplicate, "row lies near an earlier camera with the same direction",
      "rows lie near an earlier camera with the same direction"},
+    {FindingKind::OsmLeftOut, "OpenStreetMap relation left out", "OpenStreetMap relations left out"},
+    {FindingKind::OsmRoadSpeed, "camera without maxspeed took its road's", "cameras without maxspeed took their road's"},
+    {FindingKind::OsmNoSpeed, "camera without a usable maxspeed, speed 0", "cameras without a usable maxspeed, speed 0"},
+    {FindingKind::OsmDirection, "camera direction not used, all directions", "camera directions not used, all directions"},
 }};
 
 // Why a list failed the header test, said after its name ("cameras.txt: the
@@ -63,7 +67,8 @@ inline std::string findingsReportWrittenText(std::string_view reportPath) {
 
 // One line for each kind of finding the list had, skipped rows first, with
 // its count and first lines: "2 rows skipped, coordinates out of range: line 4,
-// line 6, ..."; withDetails adds what each line holds ("line 4 (X ...)").
+// line 6, ..."; withDetails adds what each line holds ("line 4 (X ...)"). A
+// finding of no line (an extract's) shows its detail, which names the object.
 std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails);
 
 }  // namespace tabrino

@@ -1,0 +1,43 @@
+// How the tags of an OpenStreetMap camera become a record's fields: the
+// speed a maxspeed value gives, the heading a direction value gives, and the
+// bearing between two places. Each says when a value could not be used, so
+// that the reader can name the object in a finding.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tabrino {
+
+// A maxspeed value read: km/h, or 0 with the reason it gave none.
+struct OsmSpeed {
+  std::int32_t kmh = 0;
+  std::string problem;  // empty when the value gave a speed
+};
+// "50", "50 km/h", "30 mph" (converted, rounded), an implicit country value
+// such as "DE:urban" from a small table; "none", "signals", "variable" and
+// anything else give 0 and a problem.
+OsmSpeed osmSpeed(std::string_view maxspeed);
+
+// A direction tag read as headings of travel, in whole degrees from north.
+struct OsmHeading {
+  std::int32_t degrees = 0;
+  bool bothWays = false;  // "a;b" with two headings 180 degrees apart
+};
+enum class OsmDirectionUse {
+  Ignore,  // the tag says where the camera looks, not which way traffic goes
+  Travel,  // the tag is the heading of the traffic the camera watches
+  Facing,  // the tag is where the camera looks: traffic comes towards it
+};
+// Degrees or one of the 16 compass points, or two of them 180 degrees apart;
+// nothing for anything else ("forward" and "backward" need the road and are
+// the caller's).
+std::optional<OsmHeading> osmHeading(std::string_view direction, OsmDirectionUse use);
+
+// The initial great-circle bearing from one place to another, in whole
+// degrees from 0 to 359.
+std::int32_t initialBearing(double fromLatitude, double fromLongitude, double toLatitude, double toLongitude);
+
+}  // namespace tabrino

@@ -1,0 +1,189 @@
+#include "core/osm/osm_extract.h"
+
+#include "core/base/errors.h"
+#include "core/list/list_text.h"
+#include "core/osm/osm_rules.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tabrino {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The hand-made extract and its expected lists; its .osm.pbf and .osm.bz2
+// are made from it at build time with osmium cat.
+const fs::path kFixtures = TABRINO_OSM_FIXTURE_DIR;
+const fs::path kGenerated = TABRINO_OSM_GENERATED_DIR;
+
+struct Extracted {
+  std::string list;
+  std::string report;
+};
+
+Extracted extract(const fs::path& path, OsmDirectionUse direction) {
+  FindingList findings;
+  CameraTable table;
+  readExtract(path, table, {direction, &findings, {}});
+  Extracted out{listHeaderLine(), findingsReportHeader()};
+  for (std::size_t i = 0; i < table.size(); ++i) out.list += listLine(i + 1, *table.record(i));
+  for (const ListFinding& finding : findings.all()) out.report += findingsReportLine(finding);
+  return out;
+}
+
+TEST(OsmRules, SpeedsFromMaxspeedValues) {
+  const struct {
+    const char* value;
+    std::int32_t kmh;
+    bool understood;
+  } cases[] = {
+      {"50", 50, true},     {" 50 km/h", 50, true}, {"30 mph", 48, true},  {"70mph", 113, true},
+      {"DE:urban", 50, true}, {"GB:nsl_single", 97, true}, {"XX:urban", 0, false}, {"none", 0, false},
+      {"signals", 0, false}, {"variable", 0, false}, {"50;30", 0, false},  {"50 knots", 0, false},
+      {"0", 0, false},      {"300", 0, false},     {"fast", 0, false},
+  };
+  for (const auto& c : cases) {
+    const OsmSpeed speed = osmSpeed(c.value);
+    EXPECT_EQ(speed.kmh, c.kmh) << c.value;
+    EXPECT_EQ(speed.problem.empty(), c.understood) << c.value;
+  }
+}
+
+TEST(OsmRules, HeadingsFromDirectionValues) {
+  const struct {
+    const char* value;
+    OsmDirectionUse use;
+    std::optional<std::int32_t> degrees;
+    bool bothWays;
+  } cases[] = {
+      {"NE", OsmDirectionUse::Travel, 45, false},       {"NE", OsmDirectionUse::Facing, 225, false},
+      {"WSW", OsmDirectionUse::Travel, 248, false},     {"90", OsmDirectionUse::Travel, 90, false},
+      {"359.6", OsmDirectionUse::Travel, 0, false},     {"200", OsmDirectionUse::Facing, 20, false},
+      {"90;270", OsmDirectionUse::Travel, 90, true},    {"N;S", OsmDirectionUse::Facing, 180, true},
+      {"90;200", OsmDirectionUse::Travel, std::nullopt, false}, {"361", OsmDirectionUse::Travel, std::nullopt, false},
+      {"-10", OsmDirectionUse::Travel, std::nullopt, false},    {"north", OsmDirectionUse::Travel, std::nullopt, false},
+      {"", OsmDirectionUse::Travel, std::nullopt, false},
+  };
+  for (const auto& c : cases) {
+    const std::optional<OsmHeading> heading = osmHeading(c.value, c.use);
+    ASSERT_EQ(heading.has_value(), c.degrees.has_value()) << c.value;
+    if (!heading) continue;
+    EXPECT_EQ(heading->degrees, *c.degrees) << c.value;
+    EXPECT_EQ(heading->bothWays, c.bothWays) << c.value;
+  }
+}
+
+TEST(OsmRules, InitialBearings) {
+  EXPECT_EQ(initialBearing(0, 0, 1, 0), 0);
+  EXPECT_EQ(initialBearing(0, 0, 0, 1), 90);
+  EXPECT_EQ(initialBearing(0, 0, -1, 0), 180);
+  EXPECT_EQ(initialBearing(0, 0, 0, -1), 270);
+  // Land's End to John o' Groats leaves at 9°07'.
+  EXPECT_EQ(initialBearing(50.0359, -5.4253, 58.3838, -3.0412), 9);
+  // Along a parallel the great circle starts north of east: 66°08' here.
+  EXPECT_EQ(initialBearing(50, 0, 50, 60), 66);
+  EXPECT_EQ(initialBearing(10, 179.5, 10, -179.5), 90);  // across the date line
+}
+
+// Every format gives the same list and the same findings; a format this build
+// cannot read says how to get one it can.
+TEST(OsmExtract, EveryFormatGivesTheGoldenListAndFindings) {
+  const std::string list = test::readText(kFixtures / "cameras.txt");
+  const std::string report = test::readText(kFixtures / "cameras-report.csv");
+  const struct {
+    fs::path path;
+    ExtractFormat format;
+  } extracts[] = {{kFixtures / "cameras.osm", ExtractFormat::Xml},
+                  {kGenerated / "cameras.osm.pbf", ExtractFormat::Pbf},
+                  {kGenerated / "cameras.osm.bz2", ExtractFormat::XmlBzip2}};
+  for (const auto& e : extracts) {
+    ASSERT_EQ(extractFormatOf(e.path), e.format) << e.path;
+    if (!extractFormatReadable(e.format)) {
+      try {
+        extract(e.path, OsmDirectionUse::Ignore);
+        ADD_FAILURE() << e.path << " read";
+      } catch (const ExtractError& error) {
+        EXPECT_NE(std::string(error.what()).find("convert it to .osm.pbf with osmium cat"), std::string::npos);
+      }
+      continue;
+    }
+    const Extracted got = extract(e.path, OsmDirectionUse::Ignore);
+    EXPECT_EQ(got.list, list) << e.path;
+    EXPECT_EQ(got.report, report) << e.path;
+  }
+}
+
+TEST(OsmExtract, DirectionTagsTakenAsAsked) {
+  const fs::path pbf = kGenerated / "cameras.osm.pbf";
+  EXPECT_EQ(extract(pbf, OsmDirectionUse::Travel).list, test::readText(kFixtures / "cameras-travel.txt"));
+  EXPECT_EQ(extract(pbf, OsmDirectionUse::Facing).list, test::readText(kFixtures / "cameras-facing.txt"));
+}
+
+TEST(OsmExtract, DirectionsThatCannotBeUsedAreFindings) {
+  test::TempDir dir;
+  test::writeText(dir / "d.osm",
+                  "<osm version=\"0.6\">\n"
+                  " <node id=\"1\" lat=\"1\" lon=\"1\"><tag k=\"highway\" v=\"speed_camera\"/>"
+                  "<tag k=\"maxspeed\" v=\"50\"/><tag k=\"direction\" v=\"forward\"/></node>\n"
+                  " <node id=\"2\" lat=\"2\" lon=\"2\"><tag k=\"highway\" v=\"speed_camera\"/>"
+                  "<tag k=\"maxspeed\" v=\"50\"/><tag k=\"direction\" v=\"uphill\"/></node>\n"
+                  "</osm>\n");
+  if (!extractFormatReadable(ExtractFormat::Xml)) GTEST_SKIP() << "this build reads no XML";
+  const Extracted got = extract(dir / "d.osm", OsmDirectionUse::Travel);
+  EXPECT_EQ(got.list, "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,1,1,1,50,0,0\n2,2,2,1,50,0,0\n");
+  EXPECT_EQ(got.report,
+            "line,kind,detail\n"
+            "0,osm-direction,node 1 (direction=forward on 0 roads): all directions\n"
+            "0,osm-direction,\"node 2 (direction \"\"uphill\"\" not understood): all directions\"\n");
+}
+
+TEST(OsmExtract, FormatFromContentBeforeName) {
+  test::TempDir dir;
+  fs::copy_file(kGenerated / "cameras.osm.pbf", dir / "cameras.dat");
+  test::writeText(dir / "list.osm.pbf.txt", "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n");
+  test::writeText(dir / "list.txt", "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n");
+  test::writeText(dir / "named.osm.pbf", "not an extract at all");
+  EXPECT_EQ(extractFormatOf(dir / "cameras.dat"), ExtractFormat::Pbf);
+  EXPECT_EQ(extractFormatOf(dir / "list.txt"), std::nullopt);
+  EXPECT_EQ(extractFormatOf(dir / "list.osm.pbf.txt"), std::nullopt);
+  EXPECT_EQ(extractFormatOf(dir / "named.osm.pbf"), ExtractFormat::Pbf);
+}
+
+// A damaged extract ends in an error that names it and says what is wrong,
+// and leaves the table empty of anything half-read.
+TEST(OsmExtract, MalformedExtractsFailClearly) {
+  test::TempDir dir;
+  const std::vector<std::uint8_t> pbf = test::readBytes(kGenerated / "cameras.osm.pbf");
+  test::writeText(dir / "cut.osm.pbf", std::string(pbf.begin(), pbf.begin() + pbf.size() / 2));
+  test::writeText(dir / "junk.osm.pbf", "not an extract at all\n");
+  test::writeText(dir / "gpx.osm", "<?xml version=\"1.0\"?>\n<gpx><wpt lat=\"1\" lon=\"2\"/></gpx>\n");
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {{"cut.osm.pbf", "PBF error"}, {"junk.osm.pbf", "PBF error"}, {"gpx.osm", "gpx"}};
+  for (const auto& c : cases) {
+    if (std::string(c.name) == "gpx.osm" && !extractFormatReadable(ExtractFormat::Xml)) continue;
+    CameraTable table;
+    try {
+      readExtract(dir / c.name, table);
+      ADD_FAILURE() << c.name << " read";
+    } catch (const ExtractError& error) {
+      const std::string message = error.what();
+      EXPECT_NE(message.find("Cannot read the OpenStreetMap extract"), std::string::npos) << message;
+      EXPECT_NE(message.find(c.name), std::string::npos) << message;
+      EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+    }
+    EXPECT_TRUE(table.empty()) << c.name;
+  }
+  CameraTable table;
+  EXPECT_THROW(readExtract(dir / "missing.osm.pbf", table), FileReadError);
+}
+
+}  // namespace
+}  // namespace tabrino
