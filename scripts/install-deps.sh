@@ -6,12 +6,16 @@
 # (the i386 architecture is added for Wine's 32-bit half; 2 to 3 GB in all)
 set -euo pipefail
 
-# gpsbabel and xmllint (libxml2-utils) read the exports and the map back in the tests.
-packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel libxml2-utils)
+# gpsbabel and xmllint (libxml2-utils) read the exports and the map back in the tests; npm installs
+# the map page's Leaflet at build time; Chromium draws the page in its test, ImageMagick reads its screenshot.
+packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel libxml2-utils
+          chromium imagemagick)
+# Debian's npm, unless one is there already (a Node.js from elsewhere brings its own, which Debian's would clash with).
+command -v npm >/dev/null || packages+=(nodejs npm)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
              mandoc  # the manual as HTML, for the zip
-             wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils
+             wine wine32:i386 xvfb xdotool openbox x11-utils
              dpkg-dev file unzip lintian)  # the packages: dependencies and checks of the .deb, a look inside the zip
 fi
 

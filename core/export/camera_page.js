@@ -116,6 +116,16 @@
            degreesText(lat[k]) + ', ' + degreesText(lon[k]);
   }
 
+  // A line from (x, y) along (dx, dy), len px long, with a head at its end.
+  function addArrow(ctx, x, y, dx, dy, len) {
+    var tipX = x + dx * len, tipY = y + dy * len;
+    ctx.moveTo(x, y);
+    ctx.lineTo(tipX, tipY);
+    ctx.moveTo(tipX - (dx * 6 - dy * 4), tipY - (dy * 6 + dx * 4));
+    ctx.lineTo(tipX, tipY);
+    ctx.lineTo(tipX - (dx * 6 + dy * 4), tipY - (dy * 6 - dx * 4));
+  }
+
   function addShape(ctx, shape, x, y, r) {
     switch (shape) {
       case 'circle': ctx.moveTo(x + r, y); ctx.arc(x, y, r, 0, 2 * Math.PI); break;
@@ -192,19 +202,16 @@
       for (var t in byType) {
         var list = byType[t], style = styleOf(Number(t)), r = inView > 5000 ? markRadius * 0.75 : markRadius;
         if (arrows) {
-          // A line along the heading: an arrow for one direction, both
-          // ways for two.
+          // An arrow along the heading, and one the other way for cameras
+          // that watch both.
           ctx.beginPath();
           for (var j = 0; j < list.length; j += 3) {
             var k = list[j];
             if (dirType[k] !== 1 && dirType[k] !== 2) continue;
             var a = headingOf(dirCode[k]) * Math.PI / 180, dx = Math.sin(a), dy = -Math.cos(a);
             var x = list[j + 1], y = list[j + 2], len = 18;
-            ctx.moveTo(dirType[k] === 2 ? x - dx * len : x, dirType[k] === 2 ? y - dy * len : y);
-            ctx.lineTo(x + dx * len, y + dy * len);
-            ctx.moveTo(x + dx * len - (dx * 6 - dy * 4), y + dy * len - (dy * 6 + dx * 4));
-            ctx.lineTo(x + dx * len, y + dy * len);
-            ctx.lineTo(x + dx * len - (dx * 6 + dy * 4), y + dy * len - (dy * 6 - dx * 4));
+            addArrow(ctx, x, y, dx, dy, len);
+            if (dirType[k] === 2) addArrow(ctx, x, y, -dx, -dy, len);
           }
           ctx.strokeStyle = style.color;
           ctx.lineWidth = 2;
@@ -264,7 +271,7 @@
     redraw: function () { if (this._map) this._update(); }
   });
 
-  var map = L.map('map', {maxZoom: 19, worldCopyJump: false, preferCanvas: true});
+  var map = L.map('map', {maxZoom: 19, zoomSnap: 0.5, preferCanvas: true});
   map.attributionControl.setPrefix('<a href="https://leafletjs.com/">Leaflet</a>');
 
   // The built-in land and borders (Natural Earth), decoded from varint steps
@@ -314,8 +321,12 @@
   map.createPane('cameras').style.zIndex = 450;
   var cameras = new CameraLayer({pane: 'cameras', padding: 0.1});
 
-  // The extent of the cameras, or the world.
-  if (count > 0) {
+  // A view named in the address (#ZOOM/LAT/LON, as OpenStreetMap's links
+  // write it), else the extent of the cameras, else the world.
+  var named = /^#(\d+(?:\.\d+)?)\/(-?\d+(?:\.\d+)?)\/(-?\d+(?:\.\d+)?)$/.exec(location.hash);
+  if (named) {
+    map.setView([Number(named[2]), Number(named[3])], Number(named[1]), {animate: false});
+  } else if (count > 0) {
     var south = Infinity, north = -Infinity, west = Infinity, east = -Infinity;
     for (i = 0; i < count; ++i) {
       south = Math.min(south, lat[i]); north = Math.max(north, lat[i]);
