@@ -29,25 +29,6 @@ std::string between(const std::string& text, const std::string& open, const std:
   return text.substr(start + open.size(), end - start - open.size());
 }
 
-std::vector<std::uint8_t> fromBase64(const std::string& text) {
-  static const std::string kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::vector<std::uint8_t> out;
-  std::uint32_t bits = 0;
-  int held = 0;
-  for (const char c : text) {
-    if (c == '=') break;
-    const std::size_t digit = kDigits.find(c);
-    EXPECT_NE(digit, std::string::npos) << "not base64: " << c;
-    bits = bits << 6 | static_cast<std::uint32_t>(digit);
-    held += 6;
-    if (held >= 8) {
-      held -= 8;
-      out.push_back(static_cast<std::uint8_t>(bits >> held));
-    }
-  }
-  return out;
-}
-
 struct PageCamera {
   CameraRecord record;
   std::uint32_t number;
@@ -55,7 +36,7 @@ struct PageCamera {
 
 // The cameras' columns, as the script splits them.
 std::vector<PageCamera> pageCameras(const std::string& html) {
-  const std::vector<std::uint8_t> bytes = fromBase64(between(html, "id=\"cameras\">", "</script>"));
+  const std::vector<std::uint8_t> bytes = test::fromBase64(between(html, "id=\"cameras\">", "</script>"));
   const std::size_t count = std::stoul(between(html, "id=\"page\" hidden data-count=\"", "\""));
   EXPECT_EQ(bytes.size(), 16 * count);
   const auto u32 = [&](std::size_t at) {
@@ -159,7 +140,7 @@ class LandReader {
 };
 
 TEST(CameraPage, CarriesTheBuiltInLandAndBorders) {
-  LandReader reader(fromBase64(between(cameraPageHtml({}, kTitle), "id=\"land\">", "</script>")));
+  LandReader reader(test::fromBase64(between(cameraPageHtml({}, kTitle), "id=\"land\">", "</script>")));
   const WorldBorders& world = worldBorders();
   const auto sameLines = [](const std::vector<std::vector<GeoPoint>>& read,
                             const std::vector<std::vector<GeoPoint>>& built) {
