@@ -192,8 +192,7 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
           "#map { background: #d3e5f1; font: 13px/1.4 sans-serif; }\n"
           ".tabrino-title { background: rgba(255,255,255,.9); padding: 4px 8px; border-radius: 4px; }\n"
           ".tabrino-title b { font-size: 14px; }\n"
-          ".tabrino-swatch { display: inline-block; width: 10px; height: 10px; margin-right: 4px; "
-          "border: 1px solid #333; }\n"
+          ".tabrino-swatch { vertical-align: -1px; margin-right: 4px; }\n"
           "</style>\n</head>\n<body>\n<div id=\"map\"></div>\n";
   // What the script reads: the heading, the numbering, the types present
   // with their names and counts, and the data.

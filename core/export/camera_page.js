@@ -20,7 +20,13 @@
     4: {color: '#009E73', shape: 'triangle'},
     5: {color: '#E69F00', shape: 'triangleDown'}
   };
-  var otherStyle = {color: '#555555', shape: 'cross'};
+  // Types without a common meaning (some lists use only such) take the
+  // palette's other colours, the commonest first, then grey.
+  // Their shapes are none of the five common types'.
+  var extraStyles = [{color: '#56B4E9', shape: 'cross'}, {color: '#000000', shape: 'hexagon'},
+                     {color: '#F0E442', shape: 'cross'}, {color: '#000000', shape: 'cross'},
+                     {color: '#56B4E9', shape: 'hexagon'}, {color: '#F0E442', shape: 'hexagon'}];
+  var otherStyle = {color: '#888888', shape: 'cross'};
   // Sequential classes, light to dark, for the cameras per grid cell.
   var densityColors = ['#ffffb2', '#fed976', '#feb24c', '#fd8d3c', '#f03b20', '#bd0026'];
   var densityAbove = 20000;  // more cameras in view than this: the grid
@@ -74,6 +80,9 @@
                       name: items[i].textContent});
     shownTypes[items[i].dataset.type] = true;
   }
+  typeEntries.filter(function (entry) { return !typeStyles[entry.type]; })
+      .sort(function (a, b) { return b.count - a.count; })
+      .forEach(function (entry, at) { if (at < extraStyles.length) typeStyles[entry.type] = extraStyles[at]; });
 
   // Degrees of a direction code, as lists write them.
   function headingOf(code) {
@@ -126,6 +135,21 @@
     ctx.lineTo(tipX - (dx * 6 + dy * 4), tipY - (dy * 6 - dx * 4));
   }
 
+  // The type's mark for the layer control, as it is drawn on the map.
+  function swatch(style) {
+    var shapes = {
+      circle: '<circle cx="6" cy="6" r="4.5"/>',
+      square: '<rect x="2" y="2" width="8" height="8"/>',
+      diamond: '<polygon points="6,0.5 11.5,6 6,11.5 0.5,6"/>',
+      triangle: '<polygon points="6,1 11,10 1,10"/>',
+      triangleDown: '<polygon points="6,11 11,2 1,2"/>',
+      cross: '<path d="M1,4.5h10v3h-10zM4.5,1h3v10h-3z"/>',
+      hexagon: '<polygon points="11.2,6 8.6,10.5 3.4,10.5 0.8,6 3.4,1.5 8.6,1.5"/>'
+    };
+    return '<svg class="tabrino-swatch" width="12" height="12" viewBox="0 0 12 12" fill="' + style.color +
+           '" stroke="#222">' + shapes[style.shape] + '</svg>';
+  }
+
   function addShape(ctx, shape, x, y, r) {
     switch (shape) {
       case 'circle': ctx.moveTo(x + r, y); ctx.arc(x, y, r, 0, 2 * Math.PI); break;
@@ -139,8 +163,18 @@
       case 'triangleDown':
         ctx.moveTo(x, y + r * 1.2); ctx.lineTo(x + r * 1.1, y - r * 0.8); ctx.lineTo(x - r * 1.1, y - r * 0.8);
         ctx.closePath(); break;
-      default:
-        ctx.rect(x - r, y - r * 0.35, 2 * r, r * 0.7); ctx.rect(x - r * 0.35, y - r, r * 0.7, 2 * r);
+      case 'hexagon':
+        ctx.moveTo(x + r * 1.1, y);
+        for (var corner = 1; corner < 6; ++corner) {
+          ctx.lineTo(x + r * 1.1 * Math.cos(corner * Math.PI / 3), y + r * 1.1 * Math.sin(corner * Math.PI / 3));
+        }
+        ctx.closePath(); break;
+      default:  // a cross, drawn as one outline so that its stroke stays outside
+        ctx.moveTo(x - r * 0.35, y - r); ctx.lineTo(x + r * 0.35, y - r); ctx.lineTo(x + r * 0.35, y - r * 0.35);
+        ctx.lineTo(x + r, y - r * 0.35); ctx.lineTo(x + r, y + r * 0.35); ctx.lineTo(x + r * 0.35, y + r * 0.35);
+        ctx.lineTo(x + r * 0.35, y + r); ctx.lineTo(x - r * 0.35, y + r); ctx.lineTo(x - r * 0.35, y + r * 0.35);
+        ctx.lineTo(x - r, y + r * 0.35); ctx.lineTo(x - r, y - r * 0.35); ctx.lineTo(x - r * 0.35, y - r * 0.35);
+        ctx.closePath();
     }
   }
 
@@ -346,8 +380,7 @@
       onAdd: function () { shownTypes[entry.type] = true; cameras.redraw(); },
       onRemove: function () { shownTypes[entry.type] = false; cameras.redraw(); }
     });
-    var label = '<span class="tabrino-swatch" style="background:' + styleOf(entry.type).color + '"></span>' +
-                escapeHtml(entry.name) + ' (' + entry.count.toLocaleString('en') + ')';
+    var label = swatch(styleOf(entry.type)) + escapeHtml(entry.name) + ' (' + entry.count.toLocaleString('en') + ')';
     overlays[label] = new Toggle().addTo(map);
   });
   cameras.addTo(map);
