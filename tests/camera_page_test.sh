@@ -51,6 +51,21 @@ awk 'BEGIN { print "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION";
 [ -f crowded.html ] || fail "--format html did not write crowded.html"
 expect_drawn crowded.html 30000 density
 
+# A click on a camera shows what it is: one camera, which the page centres,
+# clicked where it is drawn.
+printf 'IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n7,13.4,52.5,5,60,2,90\n' >one.txt
+"$tabrino" map one.txt -o one.html -q
+cat >>one.html <<'EOF'
+<script>
+var box = document.getElementById('map').getBoundingClientRect();
+var centre = {clientX: box.left + box.width / 2, clientY: box.top + box.height / 2, bubbles: true};
+document.getElementById('map').dispatchEvent(new MouseEvent('click', centre));
+</script>
+EOF
+popup=$(browse --dump-dom one.html | grep -o '<div class="leaflet-popup-content"[^>]*>.*' | sed 's/<\/div>.*//' || true)
+expected='<b>Mobile camera</b><br>Line 2<br>Speed: 60 km/h<br>Direction: headings 90° and 270°<br>52.5000, 13.4000'
+grep -qF "$expected" <<<"$popup" || fail "the pop-up of the camera is not $expected ($popup)"
+
 # Offline, the page runs without an error of its own.
 if grep -E 'Uncaught|SyntaxError' browser.log; then fail "the page's script failed (browser.log above)"; fi
 
