@@ -35,9 +35,9 @@ std::string_view embedded(const unsigned char* bytes, std::size_t size) {
   return {reinterpret_cast<const char*>(bytes), size};
 }
 
-// Text inside a <script> or <style> element ends at the first "</script"
-// whatever its case; the slash of any such (in a string or comment) is
-// escaped, which means the same in a script.
+// A script element ends at the first "</script" whatever its case; the
+// slash of any such inside the code (in a string or a comment) is escaped,
+// which means the same in a script.
 void appendScriptText(std::string& out, std::string_view text) {
   const auto endsElement = [&](std::size_t at) {
     static constexpr std::string_view kTag = "script";
@@ -187,7 +187,7 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
           "<meta name=\"generator\" content=\"tabrino\">\n<title>" +
           xmlEscaped(heading) + "</title>\n<style>\n";
-  appendScriptText(html, leafletCss);
+  html.append(leafletCss);  // a style sheet, without markup
   html += "\nhtml, body, #map { height: 100%; margin: 0; }\n"
           "#map { background: #d3e5f1; font: 13px/1.4 sans-serif; }\n"
           ".tabrino-title { background: rgba(255,255,255,.9); padding: 4px 8px; border-radius: 4px; }\n"
