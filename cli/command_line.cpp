@@ -140,8 +140,15 @@ void addDumpOptions(CLI::App* command, DumpOptions& options) {
 
 void addMapOptions(CLI::App* command, MapOptions& options) {
   command->add_option("FILE", options.file, "Speed-camera list or camera database file")->required()->type_name("");
-  command->add_option("-o,--output", options.output, "Picture to write (default: FILE's name with .svg, beside it)")
+  command->add_option("-o,--output", options.output,
+                      "Picture or page to write (default: FILE's name with .svg, or .html for --format html, "
+                      "beside it)")
       ->type_name("FILE");
+  command->add_option("--format", options.format,
+                      "svg (a picture) or html (an interactive page that works offline); default: html for an "
+                      "output named .html or .htm, else svg")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"svg", "html"}).description(""));
   command->add_option("--report", options.report,
                       "For a list: write every row or line that did not become a camera as meant, and why, to this "
                       "CSV file (line numbers from 1)")

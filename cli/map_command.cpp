@@ -9,6 +9,7 @@
 #include "cli/progress_bar.h"
 #include "core/platform/byte_source.h"
 #include "core/export/camera_map.h"
+#include "core/export/camera_page.h"
 #include "core/database/db_inspect.h"
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
@@ -68,20 +69,39 @@ std::vector<CameraRecord> databaseCameras(const MapOptions& options, MapTitle& t
 // A list's cameras: the rows that become records, as on a device. Findings
 // go to the report as the list is read; it is put in place only once the
 // list has passed its header test. False after saying why not.
+// With `lines`, each camera's line in the list too (counted from 1), for
+// the page's pop-ups.
 bool listCameras(const MapOptions& options, ListFindings& findings, FindingReport* report, ProgressBar& progress,
-                 std::vector<CameraRecord>& cameras) {
+                 std::vector<CameraRecord>& cameras, std::vector<std::uint64_t>* lines) {
   CameraTable table;
   if (!readCameraList(options.file, table, findings, progress, options.quiet)) return false;
   if (report) report->commit();
   cameras = table.records();
+  if (lines) {
+    lines->reserve(cameras.size());
+    for (std::size_t position = 0; position < table.size(); ++position) {
+      if (table.record(position)) lines->push_back(table.tag(position) + 1);
+    }
+  }
   return true;
 }
 
+// The page for --format html or an output named .html or .htm; else the picture.
+bool writesPage(const MapOptions& options, const fs::path& output) {
+  if (!options.format.empty()) return options.format == "html";
+  const std::string extension = output.extension().u8string();
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+  };
+  return lower(extension) == ".html" || lower(extension) == ".htm";
+}
+
 void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& cameras, const fs::path& output,
-                const ListFindings& findings) {
+                const ListFindings& findings, bool page) {
   std::size_t drawn = 0;
   for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1 : 0;
-  std::cout << "Drew " << counted(drawn, "camera", "cameras") << (drawn > kMaxMarkedCameras ? " as a density grid" : "");
+  std::cout << "Drew " << counted(drawn, "camera", "cameras") << (!page && drawn > kMaxMarkedCameras ? " as a density grid" : "");
   // A list's skipped rows are among its findings; a database's records out
   // of range are not.
   if (drawn < cameras.size()) {
@@ -98,7 +118,8 @@ int runMap(const MapOptions& options) {
   // Paths from the command line are UTF-8 on every platform.
   const fs::path file = argumentPath(options.file);
   fs::path output = argumentPath(options.output);
-  if (output.empty()) output = fs::path(file).replace_extension(".svg");
+  if (output.empty()) output = fs::path(file).replace_extension(options.format == "html" ? ".html" : ".svg");
+  const bool page = writesPage(options, output);
   if (const auto refused = checkFiles(options, output)) return *refused;
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kFailure, "too many cameras for this machine", [&]() -> int {
@@ -116,13 +137,19 @@ int runMap(const MapOptions& options) {
     }
     ListFindings findings(options.quiet, report ? &*report : nullptr);
     std::vector<CameraRecord> cameras;
+    CameraNumbers numbers;  // a database's cameras go by their place in it
     if (database) {
       cameras = databaseCameras(options, title, progress);
-    } else if (!listCameras(options, findings, report ? &*report : nullptr, progress, cameras)) {
+    } else if (!listCameras(options, findings, report ? &*report : nullptr, progress, cameras,
+                            page ? &numbers.lines : nullptr)) {
       return kFailure;
     }
-    writeCameraMap(output, cameras, title);
-    if (!options.quiet) printDrawn(options, cameras, output, findings);
+    if (page) {
+      writeCameraPage(output, cameras, title, numbers);
+    } else {
+      writeCameraMap(output, cameras, title);
+    }
+    if (!options.quiet) printDrawn(options, cameras, output, findings, page);
     return kSuccess;
   });
 }

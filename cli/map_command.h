@@ -1,5 +1,5 @@
-// tabrino map FILE [-o OUT.svg] [--report FILE] [--quiet]: a picture of where the cameras of
-// a list or a database are.
+// tabrino map FILE [-o OUT.svg|OUT.html] [--format svg|html] [--report FILE] [--quiet]: a
+// picture of where the cameras of a list or a database are, or an interactive page.
 #pragma once
 
 #include <string>
@@ -8,7 +8,8 @@ namespace tabrino::cli {
 
 struct MapOptions {
   std::string file;
-  std::string output;  // empty: FILE's name with .svg, beside it
+  std::string output;  // empty: FILE's name with .svg (.html for --format html), beside it
+  std::string format;  // "svg" or "html"; empty: html for an output named .html or .htm
   std::string report;  // for a list: where every finding goes
   bool quiet = false;
 };

@@ -2,7 +2,7 @@
 #   Linux:   cpack -G DEB   bin/tabrino, its manual page, bash completion, and in
 #                           share/doc/tabrino the README, copyright and changelog
 #   Windows: cpack -G ZIP   Tabrino.exe, tabrino-cli.exe, README.txt (for Windows
-#                           users), manual.html, LICENSE.txt
+#                           users), manual.html, LICENSE.txt, LICENSE-leaflet.txt
 set(TABRINO_MAINTAINER "Tabrino developers <tabrino@example.org>" CACHE STRING
     "Who answers for the packages, as 'Name <address>'")
 set(CPACK_PACKAGE_NAME tabrino)
@@ -31,6 +31,9 @@ if(WIN32)
 
   install(TARGETS Tabrino tabrino RUNTIME DESTINATION .)
   install(FILES ${tabrino_docs}/README.txt ${tabrino_docs}/manual.html ${tabrino_docs}/LICENSE.txt DESTINATION .)
+  # The map page's Leaflet is built into the programs (core/CMakeLists.txt).
+  install(FILES ${PROJECT_BINARY_DIR}/third_party/leaflet/node_modules/leaflet/LICENSE DESTINATION .
+          RENAME LICENSE-leaflet.txt)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win32)
 else()

@@ -8,12 +8,16 @@ set -euo pipefail
 
 # gpsbabel, ogrinfo (gdal-bin) and xmllint (libxml2-utils) read the exports and the map back in the tests.
 # libosmium reads OpenStreetMap extracts (with zlib, expat and bzip2); osmium-tool makes the tests' .pbf and .bz2.
+# npm installs the map page's Leaflet at build time; Chromium draws the page in its test, ImageMagick reads its
+# screenshot.
 packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils
-          libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev osmium-tool)
+          libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev osmium-tool chromium imagemagick)
+# Debian's npm, unless one is there already (a Node.js from elsewhere brings its own, which Debian's would clash with).
+command -v npm >/dev/null || packages+=(nodejs npm)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
              mandoc  # the manual as HTML, for the zip
-             wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils
+             wine wine32:i386 xvfb xdotool openbox x11-utils
              libz-mingw-w64-dev dpkg-dev file unzip lintian)  # the packages: dependencies and checks of the .deb, a look inside the zip
 fi
 

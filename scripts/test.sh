@@ -43,6 +43,6 @@ echo "$deb: $(dpkg-deb -f "$deb" Depends)"
 lintian --fail-on error --info "$deb"
 cpack --preset zip >/dev/null
 zip=$(ls build-win32/tabrino-*.zip)
-expect_in "$(unzip -l "$zip")" /Tabrino.exe /tabrino-cli.exe /README.txt /manual.html /LICENSE.txt
+expect_in "$(unzip -l "$zip")" /Tabrino.exe /tabrino-cli.exe /README.txt /manual.html /LICENSE.txt /LICENSE-leaflet.txt
 unzip -p "$zip" '*/README.txt' | file - | grep -q CRLF || { echo "$zip: README.txt is not Windows text (CRLF)" >&2; exit 1; }
 echo "$zip"

@@ -139,6 +139,44 @@ TEST(CliExport, ANameThatIsNotUtf8IsShownAsLatin1AndEveryDocumentStaysValid) {
   }
 }
 
+TEST(CliMap, WritesThePageForAnHtmlNameOrFormatAndThePictureOtherwise) {
+  test::TempDir dir;
+  test::writeText(dir / "list.txt",
+                  "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,13.4,52.5,1,60,1,90\n\n3,200,52,1,60,0,0\n"
+                  "4,13.5,52.6,2,50,0,0\n");
+  const struct {
+    std::string args;
+    std::string file;
+    bool page;
+  } cases[] = {
+      {"map list.txt -o cameras.html", "cameras.html", true},
+      {"map list.txt -o CAMERAS.HTM", "CAMERAS.HTM", true},
+      {"map list.txt --format html", "list.html", true},
+      {"map list.txt --format svg -o picture.html", "picture.html", false},
+      {"map list.txt -o picture.svg", "picture.svg", false},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = tabrino(dir.path(), c.args);
+    ASSERT_EQ(run.exitCode, 0) << c.args << "\n" << run.err;
+    EXPECT_EQ(run.out, "Loaded 3 rows from list.txt\nDrew 2 cameras\nMap written. [" + c.file + "]\n") << c.args;
+    const std::string text = test::readText(dir / c.file);
+    EXPECT_EQ(text.rfind(c.page ? "<!DOCTYPE html>" : "<?xml", 0), 0u) << c.args;
+    // A list's cameras go by their lines (2 and 5; line 4 was out of range):
+    // the third of the page's columns of two 32-bit numbers.
+    if (c.page) {
+      EXPECT_TRUE(contains(text, "data-count=\"2\" data-numbering=\"line\"")) << c.args;
+      const std::size_t data = text.find("id=\"cameras\">") + 13;
+      const std::vector<std::uint8_t> bytes = test::fromBase64(text.substr(data, text.find('<', data) - data));
+      ASSERT_EQ(bytes.size(), 32u);
+      EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 16, bytes.begin() + 24),
+                (std::vector<std::uint8_t>{2, 0, 0, 0, 5, 0, 0, 0}));
+    }
+  }
+  const CliRun refused = tabrino(dir.path(), "map list.txt --format pdf");
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_TRUE(contains(refused.err, "--format: pdf not in {svg,html}")) << refused.err;
+}
+
 TEST(CliMap, FailuresSayWhyAndLeaveNothingBehind) {
   test::TempDir dir;
   test::writeText(dir / "wrong.txt", "idx,x,y\n1,2,3\n");

@@ -49,6 +49,25 @@ std::string readText(const std::filesystem::path& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+std::vector<std::uint8_t> fromBase64(std::string_view text) {
+  static const std::string kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::vector<std::uint8_t> out;
+  std::uint32_t bits = 0;
+  int held = 0;
+  for (const char c : text) {
+    if (c == '=') break;
+    const std::size_t digit = kDigits.find(c);
+    EXPECT_NE(digit, std::string::npos) << "not base64: " << c;
+    bits = bits << 6 | static_cast<std::uint32_t>(digit);
+    held += 6;
+    if (held >= 8) {
+      held -= 8;
+      out.push_back(static_cast<std::uint8_t>(bits >> held));
+    }
+  }
+  return out;
+}
+
 void writeText(const std::filesystem::path& path, std::string_view text) {
   std::ofstream out(path, std::ios::binary);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));

@@ -32,6 +32,8 @@ class TempDir {
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
 std::string readText(const std::filesystem::path& path);
 void writeText(const std::filesystem::path& path, std::string_view text);
+// The bytes of base64 text (the map page's data).
+std::vector<std::uint8_t> fromBase64(std::string_view text);
 
 std::filesystem::path realListsDir();
 std::filesystem::path examplesDir();

@@ -1,0 +1,229 @@
+#include "core/export/camera_page.h"
+
+#include "core/export/geo_export.h"
+#include "core/export/world_borders.h"
+#include "core/platform/file_io.h"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+// Generated at build time: Leaflet from npm (third_party/leaflet) and the
+// page's own script (core/export/camera_page.js).
+extern const unsigned char kLeafletJs[];
+extern const std::size_t kLeafletJsSize;
+extern const unsigned char kLeafletCss[];
+extern const std::size_t kLeafletCssSize;
+extern const unsigned char kLeafletLicense[];
+extern const std::size_t kLeafletLicenseSize;
+extern const unsigned char kCameraPageJs[];
+extern const std::size_t kCameraPageJsSize;
+
+namespace tabrino {
+namespace {
+
+// Bytes per camera in the page: latitude and longitude (degrees × 10000,
+// as stored), its number (line or record) and the four bytes of the record.
+constexpr std::size_t kPageCameraSize = 16;
+// Land and border points go to the page in the cameras' own unit, 0.0001°:
+// finer than the data's grid, and whole numbers.
+constexpr double kPageUnitsPerDegree = 10000;
+
+std::string_view embedded(const unsigned char* bytes, std::size_t size) {
+  return {reinterpret_cast<const char*>(bytes), size};
+}
+
+// A script element ends at the first "</script" whatever its case; the
+// slash of any such inside the code (in a string or a comment) is escaped,
+// which means the same in a script.
+void appendScriptText(std::string& out, std::string_view text) {
+  const auto endsElement = [&](std::size_t at) {
+    static constexpr std::string_view kTag = "script";
+    if (text.size() - at < 2 + kTag.size()) return false;
+    for (std::size_t i = 0; i < kTag.size(); ++i) {
+      if ((text[at + 2 + i] | 0x20) != kTag[i]) return false;
+    }
+    return true;
+  };
+  for (std::size_t at = 0;;) {
+    std::size_t found = text.find("</", at);
+    while (found != std::string_view::npos && !endsElement(found)) found = text.find("</", found + 2);
+    if (found == std::string_view::npos) {
+      out.append(text.substr(at));
+      return;
+    }
+    out.append(text.substr(at, found - at));
+    out += "<\\/";
+    at = found + 2;
+  }
+}
+
+void appendBase64(std::string& out, const std::uint8_t* bytes, std::size_t size) {
+  static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  const std::size_t start = out.size();
+  out.resize(start + (size + 2) / 3 * 4);
+  char* to = &out[start];
+  std::size_t at = 0;
+  for (; at + 3 <= size; at += 3) {
+    const std::uint32_t v = std::uint32_t{bytes[at]} << 16 | std::uint32_t{bytes[at + 1]} << 8 | bytes[at + 2];
+    *to++ = kDigits[v >> 18];
+    *to++ = kDigits[(v >> 12) & 63];
+    *to++ = kDigits[(v >> 6) & 63];
+    *to++ = kDigits[v & 63];
+  }
+  if (at < size) {
+    const bool two = at + 1 < size;
+    const std::uint32_t v = std::uint32_t{bytes[at]} << 16 | (two ? std::uint32_t{bytes[at + 1]} << 8 : 0);
+    *to++ = kDigits[v >> 18];
+    *to++ = kDigits[(v >> 12) & 63];
+    *to++ = two ? kDigits[(v >> 6) & 63] : '=';
+    *to++ = '=';
+  }
+}
+
+void putVarint(std::vector<std::uint8_t>& out, std::uint64_t value) {
+  while (value >= 0x80) {
+    out.push_back(static_cast<std::uint8_t>(value | 0x80));
+    value >>= 7;
+  }
+  out.push_back(static_cast<std::uint8_t>(value));
+}
+
+void putZigzag(std::vector<std::uint8_t>& out, std::int64_t value) {
+  putVarint(out, value < 0 ? (static_cast<std::uint64_t>(-(value + 1)) << 1) | 1 : static_cast<std::uint64_t>(value) << 1);
+}
+
+// One layer of lines: their count, then per line its point count and each
+// point as zigzag varint steps of longitude and latitude from the one before
+// (the first from 0,0), in kPageUnitsPerDegree.
+void putLines(std::vector<std::uint8_t>& out, const std::vector<std::vector<GeoPoint>>& lines) {
+  putVarint(out, lines.size());
+  for (const auto& line : lines) {
+    putVarint(out, line.size());
+    std::int64_t lon = 0, lat = 0;
+    for (const GeoPoint& point : line) {
+      const auto x = std::llround(point.lon * kPageUnitsPerDegree);
+      const auto y = std::llround(point.lat * kPageUnitsPerDegree);
+      putZigzag(out, x - lon);
+      putZigzag(out, y - lat);
+      lon = x;
+      lat = y;
+    }
+  }
+}
+
+// The land rings, then the border lines, in base64; the same for every page.
+const std::string& landBase64() {
+  static const std::string text = [] {
+    const WorldBorders& world = worldBorders();
+    std::vector<std::uint8_t> bytes;
+    putLines(bytes, world.landRings);
+    putLines(bytes, world.borderLines);
+    std::string out;
+    appendBase64(out, bytes.data(), bytes.size());
+    return out;
+  }();
+  return text;
+}
+
+// Column after column, so that the page reads each as one typed array:
+// every latitude, every longitude, every number (all 32-bit little-endian),
+// then every type, speed, direction type and direction code.
+std::vector<std::uint8_t> packedCameras(const std::vector<CameraRecord>& cameras, const CameraNumbers& numbers,
+                                        std::size_t count) {
+  std::vector<std::uint8_t> bytes(count * kPageCameraSize);
+  std::uint8_t* const latitudes = bytes.data();
+  std::uint8_t* const longitudes = latitudes + 4 * count;
+  std::uint8_t* const numberColumn = longitudes + 4 * count;
+  std::uint8_t* const types = numberColumn + 4 * count;
+  std::uint8_t* const speeds = types + count;
+  std::uint8_t* const directionTypes = speeds + count;
+  std::uint8_t* const directionCodes = directionTypes + count;
+  const auto put32 = [](std::uint8_t* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  };
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < cameras.size(); ++i) {
+    const CameraRecord& c = cameras[i];
+    if (!inBounds(c.latitude, c.longitude)) continue;
+    // A line past 32 bits (a list of billions of lines) goes as 0: unknown.
+    const std::uint64_t number = numbers.lines.empty() ? i + 1 : numbers.lines[i];
+    put32(latitudes + 4 * at, static_cast<std::uint32_t>(c.latitude));
+    put32(longitudes + 4 * at, static_cast<std::uint32_t>(c.longitude));
+    put32(numberColumn + 4 * at,
+          number <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(number) : 0);
+    types[at] = c.type;
+    speeds[at] = c.speed;
+    directionTypes[at] = c.directionType;
+    directionCodes[at] = c.directionCode;
+    ++at;
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTitle& title,
+                           const CameraNumbers& numbers) {
+  std::array<std::uint64_t, 256> typeCounts{};
+  std::size_t count = 0;
+  for (const CameraRecord& c : cameras) {
+    if (!inBounds(c.latitude, c.longitude)) continue;
+    ++typeCounts[c.type];
+    ++count;
+  }
+  const std::string heading = title.fileName + (title.date.empty() ? "" : " \u2014 " + title.date);
+  const std::string_view leafletJs = embedded(kLeafletJs, kLeafletJsSize);
+  const std::string_view leafletCss = embedded(kLeafletCss, kLeafletCssSize);
+  const std::string_view pageJs = embedded(kCameraPageJs, kCameraPageJsSize);
+  const std::string& land = landBase64();
+
+  std::string html;
+  html.reserve(leafletJs.size() + leafletCss.size() + pageJs.size() + land.size() + count * kPageCameraSize * 4 / 3 +
+               (1 << 16));
+  html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+          "<meta name=\"generator\" content=\"tabrino\">\n<title>" +
+          xmlEscaped(heading) + "</title>\n<style>\n";
+  html.append(leafletCss);  // a style sheet, without markup
+  html += "\nhtml, body, #map { height: 100%; margin: 0; }\n"
+          "#map { background: #d3e5f1; font: 13px/1.4 sans-serif; }\n"
+          ".tabrino-title { background: rgba(255,255,255,.9); padding: 4px 8px; border-radius: 4px; }\n"
+          ".tabrino-title b { font-size: 14px; }\n"
+          ".tabrino-swatch { vertical-align: -1px; margin-right: 4px; }\n"
+          "</style>\n</head>\n<body>\n<div id=\"map\"></div>\n";
+  // What the script reads: the heading, the numbering, the types present
+  // with their names and counts, and the data.
+  html += "<div id=\"page\" hidden data-count=\"" + std::to_string(count) + "\" data-numbering=\"" +
+          (numbers.lines.empty() ? "record" : "line") + "\">\n<span id=\"heading\">" + xmlEscaped(heading) +
+          "</span>\n<ul id=\"types\">\n";
+  for (std::size_t type = 0; type < typeCounts.size(); ++type) {
+    if (typeCounts[type] == 0) continue;
+    html += "<li data-type=\"" + std::to_string(type) + "\" data-count=\"" + std::to_string(typeCounts[type]) +
+            "\">" + xmlEscaped(cameraTypeName(static_cast<std::uint8_t>(type))) + "</li>\n";
+  }
+  html += "</ul>\n</div>\n<script type=\"application/octet-stream\" id=\"land\">";
+  html += land;
+  html += "</script>\n<script type=\"application/octet-stream\" id=\"cameras\">";
+  const std::vector<std::uint8_t> packed = packedCameras(cameras, numbers, count);
+  appendBase64(html, packed.data(), packed.size());
+  html += "</script>\n<script>\n/* Leaflet 1.9.4, https://leafletjs.com/\n";
+  appendScriptText(html, embedded(kLeafletLicense, kLeafletLicenseSize));
+  html += "*/\n";
+  appendScriptText(html, leafletJs);
+  html += "\n</script>\n<script>\n";
+  appendScriptText(html, pageJs);
+  html += "\n</script>\n</body>\n</html>\n";
+  return html;
+}
+
+void writeCameraPage(const std::filesystem::path& path, const std::vector<CameraRecord>& cameras,
+                     const MapTitle& title, const CameraNumbers& numbers) {
+  AtomicFileWriter out(path);
+  out.write(cameraPageHtml(cameras, title, numbers));
+  out.commit();
+}
+
+}  // namespace tabrino

@@ -1,0 +1,37 @@
+// An interactive map of cameras: one HTML page that works offline, on a
+// slippy map (Leaflet, built into the program with its license). The world's
+// land and borders are drawn from the program's own data; OpenStreetMap's
+// tiles are a layer to turn on when online. Every camera is in the page as
+// packed binary (16 bytes each, in base64) and is drawn on a canvas, so a
+// million stay smooth: a mark per camera with its type's colour and shape
+// (and its heading when zoomed in), or a density grid when too many are in
+// view. Each type is a layer; a click on a camera shows what it is.
+#pragma once
+
+#include "core/database/camera_db_format.h"
+#include "core/export/camera_map.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tabrino {
+
+// How the pop-ups name each camera: by the line of the list it came from
+// (counted from 1, the header being line 1), or, when `lines` is empty, as
+// the n-th record (a database's order).
+struct CameraNumbers {
+  std::vector<std::uint64_t> lines;  // one per camera, or none
+};
+
+// The page's HTML. Cameras out of bounds are left out.
+std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTitle& title,
+                           const CameraNumbers& numbers = {});
+
+// Writes the page through an AtomicFileWriter: it appears only once
+// complete. Throws FileOpenError or FileWriteError.
+void writeCameraPage(const std::filesystem::path& path, const std::vector<CameraRecord>& cameras,
+                     const MapTitle& title, const CameraNumbers& numbers = {});
+
+}  // namespace tabrino

@@ -1,0 +1,404 @@
+// The script of the camera page that tabrino writes (core/export/camera_page.cpp
+// builds it in, after Leaflet). It reads the page's data, draws the built-in
+// land and borders, and draws every camera on one canvas: marks by type when
+// few enough are in view, a density grid when not. When done drawing, it
+// sets data-state="drawn" on the body, with data-drawn (the cameras drawn)
+// and data-view ("marks" or "density"), for tests and scripts.
+(function () {
+  'use strict';
+
+  var page = document.getElementById('page');
+  var count = Number(page.dataset.count);
+  var numbering = page.dataset.numbering;  // "line" or "record"
+
+  // Okabe and Ito's palette, told apart with any colour vision, and a shape
+  // per type besides.
+  var typeStyles = {
+    1: {color: '#0072B2', shape: 'circle'},
+    2: {color: '#D55E00', shape: 'square'},
+    3: {color: '#CC79A7', shape: 'diamond'},
+    4: {color: '#009E73', shape: 'triangle'},
+    5: {color: '#E69F00', shape: 'triangleDown'}
+  };
+  // Types without a common meaning (some lists use only such) take the
+  // palette's other colours, the commonest first, then grey.
+  // Their shapes are none of the five common types'.
+  var extraStyles = [{color: '#56B4E9', shape: 'cross'}, {color: '#000000', shape: 'hexagon'},
+                     {color: '#F0E442', shape: 'cross'}, {color: '#000000', shape: 'cross'},
+                     {color: '#56B4E9', shape: 'hexagon'}, {color: '#F0E442', shape: 'hexagon'}];
+  var otherStyle = {color: '#888888', shape: 'cross'};
+  // Sequential classes, light to dark, for the cameras per grid cell.
+  var densityColors = ['#ffffb2', '#fed976', '#feb24c', '#fd8d3c', '#f03b20', '#bd0026'];
+  var densityAbove = 20000;  // more cameras in view than this: the grid
+  var cellSize = 8;          // px of a grid cell
+  var arrowsFrom = 13;       // the zoom from which headings are drawn
+  var markRadius = 4;
+
+  function styleOf(type) { return typeStyles[type] || otherStyle; }
+
+  // The base64 text of a data element as bytes; the element is dropped, so
+  // the page keeps one copy.
+  function bytesOf(id) {
+    var element = document.getElementById(id);
+    var text = atob(element.textContent);
+    element.parentNode.removeChild(element);
+    var bytes = new Uint8Array(text.length);
+    for (var i = 0; i < text.length; ++i) bytes[i] = text.charCodeAt(i);
+    return bytes;
+  }
+
+  // The cameras, column after column (camera_page.cpp writes them so).
+  var cameraBytes = bytesOf('cameras');
+  var view = new DataView(cameraBytes.buffer);
+  var lat = new Int32Array(count), lon = new Int32Array(count), number = new Uint32Array(count);
+  for (var i = 0; i < count; ++i) {
+    lat[i] = view.getInt32(4 * i, true);
+    lon[i] = view.getInt32(4 * (count + i), true);
+    number[i] = view.getUint32(4 * (2 * count + i), true);
+  }
+  var type = cameraBytes.subarray(12 * count, 13 * count);
+  var speed = cameraBytes.subarray(13 * count, 14 * count);
+  var dirType = cameraBytes.subarray(14 * count, 15 * count);
+  var dirCode = cameraBytes.subarray(15 * count, 16 * count);
+
+  // Where each camera lies on Web Mercator's world square of 256 px (zoom
+  // 0); at zoom z a pixel is this times 2^z.
+  var maxLat = 85.0511287798;
+  var worldX = new Float64Array(count), worldY = new Float64Array(count);
+  for (i = 0; i < count; ++i) {
+    var phi = Math.max(-maxLat, Math.min(maxLat, lat[i] / 1e4)) * Math.PI / 180;
+    worldX[i] = 256 * (lon[i] / 1e4 + 180) / 360;
+    worldY[i] = 256 * (0.5 - Math.log(Math.tan(Math.PI / 4 + phi / 2)) / (2 * Math.PI));
+  }
+
+  // Which types are shown; each is a layer of its own in the control.
+  var shownTypes = {};
+  var typeEntries = [];
+  var items = document.querySelectorAll('#types li');
+  for (i = 0; i < items.length; ++i) {
+    typeEntries.push({type: Number(items[i].dataset.type), count: Number(items[i].dataset.count),
+                      name: items[i].textContent});
+    shownTypes[items[i].dataset.type] = true;
+  }
+  typeEntries.filter(function (entry) { return !typeStyles[entry.type]; })
+      .sort(function (a, b) { return b.count - a.count; })
+      .forEach(function (entry, at) { if (at < extraStyles.length) typeStyles[entry.type] = extraStyles[at]; });
+
+  // Degrees of a direction code, as lists write them.
+  function headingOf(code) {
+    if (code >= 90 && code <= 180) return 2 * code - 180;
+    if (code === 0) return 181;
+    return 180 + 2 * code;
+  }
+
+  function degreesText(value) {
+    var sign = value < 0 ? '-' : '';
+    var a = Math.abs(value);
+    var fraction = String(a % 10000);
+    return sign + Math.floor(a / 10000) + '.' + '0000'.slice(fraction.length) + fraction;
+  }
+
+  function escapeHtml(text) {
+    return text.replace(/[&<>"]/g, function (c) {
+      return {'&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;'}[c];
+    });
+  }
+
+  function typeName(t) {
+    for (var k = 0; k < typeEntries.length; ++k) if (typeEntries[k].type === t) return typeEntries[k].name;
+    return 'Camera type ' + t;
+  }
+
+  function popupHtml(k) {
+    var heading = headingOf(dirCode[k]) % 360;
+    var direction;
+    if (dirType[k] === 0) direction = 'all directions';
+    else if (dirType[k] === 1) direction = 'heading ' + heading + '\u00B0';
+    else if (dirType[k] === 2) {
+      var back = (heading + 180) % 360;
+      direction = 'headings ' + Math.min(heading, back) + '\u00B0 and ' + Math.max(heading, back) + '\u00B0';
+    } else direction = 'direction type ' + dirType[k];
+    var where = number[k] === 0 ? '' : (numbering === 'line' ? 'Line ' : 'Record ') + number[k] + '<br>';
+    return '<b>' + escapeHtml(typeName(type[k])) + '</b><br>' + where +
+           'Speed: ' + (speed[k] === 0 ? 'no limit' : speed[k] + ' km/h') + '<br>' +
+           'Direction: ' + direction + '<br>' +
+           degreesText(lat[k]) + ', ' + degreesText(lon[k]);
+  }
+
+  // A line from (x, y) along (dx, dy), len px long, with a head at its end.
+  function addArrow(ctx, x, y, dx, dy, len) {
+    var tipX = x + dx * len, tipY = y + dy * len;
+    ctx.moveTo(x, y);
+    ctx.lineTo(tipX, tipY);
+    ctx.moveTo(tipX - (dx * 6 - dy * 4), tipY - (dy * 6 + dx * 4));
+    ctx.lineTo(tipX, tipY);
+    ctx.lineTo(tipX - (dx * 6 + dy * 4), tipY - (dy * 6 - dx * 4));
+  }
+
+  // The type's mark for the layer control, as it is drawn on the map.
+  function swatch(style) {
+    var shapes = {
+      circle: '<circle cx="6" cy="6" r="4.5"/>',
+      square: '<rect x="2" y="2" width="8" height="8"/>',
+      diamond: '<polygon points="6,0.5 11.5,6 6,11.5 0.5,6"/>',
+      triangle: '<polygon points="6,1 11,10 1,10"/>',
+      triangleDown: '<polygon points="6,11 11,2 1,2"/>',
+      cross: '<path d="M1,4.5h10v3h-10zM4.5,1h3v10h-3z"/>',
+      hexagon: '<polygon points="11.2,6 8.6,10.5 3.4,10.5 0.8,6 3.4,1.5 8.6,1.5"/>'
+    };
+    return '<svg class="tabrino-swatch" width="12" height="12" viewBox="0 0 12 12" fill="' + style.color +
+           '" stroke="#222">' + shapes[style.shape] + '</svg>';
+  }
+
+  function addShape(ctx, shape, x, y, r) {
+    switch (shape) {
+      case 'circle': ctx.moveTo(x + r, y); ctx.arc(x, y, r, 0, 2 * Math.PI); break;
+      case 'square': ctx.rect(x - r * 0.85, y - r * 0.85, r * 1.7, r * 1.7); break;
+      case 'diamond':
+        ctx.moveTo(x, y - r * 1.2); ctx.lineTo(x + r * 1.2, y); ctx.lineTo(x, y + r * 1.2); ctx.lineTo(x - r * 1.2, y);
+        ctx.closePath(); break;
+      case 'triangle':
+        ctx.moveTo(x, y - r * 1.2); ctx.lineTo(x + r * 1.1, y + r * 0.8); ctx.lineTo(x - r * 1.1, y + r * 0.8);
+        ctx.closePath(); break;
+      case 'triangleDown':
+        ctx.moveTo(x, y + r * 1.2); ctx.lineTo(x + r * 1.1, y - r * 0.8); ctx.lineTo(x - r * 1.1, y - r * 0.8);
+        ctx.closePath(); break;
+      case 'hexagon':
+        ctx.moveTo(x + r * 1.1, y);
+        for (var corner = 1; corner < 6; ++corner) {
+          ctx.lineTo(x + r * 1.1 * Math.cos(corner * Math.PI / 3), y + r * 1.1 * Math.sin(corner * Math.PI / 3));
+        }
+        ctx.closePath(); break;
+      default:  // a cross, drawn as one outline so that its stroke stays outside
+        ctx.moveTo(x - r * 0.35, y - r); ctx.lineTo(x + r * 0.35, y - r); ctx.lineTo(x + r * 0.35, y - r * 0.35);
+        ctx.lineTo(x + r, y - r * 0.35); ctx.lineTo(x + r, y + r * 0.35); ctx.lineTo(x + r * 0.35, y + r * 0.35);
+        ctx.lineTo(x + r * 0.35, y + r); ctx.lineTo(x - r * 0.35, y + r); ctx.lineTo(x - r * 0.35, y + r * 0.35);
+        ctx.lineTo(x - r, y + r * 0.35); ctx.lineTo(x - r, y - r * 0.35); ctx.lineTo(x - r * 0.35, y - r * 0.35);
+        ctx.closePath();
+    }
+  }
+
+  // The cameras' canvas, kept in place while the map pans and zooms by
+  // Leaflet's renderer; it draws again whenever the view settles.
+  var CameraLayer = L.Renderer.extend({
+    _initContainer: function () {
+      this._container = document.createElement('canvas');
+      this._ctx = this._container.getContext('2d');
+    },
+    _destroyContainer: function () {
+      L.DomUtil.remove(this._container);
+      delete this._ctx;
+      delete this._container;
+    },
+    _update: function () {
+      if (this._map._animatingZoom && this._bounds) return;
+      L.Renderer.prototype._update.call(this);
+      var b = this._bounds, size = b.getSize(), ratio = window.devicePixelRatio || 1;
+      L.DomUtil.setPosition(this._container, b.min);
+      this._container.width = ratio * size.x;
+      this._container.height = ratio * size.y;
+      this._container.style.width = size.x + 'px';
+      this._container.style.height = size.y + 'px';
+      this._ctx.setTransform(ratio, 0, 0, ratio, -ratio * b.min.x, -ratio * b.min.y);
+      this._draw();
+    },
+    // Calls visit(k, x, y) for each shown camera within the canvas, x and y
+    // in layer pixels.
+    _eachInView: function (visit) {
+      var map = this._map, b = this._bounds, scale = Math.pow(2, map.getZoom()), origin = map.getPixelOrigin();
+      var minX = b.min.x - markRadius * 3, maxX = b.max.x + markRadius * 3;
+      var minY = b.min.y - markRadius * 3, maxY = b.max.y + markRadius * 3;
+      for (var k = 0; k < count; ++k) {
+        if (!shownTypes[type[k]]) continue;
+        var x = worldX[k] * scale - origin.x, y = worldY[k] * scale - origin.y;
+        if (x < minX || x > maxX || y < minY || y > maxY) continue;
+        visit(k, x, y);
+      }
+    },
+    _draw: function () {
+      var ctx = this._ctx, b = this._bounds, size = b.getSize();
+      ctx.clearRect(b.min.x, b.min.y, size.x, size.y);
+      var inView = 0;
+      this._eachInView(function () { ++inView; });
+      this._density = inView > densityAbove;
+      if (this._density) this._drawDensity(ctx, b, size);
+      else this._drawMarks(ctx, inView);
+      document.body.dataset.drawn = String(inView);
+      document.body.dataset.view = this._density ? 'density' : 'marks';
+      document.body.dataset.state = 'drawn';
+    },
+    _drawMarks: function (ctx, inView) {
+      var arrows = this._map.getZoom() >= arrowsFrom;
+      var byType = {};
+      this._eachInView(function (k, x, y) { (byType[type[k]] = byType[type[k]] || []).push(k, x, y); });
+      ctx.lineWidth = 1;
+      ctx.strokeStyle = '#222';
+      for (var t in byType) {
+        var list = byType[t], style = styleOf(Number(t)), r = inView > 5000 ? markRadius * 0.75 : markRadius;
+        if (arrows) {
+          // An arrow along the heading, and one the other way for cameras
+          // that watch both.
+          ctx.beginPath();
+          for (var j = 0; j < list.length; j += 3) {
+            var k = list[j];
+            if (dirType[k] !== 1 && dirType[k] !== 2) continue;
+            var a = headingOf(dirCode[k]) * Math.PI / 180, dx = Math.sin(a), dy = -Math.cos(a);
+            var x = list[j + 1], y = list[j + 2], len = 18;
+            addArrow(ctx, x, y, dx, dy, len);
+            if (dirType[k] === 2) addArrow(ctx, x, y, -dx, -dy, len);
+          }
+          ctx.strokeStyle = style.color;
+          ctx.lineWidth = 2;
+          ctx.stroke();
+          ctx.strokeStyle = '#222';
+          ctx.lineWidth = 1;
+        }
+        ctx.beginPath();
+        for (j = 0; j < list.length; j += 3) addShape(ctx, style.shape, list[j + 1], list[j + 2], r);
+        ctx.fillStyle = style.color;
+        ctx.fill();
+        if (r === markRadius) ctx.stroke();
+      }
+    },
+    _drawDensity: function (ctx, b, size) {
+      var columns = Math.ceil(size.x / cellSize) + 1, rows = Math.ceil(size.y / cellSize) + 1;
+      var cells = new Uint32Array(columns * rows), most = 0;
+      this._eachInView(function (k, x, y) {
+        var column = Math.floor((x - b.min.x) / cellSize), row = Math.floor((y - b.min.y) / cellSize);
+        if (column < 0 || row < 0 || column >= columns || row >= rows) return;
+        var n = ++cells[row * columns + column];
+        if (n > most) most = n;
+      });
+      this._cells = {cells: cells, columns: columns, rows: rows, min: b.min};
+      // Log-spaced classes from 1 to the fullest cell.
+      var top = Math.log(most + 1);
+      for (var c = 0; c < densityColors.length; ++c) {
+        ctx.beginPath();
+        for (var at = 0; at < cells.length; ++at) {
+          if (cells[at] === 0) continue;
+          var cls = Math.min(densityColors.length - 1, Math.floor(Math.log(cells[at] + 1) / top * densityColors.length));
+          if (cls !== c) continue;
+          ctx.rect(b.min.x + (at % columns) * cellSize, b.min.y + Math.floor(at / columns) * cellSize, cellSize, cellSize);
+        }
+        ctx.fillStyle = densityColors[c];
+        ctx.globalAlpha = 0.85;
+        ctx.fill();
+        ctx.globalAlpha = 1;
+      }
+    },
+    // What a click at a layer point shows: the nearest camera within reach,
+    // or how many cameras a grid cell holds.
+    popupAt: function (point) {
+      if (this._density && this._cells) {
+        var g = this._cells;
+        var column = Math.floor((point.x - g.min.x) / cellSize), row = Math.floor((point.y - g.min.y) / cellSize);
+        var n = column >= 0 && row >= 0 && column < g.columns && row < g.rows ? g.cells[row * g.columns + column] : 0;
+        return n ? n.toLocaleString('en') + (n === 1 ? ' camera' : ' cameras') + ' here; zoom in to see each' : null;
+      }
+      var best = -1, bestDistance = (markRadius + 4) * (markRadius + 4);
+      this._eachInView(function (k, x, y) {
+        var d = (x - point.x) * (x - point.x) + (y - point.y) * (y - point.y);
+        if (d <= bestDistance) { best = k; bestDistance = d; }
+      });
+      return best < 0 ? null : popupHtml(best);
+    },
+    redraw: function () { if (this._map) this._update(); }
+  });
+
+  var map = L.map('map', {maxZoom: 19, zoomSnap: 0.5, preferCanvas: true});
+  map.attributionControl.setPrefix('<a href="https://leafletjs.com/">Leaflet</a>');
+
+  // The built-in land and borders (Natural Earth), decoded from varint steps
+  // of 0.0001° (camera_page.cpp writes them).
+  map.createPane('land').style.zIndex = 150;  // below the tiles, which cover it when shown
+  var landBytes = bytesOf('land'), landAt = 0;
+  function varint() {
+    var value = 0, factor = 1, b;
+    do {
+      b = landBytes[landAt++];
+      value += (b & 0x7f) * factor;
+      factor *= 128;
+    } while (b & 0x80);
+    return value;
+  }
+  function zigzag() {
+    var v = varint();
+    return v % 2 ? -(v + 1) / 2 : v / 2;
+  }
+  function readLines() {
+    var lines = [], n = varint();
+    for (var l = 0; l < n; ++l) {
+      var points = varint(), x = 0, y = 0, line = new Array(points);
+      for (var p = 0; p < points; ++p) {
+        x += zigzag();
+        y += zigzag();
+        line[p] = [y / 1e4, x / 1e4];
+      }
+      lines.push(line);
+    }
+    return lines;
+  }
+  var landRenderer = L.canvas({pane: 'land', padding: 0.5});
+  var land = L.layerGroup([
+    L.polygon(readLines(), {renderer: landRenderer, stroke: false, fillColor: '#f3f0e6', fillOpacity: 1,
+                            interactive: false}),
+    L.polyline(readLines(), {renderer: landRenderer, color: '#9a8f80', weight: 1, interactive: false})
+  ]).addTo(map);
+  landBytes = null;
+  map.attributionControl.addAttribution('Land and borders: Natural Earth');
+
+  var tiles = L.tileLayer('https://tile.openstreetmap.org/{z}/{x}/{y}.png', {
+    maxZoom: 19,
+    attribution: '&copy; <a href="https://www.openstreetmap.org/copyright">OpenStreetMap</a> contributors'
+  });
+
+  map.createPane('cameras').style.zIndex = 450;
+  var cameras = new CameraLayer({pane: 'cameras', padding: 0.1});
+
+  // A view named in the address (#ZOOM/LAT/LON, as OpenStreetMap's links
+  // write it), else the extent of the cameras, else the world.
+  var named = /^#(\d+(?:\.\d+)?)\/(-?\d+(?:\.\d+)?)\/(-?\d+(?:\.\d+)?)$/.exec(location.hash);
+  if (named) {
+    map.setView([Number(named[2]), Number(named[3])], Number(named[1]), {animate: false});
+  } else if (count > 0) {
+    var south = Infinity, north = -Infinity, west = Infinity, east = -Infinity;
+    for (i = 0; i < count; ++i) {
+      south = Math.min(south, lat[i]); north = Math.max(north, lat[i]);
+      west = Math.min(west, lon[i]); east = Math.max(east, lon[i]);
+    }
+    map.fitBounds([[south / 1e4, west / 1e4], [north / 1e4, east / 1e4]], {maxZoom: 15, padding: [20, 20],
+                                                                             animate: false});
+  } else {
+    map.setView([20, 0], 2);
+  }
+
+  // The type layers switch their type and draw again; they are added
+  // before the cameras, which then draw once.
+  var overlays = {'Land and borders': land, 'OpenStreetMap (online)': tiles};
+  typeEntries.forEach(function (entry) {
+    var Toggle = L.Layer.extend({
+      onAdd: function () { shownTypes[entry.type] = true; cameras.redraw(); },
+      onRemove: function () { shownTypes[entry.type] = false; cameras.redraw(); }
+    });
+    var label = swatch(styleOf(entry.type)) + escapeHtml(entry.name) + ' (' + entry.count.toLocaleString('en') + ')';
+    overlays[label] = new Toggle().addTo(map);
+  });
+  cameras.addTo(map);
+  L.control.layers(null, overlays, {collapsed: false}).addTo(map);
+  L.control.scale({imperial: false}).addTo(map);
+
+  var heading = L.control({position: 'bottomleft'});
+  heading.onAdd = function () {
+    var div = L.DomUtil.create('div', 'tabrino-title');
+    div.innerHTML = '<b>' + escapeHtml(document.getElementById('heading').textContent) + '</b><br>' +
+                    count.toLocaleString('en') + (count === 1 ? ' camera' : ' cameras') +
+                    '; click one to see it, zoom in for headings';
+    return div;
+  };
+  heading.addTo(map);
+
+  map.on('click', function (event) {
+    var html = cameras.popupAt(map.latLngToLayerPoint(event.latlng));
+    if (html) L.popup().setLatLng(event.latlng).setContent(html).openOn(map);
+  });
+})();

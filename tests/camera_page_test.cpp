@@ -1,0 +1,170 @@
+// The interactive page's data, read back as its script reads it: every
+// camera in bounds with its fields and number, the types with their names
+// and counts, the land and borders; and the page written only when whole.
+// (tests/camera_page_test.sh has Chromium draw it.)
+#include "core/export/camera_page.h"
+
+#include "core/base/errors.h"
+#include "core/export/world_borders.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tabrino {
+namespace {
+
+const MapTitle kTitle{"cams <&> \"x\".txt", "2014-11-14"};
+
+// The text between `open` and the next `close`.
+std::string between(const std::string& text, const std::string& open, const std::string& close) {
+  const std::size_t start = text.find(open);
+  EXPECT_NE(start, std::string::npos) << open;
+  if (start == std::string::npos) return "";
+  const std::size_t end = text.find(close, start + open.size());
+  return text.substr(start + open.size(), end - start - open.size());
+}
+
+struct PageCamera {
+  CameraRecord record;
+  std::uint32_t number;
+};
+
+// The cameras' columns, as the script splits them.
+std::vector<PageCamera> pageCameras(const std::string& html) {
+  const std::vector<std::uint8_t> bytes = test::fromBase64(between(html, "id=\"cameras\">", "</script>"));
+  const std::size_t count = std::stoul(between(html, "id=\"page\" hidden data-count=\"", "\""));
+  EXPECT_EQ(bytes.size(), 16 * count);
+  const auto u32 = [&](std::size_t at) {
+    return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 | std::uint32_t{bytes[at + 2]} << 16 |
+           std::uint32_t{bytes[at + 3]} << 24;
+  };
+  std::vector<PageCamera> out;
+  for (std::size_t i = 0; i < count && bytes.size() == 16 * count; ++i) {
+    out.push_back({{static_cast<std::int32_t>(u32(4 * i)), static_cast<std::int32_t>(u32(4 * (count + i))),
+                    bytes[12 * count + i], bytes[13 * count + i], bytes[14 * count + i], bytes[15 * count + i]},
+                   u32(4 * (2 * count + i))});
+  }
+  return out;
+}
+
+TEST(CameraPage, HoldsEveryCameraInBoundsWithItsFieldsAndNumber) {
+  const std::vector<CameraRecord> cameras = {
+      {525000, 134000, 1, 60, 1, 135},
+      {-900001, 0, 2, 50, 0, 0},  // out of bounds: left out
+      {-899999, -1800000, 5, 0, 2, 0},
+      {900000, 1800000, 192, 250, 7, 255},
+  };
+  // A database's cameras go by their place in it, a list's by their line.
+  const std::string byRecord = cameraPageHtml(cameras, kTitle);
+  const std::vector<PageCamera> records = pageCameras(byRecord);
+  ASSERT_EQ(records.size(), 3u);
+  const std::size_t kept[] = {0, 2, 3};
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    EXPECT_EQ(records[i].record, cameras[kept[i]]) << i;
+    EXPECT_EQ(records[i].number, kept[i] + 1) << i;
+  }
+  EXPECT_NE(byRecord.find("data-numbering=\"record\""), std::string::npos);
+
+  const std::string byLine = cameraPageHtml(cameras, kTitle, {{2, 3, 7, std::uint64_t{1} << 32}});
+  const std::vector<PageCamera> lines = pageCameras(byLine);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].number, 2u);
+  EXPECT_EQ(lines[1].number, 7u);
+  EXPECT_EQ(lines[2].number, 0u) << "a line past 32 bits shows no number";
+  EXPECT_NE(byLine.find("data-numbering=\"line\""), std::string::npos);
+
+  // Each type present is a layer, named, with its count.
+  EXPECT_NE(byRecord.find("<li data-type=\"1\" data-count=\"1\">Fixed camera</li>\n"
+                          "<li data-type=\"5\" data-count=\"1\">Mobile camera</li>\n"
+                          "<li data-type=\"192\" data-count=\"1\">Camera type 192</li>\n</ul>"),
+            std::string::npos);
+  EXPECT_EQ(byRecord.find("data-type=\"2\""), std::string::npos) << "its only camera was out of bounds";
+}
+
+TEST(CameraPage, IsOneSelfContainedPageWhateverTheTitle) {
+  const std::string html = cameraPageHtml({}, {"</script><b>.txt", "2014-11-14"});
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);
+  EXPECT_NE(html.find("<title>&lt;/script&gt;&lt;b&gt;.txt \u2014 2014-11-14</title>"), std::string::npos);
+  // Four scripts (land, cameras, Leaflet, the page's own), and each ends
+  // where it should: nothing inside closes one early.
+  std::size_t scripts = 0;
+  for (std::size_t at = html.find("</script"); at != std::string::npos; at = html.find("</script", at + 1)) ++scripts;
+  EXPECT_EQ(scripts, 4u);
+  EXPECT_NE(html.find("Copyright (c) 2010-2023, Volodymyr Agafonkin"), std::string::npos) << "Leaflet's license";
+  EXPECT_NE(html.find("data-count=\"0\""), std::string::npos);
+  // Nothing is loaded from elsewhere but the optional tiles.
+  EXPECT_EQ(html.find("<script src"), std::string::npos);
+  EXPECT_EQ(html.find("<link"), std::string::npos);
+}
+
+// Varint steps of 0.0001°, as the page's script decodes them.
+class LandReader {
+ public:
+  explicit LandReader(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  std::uint64_t varint() {
+    std::uint64_t value = 0;
+    for (int shift = 0; at_ < bytes_.size(); shift += 7) {
+      const std::uint8_t b = bytes_[at_++];
+      value |= std::uint64_t{b & 0x7Fu} << shift;
+      if (!(b & 0x80)) break;
+    }
+    return value;
+  }
+  std::int64_t zigzag() {
+    const std::uint64_t v = varint();
+    return (v & 1) ? -static_cast<std::int64_t>(v >> 1) - 1 : static_cast<std::int64_t>(v >> 1);
+  }
+  std::vector<std::vector<GeoPoint>> lines() {
+    std::vector<std::vector<GeoPoint>> out(varint());
+    for (auto& line : out) {
+      line.resize(varint());
+      std::int64_t x = 0, y = 0;
+      for (GeoPoint& point : line) {
+        x += zigzag();
+        y += zigzag();
+        point = {x / 1e4, y / 1e4};
+      }
+    }
+    return out;
+  }
+  bool atEnd() const { return at_ == bytes_.size(); }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t at_ = 0;
+};
+
+TEST(CameraPage, CarriesTheBuiltInLandAndBorders) {
+  LandReader reader(test::fromBase64(between(cameraPageHtml({}, kTitle), "id=\"land\">", "</script>")));
+  const WorldBorders& world = worldBorders();
+  const auto sameLines = [](const std::vector<std::vector<GeoPoint>>& read,
+                            const std::vector<std::vector<GeoPoint>>& built) {
+    ASSERT_EQ(read.size(), built.size());
+    for (std::size_t l = 0; l < read.size(); ++l) {
+      ASSERT_EQ(read[l].size(), built[l].size()) << l;
+      for (std::size_t p = 0; p < read[l].size(); ++p) {
+        EXPECT_NEAR(read[l][p].lon, built[l][p].lon, 0.6e-4) << l << "," << p;
+        EXPECT_NEAR(read[l][p].lat, built[l][p].lat, 0.6e-4) << l << "," << p;
+      }
+    }
+  };
+  sameLines(reader.lines(), world.landRings);
+  sameLines(reader.lines(), world.borderLines);
+  EXPECT_TRUE(reader.atEnd());
+}
+
+TEST(CameraPage, IsWrittenWholeOrNotAtAll) {
+  test::TempDir dir;
+  writeCameraPage(dir / "cameras.html", {{525000, 134000, 1, 60, 1, 135}}, kTitle);
+  EXPECT_EQ(test::readText(dir / "cameras.html"), cameraPageHtml({{525000, 134000, 1, 60, 1, 135}}, kTitle));
+  EXPECT_THROW(writeCameraPage(dir / "missing" / "cameras.html", {}, kTitle), FileOpenError);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"cameras.html"});
+}
+
+}  // namespace
+}  // namespace tabrino

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The interactive page as a browser shows it: headless Chromium, with no
+# network, opens pages that tabrino map writes and must draw the land and
+# every camera. The page says on its body what it drew (data-state,
+# data-drawn, data-view); a screenshot must show land, sea and the types'
+# colours. Exits 77 (skipped) without Chromium.
+#   camera_page_test.sh TABRINO SAMPLE_LIST WORK_DIR
+set -euo pipefail
+tabrino=$1 sample=$2 work=$3
+
+browser=$(command -v chromium || command -v chromium-browser || true)
+if [ -z "$browser" ]; then
+  echo "SKIPPED: Chromium is not installed (scripts/install-deps.sh installs Debian's chromium)"
+  exit 77
+fi
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+# A fresh profile each run; a proxy that refuses every connection keeps the
+# page offline (the page must need none).
+browse() {  # browse OPTION FILE: --dump-dom or --screenshot=OUT
+  rm -rf profile
+  timeout 120 "$browser" --headless --no-sandbox --disable-gpu --disable-background-networking \
+    --disable-component-update --disable-sync --no-first-run --user-data-dir="$work/profile" \
+    --proxy-server=127.0.0.1:9 --window-size=1200,800 --virtual-time-budget=10000 \
+    --enable-logging=stderr --v=0 "$1" "file://$work/$2" 2>>browser.log
+}
+
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# Checks the body's report of the drawing: expect_drawn FILE COUNT VIEW.
+expect_drawn() {
+  local body
+  body=$(browse --dump-dom "$1" | grep -o '<body[^>]*>' || true)
+  grep -q 'data-state="drawn"' <<<"$body" || fail "$1: never drawn ($body)"
+  grep -q "data-drawn=\"$2\"" <<<"$body" || fail "$1: not $2 cameras drawn ($body)"
+  grep -q "data-view=\"$3\"" <<<"$body" || fail "$1: not drawn as $3 ($body)"
+}
+
+# The sample: 35 cameras of five types over Europe, each drawn as a mark.
+"$tabrino" map "$sample" -o sample.html -q
+expect_drawn sample.html 35 marks
+
+# 30,000 cameras in one city: too many for marks, drawn as a grid.
+awk 'BEGIN { print "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION";
+             for (i = 1; i <= 30000; ++i) printf "%d,%.6f,%.6f,%d,60,1,%d\n", i, 13.2 + (i % 173) / 500, 52.4 + (i % 191) / 800, 1 + i % 5, i % 360 }' \
+  >crowded.txt
+"$tabrino" map crowded.txt --format html -q
+[ -f crowded.html ] || fail "--format html did not write crowded.html"
+expect_drawn crowded.html 30000 density
+
+# A click on a camera shows what it is: one camera, which the page centres,
+# clicked where it is drawn.
+printf 'IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n7,13.4,52.5,5,60,2,90\n' >one.txt
+"$tabrino" map one.txt -o one.html -q
+cat >>one.html <<'EOF'
+<script>
+var box = document.getElementById('map').getBoundingClientRect();
+var centre = {clientX: box.left + box.width / 2, clientY: box.top + box.height / 2, bubbles: true};
+document.getElementById('map').dispatchEvent(new MouseEvent('click', centre));
+</script>
+EOF
+popup=$(browse --dump-dom one.html | grep -o '<div class="leaflet-popup-content"[^>]*>.*' | sed 's/<\/div>.*//' || true)
+expected='<b>Mobile camera</b><br>Line 2<br>Speed: 60 km/h<br>Direction: headings 90° and 270°<br>52.5000, 13.4000'
+grep -qF "$expected" <<<"$popup" || fail "the pop-up of the camera is not $expected ($popup)"
+
+# Offline, the page runs without an error of its own.
+if grep -E 'Uncaught|SyntaxError' browser.log; then fail "the page's script failed (browser.log above)"; fi
+
+# The screenshot shows what was drawn: sea, land, and the marks of the
+# fixed (blue) and mobile (orange) cameras, in their exact colours.
+browse --screenshot="$work/sample.png" sample.html >/dev/null
+if [ ! -s sample.png ]; then
+  fail "no screenshot"
+elif command -v convert >/dev/null; then
+  colours=$(convert sample.png -format %c histogram:info:- | grep -oE '#[0-9A-F]{6}' | sort -u)
+  for colour in D3E5F1 F3F0E6 0072B2 E69F00; do
+    grep -q "#$colour" <<<"$colours" || fail "the screenshot has no #$colour"
+  done
+else
+  echo "ImageMagick is not installed: the screenshot's colours were not checked"
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "The pages were drawn (screenshot: $work/sample.png)"
