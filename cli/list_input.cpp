@@ -2,7 +2,6 @@
 
 #include "cli/messages.h"
 #include "cli/output_folder.h"
-#include "core/list/text_import.h"
 
 #include <iostream>
 
@@ -22,20 +21,33 @@ std::vector<FindingSink*> wanted(std::initializer_list<FindingSink*> sinks) {
 ListFindings::ListFindings(bool quiet, FindingSink* report)
     : sinks_(wanted({quiet ? nullptr : &summary_, report})), fanOut_(sinks_) {}
 
+void openReport(std::optional<FindingReport>& report, const std::string& argument) {
+  if (isStandardStream(argument)) {
+    report.emplace(stdout, "standard output");
+  } else {
+    report.emplace(argumentPath(argument));
+  }
+}
+
 bool readCameraList(const std::string& argument, CameraTable& table, ListFindings& findings, ProgressBar& progress,
                     bool quiet) {
+  InputFile input(argument);
+  return readCameraList(argument, input, table, findings, progress, quiet);
+}
+
+bool readCameraList(const std::string& argument, InputFile& input, CameraTable& table, ListFindings& findings,
+                    ProgressBar& progress, bool quiet) {
   ImportOptions options;
   options.findings = findings.sink();
   options.progress = progress.callback("Reading");
   const std::string list = sourceName(argument);
-  const ImportResult imported = isStandardStream(argument) ? importCameraStream(stdin, table, options)
-                                                           : importCameraList(argumentPath(argument), table, options);
+  const ImportResult imported = input.importList(table, options);
   progress.finish();  // the terminal may show stdout and stderr on one screen
   if (!imported.loaded()) {
     printImportFailure(std::cerr, imported, list);
     return false;
   }
-  if (!quiet) std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
+  if (!quiet) statusOut() << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
   return true;
 }
 

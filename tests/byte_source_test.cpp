@@ -49,7 +49,7 @@ TEST(StreamSource, ReadsAnyRangeAcrossItsBlocks) {
 TEST(StreamSource, RefusesMoreThanItsLimitAndSaysSo) {
   const UniqueFile stream = streamOf(pattern((std::size_t{1} << 20) + 1));
   try {
-    StreamSource source(stream.get(), "standard input", std::uint64_t{1} << 20);
+    StreamSource source(stream.get(), "standard input", {}, std::uint64_t{1} << 20);
     FAIL() << "no error";
   } catch (const FileReadError& error) {
     EXPECT_EQ(error.messageText(), "File read Error : standard input");
