@@ -127,7 +127,9 @@ int runDiff(const DiffOptions& options) {
     std::ostream& out = statusOut();
     out << diff.added << " added, " << diff.removed << " removed, " << diff.changed << " changed, "
               << diff.unchanged << " unchanged\n";
-    if (!options.quiet) printFirstOfEach(out, before, after, diff, isStandardStream(options.report) ? "standard output" : options.report);
+    if (!options.quiet) {
+      printFirstOfEach(out, before, after, diff, isStandardStream(options.report) ? "standard output" : options.report);
+    }
     return diff.same() ? kSuccess : kDifferences;
   });
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace tabrino {
@@ -43,6 +44,21 @@ TEST(StreamSource, ReadsAnyRangeAcrossItsBlocks) {
     source.read(from, part.data(), part.size());
     EXPECT_TRUE(std::equal(part.begin(), part.end(), bytes.begin() + static_cast<std::ptrdiff_t>(from))) << size;
     EXPECT_THROW(source.read(size - 1, part.data(), 2), FileReadError);
+  }
+}
+
+TEST(StreamSource, TakesTheBytesReadBeforeAsItsStart) {
+  const std::size_t mebibyte = std::size_t{1} << 20;
+  for (const std::size_t size : {std::size_t{3}, std::size_t{4}, mebibyte + 5}) {
+    const std::vector<std::uint8_t> bytes = pattern(size);
+    const UniqueFile stream = streamOf(bytes);
+    std::string head(4, '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), stream.get()));
+    StreamSource source(stream.get(), "standard input", head);
+    ASSERT_EQ(source.size(), size);
+    std::vector<std::uint8_t> all(size);
+    source.read(0, all.data(), size);
+    EXPECT_EQ(all, bytes) << size;
   }
 }
 

@@ -66,13 +66,17 @@ std::uint64_t CameraSet::fileOrder(std::size_t camera) const noexcept {
 }
 
 ImportResult CameraSet::loadList(const std::filesystem::path& path, const ProgressCallback& progress) {
-  return loadList([&](CameraTable& table, const ImportOptions& options) { return importCameraList(path, table, options); },
-                  progress);
+  const ListImport import = [&](CameraTable& table, const ImportOptions& options) {
+    return importCameraList(path, table, options);
+  };
+  return loadList(import, progress);
 }
 
 ImportResult CameraSet::loadList(const ListStream& in, const ProgressCallback& progress) {
-  return loadList([&](CameraTable& table, const ImportOptions& options) { return importCameraStream(in, table, options); },
-                  progress);
+  const ListImport import = [&](CameraTable& table, const ImportOptions& options) {
+    return importCameraStream(in, table, options);
+  };
+  return loadList(import, progress);
 }
 
 ImportResult CameraSet::loadList(const ListImport& import, const ProgressCallback& progress) {
