@@ -10,7 +10,6 @@
 #include <windows.h>
 #else
 #include <sys/ioctl.h>
-#include <unistd.h>
 #endif
 
 namespace tabrino::cli {
