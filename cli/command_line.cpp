@@ -6,6 +6,7 @@
 #include "cli/dump_command.h"
 #include "cli/from_osm_command.h"
 #include "cli/exit_codes.h"
+#include "cli/help_text.h"
 #include "cli/inspect_command.h"
 #include "cli/map_command.h"
 #include "cli/messages.h"
@@ -84,7 +85,7 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
       ->transform(seedText());
   command->add_option("--report", options.report,
                       "Write every row or line that did not become a camera as meant, or repeats an earlier "
-                      "camera, and why, to this CSV file (line numbers from 1)")
+                      "camera, and why, to this CSV file (line numbers from 1); - writes standard output")
       ->type_name("FILE");
   command->add_option("--near", options.nearMetres,
                       "Also report rows within METERS of an earlier row with the same direction")
@@ -139,10 +140,12 @@ void addDumpOptions(CLI::App* command, DumpOptions& options) {
 }
 
 void addMapOptions(CLI::App* command, MapOptions& options) {
-  command->add_option("FILE", options.file, "Speed-camera list or camera database file")->required()->type_name("");
+  command->add_option("FILE", options.file, "Speed-camera list or camera database file; - reads standard input")
+      ->required()
+      ->type_name("");
   command->add_option("-o,--output", options.output,
                       "Picture or page to write (default: FILE's name with .svg, or .html for --format html, "
-                      "beside it)")
+                      "beside it); - writes standard output")
       ->type_name("FILE");
   command->add_option("--format", options.format,
                       "svg (a picture) or html (an interactive page that works offline); default: html for an "
@@ -151,15 +154,15 @@ void addMapOptions(CLI::App* command, MapOptions& options) {
       ->check(CLI::IsMember({"svg", "html"}).description(""));
   command->add_option("--report", options.report,
                       "For a list: write every row or line that did not become a camera as meant, and why, to this "
-                      "CSV file (line numbers from 1)")
+                      "CSV file (line numbers from 1); - writes standard output")
       ->type_name("FILE");
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 
 void addDiffOptions(CLI::App* command, DiffOptions& options) {
-  command->add_option("OLD", options.before, "The earlier list or database file")->required()->type_name("");
-  command->add_option("NEW", options.after, "The later list or database file")->required()->type_name("");
-  command->add_option("--report", options.report, "Write every difference to this CSV file")->type_name("FILE");
+  command->add_option("OLD", options.before, "The earlier list or database file; - reads standard input")->required()->type_name("");
+  command->add_option("NEW", options.after, "The later list or database file; - reads standard input")->required()->type_name("");
+  command->add_option("--report", options.report, "Write every difference to this CSV file; - writes standard output")->type_name("FILE");
   command->add_flag("-q,--quiet", options.quiet, "Print only the summary line, and errors");
 }
 
@@ -328,18 +331,21 @@ std::string missingValue(const CLI::App* command, const std::vector<std::string>
   return "option '" + option->get_name() + "' needs a " + option->get_type_name();
 }
 
+// Help wrapped to the terminal, or to 80 columns in a pipe or a file.
+void printHelp(const std::string& text) { std::cout << wrapHelp(text, terminalColumns(stdout)); }
+
 // `tabrino help [COMMAND]`, read here: CLI11 would take the COMMAND word for
 // that command itself.
 int showHelp(const CLI::App& app, const std::vector<std::string>& args) {
   const CLI::App* help = app.get_subcommand("help");
   if (args.size() == 1 || args[1] == "-h" || args[1] == "--help") {
-    std::cout << app.help();
+    printHelp(app.help());
     return kSuccess;
   }
   if (args.size() > 2) return usageError(help, "unexpected argument '" + args[2] + "'");
   for (const CommandEntry& command : kCommands) {
     if (command.name == args[1]) {
-      std::cout << app.get_subcommand(command.name)->help(kProgram);
+      printHelp(app.get_subcommand(command.name)->help(kProgram));
       return kSuccess;
     }
   }
@@ -384,7 +390,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     app.parse(reversed);
   } catch (const CLI::CallForHelp&) {
     const CLI::App* command = parsedCommand(app);
-    std::cout << (command ? command->help(kProgram) : app.help());
+    printHelp(command ? command->help(kProgram) : app.help());
     return line;
   } catch (const CLI::CallForVersion&) {
     std::cout << kProgram << " " << TABRINO_VERSION << "\n";

@@ -40,6 +40,12 @@ std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files
     std::cerr << messagePrefix() << date.problem << "\n";
     return kUsage;
   }
+  if (isStandardStream(options.outputDirectory)) {
+    // The database is put in place whole, under its date's name, in a folder.
+    std::cerr << messagePrefix() << "-o names the database's folder; standard output (-) cannot hold it: give a "
+              << "folder (./- for one named -)\n";
+    return kUsage;
+  }
   files = {argumentPath(options.outputDirectory), *date.date};
   const std::filesystem::path database = files.outputDirectory / databaseFileName(files.date);
   const NamedFile list = namedFile("the list", options.list);
@@ -90,10 +96,11 @@ ConversionSummary scanAndWrite(const ConvertOptions& options, CameraTable& table
 }
 
 void printWritten(const ConvertOptions& options, const ConversionSummary& written, const ListFindings& findings) {
-  std::cout << conversionCountsText(written.recordsWritten, written.rowsSkipped);
-  if (options.dropDuplicates) std::cout << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
-  std::cout << "\n" << conversionEndText(displayPath(written.outputPath)) << "\n";
-  std::cout.flush();
+  std::ostream& out = statusOut();
+  out << conversionCountsText(written.recordsWritten, written.rowsSkipped);
+  if (options.dropDuplicates) out << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
+  out << "\n" << conversionEndText(displayPath(written.outputPath)) << "\n";
+  out.flush();
   printFindingsSummary(std::cerr, findings.summary(), options.report);
 }
 
@@ -102,6 +109,7 @@ void printWritten(const ConvertOptions& options, const ConversionSummary& writte
 int runConvert(const ConvertOptions& options) {
   ConvertFiles files;
   if (const auto refused = checkFiles(options, files)) return *refused;
+  if (isStandardStream(options.report)) reserveStandardOutput();
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kFailure, "the list is too large for this machine", [&]() -> int {
     // Findings are spooled while the list is read and written to the report
@@ -110,7 +118,7 @@ int runConvert(const ConvertOptions& options) {
     std::optional<FindingReport> report;
     std::optional<FindingSpool> spool;
     if (!options.report.empty()) {
-      report.emplace(argumentPath(options.report));
+      openReport(report, options.report);
       spool.emplace();
     }
     ListFindings findings(options.quiet, spool ? &*spool : nullptr);

@@ -1,6 +1,7 @@
 #include "cli/diff_command.h"
 
 #include "cli/exit_codes.h"
+#include "cli/input_file.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -10,6 +11,7 @@
 #include "core/compare/list_diff.h"
 
 #include <iostream>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -21,22 +23,24 @@ constexpr std::size_t kShownPerKind = 5;
 
 // Reads a list or a database into `set`; false after saying why not, in the
 // words of convert and inspect.
+// Each is opened once, so that a pipe works as well as a file.
 bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool quiet) {
-  const std::filesystem::path path = argumentPath(given);
-  if (startsLikeDatabase(path)) {
-    FileSource source(path);
-    const DatabaseInspection inspection = set.loadDatabase(source, progress.callback("Reading"));
+  InputFile input(given);
+  if (input.startsLikeDatabase()) {
+    const std::unique_ptr<ByteSource> source = input.database();
+    const DatabaseInspection inspection = set.loadDatabase(*source, progress.callback("Reading"));
     progress.finish();
     if (!inspection.sound() && !quiet) {
-      std::cerr << messagePrefix() << "warning: " << given << " is not sound; its " << set.size()
+      std::cerr << messagePrefix() << "warning: " << sourceName(given) << " is not sound; its " << set.size()
                 << " records were compared as they stand (tabrino inspect lists the problems)\n";
     }
     return true;
   }
-  const ImportResult imported = set.loadList(path, progress.callback("Reading"));
+  const ImportResult imported = input.listStream().file ? set.loadList(input.listStream(), progress.callback("Reading"))
+                                                        : input.openFailure();
   progress.finish();
   if (imported.loaded()) return true;
-  printImportFailure(std::cerr, imported, given);
+  printImportFailure(std::cerr, imported, sourceName(given));
   return false;
 }
 
@@ -91,17 +95,23 @@ void printFirstOfEach(std::ostream& out, const CameraSet& before, const CameraSe
 }  // namespace
 
 int runDiff(const DiffOptions& options) {
+  if (isStandardStream(options.before) && isStandardStream(options.after)) {
+    std::cerr << messagePrefix()
+              << "OLD and NEW are both standard input (-): only one can be; name a file for the other\n";
+    return kUsage;
+  }
   // The report is put in place over whatever has its name: never over an input.
   if (const auto clash = clashingFiles({namedFile("--report", options.report)},
                                        {namedFile("the input", options.before), namedFile("the input", options.after)})) {
     std::cerr << messagePrefix() << *clash << "\n";
     return kUsage;
   }
+  if (isStandardStream(options.report)) reserveStandardOutput();
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kTrouble, "the files are too large for this machine", [&]() -> int {
     // Opened first: a report that cannot be written stops the run early.
-    std::optional<AtomicFileWriter> report;
-    if (!options.report.empty()) report.emplace(argumentPath(options.report));
+    std::unique_ptr<AtomicFileWriter> report;
+    if (!options.report.empty()) report = openOutput(options.report);
     CameraSet before, after;
     if (!load(options.before, before, progress, options.quiet) || !load(options.after, after, progress, options.quiet)) {
       return kTrouble;
@@ -114,9 +124,12 @@ int runDiff(const DiffOptions& options) {
       }
       report->commit();
     }
-    std::cout << diff.added << " added, " << diff.removed << " removed, " << diff.changed << " changed, "
+    std::ostream& out = statusOut();
+    out << diff.added << " added, " << diff.removed << " removed, " << diff.changed << " changed, "
               << diff.unchanged << " unchanged\n";
-    if (!options.quiet) printFirstOfEach(std::cout, before, after, diff, options.report);
+    if (!options.quiet) {
+      printFirstOfEach(out, before, after, diff, isStandardStream(options.report) ? "standard output" : options.report);
+    }
     return diff.same() ? kSuccess : kDifferences;
   });
 }

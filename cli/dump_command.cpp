@@ -16,19 +16,6 @@
 #include <memory>
 
 namespace tabrino::cli {
-namespace {
-
-// Where the list or export goes: standard output, or a file that appears
-// only once complete (a partial list would convert into a database with
-// cameras missing).
-std::unique_ptr<AtomicFileWriter> openOutput(const DumpOptions& options) {
-  if (options.output.empty() || isStandardStream(options.output)) {
-    return std::make_unique<AtomicFileWriter>(stdout, "standard output");
-  }
-  return std::make_unique<AtomicFileWriter>(argumentPath(options.output));
-}
-
-}  // namespace
 
 int runDump(const DumpOptions& options) {
   if (const auto clash = clashingFiles({namedFile("-o", options.output)}, {namedFile("the database", options.file)})) {
@@ -49,7 +36,9 @@ int runDump(const DumpOptions& options) {
       return kFailure;
     }
     const ExportFormat format = exportFormatNamed(options.format).value_or(ExportFormat::List);
-    const std::unique_ptr<AtomicFileWriter> out = openOutput(options);
+    // A file appears only once complete: a partial list would convert into
+    // a database with cameras missing.
+    const std::unique_ptr<AtomicFileWriter> out = openOutput(options.output.empty() ? "-" : options.output);
     const std::string title = isStandardStream(options.file) ? sourceName(options.file)
                                                              : displayPath(argumentPath(options.file).filename());
     exportRecords(*source, report.recordCount, format, title, [&](const std::string& text) { out->write(text); },

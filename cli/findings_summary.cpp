@@ -1,5 +1,6 @@
 #include "cli/findings_summary.h"
 
+#include "cli/output_folder.h"
 #include "core/texts/user_texts.h"
 
 #include <vector>
@@ -15,7 +16,8 @@ void printFindingsSummary(std::ostream& out, const FindingSummary& findings, con
     for (const ListFinding& example : findings.examples(static_cast<FindingKind>(kind))) lines |= example.lineNumber != 0;
   }
   if (lines) out << "Lines are counted from 1, the header being line 1. ";
-  out << (reportPath.empty() ? std::string("--report FILE lists every finding.") : findingsReportWrittenText(reportPath))
+  out << (reportPath.empty() ? std::string("--report FILE lists every finding.")
+                             : findingsReportWrittenText(isStandardStream(reportPath) ? "standard output" : reportPath))
       << "\n";
 }
 

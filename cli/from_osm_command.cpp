@@ -25,7 +25,11 @@ OsmDirectionUse directionUse(const std::string& word) {
 }  // namespace
 
 bool isExtractArgument(const std::string& argument) {
-  return !isStandardStream(argument) && extractFormatOf(argumentPath(argument)).has_value();
+  // Only a regular file is looked at: a pipe's first bytes, once read, would
+  // be lost to the list reader.
+  std::error_code ec;
+  return !isStandardStream(argument) && std::filesystem::is_regular_file(argumentPath(argument), ec) &&
+         extractFormatOf(argumentPath(argument)).has_value();
 }
 
 std::size_t readExtractForConvert(const std::string& argument, const std::string& osmDirection, CameraTable& table,

@@ -2,10 +2,12 @@
 // findings go, and what the terminal is told.
 #pragma once
 
+#include "cli/input_file.h"
 #include "cli/progress_bar.h"
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,11 +32,18 @@ class ListFindings {
   FindingFanOut fanOut_;
 };
 
+// A report of findings for --report: a file, or standard output for "-".
+// Throws FileOpenError.
+void openReport(std::optional<FindingReport>& report, const std::string& argument);
+
 // Reads the list named `argument` ("-": standard input), or the cameras of
 // an OpenStreetMap extract (osmDirection: how its direction tags are taken),
 // into `table` and says "Loaded N rows from LIST" unless quiet. Returns false
 // after saying on stderr why the list could not be read.
 bool readCameraList(const std::string& argument, CameraTable& table, ListFindings& findings, ProgressBar& progress,
                     bool quiet, const std::string& osmDirection = "");
+// The same, of an input already open (map: told a list by its first bytes).
+bool readCameraList(const std::string& argument, InputFile& input, CameraTable& table, ListFindings& findings,
+                    ProgressBar& progress, bool quiet, const std::string& osmDirection = "");
 
 }  // namespace tabrino::cli

@@ -2,6 +2,7 @@
 
 #include "cli/date_option.h"
 #include "cli/findings_summary.h"
+#include "cli/input_file.h"
 #include "cli/list_input.h"
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
@@ -17,9 +18,9 @@
 #include "core/list/list_findings.h"
 #include "core/list/text_import.h"
 
-#include <array>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <vector>
@@ -27,20 +28,15 @@
 namespace tabrino::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A database begins with its magic; anything else is taken for a list,
-// whose import says what is wrong with it.
-bool isDatabase(const fs::path& path) {
-  const UniqueFile file = openFile(path, "rb");
-  std::array<std::uint8_t, 4> magic{};
-  return file && std::fread(magic.data(), 1, magic.size(), file.get()) == magic.size() && magic == kMagic;
-}
-
 // Outputs that stand apart from the input and from each other. Prints why
 // not and returns the exit status.
-std::optional<int> checkFiles(const MapOptions& options, const fs::path& output) {
-  std::vector<NamedFile> outputs{{options.output.empty() ? "the picture" : "-o", displayPath(output), output}};
+std::optional<int> checkFiles(const MapOptions& options, const std::string& output) {
+  if (output.empty()) {
+    std::cerr << messagePrefix()
+              << "the picture of standard input needs a name: give -o FILE (-o - writes it to standard output)\n";
+    return kUsage;
+  }
+  std::vector<NamedFile> outputs{namedFile(options.output.empty() ? "the picture" : "-o", output)};
   if (!options.report.empty()) outputs.push_back(namedFile("--report", options.report));
   if (const auto clash = clashingFiles(outputs, {namedFile("the input", options.file)})) {
     std::cerr << messagePrefix() << *clash << "\n";
@@ -50,8 +46,10 @@ std::optional<int> checkFiles(const MapOptions& options, const fs::path& output)
 }
 
 // A database's records as they stand, dated by its header.
-std::vector<CameraRecord> databaseCameras(const MapOptions& options, MapTitle& title, ProgressBar& progress) {
-  FileSource source(argumentPath(options.file));
+std::vector<CameraRecord> databaseCameras(const MapOptions& options, InputFile& input, MapTitle& title,
+                                          ProgressBar& progress) {
+  const std::unique_ptr<ByteSource> database = input.database();
+  ByteSource& source = *database;
   const DatabaseInspection report = inspectDatabase(source, progress.callback("Checking"));
   title.date = isoDateText(report.date);
   std::vector<CameraRecord> cameras;
@@ -60,7 +58,7 @@ std::vector<CameraRecord> databaseCameras(const MapOptions& options, MapTitle& t
                 progress.callback("Reading"));
   progress.finish();
   if (!report.sound() && !options.quiet) {
-    std::cerr << messagePrefix() << "warning: " << options.file
+    std::cerr << messagePrefix() << "warning: " << sourceName(options.file)
               << " is not sound; its records were drawn as they stand (tabrino inspect lists the problems)\n";
   }
   return cameras;
@@ -71,10 +69,10 @@ std::vector<CameraRecord> databaseCameras(const MapOptions& options, MapTitle& t
 // list has passed its header test. False after saying why not.
 // With `lines`, each camera's line in the list too (counted from 1), for
 // the page's pop-ups.
-bool listCameras(const MapOptions& options, ListFindings& findings, FindingReport* report, ProgressBar& progress,
-                 std::vector<CameraRecord>& cameras, std::vector<std::uint64_t>* lines) {
+bool listCameras(const MapOptions& options, InputFile& input, ListFindings& findings, FindingReport* report,
+                 ProgressBar& progress, std::vector<CameraRecord>& cameras, std::vector<std::uint64_t>* lines) {
   CameraTable table;
-  if (!readCameraList(options.file, table, findings, progress, options.quiet)) return false;
+  if (!readCameraList(options.file, input, table, findings, progress, options.quiet)) return false;
   if (report) report->commit();
   cameras = table.records();
   if (lines) {
@@ -87,9 +85,9 @@ bool listCameras(const MapOptions& options, ListFindings& findings, FindingRepor
 }
 
 // The page for --format html or an output named .html or .htm; else the picture.
-bool writesPage(const MapOptions& options, const fs::path& output) {
+bool writesPage(const MapOptions& options, const std::string& output) {
   if (!options.format.empty()) return options.format == "html";
-  const std::string extension = output.extension().u8string();
+  const std::string extension = argumentPath(output).extension().u8string();
   const auto lower = [](std::string text) {
     for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     return text;
@@ -97,34 +95,41 @@ bool writesPage(const MapOptions& options, const fs::path& output) {
   return lower(extension) == ".html" || lower(extension) == ".htm";
 }
 
-void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& cameras, const fs::path& output,
+void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& cameras, const std::string& output,
                 const ListFindings& findings, bool page) {
   std::size_t drawn = 0;
   for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1 : 0;
-  std::cout << "Drew " << counted(drawn, "camera", "cameras") << (!page && drawn > kMaxMarkedCameras ? " as a density grid" : "");
+  std::ostream& out = statusOut();
+  out << "Drew " << counted(drawn, "camera", "cameras") << (!page && drawn > kMaxMarkedCameras ? " as a density grid" : "");
   // A list's skipped rows are among its findings; a database's records out
   // of range are not.
   if (drawn < cameras.size()) {
-    std::cout << "; left out " << counted(cameras.size() - drawn, "record", "records") << " with coordinates out of range";
+    out << "; left out " << counted(cameras.size() - drawn, "record", "records") << " with coordinates out of range";
   }
-  std::cout << "\nMap written. [" << displayPath(output) << "]\n";
-  std::cout.flush();
+  out << "\nMap written. [" << (isStandardStream(output) ? "standard output" : output) << "]\n";
+  out.flush();
   printFindingsSummary(std::cerr, findings.summary(), options.report);
 }
 
 }  // namespace
 
 int runMap(const MapOptions& options) {
-  // Paths from the command line are UTF-8 on every platform.
-  const fs::path file = argumentPath(options.file);
-  fs::path output = argumentPath(options.output);
-  if (output.empty()) output = fs::path(file).replace_extension(options.format == "html" ? ".html" : ".svg");
+  const bool fromStandardInput = isStandardStream(options.file);
+  // Beside the input, under its name (paths from the command line are UTF-8
+  // on every platform).
+  std::string output = options.output;
+  if (output.empty() && !fromStandardInput) {
+    output = displayPath(argumentPath(options.file).replace_extension(options.format == "html" ? ".html" : ".svg"));
+  }
   const bool page = writesPage(options, output);
   if (const auto refused = checkFiles(options, output)) return *refused;
+  if (isStandardStream(output) || isStandardStream(options.report)) reserveStandardOutput();
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kFailure, "too many cameras for this machine", [&]() -> int {
-    MapTitle title{displayPath(file.filename()), ""};
-    const bool database = isDatabase(file);
+    MapTitle title{fromStandardInput ? sourceName(options.file) : displayPath(argumentPath(options.file).filename()),
+                   ""};
+    InputFile input(options.file);
+    const bool database = input.startsLikeDatabase();
     std::optional<FindingReport> report;
     if (!database) {
       const ResolvedDate today = resolveDate("");
@@ -133,22 +138,20 @@ int runMap(const MapOptions& options) {
         return kUsage;
       }
       title.date = isoDateText(*today.date);
-      if (!options.report.empty()) report.emplace(argumentPath(options.report));
+      if (!options.report.empty()) openReport(report, options.report);
     }
     ListFindings findings(options.quiet, report ? &*report : nullptr);
     std::vector<CameraRecord> cameras;
     CameraNumbers numbers;  // a database's cameras go by their place in it
     if (database) {
-      cameras = databaseCameras(options, title, progress);
-    } else if (!listCameras(options, findings, report ? &*report : nullptr, progress, cameras,
+      cameras = databaseCameras(options, input, title, progress);
+    } else if (!listCameras(options, input, findings, report ? &*report : nullptr, progress, cameras,
                             page ? &numbers.lines : nullptr)) {
       return kFailure;
     }
-    if (page) {
-      writeCameraPage(output, cameras, title, numbers);
-    } else {
-      writeCameraMap(output, cameras, title);
-    }
+    const std::unique_ptr<AtomicFileWriter> picture = openOutput(output);
+    picture->write(page ? cameraPageHtml(cameras, title, numbers) : cameraMapSvg(cameras, title));
+    picture->commit();
     if (!options.quiet) printDrawn(options, cameras, output, findings, page);
     return kSuccess;
   });

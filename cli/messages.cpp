@@ -1,5 +1,6 @@
 #include "cli/messages.h"
 
+#include "cli/input_file.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
 #include "core/texts/user_texts.h"
@@ -14,12 +15,16 @@ namespace {
 
 std::string prefix = std::string(kProgramName) + ": ";
 bool reported = false;
+bool standardOutputReserved = false;
 
 }  // namespace
 
 void setCommandName(const std::string& command) { prefix = std::string(kProgramName) + " " + command + ": "; }
 const std::string& messagePrefix() { return prefix; }
 bool failureReported() { return reported; }
+
+std::ostream& statusOut() { return standardOutputReserved ? std::cerr : std::cout; }
+void reserveStandardOutput() { standardOutputReserved = true; }
 
 std::string counted(std::uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -45,10 +50,7 @@ void printError(std::ostream& out, const TabrinoError& error) {
   out << "\n";
 }
 
-std::unique_ptr<ByteSource> openDatabase(const std::string& argument) {
-  if (isStandardStream(argument)) return std::make_unique<StreamSource>(stdin, sourceName(argument));
-  return std::make_unique<FileSource>(argumentPath(argument));
-}
+std::unique_ptr<ByteSource> openDatabase(const std::string& argument) { return InputFile(argument).database(); }
 
 std::string sourceName(const std::string& argument) {
   return isStandardStream(argument) ? "standard input" : argument;

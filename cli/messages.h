@@ -31,6 +31,11 @@ const std::string& messagePrefix();
 // end, say).
 bool failureReported();
 
+// Where a command says what it did: standard output, or standard error once
+// standard output carries what the command writes (-o -, --report -).
+std::ostream& statusOut();
+void reserveStandardOutput();
+
 // "1 record", "2 records": a count with its noun.
 std::string counted(std::uint64_t count, const char* one, const char* many);
 

@@ -14,6 +14,11 @@ std::filesystem::path argumentPath(const std::string& utf8) {
 #endif
 }
 
+std::unique_ptr<AtomicFileWriter> openOutput(const std::string& argument) {
+  if (isStandardStream(argument)) return std::make_unique<AtomicFileWriter>(stdout, "standard output");
+  return std::make_unique<AtomicFileWriter>(argumentPath(argument));
+}
+
 void checkOutputFolder(const std::filesystem::path& destination) {
   // A device or a pipe at the destination is written straight through:
   // opening it would already be a use of it. The conversion finds out.
@@ -43,6 +48,21 @@ bool namesSameFile(const NamedFile& output, const NamedFile& other) {
   return !ecA && !ecB && canonicalA == canonicalB;
 }
 
+// Two outputs given as "-": the message, or nothing.
+std::optional<std::string> bothStandard(const std::vector<NamedFile>& files) {
+  const NamedFile* first = nullptr;
+  for (const NamedFile& file : files) {
+    if (!isStandardStream(file.given)) continue;
+    if (!first) {
+      first = &file;
+      continue;
+    }
+    return first->role + " and " + file.role +
+           " are both standard output (-): only one can be; name a file for the other (nothing was read or written)";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 NamedFile namedFile(std::string role, const std::string& given) {
@@ -50,6 +70,7 @@ NamedFile namedFile(std::string role, const std::string& given) {
 }
 
 std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs) {
+  if (auto both = bothStandard(outputs)) return both;
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const NamedFile& output = outputs[i];
     std::vector<const NamedFile*> others;

@@ -2,7 +2,10 @@
 // work is done.
 #pragma once
 
+#include "core/platform/file_io.h"
+
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +17,10 @@ inline bool isStandardStream(const std::string& argument) { return argument == "
 
 // A path from a command-line word, which is UTF-8 on every platform.
 std::filesystem::path argumentPath(const std::string& utf8);
+
+// Where an output goes: standard output for "-" (left open), else a file
+// that appears only once complete. Throws FileOpenError.
+std::unique_ptr<AtomicFileWriter> openOutput(const std::string& argument);
 
 // Opens (and drops) a writer for destination, so that a folder that is
 // missing or not writable fails at once rather than after the whole list was
@@ -34,7 +41,8 @@ NamedFile namedFile(std::string role, const std::string& given);
 // input or another output of the run (through a link or another spelling
 // too): writing it would destroy the other. Returns the message for the
 // user, or nothing when every output stands apart. An input given as "-" is
-// the file behind standard input; an output given as "-" never clashes.
+// the file behind standard input; an output given as "-" is standard output,
+// which only one output may take.
 std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs);
 
 }  // namespace tabrino::cli

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace tabrino {
@@ -46,10 +47,25 @@ TEST(StreamSource, ReadsAnyRangeAcrossItsBlocks) {
   }
 }
 
+TEST(StreamSource, TakesTheBytesReadBeforeAsItsStart) {
+  const std::size_t mebibyte = std::size_t{1} << 20;
+  for (const std::size_t size : {std::size_t{3}, std::size_t{4}, mebibyte + 5}) {
+    const std::vector<std::uint8_t> bytes = pattern(size);
+    const UniqueFile stream = streamOf(bytes);
+    std::string head(4, '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), stream.get()));
+    StreamSource source(stream.get(), "standard input", head);
+    ASSERT_EQ(source.size(), size);
+    std::vector<std::uint8_t> all(size);
+    source.read(0, all.data(), size);
+    EXPECT_EQ(all, bytes) << size;
+  }
+}
+
 TEST(StreamSource, RefusesMoreThanItsLimitAndSaysSo) {
   const UniqueFile stream = streamOf(pattern((std::size_t{1} << 20) + 1));
   try {
-    StreamSource source(stream.get(), "standard input", std::uint64_t{1} << 20);
+    StreamSource source(stream.get(), "standard input", {}, std::uint64_t{1} << 20);
     FAIL() << "no error";
   } catch (const FileReadError& error) {
     EXPECT_EQ(error.messageText(), "File read Error : standard input");

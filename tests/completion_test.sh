@@ -52,8 +52,9 @@ expect "tabrino convert list.txt --output-dir = o" "outdir"
 expect "tabrino convert -- -" ""
 expect "tabrino convert -- l" "list.txt"
 
-# The tool's own table of commands, as its help shows it.
-commands=$("$tabrino" --help | sed -n '/^Commands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }')
+# The tool's own table of commands, as its help shows it (a summary
+# continued on the next line is indented past the names).
+commands=$("$tabrino" --help | sed -n '/^Commands:/,/^$/p' | awk 'NR > 1 && /^  [^ ]/ { print $1 }')
 expect "tabrino " "$(echo $commands)"
 expect "tabrino help " "$(echo $commands | sed 's/ help$//')"
 for command in $commands; do

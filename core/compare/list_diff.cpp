@@ -66,11 +66,25 @@ std::uint64_t CameraSet::fileOrder(std::size_t camera) const noexcept {
 }
 
 ImportResult CameraSet::loadList(const std::filesystem::path& path, const ProgressCallback& progress) {
+  const ListImport import = [&](CameraTable& table, const ImportOptions& options) {
+    return importCameraList(path, table, options);
+  };
+  return loadList(import, progress);
+}
+
+ImportResult CameraSet::loadList(const ListStream& in, const ProgressCallback& progress) {
+  const ListImport import = [&](CameraTable& table, const ImportOptions& options) {
+    return importCameraStream(in, table, options);
+  };
+  return loadList(import, progress);
+}
+
+ImportResult CameraSet::loadList(const ListImport& import, const ProgressCallback& progress) {
   fromDatabase_ = false;
   cameras_.clear();
   ImportOptions options;
   options.progress = progress;
-  const ImportResult result = importCameraList(path, table_, options);
+  const ImportResult result = import(table_, options);
   if (!result.loaded()) return result;
   // The table's own sort is the fast part of the order: what is left is to
   // order the rows of each latitude.

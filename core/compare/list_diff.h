@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ class CameraSet {
 
   // A list, through the import (rows out of range are no cameras).
   ImportResult loadList(const std::filesystem::path& path, const ProgressCallback& progress = {});
+  // A list already open (a pipe, standard input), read once.
+  ImportResult loadList(const ListStream& in, const ProgressCallback& progress = {});
   // The records of a database as they stand; returns its inspection, so
   // that a damaged file can be told apart. Throws TabrinoError.
   DatabaseInspection loadDatabase(ByteSource& source, const ProgressCallback& progress = {});
@@ -51,6 +54,8 @@ class CameraSet {
   const std::vector<Entry>& cameras() const noexcept { return cameras_; }
 
  private:
+  using ListImport = std::function<ImportResult(CameraTable&, const ImportOptions&)>;
+  ImportResult loadList(const ListImport& import, const ProgressCallback& progress);
   void order();
 
   bool fromDatabase_ = false;

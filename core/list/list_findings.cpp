@@ -3,6 +3,8 @@
 #include "core/model/camera_record.h"
 #include "core/platform/file_io.h"
 
+#include <utility>
+
 namespace tabrino {
 namespace {
 
@@ -98,6 +100,10 @@ std::string findingsReportLine(const ListFinding& finding) {
 }
 
 FindingReport::FindingReport(const std::filesystem::path& path) : output_(path) {
+  output_.write(findingsReportHeader());
+}
+
+FindingReport::FindingReport(std::FILE* stream, std::string shownName) : output_(stream, std::move(shownName)) {
   output_.write(findingsReportHeader());
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -109,6 +110,8 @@ std::string findingsReportLine(const ListFinding& finding);
 class FindingReport : public FindingSink {
  public:
   explicit FindingReport(const std::filesystem::path& path);
+  // Straight to an open stream (standard output), named shownName.
+  FindingReport(std::FILE* stream, std::string shownName);
   void add(const ListFinding& finding) override;
   void commit();
 

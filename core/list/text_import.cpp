@@ -347,17 +347,19 @@ ImportResult resultOf(const ListParser& parser, const CameraTable& table) {
   return {ImportOutcome::Loaded, table.size(), {}};
 }
 
-// Reads `in` to its end in blocks, parsing as it goes; only the unfinished
-// last line is carried from block to block. After a read failure the table
-// holds the rows of the lines read in full.
-ImportResult readStreamed(std::FILE* in, std::uint64_t expectedSize, CameraTable& table,
-                          const ImportOptions& options) {
+// Reads `in` to its end in blocks, after the bytes already read from it,
+// parsing as it goes; only the unfinished last line is carried from block to
+// block. After a read failure the table holds the rows of the lines read in
+// full.
+ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   ListParser parser(&table, options.findings);
   // Reused block after block: never cleared, so never written twice.
-  std::size_t capacity = 2 * kReadBlockSize;
+  std::size_t capacity = 2 * kReadBlockSize + in.alreadyRead.size();
   std::unique_ptr<char[]> buffer(new char[capacity]);
-  std::size_t used = 0;  // the carried line, then what was read after it
-  std::uint64_t done = 0;
+  std::memcpy(buffer.get(), in.alreadyRead.data(), in.alreadyRead.size());
+  std::size_t used = in.alreadyRead.size();  // the carried line, then what was read after it
+  std::uint64_t done = used;
+  const std::uint64_t expectedSize = in.size;
   bool failed = false;
   for (;;) {
     if (capacity - used < kReadBlockSize) {  // a line longer than a block
@@ -367,14 +369,15 @@ ImportResult readStreamed(std::FILE* in, std::uint64_t expectedSize, CameraTable
       buffer.swap(larger);
     }
     errno = 0;
-    const std::size_t got = std::fread(buffer.get() + used, 1, kReadBlockSize, in);
+    const std::size_t got = std::fread(buffer.get() + used, 1, kReadBlockSize, in.file);
+    const bool first = done == in.alreadyRead.size();
     done += got;
     if (options.progress) options.progress(done, std::max(expectedSize, done));
     if (got == 0) {
-      failed = std::ferror(in) != 0;
+      failed = std::ferror(in.file) != 0;
       break;
     }
-    if (done == got) reserveRowsFor(table, std::string_view(buffer.get(), got), expectedSize);
+    if (first) reserveRowsFor(table, std::string_view(buffer.get(), used + got), expectedSize);
     used += got;
     const char* stop = parseLinesInParallel(parser, table, options.findings, buffer.get(), buffer.get() + used, 0);
     used -= static_cast<std::size_t>(stop - buffer.get());
@@ -388,8 +391,9 @@ ImportResult readStreamed(std::FILE* in, std::uint64_t expectedSize, CameraTable
 // Reads `in` whole into the table, whose rows point into the text, then
 // parses it. After a read failure the table holds the rows of the lines read
 // in full.
-ImportResult readKept(std::FILE* in, std::uint64_t expectedSize, CameraTable& table, const ImportOptions& options) {
-  std::string text;
+ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOptions& options) {
+  const std::uint64_t expectedSize = in.size;
+  std::string text(in.alreadyRead);
   if (expectedSize > 0 && expectedSize < text.max_size()) {
     try {
       // Room for the last read too, which finds the end: the text must
@@ -399,7 +403,7 @@ ImportResult readKept(std::FILE* in, std::uint64_t expectedSize, CameraTable& ta
       // Only a hint: growing as blocks arrive may still succeed.
     }
   }
-  std::uint64_t done = 0;
+  std::uint64_t done = text.size();
   bool failed = false;
   for (;;) {
     const std::size_t before = text.size();
@@ -409,12 +413,12 @@ ImportResult readKept(std::FILE* in, std::uint64_t expectedSize, CameraTable& ta
     }
     text.resize(before + kReadBlockSize);
     errno = 0;
-    const std::size_t got = std::fread(&text[before], 1, kReadBlockSize, in);
+    const std::size_t got = std::fread(&text[before], 1, kReadBlockSize, in.file);
     text.resize(before + got);
     done += got;
     if (options.progress) options.progress(done, std::max(expectedSize, done));
     if (got == 0) {
-      failed = std::ferror(in) != 0;
+      failed = std::ferror(in.file) != 0;
       break;
     }
   }
@@ -430,8 +434,8 @@ ImportResult readKept(std::FILE* in, std::uint64_t expectedSize, CameraTable& ta
   return resultOf(parser, table);
 }
 
-ImportResult readList(std::FILE* in, std::uint64_t expectedSize, CameraTable& table, const ImportOptions& options) {
-  return options.keepText ? readKept(in, expectedSize, table, options) : readStreamed(in, expectedSize, table, options);
+ImportResult readList(const ListStream& in, CameraTable& table, const ImportOptions& options) {
+  return options.keepText ? readKept(in, table, options) : readStreamed(in, table, options);
 }
 
 }  // namespace
@@ -456,12 +460,12 @@ ImportResult importCameraList(const std::filesystem::path& path, CameraTable& ta
   if (!file) return {ImportOutcome::OpenFailed, 0, systemErrorText(errno)};
   table.clear();
   const auto size = std::filesystem::file_size(path, ec);
-  return readList(file.get(), ec ? 0 : size, table, options);
+  return readList({file.get(), {}, ec ? 0 : size}, table, options);
 }
 
-ImportResult importCameraStream(std::FILE* in, CameraTable& table, const ImportOptions& options) {
+ImportResult importCameraStream(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   table.clear();
-  return readList(in, 0, table, options);
+  return readList(in, table, options);
 }
 
 ImportResult importCameraListText(std::string_view bytes, CameraTable& table, const ImportOptions& options) {

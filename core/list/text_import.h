@@ -15,6 +15,7 @@
 #include "core/base/progress.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -55,8 +56,16 @@ struct ImportOptions {
 // TooLargeError.
 ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table,
                               const ImportOptions& options = {});
-// Reads an open stream to its end (standard input, say).
-ImportResult importCameraStream(std::FILE* in, CameraTable& table, const ImportOptions& options = {});
+// A list already open: standard input, or a file or pipe whose first bytes
+// were read to tell a list from a database. Those bytes are not read again,
+// so a pipe is read once.
+struct ListStream {
+  std::FILE* file = nullptr;
+  std::string_view alreadyRead;  // read from file before, taken first
+  std::uint64_t size = 0;        // the whole's size when known, for progress; 0 for a pipe
+};
+// Reads an open stream to its end.
+ImportResult importCameraStream(const ListStream& in, CameraTable& table, const ImportOptions& options = {});
 // A list already in memory; the table keeps its text.
 ImportResult importCameraListText(std::string_view bytes, CameraTable& table, const ImportOptions& options = {});
 

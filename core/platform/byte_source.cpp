@@ -29,6 +29,14 @@ FileSource::FileSource(const std::filesystem::path& path) : shownPath_(displayPa
   if (ec) throw FileOpenError(shownPath_, ec.message());
 }
 
+FileSource::FileSource(UniqueFile file, const std::filesystem::path& path)
+    : shownPath_(displayPath(path)), file_(std::move(file)) {
+  std::error_code ec;
+  size_ = std::filesystem::file_size(path, ec);
+  if (ec) throw FileOpenError(shownPath_, ec.message());
+  position_ = size_ + 1;  // wherever the caller left it: the first read seeks
+}
+
 void FileSource::read(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
   if (offset > size_ || count > size_ - offset) {
     throw FileReadError(shownPath_, "read past the end of the file");
@@ -47,15 +55,21 @@ void FileSource::read(std::uint64_t offset, std::uint8_t* out, std::size_t count
   }
 }
 
-StreamSource::StreamSource(std::FILE* stream, std::string shownName, std::uint64_t limit)
+StreamSource::StreamSource(std::FILE* stream, std::string shownName, std::string_view alreadyRead,
+                           std::uint64_t limit)
     : shownName_(std::move(shownName)) {
   // Blocks rather than one growing buffer: no copy of everything read so far
   // each time it grows, which a 32-bit process could not afford.
   for (;;) {
     std::vector<std::uint8_t> block(kBlockSize);
+    // What was read before fills the first block (it is never more).
+    const std::size_t before = std::min(alreadyRead.size(), block.size());
+    std::copy_n(alreadyRead.data(), before, block.data());
+    alreadyRead.remove_prefix(before);
     errno = 0;
-    const std::size_t got = std::fread(block.data(), 1, block.size(), stream);
-    if (got == 0 && std::ferror(stream)) throw FileReadError(shownName_, systemErrorText(errno ? errno : EIO));
+    const std::size_t read = std::fread(block.data() + before, 1, block.size() - before, stream);
+    const std::size_t got = before + read;
+    if (read == 0 && std::ferror(stream)) throw FileReadError(shownName_, systemErrorText(errno ? errno : EIO));
     if (got == 0) break;
     size_ += got;
     if (size_ > limit) {

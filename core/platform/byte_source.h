@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tabrino {
@@ -39,6 +40,9 @@ class MemorySource : public ByteSource {
 class FileSource : public ByteSource {
  public:
   explicit FileSource(const std::filesystem::path& path);
+  // The regular file at path, already open (its first bytes perhaps read to
+  // tell what it is): it is not opened again.
+  FileSource(UniqueFile file, const std::filesystem::path& path);
   std::uint64_t size() const noexcept override { return size_; }
   void read(std::uint64_t offset, std::uint8_t* out, std::size_t count) override;
 
@@ -50,14 +54,17 @@ class FileSource : public ByteSource {
 };
 
 // A stream that cannot seek, a pipe above all, held in memory: read to its
-// end when constructed, in blocks, up to `limit` bytes. Throws
-// FileReadError naming shownName when reading fails or the stream holds
-// more than the limit (a file that large should be named, not piped).
+// end when constructed, in blocks, up to `limit` bytes. alreadyRead is what
+// was read from it before (its first bytes, to tell what it is), taken as
+// its start. Throws FileReadError naming shownName when reading fails or the
+// stream holds more than the limit (a file that large should be named, not
+// piped).
 class StreamSource : public ByteSource {
  public:
   static constexpr std::uint64_t kDefaultLimit = std::uint64_t{256} << 20;
 
-  StreamSource(std::FILE* stream, std::string shownName, std::uint64_t limit = kDefaultLimit);
+  StreamSource(std::FILE* stream, std::string shownName, std::string_view alreadyRead = {},
+               std::uint64_t limit = kDefaultLimit);
   std::uint64_t size() const noexcept override { return size_; }
   void read(std::uint64_t offset, std::uint8_t* out, std::size_t count) override;
 
