@@ -64,7 +64,7 @@ TEST(IdxIndex, FindsWhatAWalkOverTheRowsFinds) {
   EXPECT_EQ(index.find(table, "", 0, true, false), std::nullopt);
 }
 
-TEST(IdxIndex, FollowsTheOrderItWasBuiltFor) {
+TEST(IdxIndex, FollowsTheTablesOrder) {
   CameraTable table;
   ASSERT_TRUE(importCameraListText("IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
                                    "north,10,60,1,60,1,90\nsouth,10,40,1,60,1,90\n",
@@ -74,8 +74,15 @@ TEST(IdxIndex, FollowsTheOrderItWasBuiltFor) {
   index.build(table);
   EXPECT_EQ(index.find(table, "s", 0, true, false), std::optional<std::size_t>(1));
   table.sortByLatitude();
-  index.build(table);
+  index.followOrder(table);
   EXPECT_EQ(index.find(table, "s", 0, true, false), std::optional<std::size_t>(0));
+  EXPECT_EQ(index.find(table, "north", 0, false, true), std::optional<std::size_t>(1));
+  IdxIndex built;
+  built.build(table);  // of a table already sorted
+  EXPECT_EQ(built.find(table, "n", 0, true, false), std::optional<std::size_t>(1));
+  table.restoreFileOrder();
+  index.followOrder(table);
+  EXPECT_EQ(index.find(table, "s", 0, true, false), std::optional<std::size_t>(1));
   index.clear();
   EXPECT_EQ(index.find(table, "s", 0, true, false), std::nullopt);
 }

@@ -336,7 +336,7 @@ void CKestrixDlg::OpenList(const std::filesystem::path& list) {
   m_cameraList.SetItemCountEx(0, 0);
   StartJob(Job::Open, [this, list] {
     m_openOutcome = OpenListJob(list, m_table, m_jobProgress);
-    IndexRows();
+    IndexRows(true);
   });
 }
 
@@ -354,7 +354,7 @@ void CKestrixDlg::OnBnClickedConversion() {
   m_rowsShown = false;
   StartJob(Job::Conversion, [this, settings, selectedRow] {
     m_conversionOutcome = ConversionJob(m_table, settings, selectedRow, m_jobProgress);
-    IndexRows();
+    IndexRows(false);
   });
 }
 
@@ -778,9 +778,13 @@ void CKestrixDlg::OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult) {
   if (row) *pResult = static_cast<LRESULT>(*row);
 }
 
-void CKestrixDlg::IndexRows() noexcept {
+void CKestrixDlg::IndexRows(bool refilled) noexcept {
   try {
-    m_idxIndex.build(m_table);
+    if (refilled) {
+      m_idxIndex.build(m_table);
+    } else {
+      m_idxIndex.followOrder(m_table);
+    }
   } catch (const std::bad_alloc&) {
     m_idxIndex.clear();  // typing finds nothing; the table itself is whole
   }

@@ -39,21 +39,39 @@ bool startsWithLowered(std::string_view text, std::string_view prefix) noexcept 
 
 void IdxIndex::build(const CameraTable& table) {
   std::vector<Entry> entries(table.size());
-  for (std::size_t row = 0; row < table.size(); ++row) {
-    entries[row] = {keyOf(table.cell(row, Column::Idx)), static_cast<std::uint32_t>(row)};
+  for (std::size_t position = 0; position < table.size(); ++position) {
+    entries[position] = {keyOf(table.cell(position, Column::Idx)), static_cast<std::uint32_t>(table.fileIndex(position))};
   }
+  followOrder(table);
   // Texts that share their first eight bytes are ordered by the rest, so
   // that a longer prefix is found by a binary search too.
-  std::sort(entries.begin(), entries.end(), [&table](const Entry& a, const Entry& b) {
+  std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
     if (a.key != b.key) return a.key < b.key;
-    const int order =
-        a.key & 0xFF ? compareLowered(table.cell(a.row, Column::Idx), table.cell(b.row, Column::Idx)) : 0;
+    const int order = a.key & 0xFF ? compareLowered(table.cell(positionOf(a), Column::Idx),
+                                                    table.cell(positionOf(b), Column::Idx))
+                                   : 0;
     return order != 0 ? order < 0 : a.row < b.row;
   });
   entries_ = std::move(entries);
 }
 
-void IdxIndex::clear() noexcept { std::vector<Entry>().swap(entries_); }
+void IdxIndex::followOrder(const CameraTable& table) {
+  std::vector<std::uint32_t> positions;
+  for (std::size_t position = 0; position < table.size(); ++position) {
+    if (positions.empty() && table.fileIndex(position) == position) continue;
+    if (positions.empty()) {  // the first row out of file order: the rest are mapped too
+      positions.resize(table.size());
+      for (std::size_t before = 0; before < position; ++before) positions[before] = static_cast<std::uint32_t>(before);
+    }
+    positions[table.fileIndex(position)] = static_cast<std::uint32_t>(position);
+  }
+  positions_ = std::move(positions);
+}
+
+void IdxIndex::clear() noexcept {
+  std::vector<Entry>().swap(entries_);
+  std::vector<std::uint32_t>().swap(positions_);
+}
 
 std::optional<std::size_t> IdxIndex::find(const CameraTable& table, std::string_view prefix, std::size_t start,
                                           bool wrap, bool whole) const {
@@ -67,7 +85,7 @@ std::optional<std::size_t> IdxIndex::find(const CameraTable& table, std::string_
                                 [](const Entry& entry, std::uint64_t key) { return entry.key < key; });
   auto last = std::upper_bound(first, entries_.end(), high,
                                [](std::uint64_t key, const Entry& entry) { return key < entry.key; });
-  auto idx = [&table](const Entry& entry) { return table.cell(entry.row, Column::Idx); };
+  auto idx = [&](const Entry& entry) { return table.cell(positionOf(entry), Column::Idx); };
   if (prefix.size() > kKeyBytes || (whole && prefix.size() == kKeyBytes)) {
     first = std::partition_point(first, last, [&](const Entry& entry) { return compareLowered(idx(entry), prefix) < 0; });
     last = std::partition_point(first, last, [&](const Entry& entry) { return startsWithLowered(idx(entry), prefix); });
@@ -80,7 +98,7 @@ std::optional<std::size_t> IdxIndex::find(const CameraTable& table, std::string_
   std::optional<std::size_t> after, lowest;
   for (auto entry = first; entry != last; ++entry) {
     if (whole && prefix.size() >= kKeyBytes && compareLowered(idx(*entry), prefix) != 0) continue;
-    const std::size_t row = entry->row;
+    const std::size_t row = positionOf(*entry);
     if (row >= start && (!after || row < *after)) after = row;
     if (!lowest || row < *lowest) lowest = row;
   }
