@@ -1,6 +1,7 @@
-// Times Open and Conversion of a list in the real main dialog, the longest
-// stretch in which the dialog's thread did not answer a message meanwhile,
-// and the time of each key press and click in the filled camera list. Also
+// Times Open, Conversion and the map of a list in the real main dialog, the
+// longest stretch in which the dialog's thread did not answer a message
+// meanwhile, and the time of each key press and click in the filled camera
+// list, typing an IDX among them. Also
 // the same work done by the core alone in the same process, so the dialog's
 // own cost shows. Windows only (run under Wine here).
 //   dialog_bench LIST
@@ -116,7 +117,17 @@ int main(int argc, char** argv) {
   if (::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory)) {
     std::printf("peak working set MB %.0f\n", memory.PeakWorkingSetSize / 1048576.0);
   }
+  double mapLongest = 0;
+  {
+    ResponsivenessProbe probe(::GetParent(dialog.Item(IDC_CAMERA_LIST)));
+    start = Clock::now();
+    dialog.Click(IDC_MAP);  // beside the list, as the chooser offers
+    dialog.WaitForOpen();
+    std::printf("dialog map ms %.0f\n", MillisecondsSince(start));
+    mapLongest = probe.Longest();
+  }
   std::printf("longest unanswered ms during open %.0f\n", openLongest);
+  std::printf("longest unanswered ms during map %.0f\n", mapLongest);
   std::printf("longest unanswered ms during conversion %.0f\n", conversionLongest);
   std::printf("written count %ls\n", dialog.Text(IDC_WRITTEN_COUNT).c_str());
 
@@ -134,6 +145,18 @@ int main(int argc, char** argv) {
   keep("PageUp", KeyMilliseconds(camera, VK_PRIOR));
   keep("Home", KeyMilliseconds(camera, VK_HOME));
   keep("click", ClickMilliseconds(camera, 3));
+  // The start of an IDX near the end, typed key by key.
+  const std::wstring idx = dialog.Cell(static_cast<int>(::SendMessageW(camera, LVM_GETITEMCOUNT, 0, 0)) - 2, 0);
+  double typing = 0;
+  for (size_t i = 0; i < std::min<size_t>(idx.size(), 6); ++i) {
+    const auto typed = Clock::now();
+    ::SendMessageW(camera, WM_CHAR, idx[i], 1);
+    ::RedrawWindow(camera, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    typing = std::max(typing, MillisecondsSince(typed));
+  }
+  keep("typing", typing);
+  std::printf("typed IDX %ls found %ls\n", idx.substr(0, 6).c_str(),
+              dialog.Cell(static_cast<int>(::SendMessageW(camera, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)), 0).c_str());
   std::printf("slowest key ms %.1f\n", slowest);
 
   size_t loadedCount = 0;

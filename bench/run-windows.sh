@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Open and Conversion of a million-row list in the Windows application under
-# Wine, beside the Linux command line on the same list; the longest time the
-# dialog's thread left a message unanswered meanwhile, and the slowest key
-# press in the filled list.
+# Open, Conversion and the map of a million-row list in the Windows
+# application under Wine, beside the Linux command line on the same list; the
+# longest time the dialog's thread left a message unanswered meanwhile, and
+# the slowest key press in the filled list (typing an IDX among them).
 #   bench/run-windows.sh [ROWS]      (default 1000000)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,6 +34,9 @@ printf '%-46s %8s\n' "Tabrino.exe under Wine: Open" "$(value 'dialog open ms')"
 printf '%-46s %8s\n' "Tabrino.exe under Wine: Conversion" "$(value 'dialog conversion ms')"
 printf '%-46s %8s\n' "longest unanswered, during Open" "$(value 'longest unanswered ms during open')"
 printf '%-46s %8s\n' "longest unanswered, during Conversion" "$(value 'longest unanswered ms during conversion')"
+printf '%-46s %8s\n' "Tabrino.exe under Wine: Map" "$(value 'dialog map ms')"
+printf '%-46s %8s\n' "longest unanswered, during Map" "$(value 'longest unanswered ms during map')"
+printf '%-46s %8s\n' "slowest key typing an IDX" "$(value 'key typing     ms')"
 printf '%-46s %8s\n' "slowest key press or click in the list" "$(value 'slowest key ms')"
 peak=$(value 'peak working set MB')
 printf '%-46s %8s  (%s × the list)\n' "Tabrino.exe peak working set, MB" "$peak" \

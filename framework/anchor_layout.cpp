@@ -49,6 +49,9 @@ void CAnchorLayout::Arrange(int dpi) const {
     }
   }
   if (positions) ::EndDeferWindowPos(positions);
+  // Moved controls are not always told to paint again (Wine leaves them
+  // blank): the whole client area, controls and all, is painted afresh.
+  ::RedrawWindow(m_dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 SIZE CAnchorLayout::MinimumSize(int dpi) const {

@@ -29,9 +29,24 @@ bool TestableDlg::ChooseReportFile(std::wstring& path) {
   return !path.empty();
 }
 
-void TestableDlg::ShowPicture(const std::wstring& path) {
+bool TestableDlg::ChooseMapFile(std::wstring& path) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_mapOffered = path;
+  }
+  if (!mapChoice.empty()) path = mapChoice;
+  return confirmMap;
+}
+
+bool TestableDlg::ShowPicture(const std::wstring& path) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_pictures.push_back(path);
+  return pictureOpens;
+}
+
+std::wstring TestableDlg::MapOffered() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_mapOffered;
 }
 
 std::vector<std::wstring> TestableDlg::Pictures() {
@@ -52,7 +67,7 @@ int TestableDlg::ShowMessage(const std::wstring& text, UINT type) {
     }
     ::Sleep(5);
   }
-  return IDOK;
+  return (type & MB_TYPEMASK) == MB_YESNOCANCEL ? questionAnswer.load() : IDOK;
 }
 
 int IconWidth(HICON icon) {

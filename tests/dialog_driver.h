@@ -28,25 +28,33 @@ class TestableDlg : public CKestrixDlg {
   std::wstring choice;  // what the chooser returns
   bool confirm = true;  // whether the user confirms the chooser
   bool realChooser = false;  // show the system's chooser instead
+  std::wstring mapChoice;  // what the map's chooser returns (empty: the name offered)
+  bool confirmMap = true;   // whether the user confirms the map's chooser
+  bool pictureOpens = true;  // whether something opens the map
   std::wstring reportChoice;  // what the chooser of a findings report returns (empty: cancelled)
+  // The answer to a Yes/No/Cancel question (closing during a job: go on).
+  std::atomic<int> questionAnswer{IDCANCEL};
   // While set, a message stays up (running a modal loop, as a real one does).
   std::atomic<bool> holdMessages{false};
   std::atomic<HWND> window{nullptr};
 
   std::vector<ShownMessage> Messages();
-  std::vector<std::wstring> Pictures();  // what was handed to the picture viewer
+  std::vector<std::wstring> Pictures();
+  std::wstring MapOffered();  // the name the map's chooser offered last  // what was handed to the picture viewer
 
  protected:
   BOOL OnInitDialog() override;
   bool ChooseListFile(std::wstring& path) override;
   bool ChooseReportFile(std::wstring& path) override;
   int ShowMessage(const std::wstring& text, UINT type) override;
-  void ShowPicture(const std::wstring& path) override;
+  bool ChooseMapFile(std::wstring& path) override;
+  bool ShowPicture(const std::wstring& path) override;
 
  private:
   std::mutex m_mutex;
   std::vector<ShownMessage> m_messages;
   std::vector<std::wstring> m_pictures;
+  std::wstring m_mapOffered;
 };
 
 // The width of an icon's image in pixels (0 for no icon).

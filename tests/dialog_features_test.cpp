@@ -11,6 +11,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -50,6 +51,45 @@ class DialogFeatureTest : public ::testing::Test, public DialogDriver {
     ::SendMessageW(List(), WM_LBUTTONUP, 0, at);
   }
 
+  // The findings window once Findings... has opened it (nullptr if it never comes).
+  HWND FindingsWindow() {
+    ::PostMessageW(Item(IDC_FINDINGS_LIST), BM_CLICK, 0, 0);  // the window is modal: a sent click would wait for it
+    HWND found = nullptr;
+    WaitFor([&] {
+      HWND window = ::FindWindowW(L"#32770", nullptr);
+      for (; window; window = ::GetWindow(window, GW_HWNDNEXT)) {
+        if (::GetWindow(window, GW_OWNER) == m_window && ::GetDlgItem(window, IDC_FINDINGS_TABLE) &&
+            ::IsWindowVisible(window)) {
+          found = window;
+          return true;
+        }
+      }
+      return false;
+    });
+    return found;
+  }
+
+  // Closes the dialog during the conversion of a large list, answering
+  // `answer` when asked; returns the size of the whole database (written
+  // once before), and the number of messages before the close in `before`.
+  static constexpr int kBigRows = 200000;
+  // Opens a named pipe as the list, which the worker then waits on; returns
+  // the pipe connected (INVALID_HANDLE_VALUE if not), for the test to write.
+  HANDLE OpenFromPipe(const std::wstring& name) {
+    const std::wstring path = L"\\\\.\\pipe\\" + name + std::to_wstring(::GetCurrentProcessId());
+    HANDLE pipe =
+        ::CreateNamedPipeW(path.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) return pipe;
+    m_dialog.choice = path;
+    Click(IDC_OPEN);
+    if (!::ConnectNamedPipe(pipe, nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) {
+      ::CloseHandle(pipe);
+      return INVALID_HANDLE_VALUE;
+    }
+    return pipe;
+  }
+  std::uintmax_t CloseDuringAConversion(int answer, size_t& before);
+
   tabrino::test::TempDir m_dir;
 };
 
@@ -65,6 +105,27 @@ std::string NumberedList(int rows) {
 
 fs::path DatabaseIn(const fs::path& folder) {
   return folder / tabrino::databaseFileName(tabrino::todayInUtc());
+}
+
+size_t FilesIn(const fs::path& folder) {
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) files += entry.is_regular_file();
+  return files;
+}
+
+std::uintmax_t DialogFeatureTest::CloseDuringAConversion(int answer, size_t& before) {
+  tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(kBigRows));
+  Open(m_dir / "cameras.txt");
+  EXPECT_TRUE(Convert());
+  const auto whole = fs::file_size(DatabaseIn(m_dir.path()));
+  fs::remove(DatabaseIn(m_dir.path()));
+  m_dialog.questionAnswer = answer;
+  before = m_dialog.Messages().size();
+  ::PostMessageW(Item(IDC_CONVERSION), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !Enabled(IDOK) || m_dialog.Messages().size() > before; }));
+  ::SendMessageW(m_window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindow(m_window); }));
+  return whole;
 }
 
 TEST_F(DialogFeatureTest, AListThatFailsTheHeaderTestCannotReplaceADatabase) {
@@ -117,7 +178,9 @@ TEST_F(DialogFeatureTest, NothingIsWrittenOverTheListOnScreen) {
       {picture, [&] { ::SendMessageW(m_window, WM_SYSCOMMAND, IDM_SHOWMAP, 0); }, L"The map "},
       {m_dir / "findings.csv", [&] {
          m_dialog.reportChoice = (m_dir / "findings.csv").wstring();
-         Click(IDC_FINDINGS_LIST);
+         const size_t shown = m_dialog.Messages().size();
+         ::PostMessageW(FindingsWindow(), WM_COMMAND, IDC_SAVE_FINDINGS, 0);
+         ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > shown; }));
        }, L"The findings file "},
   };
   for (const auto& test : cases) {
@@ -136,32 +199,67 @@ TEST_F(DialogFeatureTest, NothingIsWrittenOverTheListOnScreen) {
   }
 }
 
-TEST_F(DialogFeatureTest, ShowOnMapDrawsTheListBesideItAndOpensThePicture) {
+// The map: from its button or the system menu, drawn on the worker with the
+// commands locked, into the file the user chose (the list's name beside it
+// by default), then opened, or said where it is when nothing opened it.
+TEST_F(DialogFeatureTest, TheMapIsDrawnOnTheWorkerWhereTheUserSaysAndOpened) {
+  EXPECT_FALSE(Enabled(IDC_MAP));
   ::SendMessageW(m_window, WM_SYSCOMMAND, IDM_SHOWMAP, 0);
   EXPECT_EQ(LastMessage(), L"Open a list first: the map shows its cameras.");
   EXPECT_TRUE(m_dialog.Pictures().empty());
 
   tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(40));
   Open(m_dir / "cameras.txt");
-  ::SendMessageW(m_window, WM_SYSCOMMAND, IDM_SHOWMAP, 0);
-  ASSERT_EQ(m_dialog.Pictures(), std::vector<std::wstring>{(m_dir / "cameras.svg").wstring()});
-  const std::string svg = tabrino::test::readText(m_dir / "cameras.svg");
-  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
-  EXPECT_NE(svg.find("</svg>"), std::string::npos);
+  ASSERT_TRUE(Enabled(IDC_MAP));
+  const fs::path beside = m_dir / "cameras.svg";
+  const fs::path chosen = m_dir / "elsewhere.svg";
+  const size_t messages = m_dialog.Messages().size();
+  const struct {
+    std::function<void()> ask;
+    fs::path choice;  // empty: the name offered
+    bool opens;
+  } cases[] = {
+      {[&] { Click(IDC_MAP); }, {}, true},
+      {[&] { ::SendMessageW(m_window, WM_SYSCOMMAND, IDM_SHOWMAP, 0); }, chosen, true},
+      {[&] { Click(IDC_MAP); }, chosen, false},  // and over the earlier map, once the chooser has asked
+  };
+  for (const auto& test : cases) {
+    m_dialog.mapChoice = test.choice.wstring();
+    m_dialog.pictureOpens = test.opens;
+    test.ask();
+    ASSERT_TRUE(WaitForOpen());
+    EXPECT_EQ(m_dialog.MapOffered(), beside.wstring());
+    const fs::path written = test.choice.empty() ? beside : test.choice;
+    ASSERT_FALSE(m_dialog.Pictures().empty());
+    EXPECT_EQ(m_dialog.Pictures().back(), written.wstring());
+    const std::string svg = tabrino::test::readText(written);
+    EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+    EXPECT_NE(svg.find("</svg>"), std::string::npos);
+  }
+  EXPECT_EQ(m_dialog.Pictures().size(), 3u);
+  ASSERT_EQ(m_dialog.Messages().size(), messages + 1);  // only when nothing opened the map
+  EXPECT_EQ(LastMessage(), L"The map is in " + chosen.wstring() +
+                               L". Nothing on this computer opened it: open it in a web browser.");
+
+  // A chooser cancelled writes nothing; a map that cannot be written says why.
+  fs::remove(beside);
+  m_dialog.confirmMap = false;
+  Click(IDC_MAP);
+  EXPECT_FALSE(fs::exists(beside));
+  m_dialog.confirmMap = true;
+  m_dialog.mapChoice = (m_dir / "no such folder" / "map.svg").wstring();
+  Click(IDC_MAP);
+  ASSERT_TRUE(WaitForOpen());
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+  EXPECT_NE(LastMessage().find(L"map.svg"), std::wstring::npos) << LastMessage();
+  EXPECT_EQ(m_dialog.Pictures().size(), 3u);
 }
 
 // A named pipe stands for a list on a slow disk: the read waits until the
 // test writes, and meanwhile the dialog must go on answering.
 TEST_F(DialogFeatureTest, OpenReadsOffTheDialogsThreadWithCommandsLockedAndProgressShown) {
-  const std::wstring pipeName = L"\\\\.\\pipe\\tabrino-dialog-test-" + std::to_wstring(::GetCurrentProcessId());
-  HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0,
-                                   nullptr);
+  HANDLE pipe = OpenFromPipe(L"tabrino-dialog-test-");
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-  m_dialog.choice = pipeName;
-  Click(IDC_OPEN);
-  if (!::ConnectNamedPipe(pipe, nullptr)) {
-    ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_CONNECTED));
-  }
 
   // The worker now waits for the list's bytes.
   DWORD_PTR answer = 0;
@@ -172,8 +270,10 @@ TEST_F(DialogFeatureTest, OpenReadsOffTheDialogsThreadWithCommandsLockedAndProgr
   EXPECT_EQ(::SendMessageW(m_window, WM_SETCURSOR, reinterpret_cast<WPARAM>(m_window),
                            MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
             TRUE);
-  ::SendMessageW(m_window, WM_COMMAND, IDCANCEL, 0);  // refused while the list is read
+  m_dialog.questionAnswer = IDCANCEL;
+  ::SendMessageW(m_window, WM_COMMAND, IDCANCEL, 0);  // asked whether to stop; the answer is to go on
   EXPECT_TRUE(::IsWindow(m_window));
+  ASSERT_EQ(m_dialog.Messages().size(), 1u);
 
   const std::string list = NumberedList(3);
   DWORD written = 0;
@@ -183,7 +283,62 @@ TEST_F(DialogFeatureTest, OpenReadsOffTheDialogsThreadWithCommandsLockedAndProgr
   EXPECT_EQ(Text(IDC_LOADED_COUNT), L"3");
   EXPECT_EQ(RowCount(), 3);
   EXPECT_FALSE(::IsWindowVisible(Item(IDC_PROGRESS)));
-  EXPECT_TRUE(m_dialog.Messages().empty());
+  EXPECT_EQ(m_dialog.Messages().size(), 1u);  // the question only
+  EXPECT_TRUE(::IsWindow(m_window));
+}
+
+// Closing while a list is read asks whether to stop; Yes stops the reading
+// at its next block and closes, with nothing more to say.
+TEST_F(DialogFeatureTest, ClosingWhileAListIsReadStopsTheReadingWhenAsked) {
+  HANDLE pipe = OpenFromPipe(L"tabrino-close-test-");
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  m_dialog.questionAnswer = IDYES;
+  ::SendMessageW(m_window, WM_CLOSE, 0, 0);  // the dialog posts itself Cancel
+  ASSERT_TRUE(WaitFor([&] { return !m_dialog.Messages().empty(); }));
+  EXPECT_EQ(LastMessage(), L"Tabrino is still reading the list.\n\nYes: stop now and close; no file is left "
+                           L"half-written.\nNo: close when the work is done.");
+  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
+  EXPECT_TRUE(::IsWindow(m_window));  // the worker still waits for bytes
+  ::SendMessageW(m_window, WM_COMMAND, IDCANCEL, 0);  // asked once
+  EXPECT_EQ(m_dialog.Messages().size(), 1u);
+
+  // Read to its end, this list would fail the header test and say so.
+  const std::string list = "not a header\r\n1,37.5,55.75,1,60,1,90\r\n";
+  DWORD written = 0;
+  const BOOL wrote = ::WriteFile(pipe, list.data(), static_cast<DWORD>(list.size()), &written, nullptr);
+  ::CloseHandle(pipe);
+  ASSERT_TRUE(wrote);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(m_window); }));
+  EXPECT_EQ(m_dialog.Messages().size(), 1u);  // stopped before the end: nothing more was said
+}
+
+// Closing during the conversion of a large list, answering `answer` when
+// asked; returns the size of the whole database (written once before), and
+// the number of messages before the close in `before`.
+// Closing during a conversion: No waits for the database and says it was
+// written, then closes.
+TEST_F(DialogFeatureTest, ClosingDuringAConversionLeavesAWholeDatabaseOrNone) {
+  size_t before = 0;
+  const auto whole = CloseDuringAConversion(IDNO, before);
+  // Asked (unless the conversion was over first), then told of the database.
+  const auto messages = m_dialog.Messages();
+  ASSERT_GT(messages.size(), before);
+  EXPECT_NE(messages.back().text.find(L"Wrote " + std::to_wstring(kBigRows) + L" records"), std::wstring::npos)
+      << messages.back().text;
+  EXPECT_EQ(fs::file_size(DatabaseIn(m_dir.path())), whole);
+  EXPECT_EQ(FilesIn(m_dir.path()), 2u);  // the list and the database: no temporary file
+}
+
+// Yes stops it: the folder holds the whole database or none, never part of one.
+TEST_F(DialogFeatureTest, StoppingAConversionToCloseLeavesNoPartOfADatabase) {
+  size_t before = 0;
+  const auto whole = CloseDuringAConversion(IDYES, before);
+  const fs::path database = DatabaseIn(m_dir.path());
+  // Stopped in time, there is none; finished first, it is whole.
+  if (fs::exists(database)) {
+    EXPECT_EQ(fs::file_size(database), whole);
+  }
+  EXPECT_EQ(FilesIn(m_dir.path()), fs::exists(database) ? 2u : 1u);
 }
 
 TEST_F(DialogFeatureTest, KeysAndClicksMoveTheOneSelectedRow) {
@@ -215,6 +370,35 @@ TEST_F(DialogFeatureTest, KeysAndClicksMoveTheOneSelectedRow) {
   ::SendMessageW(List(), WM_CHAR, L'7', 1);
   EXPECT_EQ(Cell(Selected(), 0), L"257");
   EXPECT_EQ(SelectedCount(), 1);
+}
+
+// Typing an IDX goes through the index built with the table: it follows the
+// rows through the sort of a conversion, and letters match in either case.
+TEST_F(DialogFeatureTest, TypingAnIdxFindsItsRowInTheOrderShown) {
+  std::string list = NumberedList(300);
+  list += "Gate-North,10.5,85.5,1,60,1,90\r\n";  // the northernmost: last once sorted
+  tabrino::test::writeText(m_dir / "cameras.txt", list);
+  Open(m_dir / "cameras.txt");
+  // What the list view asks when keys are typed: the next row from `start` on, wrapping.
+  auto find = [&](const wchar_t* idx, int start, UINT flags = LVFI_PARTIAL | LVFI_WRAP) {
+    LVFINDINFOW info{};
+    info.flags = LVFI_STRING | flags;
+    info.psz = idx;
+    const int row = static_cast<int>(::SendMessageW(List(), LVM_FINDITEMW, start, reinterpret_cast<LPARAM>(&info)));
+    return row >= 0 ? Cell(row, 0) : L"(none)";
+  };
+  ClickRow(0);
+  for (wchar_t key : std::wstring(L"257")) ::SendMessageW(List(), WM_CHAR, key, 1);
+  EXPECT_EQ(Cell(Selected(), 0), L"257");
+  EXPECT_EQ(find(L"gATE", 0), L"Gate-North");
+  EXPECT_EQ(find(L"gATE", 0, LVFI_STRING), L"(none)");  // the whole text, not its start
+  EXPECT_EQ(find(L"gATE-north", 0, LVFI_STRING), L"Gate-North");
+  EXPECT_EQ(find(L"30", 300, LVFI_PARTIAL), L"(none)");  // nothing after the start, no wrapping
+  EXPECT_EQ(find(L"30", 300), L"30");
+  ASSERT_TRUE(Convert());
+  EXPECT_EQ(find(L"gate-n", -1), L"Gate-North");
+  EXPECT_EQ(find(L"257", -1), L"257");  // the row of 257, wherever the sort put it
+  EXPECT_EQ(find(L"30", -1), L"300");    // now first: further south than 30
 }
 
 TEST_F(DialogFeatureTest, ANewListStartsAtTheTopAndTheSelectionFollowsItsCameraThroughTheSort) {
@@ -255,7 +439,7 @@ TEST_F(DialogFeatureTest, TheWindowGrowsAndTheTableTakesTheRoom) {
     ::MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
   };
-  const int ids[] = {IDC_CAMERA_LIST, IDC_FINDINGS, IDC_FINDINGS_LIST, IDOK, IDC_OPEN, IDC_CONVERSION,
+  const int ids[] = {IDC_CAMERA_LIST, IDC_FINDINGS, IDC_FINDINGS_LIST, IDOK, IDC_MAP, IDC_OPEN, IDC_CONVERSION,
                      IDC_LOADED_COUNT, IDC_WRITTEN_COUNT};
   std::vector<RECT> before;
   for (int id : ids) before.push_back(rectOf(id));
@@ -277,7 +461,8 @@ TEST_F(DialogFeatureTest, TheWindowGrowsAndTheTableTakesTheRoom) {
   const int moves[][4] = {
       {0, 0, dx, dy},    // the table takes the room
       {0, dy, dx, dy},   // the findings line keeps to the bottom and widens
-      {dx, dy, dx, dy},  // Findings... and OK keep to the bottom right
+      {dx, dy, dx, dy},  // Findings..., OK and Map... keep to the bottom right
+      {dx, dy, dx, dy},
       {dx, dy, dx, dy},
       {0, dy, 0, dy},    // Open, Conversion and the counts keep to the bottom left
       {0, dy, 0, dy},
@@ -303,6 +488,68 @@ TEST_F(DialogFeatureTest, TheWindowGrowsAndTheTableTakesTheRoom) {
   for (size_t i = 0; i < std::size(ids); ++i) {
     const RECT after = rectOf(ids[i]);
     EXPECT_TRUE(::EqualRect(&before[i], &after)) << ids[i];
+  }
+}
+
+struct ToolTipSearch {
+  HWND dialog;
+  HWND found;
+};
+
+BOOL CALLBACK FindToolTip(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<ToolTipSearch*>(param);
+  wchar_t name[64] = L"";
+  ::GetClassNameW(window, name, 64);
+  if (std::wstring(name) == TOOLTIPS_CLASSW && ::GetWindow(window, GW_OWNER) == search->dialog) search->found = window;
+  return search->found ? FALSE : TRUE;
+}
+
+// The dialog's tooltip control: the tooltip window its thread made for it.
+HWND ToolTipOf(HWND dialog) {
+  ToolTipSearch search{dialog, nullptr};
+  ::EnumThreadWindows(::GetWindowThreadProcessId(dialog, nullptr), &FindToolTip, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The tip the dialog's tooltip shows over the middle of control `id`.
+std::wstring TipOver(HWND dialog, int id) {
+  RECT rect;
+  ::GetWindowRect(::GetDlgItem(dialog, id), &rect);
+  ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  wchar_t text[1024] = L"";
+  TTHITTESTINFOW hit{};
+  hit.hwnd = dialog;
+  hit.pt = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  hit.ti.cbSize = TTTOOLINFOW_V2_SIZE;
+  if (!::SendMessageW(ToolTipOf(dialog), TTM_HITTESTW, 0, reinterpret_cast<LPARAM>(&hit))) return L"(no tool)";
+  hit.ti.lpszText = text;
+  ::SendMessageW(ToolTipOf(dialog), TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&hit.ti));
+  return text;
+}
+
+// Each count has a name: a tooltip over it, and the hidden label before it
+// that screen readers name an edit by. The fields look as they did.
+TEST_F(DialogFeatureTest, TheCountsAreNamedForTooltipsAndScreenReaders) {
+  ASSERT_NE(ToolTipOf(m_window), nullptr);
+  const struct {
+    int id;
+    const wchar_t* name;
+  } fields[] = {{IDC_WRITTEN_COUNT, L"Records written"}, {IDC_LOADED_COUNT, L"Rows loaded"}};
+  RECT window;
+  ::GetWindowRect(m_window, &window);
+  for (int grown : {0, 150}) {  // and where they stand after a resize
+    ::SetWindowPos(m_window, nullptr, 0, 0, window.right - window.left + grown, window.bottom - window.top + grown,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    for (const auto& field : fields) {
+      EXPECT_EQ(TipOver(m_window, field.id), field.name) << grown;
+      const HWND label = ::GetWindow(Item(field.id), GW_HWNDPREV);
+      wchar_t text[64] = L"";
+      ::GetWindowTextW(label, text, 64);
+      EXPECT_STREQ(text, field.name);
+      EXPECT_FALSE(::IsWindowVisible(label));
+      EXPECT_TRUE(::IsWindowVisible(Item(field.id)));
+      EXPECT_FALSE(Enabled(field.id));
+    }
   }
 }
 
@@ -364,31 +611,112 @@ TEST_F(DialogFeatureTest, WhatDidNotBecomeACameraIsSaidBelowTheTableAndSavedAsCs
                            "no comma here\n"
                            "5,10,95,1,60,1,90\n");
   Open(m_dir / "odd.txt");
-  EXPECT_EQ(Text(IDC_FINDINGS),
-            L"2 rows skipped, coordinates out of range: line 4, line 6; "
-            L"1 line without a comma made no row: line 5; 1 row repeats an earlier camera: line 3");
+  // Whole kinds as far as they fit, then how many findings are left; the
+  // whole line is its tooltip, and shows once the window is wide enough.
+  const std::wstring kinds[] = {L"2 rows skipped, coordinates out of range: line 4, line 6",
+                                L"1 line without a comma made no row: line 5", L"1 row repeats an earlier camera: line 3"};
+  const std::wstring whole = kinds[0] + L"; " + kinds[1] + L"; " + kinds[2];
+  const std::wstring cut[] = {L"4 more: Findings...", kinds[0] + L"; 2 more: Findings...",
+                              kinds[0] + L"; " + kinds[1] + L"; 1 more: Findings..."};
+  EXPECT_NE(std::find(std::begin(cut), std::end(cut), Text(IDC_FINDINGS)), std::end(cut)) << Text(IDC_FINDINGS);
+  EXPECT_EQ(TipOver(m_window, IDC_FINDINGS), whole);
+  RECT window;
+  ::GetWindowRect(m_window, &window);
+  ::SetWindowPos(m_window, nullptr, 0, 0, 1200, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(Text(IDC_FINDINGS), whole);
+  ::SetWindowPos(m_window, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
   ASSERT_TRUE(Enabled(IDC_FINDINGS_LIST));
 
   ASSERT_TRUE(Convert());
   EXPECT_NE(LastMessage().find(L"Wrote 2 records; skipped 2 rows with coordinates out of range."), std::wstring::npos);
 
+  // Save... in the findings window: today's CSV, through the chooser.
   const fs::path report = m_dir / "findings.csv";
   m_dialog.reportChoice = report.wstring();
-  Click(IDC_FINDINGS_LIST);
-  ASSERT_TRUE(WaitForOpen());
-  EXPECT_EQ(LastMessage(), L"Every finding is in " + report.wstring() + L".");
-  EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
-  const std::string csv = tabrino::test::readText(report);
-  EXPECT_EQ(csv.substr(0, csv.find('\n')), "line,kind,detail");
-  EXPECT_NE(csv.find("\n3,duplicate,same camera as line 2\n4,out-of-range,"), std::string::npos) << csv;
-  EXPECT_NE(csv.find("\n5,no-comma,"), std::string::npos);
-  EXPECT_NE(csv.find("\n6,out-of-range,"), std::string::npos);
-
+  HWND findings = FindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  const size_t before = m_dialog.Messages().size();
+  ::PostMessageW(::GetDlgItem(findings, IDC_SAVE_FINDINGS), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before && Enabled(IDOK); }));
   // A clean list has nothing to say.
   tabrino::test::writeText(m_dir / "clean.txt", NumberedList(3));
   Open(m_dir / "clean.txt");
   EXPECT_EQ(Text(IDC_FINDINGS), L"");
   EXPECT_FALSE(Enabled(IDC_FINDINGS_LIST));
+}
+
+// Every finding in a virtual list (line, list, kind, detail); double-click or
+// Enter shows the line's row in the table, wherever the sort put it.
+TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
+  std::string list = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
+  for (int i = 2; i <= 40; ++i) list += std::to_string(i) + ",10.5," + std::to_string(80 - i) + ",1,60,1,90\n";
+  list += "no comma here\n";                 // line 41
+  list += "42,10.5,75.5x,1,60,1,90\n";         // line 42: a number with more after it
+  list += "43,10.5,78,1,60,1,90\n";          // line 43: the same camera as line 2
+  tabrino::test::writeText(m_dir / "odd.txt", list);
+  Open(m_dir / "odd.txt");
+  ASSERT_TRUE(Convert());  // the rows now stand in latitude order
+
+  HWND findings = FindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+  EXPECT_TRUE(::GetWindowLongW(table, GWL_STYLE) & LVS_OWNERDATA);
+  auto cell = [&](int row, int column) {
+    wchar_t text[256] = L"";
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    ::SendMessageW(table, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return std::wstring(text);
+  };
+  ASSERT_EQ(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0), 3);
+  const std::vector<std::wstring> rows[] = {
+      {L"41", L"odd.txt", L"no-comma"}, {L"42", L"odd.txt", L"number-prefix"}, {L"43", L"odd.txt", L"duplicate"}};
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 3; ++column) EXPECT_EQ(cell(row, column), rows[row][column]) << row;
+    EXPECT_FALSE(cell(row, 3).empty());
+  }
+  EXPECT_EQ(cell(2, 3), L"same camera as line 2");
+
+  // Enter on line 42.
+  LVITEMW select{};
+  select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageW(table, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&select));
+  ::PostMessageW(table, WM_KEYDOWN, VK_RETURN, 1);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
+  ASSERT_TRUE(WaitFor([&] { return Selected() >= 0; }));
+  EXPECT_EQ(Cell(Selected(), 0), L"42");
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(m_window, nullptr), &thread));
+  EXPECT_EQ(thread.hwndFocus, List());  // the keyboard is in the table, at the row
+
+  // A double-click on line 43, opened again without gathering again.
+  findings = FindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+  RECT rect{LVIR_BOUNDS, 0, 0, 0};
+  ::SendMessageW(table, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&rect));
+  const LPARAM at = MAKELPARAM(rect.left + 10, (rect.top + rect.bottom) / 2);
+  ::PostMessageW(table, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageW(table, WM_LBUTTONUP, 0, at);
+  ::PostMessageW(table, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  ::PostMessageW(table, WM_LBUTTONUP, 0, at);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
+  ASSERT_TRUE(WaitFor([&] { return Cell(Selected(), 0) == L"43"; }));
+  EXPECT_EQ(SelectedCount(), 1);
+
+  // A line that made no row says so.
+  findings = FindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+  ::SendMessageW(table, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
+  const size_t before = m_dialog.Messages().size();
+  ::PostMessageW(::GetDlgItem(findings, IDC_GOTO_ROW), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before; }));
+  EXPECT_EQ(LastMessage(), L"Line 41 made no row: the table does not show it.");
 }
 
 TEST_F(DialogFeatureTest, AUtf8ListIsShownAsUtf8) {

@@ -8,13 +8,14 @@
 #include "framework/file_dialog.h"
 #include "framework/win_app.h"
 #include "ui/about_dlg.h"
+#include "ui/findings_dlg.h"
 #include "ui/system_error.h"
 #include "ui/text_encoding.h"
 
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cwctype>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,10 @@ constexpr int kColumnWidths[tabrino::kColumnCount] = {56, 80, 80, 80, 80, 80, 80
 constexpr const wchar_t* kColumnSamples[tabrino::kColumnCount] = {
     L"0000000", L"-180.0000000", L"-90.0000000", L"TYPE", L"SPEED", L"DIRTYPE", L"DIRECTION"};
 constexpr int kColumnPadding = 16;  // the list view's margins around a cell's text, at 96 DPI
+
+// The map, and what the chooser offers for it.
+constexpr wchar_t kMapExtension[] = L"svg";
+constexpr wchar_t kMapFilter[] = L"SVG Picture(*.svg)|*.svg|All Files(*.*)|*.*||";
 
 constexpr wchar_t kListFilter[] = L"Text File(*.txt) |*.txt|CSV File(*.csv)|*.csv|All Files(*.*)|*.*||";
 
@@ -96,6 +101,7 @@ void CKestrixDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_PROGRESS, m_progress);
   DDX_Control(pDX, IDC_FINDINGS, m_findings);
   DDX_Control(pDX, IDC_FINDINGS_LIST, m_btnFindings);
+  DDX_Control(pDX, IDC_MAP, m_btnMap);
 }
 
 BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
@@ -106,6 +112,7 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_BN_CLICKED(IDC_OPEN, OnBnClickedOpen)
   ON_BN_CLICKED(IDC_CONVERSION, OnBnClickedConversion)
   ON_BN_CLICKED(IDC_FINDINGS_LIST, OnBnClickedFindings)
+  ON_BN_CLICKED(IDC_MAP, OnBnClickedMap)
   ON_NOTIFY(LVN_GETDISPINFOW, IDC_CAMERA_LIST, OnGetDispInfo)
   ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
   ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
@@ -146,11 +153,20 @@ BOOL CKestrixDlg::OnInitDialog() {
   m_layout.Begin(m_hWnd, m_dpi);
   m_layout.Add(IDC_CAMERA_LIST, Anchor::kAll);
   for (int id : {IDC_FINDINGS, IDC_PROGRESS}) m_layout.Add(id, Anchor::kLeft | Anchor::kRight | Anchor::kBottom);
-  for (int id : {IDC_FINDINGS_LIST, IDOK}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
+  for (int id : {IDC_MAP, IDC_FINDINGS_LIST, IDOK}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
   for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
     m_layout.Add(id, Anchor::kLeft | Anchor::kBottom);
   }
   m_progress.SetRange32(0, JobProgress::kWhole);
+  if (m_tips.Create(m_hWnd)) {
+    // Each count is named by the hidden label before it, as a screen reader names it.
+    for (int id : {IDC_WRITTEN_COUNT, IDC_LOADED_COUNT}) {
+      wchar_t name[64] = L"";
+      ::GetWindowTextW(::GetWindow(::GetDlgItem(m_hWnd, id), GW_HWNDPREV), name, 64);
+      m_tips.AddTool(id, CToolTipCtrl::AreaOf(::GetDlgItem(m_hWnd, id)), name);
+    }
+    m_tips.AddTool(IDC_FINDINGS, CToolTipCtrl::AreaOf(m_findings.m_hWnd), L"");
+  }
 
   ShowCounts(L"0", L"0");
   if (!m_startupList.empty() && !::PostMessageW(m_hWnd, WM_OPEN_STARTUP_LIST, 0, 0)) {
@@ -159,12 +175,37 @@ BOOL CKestrixDlg::OnInitDialog() {
   return TRUE;
 }
 
+// OK is disabled while a job runs; Escape and the close box are not.
 void CKestrixDlg::OnOK() {
   if (m_job == Job::None) CDialog::OnOK();
 }
 
 void CKestrixDlg::OnCancel() {
-  if (m_job == Job::None) CDialog::OnCancel();
+  if (m_job == Job::None) {
+    CDialog::OnCancel();
+  } else {
+    RequestClose();
+  }
+}
+
+void CKestrixDlg::RequestClose() {
+  if (m_closeRequested) return;
+  // Reading a list and writing a database can stop at their next block;
+  // the other jobs take seconds at most and are let finish. A job whose work
+  // is over is only showing how it ended.
+  if ((m_job != Job::Open && m_job != Job::Conversion) || m_worker.Done()) {
+    m_closeRequested = true;
+    return;
+  }
+  const wchar_t* what = m_job == Job::Open ? L"reading the list" : L"writing the database";
+  const int answer = ShowMessage(std::wstring(L"Tabrino is still ") + what +
+                                     L".\n\nYes: stop now and close; no file is left half-written.\n"
+                                     L"No: close when the work is done.",
+                                 MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (answer != IDYES && answer != IDNO) return;
+  m_closeRequested = true;
+  if (answer == IDYES) m_jobProgress.stop = true;
+  if (m_job == Job::None) EndDialog(IDCANCEL);  // the job ended while the question was up
 }
 
 bool CKestrixDlg::ChooseListFile(std::wstring& path) {
@@ -192,36 +233,52 @@ void CKestrixDlg::OnSysCommand(UINT nID, LPARAM lParam) {
   }
 }
 
-// The picture is written beside the list, as the database is, and opened
-// in whatever the user views pictures with.
+// The map goes where the user says, beside the list unless told otherwise,
+// and is drawn on the worker: a large list takes seconds.
 void CKestrixDlg::OnShowMap() {
   if (m_job != Job::None) return;
   if (!m_listLoaded || m_listPath.empty()) {
     ShowMessage(L"Open a list first: the map shows its cameras.", MB_OK | MB_ICONINFORMATION);
     return;
   }
-  std::filesystem::path picture = m_listPath;
-  picture.replace_extension(L".svg");
-  if (RefuseListAsOutput(picture, L"The map")) return;
-  try {
-    tabrino::writeCameraMap(picture, m_table.records(),
-                            {tabrino::displayPath(m_listPath.filename()), tabrino::isoDateText(tabrino::todayInUtc())});
-  } catch (const tabrino::TabrinoError& error) {
-    ShowMessage(Paragraphs(WideFromUtf8(error.messageText()), WideFromUtf8(error.systemReason())),
-                MB_OK | MB_ICONERROR);
-    return;
-  } catch (const std::bad_alloc&) {
-    ShowMessage(L"Not enough memory to draw this list.", MB_OK | MB_ICONERROR);
-    return;
-  } catch (const std::exception& error) {
-    ShowMessage(WideFromUtf8(UnexpectedErrorText(error)), MB_OK | MB_ICONERROR);
-    return;
-  }
-  ShowPicture(picture.wstring());
+  std::filesystem::path offered = m_listPath;
+  offered.replace_extension(std::wstring(L".") + kMapExtension);
+  std::wstring path = offered.wstring();
+  if (!ChooseMapFile(path)) return;
+  UpdateWindow();
+  const std::filesystem::path map(path);
+  if (RefuseListAsOutput(map, L"The map")) return;
+  const std::string listName = tabrino::displayPath(m_listPath.filename());
+  StartJob(Job::Map, [this, map, listName] { m_mapOutcome = MapJob(m_table, map, listName, m_jobProgress); });
 }
 
-void CKestrixDlg::ShowPicture(const std::wstring& path) {
-  ::ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+bool CKestrixDlg::ChooseMapFile(std::wstring& path) {
+  const std::filesystem::path offered(path);
+  CFileDialog chooser(FALSE, kMapExtension, offered.filename().c_str(), OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+                      kMapFilter, this);
+  const std::wstring folder = offered.parent_path().wstring();
+  if (!folder.empty()) chooser.m_ofn.lpstrInitialDir = folder.c_str();
+  if (chooser.DoModal() != IDOK) return false;
+  path = chooser.GetPathName();
+  return true;
+}
+
+void CKestrixDlg::FinishMap() {
+  if (m_mapOutcome.kind != WriteOutcome::Kind::Completed) {
+    ShowWriteFailure(m_mapOutcome, MB_OK);
+    return;
+  }
+  if (!ShowPicture(m_mapOutcome.path.wstring())) {
+    ShowMessage(L"The map is in " + m_mapOutcome.path.wstring() +
+                    L". Nothing on this computer opened it: open it in a web browser.",
+                MB_OK | MB_ICONINFORMATION);
+  }
+}
+
+bool CKestrixDlg::ShowPicture(const std::wstring& path) {
+  // Above 32: something took the file.
+  return reinterpret_cast<INT_PTR>(::ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr,
+                                                   SW_SHOWNORMAL)) > 32;
 }
 
 void CKestrixDlg::OnPaint() {
@@ -277,7 +334,10 @@ void CKestrixDlg::OpenList(const std::filesystem::path& list) {
   // The table is refilled on the worker: the view lets go of it meanwhile.
   m_rowsShown = false;
   m_cameraList.SetItemCountEx(0, 0);
-  StartJob(Job::Open, [this, list] { m_openOutcome = OpenListJob(list, m_table, m_jobProgress); });
+  StartJob(Job::Open, [this, list] {
+    m_openOutcome = OpenListJob(list, m_table, m_jobProgress);
+    IndexRows(true);
+  });
 }
 
 void CKestrixDlg::OnBnClickedConversion() {
@@ -294,6 +354,7 @@ void CKestrixDlg::OnBnClickedConversion() {
   m_rowsShown = false;
   StartJob(Job::Conversion, [this, settings, selectedRow] {
     m_conversionOutcome = ConversionJob(m_table, settings, selectedRow, m_jobProgress);
+    IndexRows(false);
   });
 }
 
@@ -345,16 +406,29 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
   m_progress.ShowWindow(SW_HIDE);
   m_findings.ShowWindow(SW_SHOW);
   RefreshCursor();
+  // Stopped to close: what the job left is of no use, and no one waits to read about it.
+  if (m_closeRequested && m_jobProgress.stop) {
+    m_job = Job::None;
+    EndDialog(IDCANCEL);
+    return 0;
+  }
   switch (m_job) {
     case Job::Open: FinishOpen(m_openingList); break;
     case Job::Conversion: FinishConversion(); break;
     case Job::Report: FinishReport(); break;
+    case Job::Map: FinishMap(); break;
+    case Job::Findings: FinishFindings(); break;
     case Job::None: break;
   }
   // Only now, with the closing message dismissed, may the user go on.
   m_job = Job::None;
   EnableCommands(TRUE);
   RestoreFocus();
+  if (m_closeRequested) {
+    EndDialog(IDCANCEL);
+  } else if (std::exchange(m_openFindingsWindow, false)) {
+    ShowFindingsWindow();
+  }
   return 0;
 }
 
@@ -450,7 +524,49 @@ bool CKestrixDlg::RefuseListAsOutput(const std::filesystem::path& target, const 
   return true;
 }
 
+// The findings are gathered once per list, on the worker: a broken list of
+// millions of lines has millions of them.
 void CKestrixDlg::OnBnClickedFindings() {
+  if (m_job != Job::None || m_findingsCount == 0) return;
+  if (m_findingsGathered) {
+    ShowFindingsWindow();
+    return;
+  }
+  StartJob(Job::Findings, [this] { m_findingsOutcome = CollectFindingsJob(m_table, m_allFindings); });
+}
+
+void CKestrixDlg::FinishFindings() {
+  if (m_findingsOutcome.kind != WriteOutcome::Kind::Completed) {
+    ShowWriteFailure(m_findingsOutcome, MB_OK);
+    return;
+  }
+  m_findingsGathered = true;
+  m_openFindingsWindow = true;  // once the job is over: the window may ask for another
+}
+
+void CKestrixDlg::ShowFindingsWindow() {
+  CFindingsDlg window(this, m_allFindings, m_listPath.filename().wstring(), m_codePage);
+  const INT_PTR choice = window.DoModal();
+  if (choice == CFindingsDlg::kSave) {
+    SaveFindings();
+  } else if (choice == CFindingsDlg::kGoToRow) {
+    GoToLine(window.ChosenLine());
+  }
+}
+
+// Rows carry their line counted from the header as 0; findings count it as 1.
+void CKestrixDlg::GoToLine(std::uint64_t line) {
+  for (size_t row = 0; row < m_table.size(); ++row) {
+    if (m_table.tag(row) + 1 != line) continue;
+    m_cameraList.SelectRow(static_cast<int>(row));
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_cameraList.m_hWnd), TRUE);
+    return;
+  }
+  ShowMessage(L"Line " + std::to_wstring(line) + L" made no row: the table does not show it.",
+              MB_OK | MB_ICONINFORMATION);
+}
+
+void CKestrixDlg::SaveFindings() {
   std::wstring path;
   if (m_job != Job::None || m_findingsCount == 0 || !ChooseReportFile(path)) return;
   UpdateWindow();
@@ -481,13 +597,47 @@ void CKestrixDlg::FinishReport() {
 // "2 rows skipped, coordinates out of range: line 4, line 6; ...".
 void CKestrixDlg::ShowFindings(const tabrino::FindingSummary* findings) {
   m_findingsCount = findings ? findings->total() : 0;
-  std::string line;
+  m_findingKinds.clear();
   if (findings) {
     for (const std::string& kind : tabrino::findingSummaryLines(*findings, false)) {
-      line += (line.empty() ? "" : "; ") + kind;
+      // Each kind's line starts with its count.
+      m_findingKinds.emplace_back(WideFromUtf8(kind), std::strtoull(kind.c_str(), nullptr, 10));
     }
   }
-  m_findings.SetWindowText(WideFromUtf8(line).c_str());
+  m_findingsGathered = false;  // those of another list
+  std::vector<tabrino::ListFinding>().swap(m_allFindings);
+  FitFindingsLine();
+}
+
+void CKestrixDlg::FitFindingsLine() {
+  std::wstring whole;
+  for (const auto& kind : m_findingKinds) whole += (whole.empty() ? L"" : L"; ") + kind.first;
+  m_tips.SetToolText(IDC_FINDINGS, whole.c_str());
+  RECT area;
+  ::GetClientRect(m_findings.m_hWnd, &area);
+  HDC dc = ::GetDC(m_findings.m_hWnd);
+  const HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(m_findings.SendMessage(WM_GETFONT)));
+  auto fits = [&](const std::wstring& text) {
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx <= area.right;
+  };
+  std::wstring shown = whole;
+  if (!fits(whole)) {
+    // Whole kinds only, and how many findings the rest hold.
+    std::wstring head;
+    std::uint64_t rest = m_findingsCount;
+    for (const auto& [text, count] : m_findingKinds) {
+      const std::wstring longer = head + (head.empty() ? L"" : L"; ") + text;
+      if (!fits(longer + L"; " + std::to_wstring(rest - count) + L" more: Findings...")) break;
+      head = longer;
+      rest -= count;
+    }
+    shown = head + (head.empty() ? L"" : L"; ") + std::to_wstring(rest) + L" more: Findings...";
+  }
+  ::SelectObject(dc, oldFont);
+  ::ReleaseDC(m_findings.m_hWnd, dc);
+  m_findings.SetWindowText(shown.c_str());
 }
 
 LRESULT CKestrixDlg::OnSetCursor(WPARAM, LPARAM) {
@@ -525,8 +675,18 @@ LRESULT CKestrixDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CKestrixDlg::OnSize(WPARAM, LPARAM) {
-  if (!IsIconic()) m_layout.Arrange(m_dpi);
+  if (IsIconic()) return 0;
+  m_layout.Arrange(m_dpi);
+  PlaceTips();
+  FitFindingsLine();
   return 0;
+}
+
+void CKestrixDlg::PlaceTips() {
+  if (!m_tips.m_hWnd) return;
+  for (int id : {IDC_WRITTEN_COUNT, IDC_LOADED_COUNT, IDC_FINDINGS}) {
+    m_tips.SetToolRect(id, CToolTipCtrl::AreaOf(::GetDlgItem(m_hWnd, id)));
+  }
 }
 
 LRESULT CKestrixDlg::OnGetMinMaxInfo(WPARAM, LPARAM lParam) {
@@ -603,28 +763,30 @@ void CKestrixDlg::OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult) {
 }
 
 // Typing in the list finds the next row whose IDX starts with what was typed
-// (ignoring case), wrapping at the end, as a list that holds its rows would.
+// (ASCII letters in either case), wrapping at the end, as a list that holds
+// its rows would; through the index, since a scan of millions of rows would
+// hold up every key.
 void CKestrixDlg::OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult) {
   const auto* find = reinterpret_cast<NMLVFINDITEMW*>(pNMHDR);
   *pResult = -1;
-  if (!m_rowsShown || !(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz) return;
-  const std::wstring wanted = find->lvfi.psz;
+  if (!m_rowsShown || m_job == Job::Open || m_job == Job::Conversion) return;  // the index is being rebuilt
+  if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz) return;
   const size_t rows = m_table.size();
-  if (rows == 0 || wanted.empty()) return;
-  const bool partial = (find->lvfi.flags & LVFI_PARTIAL) != 0;
   const size_t start = find->iStart >= 0 && static_cast<size_t>(find->iStart) < rows ? find->iStart : 0;
-  const size_t limit = (find->lvfi.flags & LVFI_WRAP) ? rows : rows - start;
-  wchar_t cell[64];
-  for (size_t step = 0; step < limit; ++step) {
-    const size_t row = (start + step) % rows;
-    CopyCellToWideBuffer(m_table.cell(row, tabrino::Column::Idx), m_codePage, cell, 64);
-    const size_t length = std::wcslen(cell);
-    if (length < wanted.size() || (!partial && length != wanted.size())) continue;
-    if (std::equal(wanted.begin(), wanted.end(), cell,
-                   [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); })) {
-      *pResult = static_cast<LRESULT>(row);
-      return;
+  const auto row = m_idxIndex.find(m_table, CellBytesFromWide(find->lvfi.psz, m_codePage), start,
+                                   (find->lvfi.flags & LVFI_WRAP) != 0, (find->lvfi.flags & LVFI_PARTIAL) == 0);
+  if (row) *pResult = static_cast<LRESULT>(*row);
+}
+
+void CKestrixDlg::IndexRows(bool refilled) noexcept {
+  try {
+    if (refilled) {
+      m_idxIndex.build(m_table);
+    } else {
+      m_idxIndex.followOrder(m_table);
     }
+  } catch (const std::bad_alloc&) {
+    m_idxIndex.clear();  // typing finds nothing; the table itself is whole
   }
 }
 
@@ -643,8 +805,9 @@ void CKestrixDlg::ShowTableRows(int selectedRow) {
 void CKestrixDlg::EnableCommands(BOOL enable) {
   m_btnOpen.EnableWindow(enable);
   m_btnConversion.EnableWindow(enable && m_listLoaded);
-  m_btnOK.EnableWindow(enable);
   m_btnFindings.EnableWindow(enable && m_findingsCount > 0);
+  m_btnMap.EnableWindow(enable && m_listLoaded);
+  m_btnOK.EnableWindow(enable);  // last: an enabled OK says the others are as they will stay
 }
 
 void CKestrixDlg::ShowCounts(const std::wstring& loaded, const std::wstring& written) {

@@ -3,9 +3,11 @@
 
 #include "core/database/camera_db_format.h"
 #include "core/list/camera_table.h"
+#include "core/list/idx_index.h"
 #include "framework/anchor_layout.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
+#include "framework/tool_tip.h"
 #include "ui/background_worker.h"
 #include "ui/camera_list.h"
 #include "ui/list_jobs.h"
@@ -15,6 +17,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class CKestrixDlg : public CDialog {
  public:
@@ -36,8 +40,11 @@ class CKestrixDlg : public CDialog {
   virtual bool ChooseListFile(std::wstring& path);
   virtual int ShowMessage(const std::wstring& text, UINT type);
   virtual bool ChooseReportFile(std::wstring& path);
-  // Opens a written picture in the default viewer.
-  virtual void ShowPicture(const std::wstring& path);
+  // `path` comes in as the name offered and goes out as the one chosen.
+  virtual bool ChooseMapFile(std::wstring& path);
+  // Opens a written map in what the user views such files with; false when
+  // nothing opened it.
+  virtual bool ShowPicture(const std::wstring& path);
 
   void OnSysCommand(UINT nID, LPARAM lParam);
   void OnShowMap();
@@ -46,6 +53,7 @@ class CKestrixDlg : public CDialog {
   void OnBnClickedOpen();
   void OnBnClickedConversion();
   void OnBnClickedFindings();
+  void OnBnClickedMap() { OnShowMap(); }
   void OnTimer(UINT_PTR nIDEvent);
   LRESULT OnJobDone(WPARAM, LPARAM);
   LRESULT OnSetCursor(WPARAM, LPARAM lParam);
@@ -60,7 +68,7 @@ class CKestrixDlg : public CDialog {
   DECLARE_MESSAGE_MAP()
 
  private:
-  enum class Job { None, Open, Conversion, Report };
+  enum class Job { None, Open, Conversion, Report, Map, Findings };
 
   // Open's work once a list has been chosen, dropped or named.
   void OpenList(const std::filesystem::path& list);
@@ -68,6 +76,22 @@ class CKestrixDlg : public CDialog {
   void FinishOpen(const std::filesystem::path& list);
   void FinishConversion();
   void FinishReport();
+  void FinishMap();
+  void FinishFindings();
+  // Closing while a job runs: remembered, and carried out when the job ends
+  // (asked first whether to stop the job, where it can stop).
+  void RequestClose();
+  // The findings window, and what the user asked of it: save them all, or
+  // show a line's row.
+  void ShowFindingsWindow();
+  void SaveFindings();
+  void GoToLine(std::uint64_t line);
+  // The findings line: as many kinds as fit, then "N more: Findings...".
+  void FitFindingsLine();
+  // On the worker, after the table was refilled, or sorted.
+  void IndexRows(bool refilled) noexcept;
+  // Keeps each tooltip's area over its control.
+  void PlaceTips();
   void ShowWriteFailure(const WriteOutcome& outcome, UINT buttons);
   // Says so and returns true when writing `target` would replace the list shown.
   bool RefuseListAsOutput(const std::filesystem::path& target, const wchar_t* what);
@@ -93,6 +117,8 @@ class CKestrixDlg : public CDialog {
   CProgressCtrl m_progress;
   CWnd m_findings;
   CButton m_btnFindings;
+  CButton m_btnMap;
+  CToolTipCtrl m_tips;  // names the count fields, and holds the findings line's whole text
 
   HICON m_hSmallIcon = nullptr;
   bool m_ownIcons = false;  // icons loaded at the monitor's size, destroyed with the dialog
@@ -100,6 +126,9 @@ class CKestrixDlg : public CDialog {
   // refills it, the list view is not let near it (m_rowsShown false).
   tabrino::CameraTable m_table;
   bool m_rowsShown = true;
+  // The rows by IDX, for typing in the table; rebuilt on the worker whenever
+  // a job refills or sorts the table, and not read meanwhile.
+  tabrino::IdxIndex m_idxIndex;
   UINT m_codePage = CP_ACP;  // how the cells' bytes are read: UTF-8 when the list is
   // Conversion is offered only for a list that passed the header test, and
   // writes beside that list.
@@ -115,10 +144,18 @@ class CKestrixDlg : public CDialog {
   OpenOutcome m_openOutcome;
   ConversionOutcome m_conversionOutcome;
   WriteOutcome m_reportOutcome;
+  WriteOutcome m_mapOutcome;
   std::uint64_t m_findingsCount = 0;  // of the list shown; its report can be saved
+  std::vector<std::pair<std::wstring, std::uint64_t>> m_findingKinds;  // each kind's summary and count
+  // Every finding of the list shown, once the findings window asked for them.
+  std::vector<tabrino::ListFinding> m_allFindings;
+  bool m_findingsGathered = false;
+  bool m_openFindingsWindow = false;  // when the gathering job has ended
+  WriteOutcome m_findingsOutcome;
   int m_dpi = 96;
   CAnchorLayout m_layout;  // the table grows with the window; the rest keeps to the bottom
   HWND m_focusBeforeJob = nullptr;
+  bool m_closeRequested = false;
   // Declared after everything its work touches: members are destroyed in
   // reverse order, so the worker (whose destructor waits for the thread)
   // ends before the table and the outcomes go.

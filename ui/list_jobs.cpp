@@ -1,6 +1,8 @@
 #include "ui/list_jobs.h"
 
 #include "core/list/duplicates.h"
+#include "core/export/camera_map.h"
+#include "core/model/calendar_date.h"
 #include "core/base/errors.h"
 #include "core/base/parallel.h"
 #include "ui/system_error.h"
@@ -48,6 +50,7 @@ OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable&
     options.keepText = true;  // the list view shows the cells
     options.findings = &outcome.findings;
     options.progress = [&progress](std::uint64_t done, std::uint64_t total) {
+      if (progress.stop) throw JobStopped();
       progress.done = Share(done, total);
     };
     ClearSystemError();
@@ -107,6 +110,7 @@ ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::Conv
     }
     progress.tableReadable = true;
     outcome.summary = tabrino::writeCameraDatabase(table, settings, [&](std::uint64_t written, std::uint64_t all) {
+      if (progress.stop) throw JobStopped();
       progress.accepted.store(static_cast<std::uint32_t>(written), std::memory_order_relaxed);
       progress.done.store(Share(written, all), std::memory_order_relaxed);
     });
@@ -124,5 +128,35 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::fil
         [&](tabrino::FindingSink& sink) { tabrino::scanListFindings(table.text(), sink); }, findings);
     findings.commit();
   });
+  return outcome;
+}
+
+void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName) {
+  tabrino::writeCameraMap(map, table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())});
+}
+
+WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,
+                    JobProgress& progress) {
+  WriteOutcome outcome;
+  outcome.path = map;
+  Guard(outcome, [&] { WriteMapFile(map, table, listName); });
+  progress.done = JobProgress::kWhole;
+  return outcome;
+}
+
+WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, std::vector<tabrino::ListFinding>& findings) {
+  WriteOutcome outcome;
+  findings.clear();
+  // Straight into the caller's vector: millions of findings are not copied.
+  struct Into : tabrino::FindingSink {
+    explicit Into(std::vector<tabrino::ListFinding>& out) : out(out) {}
+    void add(const tabrino::ListFinding& finding) override { out.push_back(finding); }
+    std::vector<tabrino::ListFinding>& out;
+  } into(findings);
+  Guard(outcome, [&] {
+    tabrino::DuplicateScan(table).reportWith(
+        [&](tabrino::FindingSink& sink) { tabrino::scanListFindings(table.text(), sink); }, into);
+  });
+  if (outcome.kind != WriteOutcome::Kind::Completed) std::vector<tabrino::ListFinding>().swap(findings);
   return outcome;
 }

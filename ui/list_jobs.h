@@ -13,6 +13,7 @@
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // How far the running job has come, read by the dialog's timer.
 struct JobProgress {
@@ -21,13 +22,21 @@ struct JobProgress {
   std::atomic<bool> tableReadable{false};  // the table may be shown again
   std::atomic<std::uint32_t> accepted{0};  // records written so far
   std::atomic<int> followedRow{-1};        // where the selected row went in the sort; set before tableReadable
+  std::atomic<bool> stop{false};           // the user asked the job to stop: reading or writing ends at the next block
 
   void Reset() {
+    stop = false;
     done = 0;
     tableReadable = false;
     accepted = 0;
     followedRow = -1;
   }
+};
+
+// Thrown from a job's progress when the user asked it to stop: the job ends
+// as after a failure, and a file it was writing is never put in place.
+struct JobStopped : std::exception {
+  const char* what() const noexcept override { return "stopped"; }
 };
 
 struct OpenOutcome {
@@ -69,3 +78,14 @@ ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::Conv
 
 // Writes every finding of the table's list (line, kind, detail) as CSV.
 WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::filesystem::path& report);
+
+// Draws the table's cameras into the map file at `map`. The one call that
+// writes the file: another kind of map takes its place here.
+void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName);
+
+// Writes the map of the table's cameras (WriteMapFile), complete or not at all.
+WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,
+                    JobProgress& progress);
+
+// Gathers every finding of the table's list, in line order, into `findings`.
+WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, std::vector<tabrino::ListFinding>& findings);

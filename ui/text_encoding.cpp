@@ -16,12 +16,14 @@ std::wstring WideFromUtf8(std::string_view text) {
   return wide;
 }
 
-std::string Utf8FromWide(std::wstring_view text) {
+std::string Utf8FromWide(std::wstring_view text) { return CellBytesFromWide(text, CP_UTF8); }
+
+std::string CellBytesFromWide(std::wstring_view text, unsigned codePage) {
   if (text.empty() || text.size() > INT_MAX) return {};
   const int size = static_cast<int>(text.size());
-  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  const int length = ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+  ::WideCharToMultiByte(codePage, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
   return narrow;
 }
 

@@ -1,0 +1,108 @@
+#include "core/list/idx_index.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tabrino {
+namespace {
+
+constexpr std::size_t kKeyBytes = 8;
+
+unsigned char lowerAscii(unsigned char byte) noexcept {
+  return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
+std::uint64_t keyOf(std::string_view text) noexcept {
+  std::uint64_t key = 0;
+  for (std::size_t i = 0; i < kKeyBytes; ++i) {
+    key = (key << 8) | (i < text.size() ? lowerAscii(static_cast<unsigned char>(text[i])) : 0u);
+  }
+  return key;
+}
+
+// Compares in the index's order: byte by byte, ASCII letters lowered.
+int compareLowered(std::string_view a, std::string_view b) noexcept {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const unsigned char x = lowerAscii(static_cast<unsigned char>(a[i]));
+    const unsigned char y = lowerAscii(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool startsWithLowered(std::string_view text, std::string_view prefix) noexcept {
+  return text.size() >= prefix.size() && compareLowered(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+}  // namespace
+
+void IdxIndex::build(const CameraTable& table) {
+  std::vector<Entry> entries(table.size());
+  for (std::size_t position = 0; position < table.size(); ++position) {
+    entries[position] = {keyOf(table.cell(position, Column::Idx)), static_cast<std::uint32_t>(table.fileIndex(position))};
+  }
+  followOrder(table);
+  // Texts that share their first eight bytes are ordered by the rest, so
+  // that a longer prefix is found by a binary search too.
+  std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+    if (a.key != b.key) return a.key < b.key;
+    const int order = a.key & 0xFF ? compareLowered(table.cell(positionOf(a), Column::Idx),
+                                                    table.cell(positionOf(b), Column::Idx))
+                                   : 0;
+    return order != 0 ? order < 0 : a.row < b.row;
+  });
+  entries_ = std::move(entries);
+}
+
+void IdxIndex::followOrder(const CameraTable& table) {
+  std::vector<std::uint32_t> positions;
+  for (std::size_t position = 0; position < table.size(); ++position) {
+    if (positions.empty() && table.fileIndex(position) == position) continue;
+    if (positions.empty()) {  // the first row out of file order: the rest are mapped too
+      positions.resize(table.size());
+      for (std::size_t before = 0; before < position; ++before) positions[before] = static_cast<std::uint32_t>(before);
+    }
+    positions[table.fileIndex(position)] = static_cast<std::uint32_t>(position);
+  }
+  positions_ = std::move(positions);
+}
+
+void IdxIndex::clear() noexcept {
+  std::vector<Entry>().swap(entries_);
+  std::vector<std::uint32_t>().swap(positions_);
+}
+
+std::optional<std::size_t> IdxIndex::find(const CameraTable& table, std::string_view prefix, std::size_t start,
+                                          bool wrap, bool whole) const {
+  if (prefix.empty()) return std::nullopt;
+  // The entries whose IDX begins with the prefix: a run of keys for a short
+  // one, a run of texts among the entries of one key for a long one.
+  const std::uint64_t low = keyOf(prefix);
+  const std::size_t known = std::min(prefix.size(), kKeyBytes);
+  const std::uint64_t high = known == kKeyBytes ? low : low | (~std::uint64_t{0} >> (8 * known));
+  auto first = std::lower_bound(entries_.begin(), entries_.end(), low,
+                                [](const Entry& entry, std::uint64_t key) { return entry.key < key; });
+  auto last = std::upper_bound(first, entries_.end(), high,
+                               [](std::uint64_t key, const Entry& entry) { return key < entry.key; });
+  auto idx = [&](const Entry& entry) { return table.cell(positionOf(entry), Column::Idx); };
+  if (prefix.size() > kKeyBytes || (whole && prefix.size() == kKeyBytes)) {
+    first = std::partition_point(first, last, [&](const Entry& entry) { return compareLowered(idx(entry), prefix) < 0; });
+    last = std::partition_point(first, last, [&](const Entry& entry) { return startsWithLowered(idx(entry), prefix); });
+  }
+  // Shorter than eight bytes, a whole text is its key with zero bytes after it.
+  if (whole && prefix.size() < kKeyBytes) {
+    first = std::lower_bound(first, last, low, [](const Entry& entry, std::uint64_t key) { return entry.key < key; });
+    last = std::upper_bound(first, last, low, [](std::uint64_t key, const Entry& entry) { return key < entry.key; });
+  }
+  std::optional<std::size_t> after, lowest;
+  for (auto entry = first; entry != last; ++entry) {
+    if (whole && prefix.size() >= kKeyBytes && compareLowered(idx(*entry), prefix) != 0) continue;
+    const std::size_t row = positionOf(*entry);
+    if (row >= start && (!after || row < *after)) after = row;
+    if (!lowest || row < *lowest) lowest = row;
+  }
+  return after ? after : wrap ? lowest : std::nullopt;
+}
+
+}  // namespace tabrino

@@ -1,0 +1,49 @@
+// Finds a table's rows by the start of their IDX without reading every row:
+// the rows' IDX texts in order (ASCII letters in either case alike), each
+// with its row's place in the file. Built once per list (seconds of work for
+// millions of rows, done with the table's other work) and told when the
+// table's order changes; a search is a binary search and a walk over the
+// rows that match.
+#pragma once
+
+#include "core/list/camera_table.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace tabrino {
+
+class IdxIndex {
+ public:
+  // Indexes the table's rows; the table must keep its text. A table
+  // refilled needs a new index.
+  void build(const CameraTable& table);
+  // Follows the table's rows to their present positions, after a sort:
+  // linear work, against the build's sort.
+  void followOrder(const CameraTable& table);
+  void clear() noexcept;
+  std::size_t size() const noexcept { return entries_.size(); }
+
+  // The first row at or after `start` whose IDX begins with `prefix` (is
+  // `prefix`, when `whole`), going on from the top when `wrap` and none
+  // follows; nothing when no row matches. ASCII letters match in either case.
+  // `table` is the one the index was built for.
+  std::optional<std::size_t> find(const CameraTable& table, std::string_view prefix, std::size_t start, bool wrap,
+                                  bool whole) const;
+
+ private:
+  struct Entry {
+    std::uint64_t key;  // the IDX's first eight bytes, lower case, big-endian, padded with zero bytes
+    std::uint32_t row;  // the row's place in file order
+  };
+  std::size_t positionOf(const Entry& entry) const noexcept {
+    return positions_.empty() ? entry.row : positions_[entry.row];
+  }
+  std::vector<Entry> entries_;
+  std::vector<std::uint32_t> positions_;  // each file-order row's position; empty for file order
+};
+
+}  // namespace tabrino
