@@ -75,12 +75,7 @@ bool listCameras(const MapOptions& options, InputFile& input, ListFindings& find
   if (!readCameraList(options.file, input, table, findings, progress, options.quiet)) return false;
   if (report) report->commit();
   cameras = table.records();
-  if (lines) {
-    lines->reserve(cameras.size());
-    for (std::size_t position = 0; position < table.size(); ++position) {
-      if (table.record(position)) lines->push_back(table.tag(position) + 1);
-    }
-  }
+  if (lines) *lines = table.recordLines();
   return true;
 }
 

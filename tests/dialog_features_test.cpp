@@ -168,7 +168,7 @@ TEST_F(DialogFeatureTest, AListThatFailsTheHeaderTestCannotReplaceADatabase) {
 TEST_F(DialogFeatureTest, NothingIsWrittenOverTheListOnScreen) {
   const std::string list = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n1,37.5,55.75,1,60,1,90\r\n2,200,10,1,60,1,90\r\n";
   const fs::path database = DatabaseIn(m_dir.path());
-  const fs::path picture = m_dir / "cameras.svg";
+  const fs::path picture = m_dir / "cameras.html";
   const struct {
     fs::path list;
     std::function<void()> write;
@@ -199,7 +199,7 @@ TEST_F(DialogFeatureTest, NothingIsWrittenOverTheListOnScreen) {
   }
 }
 
-// The map: from its button or the system menu, drawn on the worker with the
+// The map (the interactive page): from its button or the system menu, drawn on the worker with the
 // commands locked, into the file the user chose (the list's name beside it
 // by default), then opened, or said where it is when nothing opened it.
 TEST_F(DialogFeatureTest, TheMapIsDrawnOnTheWorkerWhereTheUserSaysAndOpened) {
@@ -211,8 +211,8 @@ TEST_F(DialogFeatureTest, TheMapIsDrawnOnTheWorkerWhereTheUserSaysAndOpened) {
   tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(40));
   Open(m_dir / "cameras.txt");
   ASSERT_TRUE(Enabled(IDC_MAP));
-  const fs::path beside = m_dir / "cameras.svg";
-  const fs::path chosen = m_dir / "elsewhere.svg";
+  const fs::path beside = m_dir / "cameras.html";
+  const fs::path chosen = m_dir / "elsewhere.html";
   const size_t messages = m_dialog.Messages().size();
   const struct {
     std::function<void()> ask;
@@ -232,9 +232,10 @@ TEST_F(DialogFeatureTest, TheMapIsDrawnOnTheWorkerWhereTheUserSaysAndOpened) {
     const fs::path written = test.choice.empty() ? beside : test.choice;
     ASSERT_FALSE(m_dialog.Pictures().empty());
     EXPECT_EQ(m_dialog.Pictures().back(), written.wstring());
-    const std::string svg = tabrino::test::readText(written);
-    EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
-    EXPECT_NE(svg.find("</svg>"), std::string::npos);
+    // The interactive page, with every camera and each one's line in the list.
+    const std::string page = tabrino::test::readText(written);
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(page.find("data-count=\"40\" data-numbering=\"line\""), std::string::npos);
   }
   EXPECT_EQ(m_dialog.Pictures().size(), 3u);
   ASSERT_EQ(m_dialog.Messages().size(), messages + 1);  // only when nothing opened the map
@@ -247,11 +248,11 @@ TEST_F(DialogFeatureTest, TheMapIsDrawnOnTheWorkerWhereTheUserSaysAndOpened) {
   Click(IDC_MAP);
   EXPECT_FALSE(fs::exists(beside));
   m_dialog.confirmMap = true;
-  m_dialog.mapChoice = (m_dir / "no such folder" / "map.svg").wstring();
+  m_dialog.mapChoice = (m_dir / "no such folder" / "map.html").wstring();
   Click(IDC_MAP);
   ASSERT_TRUE(WaitForOpen());
   EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONERROR));
-  EXPECT_NE(LastMessage().find(L"map.svg"), std::wstring::npos) << LastMessage();
+  EXPECT_NE(LastMessage().find(L"map.html"), std::wstring::npos) << LastMessage();
   EXPECT_EQ(m_dialog.Pictures().size(), 3u);
 }
 

@@ -40,8 +40,8 @@ constexpr const wchar_t* kColumnSamples[tabrino::kColumnCount] = {
 constexpr int kColumnPadding = 16;  // the list view's margins around a cell's text, at 96 DPI
 
 // The map, and what the chooser offers for it.
-constexpr wchar_t kMapExtension[] = L"svg";
-constexpr wchar_t kMapFilter[] = L"SVG Picture(*.svg)|*.svg|All Files(*.*)|*.*||";
+constexpr wchar_t kMapExtension[] = L"html";
+constexpr wchar_t kMapFilter[] = L"Map page(*.html)|*.html|All Files(*.*)|*.*||";
 
 constexpr wchar_t kListFilter[] = L"Text File(*.txt) |*.txt|CSV File(*.csv)|*.csv|All Files(*.*)|*.*||";
 

@@ -1,7 +1,7 @@
 #include "ui/list_jobs.h"
 
 #include "core/list/duplicates.h"
-#include "core/export/camera_map.h"
+#include "core/export/camera_page.h"
 #include "core/model/calendar_date.h"
 #include "core/base/errors.h"
 #include "core/base/parallel.h"
@@ -131,8 +131,11 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::fil
   return outcome;
 }
 
+// The interactive page: it zooms and names each camera's line, which is what
+// someone mending the list needs.
 void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName) {
-  tabrino::writeCameraMap(map, table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())});
+  tabrino::writeCameraPage(map, table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())},
+                           {table.recordLines()});
 }
 
 WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,

@@ -87,6 +87,15 @@ std::vector<CameraRecord> CameraTable::records() const {
   return out;
 }
 
+std::vector<std::uint64_t> CameraTable::recordLines() const {
+  std::vector<std::uint64_t> lines;
+  lines.reserve(static_cast<std::size_t>(recordCount_));
+  for (std::size_t position = 0; position < size(); ++position) {
+    if (record(position)) lines.push_back(tag(position) + 1);
+  }
+  return lines;
+}
+
 void CameraTable::clear() noexcept {
   // Swaps rather than clear(): a table of millions of rows gives its memory back.
   std::vector<CameraRow>().swap(rows_);

@@ -62,6 +62,9 @@ class CameraTable {
   // The records of the rows that become records, in the current order: the
   // cameras a device will have.
   std::vector<CameraRecord> records() const;
+  // The line (from 1, the header being line 1) of each of those rows, in the
+  // same order: what a person looks for in the list.
+  std::vector<std::uint64_t> recordLines() const;
   // Hints that the row at `position` will be read soon: rows read in sorted
   // order lie scattered in memory.
   void prefetch(std::size_t position) const noexcept { prefetchRow(indexAt(position)); }
