@@ -50,8 +50,9 @@ CLI::Validator seedText() {
 
 CLI::App* addConvert(CLI::App& app, ConvertOptions& options) {
   CLI::App* command = app.add_subcommand("convert", "Convert a speed-camera list into DB_YYMMDD.dbh");
-  command->add_option("LIST", options.list,
-                      "Speed-camera list (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION); - reads standard input")
+  command->add_option("LIST", options.lists,
+                      "Speed-camera lists (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION), made one in the order given; "
+                      "- reads standard input")
       ->required()
       ->type_name("");
   command->add_option("-o,--output-dir", options.outputDirectory, "Folder for the database file (default: .)")

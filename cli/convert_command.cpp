@@ -15,6 +15,7 @@
 #include "core/list/text_import.h"
 #include "core/texts/user_texts.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <new>
@@ -31,10 +32,17 @@ int runConvert(const ConvertOptions& options) {
   }
   const std::filesystem::path outputDirectory = argumentPath(options.outputDirectory);
   const std::filesystem::path database = outputDirectory / databaseFileName(*date.date);
-  const NamedFile list{"the list", options.list, isStandardStream(options.list) ? "" : argumentPath(options.list)};
+  if (std::count(options.lists.begin(), options.lists.end(), "-") > 1) {
+    std::cerr << "tabrino convert: standard input (-) can be only one of the lists\n";
+    return 2;
+  }
+  std::vector<NamedFile> lists;
+  for (const std::string& list : options.lists) {
+    lists.push_back({"the list", list, isStandardStream(list) ? "" : argumentPath(list)});
+  }
   std::vector<NamedFile> outputs{{"the database", displayPath(database), database}};
   if (!options.report.empty()) outputs.insert(outputs.begin(), {"--report", options.report, argumentPath(options.report)});
-  if (const auto clash = clashingFiles(outputs, {list})) {
+  if (const auto clash = clashingFiles(outputs, lists)) {
     std::cerr << "tabrino convert: " << *clash << "\n";
     return 2;
   }
@@ -50,10 +58,11 @@ int runConvert(const ConvertOptions& options) {
     // Findings are spooled while the list is read and written to the report
     // with the duplicates, which are known only once the whole list is. The
     // report is opened first: a report that cannot be written stops the run.
+    ListSources sources;
     std::optional<FindingReport> report;
     std::optional<FindingSpool> spool;
     if (!options.report.empty()) {
-      report.emplace(argumentPath(options.report));
+      report.emplace(argumentPath(options.report), &sources);
       spool.emplace();
     }
     FindingSummary summary;
@@ -66,24 +75,36 @@ int runConvert(const ConvertOptions& options) {
     ImportOptions importOptions;
     importOptions.findings = sinks.empty() ? nullptr : &findings;
     importOptions.progress = progress.callback("Reading");
-    const std::string list = sourceName(options.list);
-    const ImportResult imported = isStandardStream(options.list)
-                                      ? importCameraStream(stdin, table, importOptions)
-                                      : importCameraList(argumentPath(options.list), table, importOptions);
-    progress.finish();  // the terminal may show stdout and stderr on one screen
-    if (!imported.loaded()) {
-      printImportFailure(std::cerr, imported, list);
-      return 1;
+    std::vector<std::size_t> loaded;
+    for (std::size_t i = 0; i < options.lists.size(); ++i) {
+      const std::string& argument = options.lists[i];
+      importOptions.laterBytes = 0;
+      for (std::size_t later = i + 1; later < options.lists.size(); ++later) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(argumentPath(options.lists[later]), ec);
+        if (!ec) importOptions.laterBytes += size;
+      }
+      const ListInput input{sourceName(argument), isStandardStream(argument) ? std::filesystem::path() : argumentPath(argument),
+                            isStandardStream(argument) ? stdin : nullptr};
+      const ImportResult imported = importNextList(input, table, sources, importOptions);
+      progress.finish();  // the terminal may show stdout and stderr on one screen
+      if (!imported.loaded()) {
+        printImportFailure(std::cerr, imported, input.name);
+        return 1;
+      }
+      loaded.push_back(imported.loadedCount);
     }
     if (!options.quiet) {
-      std::cout << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
+      for (std::size_t i = 0; i < loaded.size(); ++i) {
+        std::cout << "Loaded " << counted(loaded[i], "row", "rows") << " from " << sourceName(options.lists[i]) << "\n";
+      }
     }
 
     const ConversionSettings settings{outputDirectory, *date.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
     table.sortByLatitude();
     std::optional<DuplicateScan> duplicates;
-    auto scanDuplicates = [&] { duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates}); };
+    auto scanDuplicates = [&] { duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates, &sources}); };
     const bool scanning = !sinks.empty() || options.dropDuplicates;
     ConversionSummary written;
     if (scanning && !report && !options.dropDuplicates) {
@@ -113,7 +134,7 @@ int runConvert(const ConvertOptions& options) {
       if (options.dropDuplicates) std::cout << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
       std::cout << "\n" << conversionEndText(displayPath(written.outputPath)) << "\n";
       std::cout.flush();
-      printFindingsSummary(std::cerr, summary, options.report);
+      printFindingsSummary(std::cerr, summary, options.report, &sources);
     }
     return 0;
   });

@@ -1,15 +1,16 @@
-// tabrino convert LIST [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
+// tabrino convert LIST... [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
 //                      [--near METERS] [--drop-duplicates] [--quiet]
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tabrino::cli {
 
 struct ConvertOptions {
-  std::string list;  // "-": standard input
+  std::vector<std::string> lists;  // read in this order into one table; "-": standard input (once)
   std::string outputDirectory = ".";
   std::string date;  // YYYY-MM-DD; empty: SOURCE_DATE_EPOCH, else today (UTC)
   std::optional<std::uint32_t> seed;

@@ -44,7 +44,7 @@ TEST(CliUsage, AMistakeIsNamedInTwoLinesWithExitStatusTwo) {
       {"dump L --qiuet", "tabrino dump: unknown option '--qiuet' (did you mean '--quiet'?)\n"
                          "Run 'tabrino dump --help' for usage.\n"},
       {"inspect L --colour", "tabrino inspect: unknown option '--colour'\nRun 'tabrino inspect --help' for usage.\n"},
-      {"convert L M", "tabrino convert: unexpected argument 'M'\nRun 'tabrino convert --help' for usage.\n"},
+      {"inspect L M", "tabrino inspect: unexpected argument 'M'\nRun 'tabrino inspect --help' for usage.\n"},
       {"convert L -o", "tabrino convert: option '--output-dir' needs a DIR\nRun 'tabrino convert --help' for usage.\n"},
       {"convert L --date 14.11.2014",
        "tabrino convert: --date: expected a calendar date as YYYY-MM-DD, got \"14.11.2014\"\n"

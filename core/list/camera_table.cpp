@@ -95,6 +95,13 @@ void CameraTable::keepText(std::string text) {
   keepText_ = keepOffsets_ = true;
 }
 
+std::size_t CameraTable::appendText(std::string_view more) {
+  const std::size_t start = text_.size();
+  text_.append(more.data(), more.size());
+  keepText_ = keepOffsets_ = true;
+  return start;
+}
+
 void CameraTable::reserve(std::size_t rows) {
   rows_.reserve(rows);
   if (keepOffsets_) lineOffsets_.reserve(rows);

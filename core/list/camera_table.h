@@ -87,6 +87,9 @@ class CameraTable {
 
   // For the import: rows arrive in file order.
   void keepText(std::string text);  // clears the table; lines are then given as offsets into text
+  // Adds a further list's text after the text kept (keeping text from then
+  // on); returns where it starts, the offset its lines are given from.
+  std::size_t appendText(std::string_view more);
   const std::string& text() const noexcept { return text_; }
   void reserve(std::size_t rows);
   void appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset = 0);

@@ -4,6 +4,7 @@
 // more memory than the sink keeps.
 #pragma once
 
+#include "core/list/list_sources.h"
 #include "core/platform/file_io.h"
 
 #include <array>
@@ -91,10 +92,12 @@ class FindingFanOut : public FindingSink {
   std::vector<FindingSink*> sinks_;
 };
 
-// "line,kind,detail" and a line feed: the report's first line.
-std::string findingsReportHeader();
-// One report line: fields quoted where they hold commas or quotes.
-std::string findingsReportLine(const ListFinding& finding);
+// "line,kind,detail" and a line feed: the report's first line; with
+// several lists, "file,line,kind,detail".
+std::string findingsReportHeader(const ListSources* sources = nullptr);
+// One report line: fields quoted where they hold commas or quotes. With
+// several lists it starts with the list, the line counted in that list.
+std::string findingsReportLine(const ListFinding& finding, const ListSources* sources = nullptr);
 
 // Writes findings as a CSV report as they arrive, through an AtomicFileWriter
 // for `path`; commit() puts the complete report in place. A report that
@@ -102,12 +105,17 @@ std::string findingsReportLine(const ListFinding& finding);
 // Throws FileOpenError or FileWriteError.
 class FindingReport : public FindingSink {
  public:
-  explicit FindingReport(const std::filesystem::path& path);
+  // `sources`, when given, must outlive the report.
+  explicit FindingReport(const std::filesystem::path& path, const ListSources* sources = nullptr);
   void add(const ListFinding& finding) override;
   void commit();
 
  private:
+  void writeHeader();
+
   AtomicFileWriter output_;
+  const ListSources* sources_;
+  bool headerWritten_ = false;
 };
 
 }  // namespace tabrino

@@ -55,6 +55,8 @@ inline std::string findingsReportWrittenText(std::string_view reportPath) {
 // One line for each kind of finding the list had, skipped rows first, with
 // its count and first lines: "2 rows skipped, coordinates out of range: line 4,
 // line 6, ..."; withDetails adds what each line holds ("line 4 (X ...)").
-std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails);
+// With several lists each line names its list ("b.txt line 4").
+std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails,
+                                             const ListSources* sources = nullptr);
 
 }  // namespace tabrino
