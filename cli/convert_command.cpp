@@ -55,6 +55,7 @@ int runConvert(const ConvertOptions& options) {
 
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, 1, "the list is too large for this machine", [&]() -> int {
+    const CameraFilter filter = makeFilter(options.filter);
     // Findings are spooled while the list is read and written to the report
     // with the duplicates, which are known only once the whole list is. The
     // report is opened first: a report that cannot be written stops the run.
@@ -100,6 +101,21 @@ int runConvert(const ConvertOptions& options) {
       }
     }
 
+    // Read, filter, find duplicates, then check the limit.
+    std::optional<LeftOutRows> leftOut;
+    if (report && filter.active()) leftOut.emplace();
+    const FilterCounts filtered = filterTable(table, filter, leftOut ? &*leftOut : nullptr);
+    if (!options.quiet && filter.active()) std::cout << leftOutText(filter, filtered) << "\n";
+    auto withinLimit = [&](std::uint64_t records) {
+      if (!options.maxRecords || records <= *options.maxRecords) return true;
+      progress.finish();
+      std::cerr << "tabrino convert: " << counted(records, "camera", "cameras") << ", more than --max-records "
+                << *options.maxRecords << "; nothing was written. --bbox, --polygon, --types, --speed, --exclude "
+                << "and --drop-duplicates cut the count.\n";
+      return false;
+    };
+    if (!options.dropDuplicates && !withinLimit(table.recordCount())) return 1;
+
     const ConversionSettings settings{outputDirectory, *date.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
     table.sortByLatitude();
@@ -119,12 +135,26 @@ int runConvert(const ConvertOptions& options) {
       std::vector<std::uint32_t> dropped;
       if (scanning) {
         scanDuplicates();
+        if (options.dropDuplicates) {
+          dropped = duplicates->droppedPositions();
+          std::uint64_t droppedRecords = 0;
+          for (const std::uint32_t position : dropped) droppedRecords += table.record(position) ? 1 : 0;
+          if (!withinLimit(table.recordCount() - droppedRecords)) return 1;
+        }
         if (!options.quiet) duplicates->report(summary);
         if (report) {
-          duplicates->reportWith([&](FindingSink& sink) { spool->replay(sink); }, *report);
+          // The list's findings and the rows filtered out, in line order.
+          duplicates->reportWith(
+              [&](FindingSink& sink) {
+                if (!leftOut) return spool->replay(sink);
+                LeftOutRows::Findings left(*leftOut, filter);
+                FindingMerge merge(left, sink);
+                spool->replay(merge);
+                merge.finish();
+              },
+              *report);
           report->commit();
         }
-        if (options.dropDuplicates) dropped = duplicates->droppedPositions();
       }
       written = writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
     }

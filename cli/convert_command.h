@@ -2,6 +2,8 @@
 //                      [--near METERS] [--drop-duplicates] [--quiet]
 #pragma once
 
+#include "cli/filter_options.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,6 +19,8 @@ struct ConvertOptions {
   std::string report;  // CSV of every list finding; empty: none
   double nearMetres = 0;  // also report rows this close to an earlier one; 0: only duplicates
   bool dropDuplicates = false;
+  FilterOptions filter;
+  std::optional<std::uint64_t> maxRecords;  // more cameras than this is a failure
   bool quiet = false;
 };
 

@@ -14,6 +14,7 @@
 #include "core/list/list_findings.h"
 #include "core/list/text_import.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <iostream>
@@ -50,6 +51,7 @@ int runMap(const MapOptions& options) {
   }
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, 1, "too many cameras for this machine", [&]() -> int {
+    const CameraFilter filter = makeFilter(options.filter);
     std::vector<CameraRecord> cameras;
     MapTitle title{displayPath(file.filename()), ""};
     FindingSummary findings;
@@ -100,6 +102,17 @@ int runMap(const MapOptions& options) {
       cameras = table.records();
     }
 
+    if (filter.active()) {
+      FilterCounts counts{};
+      const auto kept = std::remove_if(cameras.begin(), cameras.end(), [&](const CameraRecord& camera) {
+        if (!inBounds(camera.latitude, camera.longitude)) return false;
+        const auto kind = filter.leftOutBy(camera);
+        if (kind) ++counts[static_cast<std::size_t>(*kind)];
+        return kind.has_value();
+      });
+      cameras.erase(kept, cameras.end());
+      if (!options.quiet) std::cout << leftOutText(filter, counts) << "\n";
+    }
     writeCameraMap(output, cameras, title);
     if (!options.quiet) {
       std::size_t drawn = 0;

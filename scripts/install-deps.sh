@@ -7,7 +7,7 @@
 set -euo pipefail
 
 # gpsbabel and xmllint (libxml2-utils) read the exports and the map back in the tests.
-packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel libxml2-utils)
+packages=(cmake make g++ libcli11-dev libfast-float-dev nlohmann-json3-dev googletest libgtest-dev groff-base gpsbabel libxml2-utils)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
              wine wine32:i386 xvfb xdotool openbox imagemagick x11-utils

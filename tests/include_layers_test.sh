@@ -12,7 +12,7 @@ layers=(
   "platform"
   "model"
   "list database"
-  "convert export compare texts"
+  "convert export compare texts filter"
 )
 declare -A rank
 for i in "${!layers[@]}"; do

@@ -98,6 +98,9 @@ class CameraTable {
   // from lineBase.
   void keepLineOffsets(bool keep) noexcept { keepOffsets_ = keep; }
   void appendRows(const CameraTable& rows, std::uint64_t lineBase);
+  // Takes out the rows at these places in file order (ascending); the rest
+  // keep their order and lines.
+  void removeRows(const std::vector<std::uint32_t>& indexes);
 
  private:
   void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }

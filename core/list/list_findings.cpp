@@ -49,6 +49,7 @@ const char* findingKindName(FindingKind kind) noexcept {
     case FindingKind::OutOfRange: return "out-of-range";
     case FindingKind::Duplicate: return "duplicate";
     case FindingKind::NearDuplicate: return "near-duplicate";
+    case FindingKind::Filtered: return "filtered";
   }
   return "";
 }

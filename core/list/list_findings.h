@@ -25,11 +25,12 @@ enum class FindingKind {
   OutOfRange,    // coordinates outside the bounds: the row is skipped
   Duplicate,     // the same camera as an earlier row (found once the whole list is read)
   NearDuplicate, // close to an earlier row with the same direction (asked for by distance)
+  Filtered,      // left out by a filter the user asked for
 };
-inline constexpr std::size_t kFindingKindCount = 7;
+inline constexpr std::size_t kFindingKindCount = 8;
 
 // "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
-// "duplicate", "near-duplicate".
+// "duplicate", "near-duplicate", "filtered".
 const char* findingKindName(FindingKind kind) noexcept;
 
 struct ListFinding {

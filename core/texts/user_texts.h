@@ -45,6 +45,7 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::Duplicate, "row repeats an earlier camera", "rows repeat an earlier camera"},
     {FindingKind::NearDuplicate, "row lies near an earlier camera with the same direction",
      "rows lie near an earlier camera with the same direction"},
+    {FindingKind::Filtered, "row left out by a filter", "rows left out by a filter"},
 }};
 
 // Where a report of every finding went.
