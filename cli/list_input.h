@@ -5,6 +5,7 @@
 #include "cli/progress_bar.h"
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
+#include "core/list/list_sources.h"
 
 #include <string>
 #include <vector>
@@ -30,11 +31,13 @@ class ListFindings {
   FindingFanOut fanOut_;
 };
 
-// Reads the list named `argument` ("-": standard input), or the cameras of
-// an OpenStreetMap extract (osmDirection: how its direction tags are taken),
-// into `table` and says "Loaded N rows from LIST" unless quiet. Returns false
-// after saying on stderr why the list could not be read.
-bool readCameraList(const std::string& argument, CameraTable& table, ListFindings& findings, ProgressBar& progress,
-                    bool quiet, const std::string& osmDirection = "");
+// Reads the lists named by `arguments` ("-": standard input) into `table`
+// in the order given, each after the one before, their lines numbered on as
+// if they were one text (`sources` names them, for findings). An argument
+// may name an OpenStreetMap extract (osmDirection: how its direction tags
+// are taken). Says "Loaded N rows from LIST" for each unless quiet. Returns
+// false after saying on stderr why a list could not be read.
+bool readCameraList(const std::vector<std::string>& arguments, CameraTable& table, ListSources& sources,
+                    ListFindings& findings, ProgressBar& progress, bool quiet, const std::string& osmDirection = "");
 
 }  // namespace tabrino::cli

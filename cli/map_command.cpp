@@ -16,6 +16,7 @@
 #include "core/list/list_findings.h"
 #include "core/list/text_import.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <iostream>
@@ -71,7 +72,8 @@ std::vector<CameraRecord> databaseCameras(const MapOptions& options, MapTitle& t
 bool listCameras(const MapOptions& options, ListFindings& findings, FindingReport* report, ProgressBar& progress,
                  std::vector<CameraRecord>& cameras) {
   CameraTable table;
-  if (!readCameraList(options.file, table, findings, progress, options.quiet)) return false;
+  ListSources sources;
+  if (!readCameraList({options.file}, table, sources, findings, progress, options.quiet)) return false;
   if (report) report->commit();
   cameras = table.records();
   return true;
@@ -102,6 +104,7 @@ int runMap(const MapOptions& options) {
   if (const auto refused = checkFiles(options, output)) return *refused;
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kFailure, "too many cameras for this machine", [&]() -> int {
+    const CameraFilter filter = makeFilter(options.filter);
     MapTitle title{displayPath(file.filename()), ""};
     const bool database = isDatabase(file);
     std::optional<FindingReport> report;
@@ -120,6 +123,18 @@ int runMap(const MapOptions& options) {
       cameras = databaseCameras(options, title, progress);
     } else if (!listCameras(options, findings, report ? &*report : nullptr, progress, cameras)) {
       return kFailure;
+    }
+
+    if (filter.active()) {
+      FilterCounts counts{};
+      const auto kept = std::remove_if(cameras.begin(), cameras.end(), [&](const CameraRecord& camera) {
+        if (!inBounds(camera.latitude, camera.longitude)) return false;
+        const auto kind = filter.leftOutBy(camera);
+        if (kind) ++counts[static_cast<std::size_t>(*kind)];
+        return kind.has_value();
+      });
+      cameras.erase(kept, cameras.end());
+      if (!options.quiet) std::cout << leftOutText(filter, counts) << "\n";
     }
     writeCameraMap(output, cameras, title);
     if (!options.quiet) printDrawn(options, cameras, output, findings);

@@ -2,6 +2,8 @@
 // a list or a database are.
 #pragma once
 
+#include "cli/filter_options.h"
+
 #include <string>
 
 namespace tabrino::cli {
@@ -10,6 +12,7 @@ struct MapOptions {
   std::string file;
   std::string output;  // empty: FILE's name with .svg, beside it
   std::string report;  // for a list: where every finding goes
+  FilterOptions filter;
   bool quiet = false;
 };
 

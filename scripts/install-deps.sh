@@ -8,7 +8,8 @@ set -euo pipefail
 
 # gpsbabel, ogrinfo (gdal-bin) and xmllint (libxml2-utils) read the exports and the map back in the tests.
 # libosmium reads OpenStreetMap extracts (with zlib, expat and bzip2); osmium-tool makes the tests' .pbf and .bz2.
-packages=(cmake make g++ libcli11-dev libfast-float-dev googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils
+# nlohmann-json3-dev reads GeoJSON regions.
+packages=(cmake make g++ libcli11-dev libfast-float-dev nlohmann-json3-dev googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils
           libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev osmium-tool)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
