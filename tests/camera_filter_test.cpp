@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -190,6 +192,42 @@ TEST(CameraFilter, KeepsWhatEachPlainDefinitionKeeps) {
     for (std::size_t i = 0; i < table.size(); ++i) plain.appendRow(table.row(i), i);
     EXPECT_EQ(table.recordCount(), plain.recordCount()) << c.name;
     EXPECT_EQ(table.recordXor(), plain.recordXor()) << c.name;
+  }
+}
+
+// An ignore list of many cameras, a fifth of them entered more than once:
+// each camera is found and named by its first line; a camera one step away
+// in any field of the rule is not in the list.
+TEST(CameraFilter, ExcludedCamerasNameTheFirstLineOfEachCamera) {
+  std::mt19937 random(5);
+  const CameraTable ignore = generatedTable(random);
+  ListSources sources;
+  sources.add("ignore.txt", ignore.size() + 1);
+  const ExcludedCameras excluded(ignore, sources);
+  std::map<std::tuple<std::int32_t, std::int32_t, int, int>, std::uint64_t> firstLine;
+  for (std::size_t i = 0; i < ignore.size(); ++i) {
+    if (const auto r = ignore.record(i)) firstLine.insert({{r->latitude, r->longitude, r->directionType, r->directionCode}, ignore.tag(i) + 1});
+  }
+  ASSERT_GT(firstLine.size(), 10000u);
+  ASSERT_LT(firstLine.size(), ignore.recordCount());
+  auto expected = [&](const CameraRecord& r) -> std::optional<std::uint64_t> {
+    const auto found = firstLine.find({r.latitude, r.longitude, r.directionType, r.directionCode});
+    if (found == firstLine.end()) return std::nullopt;
+    return found->second;
+  };
+  for (std::size_t i = 0; i < ignore.size(); ++i) {
+    auto record = ignore.record(i);
+    if (!record) continue;
+    EXPECT_EQ(excluded.lineOf(*record), expected(*record)) << "row " << i;
+    record->type ^= 1;  // type and speed are not part of the camera
+    record->speed = 255;
+    EXPECT_EQ(excluded.lineOf(*record), expected(*record)) << "row " << i;
+    CameraRecord moved = *record;
+    moved.longitude += 1;
+    EXPECT_EQ(excluded.lineOf(moved), expected(moved)) << "row " << i;
+    moved = *record;
+    moved.directionCode ^= 1;
+    EXPECT_EQ(excluded.lineOf(moved), expected(moved)) << "row " << i;
   }
 }
 

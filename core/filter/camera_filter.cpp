@@ -48,6 +48,13 @@ std::int32_t highestAtOrBelow(double degrees) {
   return static_cast<std::int32_t>(v);
 }
 
+// 64 less the bits of a place in a power of two at least `wanted` (and 64).
+unsigned shiftFor(std::uint64_t wanted) noexcept {
+  unsigned bits = 6;
+  while ((std::uint64_t{1} << bits) < wanted) ++bits;
+  return 64 - bits;
+}
+
 }  // namespace
 
 const char* filterOptionName(FilterKind kind) noexcept {
@@ -111,12 +118,22 @@ std::optional<SpeedRange> parseSpeedRange(std::string_view text, std::string& pr
 }
 
 ExcludedCameras::ExcludedCameras(const CameraTable& table, ListSources sources) : sources_(std::move(sources)) {
-  keys_.reserve(static_cast<std::size_t>(table.recordCount()));
+  const std::uint64_t cameras = table.recordCount();
+  presentShift_ = shiftFor(16 * cameras);
+  present_.assign((std::size_t{1} << (64 - presentShift_)) / 64, 0);
+  slotShift_ = shiftFor(2 * cameras);
+  slots_.assign(std::size_t{1} << (64 - slotShift_), Slot{0, 0});
+  // Rows in file order: the first line of each camera is the one named.
   for (std::size_t position = 0; position < table.size(); ++position) {
-    if (const auto record = table.record(position)) keys_.push_back({keyOf(*record), table.tag(position) + 1});
+    const auto record = table.record(position);
+    if (!record) continue;
+    const std::uint64_t key = keyOf(*record), hash = hashOf(key);
+    const std::uint64_t bit = hash >> presentShift_;
+    present_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    std::size_t slot = static_cast<std::size_t>(hash >> slotShift_);
+    while (slots_[slot].line != 0 && slots_[slot].key != key) slot = (slot + 1) & (slots_.size() - 1);
+    if (slots_[slot].line == 0) slots_[slot] = {key, table.tag(position) + 1};
   }
-  // The first line of each camera is the one named.
-  std::stable_sort(keys_.begin(), keys_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 std::uint64_t ExcludedCameras::keyOf(const CameraRecord& record) noexcept {
@@ -126,12 +143,19 @@ std::uint64_t ExcludedCameras::keyOf(const CameraRecord& record) noexcept {
          static_cast<std::uint64_t>(record.directionType) << 8 | record.directionCode;
 }
 
+std::uint64_t ExcludedCameras::hashOf(std::uint64_t key) noexcept {
+  // Fibonacci hashing: the top bits of the product mix every bit of the key.
+  return key * 0x9E3779B97F4A7C15ull;
+}
+
 std::optional<std::uint64_t> ExcludedCameras::lineOf(const CameraRecord& record) const noexcept {
-  const std::uint64_t key = keyOf(record);
-  const auto found = std::lower_bound(keys_.begin(), keys_.end(), key,
-                                      [](const auto& entry, std::uint64_t k) { return entry.first < k; });
-  if (found == keys_.end() || found->first != key) return std::nullopt;
-  return found->second;
+  const std::uint64_t key = keyOf(record), hash = hashOf(key);
+  const std::uint64_t bit = hash >> presentShift_;
+  if (!(present_[bit / 64] >> (bit % 64) & 1)) return std::nullopt;
+  for (std::size_t slot = static_cast<std::size_t>(hash >> slotShift_);; slot = (slot + 1) & (slots_.size() - 1)) {
+    if (slots_[slot].line == 0) return std::nullopt;
+    if (slots_[slot].key == key) return slots_[slot].line;
+  }
 }
 
 void CameraFilter::keepBox(const BoundingBox& box) {

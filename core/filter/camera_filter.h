@@ -58,7 +58,20 @@ class ExcludedCameras {
 
  private:
   static std::uint64_t keyOf(const CameraRecord& record) noexcept;
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> keys_;  // key and line, ascending
+  static std::uint64_t hashOf(std::uint64_t key) noexcept;
+  // Every row of the list being converted is looked up, and most are in no
+  // ignore list: a bitmap of about 16 bits a camera, small enough to stay in
+  // the cache, turns away all but a few of those; the rest are looked up in
+  // an open-addressing hash table at most half full (one or two cache lines,
+  // where a binary search over a long ignore list misses at every step).
+  std::vector<std::uint64_t> present_;
+  unsigned presentShift_ = 0;  // 64 less the bits of a bit's place
+  struct Slot {
+    std::uint64_t key;
+    std::uint64_t line;  // 0: an empty slot
+  };
+  std::vector<Slot> slots_;  // a power of two of them
+  unsigned slotShift_ = 0;   // 64 less the bits of a slot's place
   ListSources sources_;
 };
 
