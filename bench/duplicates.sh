@@ -30,20 +30,7 @@ later="$data/list-$rows-later.txt"
 [ -s "$later" ] || awk -F, 'BEGIN { OFS = "," } NR > 1 && NR % 1000 == 0 { next }
                           NR > 1 && NR % 100 == 0 { $5 = $5 + 10 } { print }' "$list" > "$later"
 
-# Best wall time in seconds over $runs runs, and the peak resident memory
-# (KiB) of one more run. diff exits 1 when the lists differ: not a failure here.
-measure() {
-  local best="" start stop
-  for _ in $(seq "$runs"); do
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    stop=$(date +%s%N)
-    local t=$(( stop - start ))
-    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
-  done
-  /usr/bin/time -o "$data/time.txt" -f '%M' "$@" >/dev/null 2>&1 || true
-  echo "$(awk -v n="$best" 'BEGIN{printf "%.4f", n / 1e9}') $(tail -n 1 "$data/time.txt")"
-}
+source "$here/measure.sh"
 
 tabrino="$build/bin/tabrino"
 convert=("$tabrino" convert "$list" -o "$out" --date 2014-11-14 --seed 1)

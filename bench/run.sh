@@ -24,21 +24,7 @@ cmake --build "$build" -j"$(nproc)" --target tabrino generate_list >/dev/null
 data="$build/bench-data"
 mkdir -p "$data"
 
-# Best wall time (seconds, from the clock in nanoseconds) over $runs runs, and
-# the peak resident memory (KiB) of one more run.
-measure() {
-  local best="" start stop count=$runs
-  [ "${QUICK:-}" = 1 ] && count=1
-  for _ in $(seq "$count"); do
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    stop=$(date +%s%N)
-    local t=$(( stop - start ))
-    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
-  done
-  /usr/bin/time -o "$data/time.txt" -f '%M' "$@" >/dev/null 2>&1
-  echo "$(awk -v n="$best" 'BEGIN{printf "%.4f", n / 1e9}') $(tail -n 1 "$data/time.txt")"
-}
+source "$here/measure.sh"
 
 printf '%-10s %8s %7s %9s %6s %8s %6s %8s %7s %6s\n' \
   list "file MB" "cat s" "convert s" "÷ cat" "python s" "py ÷" "peak MB" "÷ file" "÷ 1M"

@@ -10,6 +10,7 @@
 #include "cli/inspect_command.h"
 #include "cli/map_command.h"
 #include "cli/messages.h"
+#include "core/filter/camera_filter.h"
 #include "core/list/duplicates.h"
 #include "tabrino_version.h"
 
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -69,9 +71,41 @@ void addOsmDirection(CLI::App& command, std::string& osmDirection) {
       ->check(CLI::IsMember({"travel", "facing"}).description(""));
 }
 
+// A filter's text, checked by its own parser so the message names what is wrong.
+CLI::Validator filterText(std::function<bool(const std::string&, std::string&)> parses) {
+  return CLI::Validator(
+      [parses](std::string& text) -> std::string {
+        std::string problem;
+        return parses(text, problem) ? std::string() : problem;
+      },
+      "");
+}
+
+void addFilterOptions(CLI::App* command, FilterOptions& options) {
+  command->add_option("--bbox", options.bbox,
+                      "Keep only cameras in this box, in degrees, bounds included (W above E crosses the 180th "
+                      "meridian)")
+      ->type_name("W,S,E,N")
+      ->check(filterText([](const std::string& t, std::string& p) { return parseBoundingBox(t, p).has_value(); }));
+  command->add_option("--polygon", options.polygon,
+                      "Keep only cameras inside this region: a .poly file (holes marked !) or a GeoJSON Polygon or "
+                      "MultiPolygon")
+      ->type_name("FILE");
+  command->add_option("--types", options.types, "Keep only cameras of these types")
+      ->type_name("1,2,3")
+      ->check(filterText([](const std::string& t, std::string& p) { return parseTypes(t, p).has_value(); }));
+  command->add_option("--speed", options.speed, "Keep only cameras whose speed is in this range (km/h, inclusive)")
+      ->type_name("MIN-MAX")
+      ->check(filterText([](const std::string& t, std::string& p) { return parseSpeedRange(t, p).has_value(); }));
+  command->add_option("--exclude", options.exclude,
+                      "Leave out the cameras (place and direction) of these lists")
+      ->type_name("LIST...");
+}
+
 void addConvertOptions(CLI::App* command, ConvertOptions& options) {
-  command->add_option("LIST", options.list,
-                      "Speed-camera list (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION); - reads standard input")
+  command->add_option("LIST", options.lists,
+                      "Speed-camera lists (IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION), made one in the order given; "
+                      "- reads standard input")
       ->required()
       ->type_name("");
   command->add_option("-o,--output-dir", options.outputDirectory, "Folder for the database file (default: .)")
@@ -102,6 +136,10 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
                     "Write one record for each camera entered more than once: the lowest speed above 0, "
                     "else the first");
   addOsmDirection(*command, options.osmDirection);
+  addFilterOptions(command, options.filter);
+  command->add_option("--max-records", options.maxRecords,
+                      "Fail, writing nothing, when more than N cameras would be written")
+      ->type_name("N");
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 
@@ -136,6 +174,7 @@ void addDumpOptions(CLI::App* command, DumpOptions& options) {
                       "geojson (a FeatureCollection of points)")
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"list", "gpx", "kml", "geojson"}).description(""));
+  addFilterOptions(command, options.filter);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 
@@ -156,6 +195,7 @@ void addMapOptions(CLI::App* command, MapOptions& options) {
                       "For a list: write every row or line that did not become a camera as meant, and why, to this "
                       "CSV file (line numbers from 1); - writes standard output")
       ->type_name("FILE");
+  addFilterOptions(command, options.filter);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 

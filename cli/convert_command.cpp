@@ -17,6 +17,7 @@
 #include "core/list/text_import.h"
 #include "core/texts/user_texts.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <new>
@@ -48,10 +49,15 @@ std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files
   }
   files = {argumentPath(options.outputDirectory), *date.date};
   const std::filesystem::path database = files.outputDirectory / databaseFileName(files.date);
-  const NamedFile list = namedFile("the list", options.list);
+  if (std::count(options.lists.begin(), options.lists.end(), "-") > 1) {
+    std::cerr << messagePrefix() << "standard input (-) can be only one of the lists\n";
+    return kUsage;
+  }
+  std::vector<NamedFile> lists;
+  for (const std::string& list : options.lists) lists.push_back(namedFile("the list", list));
   std::vector<NamedFile> outputs{{"the database", displayPath(database), database}};
   if (!options.report.empty()) outputs.insert(outputs.begin(), namedFile("--report", options.report));
-  if (const auto clash = clashingFiles(outputs, {list})) {
+  if (const auto clash = clashingFiles(outputs, lists)) {
     std::cerr << messagePrefix() << *clash << "\n";
     return kUsage;
   }
@@ -64,16 +70,36 @@ std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files
   return std::nullopt;
 }
 
+// A count of cameras within --max-records; else says so, naming the options
+// that cut the count.
+bool withinLimit(const ConvertOptions& options, std::uint64_t records, ProgressBar& progress) {
+  if (!options.maxRecords || records <= *options.maxRecords) return true;
+  progress.finish();
+  std::cerr << messagePrefix() << counted(records, "camera", "cameras") << ", more than --max-records "
+            << *options.maxRecords << "; nothing was written. --bbox, --polygon, --types, --speed, --exclude "
+            << "and --drop-duplicates cut the count.\n";
+  return false;
+}
+
+// What the filters left out, for the report.
+struct FilteredRows {
+  const CameraFilter& filter;
+  const LeftOutRows* rows;  // nullptr: no report, or no filter
+};
+
 // Finds the duplicates (and near rows) where anyone wants them, and writes
 // the database: beside the search when only the summary waits for it, after
 // it when the report must be complete first or the duplicates decide what is
-// dropped.
-ConversionSummary scanAndWrite(const ConvertOptions& options, CameraTable& table, const ConversionSettings& settings,
-                               ListFindings& findings, FindingReport* report, FindingSpool* spool,
-                               ProgressBar& progress) {
+// dropped. Nothing when the records dropped leave more than --max-records.
+std::optional<ConversionSummary> scanAndWrite(const ConvertOptions& options, CameraTable& table,
+                                              const ConversionSettings& settings, ListFindings& findings,
+                                              const ListSources& sources, FindingReport* report, FindingSpool* spool,
+                                              const FilteredRows& filtered, ProgressBar& progress) {
   table.sortByLatitude();
   std::optional<DuplicateScan> duplicates;
-  auto scanDuplicates = [&] { duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates}); };
+  auto scanDuplicates = [&] {
+    duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates, &sources});
+  };
   ConversionSummary written;
   if (!findings.sink() && !options.dropDuplicates) {
     return writeCameraDatabase(table, settings, {}, progress.callback("Writing"));
@@ -85,23 +111,38 @@ ConversionSummary scanAndWrite(const ConvertOptions& options, CameraTable& table
     return written;
   }
   scanDuplicates();
-  if (!options.quiet) duplicates->report(findings.summary());
-  if (report) {
-    duplicates->reportWith([&](FindingSink& sink) { spool->replay(sink); }, *report);
-    report->commit();
-  }
   const std::vector<std::uint32_t> dropped =
       options.dropDuplicates ? duplicates->droppedPositions() : std::vector<std::uint32_t>();
+  if (options.dropDuplicates) {
+    std::uint64_t droppedRecords = 0;
+    for (const std::uint32_t position : dropped) droppedRecords += table.record(position) ? 1 : 0;
+    if (!withinLimit(options, table.recordCount() - droppedRecords, progress)) return std::nullopt;
+  }
+  if (!options.quiet) duplicates->report(findings.summary());
+  if (report) {
+    // The list's findings and the rows filtered out, in line order.
+    duplicates->reportWith(
+        [&](FindingSink& sink) {
+          if (!filtered.rows) return spool->replay(sink);
+          LeftOutRows::Findings left(*filtered.rows, filtered.filter);
+          FindingMerge merge(left, sink);
+          spool->replay(merge);
+          merge.finish();
+        },
+        *report);
+    report->commit();
+  }
   return writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
 }
 
-void printWritten(const ConvertOptions& options, const ConversionSummary& written, const ListFindings& findings) {
+void printWritten(const ConvertOptions& options, const ConversionSummary& written, const ListFindings& findings,
+                  const ListSources& sources) {
   std::ostream& out = statusOut();
   out << conversionCountsText(written.recordsWritten, written.rowsSkipped);
   if (options.dropDuplicates) out << "; dropped " << counted(written.rowsLeftOut, "duplicate", "duplicates");
   out << "\n" << conversionEndText(displayPath(written.outputPath)) << "\n";
   out.flush();
-  printFindingsSummary(std::cerr, findings.summary(), options.report);
+  printFindingsSummary(std::cerr, findings.summary(), options.report, &sources);
 }
 
 }  // namespace
@@ -112,24 +153,37 @@ int runConvert(const ConvertOptions& options) {
   if (isStandardStream(options.report)) reserveStandardOutput();
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kFailure, "the list is too large for this machine", [&]() -> int {
+    const CameraFilter filter = makeFilter(options.filter);
     // Findings are spooled while the list is read and written to the report
     // with the duplicates, which are known only once the whole list is. The
     // report is opened first: a report that cannot be written stops the run.
+    ListSources sources;
     std::optional<FindingReport> report;
     std::optional<FindingSpool> spool;
     if (!options.report.empty()) {
-      openReport(report, options.report);
+      openReport(report, options.report, &sources);
       spool.emplace();
     }
     ListFindings findings(options.quiet, spool ? &*spool : nullptr);
     CameraTable table;
-    if (!readCameraList(options.list, table, findings, progress, options.quiet, options.osmDirection)) return kFailure;
+    if (!readCameraList(options.lists, table, sources, findings, progress, options.quiet, options.osmDirection)) {
+      return kFailure;
+    }
+    // Read, filter, find duplicates, then check the limit.
+    std::optional<LeftOutRows> leftOut;
+    if (report && filter.active()) leftOut.emplace();
+    const FilterCounts filteredCounts = filterTable(table, filter, leftOut ? &*leftOut : nullptr);
+    if (!options.quiet && filter.active()) std::cout << leftOutText(filter, filteredCounts) << "\n";
+    if (!options.dropDuplicates && !withinLimit(options, table.recordCount(), progress)) return kFailure;
+
     const ConversionSettings settings{files.outputDirectory, files.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
-    const ConversionSummary written = scanAndWrite(options, table, settings, findings, report ? &*report : nullptr,
-                                                   spool ? &*spool : nullptr, progress);
+    const std::optional<ConversionSummary> written =
+        scanAndWrite(options, table, settings, findings, sources, report ? &*report : nullptr,
+                     spool ? &*spool : nullptr, {filter, leftOut ? &*leftOut : nullptr}, progress);
+    if (!written) return kFailure;
     progress.finish();
-    if (!options.quiet) printWritten(options, written, findings);
+    if (!options.quiet) printWritten(options, *written, findings, sources);
     return kSuccess;
   });
 }

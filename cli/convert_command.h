@@ -1,16 +1,21 @@
-// tabrino convert LIST [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
-//                      [--near METERS] [--drop-duplicates] [--osm-direction travel|facing] [--quiet]
-// LIST may be an OpenStreetMap extract (.osm.pbf, .osm, .osm.bz2).
+// tabrino convert LIST... [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
+//                         [--near METERS] [--drop-duplicates] [--osm-direction travel|facing]
+//                         [--bbox W,S,E,N] [--polygon FILE] [--types 1,2,3] [--speed MIN-MAX]
+//                         [--exclude LIST...] [--max-records N] [--quiet]
+// A LIST may be an OpenStreetMap extract (.osm.pbf, .osm, .osm.bz2).
 #pragma once
+
+#include "cli/filter_options.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tabrino::cli {
 
 struct ConvertOptions {
-  std::string list;  // "-": standard input
+  std::vector<std::string> lists;  // read in this order into one table; "-": standard input (once)
   std::string outputDirectory = ".";
   std::string date;  // YYYY-MM-DD; empty: SOURCE_DATE_EPOCH, else today (UTC)
   std::optional<std::uint32_t> seed;
@@ -18,6 +23,8 @@ struct ConvertOptions {
   double nearMetres = 0;  // also report rows this close to an earlier one; 0: only duplicates
   bool dropDuplicates = false;
   std::string osmDirection;  // for an extract: "travel", "facing"; empty: direction tags are not used
+  FilterOptions filter;
+  std::optional<std::uint64_t> maxRecords;  // more cameras than this is a failure
   bool quiet = false;
 };
 

@@ -8,6 +8,7 @@
 #include "core/database/db_inspect.h"
 #include "core/platform/file_io.h"
 #include "core/export/geo_export.h"
+#include "core/database/record_reader.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -27,6 +28,7 @@ int runDump(const DumpOptions& options) {
   ProgressBar progress(!options.quiet && !(toStandardOutput && isTerminal(stdout)));
   const std::string shownName = sourceName(options.file);
   return runGuarded(progress, kFailure, "the file is too large for this machine", [&]() -> int {
+    const CameraFilter filter = makeFilter(options.filter);
     const std::unique_ptr<ByteSource> source = openDatabase(options.file);
     const DatabaseInspection report = inspectDatabase(*source, progress.callback("Checking"));
     if (!report.magicFound) {
@@ -41,8 +43,17 @@ int runDump(const DumpOptions& options) {
     const std::unique_ptr<AtomicFileWriter> out = openOutput(options.output.empty() ? "-" : options.output);
     const std::string title = isStandardStream(options.file) ? sourceName(options.file)
                                                              : displayPath(argumentPath(options.file).filename());
-    exportRecords(*source, report.recordCount, format, title, [&](const std::string& text) { out->write(text); },
-                  progress.callback("Dumping"));
+    const TextWriter write = [&](const std::string& text) { out->write(text); };
+    if (filter.active()) {
+      const std::unique_ptr<ExportWriter> writer = makeExportWriter(format, write);
+      writer->begin(title);
+      forEachRecord(*source, report.recordCount, [&](const CameraRecord& record) {
+        if (!filter.leftOutBy(record)) writer->add(record);
+      }, progress.callback("Dumping"));
+      writer->end();
+    } else {
+      exportRecords(*source, report.recordCount, format, title, write, progress.callback("Dumping"));
+    }
     out->commit();
     progress.finish();
     if (!report.sound() && !options.quiet) {

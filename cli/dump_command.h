@@ -1,6 +1,8 @@
 // tabrino dump FILE [--format list|gpx|kml|geojson] [-o FILE] [--quiet]
 #pragma once
 
+#include "cli/filter_options.h"
+
 #include <string>
 
 namespace tabrino::cli {
@@ -9,6 +11,7 @@ struct DumpOptions {
   std::string file;    // "-": standard input
   std::string output;  // empty or "-": standard output
   std::string format = "list";
+  FilterOptions filter;
   bool quiet = false;
 };
 

@@ -7,9 +7,10 @@
 
 namespace tabrino::cli {
 
-void printFindingsSummary(std::ostream& out, const FindingSummary& findings, const std::string& reportPath) {
+void printFindingsSummary(std::ostream& out, const FindingSummary& findings, const std::string& reportPath,
+                          const ListSources* sources) {
   if (findings.total() == 0) return;
-  for (const std::string& line : findingSummaryLines(findings, true)) out << line << "\n";
+  for (const std::string& line : findingSummaryLines(findings, true, sources)) out << line << "\n";
   // An extract's findings name their objects and have no lines.
   bool lines = false;
   for (std::size_t kind = 0; kind < kFindingKindCount; ++kind) {

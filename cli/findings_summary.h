@@ -10,7 +10,8 @@ namespace tabrino::cli {
 
 // One line per kind of finding, with its count and the first few lines;
 // nothing when the list had no finding. reportPath: where every finding
-// went, or empty.
-void printFindingsSummary(std::ostream& out, const FindingSummary& findings, const std::string& reportPath);
+// went, or empty. sources: the lists read, to name each line's list.
+void printFindingsSummary(std::ostream& out, const FindingSummary& findings, const std::string& reportPath,
+                          const ListSources* sources = nullptr);
 
 }  // namespace tabrino::cli

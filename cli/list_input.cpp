@@ -5,7 +5,9 @@
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 namespace tabrino::cli {
 namespace {
@@ -23,53 +25,72 @@ std::vector<FindingSink*> wanted(std::initializer_list<FindingSink*> sinks) {
 ListFindings::ListFindings(bool quiet, FindingSink* report)
     : sinks_(wanted({quiet ? nullptr : &summary_, report})), fanOut_(sinks_) {}
 
-void openReport(std::optional<FindingReport>& report, const std::string& argument) {
+void openReport(std::optional<FindingReport>& report, const std::string& argument, const ListSources* sources) {
   if (isStandardStream(argument)) {
-    report.emplace(stdout, "standard output");
+    report.emplace(stdout, "standard output", sources);
   } else {
-    report.emplace(argumentPath(argument));
+    report.emplace(argumentPath(argument), sources);
   }
 }
 
 namespace {
 
-// An extract is read by its own reader, by name; `input` is for a list.
-bool readListOrExtract(const std::string& argument, InputFile* input, CameraTable& table, ListFindings& findings,
-                       ProgressBar& progress, bool quiet, const std::string& osmDirection) {
-  ImportOptions options;
-  options.findings = findings.sink();
-  options.progress = progress.callback("Reading");
-  const std::string list = sourceName(argument);
+// An extract clears the table it fills: after other lists it is read apart
+// and its rows follow theirs.
+ImportResult readExtract(const std::string& argument, const std::string& list, CameraTable& table,
+                         ListSources& sources, const ImportOptions& options, const std::string& osmDirection) {
   ImportResult imported;
-  if (!input) {
+  if (sources.count() == 0) {
     imported.loadedCount = readExtractForConvert(argument, osmDirection, table, options.findings, options.progress);
   } else {
-    imported = input->importList(table, options);
+    CameraTable extract;
+    imported.loadedCount = readExtractForConvert(argument, osmDirection, extract, options.findings, options.progress);
+    table.appendRows(extract, sources.nextLine());
   }
-  progress.finish();  // the terminal may show stdout and stderr on one screen
-  if (!imported.loaded()) {
-    printImportFailure(std::cerr, imported, list);
-    return false;
+  sources.add(list, imported.loadedCount + 1);  // its lines as from-osm writes them, the header's too
+  return imported;
+}
+
+// What the lists after `i` add: room for their rows is reserved at once.
+std::uint64_t bytesAfter(const std::vector<std::string>& arguments, std::size_t i) {
+  std::uint64_t bytes = 0;
+  for (std::size_t later = i + 1; later < arguments.size(); ++later) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(argumentPath(arguments[later]), error);
+    if (!error) bytes += size;
   }
-  if (!quiet) statusOut() << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
-  return true;
+  return bytes;
 }
 
 }  // namespace
 
-bool readCameraList(const std::string& argument, CameraTable& table, ListFindings& findings, ProgressBar& progress,
-                    bool quiet, const std::string& osmDirection) {
-  if (isExtractArgument(argument)) {
-    return readListOrExtract(argument, nullptr, table, findings, progress, quiet, osmDirection);
+bool readCameraList(const std::vector<std::string>& arguments, CameraTable& table, ListSources& sources,
+                    ListFindings& findings, ProgressBar& progress, bool quiet, const std::string& osmDirection,
+                    InputFile* firstInput) {
+  ImportOptions options;
+  options.findings = findings.sink();
+  options.progress = progress.callback("Reading");
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const std::string list = sourceName(argument);
+    ImportResult imported;
+    if (isExtractArgument(argument)) {
+      imported = readExtract(argument, list, table, sources, options, osmDirection);
+    } else {
+      std::optional<InputFile> opened;
+      InputFile& input = i == 0 && firstInput ? *firstInput : opened.emplace(argument);
+      const ListStream stream = input.listStream();
+      options.laterBytes = bytesAfter(arguments, i);
+      imported = stream.file ? importNextList({list, {}, &stream}, table, sources, options) : input.openFailure();
+    }
+    progress.finish();  // the terminal may show stdout and stderr on one screen
+    if (!imported.loaded()) {
+      printImportFailure(std::cerr, imported, list);
+      return false;
+    }
+    if (!quiet) statusOut() << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";
   }
-  InputFile input(argument);
-  return readListOrExtract(argument, &input, table, findings, progress, quiet, osmDirection);
-}
-
-bool readCameraList(const std::string& argument, InputFile& input, CameraTable& table, ListFindings& findings,
-                    ProgressBar& progress, bool quiet, const std::string& osmDirection) {
-  return readListOrExtract(argument, isExtractArgument(argument) ? nullptr : &input, table, findings, progress, quiet,
-                           osmDirection);
+  return true;
 }
 
 }  // namespace tabrino::cli

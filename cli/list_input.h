@@ -6,6 +6,7 @@
 #include "cli/progress_bar.h"
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
+#include "core/list/list_sources.h"
 
 #include <optional>
 #include <string>
@@ -34,16 +35,19 @@ class ListFindings {
 
 // A report of findings for --report: a file, or standard output for "-".
 // Throws FileOpenError.
-void openReport(std::optional<FindingReport>& report, const std::string& argument);
+void openReport(std::optional<FindingReport>& report, const std::string& argument,
+                const ListSources* sources = nullptr);
 
-// Reads the list named `argument` ("-": standard input), or the cameras of
-// an OpenStreetMap extract (osmDirection: how its direction tags are taken),
-// into `table` and says "Loaded N rows from LIST" unless quiet. Returns false
-// after saying on stderr why the list could not be read.
-bool readCameraList(const std::string& argument, CameraTable& table, ListFindings& findings, ProgressBar& progress,
-                    bool quiet, const std::string& osmDirection = "");
-// The same, of an input already open (map: told a list by its first bytes).
-bool readCameraList(const std::string& argument, InputFile& input, CameraTable& table, ListFindings& findings,
-                    ProgressBar& progress, bool quiet, const std::string& osmDirection = "");
+// Reads the lists named by `arguments` ("-": standard input) into `table`
+// in the order given, each after the one before, their lines numbered on as
+// if they were one text (`sources` names them, for findings). An argument
+// may name an OpenStreetMap extract (osmDirection: how its direction tags
+// are taken). Each input is opened once; `firstInput`, when given, is the
+// first argument's, already open (map tells a list by its first bytes).
+// Says "Loaded N rows from LIST" for each unless quiet. Returns false after
+// saying on stderr why a list could not be read.
+bool readCameraList(const std::vector<std::string>& arguments, CameraTable& table, ListSources& sources,
+                    ListFindings& findings, ProgressBar& progress, bool quiet, const std::string& osmDirection = "",
+                    InputFile* firstInput = nullptr);
 
 }  // namespace tabrino::cli

@@ -18,6 +18,8 @@
 #include "core/list/list_findings.h"
 #include "core/list/text_import.h"
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -72,7 +74,8 @@ std::vector<CameraRecord> databaseCameras(const MapOptions& options, InputFile& 
 bool listCameras(const MapOptions& options, InputFile& input, ListFindings& findings, FindingReport* report,
                  ProgressBar& progress, std::vector<CameraRecord>& cameras, std::vector<std::uint64_t>* lines) {
   CameraTable table;
-  if (!readCameraList(options.file, input, table, findings, progress, options.quiet)) return false;
+  ListSources sources;
+  if (!readCameraList({options.file}, table, sources, findings, progress, options.quiet, "", &input)) return false;
   if (report) report->commit();
   cameras = table.records();
   if (lines) *lines = table.recordLines();
@@ -121,6 +124,7 @@ int runMap(const MapOptions& options) {
   if (isStandardStream(output) || isStandardStream(options.report)) reserveStandardOutput();
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kFailure, "too many cameras for this machine", [&]() -> int {
+    const CameraFilter filter = makeFilter(options.filter);
     MapTitle title{fromStandardInput ? sourceName(options.file) : displayPath(argumentPath(options.file).filename()),
                    ""};
     InputFile input(options.file);
@@ -143,6 +147,25 @@ int runMap(const MapOptions& options) {
     } else if (!listCameras(options, input, findings, report ? &*report : nullptr, progress, cameras,
                             page ? &numbers.lines : nullptr)) {
       return kFailure;
+    }
+    if (filter.active()) {
+      // The page's line numbers stay beside their cameras.
+      FilterCounts counts{};
+      std::size_t kept = 0;
+      for (std::size_t i = 0; i < cameras.size(); ++i) {
+        const CameraRecord& camera = cameras[i];
+        if (inBounds(camera.latitude, camera.longitude)) {
+          if (const auto kind = filter.leftOutBy(camera)) {
+            ++counts[static_cast<std::size_t>(*kind)];
+            continue;
+          }
+        }
+        if (!numbers.lines.empty()) numbers.lines[kept] = numbers.lines[i];
+        cameras[kept++] = camera;
+      }
+      cameras.resize(kept);
+      if (!numbers.lines.empty()) numbers.lines.resize(kept);
+      if (!options.quiet) statusOut() << leftOutText(filter, counts) << "\n";
     }
     const std::unique_ptr<AtomicFileWriter> picture = openOutput(output);
     picture->write(page ? cameraPageHtml(cameras, title, numbers) : cameraMapSvg(cameras, title));

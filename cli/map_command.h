@@ -2,6 +2,8 @@
 // picture of where the cameras of a list or a database are, or an interactive page.
 #pragma once
 
+#include "cli/filter_options.h"
+
 #include <string>
 
 namespace tabrino::cli {
@@ -11,6 +13,7 @@ struct MapOptions {
   std::string output;  // empty: FILE's name with .svg (.html for --format html), beside it
   std::string format;  // "svg" or "html"; empty: html for an output named .html or .htm
   std::string report;  // for a list: where every finding goes
+  FilterOptions filter;
   bool quiet = false;
 };
 

@@ -1,5 +1,5 @@
-# CLI11, fast_float and GoogleTest come from Debian's packages (libcli11-dev,
-# libfast-float-dev, googletest/libgtest-dev), found through the CMake package
+# CLI11, fast_float, nlohmann-json and GoogleTest come from Debian's packages
+# (libcli11-dev, libfast-float-dev, nlohmann-json3-dev, googletest/libgtest-dev), found through the CMake package
 # files those packages ship.
 #
 # A cross build cannot use them: they point at the host's /usr/include, which
@@ -26,6 +26,11 @@ endfunction()
 find_package(FastFloat CONFIG QUIET)
 if(NOT TARGET FastFloat::fast_float)
   tabrino_header_library(FastFloat::fast_float fast_float fast_float.h)
+endif()
+
+find_package(nlohmann_json CONFIG QUIET)
+if(NOT TARGET nlohmann_json::nlohmann_json)
+  tabrino_header_library(nlohmann_json::nlohmann_json nlohmann json.hpp)
 endif()
 
 find_package(CLI11 CONFIG QUIET)

@@ -56,6 +56,36 @@ TEST(CliOsm, ConvertReadsAnExtract) {
   EXPECT_EQ(test::readBytes(fromExtract / "DB_141114.dbh"), test::readBytes(fromList / "DB_141114.dbh"));
 }
 
+// Among several lists an extract's cameras follow the lists before it, and
+// the lines after it are numbered in their own lists: the database is that
+// of one list holding all the rows in that order.
+TEST(CliOsm, ConvertReadsAnExtractAmongLists) {
+  test::TempDir dir;
+  const std::string header = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
+  const std::string extractList = test::readText(kFixtures / "cameras-travel.txt");
+  const std::string extractRows = extractList.substr(extractList.find('\n') + 1);
+  const std::string firstCamera = extractRows.substr(0, extractRows.find('\n') + 1);
+  test::writeText(dir / "before.txt", header + "1,13.3366,52.5236,2,60,2,30\n");
+  test::writeText(dir / "after.txt", header + "1,9.1234,48.1234,1,80,1,90\n" + firstCamera);
+  test::writeText(dir / "one.txt", header + "1,13.3366,52.5236,2,60,2,30\n" + extractRows +
+                                       "1,9.1234,48.1234,1,80,1,90\n" + firstCamera);
+  const std::string options = " --osm-direction travel --seed 1 --date 2014-11-14";
+  fs::create_directory(dir / "several");
+  const CliRun run = tabrino(dir.path(), "convert before.txt " + quote(kPbf.string()) +
+                                             " after.txt -o several --report r.csv" + options);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "Loaded 1 row from before.txt\nLoaded 14 rows from ")) << run.out;
+  EXPECT_TRUE(contains(run.out, "Loaded 2 rows from after.txt\n")) << run.out;
+  EXPECT_TRUE(contains(run.err, "1 row repeats an earlier camera: after.txt line 3 (same camera as " +
+                                    kPbf.string() + " line 2)"))
+      << run.err;
+  EXPECT_TRUE(contains(test::readText(dir / "r.csv"), "after.txt,3,duplicate,")) << test::readText(dir / "r.csv");
+  fs::create_directory(dir / "one");
+  const CliRun one = tabrino(dir.path(), "convert one.txt -q -o one" + options);
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_EQ(test::readBytes(dir / "several" / "DB_141114.dbh"), test::readBytes(dir / "one" / "DB_141114.dbh"));
+}
+
 // A damaged extract ends with a clear error, and no file is written.
 TEST(CliOsm, DamagedExtractsLeaveNoFile) {
   test::TempDir dir;

@@ -74,4 +74,13 @@ for command in $commands; do
 done
 expect "tabrino from-osm x.osm.pbf --osm-direction f" "facing"
 expect "tabrino convert x.osm.pbf --osm" "--osm-direction"
+# The filters: a region and the lists to leave out are files; a box, types,
+# speeds and a limit are the user's own.
+mkdir region && touch region/alps.poly
+expect "tabrino convert list.txt --polygon region/a" "region/alps.poly"
+expect "tabrino dump x.dbh --exclude l" "list.txt"
+expect "tabrino map list.txt --bbox " ""
+expect "tabrino convert list.txt --max-records " ""
+expect "tabrino convert list.txt --ma" "--max-records"
+expect "tabrino dump x.dbh --ma" ""
 [ "$failures" -eq 0 ]

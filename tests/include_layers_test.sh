@@ -13,7 +13,7 @@ layers=(
   "model"
   "list database"
   "osm"
-  "convert export compare texts"
+  "convert export compare texts filter"
 )
 declare -A rank
 for i in "${!layers[@]}"; do

@@ -111,10 +111,10 @@ TEST(TextImport, AStreamWhoseFirstBytesWereReadAlready) {
 }
 
 TEST(TextImport, ReportsTheTextOfEachOutcome) {
-  EXPECT_EQ((ImportResult{ImportOutcome::OpenFailed, 0, {}}).messageText(), "Error[5009]");
-  EXPECT_EQ((ImportResult{ImportOutcome::ReadFailed, 0, {}}).messageText(), "Error[5010]");
-  EXPECT_EQ((ImportResult{ImportOutcome::WrongHeader, 0, {}}).messageText(), "Error : Wrong DB file !!!");
-  EXPECT_EQ((ImportResult{ImportOutcome::Loaded, 3, {}}).messageText(), "");
+  EXPECT_EQ((ImportResult{ImportOutcome::OpenFailed, 0, 0, {}}).messageText(), "Error[5009]");
+  EXPECT_EQ((ImportResult{ImportOutcome::ReadFailed, 0, 0, {}}).messageText(), "Error[5010]");
+  EXPECT_EQ((ImportResult{ImportOutcome::WrongHeader, 0, 0, {}}).messageText(), "Error : Wrong DB file !!!");
+  EXPECT_EQ((ImportResult{ImportOutcome::Loaded, 3, 4, {}}).messageText(), "");
 }
 
 TEST(TextImport, ReadsAFileAcrossBlockBoundaries) {

@@ -69,6 +69,17 @@ std::string cutCell(const char* line, const char* end, std::size_t column) {
   return cell;
 }
 
+// The XOR of the bytes of the record a row becomes, folded from its three
+// 32-bit words; nothing for a row that becomes no record.
+std::optional<std::uint8_t> recordXorOf(const CameraRow& row) noexcept {
+  const std::int32_t latitude = scaleCoordinate(row.latitude);
+  if (!inBounds(latitude, row.longitude)) return std::nullopt;
+  std::uint32_t word = static_cast<std::uint32_t>(latitude) ^ static_cast<std::uint32_t>(row.longitude) ^
+                       (row.type | row.speed << 8 | row.directionType << 16 | std::uint32_t{row.directionCode} << 24);
+  word ^= word >> 16;
+  return static_cast<std::uint8_t>(word ^ word >> 8);
+}
+
 }  // namespace
 
 CameraTable::CameraTable(std::size_t rowLimit) noexcept
@@ -115,6 +126,13 @@ void CameraTable::keepText(std::string text) {
   keepText_ = keepOffsets_ = true;
 }
 
+std::size_t CameraTable::appendText(std::string_view more) {
+  const std::size_t start = text_.size();
+  text_.append(more.data(), more.size());
+  keepText_ = keepOffsets_ = true;
+  return start;
+}
+
 void CameraTable::reserve(std::size_t rows) {
   rows = std::min(rows, rowLimit_);
   rows_.reserve(rows);
@@ -129,15 +147,38 @@ void CameraTable::appendRow(const CameraRow& row, std::uint64_t line, std::size_
   }
   rows_.push_back(row);
   if (keepOffsets_) lineOffsets_.push_back(lineOffset);
-  const std::int32_t latitude = scaleCoordinate(row.latitude);
-  if (inBounds(latitude, row.longitude)) {
+  if (const auto bytes = recordXorOf(row)) {
     ++recordCount_;
-    // The XOR of a record's bytes, folded from its three 32-bit words.
-    std::uint32_t word = static_cast<std::uint32_t>(latitude) ^ static_cast<std::uint32_t>(row.longitude) ^
-                         (row.type | row.speed << 8 | row.directionType << 16 | std::uint32_t{row.directionCode} << 24);
-    word ^= word >> 16;
-    recordXor_ ^= static_cast<std::uint8_t>(word ^ word >> 8);
+    recordXor_ ^= *bytes;
   }
+}
+
+void CameraTable::removeRows(const std::vector<std::uint32_t>& indexes) {
+  if (indexes.empty()) return;
+  order_.clear();
+  // Rows move down in place; the runs of lines are made again as they go.
+  std::vector<LineRun> runs;
+  std::size_t run = 0, kept = 0;
+  auto next = indexes.begin();
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    while (run + 1 < lineRuns_.size() && lineRuns_[run + 1].firstRow <= i) ++run;
+    if (next != indexes.end() && *next == i) {
+      ++next;
+      if (const auto bytes = recordXorOf(rows_[i])) {  // an XOR takes out what it put in
+        --recordCount_;
+        recordXor_ ^= *bytes;
+      }
+      continue;
+    }
+    const std::uint64_t line = lineRuns_[run].line + (i - lineRuns_[run].firstRow);
+    if (runs.empty() || line - runs.back().line != kept - runs.back().firstRow) runs.push_back({kept, line});
+    rows_[kept] = rows_[i];
+    if (keepOffsets_) lineOffsets_[kept] = lineOffsets_[i];
+    ++kept;
+  }
+  rows_.resize(kept);
+  if (keepOffsets_) lineOffsets_.resize(kept);
+  lineRuns_.swap(runs);
 }
 
 void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {

@@ -97,6 +97,9 @@ class CameraTable {
 
   // For the import: rows arrive in file order.
   void keepText(std::string text);  // clears the table; lines are then given as offsets into text
+  // Adds a further list's text after the text kept (keeping text from then
+  // on); returns where it starts, the offset its lines are given from.
+  std::size_t appendText(std::string_view more);
   const std::string& text() const noexcept { return text_; }
   void reserve(std::size_t rows);  // at most the table's limit
   // Both throw TooLargeError for a row past the table's limit.
@@ -106,6 +109,9 @@ class CameraTable {
   // from lineBase.
   void keepLineOffsets(bool keep) noexcept { keepOffsets_ = keep; }
   void appendRows(const CameraTable& rows, std::uint64_t lineBase);
+  // Takes out the rows at these places in file order (ascending); the rest
+  // keep their order and lines.
+  void removeRows(const std::vector<std::uint32_t>& indexes);
 
  private:
   void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }

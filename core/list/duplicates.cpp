@@ -301,7 +301,7 @@ std::vector<std::uint32_t> DuplicateScan::droppedPositions() const {
 
 ListFinding DuplicateScan::findingOf(const Pair& pair) const {
   const std::uint64_t line = table_.tag(pair.position) + 1;
-  const std::string earlier = "line " + std::to_string(table_.tag(pair.earlier) + 1);
+  const std::string earlier = placeOf(pair.earlier);
   const CameraRow& here = table_.row(pair.position);
   const CameraRow& there = table_.row(pair.earlier);
   if (pair.kept == kNear) {
@@ -317,8 +317,13 @@ ListFinding DuplicateScan::findingOf(const Pair& pair) const {
   if (here.speed != there.speed) {
     detail += "; speed " + std::to_string(there.speed) + " there, " + std::to_string(here.speed) + " here";
   }
-  if (options_.dropping) detail += "; line " + std::to_string(table_.tag(pair.kept) + 1) + " kept";
+  if (options_.dropping) detail += "; " + placeOf(pair.kept) + " kept";
   return {line, FindingKind::Duplicate, detail};
+}
+
+std::string DuplicateScan::placeOf(std::uint32_t position) const {
+  const std::uint64_t line = table_.tag(position) + 1;
+  return options_.sources ? options_.sources->placeText(line) : "line " + std::to_string(line);
 }
 
 void DuplicateScan::report(FindingSink& sink) const {

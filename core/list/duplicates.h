@@ -11,6 +11,7 @@
 
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
+#include "core/list/list_sources.h"
 
 #include <cstdint>
 #include <functional>
@@ -38,6 +39,9 @@ struct DuplicateOptions {
   double nearMetres = 0;
   // The findings name the row each group keeps when duplicates are dropped.
   bool dropping = false;
+  // The lists the table was read from, to name each place in them; must
+  // outlive the scan. Without it places are "line N".
+  const ListSources* sources = nullptr;
 };
 
 class DuplicateScan {
@@ -73,6 +77,7 @@ class DuplicateScan {
   class Search;
   class Cursor;
   ListFinding findingOf(const Pair& pair) const;
+  std::string placeOf(std::uint32_t position) const;
 
   const CameraTable& table_;
   DuplicateOptions options_;

@@ -51,6 +51,7 @@ const char* findingKindName(FindingKind kind) noexcept {
     case FindingKind::OutOfRange: return "out-of-range";
     case FindingKind::Duplicate: return "duplicate";
     case FindingKind::NearDuplicate: return "near-duplicate";
+    case FindingKind::Filtered: return "filtered";
     case FindingKind::OsmLeftOut: return "osm-left-out";
     case FindingKind::OsmRoadSpeed: return "osm-road-speed";
     case FindingKind::OsmNoSpeed: return "osm-no-speed";
@@ -92,23 +93,40 @@ std::uint64_t FindingSummary::total() const noexcept {
   return sum;
 }
 
-std::string findingsReportHeader() { return "line,kind,detail\n"; }
-
-std::string findingsReportLine(const ListFinding& finding) {
-  return std::to_string(finding.lineNumber) + "," + findingKindName(finding.kind) + "," + csvField(finding.detail) +
-         "\n";
+std::string findingsReportHeader(const ListSources* sources) {
+  return sources && sources->several() ? "file,line,kind,detail\n" : "line,kind,detail\n";
 }
 
-FindingReport::FindingReport(const std::filesystem::path& path) : output_(path) {
-  output_.write(findingsReportHeader());
+std::string findingsReportLine(const ListFinding& finding, const ListSources* sources) {
+  std::string place = std::to_string(finding.lineNumber);
+  if (sources && sources->several()) {
+    const ListSources::Place where = sources->place(finding.lineNumber);
+    place = csvField(where.name ? *where.name : std::string()) + "," + std::to_string(where.lineNumber);
+  }
+  return place + "," + findingKindName(finding.kind) + "," + csvField(finding.detail) + "\n";
 }
 
-FindingReport::FindingReport(std::FILE* stream, std::string shownName) : output_(stream, std::move(shownName)) {
-  output_.write(findingsReportHeader());
+FindingReport::FindingReport(const std::filesystem::path& path, const ListSources* sources)
+    : output_(path), sources_(sources) {}
+
+FindingReport::FindingReport(std::FILE* stream, std::string shownName, const ListSources* sources)
+    : output_(stream, std::move(shownName)), sources_(sources) {}
+
+void FindingReport::add(const ListFinding& finding) {
+  writeHeader();
+  output_.write(findingsReportLine(finding, sources_));
 }
 
-void FindingReport::add(const ListFinding& finding) { output_.write(findingsReportLine(finding)); }
+void FindingReport::commit() {
+  writeHeader();
+  output_.commit();
+}
 
-void FindingReport::commit() { output_.commit(); }
+void FindingReport::writeHeader() {
+  // Written with the first finding: only then are all the lists known.
+  if (headerWritten_) return;
+  output_.write(findingsReportHeader(sources_));
+  headerWritten_ = true;
+}
 
 }  // namespace tabrino

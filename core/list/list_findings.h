@@ -4,6 +4,7 @@
 // more memory than the sink keeps.
 #pragma once
 
+#include "core/list/list_sources.h"
 #include "core/platform/file_io.h"
 
 #include <array>
@@ -25,16 +26,17 @@ enum class FindingKind {
   OutOfRange,    // coordinates outside the bounds: the row is skipped
   Duplicate,     // the same camera as an earlier row (found once the whole list is read)
   NearDuplicate, // close to an earlier row with the same direction (asked for by distance)
+  Filtered,      // left out by a filter the user asked for
   // An OpenStreetMap extract's objects (line 0; the detail names the object):
   OsmLeftOut,    // an enforcement relation of another kind, or with no place in the extract
   OsmRoadSpeed,  // a camera without maxspeed: the one road through it gave the speed
   OsmNoSpeed,    // a camera without a usable maxspeed: speed 0
   OsmDirection,  // a direction that could not be used: all directions
 };
-inline constexpr std::size_t kFindingKindCount = 11;
+inline constexpr std::size_t kFindingKindCount = 12;
 
 // "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
-// "duplicate", "near-duplicate", "osm-left-out", "osm-road-speed",
+// "duplicate", "near-duplicate", "filtered", "osm-left-out", "osm-road-speed",
 // "osm-no-speed", "osm-direction".
 const char* findingKindName(FindingKind kind) noexcept;
 
@@ -98,10 +100,12 @@ class FindingFanOut : public FindingSink {
   std::vector<FindingSink*> sinks_;
 };
 
-// "line,kind,detail" and a line feed: the report's first line.
-std::string findingsReportHeader();
-// One report line: fields quoted where they hold commas or quotes.
-std::string findingsReportLine(const ListFinding& finding);
+// "line,kind,detail" and a line feed: the report's first line; with
+// several lists, "file,line,kind,detail".
+std::string findingsReportHeader(const ListSources* sources = nullptr);
+// One report line: fields quoted where they hold commas or quotes. With
+// several lists it starts with the list, the line counted in that list.
+std::string findingsReportLine(const ListFinding& finding, const ListSources* sources = nullptr);
 
 // Writes findings as a CSV report as they arrive, through an AtomicFileWriter
 // for `path`; commit() puts the complete report in place. A report that
@@ -109,14 +113,19 @@ std::string findingsReportLine(const ListFinding& finding);
 // Throws FileOpenError or FileWriteError.
 class FindingReport : public FindingSink {
  public:
-  explicit FindingReport(const std::filesystem::path& path);
+  // `sources`, when given, must outlive the report.
+  explicit FindingReport(const std::filesystem::path& path, const ListSources* sources = nullptr);
   // Straight to an open stream (standard output), named shownName.
-  FindingReport(std::FILE* stream, std::string shownName);
+  FindingReport(std::FILE* stream, std::string shownName, const ListSources* sources = nullptr);
   void add(const ListFinding& finding) override;
   void commit();
 
  private:
+  void writeHeader();
+
   AtomicFileWriter output_;
+  const ListSources* sources_;
+  bool headerWritten_ = false;
 };
 
 }  // namespace tabrino

@@ -96,7 +96,8 @@ class ListParser {
  public:
   enum class Header { NotSeen, Passed, Failed };
 
-  ListParser(CameraTable* table, FindingSink* findings) : table_(table), findings_(findings) {}
+  ListParser(CameraTable* table, FindingSink* findings, std::uint64_t firstLine = 0)
+      : table_(table), findings_(findings), firstLine_(firstLine), line_(firstLine) {}
 
   // A parser for lines further on in the same list, once its header has been
   // decided; its line numbers count from its first line.
@@ -133,6 +134,7 @@ class ListParser {
   Header header() const noexcept { return header_; }
   bool wantsFindings() const noexcept { return findings_ != nullptr; }
   std::uint64_t linesRead() const noexcept { return line_; }
+  std::uint64_t firstLine() const noexcept { return firstLine_; }
   // Lines read by another parser, for the numbering of the lines after them.
   void countLines(std::uint64_t lines) noexcept { line_ += lines; }
 
@@ -170,7 +172,7 @@ class ListParser {
     if (commas < kColumnCount) fields[commas] = {fieldBegin, static_cast<std::size_t>(end - fieldBegin)};
     if (!plain) cleanFields(fields, commas + 1);
 
-    const bool reported = findings_ && !(atFileStart_ && line == 0);
+    const bool reported = findings_ && !(atFileStart_ && line == firstLine_);
     if (commas == 0) {  // no row
       if (reported && !fields[0].empty()) findings_->add(noCommaFinding(line + 1, fields[0]));
       return;
@@ -241,7 +243,8 @@ class ListParser {
   CameraTable* table_;
   FindingSink* findings_;
   Header header_ = Header::NotSeen;
-  bool atFileStart_ = true;  // line 0 is the file's first
+  bool atFileStart_ = true;  // firstLine_ is the file's first
+  std::uint64_t firstLine_ = 0;
   std::uint64_t line_ = 0;
   std::string cleaned_;
 };
@@ -312,13 +315,15 @@ const char* parseLinesInParallel(ListParser& parser, CameraTable& table, Finding
 
 // Reserves room for the rows a list of `total` bytes will give, judged from
 // the lines of its first bytes, so that the rows are not copied as they grow.
-// Room never written costs no memory.
+// Room never written costs no memory. Room for the rows of lists still to be
+// appended is taken at once, so that the rows are not copied as lists come.
 void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t total) {
   if (sample.empty() || total == 0) return;
   const auto lines = static_cast<std::uint64_t>(std::count(sample.begin(), sample.end(), '\n')) + 1;
   const std::uint64_t estimate = lines * total / sample.size() + lines / 16 + 1024;
   try {
-    table.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(estimate, SIZE_MAX / 2 / sizeof(CameraRow))));
+    table.reserve(table.size() +
+                  static_cast<std::size_t>(std::min<std::uint64_t>(estimate, SIZE_MAX / 2 / sizeof(CameraRow))));
   } catch (const std::exception&) {
     // Only a hint: growing as rows arrive may still succeed.
   }
@@ -342,9 +347,10 @@ const char* parseInBlocks(ListParser& parser, CameraTable& table, FindingSink* f
   return p;
 }
 
-ImportResult resultOf(const ListParser& parser, const CameraTable& table) {
-  if (parser.header() != ListParser::Header::Passed) return {ImportOutcome::WrongHeader, 0, {}};
-  return {ImportOutcome::Loaded, table.size(), {}};
+ImportResult resultOf(const ListParser& parser, const CameraTable& table, std::size_t rowsBefore) {
+  const std::uint64_t lines = parser.linesRead() - parser.firstLine();
+  if (parser.header() != ListParser::Header::Passed) return {ImportOutcome::WrongHeader, 0, lines, {}};
+  return {ImportOutcome::Loaded, table.size() - rowsBefore, lines, {}};
 }
 
 // Reads `in` to its end in blocks, after the bytes already read from it,
@@ -352,7 +358,8 @@ ImportResult resultOf(const ListParser& parser, const CameraTable& table) {
 // block. After a read failure the table holds the rows of the lines read in
 // full.
 ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options) {
-  ListParser parser(&table, options.findings);
+  const std::size_t rowsBefore = table.size();
+  ListParser parser(&table, options.findings, options.firstLine);
   // Reused block after block: never cleared, so never written twice.
   std::size_t capacity = 2 * kReadBlockSize + in.alreadyRead.size();
   std::unique_ptr<char[]> buffer(new char[capacity]);
@@ -377,15 +384,15 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
       failed = std::ferror(in.file) != 0;
       break;
     }
-    if (first) reserveRowsFor(table, std::string_view(buffer.get(), used + got), expectedSize);
+    if (first) reserveRowsFor(table, std::string_view(buffer.get(), used + got), expectedSize + options.laterBytes);
     used += got;
     const char* stop = parseLinesInParallel(parser, table, options.findings, buffer.get(), buffer.get() + used, 0);
     used -= static_cast<std::size_t>(stop - buffer.get());
     std::memmove(buffer.get(), stop, used);
   }
-  if (failed) return {ImportOutcome::ReadFailed, 0, lastErrorText()};
+  if (failed) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
   parser.parseLastLine(buffer.get(), buffer.get() + used, 0);
-  return resultOf(parser, table);
+  return resultOf(parser, table, rowsBefore);
 }
 
 // Reads `in` whole into the table, whose rows point into the text, then
@@ -423,15 +430,22 @@ ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOpti
     }
   }
   const std::string reason = failed ? lastErrorText() : std::string();
-  table.keepText(std::move(text));
+  const std::size_t rowsBefore = table.size();
+  std::size_t start = 0;
+  if (options.append) {
+    start = table.appendText(text);
+    std::string().swap(text);
+  } else {
+    table.keepText(std::move(text));
+  }
   const std::string& kept = table.text();
-  reserveRowsFor(table, std::string_view(kept).substr(0, kReadBlockSize), kept.size());
-  ListParser parser(&table, options.findings);
+  reserveRowsFor(table, std::string_view(kept).substr(start, kReadBlockSize), kept.size() - start + options.laterBytes);
+  ListParser parser(&table, options.findings, options.firstLine);
   const char* end = kept.data() + kept.size();
-  const char* rest = parseInBlocks(parser, table, options.findings, kept.data(), end, 0);
-  if (failed) return {ImportOutcome::ReadFailed, 0, reason};
+  const char* rest = parseInBlocks(parser, table, options.findings, kept.data() + start, end, start);
+  if (failed) return {ImportOutcome::ReadFailed, 0, 0, reason};
   parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - kept.data()));
-  return resultOf(parser, table);
+  return resultOf(parser, table, rowsBefore);
 }
 
 ImportResult readList(const ListStream& in, CameraTable& table, const ImportOptions& options) {
@@ -453,29 +467,44 @@ std::string_view ImportResult::messageText() const noexcept {
 ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table, const ImportOptions& options) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    return {ImportOutcome::OpenFailed, 0, std::make_error_code(std::errc::is_a_directory).message()};
+    return {ImportOutcome::OpenFailed, 0, 0, std::make_error_code(std::errc::is_a_directory).message()};
   }
   errno = 0;
   UniqueFile file = openFile(path, "rb");
-  if (!file) return {ImportOutcome::OpenFailed, 0, systemErrorText(errno)};
-  table.clear();
+  if (!file) return {ImportOutcome::OpenFailed, 0, 0, systemErrorText(errno)};
+  if (!options.append) table.clear();
   const auto size = std::filesystem::file_size(path, ec);
   return readList({file.get(), {}, ec ? 0 : size}, table, options);
 }
 
 ImportResult importCameraStream(const ListStream& in, CameraTable& table, const ImportOptions& options) {
-  table.clear();
+  if (!options.append) table.clear();
   return readList(in, table, options);
 }
 
 ImportResult importCameraListText(std::string_view bytes, CameraTable& table, const ImportOptions& options) {
-  table.keepText(std::string(bytes));
-  ListParser parser(&table, options.findings);
+  const std::size_t rowsBefore = options.append ? table.size() : 0;
+  std::size_t start = 0;
+  if (options.append) {
+    start = table.appendText(bytes);
+  } else {
+    table.keepText(std::string(bytes));
+  }
+  ListParser parser(&table, options.findings, options.firstLine);
   const std::string& text = table.text();
   const char* end = text.data() + text.size();
-  const char* rest = parser.parseLines(text.data(), end, 0);
+  const char* rest = parser.parseLines(text.data() + start, end, start);
   parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - text.data()));
-  return resultOf(parser, table);
+  return resultOf(parser, table, rowsBefore);
+}
+
+ImportResult importNextList(const ListInput& input, CameraTable& table, ListSources& sources, ImportOptions options) {
+  options.append = sources.count() > 0;
+  options.firstLine = sources.nextLine();
+  const ImportResult result =
+      input.stream ? importCameraStream(*input.stream, table, options) : importCameraList(input.path, table, options);
+  if (result.loaded()) sources.add(input.name, result.lineCount);
+  return result;
 }
 
 void scanListFindings(std::string_view bytes, FindingSink& findings) {

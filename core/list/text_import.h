@@ -12,6 +12,7 @@
 
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
+#include "core/list/list_sources.h"
 #include "core/base/progress.h"
 
 #include <cstddef>
@@ -32,7 +33,8 @@ enum class ImportOutcome {
 
 struct ImportResult {
   ImportOutcome outcome = ImportOutcome::Loaded;
-  std::size_t loadedCount = 0;  // rows in the table after Loaded
+  std::size_t loadedCount = 0;  // rows the list added to the table, after Loaded
+  std::uint64_t lineCount = 0;  // lines read, the header's included
   std::string systemReason;     // why opening or reading failed
 
   bool loaded() const noexcept { return outcome == ImportOutcome::Loaded; }
@@ -49,11 +51,21 @@ struct ImportOptions {
   // Bytes read so far of the whole (the whole is unknown for a pipe: then
   // the bytes read so far).
   ProgressCallback progress;
+  // Adds the list's rows after those the table holds instead of replacing
+  // them, its lines numbered on from firstLine (its header is line
+  // firstLine): lists read one after another make one table, numbered as if
+  // they were one text. A table that keeps text must be given lists that
+  // keep text.
+  bool append = false;
+  std::uint64_t firstLine = 0;
+  // The bytes of the lists still to be appended after this one: room for
+  // all their rows is reserved at once.
+  std::uint64_t laterBytes = 0;
 };
 
-// The table is cleared only once the file has been opened. A list of more
-// rows than the table holds (or, kept, more bytes than one string) throws
-// TooLargeError.
+// The table is cleared (unless appending) only once the file has been
+// opened. A list of more rows than the table holds (or, kept, more bytes than
+// one string) throws TooLargeError.
 ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table,
                               const ImportOptions& options = {});
 // A list already open: standard input, or a file or pipe whose first bytes
@@ -68,6 +80,19 @@ struct ListStream {
 ImportResult importCameraStream(const ListStream& in, CameraTable& table, const ImportOptions& options = {});
 // A list already in memory; the table keeps its text.
 ImportResult importCameraListText(std::string_view bytes, CameraTable& table, const ImportOptions& options = {});
+
+// One of several lists read into one table: a file, or an open stream
+// (standard input) when `stream` is given.
+struct ListInput {
+  std::string name;  // as users should read it
+  std::filesystem::path path;
+  const ListStream* stream = nullptr;  // an input already open, read in place of path
+};
+// Reads `input` after the lists `sources` names (the first clears the
+// table), numbering its lines on from theirs, and adds it to `sources` once
+// loaded. options.append and options.firstLine are set here.
+ImportResult importNextList(const ListInput& input, CameraTable& table, ListSources& sources,
+                            ImportOptions options = {});
 
 // The findings of a list in memory, without keeping its rows: for a list
 // whose table shows only the first few, read again when all are wanted.

@@ -2,7 +2,8 @@
 
 namespace tabrino {
 
-std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails) {
+std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails,
+                                             const ListSources* sources) {
   std::vector<std::string> lines;
   for (const FindingWording& wording : kFindingWordings) {
     const std::uint64_t count = findings.count(wording.kind);
@@ -14,7 +15,8 @@ std::vector<std::string> findingSummaryLines(const FindingSummary& findings, boo
         line += (i ? ", " : " ") + examples[i].detail;
         continue;
       }
-      line += (i ? ", line " : " line ") + std::to_string(examples[i].lineNumber);
+      line += (i ? ", " : " ") + (sources ? sources->placeText(examples[i].lineNumber)
+                                          : "line " + std::to_string(examples[i].lineNumber));
       if (withDetails) line += " (" + examples[i].detail + ")";
     }
     if (count > examples.size()) line += ", ...";

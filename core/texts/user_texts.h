@@ -45,6 +45,7 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::Duplicate, "row repeats an earlier camera", "rows repeat an earlier camera"},
     {FindingKind::NearDuplicate, "row lies near an earlier camera with the same direction",
      "rows lie near an earlier camera with the same direction"},
+    {FindingKind::Filtered, "row left out by a filter", "rows left out by a filter"},
     {FindingKind::OsmLeftOut, "OpenStreetMap relation left out", "OpenStreetMap relations left out"},
     {FindingKind::OsmRoadSpeed, "camera without maxspeed took its road's", "cameras without maxspeed took their road's"},
     {FindingKind::OsmNoSpeed, "camera without a usable maxspeed, speed 0", "cameras without a usable maxspeed, speed 0"},
@@ -69,6 +70,8 @@ inline std::string findingsReportWrittenText(std::string_view reportPath) {
 // its count and first lines: "2 rows skipped, coordinates out of range: line 4,
 // line 6, ..."; withDetails adds what each line holds ("line 4 (X ...)"). A
 // finding of no line (an extract's) shows its detail, which names the object.
-std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails);
+// With several lists each line names its list ("b.txt line 4").
+std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails,
+                                             const ListSources* sources = nullptr);
 
 }  // namespace tabrino

@@ -1,0 +1,28 @@
+#include "core/list/list_sources.h"
+
+#include <algorithm>
+
+namespace tabrino {
+
+void ListSources::add(std::string name, std::uint64_t lines) {
+  const std::uint64_t first = nextLine();
+  lists_.push_back({std::move(name), first, lines});
+}
+
+ListSources::Place ListSources::place(std::uint64_t lineNumber) const noexcept {
+  // The last list whose first line comes at or before it; a list of no
+  // lines holds none.
+  const auto after = std::upper_bound(lists_.begin(), lists_.end(), lineNumber,
+                                      [](std::uint64_t number, const List& list) { return number <= list.firstLine; });
+  if (after == lists_.begin()) return {nullptr, lineNumber};
+  const List& list = *(after - 1);
+  return {&list.name, lineNumber - list.firstLine};
+}
+
+std::string ListSources::placeText(std::uint64_t lineNumber) const {
+  const Place where = place(lineNumber);
+  const std::string line = "line " + std::to_string(where.lineNumber);
+  return several() && where.name ? *where.name + " " + line : line;
+}
+
+}  // namespace tabrino

@@ -1,0 +1,42 @@
+// The lists one table was read from, in the order read. Their lines are
+// numbered as if the lists were one text (each list's header counted as a
+// line), so that a row's line orders rows across lists and findings keep
+// one line number; this turns such a number back into the list and its
+// own line, the place a user looks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tabrino {
+
+class ListSources {
+ public:
+  // The next list, named as users should read it, holding `lines` lines.
+  void add(std::string name, std::uint64_t lines);
+  std::size_t count() const noexcept { return lists_.size(); }
+  bool several() const noexcept { return lists_.size() > 1; }
+  // The line (from 0) the next list's header takes.
+  std::uint64_t nextLine() const noexcept { return lists_.empty() ? 0 : lists_.back().firstLine + lists_.back().lines; }
+
+  struct Place {
+    const std::string* name;  // nullptr for a line beyond every list
+    std::uint64_t lineNumber; // from 1, in its own list
+  };
+  // Where a line number (from 1, over all lists) lies.
+  Place place(std::uint64_t lineNumber) const noexcept;
+  // "line 4", or with several lists "b.txt line 4".
+  std::string placeText(std::uint64_t lineNumber) const;
+
+ private:
+  struct List {
+    std::string name;
+    std::uint64_t firstLine;
+    std::uint64_t lines;
+  };
+  std::vector<List> lists_;
+};
+
+}  // namespace tabrino
