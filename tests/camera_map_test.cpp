@@ -304,6 +304,30 @@ TEST(CameraMap, AFewCamerasCloseTogetherShowTheirRegion) {
   }
 }
 
+// Every graticule label lies wholly inside the plot, clear of the title
+// band, and carries a halo drawn under its fill.
+TEST(CameraMap, GraticuleLabelsAreNeverCutAtTheFrame) {
+  for (const auto& cameras : {std::vector<CameraRecord>{camera(13.3, 52.45), camera(13.5, 52.55)},
+                              std::vector<CameraRecord>{camera(170, 60), camera(-170, 65), camera(178, -17)},
+                              std::vector<CameraRecord>{camera(-120, 40), camera(150, -30), camera(0, -75)},
+                              std::vector<CameraRecord>{camera(37.6, 55.75)}}) {
+    const XmlElement svg = mapOf(cameras);
+    const XmlElement* labels = svg.byId("graticule-labels");
+    ASSERT_NE(labels, nullptr);
+    EXPECT_EQ(labels->attribute("paint-order"), "stroke");
+    EXPECT_FALSE(labels->all("text").empty());
+    for (const XmlElement* text : labels->all("text")) {
+      const double x = atofC(text->attribute("x")), y = atofC(text->attribute("y"));
+      const double width = 0.6 * 11 * static_cast<double>(text->text.size() - 1);  // the degree sign is 2 bytes
+      const bool centred = text->attribute("text-anchor") == "middle";
+      EXPECT_GE(centred ? x - width / 2 : x, 0) << text->text;
+      EXPECT_LE(centred ? x + width / 2 : x + width, 1000) << text->text;
+      EXPECT_GE(y - 11, 40) << text->text;
+      EXPECT_LE(y, 800) << text->text;
+    }
+  }
+}
+
 TEST(CameraMap, PastTheMarkLimitCellsCountTheCamerasInsteadAndTheFileStaysSmall) {
   // Two crowded cities and a lone camera between them.
   std::mt19937 random(3);

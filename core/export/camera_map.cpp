@@ -381,9 +381,24 @@ std::pair<double, int> graticuleStep(double span) {
   return kSteps[std::size(kSteps) - 1];
 }
 
+constexpr double kLabelSize = 11;
+constexpr double kLabelInset = 2;
+
+// A label's width, generously: its characters (the degree sign is two
+// bytes) at most 0.65 of the font size each.
+double labelWidth(const std::string& label) {
+  std::size_t characters = 0;
+  for (const char c : label) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return static_cast<double>(characters) * 0.65 * kLabelSize;
+}
+
 void drawGraticule(std::string& svg, std::string& labels, const View& view) {
   svg += "<g id=\"graticule\" stroke=\"#6d8596\" stroke-width=\"0.5\" stroke-opacity=\"0.6\">\n";
-  labels += "<g id=\"graticule-labels\" font-size=\"11\" fill=\"#34495e\">\n";
+  // A halo keeps the labels readable over land, lines and marks; a label
+  // that would run past the frame is left out rather than cut.
+  labels += "<g id=\"graticule-labels\" font-size=\"" + number(kLabelSize) +
+            "\" fill=\"#34495e\" stroke=\"#fafafa\" stroke-width=\"3\" stroke-linejoin=\"round\" "
+            "paint-order=\"stroke\">\n";
   const auto [lonStep, lonDecimals] = graticuleStep(view.east - view.west);
   for (long long i = static_cast<long long>(std::ceil((view.lon0 + view.west) / lonStep));
        i * lonStep <= view.lon0 + view.east; ++i) {
@@ -392,6 +407,8 @@ void drawGraticule(std::string& svg, std::string& labels, const View& view) {
     const std::string label = degreeLabel(wrap180(lon), lonDecimals, 'E', 'W');
     svg += "<line x1=\"" + x + "\" y1=\"" + number(kTitleHeight) + "\" x2=\"" + x + "\" y2=\"" + number(kHeight) +
            "\" data-lon=\"" + label + "\"/>\n";
+    const double halfWidth = labelWidth(label) / 2, at = view.x(lon - view.lon0);
+    if (at - halfWidth < kLabelInset || at + halfWidth > kPlotWidth - kLabelInset) continue;
     labels += "<text x=\"" + x + "\" y=\"" + number(kHeight - 5) + "\" text-anchor=\"middle\">" + label + "</text>\n";
   }
   const auto [latStep, latDecimals] = graticuleStep(view.north - view.south);
@@ -402,7 +419,12 @@ void drawGraticule(std::string& svg, std::string& labels, const View& view) {
     const std::string label = degreeLabel(lat, latDecimals, 'N', 'S');
     svg += "<line x1=\"0\" y1=\"" + y + "\" x2=\"" + number(kPlotWidth) + "\" y2=\"" + y + "\" data-lat=\"" +
            label + "\"/>\n";
-    labels += "<text x=\"4\" y=\"" + number(view.y(lat) - 3) + "\">" + label + "</text>\n";
+    // Clear of the title band above and of the longitudes' row below.
+    const double baseline = view.y(lat) - 3;
+    if (baseline - kLabelSize < kTitleHeight + kLabelInset || baseline > kHeight - 5 - kLabelSize - kLabelInset) {
+      continue;
+    }
+    labels += "<text x=\"4\" y=\"" + number(baseline) + "\">" + label + "</text>\n";
   }
   svg += "</g>\n";
   labels += "</g>\n";
