@@ -15,6 +15,7 @@
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
 #include "core/database/record_reader.h"
+#include "core/model/coordinate_text.h"
 #include "core/list/list_findings.h"
 #include "core/list/text_import.h"
 
@@ -70,7 +71,7 @@ std::vector<CameraRecord> databaseCameras(const MapOptions& options, InputFile& 
 // go to the report as the list is read; it is put in place only once the
 // list has passed its header test. False after saying why not.
 // With `lines`, each camera's line in the list too (counted from 1), for
-// the page's pop-ups.
+// the page's pop-ups and the names of cameras left out of the view.
 bool listCameras(const MapOptions& options, InputFile& input, ListFindings& findings, FindingReport* report,
                  ProgressBar& progress, std::vector<CameraRecord>& cameras, std::vector<std::uint64_t>* lines) {
   CameraTable table;
@@ -109,6 +110,25 @@ void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& came
   printFindingsSummary(std::cerr, findings.summary(), options.report);
 }
 
+// Cameras far from the rest are left out of the picture's view: say which,
+// by line for a list, by record number for a database.
+void printStrays(const std::vector<CameraRecord>& cameras, const CameraNumbers& numbers) {
+  constexpr std::size_t kNamed = 10;
+  const std::vector<std::size_t> strays = placeOnMap(cameras).strays;
+  for (std::size_t i = 0; i < strays.size() && i < kNamed; ++i) {
+    const CameraRecord& c = cameras[strays[i]];
+    std::cerr << messagePrefix() << "left out of the view: "
+              << (numbers.lines.empty() ? "record " + std::to_string(strays[i] + 1)
+                                        : "line " + std::to_string(numbers.lines[strays[i]]))
+              << " (X " << coordinateText(c.longitude) << ", Y " << coordinateText(c.latitude)
+              << "), far from the rest\n";
+  }
+  if (strays.size() > kNamed) {
+    std::cerr << messagePrefix() << "left out of the view: " << counted(strays.size() - kNamed, "other camera", "other cameras")
+              << " far from the rest\n";
+  }
+}
+
 }  // namespace
 
 int runMap(const MapOptions& options) {
@@ -145,7 +165,7 @@ int runMap(const MapOptions& options) {
     if (database) {
       cameras = databaseCameras(options, input, title, progress);
     } else if (!listCameras(options, input, findings, report ? &*report : nullptr, progress, cameras,
-                            page ? &numbers.lines : nullptr)) {
+                            &numbers.lines)) {
       return kFailure;
     }
     if (filter.active()) {
@@ -170,7 +190,10 @@ int runMap(const MapOptions& options) {
     const std::unique_ptr<AtomicFileWriter> picture = openOutput(output);
     picture->write(page ? cameraPageHtml(cameras, title, numbers) : cameraMapSvg(cameras, title));
     picture->commit();
-    if (!options.quiet) printDrawn(options, cameras, output, findings, page);
+    if (!options.quiet) {
+      printStrays(cameras, numbers);
+      printDrawn(options, cameras, output, findings, page);
+    }
     return kSuccess;
   });
 }

@@ -232,6 +232,102 @@ TEST(CameraMap, LandAndSeaAreInPlaceAtEveryScaleAndAcrossThe180thMeridian) {
   }
 }
 
+// A slip far from the rest (0,0 in a list of Germany) is named and left out
+// of the view; a country's far cities, or two equal groups, are not.
+TEST(CameraMap, CamerasFarFromTheRestAreLeftOutOfTheViewAndCounted) {
+  std::vector<CameraRecord> germany;
+  for (int i = 0; i < 40; ++i) germany.push_back(camera(6.5 + i % 8, 47.8 + (i * 7 % 40) * 0.18, 1 + i % 2));
+  std::vector<CameraRecord> withSlips = germany;
+  withSlips.insert(withSlips.begin() + 5, camera(0, 0));
+  withSlips.push_back(camera(13.4, 5.25));  // a latitude a digit short
+  withSlips.push_back(camera(200, 52));      // out of bounds: neither shown nor a stray
+
+  std::vector<CameraRecord> russia;  // most near Moscow, the rest from Kaliningrad to the Pacific
+  for (int i = 0; i < 40; ++i) russia.push_back(camera(36 + i % 5, 54 + i % 4));
+  for (const double lon : {20.5, 60.6, 82.9, 104.3, 131.9}) {
+    for (int i = 0; i < 5; ++i) russia.push_back(camera(lon + 0.1 * i, 55));
+  }
+  russia.push_back(camera(150.8, 59.6));
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+    std::vector<std::size_t> strays;
+  } cases[] = {
+      {"Germany with slips", withSlips, {5, 41}},
+      {"Russia", russia, {}},
+      {"two cities far apart", {camera(13.4, 52.5), camera(13.5, 52.5), camera(-74, 40.7), camera(-74.1, 40.7)}, {}},
+      {"one camera", {camera(0, 0)}, {}},
+      {"none", {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MapPlacement placed = placeOnMap(c.cameras);
+    EXPECT_EQ(placed.strays, c.strays);
+    std::size_t inBoundsCount = 0;
+    for (const CameraRecord& r : c.cameras) inBoundsCount += inBounds(r.latitude, r.longitude) ? 1 : 0;
+    EXPECT_EQ(placed.shown.size() + placed.strays.size(), inBoundsCount);
+  }
+
+  const XmlElement svg = mapOf(withSlips);
+  const Graticule graticule(svg);
+  for (const CameraRecord& c : germany) {
+    const Px p = graticule.at(c.longitude / 1e4, c.latitude / 1e4);
+    EXPECT_TRUE(p.x > 20 && p.x < 980 && p.y > 60 && p.y < 780) << "Germany fills the plot";
+  }
+  const Px slip = graticule.at(0, 0);
+  EXPECT_TRUE(slip.y > 800) << "0,0 is beyond the frame";
+  EXPECT_GT(graticule.pxPerLon(), 50) << "zoomed to Germany, not to the Gulf of Guinea";
+  EXPECT_EQ(svg.byId("cameras")->all("use").size(), germany.size());
+  ASSERT_NE(svg.byId("strays"), nullptr);
+  EXPECT_EQ(svg.byId("strays")->attribute("data-count"), "2");
+  EXPECT_EQ(mapOf(germany).byId("strays"), nullptr);
+}
+
+// One camera, or a few close together, still show some 50 km of land and
+// coast around them.
+TEST(CameraMap, AFewCamerasCloseTogetherShowTheirRegion) {
+  for (const auto& cameras : {std::vector<CameraRecord>{camera(13.4, 52.5)},
+                              std::vector<CameraRecord>{camera(-70.6, -33.45), camera(-70.6001, -33.4501)},
+                              std::vector<CameraRecord>{camera(30.3, 69.9)}}) {
+    const XmlElement svg = mapOf(cameras);
+    const Graticule graticule(svg);
+    const double latitude = cameras.front().latitude / 1e4 * 3.14159265358979 / 180;
+    const double kmAcross = 1000 / graticule.pxPerLon() * std::cos(latitude) * 111.2;
+    const double kmDown = 760 / -graticule.pxPerLat() * 111.2;
+    EXPECT_GE(std::min(kmAcross, kmDown), 50) << cameras.front().latitude;
+    EXPECT_LE(std::min(kmAcross, kmDown), 60) << cameras.front().latitude;
+    const Px mark{atofC(svg.byId("cameras")->all("use").front()->attribute("x")),
+                  atofC(svg.byId("cameras")->all("use").front()->attribute("y"))};
+    const Px expected = graticule.at(cameras.front().longitude / 1e4, cameras.front().latitude / 1e4);
+    EXPECT_NEAR(mark.x, expected.x, 0.2);
+    EXPECT_NEAR(mark.y, expected.y, 0.2);
+  }
+}
+
+// Every graticule label lies wholly inside the plot, clear of the title
+// band, and carries a halo drawn under its fill.
+TEST(CameraMap, GraticuleLabelsAreNeverCutAtTheFrame) {
+  for (const auto& cameras : {std::vector<CameraRecord>{camera(13.3, 52.45), camera(13.5, 52.55)},
+                              std::vector<CameraRecord>{camera(170, 60), camera(-170, 65), camera(178, -17)},
+                              std::vector<CameraRecord>{camera(-120, 40), camera(150, -30), camera(0, -75)},
+                              std::vector<CameraRecord>{camera(37.6, 55.75)}}) {
+    const XmlElement svg = mapOf(cameras);
+    const XmlElement* labels = svg.byId("graticule-labels");
+    ASSERT_NE(labels, nullptr);
+    EXPECT_EQ(labels->attribute("paint-order"), "stroke");
+    EXPECT_FALSE(labels->all("text").empty());
+    for (const XmlElement* text : labels->all("text")) {
+      const double x = atofC(text->attribute("x")), y = atofC(text->attribute("y"));
+      const double width = 0.6 * 11 * static_cast<double>(text->text.size() - 1);  // the degree sign is 2 bytes
+      const bool centred = text->attribute("text-anchor") == "middle";
+      EXPECT_GE(centred ? x - width / 2 : x, 0) << text->text;
+      EXPECT_LE(centred ? x + width / 2 : x + width, 1000) << text->text;
+      EXPECT_GE(y - 11, 40) << text->text;
+      EXPECT_LE(y, 800) << text->text;
+    }
+  }
+}
+
 TEST(CameraMap, PastTheMarkLimitCellsCountTheCamerasInsteadAndTheFileStaysSmall) {
   // Two crowded cities and a lone camera between them.
   std::mt19937 random(3);

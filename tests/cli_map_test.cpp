@@ -118,6 +118,32 @@ TEST(CliMap, DrawsAListOrADatabaseBesideItAndSaysWhatItLeftOut) {
   }
 }
 
+TEST(CliMap, NamesCamerasFarFromTheRestByLineOrRecord) {
+  test::TempDir dir;
+  std::string list = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
+  for (int i = 0; i < 20; ++i) {
+    list += std::to_string(i + 1) + "," + std::to_string(9 + i % 5) + ".5," + std::to_string(48 + i % 6) + ".25,1,60,0,0\n";
+    if (i == 10) list += "99,0,0,1,60,0,0\n";  // line 13
+  }
+  test::writeText(dir / "list.txt", list);
+  for (const std::string output : {"list.svg", "list.html"}) {
+    const CliRun run = tabrino(dir.path(), "map list.txt -o " + output);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(contains(run.err, "tabrino map: left out of the view: line 13 (X 0, Y 0), far from the rest\n"))
+        << run.err;
+  }
+  EXPECT_TRUE(contains(test::readText(dir / "list.html"), "data-extent=\"482500 95000 532500 135000\""))
+      << "the page opens on the cameras near the rest";
+  const CliRun quiet = tabrino(dir.path(), "map list.txt -q");
+  EXPECT_EQ(quiet.err, "");
+
+  ASSERT_EQ(tabrino(dir.path(), "convert list.txt --date 2019-11-05 -q").exitCode, 0);
+  const CliRun fromDatabase = tabrino(dir.path(), "map DB_191105.dbh");
+  ASSERT_EQ(fromDatabase.exitCode, 0) << fromDatabase.err;
+  EXPECT_TRUE(contains(fromDatabase.err, "left out of the view: record ")) << fromDatabase.err;
+  EXPECT_TRUE(contains(fromDatabase.err, " (X 0, Y 0), far from the rest\n")) << fromDatabase.err;
+}
+
 TEST(CliExport, ANameThatIsNotUtf8IsShownAsLatin1AndEveryDocumentStaysValid) {
   if (!haveTool("xmllint") || !haveTool("python3")) GTEST_SKIP() << "needs xmllint and python3 to read the outputs";
   Database db;

@@ -27,7 +27,7 @@ constexpr double kKmPerDegree = kEarthRadiusMetres / 1000 * kPi / 180;  // along
 constexpr double kMarkRadius = 3;
 constexpr double kTickLength = 9;
 constexpr double kCellSize = 5;
-constexpr double kMinSpanDegrees = 0.02;  // a single camera shows its neighbourhood
+constexpr double kMinSpanKm = 50;  // a single camera shows its region, with land and coast
 // Points of border lines closer than this to the last one drawn are left
 // out: a world map would otherwise carry detail no screen shows.
 constexpr double kMinStep = 0.7;
@@ -91,25 +91,45 @@ struct View {
 
 double degrees(std::int32_t scaled) { return static_cast<double>(scaled) / kCoordinateScale; }
 
+// The meridian opposite the widest run of empty tenth-degree columns
+// around the globe, so that cameras on both sides of the 180th meridian sit
+// together when longitudes are taken relative to it.
+double centralMeridian(const std::vector<CameraRecord>& cameras) {
+  constexpr int kColumns = 3600;
+  std::vector<bool> used(kColumns, false);
+  for (const CameraRecord& c : cameras) {
+    used[std::clamp(static_cast<int>(std::floor((degrees(c.longitude) + 180) * 10)), 0, kColumns - 1)] = true;
+  }
+  int bestStart = 0, bestLength = 0;
+  for (int start = 0; start < kColumns; ++start) {
+    if (used[start] || !used[(start + kColumns - 1) % kColumns]) continue;
+    int length = 0;
+    while (length < kColumns && !used[(start + length) % kColumns]) ++length;
+    if (length > bestLength) bestStart = start, bestLength = length;
+  }
+  return bestLength > 0 ? wrap180((bestStart + bestLength / 2.0) / 10) : 0;
+}
+
+// The middle and the span from the 10th to the 90th percentile.
+struct Spread {
+  double median, span;
+};
+
+Spread spreadOf(std::vector<double> values) {
+  const auto at = [&](double share) {
+    const auto n = static_cast<std::ptrdiff_t>(std::llround(share * static_cast<double>(values.size() - 1)));
+    std::nth_element(values.begin(), values.begin() + n, values.end());
+    return values[static_cast<std::size_t>(n)];
+  };
+  const double median = at(0.5), low = at(0.1), high = at(0.9);
+  return {median, high - low};
+}
+
 View viewFor(const std::vector<CameraRecord>& cameras) {
   View view;
   double minRel = -180, maxRel = 180, minLat = -60, maxLat = 80;  // no camera: the inhabited world
   if (!cameras.empty()) {
-    // The widest run of empty tenth-degree columns, around the globe.
-    constexpr int kColumns = 3600;
-    std::vector<bool> used(kColumns, false);
-    for (const CameraRecord& c : cameras) {
-      used[std::clamp(static_cast<int>(std::floor((degrees(c.longitude) + 180) * 10)), 0, kColumns - 1)] = true;
-    }
-    int bestStart = 0, bestLength = 0;
-    for (int start = 0; start < kColumns; ++start) {
-      if (used[start] || !used[(start + kColumns - 1) % kColumns]) continue;
-      int length = 0;
-      while (length < kColumns && !used[(start + length) % kColumns]) ++length;
-      if (length > bestLength) bestStart = start, bestLength = length;
-    }
-    if (bestLength > 0) view.lon0 = wrap180(-180 + (bestStart + bestLength / 2.0) / 10 + 180);
-
+    view.lon0 = centralMeridian(cameras);
     minRel = minLat = 1e9;
     maxRel = maxLat = -1e9;
     for (const CameraRecord& c : cameras) {
@@ -122,8 +142,9 @@ View viewFor(const std::vector<CameraRecord>& cameras) {
   }
   const double midRel = (minRel + maxRel) / 2, midLat = (minLat + maxLat) / 2;
   const double cosine = std::cos(std::clamp(midLat, -80.0, 80.0) * kPi / 180);
-  const double spanLon = std::max(maxRel - minRel, kMinSpanDegrees);
-  const double spanLat = std::max(maxLat - minLat, kMinSpanDegrees);
+  // At least kMinSpanKm across, so that one camera shows its surroundings.
+  const double spanLon = std::max(maxRel - minRel, kMinSpanKm / kKmPerDegree / cosine);
+  const double spanLat = std::max(maxLat - minLat, kMinSpanKm / kKmPerDegree);
   const double k = std::min((kPlotWidth - 2 * kPlotPadding) / (spanLon * cosine),
                             (kPlotHeight - 2 * kPlotPadding) / spanLat);
   view.kx = k * cosine;
@@ -360,9 +381,24 @@ std::pair<double, int> graticuleStep(double span) {
   return kSteps[std::size(kSteps) - 1];
 }
 
+constexpr double kLabelSize = 11;
+constexpr double kLabelInset = 2;
+
+// A label's width, generously: its characters (the degree sign is two
+// bytes) at most 0.65 of the font size each.
+double labelWidth(const std::string& label) {
+  std::size_t characters = 0;
+  for (const char c : label) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return static_cast<double>(characters) * 0.65 * kLabelSize;
+}
+
 void drawGraticule(std::string& svg, std::string& labels, const View& view) {
   svg += "<g id=\"graticule\" stroke=\"#6d8596\" stroke-width=\"0.5\" stroke-opacity=\"0.6\">\n";
-  labels += "<g id=\"graticule-labels\" font-size=\"11\" fill=\"#34495e\">\n";
+  // A halo keeps the labels readable over land, lines and marks; a label
+  // that would run past the frame is left out rather than cut.
+  labels += "<g id=\"graticule-labels\" font-size=\"" + number(kLabelSize) +
+            "\" fill=\"#34495e\" stroke=\"#fafafa\" stroke-width=\"3\" stroke-linejoin=\"round\" "
+            "paint-order=\"stroke\">\n";
   const auto [lonStep, lonDecimals] = graticuleStep(view.east - view.west);
   for (long long i = static_cast<long long>(std::ceil((view.lon0 + view.west) / lonStep));
        i * lonStep <= view.lon0 + view.east; ++i) {
@@ -371,6 +407,8 @@ void drawGraticule(std::string& svg, std::string& labels, const View& view) {
     const std::string label = degreeLabel(wrap180(lon), lonDecimals, 'E', 'W');
     svg += "<line x1=\"" + x + "\" y1=\"" + number(kTitleHeight) + "\" x2=\"" + x + "\" y2=\"" + number(kHeight) +
            "\" data-lon=\"" + label + "\"/>\n";
+    const double halfWidth = labelWidth(label) / 2, at = view.x(lon - view.lon0);
+    if (at - halfWidth < kLabelInset || at + halfWidth > kPlotWidth - kLabelInset) continue;
     labels += "<text x=\"" + x + "\" y=\"" + number(kHeight - 5) + "\" text-anchor=\"middle\">" + label + "</text>\n";
   }
   const auto [latStep, latDecimals] = graticuleStep(view.north - view.south);
@@ -381,7 +419,12 @@ void drawGraticule(std::string& svg, std::string& labels, const View& view) {
     const std::string label = degreeLabel(lat, latDecimals, 'N', 'S');
     svg += "<line x1=\"0\" y1=\"" + y + "\" x2=\"" + number(kPlotWidth) + "\" y2=\"" + y + "\" data-lat=\"" +
            label + "\"/>\n";
-    labels += "<text x=\"4\" y=\"" + number(view.y(lat) - 3) + "\">" + label + "</text>\n";
+    // Clear of the title band above and of the longitudes' row below.
+    const double baseline = view.y(lat) - 3;
+    if (baseline - kLabelSize < kTitleHeight + kLabelInset || baseline > kHeight - 5 - kLabelSize - kLabelInset) {
+      continue;
+    }
+    labels += "<text x=\"4\" y=\"" + number(baseline) + "\">" + label + "</text>\n";
   }
   svg += "</g>\n";
   labels += "</g>\n";
@@ -658,12 +701,48 @@ void drawCredit(std::string& svg) {
 
 }  // namespace
 
-std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapTitle& title) {
-  std::vector<CameraRecord> cameras;
-  cameras.reserve(allCameras.size());
-  for (const CameraRecord& c : allCameras) {
-    if (inBounds(c.latitude, c.longitude)) cameras.push_back(c);
+// A camera is far from the rest when it lies further from the median, in
+// latitude or in longitude, than kStrayFactor times the span of the middle
+// 80 % of cameras (at least kMinStraySpan degrees): a few slips cannot move
+// the median or that span, and a country's far cities stay within it.
+constexpr double kStrayFactor = 3;
+constexpr double kMinStraySpan = 1;
+
+MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras) {
+  MapPlacement placed;
+  std::vector<CameraRecord> inside;
+  std::vector<std::size_t> index;
+  for (std::size_t i = 0; i < cameras.size(); ++i) {
+    if (!inBounds(cameras[i].latitude, cameras[i].longitude)) continue;
+    inside.push_back(cameras[i]);
+    index.push_back(i);
   }
+  if (inside.empty()) return placed;
+  const double lon0 = centralMeridian(inside);
+  std::vector<double> lats, lons;
+  lats.reserve(inside.size());
+  lons.reserve(inside.size());
+  for (const CameraRecord& c : inside) {
+    lats.push_back(degrees(c.latitude));
+    lons.push_back(wrap180(degrees(c.longitude) - lon0));
+  }
+  const Spread lat = spreadOf(lats), lon = spreadOf(lons);
+  const double latLimit = kStrayFactor * std::max(lat.span, kMinStraySpan);
+  const double lonLimit = kStrayFactor * std::max(lon.span, kMinStraySpan);
+  placed.shown.reserve(inside.size());
+  for (std::size_t i = 0; i < inside.size(); ++i) {
+    if (std::fabs(lats[i] - lat.median) > latLimit || std::fabs(lons[i] - lon.median) > lonLimit) {
+      placed.strays.push_back(index[i]);
+    } else {
+      placed.shown.push_back(inside[i]);
+    }
+  }
+  return placed;
+}
+
+std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapTitle& title) {
+  const MapPlacement placed = placeOnMap(allCameras);
+  const std::vector<CameraRecord>& cameras = placed.shown;
   const View view = viewFor(cameras);
   const std::vector<TypeEntry> types = typesByCount(cameras);
   const bool marked = cameras.size() <= kMaxMarkedCameras;
@@ -673,7 +752,14 @@ std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapT
   beginDocument(svg, title.fileName + " \u00B7 " + title.date + " \u00B7 " + grouped(cameras.size()) +
                          (cameras.size() == 1 ? " camera" : " cameras"));
   const DensityLegend density = drawPlot(svg, view, cameras, types, marked);
-  const double legendEnd = drawLegend(svg, view, types, marked, density);
+  double legendEnd = drawLegend(svg, view, types, marked, density);
+  if (!placed.strays.empty()) {
+    legendEnd += 30;
+    svg += "<text id=\"strays\" x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(legendEnd) +
+           "\" data-count=\"" + std::to_string(placed.strays.size()) + "\">Left out: " +
+           grouped(placed.strays.size()) + (placed.strays.size() == 1 ? " camera" : " cameras") +
+           " far from the rest</text>\n";
+  }
   drawScaleBar(svg, view, legendEnd + 40);
   drawCredit(svg);
   svg += "</svg>\n";

@@ -24,7 +24,19 @@ struct MapTitle {
   std::string date;      // a database's date, or the day the picture was drawn
 };
 
-// The SVG text. Cameras out of bounds are left out.
+// Where the view goes: the cameras in bounds and near the rest, which the
+// view is fitted to, and the indexes of those far from the rest (a stray
+// 0,0 in a list of one country), which are left out of it and named to the
+// user. Cameras out of bounds are in neither.
+struct MapPlacement {
+  std::vector<CameraRecord> shown;
+  std::vector<std::size_t> strays;
+};
+
+MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras);
+
+// The SVG text, of the cameras placeOnMap shows; the panel says how
+// many were left out.
 std::string cameraMapSvg(const std::vector<CameraRecord>& cameras, const MapTitle& title);
 
 // Writes the picture through an AtomicFileWriter: it appears only once

@@ -4,6 +4,7 @@
 #include "core/export/world_borders.h"
 #include "core/platform/file_io.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -163,6 +164,23 @@ std::vector<std::uint8_t> packedCameras(const std::vector<CameraRecord>& cameras
   return bytes;
 }
 
+// The first view: the cameras near the rest (as the picture frames them),
+// as " data-extent=\"SOUTH WEST NORTH EAST\"" in stored units; nothing
+// without cameras.
+std::string extentAttribute(const std::vector<CameraRecord>& cameras) {
+  const std::vector<CameraRecord> shown = placeOnMap(cameras).shown;
+  if (shown.empty()) return "";
+  std::int32_t south = shown.front().latitude, north = south, west = shown.front().longitude, east = west;
+  for (const CameraRecord& c : shown) {
+    south = std::min(south, c.latitude);
+    north = std::max(north, c.latitude);
+    west = std::min(west, c.longitude);
+    east = std::max(east, c.longitude);
+  }
+  return " data-extent=\"" + std::to_string(south) + " " + std::to_string(west) + " " + std::to_string(north) + " " +
+         std::to_string(east) + "\"";
+}
+
 }  // namespace
 
 std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTitle& title,
@@ -197,7 +215,7 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
   // What the script reads: the heading, the numbering, the types present
   // with their names and counts, and the data.
   html += "<div id=\"page\" hidden data-count=\"" + std::to_string(count) + "\" data-numbering=\"" +
-          (numbers.lines.empty() ? "record" : "line") + "\">\n<span id=\"heading\">" + xmlEscaped(heading) +
+          (numbers.lines.empty() ? "record" : "line") + "\"" + extentAttribute(cameras) + ">\n<span id=\"heading\">" + xmlEscaped(heading) +
           "</span>\n<ul id=\"types\">\n";
   for (std::size_t type = 0; type < typeCounts.size(); ++type) {
     if (typeCounts[type] == 0) continue;

@@ -356,18 +356,15 @@
   var cameras = new CameraLayer({pane: 'cameras', padding: 0.1});
 
   // A view named in the address (#ZOOM/LAT/LON, as OpenStreetMap's links
-  // write it), else the extent of the cameras, else the world.
+  // write it), else the extent of the cameras near the rest (a stray 0,0
+  // would show half the world), else the world.
   var named = /^#(\d+(?:\.\d+)?)\/(-?\d+(?:\.\d+)?)\/(-?\d+(?:\.\d+)?)$/.exec(location.hash);
+  var extent = (document.getElementById('page').getAttribute('data-extent') || '').split(' ').map(Number);
   if (named) {
     map.setView([Number(named[2]), Number(named[3])], Number(named[1]), {animate: false});
-  } else if (count > 0) {
-    var south = Infinity, north = -Infinity, west = Infinity, east = -Infinity;
-    for (i = 0; i < count; ++i) {
-      south = Math.min(south, lat[i]); north = Math.max(north, lat[i]);
-      west = Math.min(west, lon[i]); east = Math.max(east, lon[i]);
-    }
-    map.fitBounds([[south / 1e4, west / 1e4], [north / 1e4, east / 1e4]], {maxZoom: 15, padding: [20, 20],
-                                                                             animate: false});
+  } else if (extent.length === 4) {
+    map.fitBounds([[extent[0] / 1e4, extent[1] / 1e4], [extent[2] / 1e4, extent[3] / 1e4]],
+                  {maxZoom: 15, padding: [20, 20], animate: false});
   } else {
     map.setView([20, 0], 2);
   }
