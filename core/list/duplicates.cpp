@@ -106,7 +106,7 @@ class DuplicateScan::Search {
       const std::size_t rows = table.size();
       for (std::size_t position = 0; position < rows; ++position) {
         if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
-        add(table, position);
+        add(table, position, true);
       }
     } else {
       // Rows of one scaled latitude in any order will do: a band is sorted
@@ -119,7 +119,7 @@ class DuplicateScan::Search {
         }
       }
       std::sort(order.begin(), order.end());
-      for (const std::uint64_t entry : order) add(table, static_cast<std::uint32_t>(entry));
+      for (const std::uint64_t entry : order) add(table, static_cast<std::uint32_t>(entry), false);
     }
     if (!open_.entries.empty()) close(open_);
     if (near_ > 0 && !middle_.entries.empty()) searchNear(middle_, adjacentBelow(middle_, lower_), nullptr);
@@ -131,19 +131,45 @@ class DuplicateScan::Search {
     std::vector<Entry> entries;  // sorted by key once complete, one a camera
   };
 
-  // Rows come in latitude order.
-  void add(const CameraTable& table, std::size_t position) {
+  // Rows come in latitude order; `inTable` when they come in the table's.
+  void add(const CameraTable& table, std::size_t position, bool inTable) {
     const CameraRow& row = table.row(position);
     const std::int32_t latitude = scaleCoordinate(row.latitude);
     if (!inBounds(latitude, row.longitude)) return;
     const std::int64_t above = std::int64_t{latitude} + kMaxLatitude;
     const std::int64_t index = above / height_;
-    if (index != open_.index && !open_.entries.empty()) close(open_);
-    open_.index = index;
+    if (index != open_.index) {
+      if (!open_.entries.empty()) close(open_);
+      if (inTable) reserveBand(table, position, index);
+      open_.index = index;
+    }
     const std::uint64_t key = lowestKey(directionKey(row.directionType, row.directionCode), row.longitude) |
                               static_cast<std::uint64_t>(above - index * height_);
     open_.entries.push_back(
         {key, static_cast<std::uint32_t>(table.fileIndex(position)), static_cast<std::uint32_t>(position)});
+  }
+
+  std::int64_t bandOf(const CameraTable& table, std::size_t position) const noexcept {
+    return (std::int64_t{scaleCoordinate(table.row(position).latitude)} + kMaxLatitude) / height_;
+  }
+
+  // Makes room for the rows of the band that begins at `position`, found
+  // by steps that double: a band of millions of rows (one camera entered
+  // again and again) then takes its size once, not that and half again while
+  // it grows. Rows out of bounds (a latitude that is NaN sorts last) only
+  // make the room larger.
+  void reserveBand(const CameraTable& table, std::size_t position, std::int64_t index) {
+    std::size_t inside = position, step = 1;
+    while (inside + step < table.size() && bandOf(table, inside + step) == index) inside += step, step *= 2;
+    std::size_t beyond = std::min(inside + step, table.size());
+    while (beyond - inside > 1) {
+      const std::size_t middle = inside + (beyond - inside) / 2;
+      (bandOf(table, middle) == index ? inside : beyond) = middle;
+    }
+    if (open_.entries.capacity() < beyond - position) {
+      std::vector<Entry>().swap(open_.entries);
+      open_.entries.reserve(beyond - position);
+    }
   }
 
   std::int64_t lowestLatitude(const Band& band) const noexcept { return band.index * height_ - kMaxLatitude; }
@@ -176,6 +202,9 @@ class DuplicateScan::Search {
   void findRepeats(std::vector<Entry>& entries) {
     std::sort(entries.begin(), entries.end(), keyOrder);
     const CameraTable& table = scan_.table_;
+    // Room for this band's findings at most, growing by at least doubling.
+    const std::size_t most = scan_.pairs_.size() + entries.size();
+    if (scan_.pairs_.capacity() < most) scan_.pairs_.reserve(std::max(most, 2 * scan_.pairs_.capacity()));
     auto kept = entries.begin();
     for (auto first = entries.begin(); first != entries.end();) {
       auto last = first + 1;
