@@ -360,23 +360,29 @@ class DuplicateScan::Search {
       }
     }
     const std::int64_t lowest = lowestLatitude(band);
-    const double cosine = polewardCosine(band);
+    // The reaches for the distance asked, the same for every row of the band.
+    Probe widest{0, 0, 0, polewardCosine(band), 0, 0, 0};
+    narrow(widest, nearMillimetres_);
     std::uint64_t direction = 0;
     for (const Entry& row : band.entries) {
       if (&row == band.entries.data() || (row.key & kDirectionBits) != direction) {
         direction = row.key & kDirectionBits;
         for (std::size_t n = 0; n < count; ++n) {
+          // Directions come in order too: their rows are found by a walk
+          // through each band, once.
           Neighbour& neighbour = neighbours[n];
-          const Entry* rows = neighbour.band->entries.data();
-          const Entry* rowsEnd = rows + neighbour.band->entries.size();
-          const auto keyBelow = [](const Entry& e, std::uint64_t key) { return e.key < key; };
-          neighbour.lo = std::lower_bound(rows, rowsEnd, direction, keyBelow);
-          neighbour.hi = std::lower_bound(neighbour.lo, rowsEnd, direction | ~kDirectionBits, keyBelow);
+          const Entry* rowsEnd = neighbour.band->entries.data() + neighbour.band->entries.size();
+          neighbour.lo = neighbour.hi;
+          while (neighbour.lo != rowsEnd && neighbour.lo->key < direction) ++neighbour.lo;
+          neighbour.hi = neighbour.lo;
+          while (neighbour.hi != rowsEnd && (neighbour.hi->key & kDirectionBits) == direction) ++neighbour.hi;
           neighbour.start = neighbour.lo;
         }
       }
-      Probe probe{latitudeOf(row, lowest), longitudeOf(row), row.fileIndex, cosine, 0, 0, 0};
-      narrow(probe, nearMillimetres_);
+      Probe probe = widest;
+      probe.latitude = latitudeOf(row, lowest);
+      probe.longitude = longitudeOf(row);
+      probe.fileIndex = row.fileIndex;
       for (std::size_t n = 0; n < count; ++n) {
         Neighbour& neighbour = neighbours[n];
         const std::uint64_t first = lowestKey(direction, probe.longitude);
