@@ -6,6 +6,12 @@
 #   diff ÷ plain        `diff` of two versions of the list over `convert` of one
 #                       (at most 2.5)
 #
+# and of near copies in crowded lists (generate_list's shapes), each against a
+# plain conversion of the same list (at most 3):
+#
+#   one place           four rows in five one camera, the rest within a km
+#   one latitude        every row on one parallel, all round the earth
+#
 # The second version changes the speed of every 100th row and leaves out every
 # 1000th. A plain conversion looks for exact duplicates already: they are
 # always reported.
@@ -39,9 +45,22 @@ read -r near_t near_m < <(measure "${convert[@]}" --near 20)
 read -r diff_t diff_m < <(measure "$tabrino" diff -q "$list" "$later")
 
 printf '%-28s %9s %8s %9s\n' "$rows rows" "time s" "÷ plain" "peak MB"
-row() { awk -v n="$1" -v t="$2" -v p="$plain_t" -v m="$3" 'BEGIN { printf "%-28s %9.3f %8.2f %9.1f\n", n, t, t / p, m / 1024 }'; }
+row() {
+  awk -v n="$1" -v t="$2" -v p="${4:-$plain_t}" -v m="$3" \
+    'BEGIN { printf "%-28s %9.3f %8.2f %9.1f\n", n, t, t / p, m / 1024 }'
+}
 row "convert" "$plain_t" "$plain_m"
 row "convert --near 20" "$near_t" "$near_m"
 row "diff (two versions)" "$diff_t" "$diff_m"
+for shape in place latitude; do
+  crowded="$data/list-$rows-$shape.txt"
+  [ -s "$crowded" ] || "$build/bin/generate_list" "$rows" 20141114 "$shape" > "$crowded"
+  crowded_convert=("$tabrino" convert "$crowded" -o "$out" --date 2014-11-14 --seed 1)
+  read -r shape_t shape_m < <(measure "${crowded_convert[@]}")
+  read -r shape_near_t shape_near_m < <(measure "${crowded_convert[@]}" --near 1000)
+  title=$([ "$shape" = place ] && echo "one place" || echo "one latitude")
+  row "$title: convert" "$shape_t" "$shape_m" "$shape_t"
+  row "$title: --near 1000" "$shape_near_t" "$shape_near_m" "$shape_t"
+done
 "$tabrino" diff -q "$list" "$later" || true
 echo "(time: best of $runs runs; peak MB: maximum resident set from /usr/bin/time)"

@@ -49,7 +49,7 @@ std::unique_ptr<ByteSource> InputFile::database() {
 
 ListStream InputFile::listStream() const noexcept { return {file_, head_, size_}; }
 
-ImportResult InputFile::openFailure() const { return {ImportOutcome::OpenFailed, 0, reason_}; }
+ImportResult InputFile::openFailure() const { return {ImportOutcome::OpenFailed, 0, 0, reason_}; }
 
 ImportResult InputFile::importList(CameraTable& table, const ImportOptions& options) {
   return file_ ? importCameraStream(listStream(), table, options) : openFailure();

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -132,6 +133,43 @@ std::vector<Expected> quadraticSearch(const std::vector<std::optional<CameraReco
   return expected;
 }
 
+// Scans `list` (rows without the header) in file order, as the dialog does
+// before a conversion, and in latitude order, and fails where either parts
+// from comparing every pair. Returns the sorted scan's counts.
+std::pair<std::uint64_t, std::uint64_t> expectWhatEveryPairFinds(const std::string& list, double near,
+                                                                 const std::string& what) {
+  CameraTable table;
+  EXPECT_TRUE(importCameraListText(kHeader + list, table).loaded()) << what;
+  std::vector<std::optional<CameraRecord>> rows;
+  for (std::size_t i = 0; i < table.size(); ++i) rows.push_back(table.record(i));
+  FindingList inFileOrder;
+  DuplicateScan(table, {near, false}).report(inFileOrder);
+  table.sortByLatitude();
+  const DuplicateScan scan(table, {near, false});
+  FindingList findings;
+  scan.report(findings);
+  std::vector<Expected> found;
+  for (const ListFinding& f : findings.all()) {
+    const std::size_t at = f.detail.find("line ") + 5;
+    found.push_back({f.lineNumber, f.kind, std::stoull(f.detail.substr(at))});
+  }
+  EXPECT_EQ(inFileOrder.all().size(), findings.all().size()) << what;
+  for (std::size_t k = 0; k < std::min(findings.all().size(), inFileOrder.all().size()); ++k) {
+    EXPECT_EQ(inFileOrder.all()[k].detail, findings.all()[k].detail) << what << " " << k;
+  }
+  const std::vector<Expected> expected = quadraticSearch(rows, near);
+  // The first row where they part, to say what went wrong.
+  const auto parted = std::mismatch(found.begin(), found.end(), expected.begin(), expected.end());
+  if (parted.first != found.end() || parted.second != expected.end()) {
+    const Expected& f = parted.first != found.end() ? *parted.first : Expected{0, FindingKind::Duplicate, 0};
+    const Expected& e = parted.second != expected.end() ? *parted.second : Expected{0, FindingKind::Duplicate, 0};
+    ADD_FAILURE() << what << ": found line " << f.line << " " << findingKindName(f.kind) << " of line "
+                  << f.earlierLine << ", expected line " << e.line << " " << findingKindName(e.kind) << " of line "
+                  << e.earlierLine;
+  }
+  return {scan.duplicateCount(), scan.nearCount()};
+}
+
 TEST(Duplicates, FindWhatComparingEveryPairFinds) {
   // Rows crowd around a few places, at the poles and the 180th meridian
   // too, so that duplicates, near copies and wide bands all occur.
@@ -150,39 +188,85 @@ TEST(Duplicates, FindWhatComparingEveryPairFinds) {
       list += std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(y) + ",1," +
               std::to_string(random() % 5 * 20) + ",1," + std::to_string(direction) + "\n";
     }
-    CameraTable table;
-    ASSERT_TRUE(importCameraListText(kHeader + list, table).loaded());
-    std::vector<std::optional<CameraRecord>> rows;
-    for (std::size_t i = 0; i < table.size(); ++i) rows.push_back(table.record(i));
-    // The dialog's table is in file order until it is converted.
-    FindingList inFileOrder;
-    DuplicateScan(table, {near, false}).report(inFileOrder);
-    table.sortByLatitude();
-    const DuplicateScan scan(table, {near, false});
-    FindingList findings;
-    scan.report(findings);
-    std::vector<Expected> found;
-    for (const ListFinding& f : findings.all()) {
-      const std::size_t at = f.detail.find("line ") + 5;
-      found.push_back({f.lineNumber, f.kind, std::stoull(f.detail.substr(at))});
-    }
-    ASSERT_EQ(inFileOrder.all().size(), findings.all().size()) << near;
-    for (std::size_t k = 0; k < findings.all().size(); ++k) {
-      EXPECT_EQ(inFileOrder.all()[k].detail, findings.all()[k].detail) << near << " " << k;
-    }
-    const std::vector<Expected> expected = quadraticSearch(rows, near);
-    EXPECT_GT(scan.duplicateCount(), 100u) << near;
+    const auto [duplicates, nearCopies] = expectWhatEveryPairFinds(list, near, "near " + std::to_string(near));
+    EXPECT_GT(duplicates, 100u) << near;
     if (near > 0) {
-      EXPECT_GT(scan.nearCount(), 10u) << near;
+      EXPECT_GT(nearCopies, 10u) << near;
     }
-    // The first row where they part, to say what went wrong.
-    const auto parted = std::mismatch(found.begin(), found.end(), expected.begin(), expected.end());
-    if (parted.first != found.end() || parted.second != expected.end()) {
-      const Expected& f = parted.first != found.end() ? *parted.first : Expected{0, FindingKind::Duplicate, 0};
-      const Expected& e = parted.second != expected.end() ? *parted.second : Expected{0, FindingKind::Duplicate, 0};
-      ADD_FAILURE() << "near " << near << ": found line " << f.line << " " << findingKindName(f.kind) << " of line "
-                    << f.earlierLine << ", expected line " << e.line << " " << findingKindName(e.kind) << " of line "
-                    << e.earlierLine;
+  }
+}
+
+TEST(Duplicates, CrowdedListsFindWhatComparingEveryPairFinds) {
+  // The search stands for a camera entered many times by one point and
+  // narrows its reach to the nearest copy found so far: crowds, grids of
+  // equal distances (where the earliest row must win) and rows on one
+  // parallel, in orders that put the nearest earlier row near or far.
+  std::mt19937 random(16);
+  const auto row = [&](std::size_t i, double x, double y, int direction) {
+    return std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(y) + ",1," +
+           std::to_string(random() % 4 * 30) + ",1," + std::to_string(direction) + "\n";
+  };
+  // Coordinates half a unit off the grid scale without doubt.
+  const auto onGrid = [](double degrees, int units) { return degrees + (units + 0.5) / 10000; };
+  const struct {
+    const char* name;
+    std::function<std::string()> list;
+  } shapes[] = {
+      {"a few places entered again and again",
+       [&] {
+         std::string list;
+         for (std::size_t i = 0; i < 1500; ++i) {
+           const int place = static_cast<int>(random() % 6);
+           list += row(i, onGrid(11.56, place * 7 % 13), onGrid(48.13, place * 5 % 11), random() % 5 ? 0 : 90);
+         }
+         return list;
+       }},
+      {"a crowded square with a camera at every other place",
+       [&] {
+         std::string list;
+         for (std::size_t i = 0; i < 1500; ++i) {
+           const bool theCamera = random() % 3 == 0;
+           list += row(i, onGrid(11.56, theCamera ? 20 : static_cast<int>(random() % 40)),
+                       onGrid(48.13, theCamera ? 20 : static_cast<int>(random() % 40)), 0);
+         }
+         return list;
+       }},
+      {"one parallel, west to east",
+       [&] {
+         std::string list;
+         for (std::size_t i = 0; i < 1500; ++i) list += row(i, onGrid(-2, static_cast<int>(i * 3 / 2)), 40.4, 0);
+         return list;
+       }},
+      {"one parallel, east to west",
+       [&] {
+         std::string list;
+         for (std::size_t i = 0; i < 1500; ++i) list += row(i, onGrid(-2, -static_cast<int>(i * 3 / 2)), 40.4, 0);
+         return list;
+       }},
+      {"one parallel, every tenth place first",
+       [&] {
+         std::string list;
+         for (std::size_t i = 0; i < 1500; ++i) {
+           const int at = i < 150 ? static_cast<int>(i) * 10 : static_cast<int>(random() % 1500);
+           list += row(i, onGrid(-2, at), 40.4, 0);
+         }
+         return list;
+       }},
+      {"one parallel round the 180th meridian",
+       [&] {
+         std::string list;
+         for (std::size_t i = 0; i < 1500; ++i) {
+           double x = onGrid(179.9, static_cast<int>(random() % 2000));
+           if (x > 180) x -= 360;
+           list += row(i, x, -16.5, 0);
+         }
+         return list;
+       }},
+  };
+  for (const auto& shape : shapes) {
+    const std::string list = shape.list();
+    for (const double near : {0.0, 12.0, 100.0, 1000.0}) {
+      expectWhatEveryPairFinds(list, near, std::string(shape.name) + ", near " + std::to_string(near));
     }
   }
 }

@@ -149,6 +149,47 @@ TEST(TextImport, ReadsAFileAcrossBlockBoundaries) {
   }
 }
 
+TEST(TextImport, ALineOfManyBlocksIsReadWhole) {
+  // Lines of several read blocks, kept whole while the blocks after their
+  // start are read, one with a finding: read kept and not kept, the rows and
+  // findings are those of the text read at once.
+  test::TempDir dir;
+  const std::string longIdx((9 << 20) + 7, 'i');
+  const std::string text = kHeader + "1,13.5,52.5,1,60,1,90\n" + longIdx + ",37.5,55.75,1,60,1\n" + longIdx +
+                           ",37.5,55.75,1,60,1,90\r\n3,13.6,52.6,1,60,1,90";
+  test::writeText(dir / "long.txt", text);
+  const auto shown = [](const FindingList& findings) {
+    std::vector<std::string> lines;
+    for (const ListFinding& f : findings.all()) {
+      lines.push_back(std::to_string(f.lineNumber) + " " + findingKindName(f.kind) + " " + f.detail);
+    }
+    return lines;
+  };
+  CameraTable whole;
+  FindingList wholeFindings;
+  ImportOptions atOnce;
+  atOnce.findings = &wholeFindings;
+  ASSERT_EQ(importCameraListText(text, whole, atOnce).loadedCount, 4u);
+  ASSERT_EQ(wholeFindings.all().size(), 2u);  // the short line's field count and missing direction
+  EXPECT_EQ(whole.record(2)->longitude, 375000);
+  for (const bool keep : {false, true}) {
+    CameraTable table;
+    FindingList findings;
+    ImportOptions options;
+    options.keepText = keep;
+    options.findings = &findings;
+    ASSERT_EQ(importCameraList(dir / "long.txt", table, options).loadedCount, 4u) << keep;
+    for (std::size_t row = 0; row < table.size(); ++row) {
+      EXPECT_EQ(table.record(row), whole.record(row)) << keep << " " << row;
+      EXPECT_EQ(table.tag(row), whole.tag(row)) << keep << " " << row;
+    }
+    EXPECT_EQ(shown(findings), shown(wholeFindings)) << keep;
+    if (keep) {
+      EXPECT_EQ(table.cell(2, Column::Idx), longIdx);
+    }
+  }
+}
+
 TEST(TextImport, RowsPastTheTablesLimitAreTooLargeNotOutOfMemory) {
   // Large enough that the file is read in two halves on two threads, whose
   // rows meet in one table.

@@ -19,33 +19,36 @@ constexpr std::int64_t kLongitudeTurn = 2 * std::int64_t{kMaxLongitude};
 
 // A row that becomes a record, as the search needs it. Its key orders the
 // rows of a band by direction, then longitude, then latitude, so that the
-// rows of one camera lie together and those of one direction lie in order of
-// longitude:
+// rows of one camera lie together, those of one direction in columns of one
+// longitude, and a column in order of latitude:
 //   bits 48-63  direction type and code
-//   bits 24-47  longitude + kLongitudeBias (room for a search reaching past +-180)
+//   bits 24-47  longitude + kLongitudeBias
 //   bits 0-23   latitude above the band's lowest
+// Once a band's repeats are found, an entry stands for its camera: the
+// earliest row of it in the list, the one a near copy names.
 struct Entry {
   std::uint64_t key;
-  std::int32_t latitude;
-  std::int32_t longitude;
   std::uint32_t fileIndex;
   std::uint32_t position;
-  std::uint8_t speed;
-  bool repeats;  // the same camera as an earlier row: then not looked at as a near copy
 };
+static_assert(sizeof(Entry) == 16, "a band may hold millions of rows");
 
 constexpr std::int64_t kLongitudeBias = std::int64_t{1} << 22;
-static_assert(kLongitudeBias > 2 * kMaxLongitude, "a longitude reach of half a turn stays inside its 24 bits");
+static_assert(kLongitudeBias > kMaxLongitude, "a longitude stays inside its 24 bits");
+constexpr std::uint64_t kDirectionBits = 0xFFFF000000000000u;
 
 std::uint64_t directionKey(std::uint8_t directionType, std::uint8_t directionCode) noexcept {
   return std::uint64_t{directionType} << 56 | std::uint64_t{directionCode} << 48;
 }
-// The lowest and highest key of a direction's rows with a longitude in [from, to].
-std::uint64_t lowestKey(std::uint64_t direction, std::int64_t from) noexcept {
-  return direction | static_cast<std::uint64_t>(from + kLongitudeBias) << 24;
+// The lowest and highest key of a direction's rows with longitude `longitude`.
+std::uint64_t lowestKey(std::uint64_t direction, std::int64_t longitude) noexcept {
+  return direction | static_cast<std::uint64_t>(longitude + kLongitudeBias) << 24;
 }
-std::uint64_t highestKey(std::uint64_t direction, std::int64_t to) noexcept {
-  return direction | static_cast<std::uint64_t>(to + kLongitudeBias) << 24 | 0xFFFFFF;
+std::uint64_t highestKey(std::uint64_t direction, std::int64_t longitude) noexcept {
+  return lowestKey(direction, longitude) | 0xFFFFFF;
+}
+std::int64_t longitudeOf(const Entry& entry) noexcept {
+  return static_cast<std::int64_t>(entry.key >> 24 & 0xFFFFFF) - kLongitudeBias;
 }
 
 bool keyOrder(const Entry& a, const Entry& b) noexcept {
@@ -80,8 +83,14 @@ std::int64_t distanceMillimetres(std::int32_t latitude1, std::int32_t longitude1
 // Bands of latitude, each as high as the widest latitude difference of a
 // near pair (one unit when only duplicates are looked for): a row's
 // duplicates lie in its band and its near copies in its band or the next
-// ones. A band is sorted by direction and longitude once complete, and
-// searched once its upper neighbour is complete too.
+// ones. A band is sorted once complete and its repeats are found and left
+// out, so that a camera entered a million times is one point of the search;
+// it is searched for near copies once its upper neighbour is complete too.
+//
+// A search walks a band's columns of longitude outwards from the row's own,
+// nearest first, and within a column looks only at the latitudes in reach.
+// Both reaches shrink to the nearest copy found so far, so a crowded place
+// costs about the rows around each row, not every row in a kilometre.
 class DuplicateScan::Search {
  public:
   Search(DuplicateScan& scan, double nearMetres)
@@ -97,7 +106,7 @@ class DuplicateScan::Search {
       const std::size_t rows = table.size();
       for (std::size_t position = 0; position < rows; ++position) {
         if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
-        add(table, position);
+        add(table, position, true);
       }
     } else {
       // Rows of one scaled latitude in any order will do: a band is sorted
@@ -110,7 +119,7 @@ class DuplicateScan::Search {
         }
       }
       std::sort(order.begin(), order.end());
-      for (const std::uint64_t entry : order) add(table, static_cast<std::uint32_t>(entry));
+      for (const std::uint64_t entry : order) add(table, static_cast<std::uint32_t>(entry), false);
     }
     if (!open_.entries.empty()) close(open_);
     if (near_ > 0 && !middle_.entries.empty()) searchNear(middle_, adjacentBelow(middle_, lower_), nullptr);
@@ -119,22 +128,53 @@ class DuplicateScan::Search {
  private:
   struct Band {
     std::int64_t index = -1;
-    std::vector<Entry> entries;  // sorted by key once complete
+    std::vector<Entry> entries;  // sorted by key once complete, one a camera
   };
 
-  // Rows come in latitude order.
-  void add(const CameraTable& table, std::size_t position) {
+  // Rows come in latitude order; `inTable` when they come in the table's.
+  void add(const CameraTable& table, std::size_t position, bool inTable) {
     const CameraRow& row = table.row(position);
     const std::int32_t latitude = scaleCoordinate(row.latitude);
     if (!inBounds(latitude, row.longitude)) return;
     const std::int64_t above = std::int64_t{latitude} + kMaxLatitude;
     const std::int64_t index = above / height_;
-    if (index != open_.index && !open_.entries.empty()) close(open_);
-    open_.index = index;
+    if (index != open_.index) {
+      if (!open_.entries.empty()) close(open_);
+      if (inTable) reserveBand(table, position, index);
+      open_.index = index;
+    }
     const std::uint64_t key = lowestKey(directionKey(row.directionType, row.directionCode), row.longitude) |
                               static_cast<std::uint64_t>(above - index * height_);
-    open_.entries.push_back({key, latitude, row.longitude, static_cast<std::uint32_t>(table.fileIndex(position)),
-                             static_cast<std::uint32_t>(position), row.speed, false});
+    open_.entries.push_back(
+        {key, static_cast<std::uint32_t>(table.fileIndex(position)), static_cast<std::uint32_t>(position)});
+  }
+
+  std::int64_t bandOf(const CameraTable& table, std::size_t position) const noexcept {
+    return (std::int64_t{scaleCoordinate(table.row(position).latitude)} + kMaxLatitude) / height_;
+  }
+
+  // Makes room for the rows of the band that begins at `position`, found
+  // by steps that double: a band of millions of rows (one camera entered
+  // again and again) then takes its size once, not that and half again while
+  // it grows. Rows out of bounds (a latitude that is NaN sorts last) only
+  // make the room larger.
+  void reserveBand(const CameraTable& table, std::size_t position, std::int64_t index) {
+    std::size_t inside = position, step = 1;
+    while (inside + step < table.size() && bandOf(table, inside + step) == index) inside += step, step *= 2;
+    std::size_t beyond = std::min(inside + step, table.size());
+    while (beyond - inside > 1) {
+      const std::size_t middle = inside + (beyond - inside) / 2;
+      (bandOf(table, middle) == index ? inside : beyond) = middle;
+    }
+    if (open_.entries.capacity() < beyond - position) {
+      std::vector<Entry>().swap(open_.entries);
+      open_.entries.reserve(beyond - position);
+    }
+  }
+
+  std::int64_t lowestLatitude(const Band& band) const noexcept { return band.index * height_ - kMaxLatitude; }
+  std::int64_t latitudeOf(const Entry& entry, std::int64_t lowest) const noexcept {
+    return lowest + static_cast<std::int64_t>(entry.key & 0xFFFFFF);
   }
 
   static const Band* adjacentBelow(const Band& band, const Band& below) noexcept {
@@ -156,103 +196,200 @@ class DuplicateScan::Search {
     band.entries.clear();
   }
 
+  // Reports each row that repeats an earlier one and keeps only the earliest
+  // row of each camera: the others lie at the same distance from any row,
+  // and the earliest wins that tie.
   void findRepeats(std::vector<Entry>& entries) {
-    if (entries.size() < 2) return;
     std::sort(entries.begin(), entries.end(), keyOrder);
+    const CameraTable& table = scan_.table_;
+    // Room for this band's findings at most, growing by at least doubling.
+    const std::size_t most = scan_.pairs_.size() + entries.size();
+    if (scan_.pairs_.capacity() < most) scan_.pairs_.reserve(std::max(most, 2 * scan_.pairs_.capacity()));
+    auto kept = entries.begin();
     for (auto first = entries.begin(); first != entries.end();) {
       auto last = first + 1;
-      auto kept = first;
-      for (; last != entries.end() && last->key == first->key; ++last) {
-        if (speedRank(last->speed) < speedRank(kept->speed)) kept = last;
+      while (last != entries.end() && last->key == first->key) ++last;
+      if (last - first > 1) {
+        auto safest = first;
+        for (auto member = first + 1; member != last; ++member) {
+          if (speedRank(table.row(member->position).speed) < speedRank(table.row(safest->position).speed)) {
+            safest = member;
+          }
+        }
+        for (auto member = first + 1; member != last; ++member) {
+          scan_.pairs_.push_back({member->position, first->position, safest->position});
+        }
+        scan_.duplicates_ += static_cast<std::uint64_t>(last - first - 1);
       }
-      for (auto member = first + 1; member != last; ++member) {
-        member->repeats = true;
-        scan_.pairs_.push_back({member->position, first->position, kept->position});
-        ++scan_.duplicates_;
-      }
+      *kept++ = *first;
       first = last;
     }
+    entries.erase(kept, entries.end());
   }
 
-  // How far in longitude units a near copy of a row in `band` may lie:
-  // along the parallel nearest a pole that the band's rows reach.
-  std::int64_t longitudeReach(const Band& band) const noexcept {
-    const std::int64_t low = band.index * height_ - kMaxLatitude, high = low + height_ - 1;
-    const double phi = (std::max(std::abs(low), std::abs(high)) + reach_) * kRadiansPerUnit;
-    const double chord = phi < kPi / 2 ? near_ / (2 * kEarthRadiusMetres * std::cos(phi)) : 2;
-    // Near the poles every longitude may be near.
-    if (!(chord < 1)) return kMaxLongitude;
-    return std::min<std::int64_t>(static_cast<std::int64_t>(2 * std::asin(chord) / kRadiansPerUnit) + 1,
-                                  kMaxLongitude);
-  }
-
-  struct Nearest {
-    const Entry* entry = nullptr;
-    std::int64_t millimetres = 0;
+  // One row's search: the nearest earlier camera found so far, and how far
+  // (in latitude and longitude units) a nearer or equally near one may lie.
+  struct Probe {
+    std::int64_t latitude;
+    std::int64_t longitude;
+    std::uint32_t fileIndex;
+    double cosine;  // of the latitude nearest a pole that the rows in reach may have
+    std::int64_t latitudeReach;
+    std::int64_t longitudeReach;
+    std::int64_t millimetres;  // the nearest found, or the distance allowed
+    const Entry* nearest = nullptr;
   };
 
-  // Looks at rows from `it` on up to the key `last`.
-  void visit(std::vector<Entry>::const_iterator it, std::vector<Entry>::const_iterator end, std::uint64_t last,
-             const Entry& row, Nearest& nearest) const {
-    for (; it != end && it->key <= last; ++it) {
-      // Earlier in the list, another place, close enough in latitude.
-      if (it->fileIndex >= row.fileIndex || (it->latitude == row.latitude && it->longitude == row.longitude)) continue;
-      if (std::abs(std::int64_t{it->latitude} - row.latitude) > reach_) continue;
-      const std::int64_t millimetres = distanceMillimetres(row.latitude, row.longitude, it->latitude, it->longitude);
-      if (millimetres > nearMillimetres_) continue;
-      if (!nearest.entry || millimetres < nearest.millimetres ||
-          (millimetres == nearest.millimetres && it->fileIndex < nearest.entry->fileIndex)) {
-        nearest = {&*it, millimetres};
+  // The reaches for a distance of `millimetres`, rounded (hence the margin
+  // of a millimetre): the distance of latitudes alone is a lower bound of a
+  // distance, and so is that of longitudes alone on the parallel nearest a
+  // pole.
+  static void narrow(Probe& probe, std::int64_t millimetres) noexcept {
+    probe.millimetres = millimetres;
+    const double metres = static_cast<double>(millimetres + 1) / 1000;
+    probe.latitudeReach = static_cast<std::int64_t>(metres / kMetresPerUnit) + 1;
+    const double chord = probe.cosine > 0 ? metres / (2 * kEarthRadiusMetres * probe.cosine) : 2;
+    // Near the poles every longitude may be near.
+    probe.longitudeReach =
+        chord < 1 ? std::min<std::int64_t>(static_cast<std::int64_t>(2 * std::asin(chord) / kRadiansPerUnit) + 1,
+                                           kLongitudeTurn)
+                  : kLongitudeTurn;
+  }
+
+  // The cosine of the latitude nearest a pole that a near copy of a row in
+  // `band` may have.
+  double polewardCosine(const Band& band) const noexcept {
+    const std::int64_t low = lowestLatitude(band), high = low + height_ - 1;
+    const double phi = static_cast<double>(std::max(std::abs(low), std::abs(high)) + reach_) * kRadiansPerUnit;
+    return phi < kPi / 2 ? std::cos(phi) : 0;
+  }
+
+  // Looks at the rows of the column [begin, end) whose latitude is in reach.
+  void visitColumn(const Entry* begin, const Entry* end, std::int64_t lowest, Probe& probe) const {
+    const std::int64_t from = probe.latitude - probe.latitudeReach - lowest;
+    const Entry* it = begin;
+    if (from > 0 && end - begin > 8) {
+      const std::uint64_t first = (begin->key & ~std::uint64_t{0xFFFFFF}) | static_cast<std::uint64_t>(from);
+      it = std::lower_bound(begin, end, first, [](const Entry& e, std::uint64_t key) { return e.key < key; });
+    }
+    for (; it != end; ++it) {
+      const std::int64_t latitude = latitudeOf(*it, lowest);
+      if (latitude - probe.latitude > probe.latitudeReach) break;
+      if (probe.latitude - latitude > probe.latitudeReach || it->fileIndex >= probe.fileIndex) continue;
+      const std::int64_t millimetres =
+          distanceMillimetres(static_cast<std::int32_t>(probe.latitude), static_cast<std::int32_t>(probe.longitude),
+                              static_cast<std::int32_t>(latitude), static_cast<std::int32_t>(longitudeOf(*it)));
+      if (millimetres > probe.millimetres) continue;
+      if (!probe.nearest || millimetres < probe.millimetres || it->fileIndex < probe.nearest->fileIndex) {
+        probe.nearest = it;
+        if (millimetres < probe.millimetres) narrow(probe, millimetres);
       }
     }
   }
 
-  void visitRange(const std::vector<Entry>& rows, std::uint64_t first, std::uint64_t last, const Entry& row,
-                  Nearest& nearest) const {
-    const auto it = std::lower_bound(rows.begin(), rows.end(), first,
-                                     [](const Entry& e, std::uint64_t key) { return e.key < key; });
-    visit(it, rows.end(), last, row, nearest);
+  // Walks the columns of one direction's rows [lo, hi) of a band outwards
+  // from `start`, the first at the row's longitude or east of it, nearest
+  // first: eastwards from start and westwards from just before it, each way
+  // round the 180th meridian, until the next column either way is out of
+  // reach or every row has been seen.
+  void walk(const Entry* lo, const Entry* hi, const Entry* start, std::int64_t lowest, Probe& probe) const {
+    const Entry* east = start;  // the next column east begins here
+    const Entry* west = start;  // the next column west ends here
+    std::int64_t eastTurn = 0, westTurn = 0;
+    auto unseen = hi - lo;
+    while (unseen > 0) {
+      if (east == hi) east = lo, eastTurn = kLongitudeTurn;
+      if (west == lo) west = hi, westTurn = kLongitudeTurn;
+      const std::int64_t eastLongitude = longitudeOf(*east), westLongitude = longitudeOf(west[-1]);
+      const std::int64_t eastGap = eastLongitude + eastTurn - probe.longitude;
+      const std::int64_t westGap = probe.longitude + westTurn - westLongitude;
+      const Entry* begin;
+      const Entry* end;
+      if (eastGap <= westGap) {
+        if (eastGap > probe.longitudeReach) return;
+        begin = east;
+        end = columnEnd(east, hi, highestKey(east->key & kDirectionBits, eastLongitude));
+        east = end;
+      } else {
+        if (westGap > probe.longitudeReach) return;
+        end = west;
+        begin = columnBegin(lo, west, lowestKey(west[-1].key & kDirectionBits, westLongitude));
+        west = begin;
+      }
+      unseen -= end - begin;
+      visitColumn(begin, end, lowest, probe);
+    }
+  }
+
+  // The end of the column that begins at `begin`, whose keys are at most
+  // `last`: found by steps that double, as most columns are short.
+  static const Entry* columnEnd(const Entry* begin, const Entry* hi, std::uint64_t last) noexcept {
+    std::ptrdiff_t step = 1;
+    const Entry* low = begin;
+    while (hi - low > step && low[step].key <= last) low += step, step *= 2;
+    const Entry* high = hi - low > step ? low + step : hi;
+    return std::upper_bound(low, high, last, [](std::uint64_t key, const Entry& e) { return key < e.key; });
+  }
+  // The beginning of the column that ends at `end`, whose keys are at least `first`.
+  static const Entry* columnBegin(const Entry* lo, const Entry* end, std::uint64_t first) noexcept {
+    std::ptrdiff_t step = 1;
+    const Entry* high = end;
+    while (high - lo > step && high[-step - 1].key >= first) high -= step, step *= 2;
+    const Entry* low = high - lo > step ? high - step : lo;
+    return std::lower_bound(low, high, first, [](const Entry& e, std::uint64_t key) { return e.key < key; });
   }
 
   void searchNear(const Band& band, const Band* below, const Band* above) {
-    const std::int64_t reach = longitudeReach(band);
-    // The rows of the band come in key order, so where each neighbour's rows
-    // in reach begin only moves forward.
+    // The row's own band first: the nearest copy most often lies there.
+    // Each band's rows of the row's direction, and where the row's column
+    // would begin in them, which only moves forward as the band's rows come
+    // in key order.
     struct Neighbour {
-      const std::vector<Entry>* rows;
-      std::vector<Entry>::const_iterator from;
+      const Band* band;
+      std::int64_t lowest;
+      const Entry* lo;
+      const Entry* hi;
+      const Entry* start;
     };
     Neighbour neighbours[3];
     std::size_t count = 0;
-    for (const Band* b : {below, &band, above}) {
-      if (b) neighbours[count++] = {&b->entries, b->entries.begin()};
+    for (const Band* b : {&band, below, above}) {
+      if (b) {
+        const Entry* rows = b->entries.data();
+        neighbours[count++] = {b, lowestLatitude(*b), rows, rows, rows};
+      }
     }
+    const std::int64_t lowest = lowestLatitude(band);
+    // The reaches for the distance asked, the same for every row of the band.
+    Probe widest{0, 0, 0, polewardCosine(band), 0, 0, 0};
+    narrow(widest, nearMillimetres_);
+    std::uint64_t direction = 0;
     for (const Entry& row : band.entries) {
-      if (row.repeats) continue;
-      const std::uint64_t direction = row.key & directionKey(0xFF, 0xFF);
-      Nearest nearest;
-      for (std::size_t n = 0; n < count; ++n) {
-        const std::vector<Entry>& rows = *neighbours[n].rows;
-        if (reach >= kMaxLongitude) {
-          visitRange(rows, direction, direction | 0xFFFFFFFFFFFF, row, nearest);
-          continue;
-        }
-        const std::int64_t from = row.longitude - reach, to = row.longitude + reach;
-        auto& it = neighbours[n].from;
-        const std::uint64_t first = lowestKey(direction, from);
-        while (it != rows.end() && it->key < first) ++it;
-        visit(it, rows.end(), highestKey(direction, to), row, nearest);
-        // Across the 180th meridian, longitudes near -180 lie near 180.
-        if (to > kMaxLongitude) {
-          visitRange(rows, lowestKey(direction, -kMaxLongitude), highestKey(direction, to - kLongitudeTurn), row,
-                     nearest);
-        }
-        if (from < -kMaxLongitude) {
-          visitRange(rows, lowestKey(direction, from + kLongitudeTurn), highestKey(direction, kMaxLongitude), row,
-                     nearest);
+      if (&row == band.entries.data() || (row.key & kDirectionBits) != direction) {
+        direction = row.key & kDirectionBits;
+        for (std::size_t n = 0; n < count; ++n) {
+          // Directions come in order too: their rows are found by a walk
+          // through each band, once.
+          Neighbour& neighbour = neighbours[n];
+          const Entry* rowsEnd = neighbour.band->entries.data() + neighbour.band->entries.size();
+          neighbour.lo = neighbour.hi;
+          while (neighbour.lo != rowsEnd && neighbour.lo->key < direction) ++neighbour.lo;
+          neighbour.hi = neighbour.lo;
+          while (neighbour.hi != rowsEnd && (neighbour.hi->key & kDirectionBits) == direction) ++neighbour.hi;
+          neighbour.start = neighbour.lo;
         }
       }
-      if (nearest.entry) scan_.pairs_.push_back({row.position, nearest.entry->position, kNear});
+      Probe probe = widest;
+      probe.latitude = latitudeOf(row, lowest);
+      probe.longitude = longitudeOf(row);
+      probe.fileIndex = row.fileIndex;
+      for (std::size_t n = 0; n < count; ++n) {
+        Neighbour& neighbour = neighbours[n];
+        const std::uint64_t first = lowestKey(direction, probe.longitude);
+        while (neighbour.start != neighbour.hi && neighbour.start->key < first) ++neighbour.start;
+        walk(neighbour.lo, neighbour.hi, neighbour.start, neighbour.lowest, probe);
+      }
+      if (probe.nearest) scan_.pairs_.push_back({row.position, probe.nearest->position, kNear});
     }
   }
 

@@ -9,10 +9,12 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -355,25 +357,36 @@ ImportResult resultOf(const ListParser& parser, const CameraTable& table, std::s
 
 // Reads `in` to its end in blocks, after the bytes already read from it,
 // parsing as it goes; only the unfinished last line is carried from block to
-// block. After a read failure the table holds the rows of the lines read in
+// block. A line longer than a block is parsed once its end has come: its
+// bytes are looked at once for the line feed and the buffer grows by
+// doubling, so it costs time linear in its length and about its size in
+// memory. After a read failure the table holds the rows of the lines read in
 // full.
 ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   const std::size_t rowsBefore = table.size();
   ListParser parser(&table, options.findings, options.firstLine);
-  // Reused block after block: never cleared, so never written twice.
+  // Reused block after block: never cleared, so never written twice. It
+  // comes from malloc so that it can grow by realloc, which moves a large
+  // buffer's pages rather than copying its bytes where the system can.
+  struct Free {
+    void operator()(char* p) const noexcept { std::free(p); }
+  };
   std::size_t capacity = 2 * kReadBlockSize + in.alreadyRead.size();
-  std::unique_ptr<char[]> buffer(new char[capacity]);
-  std::memcpy(buffer.get(), in.alreadyRead.data(), in.alreadyRead.size());
+  std::unique_ptr<char, Free> buffer(static_cast<char*>(std::malloc(capacity)));
+  if (!buffer) throw std::bad_alloc();
+  if (!in.alreadyRead.empty()) std::memcpy(buffer.get(), in.alreadyRead.data(), in.alreadyRead.size());
   std::size_t used = in.alreadyRead.size();  // the carried line, then what was read after it
   std::uint64_t done = used;
   const std::uint64_t expectedSize = in.size;
   bool failed = false;
   for (;;) {
     if (capacity - used < kReadBlockSize) {  // a line longer than a block
-      capacity = used + 2 * kReadBlockSize;
-      std::unique_ptr<char[]> larger(new char[capacity]);
-      std::memcpy(larger.get(), buffer.get(), used);
-      buffer.swap(larger);
+      const std::size_t larger = std::max(2 * capacity, used + 2 * kReadBlockSize);
+      char* grown = larger > capacity ? static_cast<char*>(std::realloc(buffer.get(), larger)) : nullptr;
+      if (!grown) throw std::bad_alloc();
+      static_cast<void>(buffer.release());
+      buffer.reset(grown);
+      capacity = larger;
     }
     errno = 0;
     const std::size_t got = std::fread(buffer.get() + used, 1, kReadBlockSize, in.file);
@@ -385,7 +398,11 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
       break;
     }
     if (first) reserveRowsFor(table, std::string_view(buffer.get(), used + got), expectedSize + options.laterBytes);
+    const char* fresh = buffer.get() + used;
     used += got;
+    // The carried line has no line feed: until one comes, nothing is complete.
+    // (The bytes read before the first block were never looked at.)
+    if (!first && fresh != buffer.get() && !std::memchr(fresh, '\n', got)) continue;
     const char* stop = parseLinesInParallel(parser, table, options.findings, buffer.get(), buffer.get() + used, 0);
     used -= static_cast<std::size_t>(stop - buffer.get());
     std::memmove(buffer.get(), stop, used);
