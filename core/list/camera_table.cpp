@@ -112,16 +112,21 @@ void CameraTable::reserve(std::size_t rows) {
   if (keepOffsets_) lineOffsets_.reserve(rows);
 }
 
-void CameraTable::appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset) {
+void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint64_t firstLine,
+                             const std::size_t* lineOffsets) {
+  if (count == 0) return;
   if (rows_.size() == rowLimit_) throwTooManyRows();
+  const std::size_t taken = std::min(count, rowLimit_ - rows_.size());
   order_.clear();
-  if (lineRuns_.empty() || line - lineRuns_.back().line != rows_.size() - lineRuns_.back().firstRow) {
-    lineRuns_.push_back({rows_.size(), line});
+  if (lineRuns_.empty() || firstLine - lineRuns_.back().line != rows_.size() - lineRuns_.back().firstRow) {
+    lineRuns_.push_back({rows_.size(), firstLine});
   }
-  rows_.push_back(row);
-  if (keepOffsets_) lineOffsets_.push_back(lineOffset);
-  const std::int32_t latitude = scaleCoordinate(row.latitude);
-  if (inBounds(latitude, row.longitude)) {
+  rows_.insert(rows_.end(), rows, rows + taken);
+  if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), lineOffsets, lineOffsets + taken);
+  for (std::size_t i = 0; i < taken; ++i) {
+    const CameraRow& row = rows[i];
+    const std::int32_t latitude = scaleCoordinate(row.latitude);
+    if (!inBounds(latitude, row.longitude)) continue;
     ++recordCount_;
     // The XOR of a record's bytes, folded from its three 32-bit words.
     std::uint32_t word = static_cast<std::uint32_t>(latitude) ^ static_cast<std::uint32_t>(row.longitude) ^
@@ -129,6 +134,7 @@ void CameraTable::appendRow(const CameraRow& row, std::uint64_t line, std::size_
     word ^= word >> 16;
     recordXor_ ^= static_cast<std::uint8_t>(word ^ word >> 8);
   }
+  if (taken < count) throwTooManyRows();
 }
 
 void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
