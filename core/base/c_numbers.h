@@ -37,23 +37,29 @@ ParsedNumber<std::int32_t> parseCInt(std::string_view text) noexcept;
 // Inline: they run for six cells of every row.
 inline bool isAsciiDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
-inline const char* scanPlainDecimal(const char* p, const char* end, double& value) noexcept {
+// Both scans take `atEnd`, which says whether a position is past the text:
+// a bound, or never for a caller that knows the text goes on to a byte that
+// ends every number (a line feed), which then saves a test per digit.
+template <typename AtEnd>
+const char* scanPlainDecimalUntil(const char* p, AtEnd atEnd, double& value) noexcept {
   // Both the digits as an integer and the power of ten are exact doubles, so
   // the one division rounds correctly: the value strtod gives. The x87 unit
   // of 32-bit builds divides in extended precision and would round twice.
 #if FLT_EVAL_METHOD == 0
   static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const bool negative = p != end && *p == '-';
+  const bool negative = !atEnd(p) && *p == '-';
   if (negative) ++p;
   std::uint64_t mantissa = 0;
-  int digits = 0, fractionDigits = 0;
-  for (; p != end && isAsciiDigit(*p); ++p, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  const char* const first = p;
+  for (; !atEnd(p) && isAsciiDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  const auto digits = p - first;
   if (digits == 0) return nullptr;
-  if (p != end && *p == '.') {
-    for (++p; p != end && isAsciiDigit(*p); ++p, ++fractionDigits) {
-      mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    }
+  std::ptrdiff_t fractionDigits = 0;
+  if (!atEnd(p) && *p == '.') {
+    const char* const point = p;
+    for (++p; !atEnd(p) && isAsciiDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    fractionDigits = p - point - 1;
     if (fractionDigits == 0) return nullptr;
   }
   // 15 digits never overflow and always fit the 53 bits of a double exactly.
@@ -63,24 +69,32 @@ inline const char* scanPlainDecimal(const char* p, const char* end, double& valu
   return p;
 #else
   (void)p;
-  (void)end;
+  (void)atEnd;
   (void)value;
   return nullptr;
 #endif
 }
 
-inline const char* scanPlainInt(const char* p, const char* end, std::int32_t& value) noexcept {
-  const bool negative = p != end && *p == '-';
+template <typename AtEnd>
+const char* scanPlainIntUntil(const char* p, AtEnd atEnd, std::int32_t& value) noexcept {
+  const bool negative = !atEnd(p) && *p == '-';
   if (negative) ++p;
   std::int32_t magnitude = 0;
-  int digits = 0;
-  for (; p != end && isAsciiDigit(*p); ++p) {
-    if (++digits > 9) return nullptr;  // nine digits cannot overflow
+  const char* const first = p;
+  for (; !atEnd(p) && isAsciiDigit(*p); ++p) {
+    if (p - first == 9) return nullptr;  // nine digits cannot overflow
     magnitude = magnitude * 10 + (*p - '0');
   }
-  if (digits == 0) return nullptr;
+  if (p == first) return nullptr;
   value = negative ? -magnitude : magnitude;
   return p;
+}
+
+inline const char* scanPlainDecimal(const char* p, const char* end, double& value) noexcept {
+  return scanPlainDecimalUntil(p, [end](const char* q) { return q == end; }, value);
+}
+inline const char* scanPlainInt(const char* p, const char* end, std::int32_t& value) noexcept {
+  return scanPlainIntUntil(p, [end](const char* q) { return q == end; }, value);
 }
 
 // A whole cell that is such a number. (An empty view may have no data: a

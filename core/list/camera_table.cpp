@@ -139,18 +139,24 @@ void CameraTable::reserve(std::size_t rows) {
   if (keepOffsets_) lineOffsets_.reserve(rows);
 }
 
-void CameraTable::appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset) {
+void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint64_t firstLine,
+                             const std::size_t* lineOffsets) {
+  if (count == 0) return;
   if (rows_.size() == rowLimit_) throwTooManyRows();
+  const std::size_t taken = std::min(count, rowLimit_ - rows_.size());
   order_.clear();
-  if (lineRuns_.empty() || line - lineRuns_.back().line != rows_.size() - lineRuns_.back().firstRow) {
-    lineRuns_.push_back({rows_.size(), line});
+  if (lineRuns_.empty() || firstLine - lineRuns_.back().line != rows_.size() - lineRuns_.back().firstRow) {
+    lineRuns_.push_back({rows_.size(), firstLine});
   }
-  rows_.push_back(row);
-  if (keepOffsets_) lineOffsets_.push_back(lineOffset);
-  if (const auto bytes = recordXorOf(row)) {
+  rows_.insert(rows_.end(), rows, rows + taken);
+  if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), lineOffsets, lineOffsets + taken);
+  for (std::size_t i = 0; i < taken; ++i) {
+    const auto bytes = recordXorOf(rows[i]);
+    if (!bytes) continue;
     ++recordCount_;
     recordXor_ ^= *bytes;
   }
+  if (taken < count) throwTooManyRows();
 }
 
 void CameraTable::removeRows(const std::vector<std::uint32_t>& indexes) {

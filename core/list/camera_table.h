@@ -102,8 +102,15 @@ class CameraTable {
   std::size_t appendText(std::string_view more);
   const std::string& text() const noexcept { return text_; }
   void reserve(std::size_t rows);  // at most the table's limit
-  // Both throw TooLargeError for a row past the table's limit.
-  void appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset = 0);
+  // All three throw TooLargeError for a row past the table's limit, once the
+  // rows up to it are in.
+  void appendRow(const CameraRow& row, std::uint64_t line, std::size_t lineOffset = 0) {
+    appendRows(&row, 1, line, &lineOffset);
+  }
+  // Rows of `count` consecutive lines from firstLine, with their lines'
+  // offsets (read only when the table keeps them): the import's plain rows
+  // arrive a batch at a time, so that their line run is looked at once.
+  void appendRows(const CameraRow* rows, std::size_t count, std::uint64_t firstLine, const std::size_t* lineOffsets);
   // For rows read apart from the table (on another thread): keep their line
   // offsets without keeping text, then append them all, their lines counted
   // from lineBase.

@@ -55,41 +55,54 @@ std::size_t lowestByteIndex(std::uint64_t marks) noexcept {
 #endif
 }
 
+// For scans of text that goes on to a line feed.
+constexpr auto kNeverAtEnd = [](const char*) { return false; };
+
+// Bytes that end an IDX on the plain path: its comma, or the line's end or a
+// byte that sends the line to the general path.
+constexpr std::array<bool, 256> kIdxStops = [] {
+  std::array<bool, 256> stops{};
+  stops[','] = stops['\n'] = stops['\r'] = stops['\0'] = true;
+  return stops;
+}();
+
+const char* plainDecimalField(const char* p, double& value) noexcept {
+  p = scanPlainDecimalUntil(p, kNeverAtEnd, value);
+  return p && *p == ',' ? p + 1 : nullptr;
+}
+
 // The common line, read in one pass: an IDX, two plain decimals and four
 // plain integers (as scanPlainDecimal and scanPlainInt take them), then the
-// line's end. Returns where the next line starts, or nothing for any other
-// line, which the general path reads; no line read here has a finding but
-// out of range.
-const char* plainDecimalField(const char* p, const char* end, double& value) noexcept {
-  p = scanPlainDecimal(p, end, value);
-  return p && p != end && *p == ',' ? p + 1 : nullptr;
-}
-
-const char* plainIntField(const char* p, const char* end, std::int32_t& value) noexcept {
-  p = scanPlainInt(p, end, value);
-  return p && p != end ? p : nullptr;
-}
-
-const char* parsePlainRow(const char* p, const char* end, CameraRow& row) noexcept {
-  for (;; ++p) {  // IDX: any text
-    if (p == end || *p == '\n' || *p == '\r' || *p == '\0') return nullptr;
-    if (*p == ',') break;
-  }
+// line's end. The line must end in a line feed, which stops every scan, so
+// no byte is compared with the end of the text. Returns where the next line
+// starts, or nothing for any other line, which the general path reads; no
+// line read here has a finding but out of range.
+const char* parsePlainRow(const char* p, CameraRow& row) noexcept {
+  while (!kIdxStops[static_cast<unsigned char>(*p)]) ++p;
+  if (*p != ',') return nullptr;
   double x, y;
-  if (!(p = plainDecimalField(p + 1, end, x)) || !(p = plainDecimalField(p, end, y))) return nullptr;
+  if (!(p = plainDecimalField(p + 1, x)) || !(p = plainDecimalField(p, y))) return nullptr;
   std::int32_t fields[4];
   for (int i = 0; i < 4; ++i) {
-    if (!(p = plainIntField(p, end, fields[i]))) return nullptr;
+    if (!(p = scanPlainIntUntil(p, kNeverAtEnd, fields[i]))) return nullptr;
     if (i < 3) {
       if (*p != ',') return nullptr;
       ++p;
     }
   }
-  if (*p == '\r' && end - p > 1) ++p;
+  if (*p == '\r') ++p;  // a line feed follows somewhere: p + 1 is readable
   if (*p != '\n') return nullptr;
   row = {y, scaleCoordinate(x), static_cast<std::uint8_t>(fields[0]), speedByte(fields[1]),
          static_cast<std::uint8_t>(fields[2]), directionCode(fields[3])};
   return p + 1;
+}
+
+// The last line feed of [begin, end), or nothing.
+const char* lastLineFeed(const char* begin, const char* end) noexcept {
+  while (end != begin) {
+    if (*--end == '\n') return end;
+  }
+  return nullptr;
 }
 
 // Splits lines into cells, parses each row once into a table row, and hands
@@ -111,14 +124,11 @@ class ListParser {
   // complete line.
   const char* parseLines(const char* begin, const char* end, std::size_t offset) {
     const char* p = begin;
+    const char* const lastFeed = lastLineFeed(begin, end);
     while (p != end) {
-      if (header_ != Header::NotSeen && table_) {
-        CameraRow row;
-        if (const char* next = parsePlainRow(p, end, row); next && (!findings_ || recordOf(row))) {
-          table_->appendRow(row, line_++, offset + static_cast<std::size_t>(p - begin));
-          p = next;
-          continue;
-        }
+      if (header_ != Header::NotSeen && table_ && lastFeed && p <= lastFeed) {
+        p = parsePlainRows(p, lastFeed, offset + static_cast<std::size_t>(p - begin));
+        if (p == end) break;
       }
       const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       if (!lineFeed) break;
@@ -126,6 +136,27 @@ class ListParser {
       p = lineFeed + 1;
     }
     return p;
+  }
+
+  // Reads plain rows from p, up to the first line that is not plain or past
+  // lastFeed, into the table a batch at a time; returns where it stopped.
+  const char* parsePlainRows(const char* p, const char* lastFeed, std::size_t offset) {
+    constexpr std::size_t kBatch = 256;
+    CameraRow rows[kBatch];
+    std::size_t offsets[kBatch];
+    const char* const begin = p;
+    for (;;) {
+      std::size_t count = 0;
+      for (; count < kBatch && p <= lastFeed; ++count) {
+        const char* next = parsePlainRow(p, rows[count]);
+        if (!next || (findings_ && !recordOf(rows[count]))) break;
+        offsets[count] = offset + static_cast<std::size_t>(p - begin);
+        p = next;
+      }
+      table_->appendRows(rows, count, line_, offsets);
+      line_ += count;
+      if (count < kBatch) return p;
+    }
   }
 
   // The end of the input ends a last line that has no line feed.
@@ -321,7 +352,12 @@ const char* parseLinesInParallel(ListParser& parser, CameraTable& table, Finding
 // appended is taken at once, so that the rows are not copied as lists come.
 void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t total) {
   if (sample.empty() || total == 0) return;
-  const auto lines = static_cast<std::uint64_t>(std::count(sample.begin(), sample.end(), '\n')) + 1;
+  std::uint64_t lines = 1;
+  // memchr finds each line feed many bytes at a time.
+  for (const char *p = sample.data(), *end = p + sample.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))); ++p) {
+    ++lines;
+  }
   const std::uint64_t estimate = lines * total / sample.size() + lines / 16 + 1024;
   try {
     table.reserve(table.size() +
