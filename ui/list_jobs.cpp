@@ -14,6 +14,7 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -79,7 +80,10 @@ tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::C
   const std::string name = tabrino::displayPath(list.filename());
   const OpenedLists::Part part{table.text().size(), opened.sources.nextLine()};
   tabrino::ImportResult result;
-  if (tabrino::extractFormatOf(list)) {
+  // Only a regular file is looked at: a pipe's first bytes, once read, would
+  // be lost to the list reader.
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(list, ec) && tabrino::extractFormatOf(list)) {
     const std::string text = ExtractAsListText(list, opened, *options.findings, options.progress);
     options.append = opened.sources.count() > 0;
     options.firstLine = part.firstLine;
