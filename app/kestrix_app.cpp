@@ -6,24 +6,26 @@
 #include <shellapi.h>
 
 #include <filesystem>
+#include <vector>
 
 CKestrixApp theApp;
 
 namespace {
 
-// The list named on the command line (as "Open with" names it), or empty.
-std::filesystem::path ListFromCommandLine() {
+// The lists named on the command line (as "Open with" names them), in order.
+std::vector<std::filesystem::path> ListsFromCommandLine() {
   int count = 0;
   wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (!arguments) return {};
-  std::filesystem::path list;
-  if (count >= 2 && arguments[1][0] != L'\0') {
+  std::vector<std::filesystem::path> lists;
+  for (int i = 1; i < count; ++i) {
+    if (arguments[i][0] == L'\0') continue;
     std::error_code ec;
-    list = std::filesystem::absolute(arguments[1], ec);  // against the folder it was started in
-    if (ec) list = arguments[1];
+    std::filesystem::path list = std::filesystem::absolute(arguments[i], ec);  // against the folder it was started in
+    lists.push_back(ec ? std::filesystem::path(arguments[i]) : list);
   }
   ::LocalFree(arguments);
-  return list;
+  return lists;
 }
 
 }  // namespace
@@ -35,7 +37,7 @@ BOOL CKestrixApp::InitInstance() {
   SetRegistryKey(L"Local AppWizard-Generated Applications");
 
   CKestrixDlg dialog;
-  dialog.SetStartupList(ListFromCommandLine());
+  dialog.SetStartupLists(ListsFromCommandLine());
   m_pMainWnd = &dialog;
   dialog.DoModal();
   m_pMainWnd = nullptr;

@@ -27,6 +27,19 @@ CFileDialog::CFileDialog(BOOL openFileDialog, const wchar_t* defaultExtension, c
   m_ofn.Flags = flags | OFN_EXPLORER | OFN_ENABLESIZING;
 }
 
+std::vector<std::wstring> CFileDialog::GetPathNames() const {
+  std::vector<std::wstring> parts;
+  for (const wchar_t* part = m_fileName.data(); *part != L'\0'; part += parts.back().size() + 1) {
+    parts.emplace_back(part);
+  }
+  if (parts.size() < 2) return parts;
+  std::wstring folder = parts.front();
+  if (folder.back() != L'\\') folder += L'\\';  // a drive's root ends in one already
+  std::vector<std::wstring> paths;
+  for (size_t i = 1; i < parts.size(); ++i) paths.push_back(folder + parts[i]);
+  return paths;
+}
+
 INT_PTR CFileDialog::DoModal() {
   const BOOL chosen = m_openFileDialog ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
   return chosen ? IDOK : IDCANCEL;

@@ -16,6 +16,10 @@ class CFileDialog {
 
   INT_PTR DoModal();  // IDOK once the user has confirmed a choice, else IDCANCEL
   std::wstring GetPathName() const { return m_fileName.data(); }
+  // Every file chosen, whole paths, in the chooser's order. With
+  // OFN_ALLOWMULTISELECT the chooser gives the folder and then the names, each
+  // ended by a zero and the last by two; one file comes as its whole path.
+  std::vector<std::wstring> GetPathNames() const;
 
   OPENFILENAMEW m_ofn{};
 

@@ -17,10 +17,10 @@ BOOL TestableDlg::OnInitDialog() {
   return result;
 }
 
-bool TestableDlg::ChooseListFile(std::wstring& path) {
-  if (realChooser) return CKestrixDlg::ChooseListFile(path);
+bool TestableDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {
+  if (realChooser) return CKestrixDlg::ChooseListFiles(lists);
   if (!confirm) return false;
-  path = choice;
+  lists = {choice};
   return true;
 }
 
@@ -89,10 +89,13 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
   return true;
 }
 
-DialogDriver::DialogDriver(const std::filesystem::path& startupList) {
+DialogDriver::DialogDriver(const std::filesystem::path& startupList)
+    : DialogDriver(startupList.empty() ? std::vector<std::filesystem::path>() : std::vector{startupList}) {}
+
+DialogDriver::DialogDriver(std::vector<std::filesystem::path> startupLists) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&controls);
-  m_dialog.SetStartupList(startupList);
+  m_dialog.SetStartupLists(std::move(startupLists));
   m_ui = std::thread([this] { m_dialog.DoModal(); });
   if (!WaitFor([this] { return m_dialog.window.load() != nullptr; })) {
     m_ui.detach();

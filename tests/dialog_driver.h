@@ -44,7 +44,7 @@ class TestableDlg : public CKestrixDlg {
 
  protected:
   BOOL OnInitDialog() override;
-  bool ChooseListFile(std::wstring& path) override;
+  bool ChooseListFiles(std::vector<std::filesystem::path>& lists) override;
   bool ChooseReportFile(std::wstring& path) override;
   int ShowMessage(const std::wstring& text, UINT type) override;
   bool ChooseMapFile(std::wstring& path) override;
@@ -68,6 +68,8 @@ class DialogDriver {
   // The dialog is up when this returns (throws if it never comes);
   // `startupList` is the list named on its command line.
   explicit DialogDriver(const std::filesystem::path& startupList = {});
+  // Several lists named on its command line.
+  explicit DialogDriver(std::vector<std::filesystem::path> startupLists);
   ~DialogDriver();  // dismisses any held message and closes the dialog
   DialogDriver(const DialogDriver&) = delete;
   DialogDriver& operator=(const DialogDriver&) = delete;

@@ -728,7 +728,7 @@ TEST_F(DialogFeatureTest, AUtf8ListIsShownAsUtf8) {
   EXPECT_EQ(Cell(0, 0), L"Caf\u00E9 \u6771\u4EAC");
 }
 
-TEST_F(DialogFeatureTest, TheChooserOffersTextCsvAndAllFiles) {
+TEST_F(DialogFeatureTest, TheChooserOffersTextCsvExtractsAndAllFiles) {
   m_dialog.realChooser = true;
   ::PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDC_OPEN, BN_CLICKED), 0);
   HWND chooser = nullptr;
@@ -745,7 +745,8 @@ TEST_F(DialogFeatureTest, TheChooserOffersTextCsvAndAllFiles) {
   }
   ::PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(chooser); }));
-  EXPECT_EQ(filters, (std::vector<std::wstring>{L"Text File(*.txt) ", L"CSV File(*.csv)", L"All Files(*.*)"}));
+  EXPECT_EQ(filters, (std::vector<std::wstring>{L"Text File(*.txt) ", L"CSV File(*.csv)",
+                                                L"OpenStreetMap extract(*.osm.pbf)", L"All Files(*.*)"}));
 }
 
 // The Win32 error behind the core's errno text, and the system's words for it.
@@ -785,6 +786,81 @@ TEST(DialogStartTest, AListNamedOnTheCommandLineOpensAtOnce) {
   ASSERT_TRUE(dialog.WaitForOpen());
   EXPECT_TRUE(dialog.Enabled(IDC_CONVERSION));
   EXPECT_TRUE(fs::equivalent(fs::current_path(), dir.path()));
+}
+
+// Lists named together make one table in the order named; findings name
+// their list, and the database goes beside the first list.
+TEST(DialogStartTest, SeveralListsNamedOnTheCommandLineMakeOneTable) {
+  tabrino::test::TempDir dir;
+  fs::create_directories(dir / "second");
+  tabrino::test::writeText(dir / "a.txt", NumberedList(3));
+  tabrino::test::writeText(dir / "second" / "b.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
+                           "b1,13.1,52.1,1,50,0,0\n"
+                           "not a camera\n"
+                           "b2,13.2,52.2,1,50,0,0");  // no line feed at the end
+  DialogDriver dialog(std::vector<fs::path>{dir / "a.txt", dir / "second" / "b.txt"});
+  ASSERT_TRUE(WaitFor([&] { return dialog.Text(IDC_LOADED_COUNT) == L"5"; }));
+  ASSERT_TRUE(dialog.WaitForOpen());
+  ASSERT_EQ(dialog.RowCount(), 5);
+  std::vector<std::wstring> idx;
+  for (int row = 0; row < 5; ++row) idx.push_back(dialog.Cell(row, 0));
+  EXPECT_EQ(idx, (std::vector<std::wstring>{L"1", L"2", L"3", L"b1", L"b2"}));
+  EXPECT_EQ(dialog.Cell(4, 6), L"0");  // the last cell of a list ends with its list
+  EXPECT_NE(dialog.Text(IDC_FINDINGS).find(L"b.txt line 3"), std::wstring::npos) << dialog.Text(IDC_FINDINGS);
+  ASSERT_TRUE(dialog.Convert());
+  EXPECT_TRUE(fs::exists(DatabaseIn(dir.path())));
+  EXPECT_FALSE(fs::exists(DatabaseIn(dir / "second")));
+}
+
+// A list that cannot be read among several is named; nothing may be converted.
+TEST(DialogStartTest, AFailingListAmongSeveralIsNamed) {
+  tabrino::test::TempDir dir;
+  tabrino::test::writeText(dir / "a.txt", NumberedList(3));
+  tabrino::test::writeText(dir / "wrong.txt", "X,Y\n1,2\n");
+  const struct {
+    const char* second;
+    const wchar_t* says;
+  } cases[] = {{"missing.txt", L"missing.txt: "}, {"wrong.txt", L"wrong.txt: "}};
+  for (const auto& c : cases) {
+    DialogDriver dialog(std::vector<fs::path>{dir / "a.txt", dir / c.second});
+    ASSERT_TRUE(WaitFor([&] { return !dialog.LastMessage().empty(); })) << c.second;
+    ASSERT_TRUE(dialog.WaitForOpen());
+    EXPECT_NE(dialog.LastMessage().find(c.says), std::wstring::npos) << dialog.LastMessage();
+    EXPECT_EQ(dialog.Text(IDC_LOADED_COUNT), L"0") << c.second;
+    EXPECT_FALSE(dialog.Enabled(IDC_CONVERSION)) << c.second;
+  }
+}
+
+// An extract opens as the list `tabrino from-osm` writes of it.
+TEST(DialogStartTest, AnExtractShowsTheRowsItGave) {
+  const std::string expected = tabrino::test::readText(fs::path(TABRINO_OSM_FIXTURE_DIR) / "cameras.txt");
+  std::vector<std::vector<std::wstring>> rows;
+  for (size_t start = expected.find('\n') + 1; start < expected.size();) {
+    const size_t end = expected.find('\n', start);
+    std::vector<std::wstring> cells;
+    for (size_t cell = start; cell <= end;) {
+      const size_t comma = std::min(expected.find(',', cell), end);
+      cells.emplace_back(expected.begin() + cell, expected.begin() + comma);
+      cell = comma + 1;
+    }
+    rows.push_back(cells);
+    start = end + 1;
+  }
+  ASSERT_GT(rows.size(), 3u);
+
+  DialogDriver dialog(fs::path(TABRINO_OSM_GENERATED_DIR) / "cameras.osm.pbf");
+  ASSERT_TRUE(WaitFor([&] { return dialog.Text(IDC_LOADED_COUNT) == std::to_wstring(rows.size()); }))
+      << dialog.Text(IDC_LOADED_COUNT) << " " << dialog.LastMessage();
+  ASSERT_TRUE(dialog.WaitForOpen());
+  ASSERT_EQ(dialog.RowCount(), static_cast<int>(rows.size()));
+  for (size_t row = 0; row < rows.size(); ++row) {
+    std::vector<std::wstring> shown;
+    for (int column = 0; column < 7; ++column) shown.push_back(dialog.Cell(static_cast<int>(row), column));
+    EXPECT_EQ(shown, rows[row]) << "row " << row;
+  }
+  EXPECT_TRUE(dialog.Enabled(IDC_CONVERSION));
+  EXPECT_TRUE(dialog.Enabled(IDC_FINDINGS_LIST));  // what the extract left out
 }
 
 // The resources linked into this test are those of Tabrino.exe.

@@ -18,8 +18,12 @@ constexpr int kBaseDpi = 96;
 }  // namespace
 
 CFindingsDlg::CFindingsDlg(CWnd* owner, const std::vector<tabrino::ListFinding>& findings, std::wstring listName,
-                           unsigned codePage)
-    : CDialog(IDD, owner), m_findings(findings), m_listName(std::move(listName)), m_codePage(codePage) {}
+                           const tabrino::ListSources* sources, unsigned codePage)
+    : CDialog(IDD, owner),
+      m_findings(findings),
+      m_listName(std::move(listName)),
+      m_sources(sources && sources->several() ? sources : nullptr),
+      m_codePage(codePage) {}
 
 BEGIN_MESSAGE_MAP(CFindingsDlg, CDialog)
   ON_BN_CLICKED(IDC_SAVE_FINDINGS, OnBnClickedSave)
@@ -73,10 +77,14 @@ void CFindingsDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
   item.pszText[0] = L'\0';
   if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= m_findings.size()) return;
   const tabrino::ListFinding& finding = m_findings[static_cast<size_t>(item.iItem)];
+  // An extract's findings have no line; they name their object in the detail.
+  const tabrino::ListSources::Place where =
+      m_sources && finding.lineNumber != 0 ? m_sources->place(finding.lineNumber)
+                                           : tabrino::ListSources::Place{nullptr, finding.lineNumber};
   std::wstring text;
   switch (item.iSubItem) {
-    case 0: text = std::to_wstring(finding.lineNumber); break;
-    case 1: text = m_listName; break;
+    case 0: text = where.lineNumber != 0 ? std::to_wstring(where.lineNumber) : L""; break;
+    case 1: text = where.name ? WideFromUtf8(*where.name) : m_listName; break;
     case 2: text = WideFromUtf8(tabrino::findingKindName(finding.kind)); break;
     case 3: CopyCellToWideBuffer(finding.detail, m_codePage, item.pszText, item.cchTextMax); return;
     default: return;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/list/list_findings.h"
+#include "core/list/list_sources.h"
 #include "framework/anchor_layout.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
@@ -20,9 +21,10 @@ class CFindingsDlg : public CDialog {
   // What DoModal returns besides IDCANCEL.
   enum Result { kSave = 100, kGoToRow = 101 };
 
-  // `codePage`: how the list's bytes in the details are read.
+  // `codePage`: how the list's bytes in the details are read. With several
+  // lists in `sources`, each finding shows its own list and its line there.
   CFindingsDlg(CWnd* owner, const std::vector<tabrino::ListFinding>& findings, std::wstring listName,
-               unsigned codePage);
+               const tabrino::ListSources* sources, unsigned codePage);
   // The line whose row the user asked for (with kGoToRow).
   std::uint64_t ChosenLine() const { return m_chosenLine; }
 
@@ -40,6 +42,7 @@ class CFindingsDlg : public CDialog {
  private:
   const std::vector<tabrino::ListFinding>& m_findings;
   std::wstring m_listName;
+  const tabrino::ListSources* m_sources;
   unsigned m_codePage;
   std::uint64_t m_chosenLine = 0;
   CListCtrl m_list;

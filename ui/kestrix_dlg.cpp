@@ -43,7 +43,8 @@ constexpr int kColumnPadding = 16;  // the list view's margins around a cell's t
 constexpr wchar_t kMapExtension[] = L"html";
 constexpr wchar_t kMapFilter[] = L"Map page(*.html)|*.html|All Files(*.*)|*.*||";
 
-constexpr wchar_t kListFilter[] = L"Text File(*.txt) |*.txt|CSV File(*.csv)|*.csv|All Files(*.*)|*.*||";
+constexpr wchar_t kListFilter[] =
+    L"Text File(*.txt) |*.txt|CSV File(*.csv)|*.csv|OpenStreetMap extract(*.osm.pbf)|*.osm.pbf|All Files(*.*)|*.*||";
 
 // Functions of newer Windows, looked up so the program still starts on older ones.
 template <typename Function>
@@ -169,8 +170,8 @@ BOOL CKestrixDlg::OnInitDialog() {
   }
 
   ShowCounts(L"0", L"0");
-  if (!m_startupList.empty() && !::PostMessageW(m_hWnd, WM_OPEN_STARTUP_LIST, 0, 0)) {
-    OpenList(m_startupList);  // before the window shows, but the list is not lost
+  if (!m_startupLists.empty() && !::PostMessageW(m_hWnd, WM_OPEN_STARTUP_LIST, 0, 0)) {
+    OpenLists(m_startupLists);  // before the window shows, but the lists are not lost
   }
   return TRUE;
 }
@@ -208,12 +209,13 @@ void CKestrixDlg::RequestClose() {
   if (m_job == Job::None) EndDialog(IDCANCEL);  // the job ended while the question was up
 }
 
-bool CKestrixDlg::ChooseListFile(std::wstring& path) {
-  CFileDialog chooser(TRUE, nullptr, L"Quorvel.txt", OFN_FILEMUSTEXIST, kListFilter, this);
+bool CKestrixDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {
+  CFileDialog chooser(TRUE, nullptr, L"Quorvel.txt", OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT, kListFilter, this);
   if (!m_chooserFolder.empty()) chooser.m_ofn.lpstrInitialDir = m_chooserFolder.c_str();
   if (chooser.DoModal() != IDOK) return false;
-  path = chooser.GetPathName();
-  return true;
+  lists.clear();
+  for (const std::wstring& path : chooser.GetPathNames()) lists.emplace_back(path);
+  return !lists.empty();
 }
 
 int CKestrixDlg::ShowMessage(const std::wstring& text, UINT type) { return AfxMessageBox(text, type); }
@@ -302,40 +304,45 @@ void CKestrixDlg::OnPaint() {
 HCURSOR CKestrixDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void CKestrixDlg::OnBnClickedOpen() {
-  std::wstring path;
-  if (m_job != Job::None || !ChooseListFile(path)) return;
+  std::vector<std::filesystem::path> lists;
+  if (m_job != Job::None || !ChooseListFiles(lists)) return;
   UpdateWindow();  // the chooser's place is painted over at once, not after the list is read
-  OpenList(path);
+  OpenLists(std::move(lists));
 }
 
 LRESULT CKestrixDlg::OnDropFiles(WPARAM hDrop, LPARAM) {
   const auto drop = reinterpret_cast<HDROP>(hDrop);
-  std::vector<wchar_t> path(::DragQueryFileW(drop, 0, nullptr, 0) + 1);
-  const bool got = ::DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())) > 0;
+  std::vector<std::filesystem::path> lists;
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::vector<wchar_t> path(::DragQueryFileW(drop, i, nullptr, 0) + 1);
+    if (::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())) > 0) lists.emplace_back(path.data());
+  }
   ::DragFinish(drop);
-  // Dropped on a busy window, a list waits for the user to drop it again.
-  if (got && m_job == Job::None) OpenList(std::filesystem::path(path.data()));
+  // Dropped on a busy window, lists wait for the user to drop them again.
+  if (!lists.empty() && m_job == Job::None) OpenLists(std::move(lists));
   return 0;
 }
 
 LRESULT CKestrixDlg::OnOpenStartupList(WPARAM, LPARAM) {
-  if (m_job == Job::None) OpenList(m_startupList);
+  if (m_job == Job::None) OpenLists(m_startupLists);
   return 0;
 }
 
-void CKestrixDlg::OpenList(const std::filesystem::path& list) {
-  // The list's folder becomes the current one, as the chooser leaves it on
-  // Windows (Wine's does not when a whole path is typed). The database goes to
-  // m_outputFolder, not to whatever folder is current, so a folder that cannot
-  // be made current only changes where the chooser starts: there, by name.
-  const std::filesystem::path folder = list.parent_path();
+void CKestrixDlg::OpenLists(std::vector<std::filesystem::path> lists) {
+  // The first list's folder becomes the current one, as the chooser leaves
+  // it on Windows (Wine's does not when a whole path is typed). The database
+  // goes to m_outputFolder, not to whatever folder is current, so a folder
+  // that cannot be made current only changes where the chooser starts: there,
+  // by name.
+  const std::filesystem::path folder = lists.front().parent_path();
   m_chooserFolder = ::SetCurrentDirectoryW(folder.c_str()) ? std::filesystem::path() : folder;
-  m_openingList = list;
+  m_openingLists = std::move(lists);
   // The table is refilled on the worker: the view lets go of it meanwhile.
   m_rowsShown = false;
   m_cameraList.SetItemCountEx(0, 0);
-  StartJob(Job::Open, [this, list] {
-    m_openOutcome = OpenListJob(list, m_table, m_jobProgress);
+  StartJob(Job::Open, [this] {
+    m_openOutcome = OpenListJob(m_openingLists, m_table, m_openingOpened, m_jobProgress);
     IndexRows(true);
   });
 }
@@ -413,7 +420,7 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
     return 0;
   }
   switch (m_job) {
-    case Job::Open: FinishOpen(m_openingList); break;
+    case Job::Open: FinishOpen(); break;
     case Job::Conversion: FinishConversion(); break;
     case Job::Report: FinishReport(); break;
     case Job::Map: FinishMap(); break;
@@ -439,10 +446,17 @@ void CKestrixDlg::RestoreFocus() {
   SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
 }
 
-void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
+void CKestrixDlg::FinishOpen() {
   const OpenOutcome& outcome = m_openOutcome;
+  const bool untouched = outcome.outcome == tabrino::ImportOutcome::OpenFailed && !outcome.tableRefilled &&
+                         !outcome.outOfMemory && outcome.failure.empty();
+  if (!untouched) m_openedLists = std::move(m_openingOpened);  // the table holds what this open read
   m_codePage = outcome.utf8 ? CP_UTF8 : CP_ACP;
   ShowTableRows(-1);
+  // With several lists, a failure names the one it came from.
+  const bool several = m_openingLists.size() > 1;
+  const std::wstring failedName =
+      several && !outcome.failedList.empty() ? WideFromUtf8(tabrino::displayPath(outcome.failedList.filename())) : L"";
   if (outcome.outOfMemory) {
     m_listLoaded = false;
     ShowFindings(nullptr);
@@ -454,15 +468,22 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
     m_listLoaded = false;
     ShowFindings(nullptr);
     ShowCounts(L"0", L"0");
-    ShowMessage(Paragraphs(WideFromUtf8(outcome.failure), ReasonText(outcome.reason, outcome.runtimeError)),
+    const std::wstring failure = WideFromUtf8(outcome.failure);
+    ShowMessage(Paragraphs(failedName.empty() ? failure : failedName + L": " + failure,
+                           ReasonText(outcome.reason, outcome.runtimeError)),
                 MB_OK | MB_ICONERROR);
     return;
   }
   const std::wstring headline = WideFromUtf8(tabrino::ImportResult{outcome.outcome, 0, {}}.messageText());
+  const std::wstring reason = ReasonText(outcome.reason, outcome.runtimeError);
+  const std::wstring namedReason = failedName.empty() ? reason : failedName + L": " + reason;
   switch (outcome.outcome) {
-    case tabrino::ImportOutcome::OpenFailed:  // the table and the counts are as they were
-      ShowMessage(Paragraphs(headline, ReasonText(outcome.reason, outcome.runtimeError)), MB_OK | MB_ICONERROR);
-      return;
+    case tabrino::ImportOutcome::OpenFailed:
+      if (untouched) {  // the table and the counts are as they were
+        ShowMessage(Paragraphs(headline, namedReason), MB_OK | MB_ICONERROR);
+        return;
+      }
+      [[fallthrough]];  // the lists before it were read: the table shows them, as after a failed read
     case tabrino::ImportOutcome::ReadFailed:
     case tabrino::ImportOutcome::WrongHeader:
       // The table shows what was read, so the user sees why; nothing in it
@@ -471,15 +492,16 @@ void CKestrixDlg::FinishOpen(const std::filesystem::path& list) {
       ShowFindings(nullptr);  // those of a list that is not one mean nothing
       ShowCounts(L"0", L"0");
       if (outcome.outcome == tabrino::ImportOutcome::WrongHeader) {
-        ShowMessage(WrongHeaderMessage(headline, list), MB_OK | MB_ICONWARNING);
+        ShowMessage(WrongHeaderMessage(headline, outcome.failedList), MB_OK | MB_ICONWARNING);
       } else {
-        ShowMessage(Paragraphs(headline, ReasonText(outcome.reason, outcome.runtimeError)), MB_OK | MB_ICONERROR);
+        ShowMessage(Paragraphs(headline, namedReason), MB_OK | MB_ICONERROR);
       }
       return;
     case tabrino::ImportOutcome::Loaded:
       m_listLoaded = true;
-      m_listPath = list;
-      m_outputFolder = list.parent_path();
+      m_lists = m_openingLists;
+      m_listPath = m_lists.front();
+      m_outputFolder = m_listPath.parent_path();  // the database goes beside the first list
       ShowFindings(&outcome.findings);
       ShowCounts(std::to_wstring(outcome.loadedCount), L"0");
       return;
@@ -517,7 +539,9 @@ void CKestrixDlg::ShowWriteFailure(const WriteOutcome& outcome, UINT buttons) {
 // The list on screen is the only copy of what the table shows; a file written
 // over it would take it away, so nothing is written.
 bool CKestrixDlg::RefuseListAsOutput(const std::filesystem::path& target, const wchar_t* what) {
-  if (m_listPath.empty() || !tabrino::sameFile(target, m_listPath)) return false;
+  const bool shown = std::any_of(m_lists.begin(), m_lists.end(),
+                                 [&](const std::filesystem::path& list) { return tabrino::sameFile(target, list); });
+  if (!shown) return false;
   ShowMessage(std::wstring(what) + L" " + target.wstring() + L" is the list on screen: writing it would destroy "
               L"the list. Nothing was written; give the list another name, or choose another file.",
               MB_OK | MB_ICONWARNING);
@@ -532,7 +556,8 @@ void CKestrixDlg::OnBnClickedFindings() {
     ShowFindingsWindow();
     return;
   }
-  StartJob(Job::Findings, [this] { m_findingsOutcome = CollectFindingsJob(m_table, m_allFindings); });
+  StartJob(Job::Findings,
+           [this] { m_findingsOutcome = CollectFindingsJob(m_table, m_openedLists, m_allFindings); });
 }
 
 void CKestrixDlg::FinishFindings() {
@@ -545,7 +570,7 @@ void CKestrixDlg::FinishFindings() {
 }
 
 void CKestrixDlg::ShowFindingsWindow() {
-  CFindingsDlg window(this, m_allFindings, m_listPath.filename().wstring(), m_codePage);
+  CFindingsDlg window(this, m_allFindings, m_listPath.filename().wstring(), &m_openedLists.sources, m_codePage);
   const INT_PTR choice = window.DoModal();
   if (choice == CFindingsDlg::kSave) {
     SaveFindings();
@@ -572,7 +597,7 @@ void CKestrixDlg::SaveFindings() {
   UpdateWindow();
   const std::filesystem::path report(path);
   if (RefuseListAsOutput(report, L"The findings file")) return;
-  StartJob(Job::Report, [this, report] { m_reportOutcome = FindingsReportJob(m_table, report); });
+  StartJob(Job::Report, [this, report] { m_reportOutcome = FindingsReportJob(m_table, m_openedLists, report); });
 }
 
 bool CKestrixDlg::ChooseReportFile(std::wstring& path) {
@@ -599,7 +624,7 @@ void CKestrixDlg::ShowFindings(const tabrino::FindingSummary* findings) {
   m_findingsCount = findings ? findings->total() : 0;
   m_findingKinds.clear();
   if (findings) {
-    for (const std::string& kind : tabrino::findingSummaryLines(*findings, false)) {
+    for (const std::string& kind : tabrino::findingSummaryLines(*findings, false, &m_openedLists.sources)) {
       // Each kind's line starts with its count.
       m_findingKinds.emplace_back(WideFromUtf8(kind), std::strtoull(kind.c_str(), nullptr, 10));
     }

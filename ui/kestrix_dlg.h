@@ -26,8 +26,8 @@ class CKestrixDlg : public CDialog {
   explicit CKestrixDlg(CWnd* pParent = nullptr);
   ~CKestrixDlg() override;
 
-  // A list named on the command line, opened as soon as the dialog shows.
-  void SetStartupList(const std::filesystem::path& list) { m_startupList = list; }
+  // The lists named on the command line, opened as one table as soon as the dialog shows.
+  void SetStartupLists(std::vector<std::filesystem::path> lists) { m_startupLists = std::move(lists); }
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
@@ -37,7 +37,8 @@ class CKestrixDlg : public CDialog {
   void OnCancel() override;
 
   // The file chooser and message boxes, replaceable so tests can drive the dialog.
-  virtual bool ChooseListFile(std::wstring& path);
+  // One or more lists, in the order the chooser gives them.
+  virtual bool ChooseListFiles(std::vector<std::filesystem::path>& lists);
   virtual int ShowMessage(const std::wstring& text, UINT type);
   virtual bool ChooseReportFile(std::wstring& path);
   // `path` comes in as the name offered and goes out as the one chosen.
@@ -70,10 +71,11 @@ class CKestrixDlg : public CDialog {
  private:
   enum class Job { None, Open, Conversion, Report, Map, Findings };
 
-  // Open's work once a list has been chosen, dropped or named.
-  void OpenList(const std::filesystem::path& list);
+  // Open's work once lists have been chosen, dropped or named: one table of
+  // them all, in this order.
+  void OpenLists(std::vector<std::filesystem::path> lists);
   bool StartJob(Job job, std::function<void()> work);
-  void FinishOpen(const std::filesystem::path& list);
+  void FinishOpen();
   void FinishConversion();
   void FinishReport();
   void FinishMap();
@@ -134,12 +136,15 @@ class CKestrixDlg : public CDialog {
   // writes beside that list.
   bool m_listLoaded = false;
   std::filesystem::path m_outputFolder;
-  std::filesystem::path m_listPath;  // the list shown; its picture goes beside it
-  std::filesystem::path m_startupList;
+  std::filesystem::path m_listPath;  // the first list shown; its picture goes beside it
+  std::vector<std::filesystem::path> m_lists;  // every list shown, in order
+  OpenedLists m_openedLists;                   // what each of them holds of the table
+  std::vector<std::filesystem::path> m_startupLists;
   std::filesystem::path m_chooserFolder;  // where the chooser starts when the current folder could not follow
 
   Job m_job = Job::None;
-  std::filesystem::path m_openingList;
+  std::vector<std::filesystem::path> m_openingLists;
+  OpenedLists m_openingOpened;
   JobProgress m_jobProgress;
   OpenOutcome m_openOutcome;
   ConversionOutcome m_conversionOutcome;

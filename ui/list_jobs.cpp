@@ -1,6 +1,9 @@
 #include "ui/list_jobs.h"
 
 #include "core/list/duplicates.h"
+#include "core/list/list_text.h"
+#include "core/osm/osm_extract.h"
+#include "core/platform/file_io.h"
 #include "core/export/camera_page.h"
 #include "core/model/calendar_date.h"
 #include "core/base/errors.h"
@@ -9,6 +12,9 @@
 #include "ui/text_encoding.h"
 
 #include <new>
+#include <optional>
+#include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -43,36 +49,122 @@ std::string UnexpectedErrorText(const std::exception& error) {
   return std::string("The work stopped on an unexpected error: ") + error.what();
 }
 
-OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable& table, JobProgress& progress) {
+namespace {
+
+// An extract's rows as the list `tabrino from-osm` writes of them, so that
+// the table shows (and converts) exactly that list.
+std::string ExtractAsListText(const std::filesystem::path& extract, OpenedLists& opened,
+                              tabrino::FindingSink& findings, const tabrino::ProgressCallback& progress) {
+  tabrino::CameraTable rows;
+  struct Keep : tabrino::FindingSink {
+    Keep(std::vector<tabrino::ListFinding>& kept, tabrino::FindingSink& also) : kept(kept), also(also) {}
+    void add(const tabrino::ListFinding& finding) override {
+      kept.push_back(finding);
+      also.add(finding);
+    }
+    std::vector<tabrino::ListFinding>& kept;
+    tabrino::FindingSink& also;
+  } keep(opened.extractFindings, findings);
+  tabrino::readExtract(extract, rows, {tabrino::OsmDirectionUse::Ignore, &keep, progress});
+  std::string text = tabrino::listHeaderLine();
+  std::uint64_t idx = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (const std::optional<tabrino::CameraRecord> record = rows.record(i)) text += tabrino::listLine(++idx, *record);
+  }
+  return text;
+}
+
+// One list (or extract) read after those `opened` names.
+tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::CameraTable& table,
+                                   OpenedLists& opened, tabrino::ImportOptions options) {
+  const std::string name = tabrino::displayPath(list.filename());
+  const OpenedLists::Part part{table.text().size(), opened.sources.nextLine()};
+  tabrino::ImportResult result;
+  // Only a regular file is looked at: a pipe's first bytes, once read, would
+  // be lost to the list reader.
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(list, ec) && tabrino::extractFormatOf(list)) {
+    const std::string text = ExtractAsListText(list, opened, *options.findings, options.progress);
+    options.append = opened.sources.count() > 0;
+    options.firstLine = part.firstLine;
+    result = tabrino::importCameraListText(text, table, options);
+    if (result.loaded()) opened.sources.add(name, result.lineCount);
+  } else {
+    result = tabrino::importNextList({name, list}, table, opened.sources, options);
+  }
+  if (!result.loaded()) return result;
+  opened.parts.push_back(part);
+  // The next list's header starts a line of its own in the text kept.
+  if (!table.text().empty() && table.text().back() != '\n') table.appendText("\n");
+  return result;
+}
+
+// Findings of each list's text, numbered over all lists, after the
+// extracts' (which have no line).
+void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened, tabrino::FindingSink& sink) {
+  for (const tabrino::ListFinding& finding : opened.extractFindings) sink.add(finding);
+  struct Shifted : tabrino::FindingSink {
+    explicit Shifted(tabrino::FindingSink& out) : out(out) {}
+    void add(const tabrino::ListFinding& finding) override {
+      tabrino::ListFinding moved = finding;
+      if (moved.lineNumber != 0) moved.lineNumber += by;
+      out.add(moved);
+    }
+    tabrino::FindingSink& out;
+    std::uint64_t by = 0;
+  } shifted(sink);
+  const std::string_view text = table.text();
+  for (std::size_t i = 0; i < opened.parts.size(); ++i) {
+    const std::size_t end = i + 1 < opened.parts.size() ? opened.parts[i + 1].textStart : text.size();
+    shifted.by = opened.parts[i].firstLine;
+    tabrino::scanListFindings(text.substr(opened.parts[i].textStart, end - opened.parts[i].textStart), shifted);
+  }
+}
+
+}  // namespace
+
+OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table,
+                        OpenedLists& opened, JobProgress& progress) {
   OpenOutcome outcome;
+  opened = OpenedLists();
   try {
     tabrino::ImportOptions options;
     options.keepText = true;  // the list view shows the cells
     options.findings = &outcome.findings;
-    options.progress = [&progress](std::uint64_t done, std::uint64_t total) {
+    // The lists share the bar, each its part.
+    std::size_t current = 0;
+    options.progress = [&progress, &current, count = lists.size()](std::uint64_t done, std::uint64_t total) {
       if (progress.stop) throw JobStopped();
-      progress.done = Share(done, total);
+      progress.done = static_cast<std::uint32_t>((current * JobProgress::kWhole + Share(done, total)) / count);
     };
-    ClearSystemError();
-    const tabrino::ImportResult result = tabrino::importCameraList(list, table, options);
-    outcome.runtimeError = LastSystemError();
-    outcome.outcome = result.outcome;
-    outcome.loadedCount = result.loadedCount;
-    outcome.reason = result.systemReason;
+    for (; current < lists.size(); ++current) {
+      ClearSystemError();
+      const tabrino::ImportResult result = ReadNextList(lists[current], table, opened, options);
+      outcome.runtimeError = LastSystemError();
+      outcome.outcome = result.outcome;
+      outcome.loadedCount += result.loadedCount;
+      outcome.reason = result.systemReason;
+      if (!result.loaded()) {
+        outcome.failedList = lists[current];
+        outcome.tableRefilled = current > 0 || result.outcome != tabrino::ImportOutcome::OpenFailed;
+        outcome.utf8 = IsUtf8(table.text());  // the rows read are shown
+        return outcome;
+      }
+    }
     // Two halves at once, each handed its own data first: the sort writes
-    // the table's order and the findings, the check reads only the list's
+    // the table's order and the findings, the check reads only the lists'
     // text, a string nothing changes until the next list is opened. They
     // share no byte that either writes.
     const std::string& text = table.text();
     tabrino::FindingSummary& findings = outcome.findings;
+    const tabrino::DuplicateOptions duplicates{0, false, &opened.sources};
     bool utf8 = false;
     tabrino::inParallel(
-        [&table, &findings, loaded = result.loaded()] {
-          if (!loaded) return;
+        [&table, &findings, &duplicates] {
           // Duplicates are found in latitude order, which the table gives at
           // the cost of an order of its own; the table is shown in file order.
           table.sortByLatitude();
-          tabrino::DuplicateScan(table).report(findings);
+          tabrino::DuplicateScan(table, duplicates).report(findings);
           table.restoreFileOrder();
         },
         [&text, &utf8] { utf8 = IsUtf8(text); });
@@ -119,13 +211,14 @@ ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::Conv
   return outcome;
 }
 
-WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::filesystem::path& report) {
+WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLists& opened,
+                               const std::filesystem::path& report) {
   WriteOutcome outcome;
   outcome.path = report;
   Guard(outcome, [&] {
-    tabrino::FindingReport findings(report);
-    tabrino::DuplicateScan(table).reportWith(
-        [&](tabrino::FindingSink& sink) { tabrino::scanListFindings(table.text(), sink); }, findings);
+    tabrino::FindingReport findings(report, &opened.sources);
+    tabrino::DuplicateScan(table, {0, false, &opened.sources})
+        .reportWith([&](tabrino::FindingSink& sink) { ScanKeptLists(table, opened, sink); }, findings);
     findings.commit();
   });
   return outcome;
@@ -147,7 +240,8 @@ WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::pa
   return outcome;
 }
 
-WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, std::vector<tabrino::ListFinding>& findings) {
+WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, const OpenedLists& opened,
+                                std::vector<tabrino::ListFinding>& findings) {
   WriteOutcome outcome;
   findings.clear();
   // Straight into the caller's vector: millions of findings are not copied.
@@ -157,8 +251,8 @@ WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, std::vector<t
     std::vector<tabrino::ListFinding>& out;
   } into(findings);
   Guard(outcome, [&] {
-    tabrino::DuplicateScan(table).reportWith(
-        [&](tabrino::FindingSink& sink) { tabrino::scanListFindings(table.text(), sink); }, into);
+    tabrino::DuplicateScan(table, {0, false, &opened.sources})
+        .reportWith([&](tabrino::FindingSink& sink) { ScanKeptLists(table, opened, sink); }, into);
   });
   if (outcome.kind != WriteOutcome::Kind::Completed) std::vector<tabrino::ListFinding>().swap(findings);
   return outcome;

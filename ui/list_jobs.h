@@ -6,6 +6,7 @@
 #include "core/list/camera_table.h"
 #include "core/convert/conversion_run.h"
 #include "core/list/list_findings.h"
+#include "core/list/list_sources.h"
 #include "core/list/text_import.h"
 
 #include <atomic>
@@ -48,10 +49,27 @@ struct OpenOutcome {
   unsigned long runtimeError = 0;  // the Win32 error the run-time saw then
   bool utf8 = false;               // the list is UTF-8 (else shown in the ANSI code page)
   tabrino::FindingSummary findings;
+  std::filesystem::path failedList;  // the list that stopped the open (outcome not Loaded)
+  bool tableRefilled = false;        // an earlier list of the same open was read: the table no longer holds the old one
 };
 
-// Reads the list into `table`, keeping its text for the view.
-OpenOutcome OpenListJob(const std::filesystem::path& list, tabrino::CameraTable& table, JobProgress& progress);
+// The lists the table was read from, in order. Each one's text lies apart
+// in the table's text, so that its findings are found again list by list;
+// an extract's findings name objects, not lines, and are kept as found.
+struct OpenedLists {
+  tabrino::ListSources sources;
+  struct Part {
+    std::size_t textStart;    // in the table's text
+    std::uint64_t firstLine;  // its header's line over all lists (from 0)
+  };
+  std::vector<Part> parts;
+  std::vector<tabrino::ListFinding> extractFindings;
+};
+
+// Reads the lists (and OpenStreetMap extracts) into `table` one after
+// another, keeping their text for the view.
+OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table,
+                        OpenedLists& opened, JobProgress& progress);
 
 // The headline of an exception that no job expects: every job catches all
 // standard exceptions, so that none ends the program without a word.
@@ -76,8 +94,9 @@ struct ConversionOutcome : WriteOutcome {
 ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ConversionSettings& settings,
                                 int selectedRow, JobProgress& progress);
 
-// Writes every finding of the table's list (line, kind, detail) as CSV.
-WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const std::filesystem::path& report);
+// Writes every finding of the table's lists (line, kind, detail) as CSV.
+WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLists& opened,
+                               const std::filesystem::path& report);
 
 // Draws the table's cameras into the map file at `map`. The one call that
 // writes the file: another kind of map takes its place here.
@@ -87,5 +106,6 @@ void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& 
 WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,
                     JobProgress& progress);
 
-// Gathers every finding of the table's list, in line order, into `findings`.
-WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, std::vector<tabrino::ListFinding>& findings);
+// Gathers every finding of the table's lists, in line order, into `findings`.
+WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, const OpenedLists& opened,
+                                std::vector<tabrino::ListFinding>& findings);
