@@ -35,7 +35,8 @@ void CDialog::CenterOnOwner() {
   const int height = self.bottom - self.top;
   int x = (around.left + around.right - width) / 2;
   int y = (around.top + around.bottom - height) / 2;
-  MONITORINFO monitor{sizeof monitor};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
   if (::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
     const RECT& work = monitor.rcWork;
     x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));

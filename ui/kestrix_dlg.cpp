@@ -474,7 +474,7 @@ void CKestrixDlg::FinishOpen() {
                 MB_OK | MB_ICONERROR);
     return;
   }
-  const std::wstring headline = WideFromUtf8(tabrino::ImportResult{outcome.outcome, 0, {}}.messageText());
+  const std::wstring headline = WideFromUtf8(tabrino::ImportResult{outcome.outcome, 0, 0, {}}.messageText());
   const std::wstring reason = ReasonText(outcome.reason, outcome.runtimeError);
   const std::wstring namedReason = failedName.empty() ? reason : failedName + L": " + reason;
   switch (outcome.outcome) {
