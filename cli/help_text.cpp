@@ -3,9 +3,6 @@
 #include "cli/progress_bar.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <io.h>
 #include <windows.h>
 #else
