@@ -23,29 +23,39 @@ std::uint64_t orderedKey(double value) noexcept {
 
 // The sort's first pass puts rows into buckets of nearby latitude, in file
 // order. The bucket is a monotone function of the latitude, so sorting
-// within buckets completes the order. The scaled latitude spreads real lists
-// well; one bucket takes each side beyond the bounds and the last takes NaN.
+// within buckets completes the order. The buckets cover the scaled
+// latitudes from the lowest row's to the highest's (within the bounds), so
+// that a list of one country spreads as well as one of the world; one
+// bucket takes each side beyond them and the last takes NaN.
 class LatitudeBuckets {
  public:
   // About kRowsPerBucket rows a bucket: the counts stay small enough to
   // live in the cache while rows are placed, and a bucket's few rows are
   // sorted in a moment.
-  explicit LatitudeBuckets(std::size_t rows) noexcept {
-    while ((kSpan >> shift_) > std::max<std::size_t>(rows / kRowsPerBucket, 1)) ++shift_;
+  LatitudeBuckets(std::size_t rows, double lowest, double highest) noexcept {
+    double low = -kScaledEdge, high = kScaledEdge;
+    if (lowest <= highest) {
+      low = std::clamp(std::floor(lowest * kCoordinateScale), -kScaledEdge, kScaledEdge);
+      high = std::clamp(std::floor(highest * kCoordinateScale), -kScaledEdge, kScaledEdge);
+    }
+    origin_ = -low;
+    span_ = static_cast<std::size_t>(high - low) + 1;
+    while ((span_ >> shift_) > std::max<std::size_t>(rows / kRowsPerBucket, 1)) ++shift_;
   }
-  std::size_t count() const noexcept { return (kSpan >> shift_) + 4; }
+  std::size_t count() const noexcept { return (span_ >> shift_) + 4; }
   std::size_t of(double latitude) const noexcept {
     if (std::isnan(latitude)) return count() - 1;
-    const double t = latitude * kCoordinateScale + kScaledEdge;
+    const double t = latitude * kCoordinateScale + origin_;
     if (!(t >= 0.0)) return 0;
-    if (t >= kSpan) return count() - 2;
+    if (t >= static_cast<double>(span_)) return count() - 2;
     return 1 + (static_cast<std::size_t>(t) >> shift_);
   }
 
  private:
   static constexpr std::size_t kRowsPerBucket = 4;
   static constexpr double kScaledEdge = 905000.0;
-  static constexpr std::size_t kSpan = 1810001;
+  double origin_ = kScaledEdge;
+  std::size_t span_ = 1;
   unsigned shift_ = 0;
 };
 
@@ -108,16 +118,27 @@ std::vector<std::uint64_t> CameraTable::recordLines() const {
 }
 
 void CameraTable::clear() noexcept {
+  emptyKeepingRoom();
   // Swaps rather than clear(): a table of millions of rows gives its memory back.
   std::vector<CameraRow>().swap(rows_);
   std::vector<LineRun>().swap(lineRuns_);
   std::vector<std::uint32_t>().swap(order_);
   std::vector<std::size_t>().swap(lineOffsets_);
   std::string().swap(text_);
+}
+
+void CameraTable::emptyKeepingRoom() noexcept {
+  rows_.clear();
+  lineRuns_.clear();
+  order_.clear();
+  lineOffsets_.clear();
+  text_.clear();
   keepText_ = false;
   keepOffsets_ = false;
   recordCount_ = 0;
   recordXor_ = 0;
+  lowestLatitude_ = std::numeric_limits<double>::infinity();
+  highestLatitude_ = -std::numeric_limits<double>::infinity();
 }
 
 void CameraTable::keepText(std::string text) {
@@ -151,6 +172,7 @@ void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint
   rows_.insert(rows_.end(), rows, rows + taken);
   if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), lineOffsets, lineOffsets + taken);
   for (std::size_t i = 0; i < taken; ++i) {
+    noteLatitude(rows[i].latitude);
     const auto bytes = recordXorOf(rows[i]);
     if (!bytes) continue;
     ++recordCount_;
@@ -201,6 +223,8 @@ void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
   if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), rows.lineOffsets_.begin(), rows.lineOffsets_.end());
   recordCount_ += rows.recordCount_;
   recordXor_ ^= rows.recordXor_;
+  noteLatitude(rows.lowestLatitude_);
+  noteLatitude(rows.highestLatitude_);
 }
 
 std::uint64_t CameraTable::tag(std::size_t position) const noexcept {
@@ -225,7 +249,7 @@ void CameraTable::sortByLatitude() {
   // bucket pass, the buckets in halves for the sort within them.
   const std::size_t n = rows_.size();
   if (n < 2) return;
-  const LatitudeBuckets buckets(n);
+  const LatitudeBuckets buckets(n, lowestLatitude_, highestLatitude_);
   const std::size_t count = buckets.count();
   const std::size_t half = n / 2;
 
@@ -275,13 +299,39 @@ void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std
     }
   };
   constexpr std::size_t kMaxCopied = std::size_t{1} << 16;
+  // Most buckets hold a handful of rows: those are sorted by insertion on
+  // the stack, where a general sort would cost more in its set-up than in
+  // its work.
+  constexpr std::size_t kSmallBucket = 16;
   // The other thread sorts the positions past these buckets at the same
   // time: reads ahead stop at this thread's last position.
   const std::size_t end = start[lastBucket];
+  auto keyedAt = [&](std::uint32_t j) {
+    if (j + kSortPrefetch < end) prefetchRow(order[j + kSortPrefetch]);
+    return Keyed{orderedKey(rows_[order[j]].latitude), order[j]};
+  };
   std::vector<Keyed> keyed;
   for (std::size_t b = firstBucket; b < lastBucket; ++b) {
     const std::uint32_t first = start[b], last = start[b + 1];
-    if (last - first < 2) continue;
+    if (last - first < 2) {
+      if (last > first && first + kSortPrefetch < end) prefetchRow(order[first + kSortPrefetch]);
+      continue;
+    }
+    if (last - first <= kSmallBucket) {
+      Keyed small[kSmallBucket];
+      bool moved = false;
+      for (std::uint32_t j = first; j < last; ++j) {
+        const Keyed next = keyedAt(j);
+        std::size_t i = j - first;
+        for (; i > 0 && next < small[i - 1]; --i) small[i] = small[i - 1];
+        small[i] = next;
+        moved |= i != j - first;
+      }
+      if (moved) {
+        for (std::uint32_t j = first; j < last; ++j) order[j] = small[j - first].row;
+      }
+      continue;
+    }
     if (last - first > kMaxCopied) {
       std::stable_sort(order.begin() + first, order.begin() + last, [this](std::uint32_t x, std::uint32_t y) {
         return orderedKey(rows_[x].latitude) < orderedKey(rows_[y].latitude);
@@ -289,10 +339,7 @@ void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std
       continue;
     }
     keyed.clear();
-    for (std::uint32_t j = first; j < last; ++j) {
-      if (j + kSortPrefetch < end) prefetchRow(order[j + kSortPrefetch]);
-      keyed.push_back({orderedKey(rows_[order[j]].latitude), order[j]});
-    }
+    for (std::uint32_t j = first; j < last; ++j) keyed.push_back(keyedAt(j));
     if (std::is_sorted(keyed.begin(), keyed.end())) continue;
     std::sort(keyed.begin(), keyed.end());
     for (std::uint32_t j = first; j < last; ++j) order[j] = keyed[j - first].row;

@@ -52,6 +52,8 @@ class CameraTable {
   // than memory can address); a row past it throws TooLargeError.
   explicit CameraTable(std::size_t rowLimit = kMaxTableRows) noexcept;
   void clear() noexcept;
+  // Empties the table but keeps its room, for a table filled again and again.
+  void emptyKeepingRoom() noexcept;
 
   // Rows, addressed by position: file order after an import, latitude order
   // after sortByLatitude.
@@ -136,6 +138,12 @@ class CameraTable {
     std::uint64_t line;
   };
   [[noreturn]] void throwTooManyRows() const;
+  // Widens the range of latitudes held (a NaN is not in it): rows taken
+  // out leave it as wide as it was, which only spreads the sort less.
+  void noteLatitude(double latitude) noexcept {
+    if (latitude < lowestLatitude_) lowestLatitude_ = latitude;
+    if (latitude > highestLatitude_) highestLatitude_ = latitude;
+  }
 
   std::size_t rowLimit_;
   std::vector<CameraRow> rows_;
@@ -143,6 +151,8 @@ class CameraTable {
   std::vector<std::uint32_t> order_;  // the row at each position once sorted; empty for file order
   std::uint64_t recordCount_ = 0;
   std::uint8_t recordXor_ = 0;
+  double lowestLatitude_ = std::numeric_limits<double>::infinity();
+  double highestLatitude_ = -std::numeric_limits<double>::infinity();
   bool keepText_ = false;
   bool keepOffsets_ = false;  // line offsets are kept (with the text, or for it)
   std::string text_;

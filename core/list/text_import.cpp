@@ -1,6 +1,7 @@
 #include "core/list/text_import.h"
 
 #include "core/base/c_numbers.h"
+#include "core/base/digit_words.h"
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
 #include "core/base/parallel.h"
@@ -32,27 +33,10 @@ constexpr std::array<bool, 256> kSpecialBytes = [] {
 }();
 
 // The bytes of the eight at p that are a comma, a carriage return or a zero
-// byte, each marked by its top bit (in memory order, little end first).
+// byte, marked.
 std::uint64_t specialBytesIn(const char* p) noexcept {
-  constexpr std::uint64_t kOnes = 0x0101010101010101u, kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  word = __builtin_bswap64(word);
-#endif
-  // Exact per-byte zero test: no borrow reaches a neighbouring byte.
-  auto zeroBytes = [](std::uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
-  return zeroBytes(word) | zeroBytes(word ^ (',' * kOnes)) | zeroBytes(word ^ ('\r' * kOnes));
-}
-
-std::size_t lowestByteIndex(std::uint64_t marks) noexcept {
-#if defined(__GNUC__)
-  return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
-#else
-  std::size_t index = 0;
-  while (!(marks & 0x80)) marks >>= 8, ++index;
-  return index;
-#endif
+  const std::uint64_t word = loadWord(p);
+  return zeroBytes(word) | bytesEqual(word, ',') | bytesEqual(word, '\r');
 }
 
 // For scans of text that goes on to a line feed.
@@ -66,10 +50,40 @@ constexpr std::array<bool, 256> kIdxStops = [] {
   return stops;
 }();
 
-const char* plainDecimalField(const char* p, double& value) noexcept {
-  p = scanPlainDecimalUntil(p, kNeverAtEnd, value);
-  return p && *p == ',' ? p + 1 : nullptr;
+std::uint64_t idxStopsIn(std::uint64_t word) noexcept {
+  return zeroBytes(word) | bytesEqual(word, ',') | bytesEqual(word, '\n') | bytesEqual(word, '\r');
 }
+
+// The scans of one line's cells. Where a cell starts at least
+// kWordScanReach bytes before the end of the text, it is read a word at a
+// time; the rare cell the word scans leave, and those near the end, byte by
+// byte. Both give the same.
+class PlainCells {
+ public:
+  PlainCells(const char* textBegin, const char* textEnd) noexcept
+      : wordsUpTo_(static_cast<std::size_t>(textEnd - textBegin) > kWordScanReach ? textEnd - kWordScanReach
+                                                                                  : textBegin) {}
+
+  const char* skipIdx(const char* p) const noexcept {
+    while (p < wordsUpTo_) {
+      if (const std::uint64_t stops = idxStopsIn(loadWord(p))) return p + lowestByteIndex(stops);
+      p += 8;
+    }
+    while (!kIdxStops[static_cast<unsigned char>(*p)]) ++p;
+    return p;
+  }
+  const char* decimal(const char* p, double& value) const noexcept {
+    const char* end = p < wordsUpTo_ ? scanDecimalWords(p, value) : nullptr;
+    return end ? end : scanPlainDecimalUntil(p, kNeverAtEnd, value);
+  }
+  const char* integer(const char* p, std::int32_t& value) const noexcept {
+    const char* end = p < wordsUpTo_ ? scanIntWords(p, value) : nullptr;
+    return end ? end : scanPlainIntUntil(p, kNeverAtEnd, value);
+  }
+
+ private:
+  const char* wordsUpTo_;
+};
 
 // The common line, read in one pass: an IDX, two plain decimals and four
 // plain integers (as scanPlainDecimal and scanPlainInt take them), then the
@@ -77,14 +91,15 @@ const char* plainDecimalField(const char* p, double& value) noexcept {
 // no byte is compared with the end of the text. Returns where the next line
 // starts, or nothing for any other line, which the general path reads; no
 // line read here has a finding but out of range.
-const char* parsePlainRow(const char* p, CameraRow& row) noexcept {
-  while (!kIdxStops[static_cast<unsigned char>(*p)]) ++p;
+const char* parsePlainRow(const char* p, const PlainCells& cells, CameraRow& row) noexcept {
+  p = cells.skipIdx(p);
   if (*p != ',') return nullptr;
   double x, y;
-  if (!(p = plainDecimalField(p + 1, x)) || !(p = plainDecimalField(p, y))) return nullptr;
+  if (!(p = cells.decimal(p + 1, x)) || *p != ',' || !(p = cells.decimal(p + 1, y)) || *p != ',') return nullptr;
+  ++p;
   std::int32_t fields[4];
   for (int i = 0; i < 4; ++i) {
-    if (!(p = scanPlainIntUntil(p, kNeverAtEnd, fields[i]))) return nullptr;
+    if (!(p = cells.integer(p, fields[i]))) return nullptr;
     if (i < 3) {
       if (*p != ',') return nullptr;
       ++p;
@@ -127,7 +142,7 @@ class ListParser {
     const char* const lastFeed = lastLineFeed(begin, end);
     while (p != end) {
       if (header_ != Header::NotSeen && table_ && lastFeed && p <= lastFeed) {
-        p = parsePlainRows(p, lastFeed, offset + static_cast<std::size_t>(p - begin));
+        p = parsePlainRows(p, lastFeed, PlainCells(p, end), offset + static_cast<std::size_t>(p - begin));
         if (p == end) break;
       }
       const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
@@ -140,7 +155,7 @@ class ListParser {
 
   // Reads plain rows from p, up to the first line that is not plain or past
   // lastFeed, into the table a batch at a time; returns where it stopped.
-  const char* parsePlainRows(const char* p, const char* lastFeed, std::size_t offset) {
+  const char* parsePlainRows(const char* p, const char* lastFeed, const PlainCells& cells, std::size_t offset) {
     constexpr std::size_t kBatch = 256;
     CameraRow rows[kBatch];
     std::size_t offsets[kBatch];
@@ -148,7 +163,7 @@ class ListParser {
     for (;;) {
       std::size_t count = 0;
       for (; count < kBatch && p <= lastFeed; ++count) {
-        const char* next = parsePlainRow(p, rows[count]);
+        const char* next = parsePlainRow(p, cells, rows[count]);
         if (!next || (findings_ && !recordOf(rows[count]))) break;
         offsets[count] = offset + static_cast<std::size_t>(p - begin);
         p = next;
@@ -312,9 +327,10 @@ class HeldFindings : public FindingSink {
 constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
 
 // Parses the complete lines of [begin, end) like parser.parseLines, the
-// second half on a second thread where the machine has one.
-const char* parseLinesInParallel(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
-                                 const char* end, std::size_t offset) {
+// second half on a second thread where the machine has one, into `second`,
+// whose room is reused block after block rather than faulted in afresh.
+const char* parseLinesInParallel(ListParser& parser, CameraTable& table, CameraTable& second, FindingSink* findings,
+                                 const char* begin, const char* end, std::size_t offset) {
   if (parser.header() == ListParser::Header::NotSeen && static_cast<std::size_t>(end - begin) > kParallelMinimum) {
     // The first lines alone, so that the header is known to both threads.
     const char* firstLines = parser.parseLines(begin, begin + kParallelMinimum, offset);
@@ -330,7 +346,7 @@ const char* parseLinesInParallel(ListParser& parser, CameraTable& table, Finding
   ++middle;
   const std::size_t middleOffset = offset + static_cast<std::size_t>(middle - begin);
 
-  CameraTable second;
+  second.emptyKeepingRoom();
   second.keepLineOffsets(table.keepsText());
   HeldFindings held;
   ListParser secondParser(&second, findings ? &held : nullptr, parser.header());
@@ -371,10 +387,11 @@ void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t t
 // what the second thread gathers stays small.
 const char* parseInBlocks(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
                           const char* end, std::size_t offset) {
+  CameraTable second;
   const char* p = begin;
   while (p != end) {
     const char* blockEnd = static_cast<std::size_t>(end - p) > kReadBlockSize ? p + kReadBlockSize : end;
-    const char* stop = parseLinesInParallel(parser, table, findings, p, blockEnd, offset + static_cast<std::size_t>(p - begin));
+    const char* stop = parseLinesInParallel(parser, table, second, findings, p, blockEnd, offset + static_cast<std::size_t>(p - begin));
     if (stop == p) {  // a line longer than a block
       const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       if (!lineFeed) break;
@@ -401,6 +418,7 @@ ImportResult resultOf(const ListParser& parser, const CameraTable& table, std::s
 ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   const std::size_t rowsBefore = table.size();
   ListParser parser(&table, options.findings, options.firstLine);
+  CameraTable second;
   // Reused block after block: never cleared, so never written twice. It
   // comes from malloc so that it can grow by realloc, which moves a large
   // buffer's pages rather than copying its bytes where the system can.
@@ -439,7 +457,7 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     // The carried line has no line feed: until one comes, nothing is complete.
     // (The bytes read before the first block were never looked at.)
     if (!first && fresh != buffer.get() && !std::memchr(fresh, '\n', got)) continue;
-    const char* stop = parseLinesInParallel(parser, table, options.findings, buffer.get(), buffer.get() + used, 0);
+    const char* stop = parseLinesInParallel(parser, table, second, options.findings, buffer.get(), buffer.get() + used, 0);
     used -= static_cast<std::size_t>(stop - buffer.get());
     std::memmove(buffer.get(), stop, used);
   }
