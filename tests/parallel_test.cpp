@@ -35,6 +35,31 @@ TEST(InParallel, BothHalvesRunAndAFailureOfEitherReachesTheCaller) {
   }
 }
 
+// A kept second thread serves call after call, each call's pieces done when
+// it returns, and a failure of either piece reaches the caller without
+// spoiling the calls after it.
+TEST(ThreadPair, ServesCallAfterCallAndPassesOnFailures) {
+  ThreadPair threads;
+  long long sums[2] = {};
+  for (int call = 0; call < 1000; ++call) {
+    const int failing = call % 100 == 1 ? 1 : call % 100 == 2 ? 2 : 0;
+    auto piece = [&](int which) {
+      if (failing == which) throw std::runtime_error("piece " + std::to_string(which));
+      sums[which - 1] += call;
+    };
+    try {
+      threads.both([&] { piece(1); }, [&] { piece(2); });
+      EXPECT_EQ(failing, 0) << call;
+    } catch (const std::runtime_error& error) {
+      EXPECT_EQ(error.what(), "piece " + std::to_string(failing)) << call;
+    }
+  }
+  // Each sum lacks the calls its piece failed in (1, 101, ... or 2, 102, ...).
+  const long long all = 999LL * 1000 / 2;
+  EXPECT_EQ(sums[0], all - (1 + 101 + 201 + 301 + 401 + 501 + 601 + 701 + 801 + 901));
+  EXPECT_EQ(sums[1], all - (2 + 102 + 202 + 302 + 402 + 502 + 602 + 702 + 802 + 902));
+}
+
 #if !defined(_WIN32) && !defined(__SANITIZE_THREAD__)
 // The address space the process takes now, in bytes.
 unsigned long long addressSpaceInUse() {
@@ -65,7 +90,9 @@ TEST(InParallelDeathTest, RunsBothHalvesInTurnWhenNoSecondThreadCanStart) {
         }
         int ran = 0;
         inParallel([&] { ran |= 1; }, [&] { ran |= 2; });
-        std::_Exit(threadStarted ? 2 : ran == 3 ? 0 : 1);
+        ThreadPair threads;
+        threads.both([&] { ran |= 4; }, [&] { ran |= 8; });
+        std::_Exit(threadStarted ? 2 : ran == 15 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 }

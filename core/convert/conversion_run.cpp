@@ -82,23 +82,34 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
     }
     return static_cast<std::size_t>(out - bytes.data());
   };
-  std::vector<std::uint8_t> first, second;
+  // Two pairs of buffers: while one pair's blocks are written, the next
+  // pair is encoded.
+  struct Pair {
+    std::vector<std::uint8_t> first, second;
+    std::size_t firstSize = 0, secondSize = 0;
+  } pairs[2];
+  ThreadPair threads;
   std::uint64_t written = 0;
-  for (std::size_t position = 0; position < rows; position += 2 * kRecordsPerBlock) {
+  auto writePair = [&](Pair& pair) {
+    file.write(pair.first.data(), pair.firstSize);
+    file.write(pair.second.data(), pair.secondSize);
+    written += (pair.firstSize + pair.secondSize) / kRecordSize;
+    if (progress) progress(written, records);
+  };
+  Pair* waiting = nullptr;  // encoded, not yet written
+  for (std::size_t position = 0, index = 0; position < rows; position += 2 * kRecordsPerBlock, ++index) {
+    Pair& pair = pairs[index % 2];
     const std::size_t middle = std::min(rows, position + kRecordsPerBlock);
     const std::size_t end = std::min(rows, middle + kRecordsPerBlock);
-    std::size_t firstSize = 0, secondSize = 0;
-    if (middle == end) {
-      firstSize = encodeRows(position, middle, first);
-    } else {
-      inParallel([&] { firstSize = encodeRows(position, middle, first); },
-                 [&] { secondSize = encodeRows(middle, end, second); });
-    }
-    file.write(first.data(), firstSize);
-    file.write(second.data(), secondSize);
-    written += (firstSize + secondSize) / kRecordSize;
-    if (progress) progress(written, records);
+    threads.both(
+        [&] {
+          if (waiting) writePair(*waiting);
+          pair.firstSize = encodeRows(position, middle, pair.first);
+        },
+        [&] { pair.secondSize = middle == end ? 0 : encodeRows(middle, end, pair.second); });
+    waiting = &pair;
   }
+  if (waiting) writePair(*waiting);
   if (rows == 0 && progress) progress(0, 0);
 
   const std::vector<std::uint8_t> trailer = trailerFor(bodySizeFor(records));

@@ -102,7 +102,9 @@ class DuplicateScan::Search {
         nearMillimetres_(std::llround(nearMetres * 1000)) {}
 
   void run(const CameraTable& table) {
-    if (table.sortedByLatitude()) {
+    if (table.sortedByLatitude() && near_ == 0) {
+      addRepeatedLatitudes(table);
+    } else if (table.sortedByLatitude()) {
       const std::size_t rows = table.size();
       for (std::size_t position = 0; position < rows; ++position) {
         if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
@@ -130,6 +132,28 @@ class DuplicateScan::Search {
     std::int64_t index = -1;
     std::vector<Entry> entries;  // sorted by key once complete, one a camera
   };
+
+  // Where only duplicates are looked for, a band is one scaled latitude, and
+  // a row alone on its latitude has none: only the rows of latitudes that
+  // repeat are added, which in a list of millions is a few.
+  void addRepeatedLatitudes(const CameraTable& table) {
+    const std::size_t rows = table.size();
+    auto latitudeAt = [&](std::size_t position) {
+      if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
+      return scaleCoordinate(table.row(position).latitude);
+    };
+    std::int32_t latitude = rows > 0 ? latitudeAt(0) : 0;
+    for (std::size_t first = 0; first < rows;) {
+      std::size_t end = first + 1;
+      std::int32_t next = 0;
+      while (end < rows && (next = latitudeAt(end)) == latitude) ++end;
+      if (end - first > 1) {
+        for (std::size_t position = first; position < end; ++position) add(table, position, true);
+      }
+      first = end;
+      latitude = next;
+    }
+  }
 
   // Rows come in latitude order; `inTable` when they come in the table's.
   void add(const CameraTable& table, std::size_t position, bool inTable) {

@@ -327,10 +327,11 @@ class HeldFindings : public FindingSink {
 constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
 
 // Parses the complete lines of [begin, end) like parser.parseLines, the
-// second half on a second thread where the machine has one, into `second`,
-// whose room is reused block after block rather than faulted in afresh.
-const char* parseLinesInParallel(ListParser& parser, CameraTable& table, CameraTable& second, FindingSink* findings,
-                                 const char* begin, const char* end, std::size_t offset) {
+// second half on the second thread of `threads` where the machine has one,
+// into `second`, whose room is reused block after block rather than faulted
+// in afresh.
+const char* parseLinesInParallel(ListParser& parser, CameraTable& table, CameraTable& second, ThreadPair& threads,
+                                 FindingSink* findings, const char* begin, const char* end, std::size_t offset) {
   if (parser.header() == ListParser::Header::NotSeen && static_cast<std::size_t>(end - begin) > kParallelMinimum) {
     // The first lines alone, so that the header is known to both threads.
     const char* firstLines = parser.parseLines(begin, begin + kParallelMinimum, offset);
@@ -351,8 +352,8 @@ const char* parseLinesInParallel(ListParser& parser, CameraTable& table, CameraT
   HeldFindings held;
   ListParser secondParser(&second, findings ? &held : nullptr, parser.header());
   const char* secondEnd = middle;
-  inParallel([&] { parser.parseLines(begin, middle, offset); },
-             [&] { secondEnd = secondParser.parseLines(middle, end, middleOffset); });
+  threads.both([&] { parser.parseLines(begin, middle, offset); },
+               [&] { secondEnd = secondParser.parseLines(middle, end, middleOffset); });
   if (held.overflowed()) return parser.parseLines(middle, end, middleOffset);
 
   const std::uint64_t lineBase = parser.linesRead();
@@ -388,10 +389,11 @@ void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t t
 const char* parseInBlocks(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
                           const char* end, std::size_t offset) {
   CameraTable second;
+  ThreadPair threads;
   const char* p = begin;
   while (p != end) {
     const char* blockEnd = static_cast<std::size_t>(end - p) > kReadBlockSize ? p + kReadBlockSize : end;
-    const char* stop = parseLinesInParallel(parser, table, second, findings, p, blockEnd, offset + static_cast<std::size_t>(p - begin));
+    const char* stop = parseLinesInParallel(parser, table, second, threads, findings, p, blockEnd, offset + static_cast<std::size_t>(p - begin));
     if (stop == p) {  // a line longer than a block
       const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       if (!lineFeed) break;
@@ -419,6 +421,7 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   const std::size_t rowsBefore = table.size();
   ListParser parser(&table, options.findings, options.firstLine);
   CameraTable second;
+  ThreadPair threads;
   // Reused block after block: never cleared, so never written twice. It
   // comes from malloc so that it can grow by realloc, which moves a large
   // buffer's pages rather than copying its bytes where the system can.
@@ -457,7 +460,7 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     // The carried line has no line feed: until one comes, nothing is complete.
     // (The bytes read before the first block were never looked at.)
     if (!first && fresh != buffer.get() && !std::memchr(fresh, '\n', got)) continue;
-    const char* stop = parseLinesInParallel(parser, table, second, options.findings, buffer.get(), buffer.get() + used, 0);
+    const char* stop = parseLinesInParallel(parser, table, second, threads, options.findings, buffer.get(), buffer.get() + used, 0);
     used -= static_cast<std::size_t>(stop - buffer.get());
     std::memmove(buffer.get(), stop, used);
   }
