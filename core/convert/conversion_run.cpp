@@ -83,7 +83,9 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
     return static_cast<std::size_t>(out - bytes.data());
   };
   // Two pairs of buffers: while one pair's blocks are written, the next
-  // pair is encoded.
+  // pair is encoded. Blocks of a quarter of the usual size keep the four
+  // buffers as small as two were.
+  constexpr std::size_t kRecordsPerEncode = kRecordsPerBlock / 4;
   struct Pair {
     std::vector<std::uint8_t> first, second;
     std::size_t firstSize = 0, secondSize = 0;
@@ -97,10 +99,10 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
     if (progress) progress(written, records);
   };
   Pair* waiting = nullptr;  // encoded, not yet written
-  for (std::size_t position = 0, index = 0; position < rows; position += 2 * kRecordsPerBlock, ++index) {
+  for (std::size_t position = 0, index = 0; position < rows; position += 2 * kRecordsPerEncode, ++index) {
     Pair& pair = pairs[index % 2];
-    const std::size_t middle = std::min(rows, position + kRecordsPerBlock);
-    const std::size_t end = std::min(rows, middle + kRecordsPerBlock);
+    const std::size_t middle = std::min(rows, position + kRecordsPerEncode);
+    const std::size_t end = std::min(rows, middle + kRecordsPerEncode);
     threads.both(
         [&] {
           if (waiting) writePair(*waiting);

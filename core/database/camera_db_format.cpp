@@ -19,17 +19,6 @@ std::uint32_t getLe32(const std::uint8_t* in) noexcept {
 
 }  // namespace
 
-RecordBytes encodeRecord(const CameraRecord& record) noexcept {
-  RecordBytes bytes{};
-  putLe32(bytes.data(), static_cast<std::uint32_t>(record.latitude));
-  putLe32(bytes.data() + 4, static_cast<std::uint32_t>(record.longitude));
-  bytes[8] = record.type;
-  bytes[9] = record.speed;
-  bytes[10] = record.directionType;
-  bytes[11] = record.directionCode;
-  return bytes;
-}
-
 CameraRecord decodeRecord(const std::uint8_t* bytes) noexcept {
   return CameraRecord{static_cast<std::int32_t>(getLe32(bytes)),
                       static_cast<std::int32_t>(getLe32(bytes + 4)),

@@ -47,7 +47,17 @@ using Header = std::array<std::uint8_t, kHeaderSize>;
 using RandomBlock = std::array<std::uint8_t, kRandomBlockSize>;
 using RecordBytes = std::array<std::uint8_t, kRecordSize>;
 
-RecordBytes encodeRecord(const CameraRecord& record) noexcept;
+// Inline: it runs for every record of every file written.
+inline RecordBytes encodeRecord(const CameraRecord& record) noexcept {
+  const auto latitude = static_cast<std::uint32_t>(record.latitude);
+  const auto longitude = static_cast<std::uint32_t>(record.longitude);
+  return {static_cast<std::uint8_t>(latitude),       static_cast<std::uint8_t>(latitude >> 8),
+          static_cast<std::uint8_t>(latitude >> 16), static_cast<std::uint8_t>(latitude >> 24),
+          static_cast<std::uint8_t>(longitude),      static_cast<std::uint8_t>(longitude >> 8),
+          static_cast<std::uint8_t>(longitude >> 16), static_cast<std::uint8_t>(longitude >> 24),
+          record.type,                               record.speed,
+          record.directionType,                      record.directionCode};
+}
 CameraRecord decodeRecord(const std::uint8_t* bytes) noexcept;
 
 // "DB_YYMMDD.dbh". The year digits are (low byte of year + 48) mod 256, which
