@@ -6,7 +6,9 @@
 // own cost shows. Windows only (run under Wine here).
 //   dialog_bench LIST
 #include "core/convert/conversion_run.h"
+#include "core/list/duplicates.h"
 #include "core/list/text_import.h"
+#include "ui/text_encoding.h"
 #include "tests/dialog_driver.h"
 
 #include <commctrl.h>
@@ -171,6 +173,30 @@ int main(int argc, char** argv) {
     start = Clock::now();
     tabrino::runConversion(table, {folder, tabrino::utcDate(std::time(nullptr)), tabrino::drawRandomBlock(1)});
     std::printf("core conversion ms %.0f\n", MillisecondsSince(start));
+  }
+  // What Open does besides the plain import, step by step: the text kept
+  // for the list view, the findings, the duplicates, the text's encoding.
+  {
+    struct Count : tabrino::FindingSink {
+      void add(const tabrino::ListFinding&) override { ++count; }
+      std::uint64_t count = 0;
+    } findings;
+    tabrino::CameraTable table;
+    tabrino::ImportOptions options;
+    options.keepText = true;
+    options.findings = &findings;
+    start = Clock::now();
+    tabrino::importCameraList(list, table, options);
+    std::printf("core import keeping text ms %.0f\n", MillisecondsSince(start));
+    start = Clock::now();
+    table.sortByLatitude();
+    std::printf("core sort ms %.0f\n", MillisecondsSince(start));
+    start = Clock::now();
+    tabrino::DuplicateScan(table, {0, false, nullptr}).report(findings);
+    std::printf("core duplicates ms %.0f\n", MillisecondsSince(start));
+    start = Clock::now();
+    const bool utf8 = IsUtf8(table.text());
+    std::printf("text check ms %.0f (%s)\n", MillisecondsSince(start), utf8 ? "UTF-8" : "not UTF-8");
   }
   return converted && loaded ? 0 : 1;
 }

@@ -122,7 +122,7 @@ void CameraTable::clear() noexcept {
   // Swaps rather than clear(): a table of millions of rows gives its memory back.
   std::vector<CameraRow>().swap(rows_);
   std::vector<LineRun>().swap(lineRuns_);
-  std::vector<std::uint32_t>().swap(order_);
+  RowPositions().swap(order_);
   std::vector<std::size_t>().swap(lineOffsets_);
   std::string().swap(text_);
 }
@@ -271,7 +271,7 @@ void CameraTable::sortByLatitude() {
     position += inFirst + inSecond;
   }
   start[count] = static_cast<std::uint32_t>(n);
-  std::vector<std::uint32_t> order(n);
+  RowPositions order(n);
   auto place = [&](std::vector<std::uint32_t>& next, std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) order[next[buckets.of(rows_[i].latitude)]++] = static_cast<std::uint32_t>(i);
   };
@@ -287,7 +287,7 @@ void CameraTable::sortByLatitude() {
   order_.swap(order);
 }
 
-void CameraTable::sortWithinBuckets(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& start,
+void CameraTable::sortWithinBuckets(RowPositions& order, const std::vector<std::uint32_t>& start,
                                     std::size_t firstBucket, std::size_t lastBucket) const {
   // Rows of a bucket are sorted on a copy of their keys; a bucket too large
   // for that (a list of one latitude) is sorted in place.

@@ -12,9 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tabrino {
@@ -42,6 +45,29 @@ inline std::optional<CameraRecord> recordOf(const CameraRow& row) noexcept {
   if (!inBounds(latitude, row.longitude)) return std::nullopt;
   return CameraRecord{latitude, row.longitude, row.type, row.speed, row.directionType, row.directionCode};
 }
+
+// Leaves the elements a vector grows by uninitialised: for positions that
+// are all written before any is read, where zeroing millions first would
+// cost a pass over them.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() noexcept = default;
+  template <typename U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* place) noexcept {
+    ::new (static_cast<void*>(place)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* place, Args&&... args) {
+    ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+  }
+};
+using RowPositions = std::vector<std::uint32_t, UninitialisedAllocator<std::uint32_t>>;
 
 // The most rows a table holds: positions are kept in 32 bits.
 inline constexpr std::size_t kMaxTableRows = std::numeric_limits<std::uint32_t>::max();
@@ -95,7 +121,7 @@ class CameraTable {
   // after every other row.
   void sortByLatitude();
   // Back to file order (after a look at the rows in latitude order).
-  void restoreFileOrder() noexcept { std::vector<std::uint32_t>().swap(order_); }
+  void restoreFileOrder() noexcept { RowPositions().swap(order_); }
 
   // For the import: rows arrive in file order.
   void keepText(std::string text);  // clears the table; lines are then given as offsets into text
@@ -125,7 +151,7 @@ class CameraTable {
  private:
   void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }
   // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
-  void sortWithinBuckets(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& start,
+  void sortWithinBuckets(RowPositions& order, const std::vector<std::uint32_t>& start,
                          std::size_t firstBucket, std::size_t lastBucket) const;
   std::size_t indexAt(std::size_t position) const noexcept {
     return order_.empty() ? position : order_[position];
@@ -148,7 +174,7 @@ class CameraTable {
   std::size_t rowLimit_;
   std::vector<CameraRow> rows_;
   std::vector<LineRun> lineRuns_;
-  std::vector<std::uint32_t> order_;  // the row at each position once sorted; empty for file order
+  RowPositions order_;  // the row at each position once sorted; empty for file order
   std::uint64_t recordCount_ = 0;
   std::uint8_t recordXor_ = 0;
   double lowestLatitude_ = std::numeric_limits<double>::infinity();
