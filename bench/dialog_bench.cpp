@@ -7,6 +7,7 @@
 //   dialog_bench LIST
 #include "core/convert/conversion_run.h"
 #include "core/list/duplicates.h"
+#include "core/list/idx_index.h"
 #include "core/list/text_import.h"
 #include "ui/text_encoding.h"
 #include "tests/dialog_driver.h"
@@ -194,6 +195,11 @@ int main(int argc, char** argv) {
     start = Clock::now();
     tabrino::DuplicateScan(table, {0, false, nullptr}).report(findings);
     std::printf("core duplicates ms %.0f\n", MillisecondsSince(start));
+    start = Clock::now();
+    table.restoreFileOrder();
+    tabrino::IdxIndex index;
+    index.indexRows(table);
+    std::printf("core IDX index ms %.0f\n", MillisecondsSince(start));
     start = Clock::now();
     const bool utf8 = IsUtf8(table.text());
     std::printf("text check ms %.0f (%s)\n", MillisecondsSince(start), utf8 ? "UTF-8" : "not UTF-8");

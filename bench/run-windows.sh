@@ -25,7 +25,7 @@ cli_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 report=$("$root/scripts/with-display.sh" wine "$root/build-win32/bin/dialog_bench.exe" "Z:$list" 2>/dev/null | tr -d '\r')
 value() { echo "$report" | sed -n "s/^$1 //p"; }
 
-echo "$rows rows, $(( $(stat -c %s "$list") / 1048576 )) MB"
+echo "$rows rows, $(( $(stat -L -c %s "$list") / 1048576 )) MB"
 printf '%-46s %8s\n' "" "ms"
 printf '%-46s %8s\n' "Linux tabrino convert (import, sort, write)" "$cli_ms"
 printf '%-46s %8s\n' "core under Wine: import" "$(value 'core import ms')"
@@ -33,6 +33,7 @@ printf '%-46s %8s\n' "core under Wine: sort and write" "$(value 'core conversion
 printf '%-46s %8s\n' "core under Wine: import keeping text, findings" "$(value 'core import keeping text ms')"
 printf '%-46s %8s\n' "core under Wine: sort" "$(value 'core sort ms')"
 printf '%-46s %8s\n' "core under Wine: duplicates" "$(value 'core duplicates ms')"
+printf '%-46s %8s\n' "core under Wine: IDX index" "$(value 'core IDX index ms')"
 printf '%-46s %8s\n' "dialog under Wine: text's encoding checked" "$(value 'text check ms' | cut -d' ' -f1)"
 printf '%-46s %8s\n' "Tabrino.exe under Wine: Open" "$(value 'dialog open ms')"
 printf '%-46s %8s\n' "Tabrino.exe under Wine: Conversion" "$(value 'dialog conversion ms')"
@@ -44,5 +45,5 @@ printf '%-46s %8s\n' "slowest key typing an IDX" "$(value 'key typing     ms')"
 printf '%-46s %8s\n' "slowest key press or click in the list" "$(value 'slowest key ms')"
 peak=$(value 'peak working set MB')
 printf '%-46s %8s  (%s × the list)\n' "Tabrino.exe peak working set, MB" "$peak" \
-  "$(awk -v p="$peak" -v b="$(stat -c %s "$list")" 'BEGIN{printf "%.2f", p * 1048576 / b}')"
+  "$(awk -v p="$peak" -v b="$(stat -L -c %s "$list")" 'BEGIN{printf "%.2f", p * 1048576 / b}')"
 echo "written count shown at the end: $(value 'written count')"

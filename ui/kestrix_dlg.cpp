@@ -342,8 +342,7 @@ void CKestrixDlg::OpenLists(std::vector<std::filesystem::path> lists) {
   m_rowsShown = false;
   m_cameraList.SetItemCountEx(0, 0);
   StartJob(Job::Open, [this] {
-    m_openOutcome = OpenListJob(m_openingLists, m_table, m_openingOpened, m_jobProgress);
-    IndexRows(true);
+    m_openOutcome = OpenListJob(m_openingLists, m_table, m_openingOpened, m_idxIndex, m_jobProgress);
   });
 }
 
@@ -361,7 +360,7 @@ void CKestrixDlg::OnBnClickedConversion() {
   m_rowsShown = false;
   StartJob(Job::Conversion, [this, settings, selectedRow] {
     m_conversionOutcome = ConversionJob(m_table, settings, selectedRow, m_jobProgress);
-    IndexRows(false);
+    FollowIndexToOrder();
   });
 }
 
@@ -803,13 +802,9 @@ void CKestrixDlg::OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult) {
   if (row) *pResult = static_cast<LRESULT>(*row);
 }
 
-void CKestrixDlg::IndexRows(bool refilled) noexcept {
+void CKestrixDlg::FollowIndexToOrder() noexcept {
   try {
-    if (refilled) {
-      m_idxIndex.build(m_table);
-    } else {
-      m_idxIndex.followOrder(m_table);
-    }
+    m_idxIndex.followOrder(m_table);
   } catch (const std::bad_alloc&) {
     m_idxIndex.clear();  // typing finds nothing; the table itself is whole
   }

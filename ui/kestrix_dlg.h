@@ -90,8 +90,9 @@ class CKestrixDlg : public CDialog {
   void GoToLine(std::uint64_t line);
   // The findings line: as many kinds as fit, then "N more: Findings...".
   void FitFindingsLine();
-  // On the worker, after the table was refilled, or sorted.
-  void IndexRows(bool refilled) noexcept;
+  // On the worker, after the table was sorted: the IDX index finds rows at
+  // their new places.
+  void FollowIndexToOrder() noexcept;
   // Keeps each tooltip's area over its control.
   void PlaceTips();
   void ShowWriteFailure(const WriteOutcome& outcome, UINT buttons);

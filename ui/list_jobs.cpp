@@ -124,9 +124,17 @@ void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened,
 }  // namespace
 
 OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table,
-                        OpenedLists& opened, JobProgress& progress) {
+                        OpenedLists& opened, tabrino::IdxIndex& index, JobProgress& progress) {
   OpenOutcome outcome;
   opened = OpenedLists();
+  index.clear();  // built again for the rows read, whatever becomes of them
+  auto indexRowsRead = [&table, &index] {
+    try {
+      index.build(table);
+    } catch (const std::bad_alloc&) {
+      index.clear();  // typing finds nothing; the table itself is whole
+    }
+  };
   try {
     tabrino::ImportOptions options;
     options.keepText = true;  // the list view shows the cells
@@ -148,13 +156,15 @@ OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino
         outcome.failedList = lists[current];
         outcome.tableRefilled = current > 0 || result.outcome != tabrino::ImportOutcome::OpenFailed;
         outcome.utf8 = IsUtf8(table.text());  // the rows read are shown
+        indexRowsRead();
         return outcome;
       }
     }
     // Two halves at once, each handed its own data first: the sort writes
-    // the table's order and the findings, the check reads only the lists'
-    // text, a string nothing changes until the next list is opened. They
-    // share no byte that either writes.
+    // the table's order and the findings, the check and the index of IDX
+    // texts read only the lists' text and the rows' places in it, which
+    // nothing changes until the next list is opened. They share no byte
+    // that either writes.
     const std::string& text = table.text();
     tabrino::FindingSummary& findings = outcome.findings;
     const tabrino::DuplicateOptions duplicates{0, false, &opened.sources};
@@ -167,7 +177,15 @@ OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino
           tabrino::DuplicateScan(table, duplicates).report(findings);
           table.restoreFileOrder();
         },
-        [&text, &utf8] { utf8 = IsUtf8(text); });
+        [&text, &utf8, &table, &index] {
+          utf8 = IsUtf8(text);
+          try {
+            index.indexRows(table);
+          } catch (const std::bad_alloc&) {
+            index.clear();
+          }
+        });
+    index.followOrder(table);  // the file's order: the sort has been undone
     outcome.utf8 = utf8;
   } catch (const tabrino::TabrinoError& error) {
     table.clear();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/list/camera_table.h"
+#include "core/list/idx_index.h"
 #include "core/convert/conversion_run.h"
 #include "core/list/list_findings.h"
 #include "core/list/list_sources.h"
@@ -67,9 +68,10 @@ struct OpenedLists {
 };
 
 // Reads the lists (and OpenStreetMap extracts) into `table` one after
-// another, keeping their text for the view.
+// another, keeping their text for the view, and indexes the rows read by
+// their IDX.
 OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table,
-                        OpenedLists& opened, JobProgress& progress);
+                        OpenedLists& opened, tabrino::IdxIndex& index, JobProgress& progress);
 
 // The headline of an exception that no job expects: every job catches all
 // standard exceptions, so that none ends the program without a word.

@@ -62,8 +62,9 @@ class LatitudeBuckets {
 // Rows read ahead of the one in hand when they are read in latitude order.
 constexpr std::uint32_t kSortPrefetch = 16;
 
-// Where the field `column` of the line starting at `line` begins and ends.
-std::string cutCell(const char* line, const char* end, std::size_t column) {
+// The cell `column` of the line starting at `line`, at most its first `most`
+// bytes.
+std::string cutCell(const char* line, const char* end, std::size_t column, std::size_t most) {
   const char* p = line;
   for (std::size_t skip = column; skip > 0; --skip) {
     while (p != end && *p != ',' && *p != '\n') ++p;
@@ -72,7 +73,7 @@ std::string cutCell(const char* line, const char* end, std::size_t column) {
   }
   std::string cell;
   bool cut = false;
-  for (; p != end && *p != ',' && *p != '\n'; ++p) {
+  for (; p != end && *p != ',' && *p != '\n' && cell.size() < most; ++p) {
     if (*p == '\0') cut = true;
     if (!cut && *p != '\r') cell += *p;
   }
@@ -238,7 +239,14 @@ std::uint64_t CameraTable::tag(std::size_t position) const noexcept {
 std::string CameraTable::cell(std::size_t position, Column column) const {
   if (!keepText_ || position >= rows_.size()) return {};
   const std::size_t offset = lineOffsets_[indexAt(position)];
-  return cutCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column));
+  return cutCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column),
+                 std::string::npos);
+}
+
+std::string CameraTable::cellStartInFileOrder(std::size_t index, Column column, std::size_t most) const {
+  if (!keepText_ || index >= rows_.size()) return {};
+  return cutCell(text_.data() + lineOffsets_[index], text_.data() + text_.size(), static_cast<std::size_t>(column),
+                 most);
 }
 
 void CameraTable::sortByLatitude() {

@@ -115,6 +115,10 @@ class CameraTable {
   // a position past the end.
   bool keepsText() const noexcept { return keepText_; }
   std::string cell(std::size_t position, Column column) const;
+  // The first `most` bytes of a cell, of the row at this place in file order:
+  // it reads only the text, never the order, so it may run while the table
+  // is sorted on another thread.
+  std::string cellStartInFileOrder(std::size_t index, Column column, std::size_t most) const;
 
   // Puts rows in ascending latitude. Rows with equal latitude keep their
   // order, so one list always gives one file; a latitude that is NaN sorts

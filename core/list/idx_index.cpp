@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace tabrino {
 namespace {
@@ -37,22 +38,55 @@ bool startsWithLowered(std::string_view text, std::string_view prefix) noexcept 
 
 }  // namespace
 
-void IdxIndex::build(const CameraTable& table) {
-  std::vector<Entry> entries(table.size());
-  for (std::size_t position = 0; position < table.size(); ++position) {
-    entries[position] = {keyOf(table.cell(position, Column::Idx)), static_cast<std::uint32_t>(table.fileIndex(position))};
+// A stable sort by key, sixteen bits at a time from the lowest, passing
+// over the sixteen bits that all keys share (the zero bytes after a short
+// IDX): a few passes over the entries, where a comparison sort of millions
+// of near-alike keys makes many.
+void IdxIndex::sortByKey(std::vector<Entry>& entries) {
+  constexpr unsigned kDigitBits = 16;
+  constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
+  std::vector<Entry> moved(entries.size());
+  std::vector<std::uint32_t> counts(kDigits);
+  for (unsigned shift = 0; shift < 64; shift += kDigitBits) {
+    auto digitOf = [shift](const Entry& entry) { return static_cast<std::size_t>(entry.key >> shift) & (kDigits - 1); };
+    std::fill(counts.begin(), counts.end(), 0);
+    for (const Entry& entry : entries) ++counts[digitOf(entry)];
+    if (counts[digitOf(entries.front())] == entries.size()) continue;
+    std::uint32_t start = 0;
+    for (std::uint32_t& count : counts) start += std::exchange(count, start);
+    for (const Entry& entry : entries) moved[counts[digitOf(entry)]++] = entry;
+    entries.swap(moved);
   }
+}
+
+void IdxIndex::build(const CameraTable& table) {
+  indexRows(table);
   followOrder(table);
-  // Texts that share their first eight bytes are ordered by the rest, so
-  // that a longer prefix is found by a binary search too.
-  std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-    if (a.key != b.key) return a.key < b.key;
-    const int order = a.key & 0xFF ? compareLowered(table.cell(positionOf(a), Column::Idx),
-                                                    table.cell(positionOf(b), Column::Idx))
-                                   : 0;
-    return order != 0 ? order < 0 : a.row < b.row;
-  });
+}
+
+void IdxIndex::indexRows(const CameraTable& table) {
+  auto idxOf = [&](std::uint32_t row, std::size_t most) {
+    return table.cellStartInFileOrder(row, Column::Idx, most);
+  };
+  std::vector<Entry> entries(table.size());
+  for (std::uint32_t row = 0; row < entries.size(); ++row) entries[row] = {keyOf(idxOf(row, kKeyBytes)), row};
+  if (entries.empty()) return clear();
+  // Rows of one key stay in file order.
+  sortByKey(entries);
+  // Texts that share their first eight bytes (all eight used) are ordered by
+  // the rest, so that a longer prefix is found by a binary search too.
+  for (auto first = entries.begin(); first != entries.end();) {
+    auto last = first + 1;
+    while (last != entries.end() && last->key == first->key) ++last;
+    if (last - first > 1 && (first->key & 0xFF)) {
+      std::stable_sort(first, last, [&](const Entry& a, const Entry& b) {
+        return compareLowered(idxOf(a.row, std::string::npos), idxOf(b.row, std::string::npos)) < 0;
+      });
+    }
+    first = last;
+  }
   entries_ = std::move(entries);
+  positions_.clear();
 }
 
 void IdxIndex::followOrder(const CameraTable& table) {

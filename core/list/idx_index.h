@@ -21,6 +21,10 @@ class IdxIndex {
   // Indexes the table's rows; the table must keep its text. A table
   // refilled needs a new index.
   void build(const CameraTable& table);
+  // The rows' part of build, which reads only their text, never the table's
+  // order: it may run while the table is sorted on another thread, and
+  // followOrder must come after it, before a search.
+  void indexRows(const CameraTable& table);
   // Follows the table's rows to their present positions, after a sort:
   // linear work, against the build's sort.
   void followOrder(const CameraTable& table);
@@ -39,6 +43,7 @@ class IdxIndex {
     std::uint64_t key;  // the IDX's first eight bytes, lower case, big-endian, padded with zero bytes
     std::uint32_t row;  // the row's place in file order
   };
+  static void sortByKey(std::vector<Entry>& entries);
   std::size_t positionOf(const Entry& entry) const noexcept {
     return positions_.empty() ? entry.row : positions_[entry.row];
   }
