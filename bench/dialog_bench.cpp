@@ -5,11 +5,11 @@
 // the same work done by the core alone in the same process, so the dialog's
 // own cost shows. Windows only (run under Wine here).
 //   dialog_bench LIST
+#include "core/base/utf8_text.h"
 #include "core/convert/conversion_run.h"
 #include "core/list/duplicates.h"
 #include "core/list/idx_index.h"
 #include "core/list/text_import.h"
-#include "ui/text_encoding.h"
 #include "tests/dialog_driver.h"
 
 #include <commctrl.h>
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
     index.indexRows(table);
     std::printf("core IDX index ms %.0f\n", MillisecondsSince(start));
     start = Clock::now();
-    const bool utf8 = IsUtf8(table.text());
+    const bool utf8 = tabrino::isValidUtf8(table.text());
     std::printf("text check ms %.0f (%s)\n", MillisecondsSince(start), utf8 ? "UTF-8" : "not UTF-8");
   }
   return converted && loaded ? 0 : 1;

@@ -4,7 +4,10 @@
 # the same file (the floor: reading the bytes and nothing else) and beside a
 # plain Python converter (bench/python_convert.py), with the ratios:
 #
-#   ÷ cat      conversion time over cat's
+#   convert s  `tabrino convert -q`: the conversion alone
+#   ÷ cat      its time over cat's
+#   +findings  the same without -q: the findings summary, and the duplicates
+#              it names, found beside the write
 #   py ÷       the Python converter's time over ours
 #   peak ÷ file  peak resident memory over the list's size
 #   ÷ 1M       time over the 1-million-row time (linear would be 10)
@@ -26,8 +29,8 @@ mkdir -p "$data"
 
 source "$here/measure.sh"
 
-printf '%-10s %8s %7s %9s %6s %8s %6s %8s %7s %6s\n' \
-  list "file MB" "cat s" "convert s" "÷ cat" "python s" "py ÷" "peak MB" "÷ file" "÷ 1M"
+printf '%-10s %8s %7s %9s %6s %9s %8s %6s %8s %7s %6s\n' \
+  list "file MB" "cat s" "convert s" "÷ cat" "+findings" "python s" "py ÷" "peak MB" "÷ file" "÷ 1M"
 one_million=""
 # One line of figures for a list; `name` labels it, `rows` (when known)
 # decides whether the Python converter runs and relates the time to 1M rows.
@@ -37,7 +40,8 @@ bench_list() {
   local bytes py_t="-" py_ratio="-" per_million="-"
   bytes=$(stat -c %s "$list")
   read -r cat_t _ < <(measure cat "$list")
-  read -r conv_t conv_m < <(measure "$build/bin/tabrino" convert "$list" -o "$out" --date 2014-11-14 --seed 1)
+  read -r conv_t conv_m < <(measure "$build/bin/tabrino" convert "$list" -o "$out" -q --date 2014-11-14 --seed 1)
+  read -r full_t _ < <(measure "$build/bin/tabrino" convert "$list" -o "$out" --date 2014-11-14 --seed 1)
   if [ "$rows" -le "$python_limit" ] && command -v python3 >/dev/null; then
     read -r py_t _ < <(QUICK=1 measure python3 "$here/python_convert.py" "$list" "$out/python.dbh")
     py_ratio=$(awk -v p="$py_t" -v t="$conv_t" 'BEGIN{printf "%.0f", p / t}')
@@ -46,10 +50,10 @@ bench_list() {
   if [ -n "$one_million" ] && [ "$rows" -gt 1000000 ]; then
     per_million=$(awk -v t="$conv_t" -v m="$one_million" 'BEGIN{printf "%.1f", t / m}')
   fi
-  awk -v r="$name" -v b="$bytes" -v ct="$cat_t" -v t="$conv_t" -v m="$conv_m" -v pt="$py_t" -v pr="$py_ratio" \
-      -v pm="$per_million" 'BEGIN {
-    printf "%-10s %8.1f %7.3f %9.3f %6.1f %8s %6s %8.1f %7.2f %6s\n", r, b / 1048576, ct, t, (ct > 0 ? t / ct : 0),
-      pt, pr, m / 1024, (m * 1024) / b, pm
+  awk -v r="$name" -v b="$bytes" -v ct="$cat_t" -v t="$conv_t" -v ft="$full_t" -v m="$conv_m" -v pt="$py_t" \
+      -v pr="$py_ratio" -v pm="$per_million" 'BEGIN {
+    printf "%-10s %8.1f %7.3f %9.3f %6.1f %9.3f %8s %6s %8.1f %7.2f %6s\n", r, b / 1048576, ct, t, (ct > 0 ? t / ct : 0),
+      ft, pt, pr, m / 1024, (m * 1024) / b, pm
   }'
 }
 

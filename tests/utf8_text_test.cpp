@@ -24,6 +24,10 @@ TEST(Utf8Text, ValidTextStaysAndAnythingElseIsReadAsLatin1) {
       {"\xF4\x90\x80\x80", false, "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // past U+10FFFF
       {"\xE2\x82", false, "\xC3\xA2\xC2\x82"},                        // cut short
       {"\xFF", false, "\xC3\xBF"},
+      // Past a run of ASCII read a word at a time, and at the word's edge.
+      {"IDX,X,Y,TYPE,\xE2\x82\xAC", true, "IDX,X,Y,TYPE,\xE2\x82\xAC"},
+      {"12345678\xE2\x82", false, "12345678\xC3\xA2\xC2\x82"},
+      {"1234567\xE9" "12345678", false, "1234567\xC3\xA9" "12345678"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(isValidUtf8(c.in), c.valid) << c.in;

@@ -1,5 +1,6 @@
 #include "ui/list_jobs.h"
 
+#include "core/base/utf8_text.h"
 #include "core/list/duplicates.h"
 #include "core/list/list_text.h"
 #include "core/osm/osm_extract.h"
@@ -9,7 +10,6 @@
 #include "core/base/errors.h"
 #include "core/base/parallel.h"
 #include "ui/system_error.h"
-#include "ui/text_encoding.h"
 
 #include <new>
 #include <optional>
@@ -155,7 +155,7 @@ OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino
       if (!result.loaded()) {
         outcome.failedList = lists[current];
         outcome.tableRefilled = current > 0 || result.outcome != tabrino::ImportOutcome::OpenFailed;
-        outcome.utf8 = IsUtf8(table.text());  // the rows read are shown
+        outcome.utf8 = tabrino::isValidUtf8(table.text());  // the rows read are shown
         indexRowsRead();
         return outcome;
       }
@@ -178,7 +178,7 @@ OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino
           table.restoreFileOrder();
         },
         [&text, &utf8, &table, &index] {
-          utf8 = IsUtf8(text);
+          utf8 = tabrino::isValidUtf8(text);
           try {
             index.indexRows(table);
           } catch (const std::bad_alloc&) {

@@ -8,10 +8,6 @@
 std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);
 
-// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-// Plain ASCII is UTF-8 too.
-bool IsUtf8(std::string_view text) noexcept;
-
 // What a cell holding `text` holds, in the code page its list is read in.
 std::string CellBytesFromWide(std::wstring_view text, unsigned codePage);
 

@@ -1,10 +1,15 @@
 #include "core/base/utf8_text.h"
 
+#include "core/base/digit_words.h"
+
 namespace tabrino {
 
 bool isValidUtf8(std::string_view text) noexcept {
   std::size_t i = 0;
   while (i < text.size()) {
+    // Lists are mostly ASCII: eight bytes at a time while no byte has its top bit.
+    while (text.size() - i >= 8 && (loadWord(text.data() + i) & kTopBits) == 0) i += 8;
+    if (i == text.size()) break;
     const auto lead = static_cast<unsigned char>(text[i]);
     if (lead < 0x80) {
       ++i;
