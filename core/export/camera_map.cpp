@@ -729,6 +729,7 @@ MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras) {
   }
   if (inside.empty()) return placed;
   const double lon0 = centralMeridian(inside);
+  placed.centralMeridian = lon0;
   std::vector<double> lats, lons;
   lats.reserve(inside.size());
   lons.reserve(inside.size());

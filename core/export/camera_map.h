@@ -31,6 +31,10 @@ struct MapTitle {
 struct MapPlacement {
   std::vector<CameraRecord> shown;
   std::vector<std::size_t> strays;
+  // The meridian the view centres on, in degrees: opposite the widest
+  // stretch without cameras, so that those on both sides of the 180th
+  // meridian sit together.
+  double centralMeridian = 0;
 };
 
 MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras);
