@@ -26,6 +26,7 @@
 //   repeated at the end.
 import fs from 'fs';
 import path from 'path';
+import { simplify } from './simplify-line.mjs';
 
 const [input, output] = process.argv.slice(2);
 if (!input || !output) {
@@ -47,28 +48,6 @@ const places = read('ne_10m_populated_places_simple.json').features
 // Douglas-Peucker in 0.0001° units: drops what lies within `tolerance`
 // (some 400 m, as for the land) of the outline kept.
 const tolerance = 40;
-function simplify(points) {
-  if (points.length <= 4) return points;
-  const keep = new Uint8Array(points.length);
-  keep[0] = keep[points.length - 1] = 1;
-  const stack = [[0, points.length - 1]];
-  while (stack.length) {
-    const [first, last] = stack.pop();
-    const [ax, ay] = points[first], [bx, by] = points[last];
-    const dx = bx - ax, dy = by - ay, length = Math.hypot(dx, dy);
-    let worst = -1, worstDistance = 0;
-    for (let i = first + 1; i < last; ++i) {
-      const [px, py] = points[i];
-      const distance = length === 0 ? Math.hypot(px - ax, py - ay) : Math.abs(dx * (py - ay) - dy * (px - ax)) / length;
-      if (distance > worstDistance) { worstDistance = distance; worst = i; }
-    }
-    if (worst >= 0 && worstDistance > tolerance) {
-      keep[worst] = 1;
-      stack.push([first, worst], [worst, last]);
-    }
-  }
-  return points.filter((_, i) => keep[i]);
-}
 
 const polygonsOf = (geometry) => (geometry.type === 'Polygon' ? [geometry.coordinates] : geometry.coordinates);
 const boundsOf = (geometry) => {
@@ -104,7 +83,7 @@ for (const { geometry } of lakes) {
     }
     // A closed outline splits at its far point, so that both halves keep
     // their shape; the repeated first point is dropped.
-    const simplified = simplify(points).slice(0, -1);
+    const simplified = simplify(points, tolerance, 4).slice(0, -1);
     if (simplified.length >= 3) rings.push(simplified);
   }
 }
