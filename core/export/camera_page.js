@@ -435,7 +435,7 @@
 
   // The type layers switch their type and draw again; they are added
   // before the cameras, which then draw once.
-  var overlays = {'Land and borders': land, 'Place names': placeNames, 'OpenStreetMap (online)': tiles};
+  var overlays = {'Land, lakes and borders': land, 'Place names': placeNames, 'OpenStreetMap (online)': tiles};
   typeEntries.forEach(function (entry) {
     var Toggle = L.Layer.extend({
       onAdd: function () { shownTypes[entry.type] = true; cameras.redraw(); },
