@@ -1,6 +1,7 @@
 // A picture of where cameras are: one SVG file that any browser shows
-// without a network. The cameras are drawn over land, coasts and country
-// borders, zoomed to their extent with a margin, with a graticule labelled
+// without a network. The cameras are drawn over land, coasts, lakes and
+// country borders, under the names of places around them, zoomed to their
+// extent with a margin, with a graticule labelled
 // in degrees, a scale bar in km, a legend of camera types with their counts
 // and a title line. Up to kMaxMarkedCameras each camera is a mark coloured
 // by type (with a tick along its heading when it watches one direction or
