@@ -21,6 +21,7 @@
 import fs from 'fs';
 import path from 'path';
 import { createRequire } from 'module';
+import { simplify } from './simplify-line.mjs';
 
 const [modules, output] = process.argv.slice(2);
 if (!modules || !output) {
@@ -40,28 +41,6 @@ const gridMaxX = Math.round((180 - lonOrigin) / lonScale);
 // steps of the line kept (the grid step is about 400 m; a city map shows
 // some 200 m a pixel).
 const tolerance = 1.5;
-function simplify(points) {
-  if (points.length <= 3) return points;
-  const keep = new Uint8Array(points.length);
-  keep[0] = keep[points.length - 1] = 1;
-  const stack = [[0, points.length - 1]];
-  while (stack.length) {
-    const [first, last] = stack.pop();
-    const [ax, ay] = points[first], [bx, by] = points[last];
-    const dx = bx - ax, dy = by - ay, length = Math.hypot(dx, dy);
-    let worst = -1, worstDistance = 0;
-    for (let i = first + 1; i < last; ++i) {
-      const [px, py] = points[i];
-      const distance = length === 0 ? Math.hypot(px - ax, py - ay) : Math.abs(dx * (py - ay) - dy * (px - ax)) / length;
-      if (distance > worstDistance) { worstDistance = distance; worst = i; }
-    }
-    if (worst >= 0 && worstDistance > tolerance) {
-      keep[worst] = 1;
-      stack.push([first, worst], [worst, last]);
-    }
-  }
-  return points.filter((_, i) => keep[i]);
-}
 
 function gridLine(coordinates) {
   const points = [];
@@ -70,7 +49,7 @@ function gridLine(coordinates) {
     const previous = points[points.length - 1];
     if (!previous || previous[0] !== p[0] || previous[1] !== p[1]) points.push(p);
   }
-  return simplify(points);
+  return simplify(points, tolerance, 3);
 }
 
 const land = topojson.feature(topology, topology.objects.land);

@@ -5,7 +5,9 @@
 
 #include "core/base/c_numbers.h"
 #include "core/list/text_import.h"
+#include "core/export/map_places.h"
 #include "core/export/world_borders.h"
+#include "core/export/world_places.h"
 #include "markup_reader.h"
 #include "test_support.h"
 
@@ -391,6 +393,138 @@ TEST(CameraMap, RealListsAndEmptyInputMakeWellFormedPictures) {
     }
     const XmlElement svg = mapOf(cameras);
     EXPECT_EQ(svg.byId("cameras")->all("use").size(), cameras.size());
+  }
+}
+
+// Place names: each named place's dot where the graticule puts it, the
+// most important places of the view among them, a town named on a map of
+// one camera, and no two names over each other or over the frame.
+TEST(MapPlaces, PlacesAreNamedWhereTheyAreByImportanceAndNeverOverlap) {
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+    std::vector<const char*> named;
+  } cases[] = {
+      {"Berlin", {camera(13.3, 52.45), camera(13.5, 52.55)}, {"Berlin"}},
+      {"one camera near Bregenz", {camera(9.72, 47.48)}, {"Bregenz"}},
+      {"Europe", {camera(-9, 38.7), camera(30, 60), camera(23.7, 38)}, {"Paris", "London", "Berlin", "Rome"}},
+      {"both sides of 180", {camera(170, 60), camera(-170, 65), camera(178, -17)}, {"Magadan", "Anchorage"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const XmlElement svg = mapOf(c.cameras);
+    const Graticule graticule(svg);
+    const XmlElement* places = svg.byId("places");
+    ASSERT_NE(places, nullptr);
+    std::map<std::string, Px> dots;
+    for (const XmlElement* group : places->all("g")) {
+      const XmlElement* dot = group->all("circle").front();
+      dots[group->all("text").front()->text] = {atofC(dot->attribute("cx")), atofC(dot->attribute("cy"))};
+    }
+    EXPECT_LE(dots.size(), kMaxPlaceLabels);
+    for (const char* name : c.named) {
+      const auto found = std::find_if(worldPlaces().places.begin(), worldPlaces().places.end(),
+                                      [&](const Place& p) { return p.name == name; });
+      ASSERT_NE(found, worldPlaces().places.end()) << name;
+      ASSERT_EQ(dots.count(name), 1u) << name;
+      const Px expected = graticule.at(found->at.lon, found->at.lat);
+      EXPECT_NEAR(dots[name].x, expected.x, 0.2) << name;
+      EXPECT_NEAR(dots[name].y, expected.y, 0.2) << name;
+    }
+  }
+
+  // The boxes the names take, for a crowded view: inside the frame, clear
+  // of what is reserved and of each other.
+  const MapFrame frame{[](const GeoPoint& p) { return MapPoint{(p.lon - 5) * 40, (55 - p.lat) * 64}; },
+                       {0, 0, 1000, 760}, 2.5, {{0, 0, 48, 760}}};
+  const std::vector<PlaceLabel> labels = choosePlaceLabels(frame);
+  ASSERT_EQ(labels.size(), kMaxPlaceLabels) << "a crowded view takes as many names as it may";
+  EXPECT_EQ(labels.front().place->name, "Berlin") << "the most important place in view comes first";
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    const MapBox& a = labels[i].box;
+    EXPECT_TRUE(a.x0 >= 48 && a.y0 >= 0 && a.x1 <= 1000 && a.y1 <= 760) << labels[i].place->name;
+    EXPECT_LE(labels[i].place->minZoom, std::log2(156.543 / 2.5) + 1) << "too fine for the scale";
+    for (std::size_t j = 0; j < i; ++j) {
+      const MapBox& b = labels[j].box;
+      EXPECT_TRUE(a.x1 <= b.x0 || b.x1 <= a.x0 || a.y1 <= b.y0 || b.y1 <= a.y0)
+          << labels[i].place->name << " over " << labels[j].place->name;
+    }
+  }
+}
+
+// Lakes are water over the land, islands in them land again.
+TEST(MapPlaces, LakesAreFilledWhereTheyAre) {
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+    std::vector<std::pair<double, double>> water, land;
+  } cases[] = {
+      {"Bodensee", {camera(9.1, 47.7), camera(9.7, 47.5)}, {{9.4, 47.6}, {9.25, 47.65}}, {{9.4, 47.45}, {9.0, 47.55}}},
+      {"Lake Ladoga and its islands", {camera(30, 60), camera(33, 62)}, {{31.5, 60.8}}, {{30.3, 59.9}, {34.5, 62}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const XmlElement svg = mapOf(c.cameras);
+    const Graticule graticule(svg);
+    const XmlElement* lakes = svg.byId("lakes");
+    ASSERT_NE(lakes, nullptr);
+    EXPECT_EQ(lakes->attribute("fill"), "#d3e5f1") << "the sea's colour";
+    const auto rings = subpaths(lakes->attribute("d"));
+    for (const auto& [lon, lat] : c.water) EXPECT_TRUE(inside(rings, graticule.at(lon, lat))) << lon << "," << lat;
+    for (const auto& [lon, lat] : c.land) EXPECT_FALSE(inside(rings, graticule.at(lon, lat))) << lon << "," << lat;
+  }
+}
+
+// The built-in places and lakes decode whole; damaged data of any kind is
+// refused with a message, never read past its end.
+TEST(WorldPlaces, DecodeTheBuiltInDataAndRefuseDamagedData) {
+  const WorldPlaces& world = worldPlaces();
+  ASSERT_GT(world.places.size(), 5000u);
+  ASSERT_GT(world.lakeRings.size(), 1000u);
+  for (std::size_t i = 1; i < world.places.size(); ++i) {
+    ASSERT_LE(world.places[i - 1].rank, world.places[i].rank) << "the most important first";
+    ASSERT_FALSE(world.places[i].name.empty());
+  }
+  for (const auto& ring : world.lakeRings) {
+    ASSERT_GE(ring.size(), 4u);
+    ASSERT_EQ(ring.front().lon, ring.back().lon);
+    ASSERT_EQ(ring.front().lat, ring.back().lat);
+  }
+
+  // One place (Zürich, 8.5417 47.3769, rank 1, from zoom 4) and one lake
+  // of three points.
+  const std::vector<std::uint8_t> good = {'T', 'B', 'R', 'P', 1, 1, 1, 40, 7, 'Z', 0xC3, 0xBC, 'r', 'i', 'c', 'h',
+                                          0xD2, 0xB6, 0x0A, 0xD2, 0xEA, 0x39, 1, 3, 0, 0, 20, 0, 0, 20};
+  const WorldPlaces decoded = decodeWorldPlaces(good.data(), good.size());
+  ASSERT_EQ(decoded.places.size(), 1u);
+  EXPECT_EQ(decoded.places[0].name, "Z\u00FCrich");
+  EXPECT_DOUBLE_EQ(decoded.places[0].at.lon, 8.5417);
+  EXPECT_DOUBLE_EQ(decoded.places[0].at.lat, 47.3769);
+  EXPECT_EQ(decoded.places[0].minZoom, 4.0);
+  ASSERT_EQ(decoded.lakeRings.size(), 1u);
+  EXPECT_EQ(decoded.lakeRings[0].size(), 4u) << "closed";
+
+  for (std::size_t cut = 0; cut < good.size(); ++cut) {
+    EXPECT_THROW(decodeWorldPlaces(good.data(), cut), std::runtime_error) << "cut at " << cut;
+  }
+  const auto changed = [&](std::size_t at, std::uint8_t value) {
+    std::vector<std::uint8_t> bytes = good;
+    bytes[at] = value;
+    return bytes;
+  };
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+  } damaged[] = {
+      {"another layout", changed(4, 2)},
+      {"a count past the end", changed(5, 0x7F)},
+      {"a name past the end", changed(8, 0x7F)},
+      {"a place off the Earth", changed(21, 0x7F)},
+      {"a lake of two points", changed(23, 2)},
+      {"bytes past the end", [&] { auto b = good; b.push_back(0); return b; }()},
+  };
+  for (const auto& d : damaged) {
+    EXPECT_THROW(decodeWorldPlaces(d.bytes.data(), d.bytes.size()), std::runtime_error) << d.what;
   }
 }
 

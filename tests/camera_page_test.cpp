@@ -1,17 +1,21 @@
 // The interactive page's data, read back as its script reads it: every
 // camera in bounds with its fields and number, the types with their names
-// and counts, the land and borders; and the page written only when whole.
+// and counts, the land, borders, lakes and places, the first view across
+// the 180th meridian; and the page written only when whole.
 // (tests/camera_page_test.sh has Chromium draw it.)
 #include "core/export/camera_page.h"
 
 #include "core/base/errors.h"
 #include "core/export/world_borders.h"
+#include "core/export/world_places.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -132,6 +136,19 @@ class LandReader {
     }
     return out;
   }
+  std::vector<Place> places() {
+    std::vector<Place> out(varint());
+    for (Place& place : out) {
+      const std::size_t length = varint();
+      place.name.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
+                        bytes_.begin() + static_cast<std::ptrdiff_t>(std::min(at_ + length, bytes_.size())));
+      at_ += length;
+      const std::int64_t lon = zigzag(), lat = zigzag();
+      place.at = {lon / 1e4, lat / 1e4};
+      place.minZoom = static_cast<double>(varint()) / 10;
+    }
+    return out;
+  }
   bool atEnd() const { return at_ == bytes_.size(); }
 
  private:
@@ -139,7 +156,7 @@ class LandReader {
   std::size_t at_ = 0;
 };
 
-TEST(CameraPage, CarriesTheBuiltInLandAndBorders) {
+TEST(CameraPage, CarriesTheBuiltInLandBordersLakesAndPlaces) {
   LandReader reader(test::fromBase64(between(cameraPageHtml({}, kTitle), "id=\"land\">", "</script>")));
   const WorldBorders& world = worldBorders();
   const auto sameLines = [](const std::vector<std::vector<GeoPoint>>& read,
@@ -155,7 +172,49 @@ TEST(CameraPage, CarriesTheBuiltInLandAndBorders) {
   };
   sameLines(reader.lines(), world.landRings);
   sameLines(reader.lines(), world.borderLines);
+  sameLines(reader.lines(), worldPlaces().lakeRings);
+  const std::vector<Place> places = reader.places();
+  ASSERT_EQ(places.size(), worldPlaces().places.size());
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    const Place& built = worldPlaces().places[i];
+    ASSERT_EQ(places[i].name, built.name) << i;
+    EXPECT_NEAR(places[i].at.lon, built.at.lon, 0.6e-4) << built.name;
+    EXPECT_NEAR(places[i].at.lat, built.at.lat, 0.6e-4) << built.name;
+    EXPECT_DOUBLE_EQ(places[i].minZoom, built.minZoom) << built.name;
+  }
   EXPECT_TRUE(reader.atEnd());
+}
+
+// The first view frames the cameras near the rest; longitudes are taken
+// within half a turn of the page's meridian, so cameras on both sides of
+// the 180th meridian make a narrow extent rather than the whole world.
+TEST(CameraPage, FramesCamerasOnBothSidesOfThe180thMeridianTogether) {
+  const auto at = [](double lon, double lat) {
+    return CameraRecord{scaleCoordinate(lat), scaleCoordinate(lon), 1, 60, 0, 0};
+  };
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+    long west, east;  // in 0.0001°, within half a turn of the meridian
+  } cases[] = {
+      {"Berlin", {at(13.3, 52.45), at(13.5, 52.55)}, 133000, 135000},
+      {"both sides of 180", {at(179.9, -16.5), at(-179.9, -16.6)}, 1799000, 1801000},
+      {"west of 180 first", {at(-179.9, -16.6), at(-179.5, -16.6), at(179.8, -16.5)}, 1798000, 1805000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string html = cameraPageHtml(c.cameras, kTitle);
+    std::istringstream extent(between(html, "data-extent=\"", "\""));
+    long south, west, north, east;
+    extent >> south >> west >> north >> east;
+    const long meridian = std::stol(between(html, "data-meridian=\"", "\""));
+    // The same extent, a whole turn apart, is the same view.
+    const long turn = 3600000, shift = west - c.west;
+    EXPECT_EQ(shift % turn, 0) << west;
+    EXPECT_EQ(east - shift, c.east);
+    EXPECT_LE(std::labs(west - meridian), turn / 2);
+    EXPECT_LE(std::labs(east - meridian), turn / 2);
+  }
 }
 
 TEST(CameraPage, IsWrittenWholeOrNotAtAll) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The interactive page as a browser shows it: headless Chromium, with no
-# network, opens pages that tabrino map writes and must draw the land and
-# every camera. The page says on its body what it drew (data-state,
-# data-drawn, data-view); a screenshot must show land, sea and the types'
-# colours. Exits 77 (skipped) without Chromium.
+# network, opens pages that tabrino map writes and must draw the land,
+# every camera and the names of places. The page says on its body what it
+# drew (data-state, data-drawn, data-view, data-zoom, data-places); a
+# screenshot must show land, sea and the types' colours. Exits 77 (skipped)
+# without Chromium.
 #   camera_page_test.sh TABRINO SAMPLE_LIST WORK_DIR
 set -euo pipefail
 tabrino=$1 sample=$2 work=$3
@@ -30,10 +31,12 @@ browse() {  # browse OPTION FILE: --dump-dom or --screenshot=OUT
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
-# Checks the body's report of the drawing: expect_drawn FILE COUNT VIEW.
+# Checks the body's report of the drawing: expect_drawn FILE COUNT VIEW;
+# the page as drawn stays in FILE.dom.
 expect_drawn() {
   local body
-  body=$(browse --dump-dom "$1" | grep -o '<body[^>]*>' || true)
+  browse --dump-dom "$1" >"$1.dom" || true
+  body=$(grep -o '<body[^>]*>' "$1.dom" || true)
   grep -q 'data-state="drawn"' <<<"$body" || fail "$1: never drawn ($body)"
   grep -q "data-drawn=\"$2\"" <<<"$body" || fail "$1: not $2 cameras drawn ($body)"
   grep -q "data-view=\"$3\"" <<<"$body" || fail "$1: not drawn as $3 ($body)"
@@ -42,6 +45,18 @@ expect_drawn() {
 # The sample: 35 cameras of five types over Europe, each drawn as a mark.
 "$tabrino" map "$sample" -o sample.html -q
 expect_drawn sample.html 35 marks
+# Places are named over the cameras, the most important first.
+grep -qE 'class="[^"]*tabrino-place[^>]*>Berlin<' sample.html.dom || fail "sample.html: Berlin is not named"
+places=$(grep -o 'data-places="[0-9]*"' sample.html.dom | tr -dc 0-9)
+[ "${places:-0}" -ge 10 ] && [ "${places:-0}" -le 40 ] || fail "sample.html: ${places:-no} place names, not 10 to 40"
+
+# Cameras on both sides of the 180th meridian lie side by side: the first
+# view shows their island (zoom 10 or more), not the whole world.
+printf 'IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,179.9,-16.5,1,60,0,0\n2,-179.9,-16.6,2,60,0,0\n' >dateline.txt
+"$tabrino" map dateline.txt -o dateline.html -q
+expect_drawn dateline.html 2 marks
+zoom=$(grep -o 'data-zoom="[0-9.]*"' dateline.html.dom | cut -d'"' -f2)
+awk -v zoom="${zoom:-0}" 'BEGIN { exit !(zoom >= 10) }' || fail "dateline.html: drawn at zoom ${zoom:-none}, not 10 or more"
 
 # 30,000 cameras in one city: too many for marks, drawn as a grid.
 awk 'BEGIN { print "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION";

@@ -3,6 +3,7 @@
 #include "core/model/earth.h"
 #include "core/platform/file_io.h"
 #include "core/export/geo_export.h"
+#include "core/export/map_places.h"
 #include "core/export/world_borders.h"
 
 #include <algorithm>
@@ -34,6 +35,7 @@ constexpr double kMinStep = 0.7;
 
 const char* const kLand = "#f3f0e6";
 const char* const kSea = "#d3e5f1";
+const char* const kCoast = "#7d9db5";
 
 struct Point {
   double x, y;
@@ -350,7 +352,7 @@ void drawBorders(std::string& svg, const View& view) {
     });
   }
   svg += "<path id=\"land\" fill=\"" + std::string(kLand) + "\" fill-rule=\"evenodd\" d=\"" + land + "\"/>\n";
-  svg += "<path id=\"coast\" fill=\"none\" stroke=\"#7d9db5\" stroke-width=\"0.7\" d=\"" + coast + "\"/>\n";
+  svg += "<path id=\"coast\" fill=\"none\" stroke=\"" + std::string(kCoast) + "\" stroke-width=\"0.7\" d=\"" + coast + "\"/>\n";
   svg += "<path id=\"borders\" fill=\"none\" stroke=\"#a27f95\" stroke-width=\"0.9\" stroke-dasharray=\"4 2\" d=\"" +
          borders + "\"/>\n";
 }
@@ -623,6 +625,13 @@ DensityLegend drawPlot(std::string& svg, const View& view, const std::vector<Cam
   svg += "<g clip-path=\"url(#plot)\">\n<rect x=\"0\" y=\"" + number(kTitleHeight) + "\" width=\"" +
          number(kPlotWidth) + "\" height=\"" + number(kPlotHeight) + "\" fill=\"" + kSea + "\"/>\n";
   drawBorders(svg, view);
+  // Lakes and place names take the view's projection; names keep clear of
+  // the graticule's labels along the left and bottom edges.
+  const MapFrame frame{[&view](const GeoPoint& p) { return MapPoint{view.x(view.relative(p.lon)), view.y(p.lat)}; },
+                       {0, kTitleHeight, kPlotWidth, kHeight},
+                       kKmPerDegree / view.ky,
+                       {{0, kTitleHeight, 48, kHeight}, {0, kHeight - 20, kPlotWidth, kHeight}}};
+  drawLakes(svg, frame, kSea, kCoast);
   std::string labels;
   drawGraticule(svg, labels, view);
   DensityLegend density;
@@ -631,6 +640,7 @@ DensityLegend drawPlot(std::string& svg, const View& view, const std::vector<Cam
   } else {
     density = drawDensity(svg, cameras, view);
   }
+  drawPlaceLabels(svg, choosePlaceLabels(frame));
   svg += labels + "</g>\n";
   return density;
 }
@@ -696,7 +706,7 @@ double drawLegend(std::string& svg, const View& view, const std::vector<TypeEntr
 
 void drawCredit(std::string& svg) {
   svg += "<text x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(kHeight - 12) +
-         "\" font-size=\"10\" fill=\"#666\">Borders: Natural Earth (public domain)</text>\n";
+         "\" font-size=\"10\" fill=\"#666\">Map data: Natural Earth (public domain)</text>\n";
 }
 
 }  // namespace
@@ -719,6 +729,7 @@ MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras) {
   }
   if (inside.empty()) return placed;
   const double lon0 = centralMeridian(inside);
+  placed.centralMeridian = lon0;
   std::vector<double> lats, lons;
   lats.reserve(inside.size());
   lons.reserve(inside.size());

@@ -1,6 +1,7 @@
 // A picture of where cameras are: one SVG file that any browser shows
-// without a network. The cameras are drawn over land, coasts and country
-// borders, zoomed to their extent with a margin, with a graticule labelled
+// without a network. The cameras are drawn over land, coasts, lakes and
+// country borders, under the names of places around them, zoomed to their
+// extent with a margin, with a graticule labelled
 // in degrees, a scale bar in km, a legend of camera types with their counts
 // and a title line. Up to kMaxMarkedCameras each camera is a mark coloured
 // by type (with a tick along its heading when it watches one direction or
@@ -31,6 +32,10 @@ struct MapTitle {
 struct MapPlacement {
   std::vector<CameraRecord> shown;
   std::vector<std::size_t> strays;
+  // The meridian the view centres on, in degrees: opposite the widest
+  // stretch without cameras, so that those on both sides of the 180th
+  // meridian sit together.
+  double centralMeridian = 0;
 };
 
 MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras);

@@ -2,6 +2,7 @@
 
 #include "core/export/geo_export.h"
 #include "core/export/world_borders.h"
+#include "core/export/world_places.h"
 #include "core/platform/file_io.h"
 
 #include <algorithm>
@@ -115,13 +116,31 @@ void putLines(std::vector<std::uint8_t>& out, const std::vector<std::vector<GeoP
   }
 }
 
-// The land rings, then the border lines, in base64; the same for every page.
+// The places, the most important first: their count, then per place its
+// name's length and UTF-8 bytes, its longitude and latitude as zigzag
+// varints in kPageUnitsPerDegree, and the zoom from which it is named, ×10.
+void putPlaces(std::vector<std::uint8_t>& out, const std::vector<Place>& places) {
+  putVarint(out, places.size());
+  for (const Place& place : places) {
+    putVarint(out, place.name.size());
+    out.insert(out.end(), place.name.begin(), place.name.end());
+    putZigzag(out, std::llround(place.at.lon * kPageUnitsPerDegree));
+    putZigzag(out, std::llround(place.at.lat * kPageUnitsPerDegree));
+    putVarint(out, static_cast<std::uint64_t>(std::llround(place.minZoom * 10)));
+  }
+}
+
+// The land rings, the border lines, the lakes' rings and the places, in
+// base64; the same for every page.
 const std::string& landBase64() {
   static const std::string text = [] {
     const WorldBorders& world = worldBorders();
+    const WorldPlaces& places = worldPlaces();
     std::vector<std::uint8_t> bytes;
     putLines(bytes, world.landRings);
     putLines(bytes, world.borderLines);
+    putLines(bytes, places.lakeRings);
+    putPlaces(bytes, places.places);
     std::string out;
     appendBase64(out, bytes.data(), bytes.size());
     return out;
@@ -165,20 +184,32 @@ std::vector<std::uint8_t> packedCameras(const std::vector<CameraRecord>& cameras
 }
 
 // The first view: the cameras near the rest (as the picture frames them),
-// as " data-extent=\"SOUTH WEST NORTH EAST\"" in stored units; nothing
-// without cameras.
-std::string extentAttribute(const std::vector<CameraRecord>& cameras) {
-  const std::vector<CameraRecord> shown = placeOnMap(cameras).shown;
-  if (shown.empty()) return "";
-  std::int32_t south = shown.front().latitude, north = south, west = shown.front().longitude, east = west;
-  for (const CameraRecord& c : shown) {
-    south = std::min(south, c.latitude);
-    north = std::max(north, c.latitude);
-    west = std::min(west, c.longitude);
-    east = std::max(east, c.longitude);
+// as " data-extent=\"SOUTH WEST NORTH EAST\"" in stored units, and the
+// meridian the page centres longitudes on (as the picture does), as
+// " data-meridian=\"LON\"": each longitude is taken within half a turn of
+// it, so cameras on both sides of the 180th meridian lie side by side and
+// WEST or EAST may lie past ±180. Nothing without cameras.
+std::string extentAttributes(const std::vector<CameraRecord>& cameras) {
+  const MapPlacement placed = placeOnMap(cameras);
+  if (placed.shown.empty()) return "";
+  constexpr std::int64_t kTurn = 360 * static_cast<std::int64_t>(kPageUnitsPerDegree);
+  const std::int64_t meridian = std::llround(placed.centralMeridian * kPageUnitsPerDegree);
+  const auto unwrapped = [&](std::int32_t lon) {
+    std::int64_t d = (lon - meridian) % kTurn;
+    if (d < -kTurn / 2) d += kTurn;
+    if (d >= kTurn / 2) d -= kTurn;
+    return meridian + d;
+  };
+  std::int64_t south = placed.shown.front().latitude, north = south;
+  std::int64_t west = unwrapped(placed.shown.front().longitude), east = west;
+  for (const CameraRecord& c : placed.shown) {
+    south = std::min<std::int64_t>(south, c.latitude);
+    north = std::max<std::int64_t>(north, c.latitude);
+    west = std::min(west, unwrapped(c.longitude));
+    east = std::max(east, unwrapped(c.longitude));
   }
   return " data-extent=\"" + std::to_string(south) + " " + std::to_string(west) + " " + std::to_string(north) + " " +
-         std::to_string(east) + "\"";
+         std::to_string(east) + "\" data-meridian=\"" + std::to_string(meridian) + "\"";
 }
 
 }  // namespace
@@ -211,11 +242,15 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
           ".tabrino-title { background: rgba(255,255,255,.9); padding: 4px 8px; border-radius: 4px; }\n"
           ".tabrino-title b { font-size: 14px; }\n"
           ".tabrino-swatch { vertical-align: -1px; margin-right: 4px; }\n"
+          ".tabrino-place { white-space: nowrap; font: 12px/16px sans-serif; color: #222;\n"
+          "  text-shadow: 0 0 2px #fff, 0 0 2px #fff, 0 0 3px #fff; }\n"
+          ".tabrino-place::before { content: ''; display: inline-block; width: 5px; height: 5px;\n"
+          "  margin-right: 4px; border-radius: 50%; background: #333; border: 1px solid #fff; vertical-align: 0; }\n"
           "</style>\n</head>\n<body>\n<div id=\"map\"></div>\n";
   // What the script reads: the heading, the numbering, the types present
   // with their names and counts, and the data.
   html += "<div id=\"page\" hidden data-count=\"" + std::to_string(count) + "\" data-numbering=\"" +
-          (numbers.lines.empty() ? "record" : "line") + "\"" + extentAttribute(cameras) + ">\n<span id=\"heading\">" + xmlEscaped(heading) +
+          (numbers.lines.empty() ? "record" : "line") + "\"" + extentAttributes(cameras) + ">\n<span id=\"heading\">" + xmlEscaped(heading) +
           "</span>\n<ul id=\"types\">\n";
   for (std::size_t type = 0; type < typeCounts.size(); ++type) {
     if (typeCounts[type] == 0) continue;

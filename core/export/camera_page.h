@@ -1,7 +1,8 @@
 // An interactive map of cameras: one HTML page that works offline, on a
 // slippy map (Leaflet, built into the program with its license). The world's
-// land and borders are drawn from the program's own data; OpenStreetMap's
-// tiles are a layer to turn on when online. Every camera is in the page as
+// land, lakes, borders and place names are drawn from the program's own
+// data; OpenStreetMap's tiles are a layer to turn on when online. Cameras on
+// both sides of the 180th meridian lie side by side. Every camera is in the page as
 // packed binary (16 bytes each, in base64) and is drawn on a canvas, so a
 // million stay smooth: a mark per camera with its type's colour and shape
 // (and its heading when zoomed in), or a density grid when too many are in

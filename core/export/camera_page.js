@@ -1,15 +1,20 @@
 // The script of the camera page that tabrino writes (core/export/camera_page.cpp
 // builds it in, after Leaflet). It reads the page's data, draws the built-in
-// land and borders, and draws every camera on one canvas: marks by type when
-// few enough are in view, a density grid when not. When done drawing, it
-// sets data-state="drawn" on the body, with data-drawn (the cameras drawn)
-// and data-view ("marks" or "density"), for tests and scripts.
+// land, lakes, borders and place names, and draws every camera on one
+// canvas: marks by type when few enough are in view, a density grid when
+// not. When done drawing, it sets data-state="drawn" on the body, with
+// data-drawn (the cameras drawn), data-view ("marks" or "density"),
+// data-zoom and data-places (the place names shown), for tests and scripts.
 (function () {
   'use strict';
 
   var page = document.getElementById('page');
   var count = Number(page.dataset.count);
   var numbering = page.dataset.numbering;  // "line" or "record"
+  // Longitudes are taken within half a turn of this meridian (0.0001°), so
+  // that cameras on both sides of the 180th meridian lie side by side.
+  var meridian = Number(page.dataset.meridian || 0);
+  var extent = (page.getAttribute('data-extent') || '').split(' ').map(Number);
 
   // Okabe and Ito's palette, told apart with any colour vision, and a shape
   // per type besides.
@@ -67,7 +72,9 @@
   var worldX = new Float64Array(count), worldY = new Float64Array(count);
   for (i = 0; i < count; ++i) {
     var phi = Math.max(-maxLat, Math.min(maxLat, lat[i] / 1e4)) * Math.PI / 180;
-    worldX[i] = 256 * (lon[i] / 1e4 + 180) / 360;
+    var fromMeridian = lon[i] - meridian;
+    fromMeridian -= 3600000 * Math.round(fromMeridian / 3600000);
+    worldX[i] = 256 * ((meridian + fromMeridian) / 1e4 + 180) / 360;
     worldY[i] = 256 * (0.5 - Math.log(Math.tan(Math.PI / 4 + phi / 2)) / (2 * Math.PI));
   }
 
@@ -225,6 +232,7 @@
       else this._drawMarks(ctx, inView);
       document.body.dataset.drawn = String(inView);
       document.body.dataset.view = this._density ? 'density' : 'marks';
+      document.body.dataset.zoom = String(this._map.getZoom());
       document.body.dataset.state = 'drawn';
     },
     _drawMarks: function (ctx, inView) {
@@ -308,8 +316,8 @@
   var map = L.map('map', {maxZoom: 19, zoomSnap: 0.5, preferCanvas: true});
   map.attributionControl.setPrefix('<a href="https://leafletjs.com/">Leaflet</a>');
 
-  // The built-in land and borders (Natural Earth), decoded from varint steps
-  // of 0.0001° (camera_page.cpp writes them).
+  // The built-in land, borders, lakes and places (Natural Earth), decoded
+  // from varint steps of 0.0001° (camera_page.cpp writes them).
   map.createPane('land').style.zIndex = 150;  // below the tiles, which cover it when shown
   var landBytes = bytesOf('land'), landAt = 0;
   function varint() {
@@ -338,14 +346,71 @@
     }
     return lines;
   }
-  var landRenderer = L.canvas({pane: 'land', padding: 0.5});
-  var land = L.layerGroup([
-    L.polygon(readLines(), {renderer: landRenderer, stroke: false, fillColor: '#f3f0e6', fillOpacity: 1,
-                            interactive: false}),
-    L.polyline(readLines(), {renderer: landRenderer, color: '#9a8f80', weight: 1, interactive: false})
-  ]).addTo(map);
+  // Places, the most important first: name, position, and the zoom from
+  // which each is worth a label.
+  function readPlaces() {
+    var list = [], n = varint(), decoder = new TextDecoder();
+    for (var k = 0; k < n; ++k) {
+      var length = varint(), name = decoder.decode(landBytes.subarray(landAt, landAt + length));
+      landAt += length;
+      var x = zigzag(), y = zigzag();
+      list.push({name: name, lon: x / 1e4, lat: y / 1e4, minZoom: varint() / 10});
+    }
+    return list;
+  }
+  var landRings = readLines(), borderLines = readLines(), lakeRings = readLines(), places = readPlaces();
   landBytes = null;
-  map.attributionControl.addAttribution('Land and borders: Natural Earth');
+  // A first view across the 180th meridian needs the world's copy on its far side too.
+  var shifts = [0];
+  if (extent.length === 4 && extent[3] > 1800000) shifts.push(360);
+  if (extent.length === 4 && extent[1] < -1800000) shifts.push(-360);
+  function shifted(lines, by) {
+    if (by === 0) return lines;
+    return lines.map(function (line) { return line.map(function (p) { return [p[0], p[1] + by]; }); });
+  }
+  var landRenderer = L.canvas({pane: 'land', padding: 0.5});
+  var land = L.layerGroup();
+  shifts.forEach(function (by) {
+    L.polygon(shifted(landRings, by), {renderer: landRenderer, stroke: false, fillColor: '#f3f0e6', fillOpacity: 1,
+                                       interactive: false}).addTo(land);
+    L.polygon(shifted(lakeRings, by), {renderer: landRenderer, color: '#7d9db5', weight: 0.7, fillColor: '#d3e5f1',
+                                       fillOpacity: 1, interactive: false}).addTo(land);
+    L.polyline(shifted(borderLines, by), {renderer: landRenderer, color: '#9a8f80', weight: 1,
+                                          interactive: false}).addTo(land);
+  });
+  land.addTo(map);
+  map.attributionControl.addAttribution('Land, lakes, borders and places: Natural Earth');
+
+  // Place names over the cameras, chosen again whenever the view settles:
+  // the most important first, each from its zoom on, none over another.
+  map.createPane('places').style.zIndex = 460;
+  map.getPane('places').style.pointerEvents = 'none';
+  var placeNames = L.layerGroup().addTo(map);
+  var maxPlaceNames = 40;
+  function showPlaces() {
+    placeNames.clearLayers();
+    var zoom = map.getZoom(), size = map.getSize(), centre = map.getCenter().lng, boxes = [];
+    for (var k = 0; k < places.length && boxes.length < maxPlaceNames; ++k) {
+      var place = places[k];
+      if (place.minZoom > zoom) continue;
+      var lng = place.lon - 360 * Math.round((place.lon - centre) / 360);
+      var at = map.latLngToContainerPoint([place.lat, lng]);
+      // Generously wide: 7 px a character at 12 px, and the dot.
+      var box = {x0: at.x - 4, y0: at.y - 9, x1: at.x + 10 + 7 * place.name.length, y1: at.y + 9};
+      if (box.x0 < 0 || box.y0 < 0 || box.x1 > size.x || box.y1 > size.y) continue;
+      var clear = true;
+      for (var b = 0; b < boxes.length && clear; ++b) {
+        clear = box.x1 <= boxes[b].x0 || boxes[b].x1 <= box.x0 || box.y1 <= boxes[b].y0 || boxes[b].y1 <= box.y0;
+      }
+      if (!clear) continue;
+      boxes.push(box);
+      L.marker([place.lat, lng], {
+        pane: 'places', interactive: false, keyboard: false,
+        icon: L.divIcon({className: 'tabrino-place', html: escapeHtml(place.name), iconSize: null, iconAnchor: [3, 8]})
+      }).addTo(placeNames);
+    }
+    document.body.dataset.places = String(placeNames.getLayers().length);
+  }
 
   var tiles = L.tileLayer('https://tile.openstreetmap.org/{z}/{x}/{y}.png', {
     maxZoom: 19,
@@ -359,7 +424,6 @@
   // write it), else the extent of the cameras near the rest (a stray 0,0
   // would show half the world), else the world.
   var named = /^#(\d+(?:\.\d+)?)\/(-?\d+(?:\.\d+)?)\/(-?\d+(?:\.\d+)?)$/.exec(location.hash);
-  var extent = (document.getElementById('page').getAttribute('data-extent') || '').split(' ').map(Number);
   if (named) {
     map.setView([Number(named[2]), Number(named[3])], Number(named[1]), {animate: false});
   } else if (extent.length === 4) {
@@ -371,7 +435,7 @@
 
   // The type layers switch their type and draw again; they are added
   // before the cameras, which then draw once.
-  var overlays = {'Land and borders': land, 'OpenStreetMap (online)': tiles};
+  var overlays = {'Land, lakes and borders': land, 'Place names': placeNames, 'OpenStreetMap (online)': tiles};
   typeEntries.forEach(function (entry) {
     var Toggle = L.Layer.extend({
       onAdd: function () { shownTypes[entry.type] = true; cameras.redraw(); },
@@ -381,6 +445,8 @@
     overlays[label] = new Toggle().addTo(map);
   });
   cameras.addTo(map);
+  showPlaces();
+  map.on('moveend', showPlaces);
   L.control.layers(null, overlays, {collapsed: false}).addTo(map);
   L.control.scale({imperial: false}).addTo(map);
 

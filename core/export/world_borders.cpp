@@ -1,8 +1,8 @@
 #include "core/export/world_borders.h"
 
+#include "core/export/packed_reader.h"
+
 #include <cmath>
-#include <cstring>
-#include <stdexcept>
 
 // Generated at build time from data/borders/borders.bin.
 extern const unsigned char kTabrinoBorderData[];
@@ -11,45 +11,6 @@ extern const std::size_t kTabrinoBorderDataSize;
 namespace tabrino {
 namespace {
 
-class Reader {
- public:
-  Reader(const std::uint8_t* bytes, std::size_t size) : at_(bytes), end_(bytes + size) {}
-
-  std::uint8_t byte() {
-    if (at_ == end_) throw std::runtime_error("border data ends early");
-    return *at_++;
-  }
-  std::uint64_t varint() {
-    std::uint64_t value = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-      const std::uint8_t b = byte();
-      value |= std::uint64_t{b & 0x7Fu} << shift;
-      if (!(b & 0x80)) return value;
-    }
-    throw std::runtime_error("border data holds a broken number");
-  }
-  std::int64_t zigzag() {
-    const std::uint64_t v = varint();
-    return (v & 1) ? -static_cast<std::int64_t>(v >> 1) - 1 : static_cast<std::int64_t>(v >> 1);
-  }
-  std::uint64_t littleEndian(int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value |= std::uint64_t{byte()} << (8 * i);
-    return value;
-  }
-  double f64() {
-    const std::uint64_t bits = littleEndian(8);
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-  bool atEnd() const noexcept { return at_ == end_; }
-
- private:
-  const std::uint8_t* at_;
-  const std::uint8_t* end_;
-};
-
 struct Grid {
   double lonScale, lonOrigin, latScale, latOrigin;
   std::int64_t maxX;
@@ -57,7 +18,7 @@ struct Grid {
 
 // Lines as grid points; the caller turns them into degrees.
 template <typename Visit>
-void readLayer(Reader& in, Visit visit) {
+void readLayer(PackedReader& in, Visit visit) {
   const std::uint64_t lines = in.varint();
   std::vector<std::pair<std::int64_t, std::int64_t>> points;
   for (std::uint64_t line = 0; line < lines; ++line) {
@@ -78,9 +39,9 @@ void readLayer(Reader& in, Visit visit) {
 }  // namespace
 
 WorldBorders decodeWorldBorders(const std::uint8_t* bytes, std::size_t size) {
-  Reader in(bytes, size);
+  PackedReader in(bytes, size, "border data");
   if (in.byte() != 'T' || in.byte() != 'B' || in.byte() != 'R' || in.byte() != 'B' || in.byte() != 1) {
-    throw std::runtime_error("border data has an unknown layout");
+    in.fail("has an unknown layout");
   }
   Grid grid{};
   grid.lonScale = in.f64();
@@ -142,7 +103,7 @@ WorldBorders decodeWorldBorders(const std::uint8_t* bytes, std::size_t size) {
     unwrapped(points, line);
     borders.borderLines.push_back(line);
   });
-  if (!in.atEnd()) throw std::runtime_error("border data has bytes past its end");
+  if (!in.atEnd()) in.fail("has bytes past its end");
   return borders;
 }
 
