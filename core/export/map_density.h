@@ -1,0 +1,35 @@
+// How crowded the cameras' marks would be, and the density grid that takes
+// their place when they would pile on one another.
+#pragma once
+
+#include "core/export/map_projection.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tabrino {
+
+// The share of marks, at these positions, that have another within
+// `distance` px: marks that would touch or hide one another.
+double crowdedShare(const std::vector<Point>& marks, double distance);
+
+// Lower bounds of the grid's classes of cell counts: 1 alone, then powers
+// of a base (2, √10, 10, …) chosen from the fullest cell so that at most
+// seven classes cover it: 1, 2–3, 4–9, 10–31, … The eye reads a count of
+// ten times more as one step, whatever the list.
+std::vector<std::uint64_t> densityClasses(std::uint64_t fullest);
+
+struct DensityLegend {
+  std::vector<std::uint64_t> bounds;
+  std::uint64_t fullest = 0;
+  const char* colour(std::size_t cls) const;
+};
+
+inline constexpr double kCellSize = 5;  // px
+
+// Appends the grid (cameras per cell of kCellSize px, each class a colour,
+// half transparent so that the land shows through) and says its classes.
+DensityLegend drawDensity(std::string& svg, const std::vector<Point>& positions, const MapView& view);
+
+}  // namespace tabrino
