@@ -188,10 +188,12 @@ void drawGraticule(std::string& svg, std::string& labels, const MapView& view) {
         svg, view, "data-lon=\"" + label + "\"", curved ? 90 : 1,
         [&](double t) { return view.projectRelative(rel, south + (north - south) * t); },
         [](Point a, Point b) { return a.y > b.y; }, end);
-    // A meridian that leaves by a side is labelled there, moved inwards.
+    // A meridian that leaves by a side (a conic's fan) is not labelled
+    // there, among the parallels' labels.
     const double halfWidth = labelWidth(label) / 2, baseline = std::min(end.y, view.bottom()) - 5;
     const double x = std::clamp(end.x, halfWidth + kLabelInset, kPlotWidth - halfWidth - kLabelInset);
-    if (shown && placer.place({x - halfWidth, baseline - kLabelSize, x + halfWidth, baseline})) {
+    const bool bySide = end.y < view.bottom() - 0.5 && (end.x < 0.5 || end.x > kPlotWidth - 0.5);
+    if (shown && !bySide && placer.place({x - halfWidth, baseline - kLabelSize, x + halfWidth, baseline})) {
       labels += "<text x=\"" + number(x) + "\" y=\"" + number(baseline) + "\" text-anchor=\"middle\">" + label +
                 "</text>\n";
     }
@@ -430,7 +432,7 @@ double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeE
                                     ? grouped(to)
                                     : grouped(density.bounds[cls]) + "\u2013" + grouped(to);
       svg += "<rect x=\"" + number(left) + "\" y=\"" + number(y - 11) + "\" width=\"12\" height=\"12\" fill=\"" +
-             density.colour(cls) + "\" fill-opacity=\"0.75\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" +
+             density.colour(cls) + "\" fill-opacity=\"0.65\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" +
              number(left + 18) + "\" y=\"" + number(y) + "\" data-from=\"" + std::to_string(density.bounds[cls]) +
              "\">" + range + "</text>\n";
     }
@@ -446,17 +448,17 @@ void drawCredit(std::string& svg, double height) {
 }
 
 // Marks give way to the density grid when they would pile on one another:
-// when more than half of them would touch another mark (their centres
-// closer than two radii), a picture of dots hides most cameras and shows
-// a blot. A few hundred such (a city's cameras on a country's map) still
-// read as dots and make a small file, so the grid takes over only past
-// kMinCrowdedMarks of them.
-constexpr double kCrowdedShare = 0.5;
-constexpr double kMinCrowdedMarks = 2000;
+// past kMaxPileDepth marks to a mark-sized cell on average, a picture of dots
+// hides most cameras and turns crowded places into blots. A country's real
+// list piles under six deep (a junction's cameras one on another), 30,000
+// cameras spread over the globe three; 19,000 in Russia's cities, some 40.
+// Past kMaxMarks, a picture of dots would weigh several MB however they lie,
+// and the grid says as much in far less.
+constexpr double kMaxPileDepth = 8;
+constexpr std::size_t kMaxMarks = 50000;
 
 bool marksCrowd(const std::vector<Point>& positions) {
-  const double share = crowdedShare(positions, 2 * kMarkRadius);
-  return share > kCrowdedShare && share * static_cast<double>(positions.size()) > kMinCrowdedMarks;
+  return positions.size() > kMaxMarks || pileDepth(positions, 2 * kMarkRadius) > kMaxPileDepth;
 }
 
 }  // namespace

@@ -10,82 +10,21 @@ namespace {
 
 const char* const kDensityColours[] = {"#ffe680", "#fec44f", "#fe9929", "#ec7014", "#cc4c02", "#993404", "#662506"};
 
-// Cells of a square grid over the plot, and the points in each, sorted by cell.
-class CellIndex {
- public:
-  CellIndex(const std::vector<Point>& points, double size, double height)
-      : size_(size),
-        columns_(static_cast<std::size_t>(std::ceil(kPlotWidth / size)) + 1),
-        rows_(static_cast<std::size_t>(std::ceil(height / size)) + 1),
-        start_(columns_ * rows_ + 1, 0) {
-    cells_.reserve(points.size());
-    for (const Point& p : points) {
-      cells_.push_back(cellOf(p));
-      ++start_[cells_.back() + 1];
-    }
-    for (std::size_t i = 1; i < start_.size(); ++i) start_[i] += start_[i - 1];
-    order_.resize(points.size());
-    std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
-    for (std::size_t i = 0; i < points.size(); ++i) order_[next[cells_[i]]++] = i;
-  }
-
-  std::size_t column(double x) const {
-    return std::min(columns_ - 1, static_cast<std::size_t>(std::max(0.0, x / size_)));
-  }
-  std::size_t row(double y) const {
-    return std::min(rows_ - 1, static_cast<std::size_t>(std::max(0.0, (y - kTitleHeight) / size_)));
-  }
-  std::size_t cellOf(Point p) const { return row(p.y) * columns_ + column(p.x); }
-  std::size_t cellOfPoint(std::size_t i) const { return cells_[i]; }
-  std::size_t count(std::size_t cell) const { return start_[cell + 1] - start_[cell]; }
-  // The points in a cell, as indexes.
-  const std::size_t* begin(std::size_t cell) const { return order_.data() + start_[cell]; }
-  const std::size_t* end(std::size_t cell) const { return order_.data() + start_[cell + 1]; }
-  std::size_t columns() const { return columns_; }
-  std::size_t rows() const { return rows_; }
-
- private:
-  double size_;
-  std::size_t columns_, rows_;
-  std::vector<std::size_t> start_;
-  std::vector<std::size_t> cells_;
-  std::vector<std::size_t> order_;
-};
-
 }  // namespace
 
-double crowdedShare(const std::vector<Point>& marks, double distance) {
+double pileDepth(const std::vector<Point>& marks, double size) {
   if (marks.empty()) return 0;
-  // Two marks in a cell this small are always within the distance; a mark
-  // alone in its cell is checked against those up to two cells away.
-  const double size = distance / std::sqrt(2.0);
-  double bottom = kTitleHeight;
-  for (const Point& p : marks) bottom = std::max(bottom, p.y);
-  const CellIndex index(marks, size, bottom - kTitleHeight);
-  std::size_t crowded = 0;
-  for (std::size_t i = 0; i < marks.size(); ++i) {
-    const std::size_t cell = index.cellOfPoint(i);
-    if (index.count(cell) > 1) {
-      ++crowded;
-      continue;
-    }
-    const auto row = static_cast<long long>(cell / index.columns()), column = static_cast<long long>(cell % index.columns());
-    bool near = false;
-    for (long long r = std::max(0LL, row - 2); !near && r <= std::min<long long>(index.rows() - 1, row + 2); ++r) {
-      for (long long c = std::max(0LL, column - 2); !near && c <= std::min<long long>(index.columns() - 1, column + 2); ++c) {
-        const auto other = static_cast<std::size_t>(r) * index.columns() + static_cast<std::size_t>(c);
-        if (other == cell) continue;
-        for (const std::size_t* j = index.begin(other); j != index.end(other); ++j) {
-          if (std::hypot(marks[*j].x - marks[i].x, marks[*j].y - marks[i].y) < distance) {
-            near = true;
-            break;
-          }
-        }
-      }
-    }
-    crowded += near ? 1 : 0;
+  std::vector<std::uint64_t> cells;
+  cells.reserve(marks.size());
+  for (const Point& p : marks) {
+    // Off the plot's edges by a little at most; the shift keeps them positive.
+    const auto column = static_cast<std::uint64_t>(std::max(0.0, p.x / size + 16));
+    const auto row = static_cast<std::uint64_t>(std::max(0.0, p.y / size + 16));
+    cells.push_back(row << 32 | column);
   }
-  return static_cast<double>(crowded) / static_cast<double>(marks.size());
+  std::sort(cells.begin(), cells.end());
+  const auto occupied = std::unique(cells.begin(), cells.end()) - cells.begin();
+  return static_cast<double>(marks.size()) / static_cast<double>(occupied);
 }
 
 std::vector<std::uint64_t> densityClasses(std::uint64_t fullest) {
@@ -142,7 +81,7 @@ DensityLegend drawDensity(std::string& svg, const std::vector<Point>& positions,
       column = end;
     }
   }
-  svg += "<g id=\"density\" fill-opacity=\"0.75\">\n";
+  svg += "<g id=\"density\" fill-opacity=\"0.65\">\n";
   for (std::size_t cls = 0; cls < paths.size(); ++cls) {
     if (paths[cls].empty()) continue;
     svg += "<path data-from=\"" + std::to_string(legend.bounds[cls]) + "\" fill=\"" + kDensityColours[cls] +

@@ -10,9 +10,10 @@
 
 namespace tabrino {
 
-// The share of marks, at these positions, that have another within
-// `distance` px: marks that would touch or hide one another.
-double crowdedShare(const std::vector<Point>& marks, double distance);
+// How deep marks at these positions would pile: their number over that of
+// the cells of `size` px (a mark's width) that they fall in. One is every
+// mark clear of the others; eight is seven in eight hidden under another.
+double pileDepth(const std::vector<Point>& marks, double size);
 
 // Lower bounds of the grid's classes of cell counts: 1 alone, then powers
 // of a base (2, √10, 10, …) chosen from the fullest cell so that at most
