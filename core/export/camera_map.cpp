@@ -12,7 +12,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <map>
 
 namespace tabrino {
 namespace {
@@ -405,7 +404,7 @@ double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeE
     svg += "<path fill=\"none\" stroke=\"#555\" stroke-width=\"1.6\" d=\"M" + number(left + 5) + " " + number(y - 4) +
            "l0 -9\"/><circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) + "\" r=\"" +
            number(kMarkRadius) + "\" fill=\"#555\"/><text x=\"" + number(left + 16) + "\" y=\"" + number(y) +
-           "\">tick: one heading (north up)</text>\n";
+           "\">tick: one heading</text>\n";
     y += 22;
     svg += "<path fill=\"none\" stroke=\"#555\" stroke-width=\"1.6\" d=\"M" + number(left + 5) + " " + number(y - 13) +
            "l0 18\"/><circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) + "\" r=\"" +

@@ -49,12 +49,12 @@ class MapView {
   // The picture's position of a point (lon, lat in degrees); longitudes may
   // be given any number of turns off, they are taken round the centre.
   Point project(const GeoPoint& point) const;
-  // Whether the point is on the plot (and on the Earth's side of the seam).
+  // Whether the point falls on the plot.
   bool visible(const GeoPoint& point) const;
   // The point at a position of the plot; false off the Earth's outline.
   bool unproject(Point at, GeoPoint& point) const;
-  // Longitude and latitude of the projection's own plane, without the
-  // wrapping round the centre: relativeLon in [-180, 180] from the centre.
+  // As project, with the longitude already taken from the central meridian
+  // and not wrapped: the seam lies at -180 and 180.
   Point projectRelative(double relativeLon, double lat) const;
 
   MapProjection projection() const noexcept { return projection_; }
