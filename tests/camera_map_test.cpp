@@ -528,9 +528,11 @@ TEST(CameraMap, NoLineIsStrokedAlongTheSeam) {
   }
 }
 
-// Marks give way to the grid by how deep they would pile, not by their
-// number: 19,000 cameras in Russia's cities, or 3,000 crowding one city on
-// a country's map, get the grid; 30,000 spread over the globe stay dots.
+// Marks give way to the grid by how they would crowd, not by their number:
+// 19,000 cameras in Russia's cities, or 3,000 piling up in one city on a
+// country's map, get the grid, and so do 30,000 spread evenly over the globe
+// (a carpet of marks hiding the map); 21,000 at 5,000 junctions across
+// Europe stay dots.
 TEST(CameraMap, CrowdedMarksGiveWayToAGridAndSpreadOnesStayDots) {
   std::mt19937 random(3);
   std::vector<CameraRecord> globe;
@@ -539,11 +541,20 @@ TEST(CameraMap, CrowdedMarksGiveWayToAGridAndSpreadOnesStayDots) {
   std::vector<CameraRecord> oneCity{camera(6.9, 50.9), camera(13.4, 52.5), camera(11.6, 48.1), camera(10, 53.6)};
   std::uniform_real_distribution<double> near(-0.03, 0.03);
   for (int i = 0; i < 3000; ++i) oneCity.push_back(camera(13.4 + near(random), 52.5 + near(random)));
+  std::vector<CameraRecord> junctions;
+  std::uniform_real_distribution<double> europeLon(-10, 30), europeLat(36, 60), metres(-0.0005, 0.0005);
+  for (int spot = 0; spot < 5000; ++spot) {
+    const double lon = europeLon(random), lat = europeLat(random);
+    for (int i = 0; i < (spot % 5 == 0 ? 5 : 4); ++i) junctions.push_back(camera(lon + metres(random), lat + metres(random)));
+  }
   const struct {
     const char* name;
     std::vector<CameraRecord> cameras;
     bool grid;
-  } cases[] = {{"Russia", russianCities(19000), true}, {"one city", oneCity, true}, {"the globe", globe, false}};
+  } cases[] = {{"Russia", russianCities(19000), true},
+               {"one city", oneCity, true},
+               {"the globe", globe, true},
+               {"junctions across Europe", junctions, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     bool grid = false;

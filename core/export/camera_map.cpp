@@ -313,7 +313,8 @@ const char* projectionName(MapProjection projection) {
 // drawn at the geometric mean of the largest and smallest: a city's or a
 // country's map has one; a continent's or the world's does not, and says so.
 
-void drawScaleBar(std::string& svg, const MapView& view, double top) {
+// Returns the baseline of its last line.
+double drawScaleBar(std::string& svg, const MapView& view, double top) {
   const double left = kPlotWidth + 20;
   svg += "<g id=\"scale\" data-projection=\"" + std::string(projectionName(view.projection())) + "\"><text x=\"" +
          number(left) + "\" y=\"" + number(top) + "\" font-weight=\"bold\">Scale</text>\n";
@@ -337,10 +338,11 @@ void drawScaleBar(std::string& svg, const MapView& view, double top) {
   }
   svg += "<text x=\"" + number(left) + "\" y=\"" + number(top + 36) + "\" font-size=\"10\" fill=\"#666\">" +
          projectionName(view.projection()) + " projection</text></g>\n";
+  return top + 36;
 }
 
 // The document, its title and heading, and the plot's frame.
-void beginDocument(std::string& svg, const std::string& heading, double height) {
+void beginDocument(std::string& svg, const std::string& heading, double height, double plotHeight) {
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
          number(kWidth) + "\" height=\"" + number(height) + "\" viewBox=\"0 0 " + number(kWidth) + " " +
          number(height) + "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"12\">\n";
@@ -349,7 +351,7 @@ void beginDocument(std::string& svg, const std::string& heading, double height) 
   svg += "<text id=\"heading\" x=\"12\" y=\"26\" font-size=\"16\" font-weight=\"bold\">" + xmlEscaped(heading) +
          "</text>\n";
   svg += "<clipPath id=\"plot\"><rect x=\"0\" y=\"" + number(kTitleHeight) + "\" width=\"" + number(kPlotWidth) +
-         "\" height=\"" + number(height - kTitleHeight) + "\"/></clipPath>\n";
+         "\" height=\"" + number(plotHeight) + "\"/></clipPath>\n";
 }
 
 // Sea, land, graticule, then the density grid under the coast and borders
@@ -446,18 +448,25 @@ void drawCredit(std::string& svg, double height) {
          "\" font-size=\"10\" fill=\"#666\">Borders: Natural Earth (public domain)</text>\n";
 }
 
-// Marks give way to the density grid when they would pile on one another:
-// past kMaxPileDepth marks to a mark-sized cell on average, a picture of dots
-// hides most cameras and turns crowded places into blots. A country's real
-// list piles under six deep (a junction's cameras one on another), 30,000
-// cameras spread over the globe three; 19,000 in Russia's cities, some 40.
-// Past kMaxMarks, a picture of dots would weigh several MB however they lie,
-// and the grid says as much in far less.
+// Marks give way to the density grid when they would pile on one another
+// or carpet the map. Past kMaxPileDepth marks to a mark-sized cell on
+// average, a picture of dots hides most cameras and turns crowded places
+// into blots: a country's real list piles under six deep (a junction's
+// cameras one on another), 19,000 cameras in Russia's cities some 40 deep.
+// Past kMaxCover of the plot under marks, they hide the map they are on:
+// real lists cover a few percent, 30,000 cameras spread evenly over the
+// world or 40,000 over Europe, half of it. Past kMaxMarks, a picture of dots
+// would weigh several MB however they lie, and the grid says as much in far
+// less.
 constexpr double kMaxPileDepth = 8;
+constexpr double kMaxCover = 1.0 / 3;
 constexpr std::size_t kMaxMarks = 50000;
 
-bool marksCrowd(const std::vector<Point>& positions) {
-  return positions.size() > kMaxMarks || pileDepth(positions, 2 * kMarkRadius) > kMaxPileDepth;
+bool marksCrowd(const std::vector<Point>& positions, const MapView& view) {
+  if (positions.size() > kMaxMarks) return true;
+  const Crowding crowding = crowdingOf(positions, 2 * kMarkRadius);
+  return crowding.depth > kMaxPileDepth ||
+         crowding.cover > kMaxCover * kPlotWidth * view.plotHeight();
 }
 
 }  // namespace
@@ -510,25 +519,30 @@ std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapT
   positions.reserve(cameras.size());
   for (const CameraRecord& c : cameras) positions.push_back(view.project(geoPointOf(c)));
   const std::vector<TypeEntry> types = typesByCount(cameras);
-  const bool marked = !marksCrowd(positions);
+  const bool marked = !marksCrowd(positions, view);
   if (densityGrid) *densityGrid = !marked;
 
-  std::string svg;
-  svg.reserve(marked ? 64 * cameras.size() + (1 << 20) : (2 << 20));
-  const double height = view.bottom();
-  beginDocument(svg, title.fileName + " \u00B7 " + title.date + " \u00B7 " + grouped(cameras.size()) +
-                         (cameras.size() == 1 ? " camera" : " cameras"), height);
-  const DensityLegend density = drawPlot(svg, view, cameras, positions, types, marked);
-  double legendEnd = drawLegend(svg, view, types, marked, density);
+  std::string body;
+  body.reserve(marked ? 64 * cameras.size() + (1 << 20) : (2 << 20));
+  const DensityLegend density = drawPlot(body, view, cameras, positions, types, marked);
+  double legendEnd = drawLegend(body, view, types, marked, density);
   if (!placed.strays.empty()) {
     legendEnd += 30;
-    svg += "<text id=\"strays\" x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(legendEnd) +
-           "\" data-count=\"" + std::to_string(placed.strays.size()) + "\">Left out: " +
-           grouped(placed.strays.size()) + (placed.strays.size() == 1 ? " camera" : " cameras") +
-           " far from the rest</text>\n";
+    body += "<text id=\"strays\" x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(legendEnd) +
+            "\" data-count=\"" + std::to_string(placed.strays.size()) + "\">Left out: " +
+            grouped(placed.strays.size()) + (placed.strays.size() == 1 ? " camera" : " cameras") +
+            " far from the rest</text>\n";
   }
-  drawScaleBar(svg, view, legendEnd + 40);
-  drawCredit(svg, height);
+  // The panel may run below a short plot (the world's): the page grows.
+  const double height = std::max(view.bottom(), drawScaleBar(body, view, legendEnd + 40) + 40);
+  drawCredit(body, height);
+
+  std::string svg;
+  svg.reserve(body.size() + 2048);
+  beginDocument(svg, title.fileName + " \u00B7 " + title.date + " \u00B7 " + grouped(cameras.size()) +
+                         (cameras.size() == 1 ? " camera" : " cameras"),
+                height, view.plotHeight());
+  svg += body;
   svg += "</svg>\n";
   return svg;
 }

@@ -12,8 +12,8 @@ const char* const kDensityColours[] = {"#ffe680", "#fec44f", "#fe9929", "#ec7014
 
 }  // namespace
 
-double pileDepth(const std::vector<Point>& marks, double size) {
-  if (marks.empty()) return 0;
+Crowding crowdingOf(const std::vector<Point>& marks, double size) {
+  if (marks.empty()) return {0, 0};
   std::vector<std::uint64_t> cells;
   cells.reserve(marks.size());
   for (const Point& p : marks) {
@@ -24,7 +24,8 @@ double pileDepth(const std::vector<Point>& marks, double size) {
   }
   std::sort(cells.begin(), cells.end());
   const auto occupied = std::unique(cells.begin(), cells.end()) - cells.begin();
-  return static_cast<double>(marks.size()) / static_cast<double>(occupied);
+  return {static_cast<double>(marks.size()) / static_cast<double>(occupied),
+          static_cast<double>(occupied) * size * size};
 }
 
 std::vector<std::uint64_t> densityClasses(std::uint64_t fullest) {

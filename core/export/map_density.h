@@ -10,10 +10,15 @@
 
 namespace tabrino {
 
-// How deep marks at these positions would pile: their number over that of
-// the cells of `size` px (a mark's width) that they fall in. One is every
-// mark clear of the others; eight is seven in eight hidden under another.
-double pileDepth(const std::vector<Point>& marks, double size);
+// How marks at these positions would crowd, on cells of `size` px (a
+// mark's width): how deep they pile (their number over that of the cells
+// they fall in: one is every mark clear of the others, eight is seven in
+// eight hidden under another), and how much they cover (those cells' area,
+// in px²).
+struct Crowding {
+  double depth, cover;
+};
+Crowding crowdingOf(const std::vector<Point>& marks, double size);
 
 // Lower bounds of the grid's classes of cell counts: 1 alone, then powers
 // of a base (2, √10, 10, …) chosen from the fullest cell so that at most
