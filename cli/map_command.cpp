@@ -95,11 +95,11 @@ bool writesPage(const MapOptions& options, const std::string& output) {
 }
 
 void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& cameras, const std::string& output,
-                const ListFindings& findings, bool page) {
+                const ListFindings& findings, bool page, bool densityGrid) {
   std::size_t drawn = 0;
   for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1 : 0;
   std::ostream& out = statusOut();
-  out << "Drew " << counted(drawn, "camera", "cameras") << (!page && drawn > kMaxMarkedCameras ? " as a density grid" : "");
+  out << "Drew " << counted(drawn, "camera", "cameras") << (!page && densityGrid ? " as a density grid" : "");
   // A list's skipped rows are among its findings; a database's records out
   // of range are not.
   if (drawn < cameras.size()) {
@@ -188,11 +188,12 @@ int runMap(const MapOptions& options) {
       if (!options.quiet) statusOut() << leftOutText(filter, counts) << "\n";
     }
     const std::unique_ptr<AtomicFileWriter> picture = openOutput(output);
-    picture->write(page ? cameraPageHtml(cameras, title, numbers) : cameraMapSvg(cameras, title));
+    bool densityGrid = false;
+    picture->write(page ? cameraPageHtml(cameras, title, numbers) : cameraMapSvg(cameras, title, &densityGrid));
     picture->commit();
     if (!options.quiet) {
       printStrays(cameras, numbers);
-      printDrawn(options, cameras, output, findings, page);
+      printDrawn(options, cameras, output, findings, page, densityGrid);
     }
     return kSuccess;
   });

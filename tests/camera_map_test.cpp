@@ -1,11 +1,13 @@
-// The map picture, read back: well-formed, each camera where the graticule
-// says its coordinates are, the land where the land is, and a density grid
-// past the mark limit.
+// The map picture, read back: well-formed, each camera where the view
+// projects it, the land where the land is, a projection and a scale bar that
+// suit the extent, and a density grid where marks would pile up.
 #include "core/export/camera_map.h"
 
 #include "core/base/c_numbers.h"
 #include "core/list/text_import.h"
+#include "core/export/map_density.h"
 #include "core/export/map_places.h"
+#include "core/export/map_projection.h"
 #include "core/export/world_borders.h"
 #include "core/export/world_places.h"
 #include "markup_reader.h"
@@ -34,55 +36,20 @@ struct Px {
   double x, y;
 };
 
-// "37.5°E" → 37.5, "10°S" → -10, "180°" → 180.
-double labelDegrees(const std::string& label) {
-  const double value = atofC(label);
-  return label.back() == 'W' || label.back() == 'S' ? -value : value;
+MapView viewOf(const std::vector<CameraRecord>& cameras) { return MapView::fitted(placeOnMap(cameras).shown); }
+
+Px at(const MapView& view, double lon, double lat) {
+  const Point p = view.project({lon, lat});
+  return {p.x, p.y};
 }
 
-// Where the picture puts a longitude and latitude, taken from its own
-// graticule: the outermost labelled lines fix the linear scales.
-class Graticule {
- public:
-  explicit Graticule(const XmlElement& svg) {
-    const XmlElement* graticule = svg.byId("graticule");
-    EXPECT_NE(graticule, nullptr);
-    std::vector<std::pair<double, double>> meridians, parallels;  // (px, degrees)
-    for (const XmlElement* line : graticule->all("line")) {
-      if (!line->attribute("data-lon").empty()) {
-        meridians.emplace_back(atofC(line->attribute("x1")), labelDegrees(line->attribute("data-lon")));
-      } else {
-        parallels.emplace_back(atofC(line->attribute("y1")), labelDegrees(line->attribute("data-lat")));
-      }
-    }
-    EXPECT_GE(meridians.size(), 2u);
-    EXPECT_GE(parallels.size(), 2u);
-    std::sort(meridians.begin(), meridians.end());
-    // Labels east of 180 read as west: unwrap them eastwards.
-    for (std::size_t i = 1; i < meridians.size(); ++i) {
-      while (meridians[i].second < meridians[i - 1].second) meridians[i].second += 360;
-    }
-    std::sort(parallels.begin(), parallels.end());
-    lon0_ = meridians.front().second;
-    lonMiddle_ = (meridians.front().second + meridians.back().second) / 2;
-    x0_ = meridians.front().first;
-    pxPerLon_ = (meridians.back().first - x0_) / (meridians.back().second - lon0_);
-    lat0_ = parallels.front().second;
-    y0_ = parallels.front().first;
-    pxPerLat_ = (parallels.back().first - y0_) / (parallels.back().second - lat0_);
-  }
-
-  Px at(double lon, double lat) const {
-    while (lon < lonMiddle_ - 180) lon += 360;
-    while (lon > lonMiddle_ + 180) lon -= 360;
-    return {x0_ + (lon - lon0_) * pxPerLon_, y0_ + (lat - lat0_) * pxPerLat_};
-  }
-  double pxPerLon() const { return pxPerLon_; }
-  double pxPerLat() const { return pxPerLat_; }
-
- private:
-  double lon0_, lonMiddle_, x0_, pxPerLon_, lat0_, y0_, pxPerLat_;
-};
+// Along the great circle, in km.
+double greatCircleKm(GeoPoint a, GeoPoint b) {
+  const double r = 3.14159265358979 / 180;
+  const double h = std::pow(std::sin((b.lat - a.lat) * r / 2), 2) +
+                   std::cos(a.lat * r) * std::cos(b.lat * r) * std::pow(std::sin((b.lon - a.lon) * r / 2), 2);
+  return 2 * 6371.0088 * std::asin(std::sqrt(h));
+}
 
 // Subpaths of a path's data as absolute points (the picture writes M and l only).
 std::vector<std::vector<Px>> subpaths(const std::string& d) {
@@ -146,14 +113,18 @@ bool inside(const std::vector<std::vector<Px>>& rings, Px p) {
 
 XmlElement mapOf(const std::vector<CameraRecord>& cameras) { return test::parseXml(cameraMapSvg(cameras, kTitle)); }
 
-TEST(CameraMap, EachCameraIsAMarkWhereTheGraticuleSaysWithItsHeadingAndTypeCounted) {
+TEST(CameraMap, EachCameraIsAMarkWhereTheViewPutsItWithItsHeadingAndTypeCounted) {
   const std::vector<CameraRecord> cameras = {
       camera(13.40, 52.52, 1, 1, 90),  camera(13.30, 52.45, 1, 0),     camera(13.55, 52.40, 2, 1, 180),
       camera(13.10, 52.60, 5, 2, 0),   camera(13.45, 52.50, 1, 1, 270), camera(200, 52, 1),  // out of bounds
   };
   const XmlElement svg = mapOf(cameras);
-  const Graticule graticule(svg);
-  EXPECT_NEAR(graticule.pxPerLon() / -graticule.pxPerLat(), std::cos(52.5 * 3.14159265358979 / 180), 0.01)
+  const MapView view = viewOf(cameras);
+  ASSERT_EQ(view.projection(), MapProjection::equirectangular);
+  const Px a = at(view, 13.3, 52.5), east = at(view, 13.4, 52.5), south = at(view, 13.3, 52.4);
+  EXPECT_NEAR(east.y, a.y, 1e-9) << "parallels straight across";
+  EXPECT_NEAR(south.x, a.x, 1e-9) << "meridians straight down";
+  EXPECT_NEAR((east.x - a.x) / (south.y - a.y), std::cos(52.5 * 3.14159265358979 / 180), 0.01)
       << "true to scale along the middle parallel";
 
   const XmlElement* marks = svg.byId("cameras");
@@ -172,7 +143,7 @@ TEST(CameraMap, EachCameraIsAMarkWhereTheGraticuleSaysWithItsHeadingAndTypeCount
     std::size_t tick = 0;
     for (std::size_t i = 0; i < circles.size(); ++i, ++drawn) {
       const CameraRecord& c = *ofType[i];
-      const Px expected = graticule.at(c.longitude / 1e4, c.latitude / 1e4);
+      const Px expected = at(view, c.longitude / 1e4, c.latitude / 1e4);
       EXPECT_EQ(circles[i]->attribute("href"), "#mark-" + std::to_string(type)) << "each type its own shape";
       const Px mark{atofC(circles[i]->attribute("x")), atofC(circles[i]->attribute("y"))};
       EXPECT_NEAR(mark.x, expected.x, 0.2) << type << " " << i;
@@ -215,15 +186,19 @@ TEST(CameraMap, LandAndSeaAreInPlaceAtEveryScaleAndAcrossThe180thMeridian) {
       {"both sides of 180", {camera(170, 60), camera(-170, 65), camera(178, -17)},
        {{172, 67}, {-150, 65}}, {{180, 40}, {-170, 30}, {175, 10}}},
       {"the world", {camera(-120, 40), camera(150, -30), camera(10, 50), camera(0, -75)},
-       {{-100, 40}, {145, -25}, {-60, -10}, {0, -85}}, {{-30, 0}, {-150, 10}, {-100, -40}}},
+       {{-100, 40}, {149, -27}, {-60, -10}, {0, -85}}, {{-30, 0}, {-150, 10}, {-100, -40}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const XmlElement svg = mapOf(c.cameras);
-    const Graticule graticule(svg);
+    const MapView view = viewOf(c.cameras);
     const auto land = subpaths(svg.byId("land")->attribute("d"));
-    for (const auto& [lon, lat] : c.land) EXPECT_TRUE(inside(land, graticule.at(lon, lat))) << lon << "," << lat;
-    for (const auto& [lon, lat] : c.sea) EXPECT_FALSE(inside(land, graticule.at(lon, lat))) << lon << "," << lat;
+    for (const auto& [lon, lat] : c.land) {
+      EXPECT_TRUE(view.visible({lon, lat}) && inside(land, at(view, lon, lat))) << lon << "," << lat;
+    }
+    for (const auto& [lon, lat] : c.sea) {
+      EXPECT_TRUE(view.visible({lon, lat}) && !inside(land, at(view, lon, lat))) << lon << "," << lat;
+    }
     for (const char* id : {"coast", "borders"}) {
       for (const auto& line : subpaths(svg.byId(id)->attribute("d"))) {
         for (std::size_t i = 1; i < line.size(); ++i) {
@@ -271,14 +246,13 @@ TEST(CameraMap, CamerasFarFromTheRestAreLeftOutOfTheViewAndCounted) {
   }
 
   const XmlElement svg = mapOf(withSlips);
-  const Graticule graticule(svg);
+  const MapView view = viewOf(withSlips);
   for (const CameraRecord& c : germany) {
-    const Px p = graticule.at(c.longitude / 1e4, c.latitude / 1e4);
+    const Px p = at(view, c.longitude / 1e4, c.latitude / 1e4);
     EXPECT_TRUE(p.x > 20 && p.x < 980 && p.y > 60 && p.y < 780) << "Germany fills the plot";
   }
-  const Px slip = graticule.at(0, 0);
-  EXPECT_TRUE(slip.y > 800) << "0,0 is beyond the frame";
-  EXPECT_GT(graticule.pxPerLon(), 50) << "zoomed to Germany, not to the Gulf of Guinea";
+  EXPECT_FALSE(view.visible({0, 0})) << "0,0 is beyond the frame";
+  EXPECT_GT(at(view, 11, 51).x - at(view, 10, 51).x, 50) << "zoomed to Germany, not to the Gulf of Guinea";
   EXPECT_EQ(svg.byId("cameras")->all("use").size(), germany.size());
   ASSERT_NE(svg.byId("strays"), nullptr);
   EXPECT_EQ(svg.byId("strays")->attribute("data-count"), "2");
@@ -292,32 +266,36 @@ TEST(CameraMap, AFewCamerasCloseTogetherShowTheirRegion) {
                               std::vector<CameraRecord>{camera(-70.6, -33.45), camera(-70.6001, -33.4501)},
                               std::vector<CameraRecord>{camera(30.3, 69.9)}}) {
     const XmlElement svg = mapOf(cameras);
-    const Graticule graticule(svg);
-    const double latitude = cameras.front().latitude / 1e4 * 3.14159265358979 / 180;
-    const double kmAcross = 1000 / graticule.pxPerLon() * std::cos(latitude) * 111.2;
-    const double kmDown = 760 / -graticule.pxPerLat() * 111.2;
-    EXPECT_GE(std::min(kmAcross, kmDown), 50) << cameras.front().latitude;
-    EXPECT_LE(std::min(kmAcross, kmDown), 60) << cameras.front().latitude;
+    const MapView view = viewOf(cameras);
+    GeoPoint west, east, top, bottom;
+    ASSERT_TRUE(view.unproject({0, 420}, west) && view.unproject({1000, 420}, east));
+    ASSERT_TRUE(view.unproject({500, 40}, top) && view.unproject({500, 800}, bottom));
+    const double kmAcross = std::min(greatCircleKm(west, east), greatCircleKm(top, bottom));
+    EXPECT_GE(kmAcross, 50) << cameras.front().latitude;
+    EXPECT_LE(kmAcross, 60) << cameras.front().latitude;
     const Px mark{atofC(svg.byId("cameras")->all("use").front()->attribute("x")),
                   atofC(svg.byId("cameras")->all("use").front()->attribute("y"))};
-    const Px expected = graticule.at(cameras.front().longitude / 1e4, cameras.front().latitude / 1e4);
+    const Px expected = at(view, cameras.front().longitude / 1e4, cameras.front().latitude / 1e4);
     EXPECT_NEAR(mark.x, expected.x, 0.2);
     EXPECT_NEAR(mark.y, expected.y, 0.2);
   }
 }
 
 // Every graticule label lies wholly inside the plot, clear of the title
-// band, and carries a halo drawn under its fill.
+// band, and carries a halo drawn under its fill, in every projection.
 TEST(CameraMap, GraticuleLabelsAreNeverCutAtTheFrame) {
   for (const auto& cameras : {std::vector<CameraRecord>{camera(13.3, 52.45), camera(13.5, 52.55)},
                               std::vector<CameraRecord>{camera(170, 60), camera(-170, 65), camera(178, -17)},
                               std::vector<CameraRecord>{camera(-120, 40), camera(150, -30), camera(0, -75)},
-                              std::vector<CameraRecord>{camera(37.6, 55.75)}}) {
+                              std::vector<CameraRecord>{camera(37.6, 55.75)},
+                              std::vector<CameraRecord>{camera(20.5, 54.7), camera(37.6, 55.75), camera(177.5, 64.7),
+                                                        camera(131.9, 43.1), camera(33, 69)}}) {
     const XmlElement svg = mapOf(cameras);
+    const double bottom = viewOf(cameras).bottom();
     const XmlElement* labels = svg.byId("graticule-labels");
     ASSERT_NE(labels, nullptr);
     EXPECT_EQ(labels->attribute("paint-order"), "stroke");
-    EXPECT_FALSE(labels->all("text").empty());
+    EXPECT_GE(labels->all("text").size(), 3u);
     for (const XmlElement* text : labels->all("text")) {
       const double x = atofC(text->attribute("x")), y = atofC(text->attribute("y"));
       const double width = 0.6 * 11 * static_cast<double>(text->text.size() - 1);  // the degree sign is 2 bytes
@@ -325,13 +303,305 @@ TEST(CameraMap, GraticuleLabelsAreNeverCutAtTheFrame) {
       EXPECT_GE(centred ? x - width / 2 : x, 0) << text->text;
       EXPECT_LE(centred ? x + width / 2 : x + width, 1000) << text->text;
       EXPECT_GE(y - 11, 40) << text->text;
-      EXPECT_LE(y, 800) << text->text;
+      EXPECT_LE(y, bottom) << text->text;
     }
   }
 }
 
-TEST(CameraMap, PastTheMarkLimitCellsCountTheCamerasInsteadAndTheFileStaysSmall) {
-  // Two crowded cities and a lone camera between them.
+// Cameras in and round Russia's cities, from Kaliningrad to Anadyr, most of
+// them in Moscow: `count` in all.
+std::vector<CameraRecord> russianCities(int count) {
+  const struct {
+    double lon, lat, share;
+  } cities[] = {{37.6, 55.75, 0.35}, {30.3, 59.9, 0.15}, {49.1, 55.8, 0.08}, {60.6, 56.8, 0.08}, {82.9, 55.0, 0.08},
+                {104.3, 52.3, 0.05}, {131.9, 43.1, 0.05}, {39.7, 47.2, 0.06}, {20.5, 54.7, 0.04}, {150.8, 59.6, 0.03},
+                {177.5, 64.7, 0.03}};
+  std::mt19937 random(11);
+  std::normal_distribution<double> lon(0, 0.5), lat(0, 0.3);
+  std::vector<CameraRecord> cameras;
+  for (const auto& city : cities) {
+    for (int i = 0; i < static_cast<int>(city.share * count); ++i) {
+      cameras.push_back(camera(city.lon + lon(random), city.lat + lat(random), 1 + random() % 5));
+    }
+  }
+  return cameras;
+}
+
+std::vector<CameraRecord> germanyLattice() {
+  std::vector<CameraRecord> germany;
+  for (int i = 0; i < 40; ++i) germany.push_back(camera(6.5 + i % 8, 47.8 + (i * 7 % 40) * 0.18, 1 + i % 2));
+  return germany;
+}
+
+const std::vector<CameraRecord> kWorld = {camera(-120, 40), camera(150, -30), camera(10, 50), camera(0, -75)};
+
+// Px² per km² of a small cell at lon, lat.
+double areaScale(const MapView& view, double lon, double lat) {
+  constexpr double d = 0.2, r = 3.14159265358979 / 180;
+  const Px a = at(view, lon, lat), b = at(view, lon + d, lat), c = at(view, lon + d, lat + d), e = at(view, lon, lat + d);
+  const double quad = 0.5 * std::fabs((a.x * b.y - b.x * a.y) + (b.x * c.y - c.x * b.y) + (c.x * e.y - e.x * c.y) +
+                                      (e.x * a.y - a.x * e.y));
+  const double km = 6371.0088 * 6371.0088 * d * r * (std::sin((lat + d) * r) - std::sin(lat * r));
+  return quad / km;
+}
+
+// A city and its region straight; a country to a continent in an equal-area
+// conic; the world in Equal Earth, whose outline is 2.0547 times as wide as
+// high. Equal area means any cell's px² per km² is the same everywhere.
+TEST(CameraMap, TheProjectionSuitsTheExtent) {
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+    MapProjection projection;
+    const char* named;
+  } cases[] = {
+      {"Berlin", {camera(13.3, 52.45), camera(13.5, 52.55)}, MapProjection::equirectangular, "equirectangular"},
+      {"Germany", germanyLattice(), MapProjection::albersConic, "Albers equal-area conic"},
+      {"Russia", russianCities(400), MapProjection::albersConic, "Albers equal-area conic"},
+      {"the world", kWorld, MapProjection::equalEarth, "Equal Earth"},
+      {"no camera", {}, MapProjection::equalEarth, "Equal Earth"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MapView view = viewOf(c.cameras);
+    EXPECT_EQ(view.projection(), c.projection);
+    EXPECT_EQ(mapOf(c.cameras).byId("scale")->attribute("data-projection"), c.named);
+    if (c.projection == MapProjection::equirectangular) continue;
+    const GeoPoint first = c.cameras.empty() ? GeoPoint{0, 0} : GeoPoint{c.cameras.front().longitude / 1e4, c.cameras.front().latitude / 1e4};
+    const GeoPoint last = c.cameras.empty() ? GeoPoint{100, 60} : GeoPoint{c.cameras.back().longitude / 1e4, c.cameras.back().latitude / 1e4};
+    EXPECT_NEAR(areaScale(view, first.lon, first.lat) / areaScale(view, last.lon, last.lat), 1, 0.01) << "equal area";
+  }
+  const MapView world = viewOf(kWorld);
+  const Point middle = world.projectRelative(0, 0), edge = world.projectRelative(179.999, 0),
+              pole = world.projectRelative(0, 90);
+  EXPECT_NEAR((edge.x - middle.x) / (middle.y - pole.y), 2.7066 / 1.3173, 0.003);
+  // Cropped to the Earth: no rectangle of sea beyond its outline.
+  const MapView inhabited = viewOf({});
+  EXPECT_LT(inhabited.plotHeight(), 760);
+  const auto sea = subpaths(mapOf({}).byId("sea")->attribute("d"));
+  EXPECT_TRUE(inside(sea, at(inhabited, 0, 0)));
+  for (const Px corner : {Px{3, 43}, Px{997, 43}, Px{3, 37 + inhabited.plotHeight()}}) {
+    EXPECT_FALSE(inside(sea, corner)) << corner.x << "," << corner.y;
+  }
+}
+
+// Where a bar is drawn, any distance across the plot is its length in bar
+// lengths within 2 %; where none is, the scale does vary by more than 4 %.
+TEST(CameraMap, AScaleBarOnlyWhereOneScaleHoldsAndThenTrue) {
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+    bool bar;
+  } cases[] = {
+      {"Berlin", {camera(13.3, 52.45), camera(13.5, 52.55)}, true},
+      {"near the North Cape", {camera(25.8, 71.0)}, true},
+      {"Germany", germanyLattice(), true},
+      {"Scandinavia", {camera(5, 55), camera(30, 70)}, true},
+      {"Europe", {camera(-10, 36), camera(30, 60)}, false},  // 6 % between north and south
+      {"Russia", russianCities(400), false},
+      {"the world", kWorld, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const XmlElement svg = mapOf(c.cameras);
+    const MapView view = viewOf(c.cameras);
+    const XmlElement* bar = svg.byId("scale-bar");
+    ASSERT_EQ(bar != nullptr, c.bar);
+    const auto kmPerPxAlong = [&](Px from, Px to, double& kmPerPx) {
+      GeoPoint a, b;
+      if (!view.unproject({from.x, from.y}, a) || !view.unproject({to.x, to.y}, b)) return false;
+      kmPerPx = greatCircleKm(a, b) / std::hypot(to.x - from.x, to.y - from.y);
+      return true;
+    };
+    const double top = 40, height = view.plotHeight();
+    if (bar) {
+      const auto points = subpaths(bar->attribute("d")).front();
+      const double barKmPerPx = atofC(bar->attribute("data-km")) / (points[2].x - points[1].x);
+      const std::pair<Px, Px> across[] = {{{50, top + height / 2}, {950, top + height / 2}},
+                                          {{500, top + 20}, {500, top + height - 20}},
+                                          {{30, top + 30}, {970, top + height - 30}},
+                                          {{30, top + height - 30}, {970, top + 30}},
+                                          {{50, top + 20}, {950, top + 20}}};
+      for (const auto& [from, to] : across) {
+        double kmPerPx = 0;
+        ASSERT_TRUE(kmPerPxAlong(from, to, kmPerPx));
+        EXPECT_NEAR(barKmPerPx / kmPerPx, 1, 0.02) << from.x << "," << from.y << " to " << to.x << "," << to.y;
+      }
+    } else {
+      EXPECT_NE(svg.byId("scale")->all("text").at(1)->text.find("varies"), std::string::npos);
+      double least = 1e9, most = 0;
+      for (int i = 0; i <= 4; ++i) {
+        for (int j = 0; j <= 4; ++j) {
+          const Px from{50 + 220.0 * i, top + 20 + (height - 40) / 4 * j};
+          for (const Px to : {Px{from.x + 10, from.y}, Px{from.x, from.y + 10}}) {
+            double kmPerPx = 0;
+            if (!kmPerPxAlong(from, to, kmPerPx)) continue;
+            least = std::min(least, kmPerPx);
+            most = std::max(most, kmPerPx);
+          }
+        }
+      }
+      EXPECT_GT(most / least, 1.04);
+    }
+  }
+}
+
+// North is up only along a conic's or Equal Earth's central meridian: a
+// tick follows the meridian or the parallel through its camera.
+TEST(CameraMap, HeadingTicksFollowTheProjectionsNorthAndEast) {
+  for (std::vector<CameraRecord> cameras : {russianCities(200), kWorld}) {
+    const GeoPoint far = cameras == kWorld ? GeoPoint{150, -30} : GeoPoint{177.5, 64.7};
+    cameras.push_back(camera(far.lon, far.lat, 3, 1, 0));
+    cameras.push_back(camera(far.lon, far.lat, 4, 1, 90));
+    const XmlElement svg = mapOf(cameras);
+    const MapView view = viewOf(cameras);
+    const Px mark = at(view, far.lon, far.lat);
+    for (const auto& [type, toward] : {std::pair<int, GeoPoint>{3, {far.lon, far.lat + 0.01}},
+                                       std::pair<int, GeoPoint>{4, {far.lon + 0.01, far.lat}}}) {
+      SCOPED_TRACE(type);
+      std::vector<std::vector<Px>> ticks;
+      for (const XmlElement& group : svg.byId("cameras")->children) {
+        if (group.attribute("data-type") != std::to_string(type)) continue;
+        for (const XmlElement* path : group.all("path")) ticks = subpaths(path->attribute("d"));
+      }
+      ASSERT_EQ(ticks.size(), 1u);
+      const Px tip = ticks[0].back(), along = at(view, toward.lon, toward.lat);
+      const double tx = tip.x - mark.x, ty = tip.y - mark.y, ax = along.x - mark.x, ay = along.y - mark.y;
+      EXPECT_NEAR(std::hypot(tx, ty), 9, 0.2);
+      EXPECT_NEAR(std::atan2(ty, tx), std::atan2(ay, ax), 0.03);
+    }
+    const Px north = at(view, far.lon, far.lat + 1);
+    EXPECT_GT(std::fabs(north.x - mark.x), 0.1 * std::fabs(north.y - mark.y)) << "this north is not up";
+  }
+}
+
+// The seam (the central meridian's opposite, where the picture cuts the
+// Earth) and the poles' line are where the drawing ends, not coast: no
+// coast, border or graticule line runs along them.
+TEST(CameraMap, NoLineIsStrokedAlongTheSeam) {
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+  } cases[] = {
+      {"the world", kWorld},
+      {"the world round the Pacific", {camera(150, -30), camera(-70, -40), camera(100, 50), camera(-100, 50)}},
+      {"Russia to Chukotka", russianCities(200)},
+      {"both sides of 180", {camera(170, 60), camera(-170, 65), camera(178, -17)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const XmlElement svg = mapOf(c.cameras);
+    const MapView view = viewOf(c.cameras);
+    std::vector<std::pair<Point, Point>> seam;
+    for (double t = 0; t < 1; t += 1.0 / 720) {
+      const double lat = -90 + 180 * t, next = lat + 180.0 / 720, lon = -180 + 360 * t, nextLon = lon + 0.5;
+      for (const double side : {-179.9999, 179.9999}) {
+        seam.emplace_back(view.projectRelative(side, lat), view.projectRelative(side, next));
+      }
+      for (const double pole : {-90.0, 90.0}) {
+        seam.emplace_back(view.projectRelative(lon, pole), view.projectRelative(nextLon, pole));
+      }
+    }
+    const auto offSeam = [&](Px p) {
+      double nearest = 1e9;
+      for (const auto& [a, b] : seam) {
+        const double dx = b.x - a.x, dy = b.y - a.y, length = dx * dx + dy * dy;
+        const double t = length == 0 ? 0 : std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length, 0.0, 1.0);
+        nearest = std::min(nearest, std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy));
+      }
+      return nearest;
+    };
+    std::vector<const XmlElement*> lines = svg.byId("graticule")->all("path");
+    lines.push_back(svg.byId("coast"));
+    lines.push_back(svg.byId("borders"));
+    std::size_t segments = 0;
+    for (const XmlElement* line : lines) {
+      for (const auto& path : subpaths(line->attribute("d"))) {
+        for (std::size_t i = 1; i < path.size(); ++i, ++segments) {
+          const Px a = path[i - 1], b = path[i];
+          if (std::hypot(b.x - a.x, b.y - a.y) < 2) continue;
+          const Px middle{(a.x + b.x) / 2, (a.y + b.y) / 2};
+          ASSERT_FALSE(offSeam(a) < 0.6 && offSeam(b) < 0.6 && offSeam(middle) < 0.6)
+              << line->attribute("id") << " " << a.x << "," << a.y << " to " << b.x << "," << b.y;
+        }
+      }
+    }
+    EXPECT_GT(segments, 100u);
+  }
+}
+
+// Marks give way to the grid by how they would crowd, not by their number:
+// 19,000 cameras in Russia's cities, or 3,000 piling up in one city on a
+// country's map, get the grid, and so do 30,000 spread evenly over the globe
+// (a carpet of marks hiding the map); 21,000 at 5,000 junctions across
+// Europe stay dots.
+TEST(CameraMap, CrowdedMarksGiveWayToAGridAndSpreadOnesStayDots) {
+  std::mt19937 random(3);
+  std::vector<CameraRecord> globe;
+  std::uniform_real_distribution<double> anyLon(-180, 180), sine(-0.97, 0.97);
+  for (int i = 0; i < 30000; ++i) globe.push_back(camera(anyLon(random), std::asin(sine(random)) * 180 / 3.14159265358979));
+  std::vector<CameraRecord> oneCity{camera(6.9, 50.9), camera(13.4, 52.5), camera(11.6, 48.1), camera(10, 53.6)};
+  std::uniform_real_distribution<double> near(-0.03, 0.03);
+  for (int i = 0; i < 3000; ++i) oneCity.push_back(camera(13.4 + near(random), 52.5 + near(random)));
+  std::vector<CameraRecord> junctions;
+  std::uniform_real_distribution<double> europeLon(-10, 30), europeLat(36, 60), metres(-0.0005, 0.0005);
+  for (int spot = 0; spot < 5000; ++spot) {
+    const double lon = europeLon(random), lat = europeLat(random);
+    for (int i = 0; i < (spot % 5 == 0 ? 5 : 4); ++i) junctions.push_back(camera(lon + metres(random), lat + metres(random)));
+  }
+  const struct {
+    const char* name;
+    std::vector<CameraRecord> cameras;
+    bool grid;
+  } cases[] = {{"Russia", russianCities(19000), true},
+               {"one city", oneCity, true},
+               {"the globe", globe, true},
+               {"junctions across Europe", junctions, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    bool grid = false;
+    const std::string text = cameraMapSvg(c.cameras, kTitle, &grid);
+    EXPECT_EQ(grid, c.grid);
+    const XmlElement svg = test::parseXml(text);
+    if (!c.grid) {
+      ASSERT_NE(svg.byId("cameras"), nullptr);
+      EXPECT_EQ(svg.byId("cameras")->all("use").size(), c.cameras.size());
+      continue;
+    }
+    EXPECT_EQ(svg.byId("cameras"), nullptr);
+    EXPECT_LT(text.size(), 1u << 20) << "no hairball of marks";
+    const XmlElement* density = svg.byId("density");
+    ASSERT_NE(density, nullptr);
+    EXPECT_LT(atofC(density->attribute("fill-opacity")), 1) << "the land shows through";
+    EXPECT_LT(text.find("id=\"density\""), text.find("id=\"coast\"")) << "coast and borders over the grid";
+    EXPECT_LT(text.find("id=\"density\""), text.find("id=\"borders\""));
+    // Each class in the legend, with its colour; the classes log-spaced.
+    std::map<std::string, std::string> legend;
+    for (const XmlElement* label : svg.byId("density-legend")->all("text")) legend[label->attribute("data-from")] = label->text;
+    EXPECT_EQ(legend["1"], "1");
+    for (const XmlElement* path : density->all("path")) EXPECT_EQ(legend.count(path->attribute("data-from")), 1u);
+    EXPECT_EQ(svg.byId("density-legend")->all("rect").size(), legend.size());
+  }
+}
+
+TEST(CameraMap, GridClassesArePowersOfABaseChosenFromTheFullestCell) {
+  const struct {
+    std::uint64_t fullest;
+    std::vector<std::uint64_t> bounds;
+  } cases[] = {
+      {1, {1}},
+      {3, {1, 2}},
+      {9, {1, 2, 4, 8}},
+      {100, {1, 2, 4, 8, 16, 32, 64}},
+      {200, {1, 2, 4, 10, 32, 100}},
+      {5000, {1, 2, 10, 100, 1000}},
+      {1000000, {1, 2, 32, 1000, 31623, 1000000}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(densityClasses(c.fullest), c.bounds) << c.fullest;
+}
+
+// Cells count the cameras: two crowded cities and a lone camera between.
+TEST(CameraMap, GridCellsCountTheCamerasWhereTheyAre) {
   std::mt19937 random(3);
   std::uniform_real_distribution<double> spread(-0.03, 0.03);
   std::vector<CameraRecord> cameras;
@@ -340,15 +610,14 @@ TEST(CameraMap, PastTheMarkLimitCellsCountTheCamerasInsteadAndTheFileStaysSmall)
     cameras.push_back(camera(11.6 + spread(random), 48.1 + spread(random), 5));
   }
   cameras.push_back(camera(12.0, 50.0, 2));
-  ASSERT_GT(cameras.size(), kMaxMarkedCameras);
   const XmlElement svg = mapOf(cameras);
   EXPECT_EQ(svg.byId("cameras"), nullptr);
   const XmlElement* density = svg.byId("density");
   ASSERT_NE(density, nullptr);
-  const Graticule graticule(svg);
+  const MapView view = viewOf(cameras);
 
   auto cellsAt = [&](double lon, double lat) {
-    const Px p = graticule.at(lon, lat);
+    const Px p = at(view, lon, lat);
     std::vector<std::string> classes;
     for (const XmlElement* path : density->all("path")) {
       for (const auto& cell : subpaths(path->attribute("d"))) {
@@ -396,7 +665,7 @@ TEST(CameraMap, RealListsAndEmptyInputMakeWellFormedPictures) {
   }
 }
 
-// Place names: each named place's dot where the graticule puts it, the
+// Place names: each named place's dot where the view projects it, the
 // most important places of the view among them, a town named on a map of
 // one camera, and no two names over each other or over the frame.
 TEST(MapPlaces, PlacesAreNamedWhereTheyAreByImportanceAndNeverOverlap) {
@@ -413,7 +682,7 @@ TEST(MapPlaces, PlacesAreNamedWhereTheyAreByImportanceAndNeverOverlap) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const XmlElement svg = mapOf(c.cameras);
-    const Graticule graticule(svg);
+    const MapView view = viewOf(c.cameras);
     const XmlElement* places = svg.byId("places");
     ASSERT_NE(places, nullptr);
     std::map<std::string, Px> dots;
@@ -427,7 +696,7 @@ TEST(MapPlaces, PlacesAreNamedWhereTheyAreByImportanceAndNeverOverlap) {
                                       [&](const Place& p) { return p.name == name; });
       ASSERT_NE(found, worldPlaces().places.end()) << name;
       ASSERT_EQ(dots.count(name), 1u) << name;
-      const Px expected = graticule.at(found->at.lon, found->at.lat);
+      const Px expected = at(view, found->at.lon, found->at.lat);
       EXPECT_NEAR(dots[name].x, expected.x, 0.2) << name;
       EXPECT_NEAR(dots[name].y, expected.y, 0.2) << name;
     }
@@ -465,13 +734,13 @@ TEST(MapPlaces, LakesAreFilledWhereTheyAre) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const XmlElement svg = mapOf(c.cameras);
-    const Graticule graticule(svg);
+    const MapView view = viewOf(c.cameras);
     const XmlElement* lakes = svg.byId("lakes");
     ASSERT_NE(lakes, nullptr);
     EXPECT_EQ(lakes->attribute("fill"), "#d3e5f1") << "the sea's colour";
     const auto rings = subpaths(lakes->attribute("d"));
-    for (const auto& [lon, lat] : c.water) EXPECT_TRUE(inside(rings, graticule.at(lon, lat))) << lon << "," << lat;
-    for (const auto& [lon, lat] : c.land) EXPECT_FALSE(inside(rings, graticule.at(lon, lat))) << lon << "," << lat;
+    for (const auto& [lon, lat] : c.water) EXPECT_TRUE(inside(rings, at(view, lon, lat))) << lon << "," << lat;
+    for (const auto& [lon, lat] : c.land) EXPECT_FALSE(inside(rings, at(view, lon, lat))) << lon << "," << lat;
   }
 }
 

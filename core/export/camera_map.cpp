@@ -3,113 +3,36 @@
 #include "core/model/earth.h"
 #include "core/platform/file_io.h"
 #include "core/export/geo_export.h"
+#include "core/export/map_density.h"
+#include "core/export/map_paths.h"
 #include "core/export/map_places.h"
+#include "core/export/map_projection.h"
 #include "core/export/world_borders.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <map>
 
 namespace tabrino {
 namespace {
 
-// Layout, in px: a title band, the plot below it, and a panel on the right
-// for the legend and the scale bar, so that neither hides a camera.
-constexpr double kTitleHeight = 40;
-constexpr double kPlotWidth = 1000;
-constexpr double kPlotHeight = 760;
+// Layout, in px, beside map_projection.h's plot: a panel on the right for
+// the legend and the scale, so that neither hides a camera.
 constexpr double kPanelWidth = 260;
 constexpr double kWidth = kPlotWidth + kPanelWidth;
-constexpr double kHeight = kTitleHeight + kPlotHeight;
-constexpr double kPlotPadding = 24;  // keeps the outermost marks clear of the edges
-constexpr double kKmPerDegree = kEarthRadiusMetres / 1000 * kPi / 180;  // along a meridian
 constexpr double kMarkRadius = 3;
 constexpr double kTickLength = 9;
-constexpr double kCellSize = 5;
-constexpr double kMinSpanKm = 50;  // a single camera shows its region, with land and coast
-// Points of border lines closer than this to the last one drawn are left
-// out: a world map would otherwise carry detail no screen shows.
-constexpr double kMinStep = 0.7;
 
 const char* const kLand = "#f3f0e6";
 const char* const kSea = "#d3e5f1";
 const char* const kCoast = "#7d9db5";
-
-struct Point {
-  double x, y;
-};
-
-double wrap180(double degrees) {
-  double d = std::fmod(degrees + 180, 360);
-  if (d < 0) d += 360;
-  return d - 180;
-}
-
-// Locale-free numbers, to a tenth: "12.3", "-4", "0".
-void appendTenths(std::string& out, long long tenths) {
-  if (tenths < 0) {
-    out += '-';
-    tenths = -tenths;
-  }
-  out += std::to_string(tenths / 10);
-  if (tenths % 10 != 0) {
-    out += '.';
-    out += static_cast<char>('0' + tenths % 10);
-  }
-}
-
-long long tenthsOf(double value) { return std::llround(value * 10); }
-
-std::string number(double value) {
-  std::string out;
-  appendTenths(out, tenthsOf(value));
-  return out;
-}
 
 // "1,195".
 std::string grouped(std::uint64_t count) {
   std::string digits = std::to_string(count);
   for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
   return digits;
-}
-
-// Which part of the Earth the plot shows, and how. An equirectangular
-// projection true to scale along the middle parallel: simple, and at the
-// scale of a country or a city as good as any. Longitudes are taken
-// relative to lon0, the meridian opposite the widest stretch without
-// cameras, so cameras on both sides of the 180th meridian sit together.
-struct View {
-  double lon0 = 0;
-  double west = -180, east = 180;  // relative to lon0
-  double south = -90, north = 90;
-  double kx = 1, ky = 1;  // px per degree
-
-  double x(double relativeLon) const { return (relativeLon - west) * kx; }
-  double y(double lat) const { return kTitleHeight + (north - lat) * ky; }
-  double relative(double lon) const { return wrap180(lon - lon0); }
-};
-
-double degrees(std::int32_t scaled) { return static_cast<double>(scaled) / kCoordinateScale; }
-
-// The meridian opposite the widest run of empty tenth-degree columns
-// around the globe, so that cameras on both sides of the 180th meridian sit
-// together when longitudes are taken relative to it.
-double centralMeridian(const std::vector<CameraRecord>& cameras) {
-  constexpr int kColumns = 3600;
-  std::vector<bool> used(kColumns, false);
-  for (const CameraRecord& c : cameras) {
-    used[std::clamp(static_cast<int>(std::floor((degrees(c.longitude) + 180) * 10)), 0, kColumns - 1)] = true;
-  }
-  int bestStart = 0, bestLength = 0;
-  for (int start = 0; start < kColumns; ++start) {
-    if (used[start] || !used[(start + kColumns - 1) % kColumns]) continue;
-    int length = 0;
-    while (length < kColumns && !used[(start + length) % kColumns]) ++length;
-    if (length > bestLength) bestStart = start, bestLength = length;
-  }
-  return bestLength > 0 ? wrap180((bestStart + bestLength / 2.0) / 10) : 0;
 }
 
 // The middle and the span from the 10th to the 90th percentile.
@@ -127,234 +50,34 @@ Spread spreadOf(std::vector<double> values) {
   return {median, high - low};
 }
 
-View viewFor(const std::vector<CameraRecord>& cameras) {
-  View view;
-  double minRel = -180, maxRel = 180, minLat = -60, maxLat = 80;  // no camera: the inhabited world
-  if (!cameras.empty()) {
-    view.lon0 = centralMeridian(cameras);
-    minRel = minLat = 1e9;
-    maxRel = maxLat = -1e9;
-    for (const CameraRecord& c : cameras) {
-      const double rel = view.relative(degrees(c.longitude));
-      minRel = std::min(minRel, rel);
-      maxRel = std::max(maxRel, rel);
-      minLat = std::min(minLat, degrees(c.latitude));
-      maxLat = std::max(maxLat, degrees(c.latitude));
-    }
-  }
-  const double midRel = (minRel + maxRel) / 2, midLat = (minLat + maxLat) / 2;
-  const double cosine = std::cos(std::clamp(midLat, -80.0, 80.0) * kPi / 180);
-  // At least kMinSpanKm across, so that one camera shows its surroundings.
-  const double spanLon = std::max(maxRel - minRel, kMinSpanKm / kKmPerDegree / cosine);
-  const double spanLat = std::max(maxLat - minLat, kMinSpanKm / kKmPerDegree);
-  const double k = std::min((kPlotWidth - 2 * kPlotPadding) / (spanLon * cosine),
-                            (kPlotHeight - 2 * kPlotPadding) / spanLat);
-  view.kx = k * cosine;
-  view.ky = k;
-  view.west = midRel - kPlotWidth / 2 / view.kx;
-  view.east = midRel + kPlotWidth / 2 / view.kx;
-  view.north = midLat + kPlotHeight / 2 / view.ky;
-  view.south = midLat - kPlotHeight / 2 / view.ky;
-  return view;
+// The ground a px covers at the plot's middle (the geometric mean of the
+// scales in all directions there), in km.
+double kmPerPxAtMiddle(const MapView& view) {
+  GeoPoint middle{0, 0};
+  if (!view.unproject({kPlotWidth / 2, kTitleHeight + view.plotHeight() / 2}, middle)) return 1;
+  const LocalScale scale = view.scaleAt(middle);
+  return 1 / std::sqrt(scale.largest * scale.smallest);
 }
 
-// An SVG path's data in relative steps of tenths of a px, leaving out points
-// too close to the last one drawn (but never a line's last point).
-class PathData {
- public:
-  explicit PathData(std::string& out) : out_(out) {}
-
-  void moveTo(Point p) {
-    flush();
-    x_ = tenthsOf(p.x);
-    y_ = tenthsOf(p.y);
-    last_ = p;
-    out_ += 'M';
-    appendTenths(out_, x_);
-    out_ += ' ';
-    appendTenths(out_, y_);
-    afterLetter_ = false;
-    pending_ = false;
-  }
-  void lineTo(Point p) {
-    if (std::hypot(p.x - last_.x, p.y - last_.y) < kMinStep) {
-      pendingPoint_ = p;
-      pending_ = true;
-      return;
-    }
-    emit(p);
-  }
-  void close() {
-    pending_ = false;  // the closing point is the first
-    out_ += 'z';
-  }
-  void flush() {
-    if (pending_) emit(pendingPoint_);
-    pending_ = false;
-  }
-
- private:
-  void emit(Point p) {
-    pending_ = false;
-    const long long x = tenthsOf(p.x), y = tenthsOf(p.y);
-    last_ = p;
-    if (x == x_ && y == y_) return;
-    if (!afterLetter_) {
-      out_ += 'l';
-      afterLetter_ = true;
-    } else if (x - x_ >= 0) {
-      out_ += ' ';
-    }
-    appendTenths(out_, x - x_);
-    if (y - y_ >= 0) out_ += ' ';
-    appendTenths(out_, y - y_);
-    x_ = x;
-    y_ = y;
-  }
-
-  std::string& out_;
-  long long x_ = 0, y_ = 0;
-  Point last_{0, 0};
-  Point pendingPoint_{0, 0};
-  bool pending_ = false;
-  bool afterLetter_ = false;
-};
-
-struct Box {
-  double x0, y0, x1, y1;
-};
-
-// Sutherland-Hodgman against each side of the box in turn; a ring that
-// leaves the box runs along its side, which the fill does not stroke.
-std::vector<Point> clipRing(std::vector<Point> ring, const Box& box) {
-  auto clipSide = [&](auto inside, auto cross) {
-    std::vector<Point> out;
-    if (ring.empty()) return;
-    out.reserve(ring.size() + 4);
-    Point previous = ring.back();
-    for (const Point& p : ring) {
-      if (inside(p)) {
-        if (!inside(previous)) out.push_back(cross(previous, p));
-        out.push_back(p);
-      } else if (inside(previous)) {
-        out.push_back(cross(previous, p));
-      }
-      previous = p;
-    }
-    ring.swap(out);
-  };
-  auto atX = [](double x) {
-    return [x](Point a, Point b) { return Point{x, a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x)}; };
-  };
-  auto atY = [](double y) {
-    return [y](Point a, Point b) { return Point{a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y), y}; };
-  };
-  clipSide([&](Point p) { return p.x >= box.x0; }, atX(box.x0));
-  clipSide([&](Point p) { return p.x <= box.x1; }, atX(box.x1));
-  clipSide([&](Point p) { return p.y >= box.y0; }, atY(box.y0));
-  clipSide([&](Point p) { return p.y <= box.y1; }, atY(box.y1));
-  return ring;
-}
-
-// Lines cut to the box (Liang-Barsky per segment), joined where they go on.
-class ClippedLines {
- public:
-  ClippedLines(PathData& path, const Box& box) : path_(path), box_(box) {}
-
-  void segment(Point a, Point b) {
-    double t0 = 0, t1 = 1;
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const std::array<std::pair<double, double>, 4> sides = {
-        {{-dx, a.x - box_.x0}, {dx, box_.x1 - a.x}, {-dy, a.y - box_.y0}, {dy, box_.y1 - a.y}}};
-    for (const auto& [p, q] : sides) {
-      if (p == 0) {
-        if (q < 0) return breakLine();
-      } else {
-        const double t = q / p;
-        if (p < 0) {
-          if (t > t1) return breakLine();
-          t0 = std::max(t0, t);
-        } else {
-          if (t < t0) return breakLine();
-          t1 = std::min(t1, t);
-        }
-      }
-    }
-    if (!open_ || t0 > 0) path_.moveTo({a.x + t0 * dx, a.y + t0 * dy});
-    path_.lineTo({a.x + t1 * dx, a.y + t1 * dy});
-    open_ = t1 >= 1;
-    if (!open_) path_.flush();
-  }
-  void breakLine() {
-    path_.flush();
-    open_ = false;
-  }
-
- private:
-  PathData& path_;
-  Box box_;
-  bool open_ = false;
-};
-
-// Each ring or line is drawn once for each copy of the world (a full turn
-// apart) that reaches into the view: near the 180th meridian that is the
-// copy east or west of the usual one.
-template <typename Draw>
-void forEachCopy(const std::vector<GeoPoint>& points, const View& view, Draw draw) {
-  double minLon = 1e9, maxLon = -1e9, minLat = 1e9, maxLat = -1e9;
-  for (const GeoPoint& p : points) {
-    minLon = std::min(minLon, p.lon);
-    maxLon = std::max(maxLon, p.lon);
-    minLat = std::min(minLat, p.lat);
-    maxLat = std::max(maxLat, p.lat);
-  }
-  if (maxLat < view.south || minLat > view.north) return;
-  for (const double shift : {-720.0, -360.0, 0.0, 360.0, 720.0}) {
-    const double from = minLon - view.lon0 + shift, to = maxLon - view.lon0 + shift;
-    if (to < view.west || from > view.east) continue;
-    draw([&](const GeoPoint& p) { return Point{view.x(p.lon - view.lon0 + shift), view.y(p.lat)}; });
-  }
-}
-
-void drawBorders(std::string& svg, const View& view) {
+// The sea where the Earth is, then the land; the coast and borders come
+// separately, to go over the density grid.
+void drawLand(std::string& svg, std::string& coastAndBorders, const MapView& view) {
   const WorldBorders& world = worldBorders();
-  const Box box{-2, kTitleHeight - 2, kPlotWidth + 2, kHeight + 2};
-
+  const Box box = plotBox(view);
   std::string land, coast, borders;
   PathData landPath(land), coastPath(coast), borderPath(borders);
   ClippedLines coastLines(coastPath, box), borderLines(borderPath, box);
-  std::vector<Point> ring;
   for (std::size_t r = 0; r < world.landRings.size(); ++r) {
-    const auto& points = world.landRings[r];
-    const auto& isCoast = world.coastEdges[r];
-    forEachCopy(points, view, [&](auto project) {
-      ring.clear();
-      for (const GeoPoint& p : points) ring.push_back(project(p));
-      for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
-        if (isCoast[i]) {
-          coastLines.segment(ring[i], ring[i + 1]);
-        } else {
-          coastLines.breakLine();
-        }
-      }
-      coastLines.breakLine();
-      const std::vector<Point> clipped = clipRing(ring, box);
-      if (clipped.size() < 3) return;
-      landPath.moveTo(clipped.front());
-      for (std::size_t i = 1; i < clipped.size(); ++i) landPath.lineTo(clipped[i]);
-      landPath.close();
-    });
+    appendRing(view, world.landRings[r], landPath, &world.coastEdges[r], &coastLines);
   }
-  for (const auto& line : world.borderLines) {
-    forEachCopy(line, view, [&](auto project) {
-      for (std::size_t i = 0; i + 1 < line.size(); ++i) borderLines.segment(project(line[i]), project(line[i + 1]));
-      borderLines.breakLine();
-    });
-  }
+  for (const auto& line : world.borderLines) appendLine(view, line, borderLines);
+  svg += "<path id=\"sea\" fill=\"" + std::string(kSea) + "\" d=\"" + earthOutline(view) + "\"/>\n";
   svg += "<path id=\"land\" fill=\"" + std::string(kLand) + "\" fill-rule=\"evenodd\" d=\"" + land + "\"/>\n";
-  svg += "<path id=\"coast\" fill=\"none\" stroke=\"" + std::string(kCoast) + "\" stroke-width=\"0.7\" d=\"" + coast + "\"/>\n";
-  svg += "<path id=\"borders\" fill=\"none\" stroke=\"#a27f95\" stroke-width=\"0.9\" stroke-dasharray=\"4 2\" d=\"" +
-         borders + "\"/>\n";
+  coastAndBorders += "<path id=\"coast\" fill=\"none\" stroke=\"" + std::string(kCoast) +
+                     "\" stroke-width=\"0.7\" d=\"" + coast + "\"/>\n";
+  coastAndBorders +=
+      "<path id=\"borders\" fill=\"none\" stroke=\"#a27f95\" stroke-width=\"0.9\" stroke-dasharray=\"4 2\" d=\"" +
+      borders + "\"/>\n";
 }
 
 // "37.5°E", "0°", "55°N" with as many decimals as the step needs.
@@ -394,39 +117,113 @@ double labelWidth(const std::string& label) {
   return static_cast<double>(characters) * 0.65 * kLabelSize;
 }
 
-void drawGraticule(std::string& svg, std::string& labels, const View& view) {
-  svg += "<g id=\"graticule\" stroke=\"#6d8596\" stroke-width=\"0.5\" stroke-opacity=\"0.6\">\n";
+// Labels go where they fit whole inside the plot, clear of one another.
+class LabelPlacer {
+ public:
+  explicit LabelPlacer(const MapView& view) : bottom_(view.bottom()) {}
+
+  bool place(const Box& box) {
+    if (box.x0 < kLabelInset || box.x1 > kPlotWidth - kLabelInset || box.y0 < kTitleHeight + kLabelInset ||
+        box.y1 > bottom_ - kLabelInset) {
+      return false;
+    }
+    for (const Box& other : placed_) {
+      if (box.x0 < other.x1 + 2 && other.x0 < box.x1 + 2 && box.y0 < other.y1 + 2 && other.y0 < box.y1 + 2) {
+        return false;
+      }
+    }
+    placed_.push_back(box);
+    return true;
+  }
+
+ private:
+  double bottom_;
+  std::vector<Box> placed_;
+};
+
+// One line of the graticule through at(t), t from 0 to 1, cut to the plot.
+// Returns whether it reaches the plot, and in `end` its point there that
+// `better` likes best, for its label.
+template <typename At, typename Better>
+bool drawGraticuleLine(std::string& svg, const MapView& view, const std::string& attribute, int steps, At at,
+                       Better better, Point& end) {
+  const Box plot{0, kTitleHeight, kPlotWidth, view.bottom()};
+  bool found = false;
+  const auto consider = [&](Point p) {
+    if (!found || better(p, end)) {
+      end = p;
+      found = true;
+    }
+  };
+  std::string d;
+  PathData path(d);
+  ClippedLines lines(path, plotBox(view));
+  Point previous = at(0.0);
+  for (int i = 1; i <= steps; ++i) {
+    const Point p = at(static_cast<double>(i) / steps);
+    lines.segment(previous, p);
+    double t0 = 0, t1 = 1;
+    if (clipSegment(previous, p, plot, t0, t1)) {
+      const double dx = p.x - previous.x, dy = p.y - previous.y;
+      consider({previous.x + t0 * dx, previous.y + t0 * dy});
+      consider({previous.x + t1 * dx, previous.y + t1 * dy});
+    }
+    previous = p;
+  }
+  lines.breakLine();
+  if (!d.empty()) svg += "<path " + attribute + " d=\"" + d + "\"/>\n";
+  return found;
+}
+
+// Meridians and parallels as the projection draws them, labelled at the
+// bottom and the left of the plot, or where they end on the Earth's outline.
+// No line runs along the seam or the poles' line, where the Earth ends.
+void drawGraticule(std::string& svg, std::string& labels, const MapView& view) {
+  svg += "<g id=\"graticule\" fill=\"none\" stroke=\"#6d8596\" stroke-width=\"0.5\" stroke-opacity=\"0.6\">\n";
   // A halo keeps the labels readable over land, lines and marks; a label
   // that would run past the frame is left out rather than cut.
   labels += "<g id=\"graticule-labels\" font-size=\"" + number(kLabelSize) +
             "\" fill=\"#34495e\" stroke=\"#fafafa\" stroke-width=\"3\" stroke-linejoin=\"round\" "
             "paint-order=\"stroke\">\n";
-  const auto [lonStep, lonDecimals] = graticuleStep(view.east - view.west);
-  for (long long i = static_cast<long long>(std::ceil((view.lon0 + view.west) / lonStep));
-       i * lonStep <= view.lon0 + view.east; ++i) {
-    const double lon = static_cast<double>(i) * lonStep;
-    const std::string x = number(view.x(lon - view.lon0));
+  LabelPlacer placer(view);
+  const bool curved = view.projection() == MapProjection::equalEarth;
+  const double west = view.westRel(), east = view.eastRel(), south = view.south(), north = view.north();
+  const auto [lonStep, lonDecimals] = graticuleStep(east - west);
+  for (long long i = static_cast<long long>(std::ceil((view.centreLon() + west) / lonStep));
+       static_cast<double>(i) * lonStep <= view.centreLon() + east; ++i) {
+    const double lon = static_cast<double>(i) * lonStep, rel = lon - view.centreLon();
+    if (std::fabs(rel) >= 180 - 1e-9) continue;
     const std::string label = degreeLabel(wrap180(lon), lonDecimals, 'E', 'W');
-    svg += "<line x1=\"" + x + "\" y1=\"" + number(kTitleHeight) + "\" x2=\"" + x + "\" y2=\"" + number(kHeight) +
-           "\" data-lon=\"" + label + "\"/>\n";
-    const double halfWidth = labelWidth(label) / 2, at = view.x(lon - view.lon0);
-    if (at - halfWidth < kLabelInset || at + halfWidth > kPlotWidth - kLabelInset) continue;
-    labels += "<text x=\"" + x + "\" y=\"" + number(kHeight - 5) + "\" text-anchor=\"middle\">" + label + "</text>\n";
-  }
-  const auto [latStep, latDecimals] = graticuleStep(view.north - view.south);
-  for (long long i = static_cast<long long>(std::ceil(std::max(view.south, -90.0) / latStep));
-       i * latStep <= std::min(view.north, 90.0); ++i) {
-    const double lat = static_cast<double>(i) * latStep;
-    const std::string y = number(view.y(lat));
-    const std::string label = degreeLabel(lat, latDecimals, 'N', 'S');
-    svg += "<line x1=\"0\" y1=\"" + y + "\" x2=\"" + number(kPlotWidth) + "\" y2=\"" + y + "\" data-lat=\"" +
-           label + "\"/>\n";
-    // Clear of the title band above and of the longitudes' row below.
-    const double baseline = view.y(lat) - 3;
-    if (baseline - kLabelSize < kTitleHeight + kLabelInset || baseline > kHeight - 5 - kLabelSize - kLabelInset) {
-      continue;
+    Point end{0, 0};
+    const bool shown = drawGraticuleLine(
+        svg, view, "data-lon=\"" + label + "\"", curved ? 90 : 1,
+        [&](double t) { return view.projectRelative(rel, south + (north - south) * t); },
+        [](Point a, Point b) { return a.y > b.y; }, end);
+    // A meridian that leaves by a side (a conic's fan) is not labelled
+    // there, among the parallels' labels.
+    const double halfWidth = labelWidth(label) / 2, baseline = std::min(end.y, view.bottom()) - 5;
+    const double x = std::clamp(end.x, halfWidth + kLabelInset, kPlotWidth - halfWidth - kLabelInset);
+    const bool bySide = end.y < view.bottom() - 0.5 && (end.x < 0.5 || end.x > kPlotWidth - 0.5);
+    if (shown && !bySide && placer.place({x - halfWidth, baseline - kLabelSize, x + halfWidth, baseline})) {
+      labels += "<text x=\"" + number(x) + "\" y=\"" + number(baseline) + "\" text-anchor=\"middle\">" + label +
+                "</text>\n";
     }
-    labels += "<text x=\"4\" y=\"" + number(baseline) + "\">" + label + "</text>\n";
+  }
+  const auto [latStep, latDecimals] = graticuleStep(north - south);
+  for (long long i = static_cast<long long>(std::ceil(south / latStep)); static_cast<double>(i) * latStep <= north;
+       ++i) {
+    const double lat = static_cast<double>(i) * latStep;
+    if (std::fabs(lat) >= 90) continue;
+    const std::string label = degreeLabel(lat, latDecimals, 'N', 'S');
+    Point end{0, 0};
+    const bool shown = drawGraticuleLine(
+        svg, view, "data-lat=\"" + label + "\"", view.projection() == MapProjection::equirectangular ? 1 : 180,
+        [&](double t) { return view.projectRelative(west + (east - west) * t, lat); },
+        [](Point a, Point b) { return a.x < b.x; }, end);
+    const double x = end.x + 4, baseline = end.y - 3;
+    if (shown && placer.place({x, baseline - kLabelSize, x + labelWidth(label), baseline})) {
+      labels += "<text x=\"" + number(x) + "\" y=\"" + number(baseline) + "\">" + label + "</text>\n";
+    }
   }
   svg += "</g>\n";
   labels += "</g>\n";
@@ -473,8 +270,8 @@ std::vector<TypeEntry> typesByCount(const std::vector<CameraRecord>& cameras) {
   return types;
 }
 
-void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const std::vector<TypeEntry>& types,
-               const View& view) {
+void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const std::vector<Point>& positions,
+               const std::vector<TypeEntry>& types, const MapView& view) {
   svg += "<defs>";
   for (const TypeEntry& entry : types) {
     svg += "<g id=\"mark-" + std::to_string(entry.type) + "\">" + markShape(entry.type) + "</g>";
@@ -483,15 +280,17 @@ void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const
   // The most common type first, so that rare ones are drawn on top.
   for (const TypeEntry& entry : types) {
     std::string ticks, marks;
-    for (const CameraRecord& c : cameras) {
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+      const CameraRecord& c = cameras[i];
       if (c.type != entry.type) continue;
-      const double x = view.x(view.relative(degrees(c.longitude))), y = view.y(degrees(c.latitude));
+      const double x = positions[i].x, y = positions[i].y;
       marks += "<use href=\"#mark-" + std::to_string(entry.type) + "\" x=\"" + number(x) + "\" y=\"" + number(y) + "\"/>";
       marks += '\n';
       if (c.directionType != 1 && c.directionType != 2) continue;
-      // 0 is north, up; 90 is east, right.
-      const double heading = (directionDegrees(c.directionCode) % 360) * kPi / 180;
-      const double dx = std::sin(heading) * kTickLength, dy = -std::cos(heading) * kTickLength;
+      // Along the heading as the projection draws it: north is up only
+      // along the central meridian of a conic or of Equal Earth.
+      const Point along = view.direction(geoPointOf(c), directionDegrees(c.directionCode) % 360);
+      const double dx = along.x * kTickLength, dy = along.y * kTickLength;
       const bool both = c.directionType == 2;
       ticks += "M" + number(both ? x - dx : x) + " " + number(both ? y - dy : y) + "l" +
                number(both ? 2 * dx : dx) + " " + number(both ? 2 * dy : dy);
@@ -507,138 +306,92 @@ void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const
   svg += "</g>\n";
 }
 
-// Lower bounds of up to seven classes of cell counts, at even quantiles of
-// the cells that hold cameras: each colour then covers about as many cells,
-// whether the cameras crowd into cities or spread evenly.
-std::vector<std::uint64_t> densityClasses(const std::vector<std::uint32_t>& counts) {
-  std::vector<std::uint32_t> filled;
-  for (const std::uint32_t count : counts) {
-    if (count > 0) filled.push_back(count);
-  }
-  std::sort(filled.begin(), filled.end());
-  std::vector<std::uint64_t> bounds{filled.empty() ? 1u : filled.front()};
-  constexpr std::size_t kClasses = 7;
-  for (std::size_t i = 1; i < kClasses && !filled.empty(); ++i) {
-    const std::uint64_t bound = filled[filled.size() * i / kClasses];
-    if (bound > bounds.back()) bounds.push_back(bound);
-  }
-  return bounds;
-}
-
-const char* const kDensityColours[] = {"#fff3b0", "#fed976", "#feb24c", "#fd8d3c", "#f03b20", "#bd0026", "#67000d"};
-
-struct DensityLegend {
-  std::vector<std::uint64_t> bounds;
-  std::uint64_t fullest = 0;
-};
-
-DensityLegend drawDensity(std::string& svg, const std::vector<CameraRecord>& cameras, const View& view) {
-  const auto columns = static_cast<std::size_t>(kPlotWidth / kCellSize);
-  const auto rows = static_cast<std::size_t>(kPlotHeight / kCellSize);
-  std::vector<std::uint32_t> counts(columns * rows, 0);
-  for (const CameraRecord& c : cameras) {
-    const double x = view.x(view.relative(degrees(c.longitude))), y = view.y(degrees(c.latitude)) - kTitleHeight;
-    const auto column = std::min(columns - 1, static_cast<std::size_t>(std::max(0.0, x / kCellSize)));
-    const auto row = std::min(rows - 1, static_cast<std::size_t>(std::max(0.0, y / kCellSize)));
-    ++counts[row * columns + column];
-  }
-  DensityLegend legend;
-  legend.fullest = *std::max_element(counts.begin(), counts.end());
-  legend.bounds = densityClasses(counts);
-  auto classOf = [&](std::uint32_t count) {
-    return static_cast<std::size_t>(std::upper_bound(legend.bounds.begin(), legend.bounds.end(), count) -
-                                    legend.bounds.begin()) - 1;
-  };
-
-  // One path per class; neighbouring cells of a class in a row make one rectangle.
-  std::vector<std::string> paths(legend.bounds.size());
-  for (std::size_t row = 0; row < rows; ++row) {
-    for (std::size_t column = 0; column < columns;) {
-      const std::uint32_t count = counts[row * columns + column];
-      if (count == 0) {
-        ++column;
-        continue;
-      }
-      const std::size_t cls = classOf(count);
-      std::size_t end = column + 1;
-      while (end < columns && counts[row * columns + end] != 0 && classOf(counts[row * columns + end]) == cls) ++end;
-      std::string& d = paths[cls];
-      d += "M" + number(static_cast<double>(column) * kCellSize) + " " +
-           number(kTitleHeight + static_cast<double>(row) * kCellSize) + "h" +
-           number(static_cast<double>(end - column) * kCellSize) + "v" + number(kCellSize) + "h-" +
-           number(static_cast<double>(end - column) * kCellSize) + "z";
-      column = end;
-    }
-  }
-  svg += "<g id=\"density\" fill-opacity=\"0.85\">\n";
-  for (std::size_t cls = 0; cls < paths.size(); ++cls) {
-    if (paths[cls].empty()) continue;
-    svg += "<path data-from=\"" + std::to_string(legend.bounds[cls]) + "\" fill=\"" + kDensityColours[cls] +
-           "\" d=\"" + paths[cls] + "\"/>\n";
-  }
-  svg += "</g>\n";
-  return legend;
-}
-
 // "500 m", "2 km", "1,000 km".
 std::string distanceText(double km) {
   if (km < 1) return std::to_string(std::llround(km * 1000)) + " m";
   return grouped(static_cast<std::uint64_t>(std::llround(km))) + " km";
 }
 
-void drawScaleBar(std::string& svg, const View& view, double top) {
-  const double kmPerPx = kKmPerDegree / view.ky;
-  constexpr double kMaxBar = 200;
-  double km = 0.001;
-  for (double magnitude = 0.001; magnitude <= 100000; magnitude *= 10) {
-    for (const double m : {1.0, 2.0, 5.0}) {
-      if (m * magnitude / kmPerPx <= kMaxBar) km = m * magnitude;
-    }
+const char* projectionName(MapProjection projection) {
+  switch (projection) {
+    case MapProjection::equirectangular: return "equirectangular";
+    case MapProjection::albersConic: return "Albers equal-area conic";
+    case MapProjection::equalEarth: return "Equal Earth";
   }
-  const double px = km / kmPerPx, left = kPlotWidth + 20;
-  svg += "<g id=\"scale\"><text x=\"" + number(left) + "\" y=\"" + number(top) + "\" font-weight=\"bold\">Scale</text>\n";
-  svg += "<path fill=\"none\" stroke=\"#222\" stroke-width=\"1.5\" d=\"M" + number(left) + " " + number(top + 10) +
-         "v8h" + number(px) + "v-8\"/>\n";
-  svg += "<text x=\"" + number(left) + "\" y=\"" + number(top + 34) + "\">" + distanceText(km) +
-         "</text>\n<text x=\"" + number(left) + "\" y=\"" + number(top + 50) +
-         "\" font-size=\"10\" fill=\"#666\">true along the middle parallel</text></g>\n";
+  return "";
 }
 
+// A bar in km only where one scale holds across the plot (kScaleTolerance),
+// drawn at the geometric mean of the largest and smallest: a city's or a
+// country's map has one; a continent's or the world's does not, and says so.
 
-// The document, its title and heading, and the plot's frame and sea.
-void beginDocument(std::string& svg, const std::string& heading) {
+// Returns the baseline of its last line.
+double drawScaleBar(std::string& svg, const MapView& view, double top) {
+  const double left = kPlotWidth + 20;
+  svg += "<g id=\"scale\" data-projection=\"" + std::string(projectionName(view.projection())) + "\"><text x=\"" +
+         number(left) + "\" y=\"" + number(top) + "\" font-weight=\"bold\">Scale</text>\n";
+  if (!view.scaleHolds()) {
+    svg += "<text x=\"" + number(left) + "\" y=\"" + number(top + 20) + "\">varies across the map</text>\n";
+  } else {
+    const LocalScale range = view.scaleRange();
+    const double kmPerPx = 1 / std::sqrt(range.largest * range.smallest);
+    constexpr double kMaxBar = 200;
+    double km = 0.001;
+    for (double magnitude = 0.001; magnitude <= 100000; magnitude *= 10) {
+      for (const double m : {1.0, 2.0, 5.0}) {
+        if (m * magnitude / kmPerPx <= kMaxBar) km = m * magnitude;
+      }
+    }
+    const double px = km / kmPerPx;
+    svg += "<path id=\"scale-bar\" fill=\"none\" stroke=\"#222\" stroke-width=\"1.5\" data-km=\"" + number(km) +
+           "\" d=\"M" + number(left) + " " + number(top + 10) + "v8h" + number(px) + "v-8\"/>\n";
+    svg += "<text x=\"" + number(left) + "\" y=\"" + number(top + 34) + "\">" + distanceText(km) + "</text>\n";
+    top += 14;
+  }
+  svg += "<text x=\"" + number(left) + "\" y=\"" + number(top + 36) + "\" font-size=\"10\" fill=\"#666\">" +
+         projectionName(view.projection()) + " projection</text></g>\n";
+  return top + 36;
+}
+
+// The document, its title and heading, and the plot's frame.
+void beginDocument(std::string& svg, const std::string& heading, double height, double plotHeight) {
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-         number(kWidth) + "\" height=\"" + number(kHeight) + "\" viewBox=\"0 0 " + number(kWidth) + " " +
-         number(kHeight) + "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"12\">\n";
+         number(kWidth) + "\" height=\"" + number(height) + "\" viewBox=\"0 0 " + number(kWidth) + " " +
+         number(height) + "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"12\">\n";
   svg += "<title>" + xmlEscaped(heading) + "</title>\n";
-  svg += "<rect width=\"" + number(kWidth) + "\" height=\"" + number(kHeight) + "\" fill=\"#fafafa\"/>\n";
+  svg += "<rect width=\"" + number(kWidth) + "\" height=\"" + number(height) + "\" fill=\"#fafafa\"/>\n";
   svg += "<text id=\"heading\" x=\"12\" y=\"26\" font-size=\"16\" font-weight=\"bold\">" + xmlEscaped(heading) +
          "</text>\n";
   svg += "<clipPath id=\"plot\"><rect x=\"0\" y=\"" + number(kTitleHeight) + "\" width=\"" + number(kPlotWidth) +
-         "\" height=\"" + number(kPlotHeight) + "\"/></clipPath>\n";
+         "\" height=\"" + number(plotHeight) + "\"/></clipPath>\n";
 }
 
-// Land, borders, graticule and the cameras (marks, or density when there are
-// too many to mark), clipped to the plot.
-DensityLegend drawPlot(std::string& svg, const View& view, const std::vector<CameraRecord>& cameras,
-                       const std::vector<TypeEntry>& types, bool marked) {
-  svg += "<g clip-path=\"url(#plot)\">\n<rect x=\"0\" y=\"" + number(kTitleHeight) + "\" width=\"" +
-         number(kPlotWidth) + "\" height=\"" + number(kPlotHeight) + "\" fill=\"" + kSea + "\"/>\n";
-  drawBorders(svg, view);
+// Sea, land, lakes, graticule, then the density grid under the coast and
+// borders (so that they show through it), or the marks over them, and the
+// names of places above all; clipped to the plot.
+DensityLegend drawPlot(std::string& svg, const MapView& view, const std::vector<CameraRecord>& cameras,
+                       const std::vector<Point>& positions, const std::vector<TypeEntry>& types, bool marked) {
+  svg += "<g clip-path=\"url(#plot)\">\n";
+  std::string coastAndBorders, labels;
+  drawLand(svg, coastAndBorders, view);
   // Lakes and place names take the view's projection; names keep clear of
   // the graticule's labels along the left and bottom edges.
-  const MapFrame frame{[&view](const GeoPoint& p) { return MapPoint{view.x(view.relative(p.lon)), view.y(p.lat)}; },
-                       {0, kTitleHeight, kPlotWidth, kHeight},
-                       kKmPerDegree / view.ky,
-                       {{0, kTitleHeight, 48, kHeight}, {0, kHeight - 20, kPlotWidth, kHeight}}};
+  const MapFrame frame{[&view](const GeoPoint& p) {
+                         const Point at = view.project(p);
+                         return MapPoint{at.x, at.y};
+                       },
+                       {0, kTitleHeight, kPlotWidth, view.bottom()},
+                       kmPerPxAtMiddle(view),
+                       {{0, kTitleHeight, 48, view.bottom()}, {0, view.bottom() - 20, kPlotWidth, view.bottom()}}};
   drawLakes(svg, frame, kSea, kCoast);
-  std::string labels;
   drawGraticule(svg, labels, view);
   DensityLegend density;
   if (marked) {
-    drawMarks(svg, cameras, types, view);
+    svg += coastAndBorders;
+    drawMarks(svg, cameras, positions, types, view);
   } else {
-    density = drawDensity(svg, cameras, view);
+    density = drawDensity(svg, positions, view);
+    svg += coastAndBorders;
   }
   drawPlaceLabels(svg, choosePlaceLabels(frame));
   svg += labels + "</g>\n";
@@ -647,7 +400,7 @@ DensityLegend drawPlot(std::string& svg, const View& view, const std::vector<Cam
 
 // The panel beside the plot: types with counts, then the heading tick or the
 // density classes. Returns the baseline of its last line.
-double drawLegend(std::string& svg, const View& view, const std::vector<TypeEntry>& types, bool marked,
+double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeEntry>& types, bool marked,
                   const DensityLegend& density) {
   const double left = kPlotWidth + 20;
   double y = kTitleHeight + 24;
@@ -677,7 +430,7 @@ double drawLegend(std::string& svg, const View& view, const std::vector<TypeEntr
     svg += "<path fill=\"none\" stroke=\"#555\" stroke-width=\"1.6\" d=\"M" + number(left + 5) + " " + number(y - 4) +
            "l0 -9\"/><circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) + "\" r=\"" +
            number(kMarkRadius) + "\" fill=\"#555\"/><text x=\"" + number(left + 16) + "\" y=\"" + number(y) +
-           "\">tick: one heading (north up)</text>\n";
+           "\">tick: one heading</text>\n";
     y += 22;
     svg += "<path fill=\"none\" stroke=\"#555\" stroke-width=\"1.6\" d=\"M" + number(left + 5) + " " + number(y - 13) +
            "l0 18\"/><circle cx=\"" + number(left + 5) + "\" cy=\"" + number(y - 4) + "\" r=\"" +
@@ -686,9 +439,13 @@ double drawLegend(std::string& svg, const View& view, const std::vector<TypeEntr
   } else {
     y += 30;
     svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\" font-weight=\"bold\">Cameras per cell</text>\n";
+    // In an equal-area projection every cell covers the same ground; in
+    // the equirectangular one of a region, nearly so.
+    const double side = kCellSize * kmPerPxAtMiddle(view);
     y += 16;
-    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\">(cell: " + number(kCellSize) + " px, about " +
-           distanceText(kCellSize * kKmPerDegree / view.ky) + ")</text>\n";
+    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\">(a cell of " + number(kCellSize) + " px: " +
+           distanceText(side) + " \u00D7 " + distanceText(side) + ")</text>\n";
+    svg += "<g id=\"density-legend\">\n";
     for (std::size_t cls = 0; cls < density.bounds.size(); ++cls) {
       y += 20;
       const std::uint64_t to = cls + 1 < density.bounds.size() ? density.bounds[cls + 1] - 1 : density.fullest;
@@ -696,17 +453,40 @@ double drawLegend(std::string& svg, const View& view, const std::vector<TypeEntr
                                     ? grouped(to)
                                     : grouped(density.bounds[cls]) + "\u2013" + grouped(to);
       svg += "<rect x=\"" + number(left) + "\" y=\"" + number(y - 11) + "\" width=\"12\" height=\"12\" fill=\"" +
-             kDensityColours[cls] + "\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" + number(left + 18) +
-             "\" y=\"" + number(y) + "\">" + range + "</text>\n";
+             density.colour(cls) + "\" fill-opacity=\"0.65\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" +
+             number(left + 18) + "\" y=\"" + number(y) + "\" data-from=\"" + std::to_string(density.bounds[cls]) +
+             "\">" + range + "</text>\n";
     }
+    svg += "</g>\n";
   }
   svg += "</g>\n";
   return y;
 }
 
-void drawCredit(std::string& svg) {
-  svg += "<text x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(kHeight - 12) +
+void drawCredit(std::string& svg, double height) {
+  svg += "<text x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(height - 12) +
          "\" font-size=\"10\" fill=\"#666\">Map data: Natural Earth (public domain)</text>\n";
+}
+
+// Marks give way to the density grid when they would pile on one another
+// or carpet the map. Past kMaxPileDepth marks to a mark-sized cell on
+// average, a picture of dots hides most cameras and turns crowded places
+// into blots: a country's real list piles under six deep (a junction's
+// cameras one on another), 19,000 cameras in Russia's cities some 40 deep.
+// Past kMaxCover of the plot under marks, they hide the map they are on:
+// real lists cover a few percent, 30,000 cameras spread evenly over the
+// world or 40,000 over Europe, half of it. Past kMaxMarks, a picture of dots
+// would weigh several MB however they lie, and the grid says as much in far
+// less.
+constexpr double kMaxPileDepth = 8;
+constexpr double kMaxCover = 1.0 / 3;
+constexpr std::size_t kMaxMarks = 50000;
+
+bool marksCrowd(const std::vector<Point>& positions, const MapView& view) {
+  if (positions.size() > kMaxMarks) return true;
+  const Crowding crowding = crowdingOf(positions, 2 * kMarkRadius);
+  return crowding.depth > kMaxPileDepth ||
+         crowding.cover > kMaxCover * kPlotWidth * view.plotHeight();
 }
 
 }  // namespace
@@ -734,8 +514,9 @@ MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras) {
   lats.reserve(inside.size());
   lons.reserve(inside.size());
   for (const CameraRecord& c : inside) {
-    lats.push_back(degrees(c.latitude));
-    lons.push_back(wrap180(degrees(c.longitude) - lon0));
+    const GeoPoint p = geoPointOf(c);
+    lats.push_back(p.lat);
+    lons.push_back(wrap180(p.lon - lon0));
   }
   const Spread lat = spreadOf(lats), lon = spreadOf(lons);
   const double latLimit = kStrayFactor * std::max(lat.span, kMinStraySpan);
@@ -751,28 +532,38 @@ MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras) {
   return placed;
 }
 
-std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapTitle& title) {
+std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapTitle& title, bool* densityGrid) {
   const MapPlacement placed = placeOnMap(allCameras);
   const std::vector<CameraRecord>& cameras = placed.shown;
-  const View view = viewFor(cameras);
+  const MapView view = MapView::fitted(cameras);
+  std::vector<Point> positions;
+  positions.reserve(cameras.size());
+  for (const CameraRecord& c : cameras) positions.push_back(view.project(geoPointOf(c)));
   const std::vector<TypeEntry> types = typesByCount(cameras);
-  const bool marked = cameras.size() <= kMaxMarkedCameras;
+  const bool marked = !marksCrowd(positions, view);
+  if (densityGrid) *densityGrid = !marked;
 
-  std::string svg;
-  svg.reserve(marked ? 64 * cameras.size() + (1 << 20) : (2 << 20));
-  beginDocument(svg, title.fileName + " \u00B7 " + title.date + " \u00B7 " + grouped(cameras.size()) +
-                         (cameras.size() == 1 ? " camera" : " cameras"));
-  const DensityLegend density = drawPlot(svg, view, cameras, types, marked);
-  double legendEnd = drawLegend(svg, view, types, marked, density);
+  std::string body;
+  body.reserve(marked ? 64 * cameras.size() + (1 << 20) : (2 << 20));
+  const DensityLegend density = drawPlot(body, view, cameras, positions, types, marked);
+  double legendEnd = drawLegend(body, view, types, marked, density);
   if (!placed.strays.empty()) {
     legendEnd += 30;
-    svg += "<text id=\"strays\" x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(legendEnd) +
-           "\" data-count=\"" + std::to_string(placed.strays.size()) + "\">Left out: " +
-           grouped(placed.strays.size()) + (placed.strays.size() == 1 ? " camera" : " cameras") +
-           " far from the rest</text>\n";
+    body += "<text id=\"strays\" x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(legendEnd) +
+            "\" data-count=\"" + std::to_string(placed.strays.size()) + "\">Left out: " +
+            grouped(placed.strays.size()) + (placed.strays.size() == 1 ? " camera" : " cameras") +
+            " far from the rest</text>\n";
   }
-  drawScaleBar(svg, view, legendEnd + 40);
-  drawCredit(svg);
+  // The panel may run below a short plot (the world's): the page grows.
+  const double height = std::max(view.bottom(), drawScaleBar(body, view, legendEnd + 40) + 40);
+  drawCredit(body, height);
+
+  std::string svg;
+  svg.reserve(body.size() + 2048);
+  beginDocument(svg, title.fileName + " \u00B7 " + title.date + " \u00B7 " + grouped(cameras.size()) +
+                         (cameras.size() == 1 ? " camera" : " cameras"),
+                height, view.plotHeight());
+  svg += body;
   svg += "</svg>\n";
   return svg;
 }

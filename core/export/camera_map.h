@@ -1,12 +1,14 @@
 // A picture of where cameras are: one SVG file that any browser shows
 // without a network. The cameras are drawn over land, coasts, lakes and
 // country borders, under the names of places around them, zoomed to their
-// extent with a margin, with a graticule labelled
-// in degrees, a scale bar in km, a legend of camera types with their counts
-// and a title line. Up to kMaxMarkedCameras each camera is a mark coloured
-// by type (with a tick along its heading when it watches one direction or
-// both); past that, a density grid whose cells are coloured by count, so a
-// million cameras still make a small file that a browser draws at once.
+// extent with a margin in a projection that suits it (map_projection.h),
+// with a graticule labelled in degrees, a scale bar in km where one scale
+// holds across the map, a legend of camera types with their counts and a
+// title line. Each camera is a mark coloured by type (with a tick along its
+// heading when it watches one direction or both), unless the marks would
+// pile on one another: then a density grid whose cells are coloured by count
+// takes their place, so a million cameras still make a small file that a
+// browser draws at once.
 #pragma once
 
 #include "core/database/camera_db_format.h"
@@ -17,8 +19,6 @@
 #include <vector>
 
 namespace tabrino {
-
-inline constexpr std::size_t kMaxMarkedCameras = 20000;
 
 struct MapTitle {
   std::string fileName;  // what the cameras came from
@@ -41,8 +41,10 @@ struct MapPlacement {
 MapPlacement placeOnMap(const std::vector<CameraRecord>& cameras);
 
 // The SVG text, of the cameras placeOnMap shows; the panel says how
-// many were left out.
-std::string cameraMapSvg(const std::vector<CameraRecord>& cameras, const MapTitle& title);
+// many were left out. `densityGrid`, when given, says whether a grid took
+// the marks' place.
+std::string cameraMapSvg(const std::vector<CameraRecord>& cameras, const MapTitle& title,
+                         bool* densityGrid = nullptr);
 
 // Writes the picture through an AtomicFileWriter: it appears only once
 // complete. Throws FileOpenError or FileWriteError.
