@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -663,6 +664,34 @@ TEST(CameraMap, RealListsAndEmptyInputMakeWellFormedPictures) {
     const XmlElement svg = mapOf(cameras);
     EXPECT_EQ(svg.byId("cameras")->all("use").size(), cameras.size());
   }
+}
+
+// Every type is told apart by its colour and shape together: the known
+// types by their own, the others (as many as fit the legend's spare pairs)
+// by pairs no other type has.
+TEST(CameraMap, TypesHaveMarksOfTheirOwn) {
+  std::vector<CameraRecord> cameras;
+  const int types[] = {1, 2, 3, 4, 5, 192, 194, 199, 215, 7, 8, 9, 10, 11};
+  for (std::size_t i = 0; i < std::size(types); ++i) {
+    // Fewer of each later type, so the legend lists them in this order.
+    for (std::size_t k = 0; k < 20 - i; ++k) {
+      cameras.push_back(camera(13 + 0.01 * static_cast<double>(i), 52.4 + 0.005 * static_cast<double>(k),
+                               static_cast<std::uint8_t>(types[i])));
+    }
+  }
+  const XmlElement svg = mapOf(cameras);
+  std::set<std::pair<std::string, std::string>> seen;
+  for (const XmlElement& ofType : svg.byId("cameras")->children) {
+    const std::string type = ofType.attribute("data-type");
+    const XmlElement& group = *ofType.all("g").front();  // the marks, with their fill
+    const XmlElement* mark = svg.byId("mark-" + type);
+    ASSERT_NE(mark, nullptr) << type;
+    ASSERT_FALSE(mark->children.empty()) << type;
+    const XmlElement& shape = mark->children.front();
+    const std::string outline = shape.name + shape.attribute("d") + shape.attribute("r") + shape.attribute("width");
+    EXPECT_TRUE(seen.insert({group.attribute("fill"), outline}).second) << "type " << type << " looks like another";
+  }
+  EXPECT_EQ(seen.size(), std::size(types));
 }
 
 // Place names: each named place's dot where the view projects it, the

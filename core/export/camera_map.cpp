@@ -232,29 +232,38 @@ void drawGraticule(std::string& svg, std::string& labels, const MapView& view) {
 // The usual types take their export colour (Okabe and Ito's palette, which
 // people with common colour blindness tell apart) and a shape of their own;
 // others take the palette's spare colours in order of count, with a cross.
+// Types without a style of their own take the palette's spare colours with
+// shapes the known types do not use, paired so that the first three differ
+// in both and the first nine in one at least.
 const char* const kSpareColours[] = {"#56b4e9", "#f0e442", "#000000"};
+const char* const kSpareShapes[] = {
+    "<path d=\"M-1.4 -4.2h2.8v2.8h2.8v2.8h-2.8v2.8h-2.8v-2.8h-2.8v-2.8h2.8z\"/>",  // plus
+    "<path d=\"M-4 -2L-2 -4L0 -2L2 -4L4 -2L2 0L4 2L2 4L0 2L-2 4L-4 2L-2 0z\"/>",    // cross
+    "<path d=\"M-2 -3.8H2L4 0L2 3.8H-2L-4 0z\"/>",                                 // hexagon
+};
 
-const char* typeColour(std::uint8_t type, std::size_t& sparesUsed) {
-  if (type >= 1 && type <= 5) return cameraTypeStyle(type).colour;
-  return kSpareColours[sparesUsed++ % std::size(kSpareColours)];
-}
+struct MarkStyle {
+  const char* colour;
+  std::string shape;  // an outline around 0,0, about as large as a circle of kMarkRadius
+};
 
-// A mark's outline around 0,0, about as large as a circle of kMarkRadius.
-std::string markShape(std::uint8_t type) {
+MarkStyle markStyle(std::uint8_t type, std::size_t& sparesUsed) {
   switch (type) {
-    case 1: return "<circle r=\"3.5\"/>";
-    case 2: return "<rect x=\"-3\" y=\"-3\" width=\"6\" height=\"6\"/>";
-    case 3: return "<path d=\"M0 -4.2L4 2.8H-4z\"/>";
-    case 4: return "<path d=\"M0 -4.4L4.4 0L0 4.4L-4.4 0z\"/>";
-    case 5: return "<path d=\"M0 4.2L4 -2.8H-4z\"/>";
-    default: return "<path d=\"M-1.4 -4.2h2.8v2.8h2.8v2.8h-2.8v2.8h-2.8v-2.8h-2.8v-2.8h2.8z\"/>";
+    case 1: return {cameraTypeStyle(type).colour, "<circle r=\"3.5\"/>"};
+    case 2: return {cameraTypeStyle(type).colour, "<rect x=\"-3\" y=\"-3\" width=\"6\" height=\"6\"/>"};
+    case 3: return {cameraTypeStyle(type).colour, "<path d=\"M0 -4.2L4 2.8H-4z\"/>"};
+    case 4: return {cameraTypeStyle(type).colour, "<path d=\"M0 -4.4L4.4 0L0 4.4L-4.4 0z\"/>"};
+    case 5: return {cameraTypeStyle(type).colour, "<path d=\"M0 4.2L4 -2.8H-4z\"/>"};
+    default: break;
   }
+  const std::size_t spare = sparesUsed++ % 9;
+  return {kSpareColours[spare % 3], kSpareShapes[(spare % 3 + spare / 3) % 3]};
 }
 
 struct TypeEntry {
   std::uint8_t type;
   std::uint64_t count;
-  const char* colour;
+  MarkStyle mark;
 };
 
 std::vector<TypeEntry> typesByCount(const std::vector<CameraRecord>& cameras) {
@@ -262,11 +271,11 @@ std::vector<TypeEntry> typesByCount(const std::vector<CameraRecord>& cameras) {
   for (const CameraRecord& c : cameras) ++counts[c.type];
   std::vector<TypeEntry> types;
   for (int t = 0; t < 256; ++t) {
-    if (counts[t] > 0) types.push_back({static_cast<std::uint8_t>(t), counts[t], nullptr});
+    if (counts[t] > 0) types.push_back({static_cast<std::uint8_t>(t), counts[t], {}});
   }
   std::stable_sort(types.begin(), types.end(), [](const TypeEntry& a, const TypeEntry& b) { return a.count > b.count; });
   std::size_t sparesUsed = 0;
-  for (TypeEntry& entry : types) entry.colour = typeColour(entry.type, sparesUsed);
+  for (TypeEntry& entry : types) entry.mark = markStyle(entry.type, sparesUsed);
   return types;
 }
 
@@ -274,7 +283,7 @@ void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const
                const std::vector<TypeEntry>& types, const MapView& view) {
   svg += "<defs>";
   for (const TypeEntry& entry : types) {
-    svg += "<g id=\"mark-" + std::to_string(entry.type) + "\">" + markShape(entry.type) + "</g>";
+    svg += "<g id=\"mark-" + std::to_string(entry.type) + "\">" + entry.mark.shape + "</g>";
   }
   svg += "</defs>\n<g id=\"cameras\">\n";
   // The most common type first, so that rare ones are drawn on top.
@@ -297,10 +306,10 @@ void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const
     }
     svg += "<g data-type=\"" + std::to_string(entry.type) + "\">\n";
     if (!ticks.empty()) {
-      svg += "<path class=\"headings\" fill=\"none\" stroke=\"" + std::string(entry.colour) +
+      svg += "<path class=\"headings\" fill=\"none\" stroke=\"" + std::string(entry.mark.colour) +
              "\" stroke-width=\"1.6\" stroke-linecap=\"round\" d=\"" + ticks + "\"/>\n";
     }
-    svg += "<g fill=\"" + std::string(entry.colour) + "\" stroke=\"#fff\" stroke-width=\"0.8\">\n" + marks +
+    svg += "<g fill=\"" + std::string(entry.mark.colour) + "\" stroke=\"#fff\" stroke-width=\"0.8\">\n" + marks +
            "</g>\n</g>\n";
   }
   svg += "</g>\n";
@@ -414,7 +423,7 @@ double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeE
     y += 20;
     if (marked) {
       svg += "<use href=\"#mark-" + std::to_string(entry.type) + "\" x=\"" + number(left + 5) + "\" y=\"" +
-             number(y - 4) + "\" fill=\"" + entry.colour + "\" stroke=\"#fff\" stroke-width=\"0.8\"/>";
+             number(y - 4) + "\" fill=\"" + entry.mark.colour + "\" stroke=\"#fff\" stroke-width=\"0.8\"/>";
     }
     svg += "<text x=\"" + number(marked ? left + 16 : left) + "\" y=\"" + number(y) + "\" data-type=\"" +
            std::to_string(entry.type) + "\" data-count=\"" + std::to_string(entry.count) + "\">" +
