@@ -26,11 +26,14 @@
     5: {color: '#E69F00', shape: 'triangleDown'}
   };
   // Types without a common meaning (some lists use only such) take the
-  // palette's other colours, the commonest first, then grey.
-  // Their shapes are none of the five common types'.
-  var extraStyles = [{color: '#56B4E9', shape: 'cross'}, {color: '#000000', shape: 'hexagon'},
-                     {color: '#F0E442', shape: 'cross'}, {color: '#000000', shape: 'cross'},
-                     {color: '#56B4E9', shape: 'hexagon'}, {color: '#F0E442', shape: 'hexagon'}];
+  // palette's other colours with shapes none of the five common types has,
+  // the commonest first, then grey: the first three differ in colour and
+  // shape, the first nine in one at least, as in the map picture.
+  var extraStyles = [{color: '#56B4E9', shape: 'cross'}, {color: '#F0E442', shape: 'saltire'},
+                     {color: '#000000', shape: 'hexagon'}, {color: '#56B4E9', shape: 'saltire'},
+                     {color: '#F0E442', shape: 'hexagon'}, {color: '#000000', shape: 'cross'},
+                     {color: '#56B4E9', shape: 'hexagon'}, {color: '#F0E442', shape: 'cross'},
+                     {color: '#000000', shape: 'saltire'}];
   var otherStyle = {color: '#888888', shape: 'cross'};
   // Sequential classes, light to dark, for the cameras per grid cell.
   var densityColors = ['#ffffb2', '#fed976', '#feb24c', '#fd8d3c', '#f03b20', '#bd0026'];
@@ -151,6 +154,7 @@
       triangle: '<polygon points="6,1 11,10 1,10"/>',
       triangleDown: '<polygon points="6,11 11,2 1,2"/>',
       cross: '<path d="M1,4.5h10v3h-10zM4.5,1h3v10h-3z"/>',
+      saltire: '<path d="M1,4.5h10v3h-10zM4.5,1h3v10h-3z" transform="rotate(45 6 6)"/>',
       hexagon: '<polygon points="11.2,6 8.6,10.5 3.4,10.5 0.8,6 3.4,1.5 8.6,1.5"/>'
     };
     return '<svg class="tabrino-swatch" width="12" height="12" viewBox="0 0 12 12" fill="' + style.color +
@@ -176,11 +180,15 @@
           ctx.lineTo(x + r * 1.1 * Math.cos(corner * Math.PI / 3), y + r * 1.1 * Math.sin(corner * Math.PI / 3));
         }
         ctx.closePath(); break;
-      default:  // a cross, drawn as one outline so that its stroke stays outside
-        ctx.moveTo(x - r * 0.35, y - r); ctx.lineTo(x + r * 0.35, y - r); ctx.lineTo(x + r * 0.35, y - r * 0.35);
-        ctx.lineTo(x + r, y - r * 0.35); ctx.lineTo(x + r, y + r * 0.35); ctx.lineTo(x + r * 0.35, y + r * 0.35);
-        ctx.lineTo(x + r * 0.35, y + r); ctx.lineTo(x - r * 0.35, y + r); ctx.lineTo(x - r * 0.35, y + r * 0.35);
-        ctx.lineTo(x - r, y + r * 0.35); ctx.lineTo(x - r, y - r * 0.35); ctx.lineTo(x - r * 0.35, y - r * 0.35);
+      default:  // a cross (upright, or turned for a saltire), one outline so that its stroke stays outside
+        var turn = shape === 'saltire' ? Math.SQRT1_2 : 1, slant = shape === 'saltire' ? Math.SQRT1_2 : 0;
+        var outline = [[-0.35, -1], [0.35, -1], [0.35, -0.35], [1, -0.35], [1, 0.35], [0.35, 0.35],
+                       [0.35, 1], [-0.35, 1], [-0.35, 0.35], [-1, 0.35], [-1, -0.35], [-0.35, -0.35]];
+        for (var k = 0; k < outline.length; ++k) {
+          var u = outline[k][0] * r, v = outline[k][1] * r;
+          var px = x + u * turn - v * slant, py = y + u * slant + v * turn;
+          if (k === 0) ctx.moveTo(px, py); else ctx.lineTo(px, py);
+        }
         ctx.closePath();
     }
   }
