@@ -1,5 +1,4 @@
 #include "core/base/c_numbers.h"
-#include "core/base/digit_words.h"
 
 #include <gtest/gtest.h>
 
@@ -151,40 +150,6 @@ TEST(PlainNumbers, TakeOnlyWholePlainNumbersAndAgreeWithTheGeneralReader) {
     if (c.integer) {
       EXPECT_EQ(integer, parseCInt(c.text).value) << c.text;
     }
-  }
-}
-
-// The word-at-a-time scans must stop where the byte-by-byte scans stop and
-// give the same value, or leave the cell to them; cells of every length up
-// to past a word, with what may follow a cell in a list.
-TEST(PlainNumbers, WordScansAgreeWithTheByteScans) {
-  std::mt19937 random(20260210);
-  const std::string alphabet = "0123456789012345678901234567890123456789.-,\r\n \x80\xff/:";
-  constexpr auto neverAtEnd = [](const char*) { return false; };
-  for (int round = 0; round < 200000; ++round) {
-    std::string cell;
-    const int length = static_cast<int>(random() % 22);
-    for (int i = 0; i < length; ++i) cell += alphabet[random() % alphabet.size()];
-    if (round % 2) cell = std::to_string(random() % 1000) + "." + std::to_string(random()) + cell;
-    const std::string text = cell + "\n" + std::string(kWordScanReach, '7');  // a line feed ends every scan
-    double byBytes = -1, byWords = -1;
-    const char* bytesStop = scanPlainDecimalUntil(text.data(), neverAtEnd, byBytes);
-    if (const char* wordsStop = scanDecimalWords(text.data(), byWords)) {
-      ASSERT_EQ(wordsStop, bytesStop) << cell;
-      ASSERT_EQ(byWords, byBytes) << cell;
-    }
-    std::int32_t intByBytes = -1, intByWords = -1;
-    const char* intBytesStop = scanPlainIntUntil(text.data(), neverAtEnd, intByBytes);
-    if (const char* wordsStop = scanIntWords(text.data(), intByWords)) {
-      ASSERT_EQ(wordsStop, intBytesStop) << cell;
-      ASSERT_EQ(intByWords, intByBytes) << cell;
-    }
-  }
-  // The usual cells are taken by the word scans.
-  for (const char* usual : {"45.8773290,", "-0.6350073,", "6.2049781\r\n", "110,", "-5\n", "0.12345678901234,"}) {
-    const std::string text = usual + std::string(kWordScanReach, ' ');
-    double value;
-    EXPECT_NE(scanDecimalWords(text.data(), value), nullptr) << usual;
   }
 }
 

@@ -1,6 +1,6 @@
 #include "core/base/utf8_text.h"
 
-#include "core/base/digit_words.h"
+#include "core/base/byte_words.h"
 
 namespace tabrino {
 

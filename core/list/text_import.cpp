@@ -1,7 +1,7 @@
 #include "core/list/text_import.h"
 
 #include "core/base/c_numbers.h"
-#include "core/base/digit_words.h"
+#include "core/base/byte_words.h"
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
 #include "core/base/parallel.h"
@@ -50,40 +50,10 @@ constexpr std::array<bool, 256> kIdxStops = [] {
   return stops;
 }();
 
-std::uint64_t idxStopsIn(std::uint64_t word) noexcept {
-  return zeroBytes(word) | bytesEqual(word, ',') | bytesEqual(word, '\n') | bytesEqual(word, '\r');
+const char* plainDecimalField(const char* p, double& value) noexcept {
+  p = scanPlainDecimalUntil(p, kNeverAtEnd, value);
+  return p && *p == ',' ? p + 1 : nullptr;
 }
-
-// The scans of one line's cells. Where a cell starts at least
-// kWordScanReach bytes before the end of the text, it is read a word at a
-// time; the rare cell the word scans leave, and those near the end, byte by
-// byte. Both give the same.
-class PlainCells {
- public:
-  PlainCells(const char* textBegin, const char* textEnd) noexcept
-      : wordsUpTo_(static_cast<std::size_t>(textEnd - textBegin) > kWordScanReach ? textEnd - kWordScanReach
-                                                                                  : textBegin) {}
-
-  const char* skipIdx(const char* p) const noexcept {
-    while (p < wordsUpTo_) {
-      if (const std::uint64_t stops = idxStopsIn(loadWord(p))) return p + lowestByteIndex(stops);
-      p += 8;
-    }
-    while (!kIdxStops[static_cast<unsigned char>(*p)]) ++p;
-    return p;
-  }
-  const char* decimal(const char* p, double& value) const noexcept {
-    const char* end = p < wordsUpTo_ ? scanDecimalWords(p, value) : nullptr;
-    return end ? end : scanPlainDecimalUntil(p, kNeverAtEnd, value);
-  }
-  const char* integer(const char* p, std::int32_t& value) const noexcept {
-    const char* end = p < wordsUpTo_ ? scanIntWords(p, value) : nullptr;
-    return end ? end : scanPlainIntUntil(p, kNeverAtEnd, value);
-  }
-
- private:
-  const char* wordsUpTo_;
-};
 
 // The common line, read in one pass: an IDX, two plain decimals and four
 // plain integers (as scanPlainDecimal and scanPlainInt take them), then the
@@ -91,15 +61,14 @@ class PlainCells {
 // no byte is compared with the end of the text. Returns where the next line
 // starts, or nothing for any other line, which the general path reads; no
 // line read here has a finding but out of range.
-const char* parsePlainRow(const char* p, const PlainCells& cells, CameraRow& row) noexcept {
-  p = cells.skipIdx(p);
+const char* parsePlainRow(const char* p, CameraRow& row) noexcept {
+  while (!kIdxStops[static_cast<unsigned char>(*p)]) ++p;
   if (*p != ',') return nullptr;
   double x, y;
-  if (!(p = cells.decimal(p + 1, x)) || *p != ',' || !(p = cells.decimal(p + 1, y)) || *p != ',') return nullptr;
-  ++p;
+  if (!(p = plainDecimalField(p + 1, x)) || !(p = plainDecimalField(p, y))) return nullptr;
   std::int32_t fields[4];
   for (int i = 0; i < 4; ++i) {
-    if (!(p = cells.integer(p, fields[i]))) return nullptr;
+    if (!(p = scanPlainIntUntil(p, kNeverAtEnd, fields[i]))) return nullptr;
     if (i < 3) {
       if (*p != ',') return nullptr;
       ++p;
@@ -142,7 +111,7 @@ class ListParser {
     const char* const lastFeed = lastLineFeed(begin, end);
     while (p != end) {
       if (header_ != Header::NotSeen && table_ && lastFeed && p <= lastFeed) {
-        p = parsePlainRows(p, lastFeed, PlainCells(p, end), offset + static_cast<std::size_t>(p - begin));
+        p = parsePlainRows(p, lastFeed, offset + static_cast<std::size_t>(p - begin));
         if (p == end) break;
       }
       const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
@@ -155,7 +124,7 @@ class ListParser {
 
   // Reads plain rows from p, up to the first line that is not plain or past
   // lastFeed, into the table a batch at a time; returns where it stopped.
-  const char* parsePlainRows(const char* p, const char* lastFeed, const PlainCells& cells, std::size_t offset) {
+  const char* parsePlainRows(const char* p, const char* lastFeed, std::size_t offset) {
     constexpr std::size_t kBatch = 256;
     CameraRow rows[kBatch];
     std::size_t offsets[kBatch];
@@ -163,7 +132,7 @@ class ListParser {
     for (;;) {
       std::size_t count = 0;
       for (; count < kBatch && p <= lastFeed; ++count) {
-        const char* next = parsePlainRow(p, cells, rows[count]);
+        const char* next = parsePlainRow(p, rows[count]);
         if (!next || (findings_ && !recordOf(rows[count]))) break;
         offsets[count] = offset + static_cast<std::size_t>(p - begin);
         p = next;
