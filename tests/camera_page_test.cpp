@@ -6,8 +6,10 @@
 #include "core/export/camera_page.h"
 
 #include "core/base/errors.h"
+#include "core/export/camera_map.h"
 #include "core/export/world_borders.h"
 #include "core/export/world_places.h"
+#include "markup_reader.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -82,11 +84,23 @@ TEST(CameraPage, HoldsEveryCameraInBoundsWithItsFieldsAndNumber) {
   EXPECT_EQ(lines[2].number, 0u) << "a line past 32 bits shows no number";
   EXPECT_NE(byLine.find("data-numbering=\"line\""), std::string::npos);
 
-  // Each type present is a layer, named, with its count.
-  EXPECT_NE(byRecord.find("<li data-type=\"1\" data-count=\"1\">Fixed camera</li>\n"
-                          "<li data-type=\"5\" data-count=\"1\">Mobile camera</li>\n"
-                          "<li data-type=\"192\" data-count=\"1\">Camera type 192</li>\n</ul>"),
+  // Each type present is a layer, named, with its count, and drawn as the
+  // picture draws it.
+  EXPECT_NE(byRecord.find("<li data-type=\"1\" data-count=\"1\" data-colour=\"#d55e00\" data-shape=\"circle\">"
+                          "Fixed camera</li>\n"
+                          "<li data-type=\"5\" data-count=\"1\" data-colour=\"#009e73\" data-shape=\"triangleDown\">"
+                          "Mobile camera</li>\n"
+                          "<li data-type=\"192\" data-count=\"1\" data-colour=\"#56b4e9\" data-shape=\"cross\">"
+                          "Camera type 192</li>\n</ul>"),
             std::string::npos);
+  const test::XmlElement picture = test::parseXml(cameraMapSvg(cameras, kTitle));
+  for (const test::XmlElement& ofType : picture.byId("cameras")->children) {
+    const std::string type = ofType.attribute("data-type");
+    const std::string colour = ofType.all("g").front()->attribute("fill");
+    EXPECT_NE(byRecord.find("<li data-type=\"" + type + "\" data-count=\"1\" data-colour=\"" + colour + "\""),
+              std::string::npos)
+        << "type " << type << " in the picture's colour";
+  }
   EXPECT_EQ(byRecord.find("data-type=\"2\""), std::string::npos) << "its only camera was out of bounds";
 }
 

@@ -7,6 +7,7 @@
 #include "core/export/map_paths.h"
 #include "core/export/map_places.h"
 #include "core/export/map_projection.h"
+#include "core/export/type_marks.h"
 #include "core/export/world_borders.h"
 
 #include <algorithm>
@@ -232,38 +233,25 @@ void drawGraticule(std::string& svg, std::string& labels, const MapView& view) {
 // The usual types take their export colour (Okabe and Ito's palette, which
 // people with common colour blindness tell apart) and a shape of their own;
 // others take the palette's spare colours in order of count, with a cross.
-// Types without a style of their own take the palette's spare colours with
-// shapes the known types do not use, paired so that the first three differ
-// in both and the first nine in one at least.
-const char* const kSpareColours[] = {"#56b4e9", "#f0e442", "#000000"};
-const char* const kSpareShapes[] = {
-    "<path d=\"M-1.4 -4.2h2.8v2.8h2.8v2.8h-2.8v2.8h-2.8v-2.8h-2.8v-2.8h2.8z\"/>",  // plus
-    "<path d=\"M-4 -2L-2 -4L0 -2L2 -4L4 -2L2 0L4 2L2 4L0 2L-2 4L-4 2L-2 0z\"/>",    // cross
-    "<path d=\"M-2 -3.8H2L4 0L2 3.8H-2L-4 0z\"/>",                                 // hexagon
-};
-
-struct MarkStyle {
-  const char* colour;
-  std::string shape;  // an outline around 0,0, about as large as a circle of kMarkRadius
-};
-
-MarkStyle markStyle(std::uint8_t type, std::size_t& sparesUsed) {
-  switch (type) {
-    case 1: return {cameraTypeStyle(type).colour, "<circle r=\"3.5\"/>"};
-    case 2: return {cameraTypeStyle(type).colour, "<rect x=\"-3\" y=\"-3\" width=\"6\" height=\"6\"/>"};
-    case 3: return {cameraTypeStyle(type).colour, "<path d=\"M0 -4.2L4 2.8H-4z\"/>"};
-    case 4: return {cameraTypeStyle(type).colour, "<path d=\"M0 -4.4L4.4 0L0 4.4L-4.4 0z\"/>"};
-    case 5: return {cameraTypeStyle(type).colour, "<path d=\"M0 4.2L4 -2.8H-4z\"/>"};
-    default: break;
+// A mark's outline around 0,0, about as large as a circle of kMarkRadius.
+const char* markOutline(MarkShape shape) {
+  switch (shape) {
+    case MarkShape::Circle: return "<circle r=\"3.5\"/>";
+    case MarkShape::Square: return "<rect x=\"-3\" y=\"-3\" width=\"6\" height=\"6\"/>";
+    case MarkShape::Triangle: return "<path d=\"M0 -4.2L4 2.8H-4z\"/>";
+    case MarkShape::Diamond: return "<path d=\"M0 -4.4L4.4 0L0 4.4L-4.4 0z\"/>";
+    case MarkShape::TriangleDown: return "<path d=\"M0 4.2L4 -2.8H-4z\"/>";
+    case MarkShape::Cross: break;
+    case MarkShape::Saltire: return "<path d=\"M-4 -2L-2 -4L0 -2L2 -4L4 -2L2 0L4 2L2 4L0 2L-2 4L-4 2L-2 0z\"/>";
+    case MarkShape::Hexagon: return "<path d=\"M-2 -3.8H2L4 0L2 3.8H-2L-4 0z\"/>";
   }
-  const std::size_t spare = sparesUsed++ % 9;
-  return {kSpareColours[spare % 3], kSpareShapes[(spare % 3 + spare / 3) % 3]};
+  return "<path d=\"M-1.4 -4.2h2.8v2.8h2.8v2.8h-2.8v2.8h-2.8v-2.8h-2.8v-2.8h2.8z\"/>";
 }
 
 struct TypeEntry {
   std::uint8_t type;
   std::uint64_t count;
-  MarkStyle mark;
+  TypeMark mark;
 };
 
 std::vector<TypeEntry> typesByCount(const std::vector<CameraRecord>& cameras) {
@@ -274,8 +262,10 @@ std::vector<TypeEntry> typesByCount(const std::vector<CameraRecord>& cameras) {
     if (counts[t] > 0) types.push_back({static_cast<std::uint8_t>(t), counts[t], {}});
   }
   std::stable_sort(types.begin(), types.end(), [](const TypeEntry& a, const TypeEntry& b) { return a.count > b.count; });
-  std::size_t sparesUsed = 0;
-  for (TypeEntry& entry : types) entry.mark = markStyle(entry.type, sparesUsed);
+  std::vector<std::uint8_t> order;
+  for (const TypeEntry& entry : types) order.push_back(entry.type);
+  const std::vector<TypeMark> marks = typeMarks(order);
+  for (std::size_t i = 0; i < types.size(); ++i) types[i].mark = marks[i];
   return types;
 }
 
@@ -283,7 +273,7 @@ void drawMarks(std::string& svg, const std::vector<CameraRecord>& cameras, const
                const std::vector<TypeEntry>& types, const MapView& view) {
   svg += "<defs>";
   for (const TypeEntry& entry : types) {
-    svg += "<g id=\"mark-" + std::to_string(entry.type) + "\">" + entry.mark.shape + "</g>";
+    svg += "<g id=\"mark-" + std::to_string(entry.type) + "\">" + markOutline(entry.mark.shape) + "</g>";
   }
   svg += "</defs>\n<g id=\"cameras\">\n";
   // The most common type first, so that rare ones are drawn on top.

@@ -1,5 +1,7 @@
 #include "core/export/camera_page.h"
 
+#include "core/export/type_marks.h"
+
 #include "core/export/geo_export.h"
 #include "core/export/world_borders.h"
 #include "core/export/world_places.h"
@@ -252,10 +254,21 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
   html += "<div id=\"page\" hidden data-count=\"" + std::to_string(count) + "\" data-numbering=\"" +
           (numbers.lines.empty() ? "record" : "line") + "\"" + extentAttributes(cameras) + ">\n<span id=\"heading\">" + xmlEscaped(heading) +
           "</span>\n<ul id=\"types\">\n";
+  // Each type as the picture draws it: marks chosen for the types commonest
+  // first, listed by type.
+  std::vector<std::uint8_t> byCount;
+  for (std::size_t type = 0; type < typeCounts.size(); ++type) {
+    if (typeCounts[type] > 0) byCount.push_back(static_cast<std::uint8_t>(type));
+  }
+  std::stable_sort(byCount.begin(), byCount.end(),
+                   [&](std::uint8_t a, std::uint8_t b) { return typeCounts[a] > typeCounts[b]; });
+  std::array<TypeMark, 256> marks{};
+  for (const TypeMark& mark : typeMarks(byCount)) marks[mark.type] = mark;
   for (std::size_t type = 0; type < typeCounts.size(); ++type) {
     if (typeCounts[type] == 0) continue;
     html += "<li data-type=\"" + std::to_string(type) + "\" data-count=\"" + std::to_string(typeCounts[type]) +
-            "\">" + xmlEscaped(cameraTypeName(static_cast<std::uint8_t>(type))) + "</li>\n";
+            "\" data-colour=\"" + marks[type].colour + "\" data-shape=\"" + markShapeName(marks[type].shape) + "\">" +
+            xmlEscaped(cameraTypeName(static_cast<std::uint8_t>(type))) + "</li>\n";
   }
   html += "</ul>\n</div>\n<script type=\"application/octet-stream\" id=\"land\">";
   html += land;

@@ -16,25 +16,10 @@
   var meridian = Number(page.dataset.meridian || 0);
   var extent = (page.getAttribute('data-extent') || '').split(' ').map(Number);
 
-  // Okabe and Ito's palette, told apart with any colour vision, and a shape
-  // per type besides.
-  var typeStyles = {
-    1: {color: '#0072B2', shape: 'circle'},
-    2: {color: '#D55E00', shape: 'square'},
-    3: {color: '#CC79A7', shape: 'diamond'},
-    4: {color: '#009E73', shape: 'triangle'},
-    5: {color: '#E69F00', shape: 'triangleDown'}
-  };
-  // Types without a common meaning (some lists use only such) take the
-  // palette's other colours with shapes none of the five common types has,
-  // the commonest first, then grey: the first three differ in colour and
-  // shape, the first nine in one at least, as in the map picture.
-  var extraStyles = [{color: '#56B4E9', shape: 'cross'}, {color: '#F0E442', shape: 'saltire'},
-                     {color: '#000000', shape: 'hexagon'}, {color: '#56B4E9', shape: 'saltire'},
-                     {color: '#F0E442', shape: 'hexagon'}, {color: '#000000', shape: 'cross'},
-                     {color: '#56B4E9', shape: 'hexagon'}, {color: '#F0E442', shape: 'cross'},
-                     {color: '#000000', shape: 'saltire'}];
-  var otherStyle = {color: '#888888', shape: 'cross'};
+  // Each type's colour and shape, as the map picture draws it (Okabe and
+  // Ito's palette, told apart with any colour vision, and a shape per type
+  // besides), from the list of types.
+  var typeStyles = {};
   // Sequential classes, light to dark, for the cameras per grid cell.
   var densityColors = ['#ffffb2', '#fed976', '#feb24c', '#fd8d3c', '#f03b20', '#bd0026'];
   var densityAbove = 20000;  // more cameras in view than this: the grid
@@ -42,7 +27,7 @@
   var arrowsFrom = 13;       // the zoom from which headings are drawn
   var markRadius = 4;
 
-  function styleOf(type) { return typeStyles[type] || otherStyle; }
+  function styleOf(type) { return typeStyles[type]; }
 
   // The base64 text of a data element as bytes; the element is dropped, so
   // the page keeps one copy.
@@ -89,10 +74,8 @@
     typeEntries.push({type: Number(items[i].dataset.type), count: Number(items[i].dataset.count),
                       name: items[i].textContent});
     shownTypes[items[i].dataset.type] = true;
+    typeStyles[items[i].dataset.type] = {color: items[i].dataset.colour, shape: items[i].dataset.shape};
   }
-  typeEntries.filter(function (entry) { return !typeStyles[entry.type]; })
-      .sort(function (a, b) { return b.count - a.count; })
-      .forEach(function (entry, at) { if (at < extraStyles.length) typeStyles[entry.type] = extraStyles[at]; });
 
   // Degrees of a direction code, as lists write them.
   function headingOf(code) {
