@@ -17,6 +17,11 @@ BOOL TestableDlg::OnInitDialog() {
   return result;
 }
 
+void TestableDlg::TableReadable() {
+  CKestrixDlg::TableReadable();
+  while (holdShownTable) ::Sleep(5);
+}
+
 bool TestableDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {
   if (realChooser) return CKestrixDlg::ChooseListFiles(lists);
   if (!confirm) return false;
@@ -106,6 +111,7 @@ DialogDriver::DialogDriver(std::vector<std::filesystem::path> startupLists) {
 
 DialogDriver::~DialogDriver() {
   m_dialog.holdMessages = false;
+  m_dialog.holdShownTable = false;
   if (::IsWindow(m_window)) {
     WaitFor([this] { return Enabled(IDOK); });
     ::PostMessageW(m_window, WM_COMMAND, IDCANCEL, 0);
@@ -134,9 +140,13 @@ std::wstring DialogDriver::Cell(int row, int column) const {
 }
 
 void DialogDriver::Open(const std::filesystem::path& list) {
+  StartOpen(list);
+  WaitForOpen();
+}
+
+void DialogDriver::StartOpen(const std::filesystem::path& list) {
   m_dialog.choice = list.wstring();
   Click(IDC_OPEN);  // the list is read on the dialog's worker, with Open disabled
-  WaitForOpen();
 }
 
 bool DialogDriver::Convert() {

@@ -37,6 +37,9 @@ class TestableDlg : public CKestrixDlg {
   // While set, a message stays up (running a modal loop, as a real one does).
   std::atomic<bool> holdMessages{false};
   std::atomic<HWND> window{nullptr};
+  // While set, a job's work waits once its table is shown (an Open before
+  // its check, a Conversion before its write).
+  std::atomic<bool> holdShownTable{false};
 
   std::vector<ShownMessage> Messages();
   std::vector<std::wstring> Pictures();
@@ -49,6 +52,7 @@ class TestableDlg : public CKestrixDlg {
   int ShowMessage(const std::wstring& text, UINT type) override;
   bool ChooseMapFile(std::wstring& path) override;
   bool ShowPicture(const std::wstring& path) override;
+  void TableReadable() override;
 
  private:
   std::mutex m_mutex;
@@ -84,6 +88,8 @@ class DialogDriver {
   // Open with the chooser answering `list`; returns once the list is read
   // and its message, if any, dismissed.
   void Open(const std::filesystem::path& list);
+  // Presses Open with the chooser answering `list`, and returns at once.
+  void StartOpen(const std::filesystem::path& list);
   // Waits until the running Open has ended: OK is the last button enabled again.
   bool WaitForOpen() { return WaitFor([this] { return Enabled(IDOK); }); }
   // Presses Conversion; true once the run has ended and its message was dismissed.

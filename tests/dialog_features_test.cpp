@@ -288,6 +288,51 @@ TEST_F(DialogFeatureTest, OpenReadsOffTheDialogsThreadWithCommandsLockedAndProgr
   EXPECT_TRUE(::IsWindow(m_window));
 }
 
+// A list's rows show as soon as it is read, while its duplicates are looked
+// for and its IDX texts indexed; the commands wait for that, and what the
+// user did in the table meanwhile stays.
+TEST_F(DialogFeatureTest, TheRowsShowOnceReadAndStayAsTheUserLeftThemWhileTheyAreChecked) {
+  tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(300));  // rows 161 to 300 repeat 1 to 140
+  m_dialog.holdShownTable = true;
+  StartOpen(m_dir / "cameras.txt");
+  ASSERT_TRUE(WaitFor([&] { return RowCount() == 300; }));
+  EXPECT_EQ(Text(IDC_LOADED_COUNT), L"300");
+  EXPECT_EQ(Cell(299, 0), L"300");
+  EXPECT_FALSE(Enabled(IDC_OPEN) || Enabled(IDC_CONVERSION) || Enabled(IDC_MAP) || Enabled(IDOK));
+  EXPECT_TRUE(::IsWindowVisible(Item(IDC_PROGRESS)));
+  ClickRow(0);
+  Key(VK_END);
+  ASSERT_EQ(Selected(), 299);
+  const int top = TopRow();
+  ASSERT_GT(top, 0);
+  m_dialog.questionAnswer = IDCANCEL;
+  ::SendMessageW(m_window, WM_COMMAND, IDCANCEL, 0);  // asked whether to stop; the answer is to go on
+  EXPECT_EQ(LastMessage(), L"Tabrino is still checking the list.\n\nYes: stop now and close; no file is left "
+                           L"half-written.\nNo: close when the work is done.");
+
+  m_dialog.holdShownTable = false;
+  ASSERT_TRUE(WaitForOpen());
+  EXPECT_EQ(Selected(), 299);
+  EXPECT_EQ(TopRow(), top);
+  EXPECT_EQ(RowCount(), 300);
+  EXPECT_TRUE(::IsWindow(m_window));
+  EXPECT_NE(Text(IDC_FINDINGS).find(L"140 rows repeat an earlier camera"), std::wstring::npos)
+      << Text(IDC_FINDINGS);
+  EXPECT_TRUE(Enabled(IDC_CONVERSION));
+}
+
+TEST_F(DialogFeatureTest, ClosingWhileTheRowsReadAreCheckedStopsWhenAsked) {
+  tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(300));
+  m_dialog.holdShownTable = true;
+  StartOpen(m_dir / "cameras.txt");
+  ASSERT_TRUE(WaitFor([&] { return RowCount() == 300; }));
+  m_dialog.questionAnswer = IDYES;
+  ::SendMessageW(m_window, WM_COMMAND, IDCANCEL, 0);
+  m_dialog.holdShownTable = false;
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindow(m_window); }));
+  EXPECT_EQ(m_dialog.Messages().size(), 1u);  // the question only
+}
+
 // Closing while a list is read asks whether to stop; Yes stops the reading
 // at its next block and closes, with nothing more to say.
 TEST_F(DialogFeatureTest, ClosingWhileAListIsReadStopsTheReadingWhenAsked) {

@@ -28,6 +28,7 @@ namespace {
 constexpr UINT WM_JOB_DONE = WM_APP + 1;
 constexpr UINT WM_OPEN_STARTUP_LIST = WM_APP + 2;
 constexpr UINT WM_ARRANGE = WM_APP + 3;  // after the system has scaled the controls to a new DPI
+constexpr UINT WM_TABLE_READABLE = WM_APP + 4;
 constexpr UINT_PTR kJobTimer = 1;
 constexpr UINT kJobTimerPeriodMs = 50;  // as often as the eye can follow
 
@@ -83,7 +84,9 @@ std::wstring WrongHeaderMessage(const std::wstring& headline, const std::filesys
 }  // namespace
 
 CKestrixDlg::CKestrixDlg(CWnd* pParent)
-    : CDialog(IDD, pParent), m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+    : CDialog(IDD, pParent), m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {
+  m_jobProgress.onTableReadable = [this] { TableReadable(); };
+}
 
 CKestrixDlg::~CKestrixDlg() {
   if (m_ownIcons) {
@@ -118,6 +121,7 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
   ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
   ON_MESSAGE(WM_JOB_DONE, OnJobDone)
+  ON_MESSAGE(WM_TABLE_READABLE, OnTableReadable)
   ON_MESSAGE(WM_SETCURSOR, OnSetCursor)
   ON_MESSAGE(WM_DROPFILES, OnDropFiles)
   ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
@@ -198,7 +202,9 @@ void CKestrixDlg::RequestClose() {
     m_closeRequested = true;
     return;
   }
-  const wchar_t* what = m_job == Job::Open ? L"reading the list" : L"writing the database";
+  const wchar_t* what = m_job == Job::Conversion     ? L"writing the database"
+                        : m_jobProgress.tableReadable ? L"checking the list"
+                                                      : L"reading the list";
   const int answer = ShowMessage(std::wstring(L"Tabrino is still ") + what +
                                      L".\n\nYes: stop now and close; no file is left half-written.\n"
                                      L"No: close when the work is done.",
@@ -342,7 +348,7 @@ void CKestrixDlg::OpenLists(std::vector<std::filesystem::path> lists) {
   m_rowsShown = false;
   m_cameraList.SetItemCountEx(0, 0);
   StartJob(Job::Open, [this] {
-    m_openOutcome = OpenListJob(m_openingLists, m_table, m_openingOpened, m_idxIndex, m_jobProgress);
+    OpenListJob(m_openingLists, m_table, m_openingOpened, m_idxIndex, m_jobProgress, m_openOutcome);
   });
 }
 
@@ -394,13 +400,25 @@ bool CKestrixDlg::StartJob(Job job, std::function<void()> work) {
 void CKestrixDlg::OnTimer(UINT_PTR nIDEvent) {
   if (nIDEvent != kJobTimer || m_job == Job::None) return;
   m_progress.SetPos(static_cast<int>(m_jobProgress.done.load()));
-  if (m_job == Job::Conversion) {
-    if (!m_rowsShown && m_jobProgress.tableReadable) ShowTableRows(m_jobProgress.followedRow);
-    ShowWrittenCount(m_jobProgress.accepted.load());
-  }
+  OnTableReadable(0, 0);  // should its message have been refused
+  if (m_job == Job::Conversion) ShowWrittenCount(m_jobProgress.accepted.load());
   // Done without its message yet: the worker posts once, and a full queue
   // refuses the post.
   if (m_worker.Done()) OnJobDone(0, 0);
+}
+
+void CKestrixDlg::TableReadable() { ::PostMessageW(m_hWnd, WM_TABLE_READABLE, 0, 0); }
+
+// The rows a job has read or sorted, shown while it goes on with them.
+LRESULT CKestrixDlg::OnTableReadable(WPARAM, LPARAM) {
+  if (m_rowsShown || !m_jobProgress.tableReadable) return 0;
+  if (m_job == Job::Open) {
+    ShowCounts(std::to_wstring(m_openOutcome.loadedCount), L"0");
+    ShowReadRows();
+  } else if (m_job == Job::Conversion) {
+    ShowTableRows(m_jobProgress.followedRow);
+  }
+  return 0;
 }
 
 LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
@@ -447,11 +465,12 @@ void CKestrixDlg::RestoreFocus() {
 
 void CKestrixDlg::FinishOpen() {
   const OpenOutcome& outcome = m_openOutcome;
-  const bool untouched = outcome.outcome == tabrino::ImportOutcome::OpenFailed && !outcome.tableRefilled &&
-                         !outcome.outOfMemory && outcome.failure.empty();
+  const bool failed = outcome.outOfMemory || !outcome.failure.empty();
+  if (failed) m_table.clear();  // what was read of it is of no use
+  const bool untouched = outcome.outcome == tabrino::ImportOutcome::OpenFailed && !outcome.tableRefilled && !failed;
   if (!untouched) m_openedLists = std::move(m_openingOpened);  // the table holds what this open read
-  m_codePage = outcome.utf8 ? CP_UTF8 : CP_ACP;
-  ShowTableRows(-1);
+  // Rows shown while they were checked stay where the user scrolled them.
+  if (failed || !m_rowsShown) ShowReadRows();
   // With several lists, a failure names the one it came from.
   const bool several = m_openingLists.size() > 1;
   const std::wstring failedName =
@@ -808,6 +827,11 @@ void CKestrixDlg::FollowIndexToOrder() noexcept {
   } catch (const std::bad_alloc&) {
     m_idxIndex.clear();  // typing finds nothing; the table itself is whole
   }
+}
+
+void CKestrixDlg::ShowReadRows() {
+  m_codePage = m_openOutcome.utf8 ? CP_UTF8 : CP_ACP;
+  ShowTableRows(-1);
 }
 
 // A new set of rows (a list read, or the same rows sorted) starts without the

@@ -46,6 +46,10 @@ class CKestrixDlg : public CDialog {
   // Opens a written map in what the user views such files with; false when
   // nothing opened it.
   virtual bool ShowPicture(const std::wstring& path);
+  // On the worker, once a job's table may be shown while the job goes on
+  // with it (checking the rows read, writing the rows sorted): tells the
+  // dialog's thread, without waiting for it.
+  virtual void TableReadable();
 
   void OnSysCommand(UINT nID, LPARAM lParam);
   void OnShowMap();
@@ -57,6 +61,7 @@ class CKestrixDlg : public CDialog {
   void OnBnClickedMap() { OnShowMap(); }
   void OnTimer(UINT_PTR nIDEvent);
   LRESULT OnJobDone(WPARAM, LPARAM);
+  LRESULT OnTableReadable(WPARAM, LPARAM);
   LRESULT OnSetCursor(WPARAM, LPARAM lParam);
   LRESULT OnDropFiles(WPARAM hDrop, LPARAM);
   LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
@@ -100,6 +105,8 @@ class CKestrixDlg : public CDialog {
   bool RefuseListAsOutput(const std::filesystem::path& target, const wchar_t* what);
   void ShowFindings(const tabrino::FindingSummary* findings);
   void ShowTableRows(int selectedRow);
+  // The rows an Open has read, in the list's encoding, none selected.
+  void ShowReadRows();
   void EnableCommands(BOOL enable);
   void ShowCounts(const std::wstring& loaded, const std::wstring& written);
   void ShowWrittenCount(std::uint32_t accepted);
@@ -126,7 +133,9 @@ class CKestrixDlg : public CDialog {
   HICON m_hSmallIcon = nullptr;
   bool m_ownIcons = false;  // icons loaded at the monitor's size, destroyed with the dialog
   // The only store of rows; the list view shows it. While a job sorts or
-  // refills it, the list view is not let near it (m_rowsShown false).
+  // refills it, the list view is not let near it (m_rowsShown false); once
+  // the job only reads it (checking the rows read, writing them once
+  // sorted), it is shown again.
   tabrino::CameraTable m_table;
   bool m_rowsShown = true;
   // The rows by IDX, for typing in the table; rebuilt on the worker whenever

@@ -22,6 +22,10 @@ std::uint32_t Share(std::uint64_t done, std::uint64_t total) {
   return total > 0 ? static_cast<std::uint32_t>(done * JobProgress::kWhole / total) : 0;
 }
 
+// Of Open's bar, the part reading takes; the check of the rows read takes
+// the rest, about as long for a large list.
+constexpr std::uint32_t kReadingShare = JobProgress::kWhole / 2;
+
 // Runs a write, filling in how it ended.
 template <typename Write>
 void Guard(WriteOutcome& outcome, Write write) {
@@ -123,14 +127,14 @@ void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened,
 
 }  // namespace
 
-OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table,
-                        OpenedLists& opened, tabrino::IdxIndex& index, JobProgress& progress) {
-  OpenOutcome outcome;
+void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table, OpenedLists& opened,
+                 tabrino::IdxIndex& index, JobProgress& progress, OpenOutcome& outcome) {
+  outcome = OpenOutcome();
   opened = OpenedLists();
   index.clear();  // built again for the rows read, whatever becomes of them
   auto indexRowsRead = [&table, &index] {
     try {
-      index.build(table);
+      index.indexRows(table);
     } catch (const std::bad_alloc&) {
       index.clear();  // typing finds nothing; the table itself is whole
     }
@@ -139,11 +143,12 @@ OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino
     tabrino::ImportOptions options;
     options.keepText = true;  // the list view shows the cells
     options.findings = &outcome.findings;
-    // The lists share the bar, each its part.
+    // The lists share the bar's reading part, each its own.
     std::size_t current = 0;
     options.progress = [&progress, &current, count = lists.size()](std::uint64_t done, std::uint64_t total) {
       if (progress.stop) throw JobStopped();
-      progress.done = static_cast<std::uint32_t>((current * JobProgress::kWhole + Share(done, total)) / count);
+      progress.done = static_cast<std::uint32_t>((current * JobProgress::kWhole + Share(done, total)) *
+                                                 kReadingShare / (count * JobProgress::kWhole));
     };
     for (; current < lists.size(); ++current) {
       ClearSystemError();
@@ -157,48 +162,27 @@ OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino
         outcome.tableRefilled = current > 0 || result.outcome != tabrino::ImportOutcome::OpenFailed;
         outcome.utf8 = tabrino::isValidUtf8(table.text());  // the rows read are shown
         indexRowsRead();
-        return outcome;
+        return;
       }
     }
-    // Two halves at once, each handed its own data first: the sort writes
-    // the table's order and the findings, the check and the index of IDX
-    // texts read only the lists' text and the rows' places in it, which
-    // nothing changes until the next list is opened. They share no byte
-    // that either writes.
-    const std::string& text = table.text();
+    outcome.utf8 = tabrino::isValidUtf8(table.text());
+    // The rows are read: the dialog shows them while their duplicates are
+    // looked for and their IDX texts indexed, which only read the table.
+    progress.done = kReadingShare;
+    progress.MarkTableReadable();
+    if (progress.stop) throw JobStopped();
     tabrino::FindingSummary& findings = outcome.findings;
     const tabrino::DuplicateOptions duplicates{0, false, &opened.sources};
-    bool utf8 = false;
-    tabrino::inParallel(
-        [&table, &findings, &duplicates] {
-          // Duplicates are found in latitude order, which the table gives at
-          // the cost of an order of its own; the table is shown in file order.
-          table.sortByLatitude();
-          tabrino::DuplicateScan(table, duplicates).report(findings);
-          table.restoreFileOrder();
-        },
-        [&text, &utf8, &table, &index] {
-          utf8 = tabrino::isValidUtf8(text);
-          try {
-            index.indexRows(table);
-          } catch (const std::bad_alloc&) {
-            index.clear();
-          }
-        });
-    index.followOrder(table);  // the file's order: the sort has been undone
-    outcome.utf8 = utf8;
+    tabrino::inParallel([&table, &findings, &duplicates] { tabrino::DuplicateScan(table, duplicates).report(findings); },
+                        indexRowsRead);
   } catch (const tabrino::TabrinoError& error) {
-    table.clear();
     outcome.failure = error.messageText();
     outcome.reason = error.systemReason();
   } catch (const std::bad_alloc&) {
-    table.clear();
     outcome.outOfMemory = true;
   } catch (const std::exception& error) {
-    table.clear();
     outcome.failure = UnexpectedErrorText(error);
   }
-  return outcome;
 }
 
 ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ConversionSettings& settings,
@@ -218,7 +202,7 @@ ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::Conv
         }
       }
     }
-    progress.tableReadable = true;
+    progress.MarkTableReadable();
     outcome.summary = tabrino::writeCameraDatabase(table, settings, [&](std::uint64_t written, std::uint64_t all) {
       if (progress.stop) throw JobStopped();
       progress.accepted.store(static_cast<std::uint32_t>(written), std::memory_order_relaxed);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,14 @@
 struct JobProgress {
   static constexpr std::uint32_t kWhole = 1000;
   std::atomic<std::uint32_t> done{0};      // of kWhole
-  std::atomic<bool> tableReadable{false};  // the table may be shown again
+  std::atomic<bool> tableReadable{false};  // the table may be shown, though the job goes on
   std::atomic<std::uint32_t> accepted{0};  // records written so far
   std::atomic<int> followedRow{-1};        // where the selected row went in the sort; set before tableReadable
   std::atomic<bool> stop{false};           // the user asked the job to stop: reading or writing ends at the next block
+
+  // Called on the worker once the table is readable, so that the window
+  // shows it at once rather than at its timer's next tick.
+  std::function<void()> onTableReadable;
 
   void Reset() {
     stop = false;
@@ -32,6 +37,10 @@ struct JobProgress {
     tableReadable = false;
     accepted = 0;
     followedRow = -1;
+  }
+  void MarkTableReadable() {
+    tableReadable = true;
+    if (onTableReadable) onTableReadable();
   }
 };
 
@@ -43,12 +52,15 @@ struct JobStopped : std::exception {
 
 struct OpenOutcome {
   tabrino::ImportOutcome outcome = tabrino::ImportOutcome::Loaded;
-  bool outOfMemory = false;  // the table was emptied
-  std::string failure;       // what else stopped the job (too large a list, say); the table was emptied
+  // Either way the table holds nothing of use, and the dialog empties it
+  // (the job does not: the rows may be on screen).
+  bool outOfMemory = false;
+  std::string failure;  // what else stopped the job (too large a list, say)
+  // Both final once the table is readable.
   std::size_t loadedCount = 0;
+  bool utf8 = false;  // the list is UTF-8 (else shown in the ANSI code page)
   std::string reason;              // the core's reason for a failed open or read
   unsigned long runtimeError = 0;  // the Win32 error the run-time saw then
-  bool utf8 = false;               // the list is UTF-8 (else shown in the ANSI code page)
   tabrino::FindingSummary findings;
   std::filesystem::path failedList;  // the list that stopped the open (outcome not Loaded)
   bool tableRefilled = false;        // an earlier list of the same open was read: the table no longer holds the old one
@@ -68,10 +80,12 @@ struct OpenedLists {
 };
 
 // Reads the lists (and OpenStreetMap extracts) into `table` one after
-// another, keeping their text for the view, and indexes the rows read by
-// their IDX.
-OpenOutcome OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table,
-                        OpenedLists& opened, tabrino::IdxIndex& index, JobProgress& progress);
+// another, keeping their text for the view, then looks for duplicates and
+// indexes the rows read by their IDX. Once every list is read the table is
+// readable (the view may show it) and stays as it is; `outcome` is filled in
+// place, so that its count and encoding may be read from then on.
+void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table, OpenedLists& opened,
+                 tabrino::IdxIndex& index, JobProgress& progress, OpenOutcome& outcome);
 
 // The headline of an exception that no job expects: every job catches all
 // standard exceptions, so that none ends the program without a word.

@@ -250,13 +250,23 @@ std::string CameraTable::cellStartInFileOrder(std::size_t index, Column column, 
 }
 
 void CameraTable::sortByLatitude() {
+  if (rows_.size() < 2) return;
+  RowPositions order = latitudeOrder();
+  order_.swap(order);
+}
+
+RowPositions CameraTable::latitudeOrder() const {
   // A stable bucket pass on the latitude, then a sort within each bucket of
   // its few rows, by their exact latitude: where a comparison sort of all
   // rows would make millions of scattered reads, this reads each row once.
   // Each pass is split between two threads: the rows in halves for the
   // bucket pass, the buckets in halves for the sort within them.
   const std::size_t n = rows_.size();
-  if (n < 2) return;
+  if (n < 2) {
+    RowPositions order(n);
+    if (n == 1) order[0] = 0;
+    return order;
+  }
   const LatitudeBuckets buckets(n, lowestLatitude_, highestLatitude_);
   const std::size_t count = buckets.count();
   const std::size_t half = n / 2;
@@ -292,7 +302,7 @@ void CameraTable::sortByLatitude() {
                                start.begin()) - 1;
   inParallel([&] { sortWithinBuckets(order, start, 0, middleBucket); },
              [&] { sortWithinBuckets(order, start, middleBucket, count); });
-  order_.swap(order);
+  return order;
 }
 
 void CameraTable::sortWithinBuckets(RowPositions& order, const std::vector<std::uint32_t>& start,

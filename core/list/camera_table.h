@@ -124,6 +124,10 @@ class CameraTable {
   // order, so one list always gives one file; a latitude that is NaN sorts
   // after every other row.
   void sortByLatitude();
+  // The rows' places in file order, in the order sortByLatitude gives them,
+  // leaving the table as it is: it reads only the rows, never the order, so
+  // the table may be shown meanwhile.
+  RowPositions latitudeOrder() const;
   // Back to file order (after a look at the rows in latitude order).
   void restoreFileOrder() noexcept { RowPositions().swap(order_); }
 

@@ -102,26 +102,16 @@ class DuplicateScan::Search {
         nearMillimetres_(std::llround(nearMetres * 1000)) {}
 
   void run(const CameraTable& table) {
-    if (table.sortedByLatitude() && near_ == 0) {
-      addRepeatedLatitudes(table);
-    } else if (table.sortedByLatitude()) {
-      const std::size_t rows = table.size();
-      for (std::size_t position = 0; position < rows; ++position) {
-        if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
-        add(table, position, true);
-      }
+    RowPositions order;
+    if (!table.sortedByLatitude()) order = table.latitudeOrder();
+    const LatitudeWalk rows{table, order};
+    if (near_ == 0) {
+      addRepeatedLatitudes(rows);
     } else {
-      // Rows of one scaled latitude in any order will do: a band is sorted
-      // once complete.
-      std::vector<std::uint64_t> order;
-      order.reserve(static_cast<std::size_t>(table.recordCount()));
-      for (std::size_t position = 0; position < table.size(); ++position) {
-        if (const auto record = table.record(position)) {
-          order.push_back(static_cast<std::uint64_t>(std::int64_t{record->latitude} + kMaxLatitude) << 32 | position);
-        }
+      for (std::size_t k = 0; k < rows.size(); ++k) {
+        if (k + kPrefetchDistance < rows.size()) rows.prefetch(k + kPrefetchDistance);
+        add(rows, k);
       }
-      std::sort(order.begin(), order.end());
-      for (const std::uint64_t entry : order) add(table, static_cast<std::uint32_t>(entry), false);
     }
     if (!open_.entries.empty()) close(open_);
     if (near_ > 0 && !middle_.entries.empty()) searchNear(middle_, adjacentBelow(middle_, lower_), nullptr);
@@ -133,66 +123,79 @@ class DuplicateScan::Search {
     std::vector<Entry> entries;  // sorted by key once complete, one a camera
   };
 
+  // The table's rows in latitude order, the k-th at position(k): its own
+  // positions when it is sorted, else through an order taken for the scan
+  // (4 bytes a row while it lasts), which leaves the table as it is.
+  struct LatitudeWalk {
+    const CameraTable& table;
+    const RowPositions& order;  // empty: the table's own positions
+    std::size_t size() const noexcept { return table.size(); }
+    std::size_t position(std::size_t k) const noexcept { return order.empty() ? k : order[k]; }
+    const CameraRow& row(std::size_t k) const noexcept { return table.row(position(k)); }
+    void prefetch(std::size_t k) const noexcept { table.prefetch(position(k)); }
+  };
+
   // Where only duplicates are looked for, a band is one scaled latitude, and
   // a row alone on its latitude has none: only the rows of latitudes that
   // repeat are added, which in a list of millions is a few.
-  void addRepeatedLatitudes(const CameraTable& table) {
-    const std::size_t rows = table.size();
-    auto latitudeAt = [&](std::size_t position) {
-      if (position + kPrefetchDistance < rows) table.prefetch(position + kPrefetchDistance);
-      return scaleCoordinate(table.row(position).latitude);
+  void addRepeatedLatitudes(const LatitudeWalk& rows) {
+    const std::size_t count = rows.size();
+    auto latitudeAt = [&](std::size_t k) {
+      if (k + kPrefetchDistance < count) rows.prefetch(k + kPrefetchDistance);
+      return scaleCoordinate(rows.row(k).latitude);
     };
-    std::int32_t latitude = rows > 0 ? latitudeAt(0) : 0;
-    for (std::size_t first = 0; first < rows;) {
+    std::int32_t latitude = count > 0 ? latitudeAt(0) : 0;
+    for (std::size_t first = 0; first < count;) {
       std::size_t end = first + 1;
       std::int32_t next = 0;
-      while (end < rows && (next = latitudeAt(end)) == latitude) ++end;
+      while (end < count && (next = latitudeAt(end)) == latitude) ++end;
       if (end - first > 1) {
-        for (std::size_t position = first; position < end; ++position) add(table, position, true);
+        for (std::size_t k = first; k < end; ++k) add(rows, k);
       }
       first = end;
       latitude = next;
     }
   }
 
-  // Rows come in latitude order; `inTable` when they come in the table's.
-  void add(const CameraTable& table, std::size_t position, bool inTable) {
-    const CameraRow& row = table.row(position);
+  // The k-th row in latitude order.
+  void add(const LatitudeWalk& rows, std::size_t k) {
+    const CameraRow& row = rows.row(k);
     const std::int32_t latitude = scaleCoordinate(row.latitude);
     if (!inBounds(latitude, row.longitude)) return;
     const std::int64_t above = std::int64_t{latitude} + kMaxLatitude;
     const std::int64_t index = above / height_;
     if (index != open_.index) {
       if (!open_.entries.empty()) close(open_);
-      if (inTable) reserveBand(table, position, index);
+      reserveBand(rows, k, index);
       open_.index = index;
     }
     const std::uint64_t key = lowestKey(directionKey(row.directionType, row.directionCode), row.longitude) |
                               static_cast<std::uint64_t>(above - index * height_);
+    const std::size_t position = rows.position(k);
     open_.entries.push_back(
-        {key, static_cast<std::uint32_t>(table.fileIndex(position)), static_cast<std::uint32_t>(position)});
+        {key, static_cast<std::uint32_t>(rows.table.fileIndex(position)), static_cast<std::uint32_t>(position)});
   }
 
-  std::int64_t bandOf(const CameraTable& table, std::size_t position) const noexcept {
-    return (std::int64_t{scaleCoordinate(table.row(position).latitude)} + kMaxLatitude) / height_;
+  std::int64_t bandOf(const LatitudeWalk& rows, std::size_t k) const noexcept {
+    return (std::int64_t{scaleCoordinate(rows.row(k).latitude)} + kMaxLatitude) / height_;
   }
 
-  // Makes room for the rows of the band that begins at `position`, found
+  // Makes room for the rows of the band that begins at the k-th row, found
   // by steps that double: a band of millions of rows (one camera entered
   // again and again) then takes its size once, not that and half again while
   // it grows. Rows out of bounds (a latitude that is NaN sorts last) only
   // make the room larger.
-  void reserveBand(const CameraTable& table, std::size_t position, std::int64_t index) {
-    std::size_t inside = position, step = 1;
-    while (inside + step < table.size() && bandOf(table, inside + step) == index) inside += step, step *= 2;
-    std::size_t beyond = std::min(inside + step, table.size());
+  void reserveBand(const LatitudeWalk& rows, std::size_t k, std::int64_t index) {
+    std::size_t inside = k, step = 1;
+    while (inside + step < rows.size() && bandOf(rows, inside + step) == index) inside += step, step *= 2;
+    std::size_t beyond = std::min(inside + step, rows.size());
     while (beyond - inside > 1) {
       const std::size_t middle = inside + (beyond - inside) / 2;
-      (bandOf(table, middle) == index ? inside : beyond) = middle;
+      (bandOf(rows, middle) == index ? inside : beyond) = middle;
     }
-    if (open_.entries.capacity() < beyond - position) {
+    if (open_.entries.capacity() < beyond - k) {
       std::vector<Entry>().swap(open_.entries);
-      open_.entries.reserve(beyond - position);
+      open_.entries.reserve(beyond - k);
     }
   }
 

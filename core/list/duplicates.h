@@ -48,7 +48,8 @@ class DuplicateScan {
  public:
   // `table` must outlive the scan. A table sorted by latitude is walked as
   // it stands; one in file order (the dialog's, before a conversion) is
-  // walked through an order of the scan's own, 8 bytes a row while it lasts.
+  // walked through an order of the scan's own, 4 bytes a row while it lasts,
+  // and is only read: it may be shown meanwhile.
   explicit DuplicateScan(const CameraTable& table, const DuplicateOptions& options = {});
 
   std::uint64_t duplicateCount() const noexcept { return duplicates_; }
