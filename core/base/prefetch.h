@@ -10,7 +10,10 @@ namespace tabrino {
 // that the line is still there when its turn comes.
 inline constexpr std::size_t kPrefetchDistance = 16;
 
-inline void prefetch(const void* address) noexcept {
+// Always inlined, as is every wrapper of it: a call left standing to a
+// function that only prefetches is a call without effect, which the
+// compiler may drop.
+[[gnu::always_inline]] inline void prefetch(const void* address) noexcept {
 #if defined(__GNUC__)
   __builtin_prefetch(address);
 #else

@@ -62,21 +62,24 @@ class LatitudeBuckets {
 // Rows read ahead of the one in hand when they are read in latitude order.
 constexpr std::uint32_t kSortPrefetch = 16;
 
-// The cell `column` of the line starting at `line`, at most its first `most`
-// bytes.
-std::string cutCell(const char* line, const char* end, std::size_t column, std::size_t most) {
+// Hands `take` the bytes of the cell `column` of the line starting at
+// `line`, at most its first `most`.
+template <typename Take>
+void takeCell(const char* line, const char* end, std::size_t column, std::size_t most, Take take) {
   const char* p = line;
   for (std::size_t skip = column; skip > 0; --skip) {
     while (p != end && *p != ',' && *p != '\n') ++p;
-    if (p == end || *p == '\n') return {};
+    if (p == end || *p == '\n') return;
     ++p;
   }
-  std::string cell;
-  bool cut = false;
-  for (; p != end && *p != ',' && *p != '\n' && cell.size() < most; ++p) {
-    if (*p == '\0') cut = true;
-    if (!cut && *p != '\r') cell += *p;
+  for (std::size_t taken = 0; p != end && *p != ',' && *p != '\n' && *p != '\0' && taken < most; ++p) {
+    if (*p != '\r') take(*p), ++taken;
   }
+}
+
+std::string cutCell(const char* line, const char* end, std::size_t column, std::size_t most) {
+  std::string cell;
+  takeCell(line, end, column, most, [&cell](char byte) { cell += byte; });
   return cell;
 }
 
@@ -247,6 +250,14 @@ std::string CameraTable::cellStartInFileOrder(std::size_t index, Column column, 
   if (!keepText_ || index >= rows_.size()) return {};
   return cutCell(text_.data() + lineOffsets_[index], text_.data() + text_.size(), static_cast<std::size_t>(column),
                  most);
+}
+
+std::size_t CameraTable::cellStartInFileOrder(std::size_t index, Column column, char* out, std::size_t most) const {
+  if (!keepText_ || index >= rows_.size()) return 0;
+  std::size_t taken = 0;
+  takeCell(text_.data() + lineOffsets_[index], text_.data() + text_.size(), static_cast<std::size_t>(column), most,
+           [out, &taken](char byte) { out[taken++] = byte; });
+  return taken;
 }
 
 void CameraTable::sortByLatitude() {

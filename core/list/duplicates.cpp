@@ -109,7 +109,7 @@ class DuplicateScan::Search {
       addRepeatedLatitudes(rows);
     } else {
       for (std::size_t k = 0; k < rows.size(); ++k) {
-        if (k + kPrefetchDistance < rows.size()) rows.prefetch(k + kPrefetchDistance);
+        if (k + kPrefetchDistance < rows.size()) table.prefetch(rows.position(k + kPrefetchDistance));
         add(rows, k);
       }
     }
@@ -132,7 +132,6 @@ class DuplicateScan::Search {
     std::size_t size() const noexcept { return table.size(); }
     std::size_t position(std::size_t k) const noexcept { return order.empty() ? k : order[k]; }
     const CameraRow& row(std::size_t k) const noexcept { return table.row(position(k)); }
-    void prefetch(std::size_t k) const noexcept { table.prefetch(position(k)); }
   };
 
   // Where only duplicates are looked for, a band is one scaled latitude, and
@@ -141,7 +140,7 @@ class DuplicateScan::Search {
   void addRepeatedLatitudes(const LatitudeWalk& rows) {
     const std::size_t count = rows.size();
     auto latitudeAt = [&](std::size_t k) {
-      if (k + kPrefetchDistance < count) rows.prefetch(k + kPrefetchDistance);
+      if (k + kPrefetchDistance < count) rows.table.prefetch(rows.position(k + kPrefetchDistance));
       return scaleCoordinate(rows.row(k).latitude);
     };
     std::int32_t latitude = count > 0 ? latitudeAt(0) : 0;

@@ -42,19 +42,27 @@ bool startsWithLowered(std::string_view text, std::string_view prefix) noexcept 
 // over the sixteen bits that all keys share (the zero bytes after a short
 // IDX): a few passes over the entries, where a comparison sort of millions
 // of near-alike keys makes many.
-void IdxIndex::sortByKey(std::vector<Entry>& entries) {
+void IdxIndex::sortByKey(Entries& entries) {
   constexpr unsigned kDigitBits = 16;
   constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
-  std::vector<Entry> moved(entries.size());
-  std::vector<std::uint32_t> counts(kDigits);
-  for (unsigned shift = 0; shift < 64; shift += kDigitBits) {
+  constexpr unsigned kPasses = (64 + kDigitBits - 1) / kDigitBits;
+  // Every digit's counts in one read of the entries.
+  std::vector<std::uint32_t> counts(kPasses * kDigits);
+  for (const Entry& entry : entries) {
+    for (unsigned pass = 0; pass < kPasses; ++pass) {
+      ++counts[pass * kDigits + (static_cast<std::size_t>(entry.key >> (pass * kDigitBits)) & (kDigits - 1))];
+    }
+  }
+  Entries moved;
+  for (unsigned pass = 0; pass < kPasses; ++pass) {
+    const unsigned shift = pass * kDigitBits;
     auto digitOf = [shift](const Entry& entry) { return static_cast<std::size_t>(entry.key >> shift) & (kDigits - 1); };
-    std::fill(counts.begin(), counts.end(), 0);
-    for (const Entry& entry : entries) ++counts[digitOf(entry)];
-    if (counts[digitOf(entries.front())] == entries.size()) continue;
+    std::uint32_t* next = counts.data() + pass * kDigits;
+    if (next[digitOf(entries.front())] == entries.size()) continue;
     std::uint32_t start = 0;
-    for (std::uint32_t& count : counts) start += std::exchange(count, start);
-    for (const Entry& entry : entries) moved[counts[digitOf(entry)]++] = entry;
+    for (std::size_t digit = 0; digit < kDigits; ++digit) start += std::exchange(next[digit], start);
+    if (moved.size() != entries.size()) moved.resize(entries.size());
+    for (const Entry& entry : entries) moved[next[digitOf(entry)]++] = entry;
     entries.swap(moved);
   }
 }
@@ -68,8 +76,12 @@ void IdxIndex::indexRows(const CameraTable& table) {
   auto idxOf = [&](std::uint32_t row, std::size_t most) {
     return table.cellStartInFileOrder(row, Column::Idx, most);
   };
-  std::vector<Entry> entries(table.size());
-  for (std::uint32_t row = 0; row < entries.size(); ++row) entries[row] = {keyOf(idxOf(row, kKeyBytes)), row};
+  Entries entries(table.size());
+  for (std::uint32_t row = 0; row < entries.size(); ++row) {
+    char start[kKeyBytes];
+    const std::size_t length = table.cellStartInFileOrder(row, Column::Idx, start, kKeyBytes);
+    entries[row] = {keyOf(std::string_view(start, length)), row};
+  }
   if (entries.empty()) return clear();
   // Rows of one key stay in file order.
   sortByKey(entries);
@@ -103,7 +115,7 @@ void IdxIndex::followOrder(const CameraTable& table) {
 }
 
 void IdxIndex::clear() noexcept {
-  std::vector<Entry>().swap(entries_);
+  Entries().swap(entries_);
   std::vector<std::uint32_t>().swap(positions_);
 }
 
