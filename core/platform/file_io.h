@@ -87,6 +87,7 @@ class AtomicFileWriter {
  private:
   enum class Mode { Unnamed, Named, Straight, Stream };
   void flushBuffer();
+  void noteWritten(std::size_t size);
   [[noreturn]] void failWrite() const;
   void putInPlace();
   void claimInterruptSlot();
@@ -109,6 +110,8 @@ class AtomicFileWriter {
   UniqueFile file_;
   std::FILE* stream_ = nullptr;  // what is written to: file_ or a stream
   std::vector<char> buffer_;  // written in large blocks, whatever the callers' pieces
+  std::uint64_t written_ = 0;        // bytes handed to the system
+  std::uint64_t writebackFrom_ = 0;  // where the disk has not yet been asked to start
   bool committed_ = false;
 };
 
