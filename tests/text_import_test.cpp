@@ -190,6 +190,34 @@ TEST(TextImport, ALineOfManyBlocksIsReadWhole) {
   }
 }
 
+// A list kept whole is read on a thread of its own into room for the size
+// it had when opened; one that has grown since is read on past that room,
+// one that has shrunk ends where it ends.
+TEST(TextImport, AListKeptWholeIsReadWhateverSizeItWasSaidToHave) {
+  test::TempDir dir;
+  std::string text = kHeader;
+  for (int i = 0; i < 200000; ++i) text += std::to_string(i) + ",13.5,52." + std::to_string(i) + ",1,50,0,0\n";
+  text += "last,1,2,3,4,5,6";  // no line feed
+  test::writeText(dir / "list.txt", text);
+  CameraTable expected;
+  ASSERT_EQ(importCameraListText(text, expected).loadedCount, 200001u);
+  for (const std::uint64_t said : {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{text.size() / 3},
+                                   std::uint64_t{text.size()}, std::uint64_t{text.size() * 2}}) {
+    const UniqueFile file = openFile(dir / "list.txt", "rb");
+    ASSERT_NE(file, nullptr);
+    CameraTable table;
+    ImportOptions options;
+    options.keepText = true;
+    std::uint64_t lastDone = 0;
+    options.progress = [&](std::uint64_t done, std::uint64_t) { lastDone = done; };
+    const ImportResult result = importCameraStream({file.get(), {}, said}, table, options);
+    EXPECT_EQ(result.loadedCount, 200001u) << said;
+    EXPECT_EQ(describe(table), describe(expected)) << said;
+    EXPECT_EQ(table.text(), text) << said;
+    EXPECT_EQ(lastDone, text.size()) << said;
+  }
+}
+
 TEST(TextImport, RowsPastTheTablesLimitAreTooLargeNotOutOfMemory) {
   // Large enough that the file is read in two halves on two threads, whose
   // rows meet in one table.
@@ -213,6 +241,11 @@ TEST(TextImport, RowsPastTheTablesLimitAreTooLargeNotOutOfMemory) {
         EXPECT_LT(limit, kRows);
         EXPECT_EQ(error.messageText(),
                   "The list has more rows than Tabrino can hold: at most " + std::to_string(limit) + ".");
+        // The rows taken still show their cells: the text read stays with them.
+        ASSERT_GE(table.size(), 1u);
+        if (keepText) {
+          EXPECT_EQ(table.cell(table.size() - 1, Column::Idx), std::to_string(table.size() - 1));
+        }
       }
       // Read from memory, one row at a time.
       CameraTable fromText(limit);

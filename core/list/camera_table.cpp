@@ -158,6 +158,13 @@ std::size_t CameraTable::appendText(std::string_view more) {
   return start;
 }
 
+std::size_t CameraTable::takeText(std::string&& more) {
+  if (!text_.empty()) return appendText(std::string_view(more));
+  text_ = std::move(more);
+  keepText_ = keepOffsets_ = true;
+  return 0;
+}
+
 void CameraTable::reserve(std::size_t rows) {
   rows = std::min(rows, rowLimit_);
   rows_.reserve(rows);

@@ -139,6 +139,8 @@ class CameraTable {
   // Adds a further list's text after the text kept (keeping text from then
   // on); returns where it starts, the offset its lines are given from.
   std::size_t appendText(std::string_view more);
+  // The same, taking the text itself where none is kept yet (no copy).
+  std::size_t takeText(std::string&& more);
   const std::string& text() const noexcept { return text_; }
   void reserve(std::size_t rows);  // at most the table's limit
   // All three throw TooLargeError for a row past the table's limit, once the

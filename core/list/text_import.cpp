@@ -4,6 +4,7 @@
 #include "core/base/byte_words.h"
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
+#include "core/platform/text_reader.h"
 #include "core/base/parallel.h"
 
 #include <algorithm>
@@ -354,24 +355,38 @@ void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t t
 }
 
 // Parses the complete lines of a text held whole a block at a time, so that
-// what the second thread gathers stays small.
-const char* parseInBlocks(ListParser& parser, CameraTable& table, FindingSink* findings, const char* begin,
-                          const char* end, std::size_t offset) {
-  CameraTable second;
-  ThreadPair threads;
-  const char* p = begin;
-  while (p != end) {
-    const char* blockEnd = static_cast<std::size_t>(end - p) > kReadBlockSize ? p + kReadBlockSize : end;
-    const char* stop = parseLinesInParallel(parser, table, second, threads, findings, p, blockEnd, offset + static_cast<std::size_t>(p - begin));
-    if (stop == p) {  // a line longer than a block
-      const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-      if (!lineFeed) break;
-      stop = parser.parseLines(p, lineFeed + 1, offset + static_cast<std::size_t>(p - begin));
+// what the second thread gathers stays small; the text may come a piece at
+// a time, the unfinished line of one piece taken up with the next.
+class BlockParser {
+ public:
+  BlockParser(ListParser& parser, CameraTable& table, FindingSink* findings)
+      : parser_(parser), table_(table), findings_(findings) {}
+
+  // The complete lines of [begin, end), whose first byte is at `offset` in
+  // the text; returns where the unfinished line (if any) begins.
+  const char* parse(const char* begin, const char* end, std::size_t offset) {
+    const char* p = begin;
+    while (p != end) {
+      const char* blockEnd = static_cast<std::size_t>(end - p) > kReadBlockSize ? p + kReadBlockSize : end;
+      const std::size_t at = offset + static_cast<std::size_t>(p - begin);
+      const char* stop = parseLinesInParallel(parser_, table_, second_, threads_, findings_, p, blockEnd, at);
+      if (stop == p) {  // a line longer than a block
+        const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!lineFeed) break;
+        stop = parser_.parseLines(p, lineFeed + 1, at);
+      }
+      p = stop;
     }
-    p = stop;
+    return p;
   }
-  return p;
-}
+
+ private:
+  ListParser& parser_;
+  CameraTable& table_;
+  FindingSink* findings_;
+  CameraTable second_;
+  ThreadPair threads_;
+};
 
 ImportResult resultOf(const ListParser& parser, const CameraTable& table, std::size_t rowsBefore) {
   const std::uint64_t lines = parser.linesRead() - parser.firstLine();
@@ -438,24 +453,83 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   return resultOf(parser, table, rowsBefore);
 }
 
-// Reads `in` whole into the table, whose rows point into the text, then
-// parses it. After a read failure the table holds the rows of the lines read
-// in full.
+// Reads `in` whole into the table's text, parsing each block as it comes
+// (read on a thread of its own where the list's size is known, so that the
+// reading and the parsing overlap). After a read failure the table holds
+// the rows of the lines read in full.
 ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   const std::uint64_t expectedSize = in.size;
   std::string text(in.alreadyRead);
-  if (expectedSize > 0 && expectedSize < text.max_size()) {
+  bool roomTaken = false;
+  if (expectedSize > 0 && expectedSize < text.max_size() - kReadBlockSize) {
     try {
       // Room for the last read too, which finds the end: the text must
       // never grow by a copy of itself.
       text.reserve(static_cast<std::size_t>(expectedSize) + kReadBlockSize);
+      roomTaken = true;
     } catch (const std::bad_alloc&) {
       // Only a hint: growing as blocks arrive may still succeed.
     }
   }
-  std::uint64_t done = text.size();
+  // The rows are given offsets into the text to come, which joins the
+  // table's once read whole.
+  const std::size_t rowsBefore = table.size();
+  std::size_t start = 0;
+  if (options.append) {
+    start = table.appendText({});
+  } else {
+    table.keepText(std::string());
+  }
+  ListParser parser(&table, options.findings, options.firstLine);
+  BlockParser blocks(parser, table, options.findings);
+  std::size_t parsed = 0;  // in text: the lines before it are parsed
+  bool sampled = false;
+  auto parseArrived = [&](const char* bytes, std::size_t size) {
+    if (options.progress) options.progress(size, std::max<std::uint64_t>(expectedSize, size));
+    if (!sampled) {
+      reserveRowsFor(table, std::string_view(bytes, std::min(size, kReadBlockSize)), expectedSize + options.laterBytes);
+      sampled = true;
+    }
+    parsed = static_cast<std::size_t>(blocks.parse(bytes + parsed, bytes + size, start + parsed) - bytes);
+  };
+
+  bool ended = false;
   bool failed = false;
-  for (;;) {
+  std::string reason;
+  // Whatever stops the reading, the rows read point into a text the table holds.
+  struct KeepText {
+    CameraTable& table;
+    std::string& text;
+    bool handedOver = false;
+    ~KeepText() {
+      if (handedOver) return;
+      try {
+        table.takeText(std::move(text));
+      } catch (const std::bad_alloc&) {
+        table.clear();
+      }
+    }
+  } keep{table, text};
+  std::unique_ptr<TextReader> reader;
+  if (roomTaken && twoCores()) {
+    try {
+      reader = std::make_unique<TextReader>(in.file, text);
+    } catch (const std::system_error&) {
+      // No thread to spare: read here, block by block.
+    }
+  }
+  if (reader) {
+    const char* const bytes = text.data();  // fixed while the reader runs
+    for (TextReader::Progress read{parsed, false}; !read.ended;) {
+      read = reader->waitBeyond(read.size);
+      parseArrived(bytes, read.size);
+    }
+    ended = !reader->full();
+    failed = reader->failed();
+    reason = reader->failure();
+    reader.reset();
+  }
+  while (!ended) {
     const std::size_t before = text.size();
     if (text.max_size() - before < kReadBlockSize) {
       throw TooLargeError("The list is larger than Tabrino can keep in one piece: at most " +
@@ -465,29 +539,19 @@ ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOpti
     errno = 0;
     const std::size_t got = std::fread(&text[before], 1, kReadBlockSize, in.file);
     text.resize(before + got);
-    done += got;
-    if (options.progress) options.progress(done, std::max(expectedSize, done));
     if (got == 0) {
       failed = std::ferror(in.file) != 0;
-      break;
+      if (failed) reason = lastErrorText();
+      ended = true;
+    } else {
+      parseArrived(text.data(), text.size());
     }
   }
-  const std::string reason = failed ? lastErrorText() : std::string();
-  const std::size_t rowsBefore = table.size();
-  std::size_t start = 0;
-  if (options.append) {
-    start = table.appendText(text);
-    std::string().swap(text);
-  } else {
-    table.keepText(std::move(text));
-  }
-  const std::string& kept = table.text();
-  reserveRowsFor(table, std::string_view(kept).substr(start, kReadBlockSize), kept.size() - start + options.laterBytes);
-  ListParser parser(&table, options.findings, options.firstLine);
-  const char* end = kept.data() + kept.size();
-  const char* rest = parseInBlocks(parser, table, options.findings, kept.data() + start, end, start);
+  table.takeText(std::move(text));
+  keep.handedOver = true;
   if (failed) return {ImportOutcome::ReadFailed, 0, 0, reason};
-  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - kept.data()));
+  const std::string& kept = table.text();
+  parser.parseLastLine(kept.data() + start + parsed, kept.data() + kept.size(), start + parsed);
   return resultOf(parser, table, rowsBefore);
 }
 
