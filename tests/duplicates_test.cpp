@@ -13,9 +13,11 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tabrino {
@@ -193,6 +195,43 @@ TEST(Duplicates, FindWhatComparingEveryPairFinds) {
     if (near > 0) {
       EXPECT_GT(nearCopies, 10u) << near;
     }
+  }
+}
+
+// A list long enough to be searched in two halves at once, on few latitudes
+// so that one latitude's rows lie on both sides of the middle: each row that
+// repeats a camera names the camera's first row, as a plain count by camera
+// finds.
+TEST(Duplicates, ALongListIsSearchedInTwoHalvesAsInOne) {
+  std::mt19937 random(5);
+  std::string list;
+  for (int i = 0; i < 150000; ++i) {
+    list += std::to_string(i) + "," + std::to_string(10 + static_cast<int>(random() % 300) / 10000.0) + "," +
+            std::to_string(50 + static_cast<int>(random() % 7) / 10000.0) + ",1,50,1," +
+            std::to_string(random() % 2 * 90) + "\n";
+  }
+  CameraTable table;
+  ASSERT_TRUE(importCameraListText(kHeader + list, table).loaded());
+  // The first line of each camera, by the record its rows become.
+  std::map<std::tuple<std::int32_t, std::int32_t, int>, std::uint64_t> firstLine;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> expected;  // line, the line it repeats
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const CameraRecord record = *table.record(i);
+    const auto [first, added] =
+        firstLine.try_emplace({record.latitude, record.longitude, record.directionCode}, i + 2);
+    if (!added) expected.emplace_back(i + 2, first->second);
+  }
+  for (const bool sorted : {false, true}) {
+    if (sorted) table.sortByLatitude();
+    FindingList findings;
+    const DuplicateScan scan(table, {0, false});
+    scan.report(findings);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> found;
+    for (const ListFinding& f : findings.all()) {
+      found.emplace_back(f.lineNumber, std::stoull(f.detail.substr(f.detail.find("line ") + 5)));
+    }
+    EXPECT_EQ(scan.duplicateCount(), expected.size()) << sorted;
+    EXPECT_TRUE(found == expected) << sorted << ": " << found.size() << " found, " << expected.size() << " expected";
   }
 }
 

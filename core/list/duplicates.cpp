@@ -1,5 +1,6 @@
 #include "core/list/duplicates.h"
 
+#include "core/base/parallel.h"
 #include "core/base/prefetch.h"
 #include "core/list/finding_spool.h"
 #include "core/model/earth.h"
@@ -55,6 +56,30 @@ bool keyOrder(const Entry& a, const Entry& b) noexcept {
   return a.key != b.key ? a.key < b.key : a.fileIndex < b.fileIndex;
 }
 
+// The table's rows in latitude order, the k-th at position(k): its own
+// positions when it is sorted, else through an order taken for the scan
+// (4 bytes a row while it lasts), which leaves the table as it is.
+struct LatitudeWalk {
+  const CameraTable& table;
+  const RowPositions& order;  // empty: the table's own positions
+  std::size_t size() const noexcept { return table.size(); }
+  std::size_t position(std::size_t k) const noexcept { return order.empty() ? k : order[k]; }
+  const CameraRow& row(std::size_t k) const noexcept { return table.row(position(k)); }
+};
+
+// Where a search for duplicates only may split the rows in two: the first
+// row of a latitude near the middle (the end when there is none, or too few
+// rows for a second thread to pay).
+std::size_t latitudeSplit(const LatitudeWalk& rows) noexcept {
+  constexpr std::size_t kWorthSplitting = std::size_t{1} << 16;
+  const std::size_t count = rows.size();
+  if (count < kWorthSplitting || !twoCores()) return count;
+  std::size_t k = count / 2;
+  const std::int32_t before = scaleCoordinate(rows.row(k - 1).latitude);
+  while (k < count && scaleCoordinate(rows.row(k).latitude) == before) ++k;
+  return k;
+}
+
 // Which row of a group is the safer warning: the lowest speed above 0.
 unsigned speedRank(std::uint8_t speed) noexcept { return speed > 0 ? speed : 256u; }
 
@@ -93,23 +118,26 @@ std::int64_t distanceMillimetres(std::int32_t latitude1, std::int32_t longitude1
 // costs about the rows around each row, not every row in a kilometre.
 class DuplicateScan::Search {
  public:
-  Search(DuplicateScan& scan, double nearMetres)
-      : scan_(scan),
+  // Findings go to `pairs` and `duplicates`.
+  Search(const CameraTable& table, double nearMetres, std::vector<Pair>& pairs, std::uint64_t& duplicates)
+      : table_(table),
+        pairs_(pairs),
+        duplicates_(duplicates),
         near_(nearMetres),
         // One unit more than the distance allows: a margin for rounding.
         reach_(nearMetres > 0 ? static_cast<std::int64_t>(nearMetres / kMetresPerUnit) + 1 : 0),
         height_(reach_ + 1),
         nearMillimetres_(std::llround(nearMetres * 1000)) {}
 
-  void run(const CameraTable& table) {
-    RowPositions order;
-    if (!table.sortedByLatitude()) order = table.latitudeOrder();
-    const LatitudeWalk rows{table, order};
+  // The rows [from, to) of the walk. Looking for duplicates only, a range
+  // holds all rows of each of its latitudes.
+  void run(const LatitudeWalk& rows, std::size_t from, std::size_t to) {
+    end_ = to;
     if (near_ == 0) {
-      addRepeatedLatitudes(rows);
+      addRepeatedLatitudes(rows, from);
     } else {
-      for (std::size_t k = 0; k < rows.size(); ++k) {
-        if (k + kPrefetchDistance < rows.size()) table.prefetch(rows.position(k + kPrefetchDistance));
+      for (std::size_t k = from; k < to; ++k) {
+        if (k + kPrefetchDistance < to) table_.prefetch(rows.position(k + kPrefetchDistance));
         add(rows, k);
       }
     }
@@ -123,28 +151,17 @@ class DuplicateScan::Search {
     std::vector<Entry> entries;  // sorted by key once complete, one a camera
   };
 
-  // The table's rows in latitude order, the k-th at position(k): its own
-  // positions when it is sorted, else through an order taken for the scan
-  // (4 bytes a row while it lasts), which leaves the table as it is.
-  struct LatitudeWalk {
-    const CameraTable& table;
-    const RowPositions& order;  // empty: the table's own positions
-    std::size_t size() const noexcept { return table.size(); }
-    std::size_t position(std::size_t k) const noexcept { return order.empty() ? k : order[k]; }
-    const CameraRow& row(std::size_t k) const noexcept { return table.row(position(k)); }
-  };
-
   // Where only duplicates are looked for, a band is one scaled latitude, and
   // a row alone on its latitude has none: only the rows of latitudes that
   // repeat are added, which in a list of millions is a few.
-  void addRepeatedLatitudes(const LatitudeWalk& rows) {
-    const std::size_t count = rows.size();
+  void addRepeatedLatitudes(const LatitudeWalk& rows, std::size_t from) {
+    const std::size_t count = end_;
     auto latitudeAt = [&](std::size_t k) {
-      if (k + kPrefetchDistance < count) rows.table.prefetch(rows.position(k + kPrefetchDistance));
+      if (k + kPrefetchDistance < count) table_.prefetch(rows.position(k + kPrefetchDistance));
       return scaleCoordinate(rows.row(k).latitude);
     };
-    std::int32_t latitude = count > 0 ? latitudeAt(0) : 0;
-    for (std::size_t first = 0; first < count;) {
+    std::int32_t latitude = from < count ? latitudeAt(from) : 0;
+    for (std::size_t first = from; first < count;) {
       std::size_t end = first + 1;
       std::int32_t next = 0;
       while (end < count && (next = latitudeAt(end)) == latitude) ++end;
@@ -172,7 +189,7 @@ class DuplicateScan::Search {
                               static_cast<std::uint64_t>(above - index * height_);
     const std::size_t position = rows.position(k);
     open_.entries.push_back(
-        {key, static_cast<std::uint32_t>(rows.table.fileIndex(position)), static_cast<std::uint32_t>(position)});
+        {key, static_cast<std::uint32_t>(table_.fileIndex(position)), static_cast<std::uint32_t>(position)});
   }
 
   std::int64_t bandOf(const LatitudeWalk& rows, std::size_t k) const noexcept {
@@ -186,8 +203,8 @@ class DuplicateScan::Search {
   // make the room larger.
   void reserveBand(const LatitudeWalk& rows, std::size_t k, std::int64_t index) {
     std::size_t inside = k, step = 1;
-    while (inside + step < rows.size() && bandOf(rows, inside + step) == index) inside += step, step *= 2;
-    std::size_t beyond = std::min(inside + step, rows.size());
+    while (inside + step < end_ && bandOf(rows, inside + step) == index) inside += step, step *= 2;
+    std::size_t beyond = std::min(inside + step, end_);
     while (beyond - inside > 1) {
       const std::size_t middle = inside + (beyond - inside) / 2;
       (bandOf(rows, middle) == index ? inside : beyond) = middle;
@@ -227,10 +244,10 @@ class DuplicateScan::Search {
   // and the earliest wins that tie.
   void findRepeats(std::vector<Entry>& entries) {
     std::sort(entries.begin(), entries.end(), keyOrder);
-    const CameraTable& table = scan_.table_;
+    const CameraTable& table = table_;
     // Room for this band's findings at most, growing by at least doubling.
-    const std::size_t most = scan_.pairs_.size() + entries.size();
-    if (scan_.pairs_.capacity() < most) scan_.pairs_.reserve(std::max(most, 2 * scan_.pairs_.capacity()));
+    const std::size_t most = pairs_.size() + entries.size();
+    if (pairs_.capacity() < most) pairs_.reserve(std::max(most, 2 * pairs_.capacity()));
     auto kept = entries.begin();
     for (auto first = entries.begin(); first != entries.end();) {
       auto last = first + 1;
@@ -243,9 +260,9 @@ class DuplicateScan::Search {
           }
         }
         for (auto member = first + 1; member != last; ++member) {
-          scan_.pairs_.push_back({member->position, first->position, safest->position});
+          pairs_.push_back({member->position, first->position, safest->position});
         }
-        scan_.duplicates_ += static_cast<std::uint64_t>(last - first - 1);
+        duplicates_ += static_cast<std::uint64_t>(last - first - 1);
       }
       *kept++ = *first;
       first = last;
@@ -415,15 +432,18 @@ class DuplicateScan::Search {
         while (neighbour.start != neighbour.hi && neighbour.start->key < first) ++neighbour.start;
         walk(neighbour.lo, neighbour.hi, neighbour.start, neighbour.lowest, probe);
       }
-      if (probe.nearest) scan_.pairs_.push_back({row.position, probe.nearest->position, kNear});
+      if (probe.nearest) pairs_.push_back({row.position, probe.nearest->position, kNear});
     }
   }
 
-  DuplicateScan& scan_;
+  const CameraTable& table_;
+  std::vector<Pair>& pairs_;
+  std::uint64_t& duplicates_;
   double near_;
   std::int64_t reach_;   // latitude units a near pair may differ by
   std::int64_t height_;  // of a band, in latitude units
   std::int64_t nearMillimetres_;
+  std::size_t end_ = 0;  // of the rows walked
   Band open_;            // the band rows are added to
   Band lower_, middle_;  // complete bands not yet searched for near copies
 };
@@ -445,7 +465,22 @@ class DuplicateScan::Cursor : public FindingSource {
 DuplicateScan::DuplicateScan(const CameraTable& table, const DuplicateOptions& options)
     : table_(table), options_(options) {
   options_.nearMetres = std::min(std::max(options_.nearMetres, 0.0), kMaxNearMetres);
-  Search(*this, options_.nearMetres).run(table);
+  RowPositions order;
+  if (!table.sortedByLatitude()) order = table.latitudeOrder();
+  const LatitudeWalk rows{table, order};
+  const double near = options_.nearMetres;
+  // Duplicates lie on one latitude: its two halves are searched at once.
+  const std::size_t middle = near == 0 ? latitudeSplit(rows) : rows.size();
+  if (middle < rows.size()) {
+    std::vector<Pair> upper;
+    std::uint64_t upperDuplicates = 0;
+    inParallel([&] { Search(table, near, pairs_, duplicates_).run(rows, 0, middle); },
+               [&] { Search(table, near, upper, upperDuplicates).run(rows, middle, rows.size()); });
+    pairs_.insert(pairs_.end(), upper.begin(), upper.end());
+    duplicates_ += upperDuplicates;
+  } else {
+    Search(table, near, pairs_, duplicates_).run(rows, 0, rows.size());
+  }
   std::sort(pairs_.begin(), pairs_.end(),
             [&](const Pair& a, const Pair& b) { return table.fileIndex(a.position) < table.fileIndex(b.position); });
 }
