@@ -66,7 +66,12 @@ done
 for list in "$root"/../shared/data/real-lists/*.txt; do
   [ -f "$list" ] && bench_list "$(basename "$list" .txt | cut -c1-10)" "$list" 2000
 done
-echo "(time: best of $runs runs, the Python converter one run; peak MB: maximum resident set from /usr/bin/time)"
+if command -v hyperfine >/dev/null; then
+  timing="hyperfine's median of $runs runs"
+else
+  timing="best of $runs runs"
+fi
+echo "(time: $timing, the Python converter one run; peak MB: maximum resident set from /usr/bin/time)"
 # Where the time of the largest list's conversion goes.
 for rows in $sizes; do largest=$rows; done
 echo
