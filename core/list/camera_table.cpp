@@ -2,6 +2,7 @@
 
 #include "core/base/errors.h"
 #include "core/base/parallel.h"
+#include "core/platform/large_pages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -168,7 +169,11 @@ std::size_t CameraTable::takeText(std::string&& more) {
 void CameraTable::reserve(std::size_t rows) {
   rows = std::min(rows, rowLimit_);
   rows_.reserve(rows);
-  if (keepOffsets_) lineOffsets_.reserve(rows);
+  adviseLargePages(rows_.data(), rows_.capacity() * sizeof(CameraRow));
+  if (keepOffsets_) {
+    lineOffsets_.reserve(rows);
+    adviseLargePages(lineOffsets_.data(), lineOffsets_.capacity() * sizeof(std::size_t));
+  }
 }
 
 void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint64_t firstLine,
@@ -308,6 +313,7 @@ RowPositions CameraTable::latitudeOrder() const {
   }
   start[count] = static_cast<std::uint32_t>(n);
   RowPositions order(n);
+  adviseLargePages(order.data(), n * sizeof(std::uint32_t));
   auto place = [&](std::vector<std::uint32_t>& next, std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) order[next[buckets.of(rows_[i].latitude)]++] = static_cast<std::uint32_t>(i);
   };

@@ -4,6 +4,7 @@
 #include "core/base/byte_words.h"
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
+#include "core/platform/large_pages.h"
 #include "core/platform/text_reader.h"
 #include "core/base/parallel.h"
 
@@ -415,6 +416,7 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   std::size_t capacity = 2 * kReadBlockSize + in.alreadyRead.size();
   std::unique_ptr<char, Free> buffer(static_cast<char*>(std::malloc(capacity)));
   if (!buffer) throw std::bad_alloc();
+  adviseLargePages(buffer.get(), capacity);
   if (!in.alreadyRead.empty()) std::memcpy(buffer.get(), in.alreadyRead.data(), in.alreadyRead.size());
   std::size_t used = in.alreadyRead.size();  // the carried line, then what was read after it
   std::uint64_t done = used;

@@ -1,0 +1,27 @@
+#include "core/platform/large_pages.h"
+
+#include <cstdint>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace tabrino {
+
+void adviseLargePages(const void* start, std::size_t bytes) noexcept {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kPage = 4096;
+  constexpr std::uintptr_t kLargePage = std::uintptr_t{2} << 20;
+  const auto first = reinterpret_cast<std::uintptr_t>(start);
+  const std::uintptr_t begin = (first + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t end = (first + bytes) & ~(kPage - 1);
+  if (end < begin + kLargePage) return;
+  // Only a hint: memory without it is as good, only slower to fault in.
+  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)start;
+  (void)bytes;
+#endif
+}
+
+}  // namespace tabrino
