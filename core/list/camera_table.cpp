@@ -125,7 +125,7 @@ std::vector<std::uint64_t> CameraTable::recordLines() const {
 void CameraTable::clear() noexcept {
   emptyKeepingRoom();
   // Swaps rather than clear(): a table of millions of rows gives its memory back.
-  std::vector<CameraRow>().swap(rows_);
+  decltype(rows_)().swap(rows_);
   std::vector<LineRun>().swap(lineRuns_);
   RowPositions().swap(order_);
   std::vector<std::size_t>().swap(lineOffsets_);
@@ -169,7 +169,6 @@ std::size_t CameraTable::takeText(std::string&& more) {
 void CameraTable::reserve(std::size_t rows) {
   rows = std::min(rows, rowLimit_);
   rows_.reserve(rows);
-  adviseLargePages(rows_.data(), rows_.capacity() * sizeof(CameraRow));
   if (keepOffsets_) {
     lineOffsets_.reserve(rows);
     adviseLargePages(lineOffsets_.data(), lineOffsets_.capacity() * sizeof(std::size_t));
@@ -313,7 +312,6 @@ RowPositions CameraTable::latitudeOrder() const {
   }
   start[count] = static_cast<std::uint32_t>(n);
   RowPositions order(n);
-  adviseLargePages(order.data(), n * sizeof(std::uint32_t));
   auto place = [&](std::vector<std::uint32_t>& next, std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) order[next[buckets.of(rows_[i].latitude)]++] = static_cast<std::uint32_t>(i);
   };

@@ -7,6 +7,7 @@
 
 #include "core/base/prefetch.h"
 #include "core/model/camera_record.h"
+#include "core/platform/large_pages.h"
 
 #include <array>
 #include <cstddef>
@@ -48,9 +49,9 @@ inline std::optional<CameraRecord> recordOf(const CameraRow& row) noexcept {
 
 // Leaves the elements a vector grows by uninitialised: for positions that
 // are all written before any is read, where zeroing millions first would
-// cost a pass over them.
+// cost a pass over them. Large room comes in large pages, as for rows.
 template <typename T>
-struct UninitialisedAllocator : std::allocator<T> {
+struct UninitialisedAllocator : LargePageAllocator<T> {
   template <typename U>
   struct rebind {
     using other = UninitialisedAllocator<U>;
@@ -185,7 +186,7 @@ class CameraTable {
   }
 
   std::size_t rowLimit_;
-  std::vector<CameraRow> rows_;
+  std::vector<CameraRow, LargePageAllocator<CameraRow>> rows_;
   std::vector<LineRun> lineRuns_;
   RowPositions order_;  // the row at each position once sorted; empty for file order
   std::uint64_t recordCount_ = 0;

@@ -407,32 +407,21 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   ListParser parser(&table, options.findings, options.firstLine);
   CameraTable second;
   ThreadPair threads;
-  // Reused block after block: never cleared, so never written twice. It
-  // comes from malloc so that it can grow by realloc, which moves a large
-  // buffer's pages rather than copying its bytes where the system can.
-  struct Free {
-    void operator()(char* p) const noexcept { std::free(p); }
-  };
-  std::size_t capacity = 2 * kReadBlockSize + in.alreadyRead.size();
-  std::unique_ptr<char, Free> buffer(static_cast<char*>(std::malloc(capacity)));
-  if (!buffer) throw std::bad_alloc();
-  adviseLargePages(buffer.get(), capacity);
-  if (!in.alreadyRead.empty()) std::memcpy(buffer.get(), in.alreadyRead.data(), in.alreadyRead.size());
+  // Reused block after block: never cleared, so never written twice, and
+  // in large pages.
+  std::vector<char, UninitialisedAllocator<char>> room(2 * kReadBlockSize + in.alreadyRead.size());
+  if (!in.alreadyRead.empty()) std::memcpy(room.data(), in.alreadyRead.data(), in.alreadyRead.size());
   std::size_t used = in.alreadyRead.size();  // the carried line, then what was read after it
   std::uint64_t done = used;
   const std::uint64_t expectedSize = in.size;
   bool failed = false;
   for (;;) {
-    if (capacity - used < kReadBlockSize) {  // a line longer than a block
-      const std::size_t larger = std::max(2 * capacity, used + 2 * kReadBlockSize);
-      char* grown = larger > capacity ? static_cast<char*>(std::realloc(buffer.get(), larger)) : nullptr;
-      if (!grown) throw std::bad_alloc();
-      static_cast<void>(buffer.release());
-      buffer.reset(grown);
-      capacity = larger;
+    if (room.size() - used < kReadBlockSize) {  // a line longer than a block
+      room.resize(std::max(2 * room.size(), used + 2 * kReadBlockSize));
     }
+    char* const buffer = room.data();
     errno = 0;
-    const std::size_t got = std::fread(buffer.get() + used, 1, kReadBlockSize, in.file);
+    const std::size_t got = std::fread(buffer + used, 1, kReadBlockSize, in.file);
     const bool first = done == in.alreadyRead.size();
     done += got;
     if (options.progress) options.progress(done, std::max(expectedSize, done));
@@ -440,18 +429,18 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
       failed = std::ferror(in.file) != 0;
       break;
     }
-    if (first) reserveRowsFor(table, std::string_view(buffer.get(), used + got), expectedSize + options.laterBytes);
-    const char* fresh = buffer.get() + used;
+    if (first) reserveRowsFor(table, std::string_view(buffer, used + got), expectedSize + options.laterBytes);
+    const char* fresh = buffer + used;
     used += got;
     // The carried line has no line feed: until one comes, nothing is complete.
     // (The bytes read before the first block were never looked at.)
-    if (!first && fresh != buffer.get() && !std::memchr(fresh, '\n', got)) continue;
-    const char* stop = parseLinesInParallel(parser, table, second, threads, options.findings, buffer.get(), buffer.get() + used, 0);
-    used -= static_cast<std::size_t>(stop - buffer.get());
-    std::memmove(buffer.get(), stop, used);
+    if (!first && fresh != buffer && !std::memchr(fresh, '\n', got)) continue;
+    const char* stop = parseLinesInParallel(parser, table, second, threads, options.findings, buffer, buffer + used, 0);
+    used -= static_cast<std::size_t>(stop - buffer);
+    std::memmove(buffer, stop, used);
   }
   if (failed) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
-  parser.parseLastLine(buffer.get(), buffer.get() + used, 0);
+  parser.parseLastLine(room.data(), room.data() + used, 0);
   return resultOf(parser, table, rowsBefore);
 }
 

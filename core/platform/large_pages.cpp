@@ -1,6 +1,7 @@
 #include "core/platform/large_pages.h"
 
 #include <cstdint>
+#include <new>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -22,6 +23,25 @@ void adviseLargePages(const void* start, std::size_t bytes) noexcept {
   (void)start;
   (void)bytes;
 #endif
+}
+
+namespace {
+constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;
+}  // namespace
+
+void* allocateLarge(std::size_t bytes) {
+  if (bytes < kLargePageBytes) return ::operator new(bytes);
+  void* room = ::operator new(bytes, std::align_val_t{kLargePageBytes});
+  adviseLargePages(room, bytes);
+  return room;
+}
+
+void freeLarge(void* room, std::size_t bytes) noexcept {
+  if (bytes < kLargePageBytes) {
+    ::operator delete(room);
+  } else {
+    ::operator delete(room, std::align_val_t{kLargePageBytes});
+  }
 }
 
 }  // namespace tabrino

@@ -13,4 +13,29 @@ namespace tabrino {
 // request or the buffer is too small to hold a large page.
 void adviseLargePages(const void* start, std::size_t bytes) noexcept;
 
+// Room of at least a large page starts on a large page's boundary (so that
+// all of it can be backed by large pages) and is advised so; smaller room is
+// as operator new gives it. Throws std::bad_alloc.
+void* allocateLarge(std::size_t bytes);
+void freeLarge(void* room, std::size_t bytes) noexcept;
+
+// For containers of millions of elements.
+template <typename T>
+struct LargePageAllocator {
+  using value_type = T;
+  LargePageAllocator() noexcept = default;
+  template <typename U>
+  LargePageAllocator(const LargePageAllocator<U>&) noexcept {}
+  T* allocate(std::size_t count) { return static_cast<T*>(allocateLarge(count * sizeof(T))); }
+  void deallocate(T* room, std::size_t count) noexcept { freeLarge(room, count * sizeof(T)); }
+  template <typename U>
+  bool operator==(const LargePageAllocator<U>&) const noexcept {
+    return true;
+  }
+  template <typename U>
+  bool operator!=(const LargePageAllocator<U>&) const noexcept {
+    return false;
+  }
+};
+
 }  // namespace tabrino
