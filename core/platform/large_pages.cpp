@@ -25,6 +25,7 @@ void adviseLargePages(const void* start, std::size_t bytes) noexcept {
 #endif
 }
 
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
 namespace {
 constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;
 }  // namespace
@@ -43,5 +44,11 @@ void freeLarge(void* room, std::size_t bytes) noexcept {
     ::operator delete(room, std::align_val_t{kLargePageBytes});
   }
 }
+#else
+// Where large pages are not had on request, aligning would only waste
+// address room, which a 32-bit process is short of.
+void* allocateLarge(std::size_t bytes) { return ::operator new(bytes); }
+void freeLarge(void* room, std::size_t) noexcept { ::operator delete(room); }
+#endif
 
 }  // namespace tabrino

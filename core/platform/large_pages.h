@@ -13,9 +13,10 @@ namespace tabrino {
 // request or the buffer is too small to hold a large page.
 void adviseLargePages(const void* start, std::size_t bytes) noexcept;
 
-// Room of at least a large page starts on a large page's boundary (so that
-// all of it can be backed by large pages) and is advised so; smaller room is
-// as operator new gives it. Throws std::bad_alloc.
+// Where the system gives large pages on request, room of at least a large
+// page starts on a large page's boundary (so that all of it can be backed by
+// them) and is advised so; other room is as operator new gives it. Throws
+// std::bad_alloc.
 void* allocateLarge(std::size_t bytes);
 void freeLarge(void* room, std::size_t bytes) noexcept;
 
