@@ -47,7 +47,7 @@ std::unique_ptr<ByteSource> InputFile::database() {
   return std::make_unique<StreamSource>(file_, shownName_, head_);
 }
 
-ListStream InputFile::listStream() const noexcept { return {file_, head_, size_}; }
+ListStream InputFile::listStream() const noexcept { return {file_, head_, size_, owned_ && size_ > 0}; }
 
 ImportResult InputFile::openFailure() const { return {ImportOutcome::OpenFailed, 0, 0, reason_}; }
 

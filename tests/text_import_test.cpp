@@ -1,6 +1,7 @@
 #include "core/list/text_import.h"
 
 #include "core/base/errors.h"
+#include "core/list/list_findings.h"
 #include "core/platform/file_io.h"
 #include "test_support.h"
 
@@ -218,17 +219,113 @@ TEST(TextImport, AListKeptWholeIsReadWhateverSizeItWasSaidToHave) {
   }
 }
 
+// A large list on disk is read in two halves at once, each half's rows put
+// straight into room set aside for them by the count the first block
+// suggests. Whatever the lines, and where a half outgrows its room or holds
+// thousands of findings, the rows, their lines and the findings are those
+// of the list read in one piece.
+TEST(TextImport, AListReadInTwoHalvesIsTheListReadInOnePiece) {
+  const auto plain = [](int i) { return std::to_string(i) + ",13.5,52." + std::to_string(i) + ",1,50,0,0\n"; };
+  const auto padded = [](int i) { return std::string(180, 'p') + std::to_string(i) + ",-3.25,40.5,2,90,1,45\n"; };
+  const auto broken = [](int i) { return std::to_string(i) + ",13.5x,52,1,50,0\n"; };
+  const auto lines = [](std::string& text, std::size_t bytes, auto line) {
+    for (int i = 0; text.size() < bytes; ++i) text += line(i);
+  };
+  constexpr std::size_t kMB = 1 << 20;
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string earlierList;  // read into the table before, when not empty
+  };
+  std::vector<Case> cases(6);
+  {
+    std::string& text = (cases[0] = {"plain rows with odd lines in both halves", kHeader, ""}).text;
+    for (int i = 0; text.size() < 5 * kMB; ++i) {
+      text += i % 10007 == 5 ? broken(i) : i % 20011 == 7 ? "\n" : i % 3 ? plain(i) : "c" + plain(i) + "\r";
+    }
+    text += "last,1,2,3,4,5,6";  // no line feed
+  }
+  {
+    std::string& text = (cases[1] = {"short lines after the first block's long ones outgrow both halves", kHeader, ""}).text;
+    lines(text, 2 * kMB, padded);
+    lines(text, 6 * kMB, plain);
+  }
+  {
+    std::string& text = (cases[2] = {"only the second half outgrows its room", kHeader, ""}).text;
+    lines(text, 3 * kMB, padded);
+    lines(text, 6 * kMB, plain);
+  }
+  {
+    std::string& text = (cases[3] = {"only the first half outgrows its room", kHeader, ""}).text;
+    lines(text, 2 * kMB, padded);
+    lines(text, 3 * kMB, plain);
+    lines(text, 6 * kMB, padded);
+  }
+  {
+    std::string& text = (cases[4] = {"thousands of findings in the second half", kHeader, ""}).text;
+    lines(text, 3 * kMB, plain);
+    for (int i = 0; text.size() < 5 * kMB; ++i) text += i % 10 ? plain(i) : broken(i);
+  }
+  {
+    cases[5] = {"a list appended to another", cases[0].text, kHeader + plain(1) + "broken\n" + plain(2)};
+  }
+
+  const auto shown = [](const FindingList& findings) {
+    std::vector<std::string> shown;
+    for (const ListFinding& f : findings.all()) {
+      shown.push_back(std::to_string(f.lineNumber) + " " + findingKindName(f.kind) + " " + f.detail);
+    }
+    return shown;
+  };
+  test::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::writeText(dir / "list.txt", c.text);
+    ImportOptions options;
+    FindingList expectedFindings, findings;
+    CameraTable expected, table;
+    if (!c.earlierList.empty()) {
+      options.findings = &expectedFindings;
+      importCameraListText(c.earlierList, expected, options);
+      options.findings = &findings;
+      importCameraListText(c.earlierList, table, options);
+      options.append = true;
+      options.firstLine = 3;
+    }
+    options.findings = &expectedFindings;
+    const ImportResult whole = importCameraListText(c.text, expected, options);
+    options.findings = &findings;
+    std::uint64_t lastDone = 0;
+    options.progress = [&](std::uint64_t done, std::uint64_t) { lastDone = done; };
+    const ImportResult halves = importCameraList(dir / "list.txt", table, options);
+
+    EXPECT_EQ(halves.outcome, ImportOutcome::Loaded);
+    EXPECT_EQ(halves.loadedCount, whole.loadedCount);
+    EXPECT_EQ(halves.lineCount, whole.lineCount);
+    ASSERT_EQ(table.size(), expected.size());
+    for (std::size_t row = 0; row < table.size(); ++row) {
+      ASSERT_EQ(table.record(row), expected.record(row)) << row;
+      ASSERT_EQ(table.tag(row), expected.tag(row)) << row;
+      ASSERT_EQ(table.row(row).latitude, expected.row(row).latitude) << row;
+    }
+    EXPECT_EQ(table.recordCount(), expected.recordCount());
+    EXPECT_EQ(table.recordXor(), expected.recordXor());
+    EXPECT_EQ(shown(findings), shown(expectedFindings));
+    EXPECT_EQ(lastDone, c.text.size());
+  }
+}
+
 TEST(TextImport, RowsPastTheTablesLimitAreTooLargeNotOutOfMemory) {
   // Large enough that the file is read in two halves on two threads, whose
-  // rows meet in one table.
-  constexpr std::size_t kRows = 30000;
+  // rows meet in one table, the room set aside for them cut by the limit.
+  constexpr std::size_t kRows = 200000;
   test::TempDir dir;
   std::string text = kHeader;
   for (std::size_t i = 0; i < kRows; ++i) text += std::to_string(i) + ",13.5,52.5,1,50,0,0\n";
   test::writeText(dir / "list.txt", text);
 
   for (const bool keepText : {false, true}) {
-    for (const std::size_t limit : {kRows, kRows - 1, std::size_t{1}}) {
+    for (const std::size_t limit : {kRows, kRows - 1, kRows / 2 + 1, std::size_t{1}}) {
       SCOPED_TRACE("keepText " + std::to_string(keepText) + ", limit " + std::to_string(limit));
       ImportOptions options;
       options.keepText = keepText;

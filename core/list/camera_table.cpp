@@ -106,7 +106,7 @@ void CameraTable::throwTooManyRows() const {
 
 std::vector<CameraRecord> CameraTable::records() const {
   std::vector<CameraRecord> out;
-  out.reserve(static_cast<std::size_t>(recordCount_));
+  out.reserve(static_cast<std::size_t>(totals_.recordCount));
   for (std::size_t position = 0; position < size(); ++position) {
     if (const auto found = record(position)) out.push_back(*found);
   }
@@ -115,7 +115,7 @@ std::vector<CameraRecord> CameraTable::records() const {
 
 std::vector<std::uint64_t> CameraTable::recordLines() const {
   std::vector<std::uint64_t> lines;
-  lines.reserve(static_cast<std::size_t>(recordCount_));
+  lines.reserve(static_cast<std::size_t>(totals_.recordCount));
   for (std::size_t position = 0; position < size(); ++position) {
     if (record(position)) lines.push_back(tag(position) + 1);
   }
@@ -140,10 +140,9 @@ void CameraTable::emptyKeepingRoom() noexcept {
   text_.clear();
   keepText_ = false;
   keepOffsets_ = false;
-  recordCount_ = 0;
-  recordXor_ = 0;
-  lowestLatitude_ = std::numeric_limits<double>::infinity();
-  highestLatitude_ = -std::numeric_limits<double>::infinity();
+  totals_ = {};
+  aside_ = false;
+  takenIn_ = 0;
 }
 
 void CameraTable::keepText(std::string text) {
@@ -186,14 +185,86 @@ void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint
   }
   rows_.insert(rows_.end(), rows, rows + taken);
   if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), lineOffsets, lineOffsets + taken);
-  for (std::size_t i = 0; i < taken; ++i) {
-    noteLatitude(rows[i].latitude);
-    const auto bytes = recordXorOf(rows[i]);
-    if (!bytes) continue;
-    ++recordCount_;
-    recordXor_ ^= *bytes;
-  }
+  for (std::size_t i = 0; i < taken; ++i) totals_.add(rows[i]);
   if (taken < count) throwTooManyRows();
+}
+
+void CameraTable::RowTotals::add(const CameraRow& row) noexcept {
+  noteLatitude(row.latitude);
+  const auto bytes = recordXorOf(row);
+  if (!bytes) return;
+  ++recordCount;
+  recordXor ^= *bytes;
+}
+
+void CameraTable::RowTotals::add(const RowTotals& more) noexcept {
+  recordCount += more.recordCount;
+  recordXor ^= more.recordXor;
+  noteLatitude(more.lowestLatitude);
+  noteLatitude(more.highestLatitude);
+}
+
+void CameraTable::appendLineRuns(const std::vector<LineRun>& runs, std::size_t rowBase, std::uint64_t lineBase) {
+  for (const LineRun& run : runs) {
+    const LineRun moved{rowBase + run.firstRow, lineBase + run.line};
+    if (!lineRuns_.empty() && moved.line - lineRuns_.back().line == moved.firstRow - lineRuns_.back().firstRow) {
+      continue;  // carries on the last run
+    }
+    lineRuns_.push_back(moved);
+  }
+}
+
+void CameraTable::Span::append(const CameraRow* rows, std::size_t count, std::uint64_t firstLine) {
+  if (count == 0) return;
+  if (lineRuns_.empty() || firstLine - lineRuns_.back().line != size_ - lineRuns_.back().firstRow) {
+    lineRuns_.push_back({size_, firstLine});
+  }
+  std::memcpy(rows_ + size_, rows, count * sizeof(CameraRow));
+  size_ += count;
+  for (std::size_t i = 0; i < count; ++i) totals_.add(rows[i]);
+}
+
+void CameraTable::Span::keepApart() {
+  own_.assign(rows_, rows_ + size_);
+  rows_ = own_.data();
+  capacity_ = size_;
+}
+
+void CameraTable::setAside(Span& first, std::size_t firstRows, Span& second, std::size_t secondRows) {
+  const std::size_t free = rowLimit_ - std::min(rowLimit_, rows_.size());
+  firstRows = std::min(firstRows, free);
+  secondRows = std::min(secondRows, free - firstRows);
+  order_.clear();
+  takenIn_ = rows_.size();
+  rows_.resize(takenIn_ + firstRows + secondRows);  // the rows are not written
+  aside_ = true;
+  first = Span();
+  first.rows_ = rows_.data() + takenIn_;
+  first.capacity_ = firstRows;
+  second = Span();
+  second.rows_ = first.rows_ + firstRows;
+  second.capacity_ = secondRows;
+}
+
+void CameraTable::takeIn(Span& span, std::uint64_t lineBase) {
+  const std::size_t end = aside_ ? takenIn_ : rows_.size();
+  if (span.size_ > rowLimit_ - end) throwTooManyRows();
+  appendLineRuns(span.lineRuns_, end, lineBase);
+  if (aside_ && span.size_ <= rows_.size() - end) {
+    std::memmove(rows_.data() + end, span.rows_, span.size_ * sizeof(CameraRow));
+    takenIn_ += span.size_;
+  } else {
+    endAside();
+    rows_.insert(rows_.end(), span.rows_, span.rows_ + span.size_);
+  }
+  totals_.add(span.totals_);
+  span = Span();
+}
+
+void CameraTable::endAside() noexcept {
+  if (!aside_) return;
+  rows_.resize(takenIn_);  // smaller: nothing is allocated
+  aside_ = false;
 }
 
 void CameraTable::removeRows(const std::vector<std::uint32_t>& indexes) {
@@ -208,8 +279,8 @@ void CameraTable::removeRows(const std::vector<std::uint32_t>& indexes) {
     if (next != indexes.end() && *next == i) {
       ++next;
       if (const auto bytes = recordXorOf(rows_[i])) {  // an XOR takes out what it put in
-        --recordCount_;
-        recordXor_ ^= *bytes;
+        --totals_.recordCount;
+        totals_.recordXor ^= *bytes;
       }
       continue;
     }
@@ -227,19 +298,10 @@ void CameraTable::removeRows(const std::vector<std::uint32_t>& indexes) {
 void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
   if (rows.rows_.size() > rowLimit_ - rows_.size()) throwTooManyRows();
   order_.clear();
-  for (const LineRun& run : rows.lineRuns_) {
-    const LineRun moved{rows_.size() + run.firstRow, lineBase + run.line};
-    if (!lineRuns_.empty() && moved.line - lineRuns_.back().line == moved.firstRow - lineRuns_.back().firstRow) {
-      continue;  // carries on the last run
-    }
-    lineRuns_.push_back(moved);
-  }
+  appendLineRuns(rows.lineRuns_, rows_.size(), lineBase);
   rows_.insert(rows_.end(), rows.rows_.begin(), rows.rows_.end());
   if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), rows.lineOffsets_.begin(), rows.lineOffsets_.end());
-  recordCount_ += rows.recordCount_;
-  recordXor_ ^= rows.recordXor_;
-  noteLatitude(rows.lowestLatitude_);
-  noteLatitude(rows.highestLatitude_);
+  totals_.add(rows.totals_);
 }
 
 std::uint64_t CameraTable::tag(std::size_t position) const noexcept {
@@ -289,7 +351,7 @@ RowPositions CameraTable::latitudeOrder() const {
     if (n == 1) order[0] = 0;
     return order;
   }
-  const LatitudeBuckets buckets(n, lowestLatitude_, highestLatitude_);
+  const LatitudeBuckets buckets(n, totals_.lowestLatitude, totals_.highestLatitude);
   const std::size_t count = buckets.count();
   const std::size_t half = n / 2;
 

@@ -108,8 +108,8 @@ class CameraTable {
 
   // How many rows become records, and the XOR of all their bytes: both are
   // known before the first byte of a database is written.
-  std::uint64_t recordCount() const noexcept { return recordCount_; }
-  std::uint8_t recordXor() const noexcept { return recordXor_; }
+  std::uint64_t recordCount() const noexcept { return totals_.recordCount; }
+  std::uint8_t recordXor() const noexcept { return totals_.recordXor; }
 
   // Cell text as the list held it (carriage returns dropped, a zero byte ends
   // the cell), when the table keeps the list's text; empty otherwise, and for
@@ -163,6 +163,69 @@ class CameraTable {
   void removeRows(const std::vector<std::uint32_t>& indexes);
 
  private:
+  // Rows in file order. Their lines are kept as runs of rows on consecutive
+  // lines: a list without blank or broken lines needs one run.
+  struct LineRun {
+    std::size_t firstRow;
+    std::uint64_t line;
+  };
+  // What the rows add up to: the records they become and the range of
+  // their latitudes (a NaN is not in it). Rows taken out leave the range as
+  // wide as it was, which only spreads the sort less.
+  struct RowTotals {
+    std::uint64_t recordCount = 0;
+    std::uint8_t recordXor = 0;
+    double lowestLatitude = std::numeric_limits<double>::infinity();
+    double highestLatitude = -std::numeric_limits<double>::infinity();
+    void add(const CameraRow& row) noexcept;
+    void add(const RowTotals& more) noexcept;
+    void noteLatitude(double latitude) noexcept {
+      if (latitude < lowestLatitude) lowestLatitude = latitude;
+      if (latitude > highestLatitude) highestLatitude = latitude;
+    }
+  };
+  // Adds runs counted from row 0 and line 0 for rows appended at rowBase,
+  // their lines counted from lineBase.
+  void appendLineRuns(const std::vector<LineRun>& runs, std::size_t rowBase, std::uint64_t lineBase);
+
+ public:
+  // Rows read apart from the table, on a thread of their own, straight into
+  // room the table has set aside for them past its last row: two parsers
+  // fill one table at once, and each row is copied at most once more, to
+  // close up the room left unfilled.
+  class Span {
+   public:
+    std::size_t size() const noexcept { return size_; }
+    std::size_t room() const noexcept { return capacity_ - size_; }
+    // Rows of `count` (at most room()) consecutive lines from firstLine,
+    // counted from the span's first line.
+    void append(const CameraRow* rows, std::size_t count, std::uint64_t firstLine);
+    // Moves the rows out of the table's room into memory of the span's own,
+    // for rows to be taken in after others not yet read.
+    void keepApart();
+
+   private:
+    friend class CameraTable;
+    CameraRow* rows_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    std::vector<CameraRow> own_;
+    std::vector<LineRun> lineRuns_;
+    RowTotals totals_;
+  };
+  // Room past the last row for a span of `firstRows` rows and, after it, one
+  // of `secondRows` (each at most the table's limit allows). Until endAside,
+  // the table holds only what it is given by takeIn, and its size counts
+  // the room set aside too. Spans carry no line offsets: not for a table
+  // that keeps them.
+  void setAside(Span& first, std::size_t firstRows, Span& second, std::size_t secondRows);
+  // Takes in a span's rows after the table's, their lines counted from
+  // lineBase: in place, or moved down over the room left unfilled.
+  void takeIn(Span& span, std::uint64_t lineBase);
+  // Gives up the room set aside and not taken in.
+  void endAside() noexcept;
+
+ private:
   [[gnu::always_inline]] void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }
   // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
   void sortWithinBuckets(RowPositions& order, const std::vector<std::uint32_t>& start,
@@ -171,28 +234,16 @@ class CameraTable {
     return order_.empty() ? position : order_[position];
   }
 
-  // Rows in file order. Their lines are kept as runs of rows on consecutive
-  // lines: a list without blank or broken lines needs one run.
-  struct LineRun {
-    std::size_t firstRow;
-    std::uint64_t line;
-  };
   [[noreturn]] void throwTooManyRows() const;
-  // Widens the range of latitudes held (a NaN is not in it): rows taken
-  // out leave it as wide as it was, which only spreads the sort less.
-  void noteLatitude(double latitude) noexcept {
-    if (latitude < lowestLatitude_) lowestLatitude_ = latitude;
-    if (latitude > highestLatitude_) highestLatitude_ = latitude;
-  }
 
   std::size_t rowLimit_;
-  std::vector<CameraRow, LargePageAllocator<CameraRow>> rows_;
+  // Never zeroed as it grows: room set aside is written before it is read.
+  std::vector<CameraRow, UninitialisedAllocator<CameraRow>> rows_;
   std::vector<LineRun> lineRuns_;
   RowPositions order_;  // the row at each position once sorted; empty for file order
-  std::uint64_t recordCount_ = 0;
-  std::uint8_t recordXor_ = 0;
-  double lowestLatitude_ = std::numeric_limits<double>::infinity();
-  double highestLatitude_ = -std::numeric_limits<double>::infinity();
+  RowTotals totals_;
+  bool aside_ = false;         // room is set aside past the rows taken in
+  std::size_t takenIn_ = 0;    // while it is: the rows the table holds
   bool keepText_ = false;
   bool keepOffsets_ = false;  // line offsets are kept (with the text, or for it)
   std::string text_;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -91,6 +92,37 @@ const char* lastLineFeed(const char* begin, const char* end) noexcept {
   return nullptr;
 }
 
+// The findings of the second half of a block or a file, held until those of
+// the first half have been given. Past a bound a block's half is parsed
+// again after the first, and a file's half stops (nearlyFull) to be read
+// on after it, so that a list of millions of bad lines takes no more memory.
+class HeldFindings : public FindingSink {
+ public:
+  static constexpr std::size_t kMaxHeld = 4096;
+  // A line gives at most one finding for each of its cells and one more.
+  static constexpr std::size_t kMostOfOneLine = kColumnCount + 1;
+  void add(const ListFinding& finding) override {
+    if (held_.size() < kMaxHeld) {
+      held_.push_back(finding);
+    } else {
+      overflowed_ = true;
+    }
+  }
+  bool overflowed() const noexcept { return overflowed_; }
+  // Whether one more line's findings might not all be held.
+  bool nearlyFull() const noexcept { return held_.size() + kMostOfOneLine > kMaxHeld; }
+  void passOn(FindingSink& sink, std::uint64_t lineBase) {
+    for (ListFinding& finding : held_) {
+      finding.lineNumber += lineBase;
+      sink.add(finding);
+    }
+  }
+
+ private:
+  std::vector<ListFinding> held_;
+  bool overflowed_ = false;
+};
+
 // Splits lines into cells, parses each row once into a table row, and hands
 // each finding on as its line is read.
 class ListParser {
@@ -105,17 +137,23 @@ class ListParser {
   ListParser(CameraTable* table, FindingSink* findings, Header header)
       : table_(table), findings_(findings), header_(header), atFileStart_(false) {}
 
+  // The same into a span of room set aside in a table, its findings held:
+  // it stops before a line that might not fit in either.
+  ListParser(CameraTable::Span* span, HeldFindings* held, Header header)
+      : table_(nullptr), span_(span), findings_(held), held_(held), header_(header), atFileStart_(false) {}
+
   // Parses the complete lines of [begin, end), begin lying at `offset` in
   // the table's text (when it keeps text); returns the end of the last
-  // complete line.
+  // complete line, or the start of the line it stopped before.
   const char* parseLines(const char* begin, const char* end, std::size_t offset) {
     const char* p = begin;
     const char* const lastFeed = lastLineFeed(begin, end);
     while (p != end) {
-      if (header_ != Header::NotSeen && table_ && lastFeed && p <= lastFeed) {
+      if (header_ != Header::NotSeen && keepsRows() && lastFeed && p <= lastFeed) {
         p = parsePlainRows(p, lastFeed, offset + static_cast<std::size_t>(p - begin));
         if (p == end) break;
       }
+      if (stopped()) break;
       const auto* lineFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       if (!lineFeed) break;
       parseLine(p, lineFeed, offset + static_cast<std::size_t>(p - begin));
@@ -123,6 +161,13 @@ class ListParser {
     }
     return p;
   }
+
+  // Rows go to this span of room set aside in the table from now on, or
+  // to the table again (nullptr).
+  void writeInto(CameraTable::Span* span) noexcept { span_ = span; }
+
+  // Whether the parser has stopped, its span or its held findings full.
+  bool stopped() const noexcept { return (span_ && span_->room() == 0) || (held_ && held_->nearlyFull()); }
 
   // Reads plain rows from p, up to the first line that is not plain or past
   // lastFeed, into the table a batch at a time; returns where it stopped.
@@ -132,14 +177,15 @@ class ListParser {
     std::size_t offsets[kBatch];
     const char* const begin = p;
     for (;;) {
+      const std::size_t most = span_ ? std::min(kBatch, span_->room()) : kBatch;
       std::size_t count = 0;
-      for (; count < kBatch && p <= lastFeed; ++count) {
+      for (; count < most && p <= lastFeed; ++count) {
         const char* next = parsePlainRow(p, rows[count]);
         if (!next || (findings_ && !recordOf(rows[count]))) break;
         offsets[count] = offset + static_cast<std::size_t>(p - begin);
         p = next;
       }
-      table_->appendRows(rows, count, line_, offsets);
+      appendRows(rows, count, line_, offsets);
       line_ += count;
       if (count < kBatch) return p;
     }
@@ -159,6 +205,15 @@ class ListParser {
 
  private:
   using Fields = std::array<std::string_view, kColumnCount>;
+
+  bool keepsRows() const noexcept { return table_ || span_; }
+  void appendRows(const CameraRow* rows, std::size_t count, std::uint64_t firstLine, const std::size_t* offsets) {
+    if (span_) {
+      span_->append(rows, count, firstLine);
+    } else {
+      table_->appendRows(rows, count, firstLine, offsets);
+    }
+  }
 
   void parseLine(const char* begin, const char* end, std::size_t offset) {
     const std::uint64_t line = line_++;
@@ -247,7 +302,7 @@ class ListParser {
                         speedByte(speed.value),
                         static_cast<std::uint8_t>(dirType.value),
                         directionCode(direction.value)};
-    if (table_) table_->appendRow(row, line, offset);
+    if (keepsRows()) appendRows(&row, 1, line, &offset);
     if (findings_ && header_ == Header::Passed) {
       const std::size_t lengths[] = {x.length, y.length, type.length, speed.length, dirType.length, direction.length};
       for (std::size_t c = 1; c < kColumnCount; ++c) {
@@ -260,38 +315,14 @@ class ListParser {
   }
 
   CameraTable* table_;
+  CameraTable::Span* span_ = nullptr;
   FindingSink* findings_;
+  const HeldFindings* held_ = nullptr;
   Header header_ = Header::NotSeen;
   bool atFileStart_ = true;  // firstLine_ is the file's first
   std::uint64_t firstLine_ = 0;
   std::uint64_t line_ = 0;
   std::string cleaned_;
-};
-
-// The findings of the second half of a block, held until those of the first
-// half have been given. Past a bound the half is parsed again after the
-// first, so that a list of millions of bad lines takes no more memory.
-class HeldFindings : public FindingSink {
- public:
-  static constexpr std::size_t kMaxHeld = 4096;
-  void add(const ListFinding& finding) override {
-    if (held_.size() < kMaxHeld) {
-      held_.push_back(finding);
-    } else {
-      overflowed_ = true;
-    }
-  }
-  bool overflowed() const noexcept { return overflowed_; }
-  void passOn(FindingSink& sink, std::uint64_t lineBase) {
-    for (ListFinding& finding : held_) {
-      finding.lineNumber += lineBase;
-      sink.add(finding);
-    }
-  }
-
- private:
-  std::vector<ListFinding> held_;
-  bool overflowed_ = false;
 };
 
 // Below this many bytes a second thread costs more than it saves.
@@ -334,22 +365,32 @@ const char* parseLinesInParallel(ListParser& parser, CameraTable& table, CameraT
   return secondEnd;
 }
 
+std::uint64_t linesIn(std::string_view text) noexcept {
+  std::uint64_t lines = 0;
+  // memchr finds each line feed many bytes at a time.
+  for (const char *p = text.data(), *end = p + text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))); ++p) {
+    ++lines;
+  }
+  return lines;
+}
+
+// The rows `bytes` bytes of a list will give, judged from the `sampleLines`
+// lines of its first `sampleBytes`, with some to spare.
+std::size_t rowsFor(std::uint64_t sampleLines, std::size_t sampleBytes, std::uint64_t bytes) noexcept {
+  const std::uint64_t estimate = (sampleLines + 1) * bytes / sampleBytes;
+  return static_cast<std::size_t>(
+      std::min<std::uint64_t>(estimate + estimate / 32 + 1024, SIZE_MAX / 2 / sizeof(CameraRow)));
+}
+
 // Reserves room for the rows a list of `total` bytes will give, judged from
 // the lines of its first bytes, so that the rows are not copied as they grow.
 // Room never written costs no memory. Room for the rows of lists still to be
 // appended is taken at once, so that the rows are not copied as lists come.
 void reserveRowsFor(CameraTable& table, std::string_view sample, std::uint64_t total) {
   if (sample.empty() || total == 0) return;
-  std::uint64_t lines = 1;
-  // memchr finds each line feed many bytes at a time.
-  for (const char *p = sample.data(), *end = p + sample.size();
-       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))); ++p) {
-    ++lines;
-  }
-  const std::uint64_t estimate = lines * total / sample.size() + lines / 16 + 1024;
   try {
-    table.reserve(table.size() +
-                  static_cast<std::size_t>(std::min<std::uint64_t>(estimate, SIZE_MAX / 2 / sizeof(CameraRow))));
+    table.reserve(table.size() + rowsFor(linesIn(sample), sample.size(), total));
   } catch (const std::exception&) {
     // Only a hint: growing as rows arrive may still succeed.
   }
@@ -395,24 +436,160 @@ ImportResult resultOf(const ListParser& parser, const CameraTable& table, std::s
   return {ImportOutcome::Loaded, table.size() - rowsBefore, lines, {}};
 }
 
+// Room a part of a list is read into a block at a time: never cleared, so
+// never written twice, and in large pages.
+using ReadRoom = std::vector<char, UninitialisedAllocator<char>>;
+
+// Where the reading of a part of a list stopped: the start of the first line
+// not parsed, and errno's value if a read failed there.
+struct PartRead {
+  std::uint64_t stop = 0;
+  int error = 0;
+};
+
+// Parses the complete lines of bytes [from, to) of a file on disk, read at
+// their offsets a block at a time into `room`, which holds the first
+// `present` of them already; `onRead` hears of each block read. It stops
+// early where the parser stops or the file ends.
+template <typename OnRead>
+PartRead readPart(std::FILE* file, ListParser& parser, ReadRoom& room, std::uint64_t from, std::size_t present,
+                  std::uint64_t to, OnRead onRead) {
+  std::uint64_t at = from + present;
+  std::size_t used = present;  // the bytes before `at` not yet parsed
+  for (;;) {
+    const char* stop = parser.parseLines(room.data(), room.data() + used, 0);
+    used -= static_cast<std::size_t>(stop - room.data());
+    if (parser.stopped() || at >= to) break;
+    std::memmove(room.data(), stop, used);
+    if (used > room.size() / 2) room.resize(2 * room.size());  // a line longer than half the room
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(room.size() - used, to - at));
+    std::size_t got = 0;
+    errno = 0;
+    if (!readAt(file, at, room.data() + used, want, got)) return {at - used, errno ? errno : EIO};
+    if (got == 0) break;  // the file is shorter than it was
+    at += got;
+    used += got;
+    onRead(got);
+  }
+  return {at - used, 0};
+}
+
+// A list on disk of at least this many bytes is read in two halves at once,
+// each on a thread of its own from its own offset, straight into the
+// table's room: the copying from the system is shared, and the threads meet
+// only once both halves are parsed.
+constexpr std::uint64_t kHalvesMinimum = std::uint64_t{4} << 20;
+
+// Reads the first in.size bytes of a list on disk with `parser`, two halves
+// at once where it can: the first line feed past the middle divides them.
+// Returns where the reading stopped; the lines from there on are left to
+// the reading of the rest.
+PartRead readHalves(const ListStream& in, CameraTable& table, ListParser& parser, const ImportOptions& options) {
+  ReadRoom first(kReadBlockSize), second(kReadBlockSize);
+  std::size_t got = 0;
+  errno = 0;
+  if (!readAt(in.file, 0, first.data(), first.size(), got)) return {0, errno ? errno : EIO};
+  std::uint64_t read = got;
+  if (options.progress) options.progress(read, std::max(in.size, read));
+  const std::uint64_t sampleLines = linesIn(std::string_view(first.data(), got));
+  try {
+    // Both halves' room (each with its spare rows) and the later lists'.
+    table.reserve(table.size() + rowsFor(sampleLines, got, in.size + options.laterBytes) + 1024);
+  } catch (const std::exception&) {
+    // Only a hint: growing as rows arrive may still succeed.
+  }
+  // The first lines alone, so that the header is known to both halves.
+  const auto from = static_cast<std::size_t>(
+      parser.parseLines(first.data(), first.data() + std::min(got, kParallelMinimum), 0) - first.data());
+  if (parser.header() != ListParser::Header::Passed || got < first.size()) return {from, 0};
+  // The second half starts after the first line feed past the middle.
+  std::uint64_t middle = from + (in.size - from) / 2;
+  for (std::size_t looked = 0;; middle += looked) {
+    errno = 0;
+    if (!readAt(in.file, middle, second.data(), kParallelMinimum, looked)) return {from, errno ? errno : EIO};
+    const auto* lineFeed = static_cast<const char*>(std::memchr(second.data(), '\n', looked));
+    if (lineFeed) {
+      middle += static_cast<std::uint64_t>(lineFeed - second.data()) + 1;
+      break;
+    }
+    if (looked < kParallelMinimum) return {from, 0};  // no line ends past the middle
+  }
+  if (middle <= got || middle >= in.size) return {from, 0};
+
+  // Each half's rows go straight to room set aside for them: a half with
+  // more rows than its room is finished later, more slowly but as right.
+  CameraTable::Span firstSpan, secondSpan;
+  struct EndAside {
+    CameraTable& table;
+    ~EndAside() { table.endAside(); }
+  } endAside{table};
+  try {
+    table.setAside(firstSpan, rowsFor(sampleLines, got, middle - from), secondSpan,
+                   rowsFor(sampleLines, got, in.size - middle));
+  } catch (const std::exception&) {
+    return {from, 0};  // no room at once: rows are added as they come
+  }
+  parser.writeInto(&firstSpan);
+  HeldFindings held;
+  ListParser secondParser(&secondSpan, options.findings ? &held : nullptr, parser.header());
+  std::memmove(first.data(), first.data() + from, got - from);
+  std::atomic<std::uint64_t> secondRead{0};
+  auto firstRead = [&](std::size_t bytes) {
+    read += bytes;
+    if (options.progress) options.progress(read + secondRead.load(std::memory_order_relaxed), in.size);
+  };
+  PartRead firstHalf, secondHalf;
+  inParallel([&] { firstHalf = readPart(in.file, parser, first, from, got - from, middle, firstRead); },
+             [&] {
+               secondHalf = readPart(in.file, secondParser, second, middle, 0, in.size, [&](std::size_t bytes) {
+                 secondRead.fetch_add(bytes, std::memory_order_relaxed);
+               });
+             });
+  parser.writeInto(nullptr);
+  table.takeIn(firstSpan, 0);
+  if (firstHalf.error) return firstHalf;
+  if (firstHalf.stop < middle) {
+    // More rows than room in the first half: the rest of it is read now,
+    // while the second half's rows wait apart.
+    secondSpan.keepApart();
+    table.endAside();
+    firstHalf = readPart(in.file, parser, first, firstHalf.stop, 0, middle, firstRead);
+    if (firstHalf.error) return firstHalf;
+  }
+  const std::uint64_t lineBase = parser.linesRead();
+  table.takeIn(secondSpan, lineBase);
+  if (options.findings) held.passOn(*options.findings, lineBase);
+  parser.countLines(secondParser.linesRead());
+  return secondHalf;
+}
+
 // Reads `in` to its end in blocks, after the bytes already read from it,
 // parsing as it goes; only the unfinished last line is carried from block to
 // block. A line longer than a block is parsed once its end has come: its
 // bytes are looked at once for the line feed and the buffer grows by
 // doubling, so it costs time linear in its length and about its size in
-// memory. After a read failure the table holds the rows of the lines read in
-// full.
+// memory. A large list on disk is read in two halves at once first. After a
+// read failure the table holds the rows of the lines read in full.
 ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   const std::size_t rowsBefore = table.size();
   ListParser parser(&table, options.findings, options.firstLine);
+  std::string_view alreadyRead = in.alreadyRead;
+  std::uint64_t done = 0;  // bytes read before the room's first
+  bool reserved = false;
+  if (in.readableAtOffsets && in.size >= kHalvesMinimum && twoCores()) {
+    const PartRead halves = readHalves(in, table, parser, options);
+    if (halves.error) return {ImportOutcome::ReadFailed, 0, 0, systemErrorText(halves.error)};
+    if (!seekTo(in.file, halves.stop)) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
+    alreadyRead = {};
+    done = halves.stop;
+    reserved = true;
+  }
   CameraTable second;
   ThreadPair threads;
-  // Reused block after block: never cleared, so never written twice, and
-  // in large pages.
-  std::vector<char, UninitialisedAllocator<char>> room(2 * kReadBlockSize + in.alreadyRead.size());
-  if (!in.alreadyRead.empty()) std::memcpy(room.data(), in.alreadyRead.data(), in.alreadyRead.size());
-  std::size_t used = in.alreadyRead.size();  // the carried line, then what was read after it
-  std::uint64_t done = used;
+  ReadRoom room(2 * kReadBlockSize + alreadyRead.size());
+  if (!alreadyRead.empty()) std::memcpy(room.data(), alreadyRead.data(), alreadyRead.size());
+  std::size_t used = alreadyRead.size();  // the carried line, then what was read after it
+  done += used;
   const std::uint64_t expectedSize = in.size;
   bool failed = false;
   for (;;) {
@@ -422,14 +599,17 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     char* const buffer = room.data();
     errno = 0;
     const std::size_t got = std::fread(buffer + used, 1, kReadBlockSize, in.file);
-    const bool first = done == in.alreadyRead.size();
+    const bool first = !reserved;
     done += got;
     if (options.progress) options.progress(done, std::max(expectedSize, done));
     if (got == 0) {
       failed = std::ferror(in.file) != 0;
       break;
     }
-    if (first) reserveRowsFor(table, std::string_view(buffer, used + got), expectedSize + options.laterBytes);
+    if (first) {
+      reserveRowsFor(table, std::string_view(buffer, used + got), expectedSize + options.laterBytes);
+      reserved = true;
+    }
     const char* fresh = buffer + used;
     used += got;
     // The carried line has no line feed: until one comes, nothing is complete.
@@ -572,7 +752,7 @@ ImportResult importCameraList(const std::filesystem::path& path, CameraTable& ta
   if (!file) return {ImportOutcome::OpenFailed, 0, 0, systemErrorText(errno)};
   if (!options.append) table.clear();
   const auto size = std::filesystem::file_size(path, ec);
-  return readList({file.get(), {}, ec ? 0 : size}, table, options);
+  return readList({file.get(), {}, ec ? 0 : size, !ec}, table, options);
 }
 
 ImportResult importCameraStream(const ListStream& in, CameraTable& table, const ImportOptions& options) {

@@ -75,6 +75,9 @@ struct ListStream {
   std::FILE* file = nullptr;
   std::string_view alreadyRead;  // read from file before, taken first
   std::uint64_t size = 0;        // the whole's size when known, for progress; 0 for a pipe
+  // A file on disk read from its first byte (alreadyRead being its first
+  // bytes): a large one is read at two offsets at once.
+  bool readableAtOffsets = false;
 };
 // Reads an open stream to its end.
 ImportResult importCameraStream(const ListStream& in, CameraTable& table, const ImportOptions& options = {});

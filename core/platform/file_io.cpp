@@ -1,5 +1,6 @@
 #include "core/platform/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <limits>
@@ -72,6 +73,44 @@ bool seekTo(std::FILE* file, std::uint64_t offset) noexcept {
   if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
   return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 #endif
+}
+
+bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size, std::size_t& got) noexcept {
+  got = 0;
+#ifdef _WIN32
+  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+  while (got < size) {
+    OVERLAPPED at{};
+    const std::uint64_t position = offset + got;
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - got, std::size_t{1} << 30));
+    DWORD read = 0;
+    if (!::ReadFile(handle, buffer + got, want, &read, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) return true;
+      errno = EIO;
+      return false;
+    }
+    if (read == 0) return true;
+    got += read;
+  }
+#else
+  while (got < size) {
+    const std::uint64_t position = offset + got;
+    if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+      errno = EOVERFLOW;
+      return false;
+    }
+    const ssize_t read = ::pread(::fileno(file), buffer + got, size - got, static_cast<off_t>(position));
+    if (read < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (read == 0) return true;
+    got += static_cast<std::size_t>(read);
+  }
+#endif
+  return true;
 }
 
 bool syncToDisk(std::FILE* file) noexcept {

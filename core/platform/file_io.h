@@ -30,6 +30,12 @@ UniqueFile openTemporaryFile();
 // Moves to a byte offset, beyond 2 GiB too on every platform.
 bool seekTo(std::FILE* file, std::uint64_t offset) noexcept;
 
+// Reads up to `size` bytes from `offset` into `buffer`, whatever the
+// stream's position and buffer, so that two threads may read one file at
+// once; `got` falls short only at the file's end. False, with errno saying
+// why, when a read fails.
+bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size, std::size_t& got) noexcept;
+
 // Pushes written data through to the storage device, so that a file reported
 // as written survives a crash of the system right after.
 bool syncToDisk(std::FILE* file) noexcept;
