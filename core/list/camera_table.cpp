@@ -263,6 +263,9 @@ void CameraTable::takeIn(Span& span, std::uint64_t lineBase) {
 
 void CameraTable::endAside() noexcept {
   if (!aside_) return;
+  // The room past the rows taken in held the second span's rows before
+  // they moved down: its pages go back to the system.
+  releasePages(rows_.data() + takenIn_, (rows_.size() - takenIn_) * sizeof(CameraRow));
   rows_.resize(takenIn_);  // smaller: nothing is allocated
   aside_ = false;
 }
@@ -363,23 +366,24 @@ RowPositions CameraTable::latitudeOrder() const {
     for (std::size_t i = from; i < to; ++i) ++counts[buckets.of(rows_[i].latitude)];
   };
   inParallel([&] { countRows(firstAt, 0, half); }, [&] { countRows(secondAt, half, n); });
-  std::vector<std::uint32_t> start(count + 1);
   std::uint32_t position = 0;
   for (std::size_t b = 0; b < count; ++b) {
-    start[b] = position;
     const std::uint32_t inFirst = firstAt[b], inSecond = secondAt[b];
     firstAt[b] = position;
     secondAt[b] = position + inFirst;
     position += inFirst + inSecond;
   }
-  start[count] = static_cast<std::uint32_t>(n);
   RowPositions order(n);
   auto place = [&](std::vector<std::uint32_t>& next, std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) order[next[buckets.of(rows_[i].latitude)]++] = static_cast<std::uint32_t>(i);
   };
   inParallel([&] { place(firstAt, 0, half); }, [&] { place(secondAt, half, n); });
   std::vector<std::uint32_t>().swap(firstAt);
-  std::vector<std::uint32_t>().swap(secondAt);
+  // Each bucket's second half now ends where the next bucket starts: moved
+  // on by one, those ends are the starts, with no third array of them.
+  std::vector<std::uint32_t>& start = secondAt;
+  std::memmove(start.data() + 1, start.data(), count * sizeof(std::uint32_t));
+  start[0] = 0;
 
   const std::size_t middleBucket =
       static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), static_cast<std::uint32_t>(half)) -

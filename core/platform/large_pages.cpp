@@ -25,6 +25,21 @@ void adviseLargePages(const void* start, std::size_t bytes) noexcept {
 #endif
 }
 
+void releasePages(void* start, std::size_t bytes) noexcept {
+#ifdef __linux__
+  constexpr std::uintptr_t kPage = 4096;
+  const auto first = reinterpret_cast<std::uintptr_t>(start);
+  const std::uintptr_t begin = (first + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t end = (first + bytes) & ~(kPage - 1);
+  if (end <= begin) return;
+  // Only a saving: pages kept cost memory, nothing else.
+  ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#else
+  (void)start;
+  (void)bytes;
+#endif
+}
+
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
 namespace {
 constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;

@@ -13,6 +13,11 @@ namespace tabrino {
 // request or the buffer is too small to hold a large page.
 void adviseLargePages(const void* start, std::size_t bytes) noexcept;
 
+// Gives the whole pages of [start, start + bytes) back to the system, where
+// it takes them: room written once and no longer needed (in a buffer kept
+// for more) stops counting against the process. Their bytes are lost.
+void releasePages(void* start, std::size_t bytes) noexcept;
+
 // Where the system gives large pages on request, room of at least a large
 // page starts on a large page's boundary (so that all of it can be backed by
 // them) and is advised so; other room is as operator new gives it. Throws
