@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -149,6 +150,34 @@ TEST(PlainNumbers, TakeOnlyWholePlainNumbersAndAgreeWithTheGeneralReader) {
     }
     if (c.integer) {
       EXPECT_EQ(integer, parseCInt(c.text).value) << c.text;
+    }
+  }
+}
+
+// Eight bytes at a time, a scan must stop where the byte-wise scan stops,
+// with the same value to the bit: around every byte next to a digit ('/' and
+// ':' border them, bytes past 0x7F would carry), at every length of each part.
+TEST(PlainNumbers, TheEightByteScanIsTheByteWiseScan) {
+  std::mt19937 random(20261210);
+  const char ends[] = {',', '\n', '/', ':', '.', '-', '\0', '\x80', '\xBA', '\xFF', ' ', 'e'};
+  auto digits = [&](std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += static_cast<char>('0' + random() % 10);
+    return text;
+  };
+  for (int round = 0; round < 200000; ++round) {
+    std::string text = random() % 4 == 0 ? "-" : "";
+    text += digits(random() % 11);
+    if (random() % 4 != 0) text += "." + digits(random() % 11);
+    text += ends[random() % sizeof ends];
+    text += digits(random() % 3);
+    text.resize(text.size() + kPlainDecimalReach, ',');  // readable as far as the scan may read
+    double bytewise = -1, words = -1;
+    const char* byteStop = scanPlainDecimalUntil(text.data(), [](const char*) { return false; }, bytewise);
+    const char* wordStop = scanPlainDecimalWords(text.data(), [](const char*) { return false; }, words);
+    ASSERT_EQ(wordStop, byteStop) << text;
+    if (byteStop) {
+      ASSERT_EQ(std::memcmp(&words, &bytewise, sizeof words), 0) << text;
     }
   }
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/base/byte_words.h"
+
 namespace tabrino {
 
 template <typename T>
@@ -88,6 +90,62 @@ const char* scanPlainIntUntil(const char* p, AtEnd atEnd, std::int32_t& value) n
   if (p == first) return nullptr;
   value = negative ? -magnitude : magnitude;
   return p;
+}
+
+// Marks the bytes that are not ASCII digits: each digit's neighbours are
+// left alone, so the first mark is exact (marks after it may not be).
+inline std::uint64_t nonDigitBytes(std::uint64_t word) noexcept {
+  return ((word + 0x4646464646464646u) | (word - 0x3030303030303030u)) & kTopBits;
+}
+
+// The value of the first `count` (1 to 8) bytes of a word, all digits.
+inline std::uint32_t leadingDigitsValue(std::uint64_t word, std::size_t count) noexcept {
+  // The digits move to the top, zeros before them; then pairs, fours and
+  // the eight are summed by three multiplications.
+  std::uint64_t value = (word - 0x3030303030303030u) << (8 * (8 - count));
+  value = value * 10 + (value >> 8);
+  value = (((value & 0x000000FF000000FFu) * 0x000F424000000064u) +
+           (((value >> 16) & 0x000000FF000000FFu) * 0x0000271000000001u)) >> 32;
+  return static_cast<std::uint32_t>(value);
+}
+
+// The scan of scanPlainDecimalUntil eight bytes at a time, for text whose
+// kPlainDecimalReach bytes from p are readable: the same value and the same
+// end, with no test per digit for the loop to mispredict. Numbers of eight
+// or more digits on a side of the point take the byte-wise scan.
+inline constexpr std::size_t kPlainDecimalReach = 24;
+template <typename AtEnd>
+const char* scanPlainDecimalWords(const char* p, AtEnd atEnd, double& value) noexcept {
+#if FLT_EVAL_METHOD == 0
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  static constexpr std::uint32_t kIntegerPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+  const char* const start = p;
+  const bool negative = *p == '-';
+  p += negative;
+  std::uint64_t word = loadWord(p);
+  std::uint64_t marks = nonDigitBytes(word);
+  if (marks == 0) return scanPlainDecimalUntil(start, atEnd, value);
+  const std::size_t digits = lowestByteIndex(marks);
+  if (digits == 0) return nullptr;
+  std::uint64_t mantissa = leadingDigitsValue(word, digits);
+  p += digits;
+  std::size_t fractionDigits = 0;
+  if (*p == '.') {
+    word = loadWord(p + 1);
+    marks = nonDigitBytes(word);
+    if (marks == 0) return scanPlainDecimalUntil(start, atEnd, value);
+    fractionDigits = lowestByteIndex(marks);
+    if (fractionDigits == 0) return nullptr;
+    mantissa = mantissa * kIntegerPowers[fractionDigits] + leadingDigitsValue(word, fractionDigits);
+    p += 1 + fractionDigits;
+  }
+  // At most 7 + 7 digits: exact in a double, as in the byte-wise scan.
+  const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+  value = negative ? -magnitude : magnitude;
+  return p;
+#else
+  return scanPlainDecimalUntil(p, atEnd, value);
+#endif
 }
 
 inline const char* scanPlainDecimal(const char* p, const char* end, double& value) noexcept {

@@ -53,22 +53,27 @@ constexpr std::array<bool, 256> kIdxStops = [] {
   return stops;
 }();
 
-const char* plainDecimalField(const char* p, double& value) noexcept {
-  p = scanPlainDecimalUntil(p, kNeverAtEnd, value);
+// A plain decimal and its comma; `readable` bytes from p may be read.
+const char* plainDecimalField(const char* p, std::ptrdiff_t readable, double& value) noexcept {
+  p = readable >= static_cast<std::ptrdiff_t>(kPlainDecimalReach) ? scanPlainDecimalWords(p, kNeverAtEnd, value)
+                                                                  : scanPlainDecimalUntil(p, kNeverAtEnd, value);
   return p && *p == ',' ? p + 1 : nullptr;
 }
 
 // The common line, read in one pass: an IDX, two plain decimals and four
 // plain integers (as scanPlainDecimal and scanPlainInt take them), then the
 // line's end. The line must end in a line feed, which stops every scan, so
-// no byte is compared with the end of the text. Returns where the next line
+// no byte is compared with the end of the text; textEnd only says how far
+// the decimals may be read eight bytes at a time. Returns where the next line
 // starts, or nothing for any other line, which the general path reads; no
 // line read here has a finding but out of range.
-const char* parsePlainRow(const char* p, CameraRow& row) noexcept {
+const char* parsePlainRow(const char* p, const char* textEnd, CameraRow& row) noexcept {
   while (!kIdxStops[static_cast<unsigned char>(*p)]) ++p;
   if (*p != ',') return nullptr;
   double x, y;
-  if (!(p = plainDecimalField(p + 1, x)) || !(p = plainDecimalField(p, y))) return nullptr;
+  if (!(p = plainDecimalField(p + 1, textEnd - (p + 1), x)) || !(p = plainDecimalField(p, textEnd - p, y))) {
+    return nullptr;
+  }
   std::int32_t fields[4];
   for (int i = 0; i < 4; ++i) {
     if (!(p = scanPlainIntUntil(p, kNeverAtEnd, fields[i]))) return nullptr;
@@ -180,7 +185,7 @@ class ListParser {
       const std::size_t most = span_ ? std::min(kBatch, span_->room()) : kBatch;
       std::size_t count = 0;
       for (; count < most && p <= lastFeed; ++count) {
-        const char* next = parsePlainRow(p, rows[count]);
+        const char* next = parsePlainRow(p, lastFeed + 1, rows[count]);
         if (!next || (findings_ && !recordOf(rows[count]))) break;
         offsets[count] = offset + static_cast<std::size_t>(p - begin);
         p = next;
