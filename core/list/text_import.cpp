@@ -497,12 +497,6 @@ PartRead readHalves(const ListStream& in, CameraTable& table, ListParser& parser
   std::uint64_t read = got;
   if (options.progress) options.progress(read, std::max(in.size, read));
   const std::uint64_t sampleLines = linesIn(std::string_view(first.data(), got));
-  try {
-    // Both halves' room (each with its spare rows) and the later lists'.
-    table.reserve(table.size() + rowsFor(sampleLines, got, in.size + options.laterBytes) + 1024);
-  } catch (const std::exception&) {
-    // Only a hint: growing as rows arrive may still succeed.
-  }
   // The first lines alone, so that the header is known to both halves.
   const auto from = static_cast<std::size_t>(
       parser.parseLines(first.data(), first.data() + std::min(got, kParallelMinimum), 0) - first.data());
@@ -529,8 +523,12 @@ PartRead readHalves(const ListStream& in, CameraTable& table, ListParser& parser
     ~EndAside() { table.endAside(); }
   } endAside{table};
   try {
-    table.setAside(firstSpan, rowsFor(sampleLines, got, middle - from), secondSpan,
-                   rowsFor(sampleLines, got, in.size - middle));
+    // Room taken once, for the later lists' rows too.
+    const std::size_t firstRows = rowsFor(sampleLines, got, middle - from);
+    const std::size_t secondRows = rowsFor(sampleLines, got, in.size - middle);
+    const std::size_t laterRows = options.laterBytes ? rowsFor(sampleLines, got, options.laterBytes) : 0;
+    table.reserve(table.size() + firstRows + secondRows + laterRows);
+    table.setAside(firstSpan, firstRows, secondSpan, secondRows);
   } catch (const std::exception&) {
     return {from, 0};  // no room at once: rows are added as they come
   }
