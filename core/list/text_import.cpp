@@ -484,13 +484,16 @@ PartRead readPart(std::FILE* file, ListParser& parser, ReadRoom& room, std::uint
 // table's room: the copying from the system is shared, and the threads meet
 // only once both halves are parsed.
 constexpr std::uint64_t kHalvesMinimum = std::uint64_t{4} << 20;
+// Each half is read in blocks small enough to be parsed while the system's
+// copy of them is still in the core's cache.
+constexpr std::size_t kHalfBlockSize = std::size_t{512} << 10;
 
 // Reads the first in.size bytes of a list on disk with `parser`, two halves
 // at once where it can: the first line feed past the middle divides them.
 // Returns where the reading stopped; the lines from there on are left to
 // the reading of the rest.
 PartRead readHalves(const ListStream& in, CameraTable& table, ListParser& parser, const ImportOptions& options) {
-  ReadRoom first(kReadBlockSize), second(kReadBlockSize);
+  ReadRoom first(kHalfBlockSize), second(kHalfBlockSize);
   std::size_t got = 0;
   errno = 0;
   if (!readAt(in.file, 0, first.data(), first.size(), got)) return {0, errno ? errno : EIO};
