@@ -47,8 +47,12 @@ constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;
 
 void* allocateLarge(std::size_t bytes) {
   if (bytes < kLargePageBytes) return ::operator new(bytes);
-  void* room = ::operator new(bytes, std::align_val_t{kLargePageBytes});
-  adviseLargePages(room, bytes);
+  // Whole large pages: a last page cut short by the end of the mapping
+  // would be faulted in 4 KB at a time.
+  const std::size_t whole = (bytes + kLargePageBytes - 1) & ~(kLargePageBytes - 1);
+  if (whole < bytes) throw std::bad_alloc();
+  void* room = ::operator new(whole, std::align_val_t{kLargePageBytes});
+  adviseLargePages(room, whole);
   return room;
 }
 
