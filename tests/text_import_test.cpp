@@ -246,7 +246,8 @@ TEST(TextImport, AListReadInTwoHalvesIsTheListReadInOnePiece) {
     text += "last,1,2,3,4,5,6";  // no line feed
   }
   {
-    std::string& text = (cases[1] = {"short lines after the first block's long ones outgrow both halves", kHeader, ""}).text;
+    std::string& text =
+        (cases[1] = {"short lines after the first block's long ones outgrow both halves", kHeader, ""}).text;
     lines(text, 2 * kMB, padded);
     lines(text, 6 * kMB, plain);
   }
@@ -287,8 +288,9 @@ TEST(TextImport, AListReadInTwoHalvesIsTheListReadInOnePiece) {
     if (!c.earlierList.empty()) {
       options.findings = &expectedFindings;
       importCameraListText(c.earlierList, expected, options);
+      test::writeText(dir / "earlier.txt", c.earlierList);
       options.findings = &findings;
-      importCameraListText(c.earlierList, table, options);
+      importCameraList(dir / "earlier.txt", table, options);
       options.append = true;
       options.firstLine = 3;
     }

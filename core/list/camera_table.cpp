@@ -251,7 +251,8 @@ void CameraTable::takeIn(Span& span, std::uint64_t lineBase) {
   if (span.size_ > rowLimit_ - end) throwTooManyRows();
   appendLineRuns(span.lineRuns_, end, lineBase);
   if (aside_ && span.size_ <= rows_.size() - end) {
-    std::memmove(rows_.data() + end, span.rows_, span.size_ * sizeof(CameraRow));
+    // The first span lies in place: only a later one moves down.
+    if (span.rows_ != rows_.data() + end) std::memmove(rows_.data() + end, span.rows_, span.size_ * sizeof(CameraRow));
     takenIn_ += span.size_;
   } else {
     endAside();

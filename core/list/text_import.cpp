@@ -582,7 +582,8 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   std::string_view alreadyRead = in.alreadyRead;
   std::uint64_t done = 0;  // bytes read before the room's first
   bool reserved = false;
-  if (in.readableAtOffsets && in.size >= kHalvesMinimum && twoCores()) {
+  // (Rows read apart carry no line offsets: not for a table keeping text.)
+  if (in.readableAtOffsets && in.size >= kHalvesMinimum && twoCores() && !table.keepsText()) {
     const PartRead halves = readHalves(in, table, parser, options);
     if (halves.error) return {ImportOutcome::ReadFailed, 0, 0, systemErrorText(halves.error)};
     if (!seekTo(in.file, halves.stop)) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
