@@ -441,8 +441,8 @@ ImportResult resultOf(const ListParser& parser, const CameraTable& table, std::s
   return {ImportOutcome::Loaded, table.size() - rowsBefore, lines, {}};
 }
 
-// Room a part of a list is read into a block at a time: never cleared, so
-// never written twice, and in large pages.
+// Room a list is read into a block at a time: never cleared, so never
+// written twice (and in large pages where it is large).
 using ReadRoom = std::vector<char, UninitialisedAllocator<char>>;
 
 // Where the reading of a part of a list stopped: the start of the first line
