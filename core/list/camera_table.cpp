@@ -362,8 +362,8 @@ RowPositions CameraTable::latitudeOrder() const {
   // Each half counts its rows per bucket; bucket b then takes positions
   // [start[b], start[b + 1]), the first half's rows before the second's, each
   // in file order.
-  std::vector<std::uint32_t> firstAt(count + 1, 0), secondAt(count + 1, 0);
-  auto countRows = [&](std::vector<std::uint32_t>& counts, std::size_t from, std::size_t to) {
+  BucketCounts firstAt(count + 1, 0), secondAt(count + 1, 0);
+  auto countRows = [&](BucketCounts& counts, std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) ++counts[buckets.of(rows_[i].latitude)];
   };
   inParallel([&] { countRows(firstAt, 0, half); }, [&] { countRows(secondAt, half, n); });
@@ -375,14 +375,14 @@ RowPositions CameraTable::latitudeOrder() const {
     position += inFirst + inSecond;
   }
   RowPositions order(n);
-  auto place = [&](std::vector<std::uint32_t>& next, std::size_t from, std::size_t to) {
+  auto place = [&](BucketCounts& next, std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) order[next[buckets.of(rows_[i].latitude)]++] = static_cast<std::uint32_t>(i);
   };
   inParallel([&] { place(firstAt, 0, half); }, [&] { place(secondAt, half, n); });
-  std::vector<std::uint32_t>().swap(firstAt);
+  BucketCounts().swap(firstAt);
   // Each bucket's second half now ends where the next bucket starts: moved
   // on by one, those ends are the starts, with no third array of them.
-  std::vector<std::uint32_t>& start = secondAt;
+  BucketCounts& start = secondAt;
   std::memmove(start.data() + 1, start.data(), count * sizeof(std::uint32_t));
   start[0] = 0;
 
@@ -394,7 +394,7 @@ RowPositions CameraTable::latitudeOrder() const {
   return order;
 }
 
-void CameraTable::sortWithinBuckets(RowPositions& order, const std::vector<std::uint32_t>& start,
+void CameraTable::sortWithinBuckets(RowPositions& order, const BucketCounts& start,
                                     std::size_t firstBucket, std::size_t lastBucket) const {
   // Rows of a bucket are sorted on a copy of their keys; a bucket too large
   // for that (a list of one latitude) is sorted in place.

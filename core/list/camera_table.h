@@ -227,8 +227,11 @@ class CameraTable {
 
  private:
   [[gnu::always_inline]] void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }
+  // Rows or positions for each bucket of the sort: for ten million rows,
+  // millions of buckets, read in scattered order, so in large pages too.
+  using BucketCounts = std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>>;
   // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
-  void sortWithinBuckets(RowPositions& order, const std::vector<std::uint32_t>& start,
+  void sortWithinBuckets(RowPositions& order, const BucketCounts& start,
                          std::size_t firstBucket, std::size_t lastBucket) const;
   std::size_t indexAt(std::size_t position) const noexcept {
     return order_.empty() ? position : order_[position];
