@@ -95,15 +95,13 @@ std::optional<ConversionSummary> scanAndWrite(const ConvertOptions& options, Cam
                                               const ConversionSettings& settings, ListFindings& findings,
                                               const ListSources& sources, FindingReport* report, FindingSpool* spool,
                                               const FilteredRows& filtered, ProgressBar& progress) {
+  if (!findings.sink() && !options.dropDuplicates) return runConversion(table, settings, progress.callback("Writing"));
   table.sortByLatitude();
   std::optional<DuplicateScan> duplicates;
   auto scanDuplicates = [&] {
     duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates, &sources});
   };
   ConversionSummary written;
-  if (!findings.sink() && !options.dropDuplicates) {
-    return writeCameraDatabase(table, settings, {}, progress.callback("Writing"));
-  }
   if (!report && !options.dropDuplicates) {
     inParallel([&] { written = writeCameraDatabase(table, settings, {}, progress.callback("Writing")); },
                scanDuplicates);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -52,6 +53,46 @@ TEST(ConversionRun, WritesSortedAcceptedRowsAndReportsProgress) {
                                          {557500, 305000, 5, 40, 2, 45}});
   EXPECT_EQ(test::readBytes(summary.outputPath), expected);
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"DB_141114.dbh"}));
+}
+
+// The conversion sorts each block of rows just before it writes them: the
+// file and the table's order must be those of sorting first, across many
+// blocks cutting through runs of rows of close latitudes, with a latitude
+// held by thousands of rows (which a block may end in), latitudes that are
+// not numbers and rows out of range.
+TEST(ConversionRun, SortingAsItWritesIsSortingFirst) {
+  std::string list = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
+  std::uint32_t state = 7;
+  auto next = [&state] { return state = state * 1103515245u + 12345u, state >> 8; };
+  for (int i = 0; i < 120000; ++i) {
+    const std::string x = std::to_string(static_cast<int>(next() % 3600) - 1800) + "." + std::to_string(next() % 1000);
+    std::string y = std::to_string(static_cast<int>(next() % 1800) - 900) + "." + std::to_string(next() % 100000);
+    if (i % 2 == 0) {  // runs of a hundred rows or so of seven latitudes close together
+      char close[16];
+      std::snprintf(close, sizeof close, "%d.%02d0%d", 10 + i % 500 / 100, i % 100, i % 7);
+      y = close;
+    }
+    if (i % 20 == 3) y = "48.5";        // one latitude, thousands of rows
+    if (i % 997 == 5) y = "nan";        // sorts last
+    if (i % 1009 == 6) y = "95.25";     // out of range
+    list += std::to_string(i) + "," + x + "," + y + "," + std::to_string(next() % 8) + ",60,1,90\n";
+  }
+  test::TempDir sortedFirst, sortedAsWritten;
+  CameraTable expected = tableFrom(list), table = tableFrom(list);
+  expected.sortByLatitude();
+  writeCameraDatabase(expected, {sortedFirst.path(), kDate, drawRandomBlock(3)});
+  runConversion(table, {sortedAsWritten.path(), kDate, drawRandomBlock(3)});
+  EXPECT_EQ(test::readBytes(sortedAsWritten / "DB_141114.dbh"), test::readBytes(sortedFirst / "DB_141114.dbh"));
+  ASSERT_EQ(table.size(), expected.size());
+  for (std::size_t position = 0; position < table.size(); ++position) {
+    ASSERT_EQ(table.fileIndex(position), expected.fileIndex(position)) << position;
+  }
+
+  // A conversion that fails leaves the table in file order, not half sorted.
+  CameraTable failed = tableFrom(list);
+  EXPECT_THROW(runConversion(failed, {sortedFirst / "no such folder", kDate, RandomBlock{}}), FileOpenError);
+  EXPECT_FALSE(failed.sortedByLatitude());
+  EXPECT_EQ(failed.fileIndex(failed.size() - 1), failed.size() - 1);
 }
 
 TEST(ConversionRun, RowsAllOutOfRangeGiveAnEmptyDatabase) {

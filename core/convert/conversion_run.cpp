@@ -37,9 +37,57 @@ void checkDatabaseHolds(std::uint64_t records) {
   }
 }
 
-ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
-                                      const std::vector<std::uint32_t>& leftOut,
-                                      const ProgressCallback& progress) {
+namespace {
+
+// Sorts a table's latitude buckets as the write reaches them (see
+// CameraTable::orderByLatitudeBuckets): the rows read to sort a bucket are
+// still in the cache when their records are encoded, where a sort before
+// the write would read every row from memory twice, in scattered order (for
+// ten million rows, each time from memory rather than the cache). Blocks end
+// only where no bucket still to be sorted goes on past them, so two threads
+// writing two blocks never sort one bucket.
+class BucketSorter {
+ public:
+  explicit BucketSorter(CameraTable& table) : table_(table), starts_(table.orderByLatitudeBuckets()) {
+    // A bucket of many rows (a list of one latitude) is sorted at once, so
+    // that blocks may end inside it and stay small.
+    for (std::size_t b = 0; b < starts_.count(); ++b) {
+      if (large(b)) table_.sortLatitudeBuckets(starts_, b, b + 1);
+    }
+  }
+
+  // The first position from `position` on where a block may end.
+  std::size_t boundaryFrom(std::size_t position) const {
+    const std::size_t rows = starts_.start(starts_.count());
+    if (position >= rows) return rows;
+    const std::size_t b = starts_.holding(position);
+    return starts_.start(b) == position || large(b) ? position : starts_.start(b + 1);
+  }
+
+  // Sorts the buckets that start in [from, to), the rows of a block.
+  void sortBlock(std::size_t from, std::size_t to) {
+    const std::size_t last = starts_.firstFrom(to);
+    for (std::size_t b = starts_.firstFrom(from); b < last;) {
+      std::size_t end = b;
+      while (end < last && !large(end)) ++end;
+      if (end > b) table_.sortLatitudeBuckets(starts_, b, end);
+      b = end + 1;  // past a large bucket, sorted already
+    }
+  }
+
+ private:
+  static constexpr std::size_t kLargeBucket = 4096;
+  bool large(std::size_t b) const noexcept { return starts_.start(b + 1) - starts_.start(b) > kLargeBucket; }
+
+  CameraTable& table_;
+  const CameraTable::BucketStarts starts_;
+};
+
+// Writes the table's records in its current order but those at leftOut;
+// with a sorter, each block's buckets sorted just before it is encoded.
+ConversionSummary writeRecords(const CameraTable& table, const ConversionSettings& settings,
+                               const std::vector<std::uint32_t>& leftOut, const ProgressCallback& progress,
+                               BucketSorter* sorter) {
   ConversionSummary summary;
   summary.outputPath = settings.outputDirectory / databaseFileName(settings.date);
   // Left-out records are taken from the count and the XOR of all records,
@@ -68,17 +116,26 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
     if (bytes.size() < (to - from) * kRecordSize) bytes.resize((to - from) * kRecordSize);
     std::uint8_t* out = bytes.data();
     auto nextLeftOut = std::lower_bound(leftOut.begin(), leftOut.end(), from);
-    for (std::size_t position = from; position < to; ++position) {
-      if (position + kPrefetchDistance < to) table.prefetch(position + kPrefetchDistance);
-      if (nextLeftOut != leftOut.end() && *nextLeftOut == position) {
-        ++nextLeftOut;
-        continue;
+    // A few buckets at a time are sorted, then encoded while in the cache.
+    constexpr std::size_t kSortedAtOnce = 256;
+    for (std::size_t sortedFrom = from, sortedTo = to; sortedFrom < to; sortedFrom = sortedTo) {
+      if (sorter) {
+        sortedTo = std::min(to, sorter->boundaryFrom(sortedFrom + kSortedAtOnce));
+        sorter->sortBlock(sortedFrom, sortedTo);
       }
-      const auto record = table.record(position);
-      if (!record) continue;
-      const RecordBytes encoded = encodeRecord(*record);
-      std::memcpy(out, encoded.data(), kRecordSize);
-      out += kRecordSize;
+      for (std::size_t position = sortedFrom; position < sortedTo; ++position) {
+        // Reads ahead stay in this block: the next is the other thread's.
+        if (position + kPrefetchDistance < to) table.prefetch(position + kPrefetchDistance);
+        if (nextLeftOut != leftOut.end() && *nextLeftOut == position) {
+          ++nextLeftOut;
+          continue;
+        }
+        const auto record = table.record(position);
+        if (!record) continue;
+        const RecordBytes encoded = encodeRecord(*record);
+        std::memcpy(out, encoded.data(), kRecordSize);
+        out += kRecordSize;
+      }
     }
     return static_cast<std::size_t>(out - bytes.data());
   };
@@ -99,10 +156,14 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
     if (progress) progress(written, records);
   };
   Pair* waiting = nullptr;  // encoded, not yet written
-  for (std::size_t position = 0, index = 0; position < rows; position += 2 * kRecordsPerEncode, ++index) {
+  auto blockEnd = [&](std::size_t from) {
+    const std::size_t end = std::min(rows, from + kRecordsPerEncode);
+    return sorter ? sorter->boundaryFrom(end) : end;
+  };
+  for (std::size_t position = 0, end = 0, index = 0; position < rows; position = end, ++index) {
     Pair& pair = pairs[index % 2];
-    const std::size_t middle = std::min(rows, position + kRecordsPerEncode);
-    const std::size_t end = std::min(rows, middle + kRecordsPerEncode);
+    const std::size_t middle = blockEnd(position);
+    end = blockEnd(middle);
     threads.both(
         [&] {
           if (waiting) writePair(*waiting);
@@ -124,10 +185,23 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
   return summary;
 }
 
+}  // namespace
+
+ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
+                                      const std::vector<std::uint32_t>& leftOut,
+                                      const ProgressCallback& progress) {
+  return writeRecords(table, settings, leftOut, progress, nullptr);
+}
+
 ConversionSummary runConversion(CameraTable& table, const ConversionSettings& settings,
                                 const ProgressCallback& progress) {
-  table.sortByLatitude();
-  return writeCameraDatabase(table, settings, progress);
+  BucketSorter sorter(table);
+  try {
+    return writeRecords(table, settings, {}, progress, &sorter);
+  } catch (...) {
+    table.restoreFileOrder();  // not left half sorted
+    throw;
+  }
 }
 
 }  // namespace tabrino

@@ -347,12 +347,48 @@ RowPositions CameraTable::latitudeOrder() const {
   // A stable bucket pass on the latitude, then a sort within each bucket of
   // its few rows, by their exact latitude: where a comparison sort of all
   // rows would make millions of scattered reads, this reads each row once.
-  // Each pass is split between two threads: the rows in halves for the
-  // bucket pass, the buckets in halves for the sort within them.
+  // The sort within is split between two threads, the buckets in halves.
+  BucketCounts start;
+  RowPositions order = bucketOrder(start);
+  if (order.size() < 2) return order;
+  const std::size_t count = start.size() - 1;
+  const auto half = static_cast<std::uint32_t>(order.size() / 2);
+  const std::size_t middleBucket =
+      static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), half) - start.begin()) - 1;
+  inParallel([&] { sortWithinBuckets(order, start, 0, middleBucket); },
+             [&] { sortWithinBuckets(order, start, middleBucket, count); });
+  return order;
+}
+
+CameraTable::BucketStarts CameraTable::orderByLatitudeBuckets() {
+  BucketStarts starts;
+  RowPositions order = bucketOrder(starts.starts_);
+  order_.swap(order);
+  return starts;
+}
+
+void CameraTable::sortLatitudeBuckets(const BucketStarts& starts, std::size_t first, std::size_t last) {
+  sortWithinBuckets(order_, starts.starts_, first, last);
+}
+
+std::size_t CameraTable::BucketStarts::firstFrom(std::size_t position) const noexcept {
+  return static_cast<std::size_t>(
+      std::lower_bound(starts_.begin(), starts_.end(), static_cast<std::uint32_t>(position)) - starts_.begin());
+}
+
+std::size_t CameraTable::BucketStarts::holding(std::size_t position) const noexcept {
+  return static_cast<std::size_t>(
+             std::upper_bound(starts_.begin(), starts_.end(), static_cast<std::uint32_t>(position)) -
+             starts_.begin()) - 1;
+}
+
+RowPositions CameraTable::bucketOrder(BucketCounts& start) const {
+  // The bucket pass is split between two threads, the rows in halves.
   const std::size_t n = rows_.size();
   if (n < 2) {
     RowPositions order(n);
     if (n == 1) order[0] = 0;
+    start.assign({0, static_cast<std::uint32_t>(n)});
     return order;
   }
   const LatitudeBuckets buckets(n, totals_.lowestLatitude, totals_.highestLatitude);
@@ -382,15 +418,9 @@ RowPositions CameraTable::latitudeOrder() const {
   BucketCounts().swap(firstAt);
   // Each bucket's second half now ends where the next bucket starts: moved
   // on by one, those ends are the starts, with no third array of them.
-  BucketCounts& start = secondAt;
-  std::memmove(start.data() + 1, start.data(), count * sizeof(std::uint32_t));
-  start[0] = 0;
-
-  const std::size_t middleBucket =
-      static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), static_cast<std::uint32_t>(half)) -
-                               start.begin()) - 1;
-  inParallel([&] { sortWithinBuckets(order, start, 0, middleBucket); },
-             [&] { sortWithinBuckets(order, start, middleBucket, count); });
+  std::memmove(secondAt.data() + 1, secondAt.data(), count * sizeof(std::uint32_t));
+  secondAt[0] = 0;
+  start.swap(secondAt);
   return order;
 }
 
