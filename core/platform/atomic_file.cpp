@@ -25,7 +25,9 @@ namespace tabrino {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr std::size_t kWriteBlockSize = std::size_t{1} << 20;
+// Writes are gathered into blocks of this size: large enough that the
+// system is called seldom, small enough to stay in the cache.
+constexpr std::size_t kWriteBlockSize = std::size_t{256} << 10;
 // How much is written before the disk is asked to start on it.
 constexpr std::uint64_t kWritebackStep = std::uint64_t{2} << 20;
 
