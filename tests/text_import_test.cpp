@@ -219,12 +219,12 @@ TEST(TextImport, AListKeptWholeIsReadWhateverSizeItWasSaidToHave) {
   }
 }
 
-// A large list on disk is read in two halves at once, each half's rows put
+// A large list on disk is read in parts, two at once, each part's rows put
 // straight into room set aside for them by the count the first block
-// suggests. Whatever the lines, and where a half outgrows its room or holds
+// suggests. Whatever the lines, and where a part outgrows its room or holds
 // thousands of findings, the rows, their lines and the findings are those
 // of the list read in one piece.
-TEST(TextImport, AListReadInTwoHalvesIsTheListReadInOnePiece) {
+TEST(TextImport, AListReadInPartsIsTheListReadInOnePiece) {
   const auto plain = [](int i) { return std::to_string(i) + ",13.5,52." + std::to_string(i) + ",1,50,0,0\n"; };
   const auto padded = [](int i) { return std::string(180, 'p') + std::to_string(i) + ",-3.25,40.5,2,90,1,45\n"; };
   const auto broken = [](int i) { return std::to_string(i) + ",13.5x,52,1,50,0\n"; };
@@ -239,7 +239,7 @@ TEST(TextImport, AListReadInTwoHalvesIsTheListReadInOnePiece) {
   };
   std::vector<Case> cases(6);
   {
-    std::string& text = (cases[0] = {"plain rows with odd lines in both halves", kHeader, ""}).text;
+    std::string& text = (cases[0] = {"plain rows with odd lines in every part", kHeader, ""}).text;
     for (int i = 0; text.size() < 5 * kMB; ++i) {
       text += i % 10007 == 5 ? broken(i) : i % 20011 == 7 ? "\n" : i % 3 ? plain(i) : "c" + plain(i) + "\r";
     }
@@ -247,25 +247,25 @@ TEST(TextImport, AListReadInTwoHalvesIsTheListReadInOnePiece) {
   }
   {
     std::string& text =
-        (cases[1] = {"short lines after the first block's long ones outgrow both halves", kHeader, ""}).text;
+        (cases[1] = {"short lines after the first block's long ones outgrow every part", kHeader, ""}).text;
     lines(text, 2 * kMB, padded);
     lines(text, 6 * kMB, plain);
   }
   {
-    std::string& text = (cases[2] = {"only the second half outgrows its room", kHeader, ""}).text;
+    std::string& text = (cases[2] = {"only the parts after the first outgrow their room", kHeader, ""}).text;
     lines(text, 3 * kMB, padded);
     lines(text, 6 * kMB, plain);
   }
   {
-    std::string& text = (cases[3] = {"only the first half outgrows its room", kHeader, ""}).text;
+    std::string& text = (cases[3] = {"only the first parts outgrow their room", kHeader, ""}).text;
     lines(text, 2 * kMB, padded);
     lines(text, 3 * kMB, plain);
     lines(text, 6 * kMB, padded);
   }
   {
-    std::string& text = (cases[4] = {"thousands of findings in the second half", kHeader, ""}).text;
+    std::string& text = (cases[4] = {"thousands of findings in a later part", kHeader, ""}).text;
     lines(text, 3 * kMB, plain);
-    for (int i = 0; text.size() < 5 * kMB; ++i) text += i % 10 ? plain(i) : broken(i);
+    for (int i = 0; text.size() < 5 * kMB; ++i) text += i % 2 ? plain(i) : broken(i);
   }
   {
     cases[5] = {"a list appended to another", cases[0].text, kHeader + plain(1) + "broken\n" + plain(2)};
@@ -299,11 +299,11 @@ TEST(TextImport, AListReadInTwoHalvesIsTheListReadInOnePiece) {
     options.findings = &findings;
     std::uint64_t lastDone = 0;
     options.progress = [&](std::uint64_t done, std::uint64_t) { lastDone = done; };
-    const ImportResult halves = importCameraList(dir / "list.txt", table, options);
+    const ImportResult parts = importCameraList(dir / "list.txt", table, options);
 
-    EXPECT_EQ(halves.outcome, ImportOutcome::Loaded);
-    EXPECT_EQ(halves.loadedCount, whole.loadedCount);
-    EXPECT_EQ(halves.lineCount, whole.lineCount);
+    EXPECT_EQ(parts.outcome, ImportOutcome::Loaded);
+    EXPECT_EQ(parts.loadedCount, whole.loadedCount);
+    EXPECT_EQ(parts.lineCount, whole.lineCount);
     ASSERT_EQ(table.size(), expected.size());
     for (std::size_t row = 0; row < table.size(); ++row) {
       ASSERT_EQ(table.record(row), expected.record(row)) << row;
@@ -318,8 +318,8 @@ TEST(TextImport, AListReadInTwoHalvesIsTheListReadInOnePiece) {
 }
 
 TEST(TextImport, RowsPastTheTablesLimitAreTooLargeNotOutOfMemory) {
-  // Large enough that the file is read in two halves on two threads, whose
-  // rows meet in one table, the room set aside for them cut by the limit.
+  // Large enough that the file is read in parts on two threads, whose rows
+  // meet in one table, the room set aside for them cut by the limit.
   constexpr std::size_t kRows = 200000;
   test::TempDir dir;
   std::string text = kHeader;

@@ -230,20 +230,24 @@ void CameraTable::Span::keepApart() {
   capacity_ = size_;
 }
 
-void CameraTable::setAside(Span& first, std::size_t firstRows, Span& second, std::size_t secondRows) {
-  const std::size_t free = rowLimit_ - std::min(rowLimit_, rows_.size());
-  firstRows = std::min(firstRows, free);
-  secondRows = std::min(secondRows, free - firstRows);
+void CameraTable::setAside(std::vector<Span>& spans, const std::vector<std::size_t>& rows) {
+  std::size_t free = rowLimit_ - std::min(rowLimit_, rows_.size());
   order_.clear();
   takenIn_ = rows_.size();
-  rows_.resize(takenIn_ + firstRows + secondRows);  // the rows are not written
+  std::size_t total = 0;
+  for (std::size_t k = 0; k < spans.size(); ++k) {
+    spans[k] = Span();
+    spans[k].capacity_ = std::min(rows[k], free);
+    free -= spans[k].capacity_;
+    total += spans[k].capacity_;
+  }
+  rows_.resize(takenIn_ + total);  // the rows are not written
   aside_ = true;
-  first = Span();
-  first.rows_ = rows_.data() + takenIn_;
-  first.capacity_ = firstRows;
-  second = Span();
-  second.rows_ = first.rows_ + firstRows;
-  second.capacity_ = secondRows;
+  CameraRow* room = rows_.data() + takenIn_;
+  for (Span& span : spans) {
+    span.rows_ = room;
+    room += span.capacity_;
+  }
 }
 
 void CameraTable::takeIn(Span& span, std::uint64_t lineBase) {
@@ -264,9 +268,11 @@ void CameraTable::takeIn(Span& span, std::uint64_t lineBase) {
 
 void CameraTable::endAside() noexcept {
   if (!aside_) return;
-  // The room past the rows taken in held the second span's rows before
-  // they moved down: its pages go back to the system.
-  releasePages(rows_.data() + takenIn_, (rows_.size() - takenIn_) * sizeof(CameraRow));
+  // The room past the rows taken in held rows that moved down, or spare
+  // room: its pages go back to the system, up to the end of the last large
+  // page, which the last span's rows may have faulted in whole.
+  const std::size_t roomEnd = largeRoomSize(rows_.capacity() * sizeof(CameraRow));
+  releasePages(rows_.data() + takenIn_, roomEnd - takenIn_ * sizeof(CameraRow));
   rows_.resize(takenIn_);  // smaller: nothing is allocated
   aside_ = false;
 }
@@ -436,8 +442,10 @@ void CameraTable::sortWithinBuckets(RowPositions& order, const BucketCounts& sta
     }
   };
   constexpr std::size_t kMaxCopied = std::size_t{1} << 16;
-  // Most buckets hold a handful of rows: those are sorted by insertion on
-  // the stack, where a general sort would cost more in its set-up than in
+  // Most buckets hold a handful of rows: each row's place is the count of
+  // rows that go before it. Where an insertion sort's comparisons come out
+  // as good as at random, each a mispredicted branch, these are counted
+  // without branches; a general sort would cost more in its set-up than in
   // its work.
   constexpr std::size_t kSmallBucket = 16;
   // The other thread sorts the positions past these buckets at the same
@@ -456,16 +464,14 @@ void CameraTable::sortWithinBuckets(RowPositions& order, const BucketCounts& sta
     }
     if (last - first <= kSmallBucket) {
       Keyed small[kSmallBucket];
-      bool moved = false;
-      for (std::uint32_t j = first; j < last; ++j) {
-        const Keyed next = keyedAt(j);
-        std::size_t i = j - first;
-        for (; i > 0 && next < small[i - 1]; --i) small[i] = small[i - 1];
-        small[i] = next;
-        moved |= i != j - first;
-      }
-      if (moved) {
-        for (std::uint32_t j = first; j < last; ++j) order[j] = small[j - first].row;
+      const std::uint32_t count = last - first;
+      for (std::uint32_t j = 0; j < count; ++j) small[j] = keyedAt(first + j);
+      for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t before = 0;
+        for (std::uint32_t j = 0; j < count; ++j) {
+          before += (small[j].key < small[i].key) | ((small[j].key == small[i].key) & (small[j].row < small[i].row));
+        }
+        order[first + before] = small[i].row;
       }
       continue;
     }

@@ -224,12 +224,11 @@ class CameraTable {
     std::vector<LineRun> lineRuns_;
     RowTotals totals_;
   };
-  // Room past the last row for a span of `firstRows` rows and, after it, one
-  // of `secondRows` (each at most the table's limit allows). Until endAside,
-  // the table holds only what it is given by takeIn, and its size counts
-  // the room set aside too. Spans carry no line offsets: not for a table
-  // that keeps them.
-  void setAside(Span& first, std::size_t firstRows, Span& second, std::size_t secondRows);
+  // Room past the last row for spans of rows[k] rows, one after the other
+  // (each as many as the table's limit allows). Until endAside, the table
+  // holds only what it is given by takeIn, and its size counts the room set
+  // aside too. Spans carry no line offsets: not for a table that keeps them.
+  void setAside(std::vector<Span>& spans, const std::vector<std::size_t>& rows);
   // Takes in a span's rows after the table's, their lines counted from
   // lineBase: in place, or moved down over the room left unfilled.
   void takeIn(Span& span, std::uint64_t lineBase);

@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -479,94 +480,140 @@ PartRead readPart(std::FILE* file, ListParser& parser, ReadRoom& room, std::uint
   return {at - used, 0};
 }
 
-// A list on disk of at least this many bytes is read in two halves at once,
+// A list on disk of at least this many bytes is read in parts, two at once,
 // each on a thread of its own from its own offset, straight into the
 // table's room: the copying from the system is shared, and the threads meet
-// only once both halves are parsed.
-constexpr std::uint64_t kHalvesMinimum = std::uint64_t{4} << 20;
-// Each half is read in blocks small enough to be parsed while the system's
+// only once every part is parsed.
+constexpr std::uint64_t kPartsMinimum = std::uint64_t{4} << 20;
+// Each part is read in blocks small enough to be parsed while the system's
 // copy of them is still in the core's cache.
-constexpr std::size_t kHalfBlockSize = std::size_t{512} << 10;
+constexpr std::size_t kPartBlockSize = std::size_t{512} << 10;
+// Where the parts end, as shares of the list (the last ends at its end): a
+// large part for each thread, then smaller ones taken by whichever thread
+// is free first. A thread slowed down (by the system clearing the fresh
+// memory it fills, which on a virtual machine may take several times as
+// long for one thread as for the other) then leaves the other little to
+// wait for.
+constexpr double kPartEnds[] = {0.32, 0.64, 0.76, 0.86, 0.93, 0.97};
 
-// Reads the first in.size bytes of a list on disk with `parser`, two halves
-// at once where it can: the first line feed past the middle divides them.
-// Returns where the reading stopped; the lines from there on are left to
-// the reading of the rest.
-PartRead readHalves(const ListStream& in, CameraTable& table, ListParser& parser, const ImportOptions& options) {
-  ReadRoom first(kHalfBlockSize), second(kHalfBlockSize);
+// The start of the line after the first line feed at or past `at`, looked
+// for a window at a time through `room`; 0 when no line ends past `at`, or
+// when a read fails (error then holds errno's value).
+std::uint64_t nextLineStart(std::FILE* file, std::uint64_t at, ReadRoom& room, int& error) {
+  for (std::size_t looked = 0;; at += looked) {
+    errno = 0;
+    if (!readAt(file, at, room.data(), kParallelMinimum, looked)) {
+      error = errno ? errno : EIO;
+      return 0;
+    }
+    const auto* lineFeed = static_cast<const char*>(std::memchr(room.data(), '\n', looked));
+    if (lineFeed) return at + static_cast<std::uint64_t>(lineFeed - room.data()) + 1;
+    if (looked < kParallelMinimum) return 0;
+  }
+}
+
+// Reads the first in.size bytes of a list on disk with `parser`, in parts
+// two at once where it can, each part from the start of a line. Returns
+// where the reading stopped; the lines from there on are left to the
+// reading of the rest.
+PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parser, const ImportOptions& options) {
+  ReadRoom rooms[2] = {ReadRoom(kPartBlockSize), ReadRoom(kPartBlockSize)};
+  ReadRoom& first = rooms[0];
   std::size_t got = 0;
   errno = 0;
   if (!readAt(in.file, 0, first.data(), first.size(), got)) return {0, errno ? errno : EIO};
   std::uint64_t read = got;
   if (options.progress) options.progress(read, std::max(in.size, read));
   const std::uint64_t sampleLines = linesIn(std::string_view(first.data(), got));
-  // The first lines alone, so that the header is known to both halves.
+  // The first lines alone, so that the header is known to every part.
   const auto from = static_cast<std::size_t>(
       parser.parseLines(first.data(), first.data() + std::min(got, kParallelMinimum), 0) - first.data());
   if (parser.header() != ListParser::Header::Passed || got < first.size()) return {from, 0};
-  // The second half starts after the first line feed past the middle.
-  std::uint64_t middle = from + (in.size - from) / 2;
-  for (std::size_t looked = 0;; middle += looked) {
-    errno = 0;
-    if (!readAt(in.file, middle, second.data(), kParallelMinimum, looked)) return {from, errno ? errno : EIO};
-    const auto* lineFeed = static_cast<const char*>(std::memchr(second.data(), '\n', looked));
-    if (lineFeed) {
-      middle += static_cast<std::uint64_t>(lineFeed - second.data()) + 1;
-      break;
-    }
-    if (looked < kParallelMinimum) return {from, 0};  // no line ends past the middle
+  // The first part goes on from the first block's bytes; the others start
+  // past it.
+  std::vector<std::uint64_t> starts{from};
+  for (const double share : kPartEnds) {
+    int error = 0;
+    const std::uint64_t start =
+        nextLineStart(in.file, from + static_cast<std::uint64_t>(share * static_cast<double>(in.size - from)),
+                      rooms[1], error);
+    if (error) return {from, error};
+    if (start == 0 || start >= in.size) break;  // no line ends past this share
+    if (start > std::max<std::uint64_t>(starts.back(), got)) starts.push_back(start);
   }
-  if (middle <= got || middle >= in.size) return {from, 0};
+  const std::size_t count = starts.size();
+  if (count < 2) return {from, 0};
+  starts.push_back(in.size);
 
-  // Each half's rows go straight to room set aside for them: a half with
+  // Each part's rows go straight to room set aside for them: a part with
   // more rows than its room is finished later, more slowly but as right.
-  CameraTable::Span firstSpan, secondSpan;
+  std::vector<CameraTable::Span> spans(count);
   struct EndAside {
     CameraTable& table;
     ~EndAside() { table.endAside(); }
   } endAside{table};
   try {
     // Room taken once, for the later lists' rows too.
-    const std::size_t firstRows = rowsFor(sampleLines, got, middle - from);
-    const std::size_t secondRows = rowsFor(sampleLines, got, in.size - middle);
-    const std::size_t laterRows = options.laterBytes ? rowsFor(sampleLines, got, options.laterBytes) : 0;
-    table.reserve(table.size() + firstRows + secondRows + laterRows);
-    table.setAside(firstSpan, firstRows, secondSpan, secondRows);
+    std::vector<std::size_t> rows(count);
+    std::size_t total = options.laterBytes ? rowsFor(sampleLines, got, options.laterBytes) : 0;
+    for (std::size_t k = 0; k < count; ++k) total += rows[k] = rowsFor(sampleLines, got, starts[k + 1] - starts[k]);
+    table.reserve(table.size() + total);
+    table.setAside(spans, rows);
   } catch (const std::exception&) {
     return {from, 0};  // no room at once: rows are added as they come
   }
-  parser.writeInto(&firstSpan);
-  HeldFindings held;
-  ListParser secondParser(&secondSpan, options.findings ? &held : nullptr, parser.header());
-  std::memmove(first.data(), first.data() + from, got - from);
-  std::atomic<std::uint64_t> secondRead{0};
-  auto firstRead = [&](std::size_t bytes) {
-    read += bytes;
-    if (options.progress) options.progress(read + secondRead.load(std::memory_order_relaxed), in.size);
-  };
-  PartRead firstHalf, secondHalf;
-  inParallel([&] { firstHalf = readPart(in.file, parser, first, from, got - from, middle, firstRead); },
-             [&] {
-               secondHalf = readPart(in.file, secondParser, second, middle, 0, in.size, [&](std::size_t bytes) {
-                 secondRead.fetch_add(bytes, std::memory_order_relaxed);
-               });
-             });
-  parser.writeInto(nullptr);
-  table.takeIn(firstSpan, 0);
-  if (firstHalf.error) return firstHalf;
-  if (firstHalf.stop < middle) {
-    // More rows than room in the first half: the rest of it is read now,
-    // while the second half's rows wait apart.
-    secondSpan.keepApart();
-    table.endAside();
-    firstHalf = readPart(in.file, parser, first, firstHalf.stop, 0, middle, firstRead);
-    if (firstHalf.error) return firstHalf;
+  // The list's own parser reads the first part; each other part has one of
+  // its own, counting lines from the part's first, its findings held.
+  parser.writeInto(&spans[0]);
+  std::vector<HeldFindings> held(count);
+  std::vector<std::optional<ListParser>> parsers(count);
+  for (std::size_t k = 1; k < count; ++k) {
+    parsers[k].emplace(&spans[k], options.findings ? &held[k] : nullptr, parser.header());
   }
-  const std::uint64_t lineBase = parser.linesRead();
-  table.takeIn(secondSpan, lineBase);
-  if (options.findings) held.passOn(*options.findings, lineBase);
-  parser.countLines(secondParser.linesRead());
-  return secondHalf;
+  std::vector<PartRead> reads(count);
+  std::memmove(first.data(), first.data() + from, got - from);
+  std::atomic<std::uint64_t> readElsewhere{0};
+  auto readHere = [&](std::size_t bytes) {
+    read += bytes;
+    if (options.progress) options.progress(read + readElsewhere.load(std::memory_order_relaxed), in.size);
+  };
+  auto readThere = [&](std::size_t bytes) { readElsewhere.fetch_add(bytes, std::memory_order_relaxed); };
+  // This thread reads the first part, the other thread the second; then
+  // each takes the next part not yet taken.
+  std::atomic<std::size_t> nextPart{2};
+  auto readParts = [&](std::size_t part, ReadRoom& room, std::size_t present, auto onRead) {
+    for (; part < count; part = nextPart.fetch_add(1), present = 0) {
+      ListParser& partParser = part == 0 ? parser : *parsers[part];
+      reads[part] = readPart(in.file, partParser, room, starts[part], present, starts[part + 1], onRead);
+    }
+  };
+  inParallel([&] { readParts(0, rooms[0], got - from, readHere); },
+             [&] { readParts(1, rooms[1], 0, readThere); });
+
+  // The parts' rows and findings join the list's in order.
+  parser.writeInto(nullptr);
+  bool apart = false;  // the rows of parts still to join kept apart
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::uint64_t lineBase = k == 0 ? 0 : parser.linesRead();
+    table.takeIn(spans[k], lineBase);
+    if (k > 0) {
+      if (options.findings) held[k].passOn(*options.findings, lineBase);
+      parser.countLines(parsers[k]->linesRead());
+    }
+    if (reads[k].error || k + 1 == count) return reads[k];
+    if (reads[k].stop < starts[k + 1]) {
+      // More rows than room in this part: the rest of it is read now, while
+      // the later parts' rows wait apart.
+      if (!apart) {
+        for (std::size_t later = k + 1; later < count; ++later) spans[later].keepApart();
+        table.endAside();
+        apart = true;
+      }
+      const PartRead rest = readPart(in.file, parser, rooms[0], reads[k].stop, 0, starts[k + 1], readHere);
+      if (rest.error) return rest;
+    }
+  }
+  return reads[count - 1];  // not reached: the last part returns above
 }
 
 // Reads `in` to its end in blocks, after the bytes already read from it,
@@ -574,7 +621,7 @@ PartRead readHalves(const ListStream& in, CameraTable& table, ListParser& parser
 // block. A line longer than a block is parsed once its end has come: its
 // bytes are looked at once for the line feed and the buffer grows by
 // doubling, so it costs time linear in its length and about its size in
-// memory. A large list on disk is read in two halves at once first. After a
+// memory. A large list on disk is read in parts, two at once, first. After a
 // read failure the table holds the rows of the lines read in full.
 ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   const std::size_t rowsBefore = table.size();
@@ -583,12 +630,12 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   std::uint64_t done = 0;  // bytes read before the room's first
   bool reserved = false;
   // (Rows read apart carry no line offsets: not for a table keeping text.)
-  if (in.readableAtOffsets && in.size >= kHalvesMinimum && twoCores() && !table.keepsText()) {
-    const PartRead halves = readHalves(in, table, parser, options);
-    if (halves.error) return {ImportOutcome::ReadFailed, 0, 0, systemErrorText(halves.error)};
-    if (!seekTo(in.file, halves.stop)) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
+  if (in.readableAtOffsets && in.size >= kPartsMinimum && twoCores() && !table.keepsText()) {
+    const PartRead parts = readInParts(in, table, parser, options);
+    if (parts.error) return {ImportOutcome::ReadFailed, 0, 0, systemErrorText(parts.error)};
+    if (!seekTo(in.file, parts.stop)) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
     alreadyRead = {};
-    done = halves.stop;
+    done = parts.stop;
     reserved = true;
   }
   CameraTable second;

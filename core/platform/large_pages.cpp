@@ -45,12 +45,18 @@ namespace {
 constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;
 }  // namespace
 
-void* allocateLarge(std::size_t bytes) {
-  if (bytes < kLargePageBytes) return ::operator new(bytes);
+std::size_t largeRoomSize(std::size_t bytes) noexcept {
+  if (bytes < kLargePageBytes) return bytes;
   // Whole large pages: a last page cut short by the end of the mapping
   // would be faulted in 4 KB at a time.
   const std::size_t whole = (bytes + kLargePageBytes - 1) & ~(kLargePageBytes - 1);
-  if (whole < bytes) throw std::bad_alloc();
+  return whole < bytes ? 0 : whole;
+}
+
+void* allocateLarge(std::size_t bytes) {
+  if (bytes < kLargePageBytes) return ::operator new(bytes);
+  const std::size_t whole = largeRoomSize(bytes);
+  if (whole == 0) throw std::bad_alloc();
   void* room = ::operator new(whole, std::align_val_t{kLargePageBytes});
   adviseLargePages(room, whole);
   return room;
@@ -67,6 +73,7 @@ void freeLarge(void* room, std::size_t bytes) noexcept {
 // Where large pages are not had on request, aligning would only waste
 // address room, which a 32-bit process is short of.
 void* allocateLarge(std::size_t bytes) { return ::operator new(bytes); }
+std::size_t largeRoomSize(std::size_t bytes) noexcept { return bytes; }
 void freeLarge(void* room, std::size_t) noexcept { ::operator delete(room); }
 #endif
 

@@ -24,6 +24,10 @@ void releasePages(void* start, std::size_t bytes) noexcept;
 // std::bad_alloc.
 void* allocateLarge(std::size_t bytes);
 void freeLarge(void* room, std::size_t bytes) noexcept;
+// The bytes allocateLarge(bytes) takes: whole large pages where it asks for
+// them. A large page is faulted in whole, past the room asked for too, so
+// room given back to its end must be given back to there.
+std::size_t largeRoomSize(std::size_t bytes) noexcept;
 
 // For containers of millions of elements.
 template <typename T>
