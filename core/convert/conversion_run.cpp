@@ -6,6 +6,7 @@
 #include "core/platform/file_io.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -83,6 +84,18 @@ class BucketSorter {
   const CameraTable::BucketStarts starts_;
 };
 
+// A round of rows encoded by two threads, cut into pieces that each thread
+// takes as it comes free, and the pieces' records.
+constexpr std::size_t kPiecesPerRound = 16;
+constexpr std::size_t kPieceRows = kRecordsPerBlock / 32;
+struct Round {
+  std::size_t starts[kPiecesPerRound + 1] = {};  // row positions; the last closes the round
+  std::size_t pieces = 0;
+  std::vector<std::uint8_t> bytes[kPiecesPerRound];
+  std::size_t sizes[kPiecesPerRound] = {};
+  std::atomic<std::size_t> nextPiece{0};
+};
+
 // Writes the table's records in its current order but those at leftOut;
 // with a sorter, each block's buckets sorted just before it is encoded.
 ConversionSummary writeRecords(const CameraTable& table, const ConversionSettings& settings,
@@ -109,8 +122,8 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
   file.write(header.data(), header.size());
   file.write(settings.randomBlock.data(), settings.randomBlock.size());
 
-  // Rows are encoded a block at a time, two blocks at once, straight into
-  // buffers reused block after block, and written in order.
+  // Rows are encoded a piece at a time, two pieces at once, straight into
+  // buffers reused round after round, and written in order.
   const std::size_t rows = table.size();
   auto encodeRows = [&](std::size_t from, std::size_t to, std::vector<std::uint8_t>& bytes) {
     if (bytes.size() < (to - from) * kRecordSize) bytes.resize((to - from) * kRecordSize);
@@ -124,7 +137,7 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
         sorter->sortBlock(sortedFrom, sortedTo);
       }
       for (std::size_t position = sortedFrom; position < sortedTo; ++position) {
-        // Reads ahead stay in this block: the next is the other thread's.
+        // Reads ahead stay in this piece: the next may be the other thread's.
         if (position + kPrefetchDistance < to) table.prefetch(position + kPrefetchDistance);
         if (nextLeftOut != leftOut.end() && *nextLeftOut == position) {
           ++nextLeftOut;
@@ -139,40 +152,47 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
     }
     return static_cast<std::size_t>(out - bytes.data());
   };
-  // Two pairs of buffers: while one pair's blocks are written, the next
-  // pair is encoded. Blocks of a quarter of the usual size keep the four
-  // buffers as small as two were.
-  constexpr std::size_t kRecordsPerEncode = kRecordsPerBlock / 4;
-  struct Pair {
-    std::vector<std::uint8_t> first, second;
-    std::size_t firstSize = 0, secondSize = 0;
-  } pairs[2];
+  // Rows are encoded a round at a time into two sets of buffers: while one
+  // round's records are written, the next is encoded. A round is cut into
+  // pieces that the two threads take as each comes free, so that the one
+  // that also writes takes fewer of them rather than keeping the other
+  // waiting.
+  Round rounds[2];
   ThreadPair threads;
   std::uint64_t written = 0;
-  auto writePair = [&](Pair& pair) {
-    file.write(pair.first.data(), pair.firstSize);
-    file.write(pair.second.data(), pair.secondSize);
-    written += (pair.firstSize + pair.secondSize) / kRecordSize;
+  auto writeRound = [&](Round& round) {
+    for (std::size_t piece = 0; piece < round.pieces; ++piece) {
+      file.write(round.bytes[piece].data(), round.sizes[piece]);
+      written += round.sizes[piece] / kRecordSize;
+    }
     if (progress) progress(written, records);
   };
-  Pair* waiting = nullptr;  // encoded, not yet written
-  auto blockEnd = [&](std::size_t from) {
-    const std::size_t end = std::min(rows, from + kRecordsPerEncode);
-    return sorter ? sorter->boundaryFrom(end) : end;
+  auto encodePieces = [&](Round& round) {
+    for (std::size_t piece; (piece = round.nextPiece.fetch_add(1)) < round.pieces;) {
+      round.sizes[piece] = encodeRows(round.starts[piece], round.starts[piece + 1], round.bytes[piece]);
+    }
   };
-  for (std::size_t position = 0, end = 0, index = 0; position < rows; position = end, ++index) {
-    Pair& pair = pairs[index % 2];
-    const std::size_t middle = blockEnd(position);
-    end = blockEnd(middle);
+  Round* waiting = nullptr;  // encoded, not yet written
+  for (std::size_t position = 0, index = 0; position < rows; ++index) {
+    Round& round = rounds[index % 2];
+    // Pieces end only where the sorter lets a block end.
+    round.pieces = 0;
+    round.starts[0] = position;
+    while (round.pieces < kPiecesPerRound && position < rows) {
+      const std::size_t end = std::min(rows, position + kPieceRows);
+      position = sorter ? sorter->boundaryFrom(end) : end;
+      round.starts[++round.pieces] = position;
+    }
+    round.nextPiece.store(0);
     threads.both(
         [&] {
-          if (waiting) writePair(*waiting);
-          pair.firstSize = encodeRows(position, middle, pair.first);
+          if (waiting) writeRound(*waiting);
+          encodePieces(round);
         },
-        [&] { pair.secondSize = middle == end ? 0 : encodeRows(middle, end, pair.second); });
-    waiting = &pair;
+        [&] { encodePieces(round); });
+    waiting = &round;
   }
-  if (waiting) writePair(*waiting);
+  if (waiting) writeRound(*waiting);
   if (rows == 0 && progress) progress(0, 0);
 
   const std::vector<std::uint8_t> trailer = trailerFor(bodySizeFor(records));
