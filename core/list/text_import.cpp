@@ -581,14 +581,16 @@ PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parse
   // This thread reads the first part, the other thread the second; then
   // each takes the next part not yet taken.
   std::atomic<std::size_t> nextPart{2};
-  auto readParts = [&](std::size_t part, ReadRoom& room, std::size_t present, auto onRead) {
+  auto readParts = [&](std::FILE* file, std::size_t part, ReadRoom& room, std::size_t present, auto onRead) {
     for (; part < count; part = nextPart.fetch_add(1), present = 0) {
       ListParser& partParser = part == 0 ? parser : *parsers[part];
-      reads[part] = readPart(in.file, partParser, room, starts[part], present, starts[part + 1], onRead);
+      reads[part] = readPart(file, partParser, room, starts[part], present, starts[part + 1], onRead);
     }
   };
-  inParallel([&] { readParts(0, rooms[0], got - from, readHere); },
-             [&] { readParts(1, rooms[1], 0, readThere); });
+  const UniqueFile ownHandle = ownReadHandle(in.file);
+  std::FILE* const otherFile = ownHandle ? ownHandle.get() : in.file;
+  inParallel([&] { readParts(in.file, 0, rooms[0], got - from, readHere); },
+             [&] { readParts(otherFile, 1, rooms[1], 0, readThere); });
 
   // The parts' rows and findings join the list's in order.
   parser.writeInto(nullptr);

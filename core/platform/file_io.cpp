@@ -75,6 +75,25 @@ bool seekTo(std::FILE* file, std::uint64_t offset) noexcept {
 #endif
 }
 
+UniqueFile ownReadHandle(std::FILE* file) noexcept {
+#ifdef _WIN32
+  const HANDLE shared = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+  const HANDLE own = ::ReOpenFile(shared, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+  if (own == INVALID_HANDLE_VALUE) return nullptr;
+  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(own), _O_RDONLY | _O_BINARY);
+  if (descriptor < 0) {
+    ::CloseHandle(own);
+    return nullptr;
+  }
+  UniqueFile reopened(::_fdopen(descriptor, "rb"));
+  if (!reopened) ::_close(descriptor);
+  return reopened;
+#else
+  (void)file;  // pread through one descriptor does not wait for another thread's
+  return nullptr;
+#endif
+}
+
 bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size, std::size_t& got) noexcept {
   got = 0;
 #ifdef _WIN32

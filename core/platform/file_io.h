@@ -36,6 +36,13 @@ bool seekTo(std::FILE* file, std::uint64_t offset) noexcept;
 // why, when a read fails.
 bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size, std::size_t& got) noexcept;
 
+// The same open file through a handle of its own, for readAt on a second
+// thread where reads through one handle wait for one another: on Windows,
+// those of a handle opened for synchronous use do, even at different
+// offsets. Null elsewhere, and where the file cannot be opened again; the
+// one handle then serves both threads.
+UniqueFile ownReadHandle(std::FILE* file) noexcept;
+
 // Pushes written data through to the storage device, so that a file reported
 // as written survives a crash of the system right after.
 bool syncToDisk(std::FILE* file) noexcept;
