@@ -122,8 +122,8 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
   file.write(header.data(), header.size());
   file.write(settings.randomBlock.data(), settings.randomBlock.size());
 
-  // Rows are encoded a piece at a time, two pieces at once, straight into
-  // buffers reused round after round, and written in order.
+  // Encodes rows [from, to) straight into `bytes`, reused round after
+  // round; returns how many bytes it encoded.
   const std::size_t rows = table.size();
   auto encodeRows = [&](std::size_t from, std::size_t to, std::vector<std::uint8_t>& bytes) {
     if (bytes.size() < (to - from) * kRecordSize) bytes.resize((to - from) * kRecordSize);

@@ -595,7 +595,7 @@ PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parse
   // The parts' rows and findings join the list's in order.
   parser.writeInto(nullptr);
   bool apart = false;  // the rows of parts still to join kept apart
-  for (std::size_t k = 0; k < count; ++k) {
+  for (std::size_t k = 0;; ++k) {  // until the last part, which returns
     const std::uint64_t lineBase = k == 0 ? 0 : parser.linesRead();
     table.takeIn(spans[k], lineBase);
     if (k > 0) {
@@ -615,7 +615,6 @@ PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parse
       if (rest.error) return rest;
     }
   }
-  return reads[count - 1];  // not reached: the last part returns above
 }
 
 // Reads `in` to its end in blocks, after the bytes already read from it,
