@@ -62,6 +62,18 @@ CLI::Validator seedText() {
       "");
 }
 
+// A count from 0 up: CLI11 would take "-1" for the largest count, no limit.
+CLI::Validator wholeCount() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        std::uint64_t value = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (result.ec == std::errc() && result.ptr == text.data() + text.size()) return {};
+        return "expected a whole number from 0, got \"" + text + "\"";
+      },
+      "");
+}
+
 // How an OpenStreetMap camera's direction tag is taken (extracts only).
 void addOsmDirection(CLI::App& command, std::string& osmDirection) {
   command.add_option("--osm-direction", osmDirection,
@@ -69,6 +81,11 @@ void addOsmDirection(CLI::App& command, std::string& osmDirection) {
                      "(travel) or as where the camera looks (facing); by default it is not used")
       ->type_name("travel|facing")
       ->check(CLI::IsMember({"travel", "facing"}).description(""));
+}
+
+// Outputs marked read-only are kept unless the user insists.
+void addForce(CLI::App& command, bool& force) {
+  command.add_flag("--force", force, "Replace an output file even when it is marked read-only");
 }
 
 // A filter's text, checked by its own parser so the message names what is wrong.
@@ -97,9 +114,12 @@ void addFilterOptions(CLI::App* command, FilterOptions& options) {
   command->add_option("--speed", options.speed, "Keep only cameras whose speed is in this range (km/h, inclusive)")
       ->type_name("MIN-MAX")
       ->check(filterText([](const std::string& t, std::string& p) { return parseSpeedRange(t, p).has_value(); }));
+  // One file a use, as every option that takes a file: a list named after it
+  // is still a list to convert, not a second list to leave out.
   command->add_option("--exclude", options.exclude,
-                      "Leave out the cameras (place and direction) of these lists")
-      ->type_name("LIST...");
+                      "Leave out the cameras (place and direction) of this list; repeat it for several lists")
+      ->type_name("LIST")
+      ->allow_extra_args(false);
 }
 
 void addConvertOptions(CLI::App* command, ConvertOptions& options) {
@@ -139,7 +159,9 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
   addFilterOptions(command, options.filter);
   command->add_option("--max-records", options.maxRecords,
                       "Fail, writing nothing, when more than N cameras would be written")
-      ->type_name("N");
+      ->type_name("N")
+      ->check(wholeCount());
+  addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 
@@ -153,6 +175,7 @@ void addFromOsmOptions(CLI::App* command, FromOsmOptions& options) {
                       "Write every object left out or guessed at (speed, direction), and why, to this CSV file")
       ->type_name("FILE");
   addOsmDirection(*command, options.osmDirection);
+  addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 
@@ -175,6 +198,7 @@ void addDumpOptions(CLI::App* command, DumpOptions& options) {
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"list", "gpx", "kml", "geojson"}).description(""));
   addFilterOptions(command, options.filter);
+  addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 
@@ -196,6 +220,7 @@ void addMapOptions(CLI::App* command, MapOptions& options) {
                       "CSV file (line numbers from 1); - writes standard output")
       ->type_name("FILE");
   addFilterOptions(command, options.filter);
+  addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
 
@@ -203,6 +228,7 @@ void addDiffOptions(CLI::App* command, DiffOptions& options) {
   command->add_option("OLD", options.before, "The earlier list or database file; - reads standard input")->required()->type_name("");
   command->add_option("NEW", options.after, "The later list or database file; - reads standard input")->required()->type_name("");
   command->add_option("--report", options.report, "Write every difference to this CSV file; - writes standard output")->type_name("FILE");
+  addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print only the summary line, and errors");
 }
 
@@ -320,6 +346,31 @@ int usageError(const CLI::App* command, const std::string& message) {
   return kUsage;
 }
 
+// "--" ends a command's options: every word after it is an operand. CLI11
+// hands those words back to the top level once each operand has one, so
+// "convert a.txt -- -" would read "-" as a command: the mark is taken out
+// here instead, and a word CLI11 would read as an option or a command is
+// written as the same path from "." ("./-x.txt").
+std::vector<std::string> operandsAfterMark(const std::vector<std::string>& args) {
+  const auto mark = std::find(args.begin() + (args.empty() ? 0 : 1), args.end(), "--");
+  if (mark == args.end()) return args;
+  std::vector<std::string> words(args.begin(), mark);
+  const std::vector<std::string> commands = commandNames();
+  for (auto word = mark + 1; word != args.end(); ++word) {
+    const bool readAsOption = word->size() > 1 && word->front() == '-';
+    const bool readAsCommand = std::find(commands.begin(), commands.end(), *word) != commands.end() || *word == "help";
+    words.push_back(readAsOption || readAsCommand ? "./" + *word : *word);
+  }
+  return words;
+}
+
+// A word as the user typed it, before operandsAfterMark wrote it from ".".
+std::string asTyped(const std::string& word, const std::vector<std::string>& args) {
+  if (word.compare(0, 2, "./") != 0) return word;
+  const auto mark = std::find(args.begin() + (args.empty() ? 0 : 1), args.end(), "--");
+  return mark != args.end() && std::find(mark + 1, args.end(), word.substr(2)) != args.end() ? word.substr(2) : word;
+}
+
 // The words nobody took, without the "--" that ends the options; `operand`
 // tells whether the first of them came after it.
 std::vector<std::string> leftOver(const CLI::App* where, bool& operand) {
@@ -338,7 +389,7 @@ std::vector<std::string> leftOver(const CLI::App* where, bool& operand) {
 
 // The first word no command or option took, named as the mistake it is.
 // Returns kSuccess when every word was taken.
-int reportLeftOver(const CLI::App& app, const CLI::App* command) {
+int reportLeftOver(const CLI::App& app, const CLI::App* command, const std::vector<std::string>& args) {
   const CLI::App* where = command ? command : &app;
   bool operand = false;
   std::vector<std::string> left = leftOver(where, operand);
@@ -354,7 +405,7 @@ int reportLeftOver(const CLI::App& app, const CLI::App* command) {
   if (where == &app) {
     return usageError(where, "unknown command '" + word + "'" + didYouMean(word, commandNames()));
   }
-  return usageError(where, "unexpected argument '" + left.front() + "'");
+  return usageError(where, "unexpected argument '" + asTyped(left.front(), args) + "'");
 }
 
 const CLI::App* parsedCommand(const CLI::App& app) {
@@ -425,7 +476,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     return line;
   }
 
-  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them from the back
+  const std::vector<std::string> words = operandsAfterMark(args);
+  std::vector<std::string> reversed(words.rbegin(), words.rend());  // CLI11 takes them from the back
   try {
     app.parse(reversed);
   } catch (const CLI::CallForHelp&) {
@@ -439,7 +491,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     // Words that were not taken explain most failures ("LIST is required"
     // after a mistyped option): name them first.
     const CLI::App* command = parsedCommand(app);
-    line.exitStatus = reportLeftOver(app, command);
+    line.exitStatus = reportLeftOver(app, command, args);
     if (line.exitStatus == kSuccess) {
       const std::string missing = missingValue(command, args);
       line.exitStatus = usageError(command ? command : &app, missing.empty() ? error.what() : missing);
@@ -448,7 +500,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
 
   const CLI::App* command = parsedCommand(app);
-  line.exitStatus = reportLeftOver(app, command);
+  line.exitStatus = reportLeftOver(app, command, args);
   if (line.exitStatus != kSuccess || !command) return line;
   for (std::size_t i = 0; i < std::size(kCommands); ++i) {
     if (command->get_name() != kCommands[i].name) continue;

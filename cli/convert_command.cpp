@@ -53,16 +53,17 @@ std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files
     std::cerr << messagePrefix() << "standard input (-) can be only one of the lists\n";
     return kUsage;
   }
-  std::vector<NamedFile> lists;
-  for (const std::string& list : options.lists) lists.push_back(namedFile("the list", list));
+  std::vector<NamedFile> inputs;
+  for (const std::string& list : options.lists) inputs.push_back(namedFile("the list", list));
+  for (NamedFile& input : filterInputs(options.filter)) inputs.push_back(std::move(input));
   std::vector<NamedFile> outputs{{"the database", displayPath(database), database}};
   if (!options.report.empty()) outputs.insert(outputs.begin(), namedFile("--report", options.report));
-  if (const auto clash = clashingFiles(outputs, lists)) {
-    std::cerr << messagePrefix() << *clash << "\n";
-    return kUsage;
-  }
+  if (const auto refused = refuseUnsafeFiles(outputs, inputs, options.force)) return refused;
   try {
     checkOutputFolder(database);
+  } catch (const UnsafeLinkError& error) {
+    printError(std::cerr, error);
+    return kUsage;
   } catch (const TabrinoError& error) {
     printError(std::cerr, error);
     return kFailure;
@@ -172,6 +173,13 @@ int runConvert(const ConvertOptions& options) {
     if (report && filter.active()) leftOut.emplace();
     const FilterCounts filteredCounts = filterTable(table, filter, leftOut ? &*leftOut : nullptr);
     if (!options.quiet && filter.active()) std::cout << leftOutText(filter, filteredCounts) << "\n";
+    if (filter.active() && table.recordCount() == 0 &&
+        std::any_of(filteredCounts.begin(), filteredCounts.end(), [](std::uint64_t left) { return left != 0; })) {
+      // An empty database would replace the day's file with nothing in it.
+      progress.finish();
+      std::cerr << messagePrefix() << "the filters left no camera: nothing written\n";
+      return kFailure;
+    }
     if (!options.dropDuplicates && !withinLimit(options, table.recordCount(), progress)) return kFailure;
 
     const ConversionSettings settings{files.outputDirectory, files.date,

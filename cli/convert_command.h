@@ -1,7 +1,7 @@
 // tabrino convert LIST... [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
 //                         [--near METERS] [--drop-duplicates] [--osm-direction travel|facing]
 //                         [--bbox W,S,E,N] [--polygon FILE] [--types 1,2,3] [--speed MIN-MAX]
-//                         [--exclude LIST...] [--max-records N] [--quiet]
+//                         [--exclude LIST...] [--max-records N] [--force] [--quiet]
 // A LIST may be an OpenStreetMap extract (.osm.pbf, .osm, .osm.bz2).
 #pragma once
 
@@ -25,6 +25,7 @@ struct ConvertOptions {
   std::string osmDirection;  // for an extract: "travel", "facing"; empty: direction tags are not used
   FilterOptions filter;
   std::optional<std::uint64_t> maxRecords;  // more cameras than this is a failure
+  bool force = false;  // replace outputs marked read-only
   bool quiet = false;
 };
 

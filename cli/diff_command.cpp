@@ -101,10 +101,10 @@ int runDiff(const DiffOptions& options) {
     return kUsage;
   }
   // The report is put in place over whatever has its name: never over an input.
-  if (const auto clash = clashingFiles({namedFile("--report", options.report)},
-                                       {namedFile("the input", options.before), namedFile("the input", options.after)})) {
-    std::cerr << messagePrefix() << *clash << "\n";
-    return kUsage;
+  if (const auto refused =
+          refuseUnsafeFiles({namedFile("--report", options.report)},
+                            {namedFile("the input", options.before), namedFile("the input", options.after)}, options.force)) {
+    return *refused;
   }
   if (isStandardStream(options.report)) reserveStandardOutput();
   ProgressBar progress(!options.quiet);

@@ -1,4 +1,4 @@
-// tabrino diff OLD NEW [--report FILE] [--quiet]
+// tabrino diff OLD NEW [--report FILE] [--force] [--quiet]
 #pragma once
 
 #include <string>
@@ -9,6 +9,7 @@ struct DiffOptions {
   std::string before;  // a list or a database
   std::string after;
   std::string report;  // CSV of every difference; empty: none
+  bool force = false;  // replace outputs marked read-only
   bool quiet = false;
 };
 

@@ -1,6 +1,7 @@
 #include "cli/dump_command.h"
 
 #include "cli/exit_codes.h"
+#include "cli/filter_options.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -19,9 +20,10 @@
 namespace tabrino::cli {
 
 int runDump(const DumpOptions& options) {
-  if (const auto clash = clashingFiles({namedFile("-o", options.output)}, {namedFile("the database", options.file)})) {
-    std::cerr << messagePrefix() << *clash << "\n";
-    return kUsage;
+  std::vector<NamedFile> inputs = filterInputs(options.filter);
+  inputs.insert(inputs.begin(), namedFile("the database", options.file));
+  if (const auto refused = refuseUnsafeFiles({namedFile("-o", options.output)}, inputs, options.force)) {
+    return *refused;
   }
   // Lines on a terminal would scroll through the bar.
   const bool toStandardOutput = options.output.empty() || isStandardStream(options.output);

@@ -1,4 +1,4 @@
-// tabrino dump FILE [--format list|gpx|kml|geojson] [-o FILE] [--quiet]
+// tabrino dump FILE [--format list|gpx|kml|geojson] [-o FILE] [--force] [--quiet]
 #pragma once
 
 #include "cli/filter_options.h"
@@ -12,6 +12,7 @@ struct DumpOptions {
   std::string output;  // empty or "-": standard output
   std::string format = "list";
   FilterOptions filter;
+  bool force = false;  // replace outputs marked read-only
   bool quiet = false;
 };
 

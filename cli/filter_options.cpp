@@ -1,12 +1,19 @@
 #include "cli/filter_options.h"
 
+#include "cli/input_file.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "core/list/text_import.h"
 
-#include <sstream>
 
 namespace tabrino::cli {
+
+std::vector<NamedFile> filterInputs(const FilterOptions& options) {
+  std::vector<NamedFile> inputs;
+  if (!options.polygon.empty()) inputs.push_back(namedFile("--polygon", options.polygon));
+  for (const std::string& list : options.exclude) inputs.push_back(namedFile("--exclude", list));
+  return inputs;
+}
 
 CameraFilter makeFilter(const FilterOptions& options) {
   CameraFilter filter;
@@ -20,14 +27,12 @@ CameraFilter makeFilter(const FilterOptions& options) {
     CameraTable table;
     ListSources sources;
     for (const std::string& list : options.exclude) {
-      const ImportResult result = importNextList({list, argumentPath(list)}, table, sources);
-      if (!result.loaded()) {
-        std::ostringstream message;
-        printImportFailure(message, result, "--exclude " + list);
-        std::string text = message.str();
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        throw ExcludeListError(text);
-      }
+      // Opened once, so that "-" and a pipe are read like a file.
+      InputFile input(list);
+      const ListStream stream = input.listStream();
+      const ImportResult result =
+          stream.file ? importNextList({sourceName(list), {}, &stream}, table, sources) : input.openFailure();
+      if (!result.loaded()) throw ExcludeListError(importFailureText(result, "--exclude " + sourceName(list)));
     }
     filter.leaveOut(ExcludedCameras(table, std::move(sources)));
   }

@@ -2,6 +2,7 @@
 // filter they make.
 #pragma once
 
+#include "cli/output_folder.h"
 #include "core/filter/camera_filter.h"
 
 #include <optional>
@@ -21,6 +22,10 @@ struct FilterOptions {
     return !bbox.empty() || !polygon.empty() || !types.empty() || !speed.empty() || !exclude.empty();
   }
 };
+
+// The files the filters read (the region, the lists to exclude), named for
+// the check that no output of the run overwrites them.
+std::vector<NamedFile> filterInputs(const FilterOptions& options);
 
 // The filter of options whose text the command line has checked; reads the
 // region and the lists to exclude. Throws what reading them throws

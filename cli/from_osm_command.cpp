@@ -42,9 +42,9 @@ int runFromOsm(const FromOsmOptions& options) {
   std::vector<NamedFile> outputs;
   if (!toStandardOutput) outputs.push_back({"-o", options.output, argumentPath(options.output)});
   if (!options.report.empty()) outputs.push_back({"--report", options.report, argumentPath(options.report)});
-  if (const auto clash = clashingFiles(outputs, {{"the extract", options.extract, argumentPath(options.extract)}})) {
-    std::cerr << "tabrino from-osm: " << *clash << "\n";
-    return 2;
+  if (const auto refused =
+          refuseUnsafeFiles(outputs, {{"the extract", options.extract, argumentPath(options.extract)}}, options.force)) {
+    return *refused;
   }
   // Lines on a terminal would scroll through the bar.
   ProgressBar progress(!options.quiet && !(toStandardOutput && isTerminal(stdout)));

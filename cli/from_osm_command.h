@@ -1,4 +1,4 @@
-// tabrino from-osm EXTRACT [-o LIST] [--report FILE] [--osm-direction travel|facing] [--quiet]
+// tabrino from-osm EXTRACT [-o LIST] [--report FILE] [--osm-direction travel|facing] [--force] [--quiet]
 // Also how convert reads an extract in place of a list.
 #pragma once
 
@@ -17,6 +17,7 @@ struct FromOsmOptions {
   std::string output;  // empty or "-": standard output
   std::string report;  // CSV of every finding; empty: none
   std::string osmDirection;  // "travel", "facing"; empty: direction tags are not used
+  bool force = false;  // replace outputs marked read-only
   bool quiet = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -58,7 +59,10 @@ void prepareStandardStreams() {
 }
 #else
 std::vector<std::string> commandArguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
-void prepareStandardStreams() {}
+// A reader that stops early (`| head`) must not kill the run midway, before
+// it could say so or take back its unfinished files: writing to the closed
+// pipe fails with EPIPE instead, and the run ends as any failed write does.
+void prepareStandardStreams() { std::signal(SIGPIPE, SIG_IGN); }
 #endif
 
 // What a command printed must have reached its reader: a full disk or a

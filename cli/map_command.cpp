@@ -41,11 +41,9 @@ std::optional<int> checkFiles(const MapOptions& options, const std::string& outp
   }
   std::vector<NamedFile> outputs{namedFile(options.output.empty() ? "the picture" : "-o", output)};
   if (!options.report.empty()) outputs.push_back(namedFile("--report", options.report));
-  if (const auto clash = clashingFiles(outputs, {namedFile("the input", options.file)})) {
-    std::cerr << messagePrefix() << *clash << "\n";
-    return kUsage;
-  }
-  return std::nullopt;
+  std::vector<NamedFile> inputs = filterInputs(options.filter);
+  inputs.insert(inputs.begin(), namedFile("the input", options.file));
+  return refuseUnsafeFiles(outputs, inputs, options.force);
 }
 
 // A database's records as they stand, dated by its header.

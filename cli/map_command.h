@@ -1,4 +1,4 @@
-// tabrino map FILE [-o OUT.svg|OUT.html] [--format svg|html] [--report FILE] [--quiet]: a
+// tabrino map FILE [-o OUT.svg|OUT.html] [--format svg|html] [--report FILE] [--force] [--quiet]: a
 // picture of where the cameras of a list or a database are, or an interactive page.
 #pragma once
 
@@ -14,6 +14,7 @@ struct MapOptions {
   std::string format;  // "svg" or "html"; empty: html for an output named .html or .htm
   std::string report;  // for a list: where every finding goes
   FilterOptions filter;
+  bool force = false;  // replace outputs marked read-only
   bool quiet = false;
 };
 

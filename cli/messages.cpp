@@ -1,5 +1,6 @@
 #include "cli/messages.h"
 
+#include "cli/exit_codes.h"
 #include "cli/input_file.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -33,6 +34,15 @@ std::string counted(std::uint64_t count, const char* one, const char* many) {
 int runGuarded(ProgressBar& progress, int failureStatus, const char* tooLarge, const std::function<int()>& work) {
   try {
     return work();
+  } catch (const UnsafeLinkError& error) {
+    // Refused as a risky output is, whenever it is found.
+    progress.finish();
+    printError(std::cerr, error);
+    reported = true;
+    return kUsage;
+  } catch (const StandardOutputError& error) {
+    progress.finish();
+    std::cerr << prefix << "could not write to standard output: " << error.systemReason() << "\n";
   } catch (const TabrinoError& error) {
     progress.finish();
     printError(std::cerr, error);
@@ -56,13 +66,15 @@ std::string sourceName(const std::string& argument) {
   return isStandardStream(argument) ? "standard input" : argument;
 }
 
-void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {
-  out << prefix << result.messageText();
+std::string importFailureText(const ImportResult& result, const std::string& list) {
   if (result.outcome == ImportOutcome::WrongHeader) {
-    out << "\n" << list << ": " << kNotTheHeaderText << "\n";
-  } else {
-    out << " : " << list << ": " << result.systemReason << "\n";
+    return std::string(result.messageText()) + "\n" + list + ": " + std::string(kNotTheHeaderText);
   }
+  return std::string(result.messageText()) + " : " + list + ": " + result.systemReason;
+}
+
+void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {
+  out << prefix << importFailureText(result, list) << "\n";
 }
 
 void printProblems(std::ostream& out, const DatabaseInspection& report) {

@@ -56,6 +56,7 @@ std::unique_ptr<ByteSource> openDatabase(const std::string& argument);
 std::string sourceName(const std::string& argument);
 // Why a list could not be read: the import's message, then the list and
 // what was wrong with it.
+std::string importFailureText(const ImportResult& result, const std::string& list);
 void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list);
 
 // One line per problem, "  offset N (0xN): TEXT", and a line for those

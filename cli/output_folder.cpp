@@ -1,7 +1,10 @@
 #include "cli/output_folder.h"
 
+#include "cli/exit_codes.h"
+#include "cli/messages.h"
 #include "core/platform/file_io.h"
 
+#include <iostream>
 #include <system_error>
 
 namespace tabrino::cli {
@@ -63,6 +66,28 @@ std::optional<std::string> bothStandard(const std::vector<NamedFile>& files) {
   return std::nullopt;
 }
 
+// Two inputs that cannot both be read: standard input twice, or one pipe
+// (a FIFO, bash's <(...)) named twice, which the first reader would drain.
+// A regular file may be read as often as it is named.
+std::optional<std::string> readTwice(const std::vector<NamedFile>& inputs) {
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    for (std::size_t j = i + 1; j < inputs.size(); ++j) {
+      const NamedFile& first = inputs[i];
+      const NamedFile& second = inputs[j];
+      if (isStandardStream(first.given) && isStandardStream(second.given)) {
+        return "standard input (-) can be only one of the inputs: " + first.role + " and " + second.role +
+               " both name it (nothing was read or written)";
+      }
+      if (first.path.empty() || second.path.empty() || !sameFile(first.path, second.path)) continue;
+      std::error_code ignored;
+      if (std::filesystem::is_regular_file(first.path, ignored)) continue;
+      return first.role + " " + first.given + " and " + second.role + " " + second.given +
+             " are the same pipe or device, which can be read only once (nothing was read or written)";
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 NamedFile namedFile(std::string role, const std::string& given) {
@@ -71,6 +96,7 @@ NamedFile namedFile(std::string role, const std::string& given) {
 
 std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs) {
   if (auto both = bothStandard(outputs)) return both;
+  if (auto twice = readTwice(inputs)) return twice;
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const NamedFile& output = outputs[i];
     std::vector<const NamedFile*> others;
@@ -83,6 +109,37 @@ std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, 
       return output.role + " " + output.given + " is the same file as " + otherName +
              ": writing it would destroy that; choose another name (nothing was read or written)";
     }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> readOnlyOutput(const std::vector<NamedFile>& outputs, bool force) {
+  for (const NamedFile& output : outputs) {
+    if (output.path.empty() || !isReadOnlyFile(output.path)) continue;
+    if (!force) return output.given + " is read-only; not replaced (--force replaces it)";
+    allowReplacing(output.path);
+  }
+  return std::nullopt;
+}
+
+std::optional<int> refuseUnsafeFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs,
+                                     bool force) {
+  if (const auto clash = clashingFiles(outputs, inputs)) {
+    std::cerr << messagePrefix() << *clash << "\n";
+    return kUsage;
+  }
+  for (const NamedFile& output : outputs) {
+    if (output.path.empty()) continue;
+    try {
+      checkLinkMayBeFollowed(output.path, output.given);
+    } catch (const UnsafeLinkError& error) {
+      printError(std::cerr, error);
+      return kUsage;
+    }
+  }
+  if (const auto readOnly = readOnlyOutput(outputs, force)) {
+    std::cerr << messagePrefix() << *readOnly << "\n";
+    return kFailure;
   }
   return std::nullopt;
 }

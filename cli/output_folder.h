@@ -42,7 +42,18 @@ NamedFile namedFile(std::string role, const std::string& given);
 // too): writing it would destroy the other. Returns the message for the
 // user, or nothing when every output stands apart. An input given as "-" is
 // the file behind standard input; an output given as "-" is standard output,
-// which only one output may take.
+// which only one output may take. Inputs that cannot all be read are refused
+// too: standard input named twice, or the same pipe named twice.
 std::optional<std::string> clashingFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs);
+
+// Refuses, before anything is read, to replace an output the user marked
+// read-only, unless `force`; with it, makes such outputs replaceable.
+// Returns the message for the user, or nothing.
+std::optional<std::string> readOnlyOutput(const std::vector<NamedFile>& outputs, bool force);
+
+// Both checks above, as a command makes them before it reads anything: says
+// why a run may not go on and returns its exit status, or nothing.
+std::optional<int> refuseUnsafeFiles(const std::vector<NamedFile>& outputs, const std::vector<NamedFile>& inputs,
+                                     bool force);
 
 }  // namespace tabrino::cli

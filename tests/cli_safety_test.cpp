@@ -140,7 +140,7 @@ TEST(CliSafety, OutputThatCannotBeWrittenIsAFailure) {
   // One failure, one message.
   run = toFullDisk("dump DB_141114.dbh");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "tabrino dump: File write Error : standard output: No space left on device\n");
+  EXPECT_EQ(run.err, "tabrino dump: could not write to standard output: No space left on device\n");
   // diff's trouble, even for the same cameras.
   run = toFullDisk("diff DB_141114.dbh DB_141114.dbh");
   EXPECT_EQ(run.exitCode, 2);

@@ -199,6 +199,25 @@ TEST_F(DialogFeatureTest, NothingIsWrittenOverTheListOnScreen) {
   }
 }
 
+// A database its owner marked read-only stays as it was: the conversion
+// says so instead of replacing it.
+TEST_F(DialogFeatureTest, AReadOnlyDatabaseIsNotReplaced) {
+  tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(3));
+  Open(m_dir / "cameras.txt");
+  const fs::path database = DatabaseIn(m_dir.path());
+  tabrino::test::writeText(database, "kept");
+  fs::permissions(database, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const size_t before = m_dialog.Messages().size();
+  Click(IDC_CONVERSION);
+  ASSERT_TRUE(WaitForOpen());
+  ASSERT_EQ(m_dialog.Messages().size(), before + 1);
+  EXPECT_EQ(LastMessage(), database.wstring() + L" is read-only; not replaced.");
+  EXPECT_EQ(tabrino::test::readText(database), "kept");
+  EXPECT_TRUE(Enabled(IDC_CONVERSION));
+  fs::permissions(database, fs::perms::owner_write, fs::perm_options::add);
+}
+
 // The map (the interactive page): from its button or the system menu, drawn on the worker with the
 // commands locked, into the file the user chose (the list's name beside it
 // by default), then opened, or said where it is when nothing opened it.

@@ -255,7 +255,7 @@ void CKestrixDlg::OnShowMap() {
   if (!ChooseMapFile(path)) return;
   UpdateWindow();
   const std::filesystem::path map(path);
-  if (RefuseListAsOutput(map, L"The map")) return;
+  if (RefuseToReplace(map, L"The map")) return;
   const std::string listName = tabrino::displayPath(m_listPath.filename());
   StartJob(Job::Map, [this, map, listName] { m_mapOutcome = MapJob(m_table, map, listName, m_jobProgress); });
 }
@@ -356,7 +356,7 @@ void CKestrixDlg::OnBnClickedConversion() {
   if (m_job != Job::None || !m_listLoaded || m_table.empty()) return;
 
   const tabrino::DbDate today = tabrino::todayInUtc();
-  if (RefuseListAsOutput(m_outputFolder / tabrino::databaseFileName(today), L"The database")) return;
+  if (RefuseToReplace(m_outputFolder / tabrino::databaseFileName(today), L"The database")) return;
   m_randomBlock = tabrino::drawRandomBlock(tabrino::timeSeed());
   const tabrino::ConversionSettings settings{m_outputFolder, today, m_randomBlock};
   const int selectedRow = m_cameraList.GetSelectedRow();
@@ -556,14 +556,21 @@ void CKestrixDlg::ShowWriteFailure(const WriteOutcome& outcome, UINT buttons) {
 
 // The list on screen is the only copy of what the table shows; a file written
 // over it would take it away, so nothing is written.
-bool CKestrixDlg::RefuseListAsOutput(const std::filesystem::path& target, const wchar_t* what) {
+bool CKestrixDlg::RefuseToReplace(const std::filesystem::path& target, const wchar_t* what) {
   const bool shown = std::any_of(m_lists.begin(), m_lists.end(),
                                  [&](const std::filesystem::path& list) { return tabrino::sameFile(target, list); });
-  if (!shown) return false;
-  ShowMessage(std::wstring(what) + L" " + target.wstring() + L" is the list on screen: writing it would destroy "
-              L"the list. Nothing was written; give the list another name, or choose another file.",
-              MB_OK | MB_ICONWARNING);
-  return true;
+  if (shown) {
+    ShowMessage(std::wstring(what) + L" " + target.wstring() + L" is the list on screen: writing it would destroy "
+                L"the list. Nothing was written; give the list another name, or choose another file.",
+                MB_OK | MB_ICONWARNING);
+    return true;
+  }
+  // Its owner marked it to be kept.
+  if (tabrino::isReadOnlyFile(target)) {
+    ShowMessage(target.wstring() + L" is read-only; not replaced.", MB_OK | MB_ICONWARNING);
+    return true;
+  }
+  return false;
 }
 
 // The findings are gathered once per list, on the worker: a broken list of
@@ -614,7 +621,7 @@ void CKestrixDlg::SaveFindings() {
   if (m_job != Job::None || m_findingsCount == 0 || !ChooseReportFile(path)) return;
   UpdateWindow();
   const std::filesystem::path report(path);
-  if (RefuseListAsOutput(report, L"The findings file")) return;
+  if (RefuseToReplace(report, L"The findings file")) return;
   StartJob(Job::Report, [this, report] { m_reportOutcome = FindingsReportJob(m_table, m_openedLists, report); });
 }
 

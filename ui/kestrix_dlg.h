@@ -101,8 +101,9 @@ class CKestrixDlg : public CDialog {
   // Keeps each tooltip's area over its control.
   void PlaceTips();
   void ShowWriteFailure(const WriteOutcome& outcome, UINT buttons);
-  // Says so and returns true when writing `target` would replace the list shown.
-  bool RefuseListAsOutput(const std::filesystem::path& target, const wchar_t* what);
+  // Says so and returns true when writing `target` would replace the list
+  // shown, or a file its owner marked read-only.
+  bool RefuseToReplace(const std::filesystem::path& target, const wchar_t* what);
   void ShowFindings(const tabrino::FindingSummary* findings);
   void ShowTableRows(int selectedRow);
   // The rows an Open has read, in the list's encoding, none selected.

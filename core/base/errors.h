@@ -37,6 +37,23 @@ class FileWriteError : public TabrinoError {
       : TabrinoError("File write Error : " + path, std::move(systemReason)) {}
 };
 
+// A symbolic link that another user put in a folder everyone may write to
+// (such as /tmp): following it would let them choose what gets replaced.
+class UnsafeLinkError : public TabrinoError {
+ public:
+  explicit UnsafeLinkError(const std::string& path)
+      : TabrinoError(path + " is a link another user made in a shared folder (sticky and writable by all); "
+                            "it is not followed: remove it or write elsewhere",
+                     std::string()) {}
+};
+
+// Writing to standard output failed (a closed pipe, a full disk behind it):
+// said as such, since there is no file to name.
+class StandardOutputError : public FileWriteError {
+ public:
+  explicit StandardOutputError(std::string systemReason) : FileWriteError("standard output", std::move(systemReason)) {}
+};
+
 // Reading an input file failed part-way.
 class FileReadError : public TabrinoError {
  public:

@@ -42,10 +42,11 @@ fs::path temporaryPathFor(const fs::path& destination) {
 }
 
 // The file a path ends at, through any symbolic links (which may dangle).
-fs::path followLinks(fs::path path) {
+fs::path followLinks(fs::path path, const std::string& shownPath) {
   for (int depth = 0; depth < 40; ++depth) {
     std::error_code ec;
     if (!fs::is_symlink(path, ec)) return path;
+    checkLinkMayBeFollowed(path, shownPath);
     const fs::path next = fs::read_symlink(path, ec);
     if (ec) return path;
     path = next.is_absolute() ? next : path.parent_path() / next;
@@ -126,8 +127,30 @@ bool sameFile(const fs::path& a, const fs::path& b) {
   return identity(a, first) && identity(b, second) && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
          first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 #else
-  std::error_code ec;
-  return fs::equivalent(a, b, ec) && !ec;
+  // By device and inode: std::filesystem::equivalent refuses pipes, which a
+  // run must know by identity as much as files.
+  struct stat first {}, second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+#endif
+}
+
+void checkLinkMayBeFollowed(const fs::path& link, const std::string& shownPath) {
+#ifdef _WIN32
+  (void)link;
+  (void)shownPath;
+#else
+  // The kernel's own rule for protected links, which our rename would
+  // otherwise sidestep: in a sticky folder anyone may write to, a link is
+  // followed only when its owner is the folder's owner or the caller.
+  struct stat linkStatus {}, folderStatus {};
+  const fs::path folder = link.has_parent_path() ? link.parent_path() : fs::path(".");
+  if (::lstat(link.c_str(), &linkStatus) != 0 || !S_ISLNK(linkStatus.st_mode)) return;
+  if (::stat(folder.c_str(), &folderStatus) != 0) return;
+  const bool shared = (folderStatus.st_mode & S_ISVTX) != 0 && (folderStatus.st_mode & S_IWOTH) != 0;
+  if (shared && linkStatus.st_uid != folderStatus.st_uid && linkStatus.st_uid != ::geteuid()) {
+    throw UnsafeLinkError(shownPath);
+  }
 #endif
 }
 
@@ -152,7 +175,7 @@ void AtomicFileWriter::claimInterruptSlot() {
 }
 
 AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
-    : target_(followLinks(destination)), shownPath_(displayPath(destination)) {
+    : target_(followLinks(destination, displayPath(destination))), shownPath_(displayPath(destination)) {
   std::error_code ec;
   const fs::file_status existing = fs::status(target_, ec);
   const bool replacing = fs::exists(existing);
@@ -299,7 +322,10 @@ void AtomicFileWriter::noteWritten(std::size_t size) {
 #endif
 }
 
-void AtomicFileWriter::failWrite() const { throw FileWriteError(shownPath_, lastErrorText()); }
+void AtomicFileWriter::failWrite() const {
+  if (mode_ == Mode::Stream && stream_ == stdout) throw StandardOutputError(lastErrorText());
+  throw FileWriteError(shownPath_, lastErrorText());
+}
 
 void AtomicFileWriter::commit() {
   flushBuffer();

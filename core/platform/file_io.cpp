@@ -15,6 +15,7 @@
 #include <atomic>
 #include <string>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -175,6 +176,33 @@ bool isStandardInput(const std::filesystem::path& path) {
   struct stat in {}, named {};
   return ::fstat(STDIN_FILENO, &in) == 0 && S_ISREG(in.st_mode) && ::stat(path.c_str(), &named) == 0 &&
          in.st_dev == named.st_dev && in.st_ino == named.st_ino;
+#endif
+}
+
+bool isReadOnlyFile(const std::filesystem::path& path) {
+#ifdef _WIN32
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+#else
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  // Root may write anything: for root a file is read-only when nobody may
+  // write it, as someone who ran chmod a-w meant.
+  if (::geteuid() == 0) return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+#endif
+}
+
+void allowReplacing(const std::filesystem::path& path) {
+#ifdef _WIN32
+  // Windows refuses to move a file over a read-only one.
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    ::SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+  }
+#else
+  (void)path;  // a rename replaces a file whatever its permissions
 #endif
 }
 

@@ -65,6 +65,19 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // disk counts: a pipe or a terminal is never overwritten by a name.
 bool isStandardInput(const std::filesystem::path& path);
 
+// Throws UnsafeLinkError when `link` is a symbolic link that another user
+// made in a sticky folder everyone may write to; does nothing for anything
+// else. shownPath names it in the message.
+void checkLinkMayBeFollowed(const std::filesystem::path& link, const std::string& shownPath);
+
+// Whether an existing regular file is marked read-only for the caller (its
+// write permission withheld; on Windows its read-only attribute): its owner
+// meant to keep it, so it is replaced only when the user insists.
+bool isReadOnlyFile(const std::filesystem::path& path);
+// Lets a read-only file be replaced where the system would refuse (Windows);
+// the user has insisted. Does nothing elsewhere.
+void allowReplacing(const std::filesystem::path& path);
+
 // Writes a file that appears complete or not at all. A regular file (new, or
 // replacing one) is written unnamed where the file system allows it (Linux:
 // O_TMPFILE; Windows: a temporary file marked for deletion until it is
