@@ -447,7 +447,7 @@ std::optional<ExtractFormat> extractFormatOf(std::string_view head, const std::f
   if (first != std::string_view::npos && (head.substr(first, 5) == "<?xml" || head.substr(first, 4) == "<osm")) {
     return ExtractFormat::Xml;
   }
-  const std::string filename = name.filename().string();
+  const std::string filename = displayPath(name.filename());
   if (hasSuffix(filename, ".pbf")) return ExtractFormat::Pbf;
   if (hasSuffix(filename, ".osm.bz2")) return ExtractFormat::XmlBzip2;
   if (hasSuffix(filename, ".osm")) return ExtractFormat::Xml;

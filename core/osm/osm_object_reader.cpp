@@ -128,7 +128,8 @@ OsmObjectReader::OsmObjectReader(std::FILE* file, const std::string& shownName, 
   // an XML parser what the reading thread queues for it.
   const int direct = format == ExtractFormat::Pbf ? descriptor : -1;
   try {
-    threads.decompressor = direct >= 0 ? std::make_unique<io::DummyDecompressor>() : decompressorFor(format, descriptor);
+    threads.decompressor =
+        direct >= 0 ? std::make_unique<io::DummyDecompressor>() : decompressorFor(format, descriptor);
     threads.decompressor->set_offset_ptr(&threads.offset);
     threads.reading.emplace(*threads.decompressor, threads.input);
     threads.parsing = osmium::thread::thread_handler{[&threads, createParser, entities, direct] {
