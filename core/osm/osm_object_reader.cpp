@@ -153,7 +153,12 @@ OsmObjectReader::OsmObjectReader(std::FILE* file, const std::string& shownName, 
           parser->run();
         }
       } catch (...) {
-        if (direct >= 0 && !parser) closeQuietly(direct);
+        if (!parser) {
+          // A parser, when it goes, stops the reading thread from waiting
+          // for room in the queue it reads; without one, that is done here.
+          threads.input.shutdown();
+          if (direct >= 0) closeQuietly(direct);
+        }
         io::detail::add_to_queue(threads.output, std::current_exception());
       }
       io::detail::add_end_of_data_to_queue(threads.output);
