@@ -133,9 +133,9 @@ OsmObjectReader::OsmObjectReader(std::FILE* file, const std::string& shownName, 
     threads.decompressor->set_offset_ptr(&threads.offset);
     threads.reading.emplace(*threads.decompressor, threads.input);
     threads.parsing = osmium::thread::thread_handler{[&threads, createParser, entities, direct] {
+      std::promise<io::Header> header;  // nobody asks for it
       std::unique_ptr<io::detail::Parser> parser;
       try {
-        std::promise<io::Header> header;  // nobody asks for it
         io::detail::parser_arguments arguments{osmium::thread::Pool::default_instance(),
                                                direct,
                                                threads.input,
