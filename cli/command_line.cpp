@@ -166,13 +166,15 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
 }
 
 void addFromOsmOptions(CLI::App* command, FromOsmOptions& options) {
-  command->add_option("EXTRACT", options.extract, "OpenStreetMap extract (.osm.pbf, .osm or .osm.bz2)")
+  command->add_option("EXTRACT", options.extract,
+                      "OpenStreetMap extract (.osm.pbf, .osm or .osm.bz2); - reads standard input")
       ->required()
       ->type_name("");
   command->add_option("-o,--output", options.output, "List to write (default and -: standard output)")
       ->type_name("FILE");
   command->add_option("--report", options.report,
-                      "Write every object left out or guessed at (speed, direction), and why, to this CSV file")
+                      "Write every object left out or guessed at (speed, direction), and why, to this CSV file; "
+                      "- writes standard output")
       ->type_name("FILE");
   addOsmDirection(*command, options.osmDirection);
   addForce(*command, options.force);

@@ -14,7 +14,9 @@ void printFindingsSummary(std::ostream& out, const FindingSummary& findings, con
   // An extract's findings name their objects and have no lines.
   bool lines = false;
   for (std::size_t kind = 0; kind < kFindingKindCount; ++kind) {
-    for (const ListFinding& example : findings.examples(static_cast<FindingKind>(kind))) lines |= example.lineNumber != 0;
+    for (const ListFinding& example : findings.examples(static_cast<FindingKind>(kind))) {
+      lines |= (sources ? sources->place(example.lineNumber).lineNumber : example.lineNumber) != 0;
+    }
   }
   if (lines) out << "Lines are counted from 1, the header being line 1. ";
   out << (reportPath.empty() ? std::string("--report FILE lists every finding.")

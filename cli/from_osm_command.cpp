@@ -1,5 +1,6 @@
 #include "cli/from_osm_command.h"
 
+#include "cli/list_input.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -24,43 +25,35 @@ OsmDirectionUse directionUse(const std::string& word) {
 
 }  // namespace
 
-bool isExtractArgument(const std::string& argument) {
-  // Only a regular file is looked at: a pipe's first bytes, once read, would
-  // be lost to the list reader.
-  std::error_code ec;
-  return !isStandardStream(argument) && std::filesystem::is_regular_file(argumentPath(argument), ec) &&
-         extractFormatOf(argumentPath(argument)).has_value();
-}
-
-std::size_t readExtractForConvert(const std::string& argument, const std::string& osmDirection, CameraTable& table,
+std::size_t readExtractForConvert(InputFile& input, const std::string& osmDirection, CameraTable& table,
                                   FindingSink* findings, ProgressCallback progress) {
-  return readExtract(argumentPath(argument), table, {directionUse(osmDirection), findings, std::move(progress)});
+  return input.readExtract(table, {directionUse(osmDirection), findings, std::move(progress)});
 }
 
 int runFromOsm(const FromOsmOptions& options) {
   const bool toStandardOutput = options.output.empty() || isStandardStream(options.output);
-  std::vector<NamedFile> outputs;
-  if (!toStandardOutput) outputs.push_back({"-o", options.output, argumentPath(options.output)});
-  if (!options.report.empty()) outputs.push_back({"--report", options.report, argumentPath(options.report)});
-  if (const auto refused =
-          refuseUnsafeFiles(outputs, {{"the extract", options.extract, argumentPath(options.extract)}}, options.force)) {
+  const bool reportToStandardOutput = isStandardStream(options.report);
+  // Only one of the list and the report can take standard output.
+  std::vector<NamedFile> outputs{namedFile("-o", toStandardOutput ? "-" : options.output)};
+  if (!options.report.empty()) outputs.push_back(namedFile("--report", options.report));
+  if (const auto refused = refuseUnsafeFiles(outputs, {namedFile("the extract", options.extract)}, options.force)) {
     return *refused;
   }
   // Lines on a terminal would scroll through the bar.
-  ProgressBar progress(!options.quiet && !(toStandardOutput && isTerminal(stdout)));
+  ProgressBar progress(!options.quiet && !((toStandardOutput || reportToStandardOutput) && isTerminal(stdout)));
   return runGuarded(progress, 1, "the extract is too large for this machine", [&]() -> int {
     // The report is opened first: a report that cannot be written stops the
     // run before the extract is read.
     std::optional<FindingReport> report;
-    if (!options.report.empty()) report.emplace(argumentPath(options.report));
+    if (!options.report.empty()) openReport(report, options.report);
     FindingSummary summary;
     std::vector<FindingSink*> sinks{&summary};
     if (report) sinks.push_back(&*report);
     FindingFanOut findings(sinks);
 
     CameraTable table;
-    readExtract(argumentPath(options.extract), table,
-                {directionUse(options.osmDirection), &findings, progress.callback("Reading")});
+    InputFile extract(options.extract);
+    extract.readExtract(table, {directionUse(options.osmDirection), &findings, progress.callback("Reading")});
     progress.finish();
 
     // A list cut short would convert into a database with cameras missing:
@@ -76,12 +69,13 @@ int runFromOsm(const FromOsmOptions& options) {
     out->commit();
     if (report) report->commit();
     if (!options.quiet) {
-      std::cerr << "Found " << counted(table.size(), "camera", "cameras") << " in " << options.extract;
+      std::cerr << "Found " << counted(table.size(), "camera", "cameras") << " in " << sourceName(options.extract);
       if (!toStandardOutput) std::cerr << "; wrote " << options.output;
       std::cerr << "\n";
       for (const std::string& line : findingSummaryLines(summary, true)) std::cerr << line << "\n";
       if (summary.total() != 0) {
-        std::cerr << (report ? findingsReportWrittenText(options.report) : std::string("--report FILE lists every finding."))
+        std::cerr << (report ? findingsReportWrittenText(reportToStandardOutput ? "standard output" : options.report)
+                             : std::string("--report FILE lists every finding."))
                   << "\n";
       }
     }

@@ -2,6 +2,7 @@
 // Also how convert reads an extract in place of a list.
 #pragma once
 
+#include "cli/input_file.h"
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
 #include "core/base/progress.h"
@@ -13,9 +14,9 @@
 namespace tabrino::cli {
 
 struct FromOsmOptions {
-  std::string extract;
+  std::string extract;  // "-": standard input
   std::string output;  // empty or "-": standard output
-  std::string report;  // CSV of every finding; empty: none
+  std::string report;  // CSV of every finding; empty: none; "-": standard output
   std::string osmDirection;  // "travel", "facing"; empty: direction tags are not used
   bool force = false;  // replace outputs marked read-only
   bool quiet = false;
@@ -24,12 +25,10 @@ struct FromOsmOptions {
 // Exit status: 0 written, 1 failed, 2 bad usage.
 int runFromOsm(const FromOsmOptions& options);
 
-// Whether convert's input is an extract rather than a list (by its first
-// bytes, else its name); standard input is always a list.
-bool isExtractArgument(const std::string& argument);
-// Reads the extract named by `argument` into `table` for convert, telling
-// `findings` (may be null) what its objects gave. Throws as readExtract.
-std::size_t readExtractForConvert(const std::string& argument, const std::string& osmDirection, CameraTable& table,
+// Reads `input`, an extract (by its extractFormat()), into `table` for
+// convert, telling `findings` (may be null) what its objects gave. Throws as
+// readExtract.
+std::size_t readExtractForConvert(InputFile& input, const std::string& osmDirection, CameraTable& table,
                                   FindingSink* findings, ProgressCallback progress);
 
 }  // namespace tabrino::cli

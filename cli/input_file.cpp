@@ -5,6 +5,7 @@
 #include "core/base/errors.h"
 #include "core/database/camera_db_format.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <utility>
@@ -31,7 +32,7 @@ InputFile::InputFile(const std::string& argument) : shownName_(sourceName(argume
     file_ = owned_.get();
     if (std::filesystem::is_regular_file(path_, ec)) size_ = std::filesystem::file_size(path_, ec);
   }
-  head_.resize(kMagic.size());
+  head_.resize(std::max(kMagic.size(), kExtractHeadSize));
   head_.resize(std::fread(head_.data(), 1, head_.size(), file_));
 }
 
@@ -45,6 +46,16 @@ std::unique_ptr<ByteSource> InputFile::database() {
   // be read twice, nor at an offset.
   if (owned_ && size_ > 0) return std::make_unique<FileSource>(std::move(owned_), path_);
   return std::make_unique<StreamSource>(file_, shownName_, head_);
+}
+
+std::optional<ExtractFormat> InputFile::extractFormat() const {
+  if (!file_) return std::nullopt;
+  return extractFormatOf(head_, path_);
+}
+
+std::size_t InputFile::readExtract(CameraTable& table, const ExtractOptions& options) {
+  if (!file_) throw FileReadError(shownName_, reason_);
+  return tabrino::readExtract({file_, head_, path_, shownName_, size_, owned_ && size_ > 0}, table, options);
 }
 
 ListStream InputFile::listStream() const noexcept { return {file_, head_, size_, owned_ && size_ > 0}; }

@@ -1,16 +1,19 @@
 // A file a command reads, named on the command line ("-": standard input),
-// opened once. Its first bytes are read to tell a database from a list and
-// handed on with it, so that a pipe, a FIFO or bash's <(...) is read like a
-// file: none of them could be opened or read again.
+// opened once. Its first bytes are read to tell a database, an
+// OpenStreetMap extract and a list apart, and handed on with it, so that a
+// pipe, a FIFO or bash's <(...) is read like a file: none of them could be
+// opened or read again.
 #pragma once
 
 #include "core/platform/byte_source.h"
 #include "core/platform/file_io.h"
 #include "core/list/text_import.h"
+#include "core/osm/osm_extract.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tabrino::cli {
@@ -24,6 +27,12 @@ class InputFile {
 
   // Begins with a database's magic.
   bool startsLikeDatabase() const noexcept;
+  // An OpenStreetMap extract's format, by its first bytes, else its name;
+  // nothing for a list, a database, or an input that could not be opened.
+  std::optional<ExtractFormat> extractFormat() const;
+  // The input as an extract, read to its end. Once only. Throws
+  // FileReadError when it could not be opened, else as readExtract.
+  std::size_t readExtract(CameraTable& table, const ExtractOptions& options);
   // The input as a database: a regular file read where it lies, anything
   // else read whole into memory. Once only. Throws FileOpenError or
   // FileReadError.

@@ -5,8 +5,10 @@
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <system_error>
 
 namespace tabrino::cli {
@@ -35,19 +37,39 @@ void openReport(std::optional<FindingReport>& report, const std::string& argumen
 
 namespace {
 
+// An extract's findings name objects and have no line. Among several lists
+// they take the extract's first line, which its ListSources entry tells as
+// line 0 of the extract: the report names the extract they come from.
+class ExtractFindings : public FindingSink {
+ public:
+  ExtractFindings(FindingSink& out, std::uint64_t line) : out_(out), line_(line) {}
+  void add(const ListFinding& finding) override {
+    ListFinding placed = finding;
+    placed.lineNumber = line_;
+    out_.add(placed);
+  }
+
+ private:
+  FindingSink& out_;
+  std::uint64_t line_;
+};
+
 // An extract clears the table it fills: after other lists it is read apart
 // and its rows follow theirs.
-ImportResult readExtract(const std::string& argument, const std::string& list, CameraTable& table,
-                         ListSources& sources, const ImportOptions& options, const std::string& osmDirection) {
+ImportResult readExtract(InputFile& input, const std::string& list, CameraTable& table, ListSources& sources,
+                         const ImportOptions& options, const std::string& osmDirection, bool severalLists) {
   ImportResult imported;
+  std::optional<ExtractFindings> placed;
+  FindingSink* findings = options.findings;
+  if (findings && severalLists) findings = &placed.emplace(*findings, sources.nextLine() + 1);
   if (sources.count() == 0) {
-    imported.loadedCount = readExtractForConvert(argument, osmDirection, table, options.findings, options.progress);
+    imported.loadedCount = readExtractForConvert(input, osmDirection, table, findings, options.progress);
   } else {
     CameraTable extract;
-    imported.loadedCount = readExtractForConvert(argument, osmDirection, extract, options.findings, options.progress);
+    imported.loadedCount = readExtractForConvert(input, osmDirection, extract, findings, options.progress);
     table.appendRows(extract, sources.nextLine());
   }
-  sources.add(list, imported.loadedCount + 1);  // its lines as from-osm writes them, the header's too
+  sources.addExtract(list, imported.loadedCount + 1);  // its lines as from-osm writes them, the header's too
   return imported;
 }
 
@@ -74,11 +96,13 @@ bool readCameraList(const std::vector<std::string>& arguments, CameraTable& tabl
     const std::string& argument = arguments[i];
     const std::string list = sourceName(argument);
     ImportResult imported;
-    if (isExtractArgument(argument)) {
-      imported = readExtract(argument, list, table, sources, options, osmDirection);
+    std::optional<InputFile> opened;
+    InputFile& input = i == 0 && firstInput ? *firstInput : opened.emplace(argument);
+    // An extract is told from a list by its first bytes, which the input
+    // keeps: a pipe's are not lost to whichever reads it.
+    if (input.extractFormat()) {
+      imported = readExtract(input, list, table, sources, options, osmDirection, arguments.size() > 1);
     } else {
-      std::optional<InputFile> opened;
-      InputFile& input = i == 0 && firstInput ? *firstInput : opened.emplace(argument);
       const ListStream stream = input.listStream();
       options.laterBytes = bytesAfter(arguments, i);
       imported = stream.file ? importNextList({list, {}, &stream}, table, sources, options) : input.openFailure();

@@ -79,11 +79,112 @@ TEST(CliOsm, ConvertReadsAnExtractAmongLists) {
   EXPECT_TRUE(contains(run.err, "1 row repeats an earlier camera: after.txt line 3 (same camera as " +
                                     kPbf.string() + " line 2)"))
       << run.err;
-  EXPECT_TRUE(contains(test::readText(dir / "r.csv"), "after.txt,3,duplicate,")) << test::readText(dir / "r.csv");
+  // The extract's findings name it and come in its place, between the lists'.
+  const std::string report = test::readText(dir / "r.csv");
+  const std::string extractFinding = "\n" + kPbf.string() + ",0,osm-no-speed,node 9 (no maxspeed)\n";
+  EXPECT_TRUE(contains(report, extractFinding)) << report;
+  EXPECT_LT(report.find(extractFinding), report.find("after.txt,3,duplicate,")) << report;
   fs::create_directory(dir / "one");
   const CliRun one = tabrino(dir.path(), "convert one.txt -q -o one" + options);
   ASSERT_EQ(one.exitCode, 0) << one.err;
   EXPECT_EQ(test::readBytes(dir / "several" / "DB_141114.dbh"), test::readBytes(dir / "one" / "DB_141114.dbh"));
+}
+
+// Every line of a CSV text without its first field.
+std::string withoutFirstColumn(const std::string& csv) {
+  std::string out;
+  for (std::size_t line = 0; line < csv.size();) {
+    const std::size_t end = csv.find('\n', line);
+    const std::size_t comma = csv.find(',', line);
+    out += csv.substr(comma + 1, end - comma);
+    line = end + 1;
+  }
+  return out;
+}
+
+// An extract is opened and read once, so it may come through standard
+// input, a pipe, a FIFO or bash's <(...), after lists too: it is told from
+// a list by its first bytes, which are not lost to whichever reads it.
+TEST(CliOsm, ExtractsComeThroughPipes) {
+  test::TempDir dir;
+  ASSERT_EQ(test::runShell(dir.path(), "mkfifo fifo").exitCode, 0);
+  fs::copy_file(kPbf, dir / "x.osm.pbf");
+  fs::copy_file(kFixtures / "cameras.osm", dir / "x.osm");
+  fs::copy_file(fs::path(TABRINO_OSM_GENERATED_DIR) / "cameras.osm.bz2", dir / "x.osm.bz2");
+  const std::string header = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
+  test::writeText(dir / "before.txt", header + "1,13.3366,52.5236,2,60,2,30\n");
+  test::writeText(dir / "after.txt", header + "1,9.1234,48.1234,1,80,1,90\n");
+  const std::string convert = " -q --osm-direction travel --seed 1 --date 2014-11-14 --report ";
+  const struct {
+    std::string named;  // the command on the extract's name
+    std::string input;  // the extract
+    std::string other;  // the command with @ where the extract goes another way
+  } cases[] = {
+      {"from-osm x.osm.pbf -q", "x.osm.pbf", "from-osm @ -q"},
+      {"from-osm x.osm --osm-direction facing --report named.csv -o -", "x.osm",
+       "from-osm @ --osm-direction facing --report read.csv -o -"},
+      {"from-osm x.osm.bz2 -q", "x.osm.bz2", "from-osm @ -q"},
+      {"convert before.txt x.osm.pbf after.txt -o named" + convert + "named.csv", "x.osm.pbf",
+       "convert before.txt @ after.txt -o read" + convert + "read.csv"},
+  };
+  fs::create_directory(dir / "named");
+  fs::create_directory(dir / "read");
+  const std::string cli = "timeout 30 " + quote(test::cliPath());
+  for (const auto& c : cases) {
+    const CliRun named = tabrino(dir.path(), c.named);
+    ASSERT_EQ(named.exitCode, 0) << c.named << ": " << named.err;
+    const std::string at = c.other.substr(0, c.other.find('@'));
+    const std::string after = c.other.substr(c.other.find('@') + 1);
+    const struct {
+      const char* how;
+      std::string command;
+      std::string shown;  // how a report of several lists names the extract
+    } ways[] = {
+        {"- from the file", cli + " " + at + "-" + after + " < " + c.input, "standard input,"},
+        {"- from a pipe", "cat " + c.input + " | " + cli + " " + at + "-" + after, "standard input,"},
+        {"a FIFO", "(cat " + c.input + " > fifo &) && " + cli + " " + at + "fifo" + after, "fifo,"},
+        {"<(...)", "bash -c " + quote(cli + " " + at + "<(cat " + c.input + ")" + after), "/dev/fd/"},
+    };
+    for (const auto& way : ways) {
+      fs::remove(dir / "read.csv");
+      const CliRun run = test::runShell(dir.path(), way.command);
+      EXPECT_EQ(run.exitCode, 0) << c.other << " through " << way.how << ": " << run.err;
+      if (run.exitCode != 0) continue;
+      EXPECT_EQ(run.out, named.out) << c.other << " through " << way.how;
+      if (contains(c.named, "convert")) {
+        EXPECT_EQ(test::readBytes(dir / "read" / "DB_141114.dbh"), test::readBytes(dir / "named" / "DB_141114.dbh"))
+            << c.other << " through " << way.how;
+        const std::string report = test::readText(dir / "read.csv");
+        EXPECT_TRUE(contains(report, "\n" + way.shown)) << c.other << " through " << way.how << ": " << report;
+        EXPECT_EQ(withoutFirstColumn(report), withoutFirstColumn(test::readText(dir / "named.csv")))
+            << c.other << " through " << way.how;
+      } else if (contains(c.named, "--report")) {
+        EXPECT_EQ(test::readText(dir / "read.csv"), test::readText(dir / "named.csv"))
+            << c.other << " through " << way.how;
+      }
+    }
+  }
+}
+
+// --report - writes the report to standard output; the list then needs a
+// file of its own.
+TEST(CliOsm, ReportToStandardOutput) {
+  test::TempDir dir;
+  const std::string extract = quote(kPbf.string());
+  CliRun run = tabrino(dir.path(), "from-osm " + extract + " -o cameras.txt --report -");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, test::readText(kFixtures / "cameras-report.csv"));
+  EXPECT_EQ(test::readText(dir / "cameras.txt"), test::readText(kFixtures / "cameras.txt"));
+  EXPECT_TRUE(contains(run.err, "Every finding is in standard output.")) << run.err;
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"cameras.txt"});
+
+  for (const std::string list : {"", " -o -"}) {
+    run = tabrino(dir.path(), "from-osm " + extract + list + " --report -");
+    EXPECT_EQ(run.exitCode, 2) << list;
+    EXPECT_TRUE(contains(run.err, "-o and --report are both standard output (-): only one can be")) << run.err;
+    EXPECT_EQ(run.out, "") << list;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"cameras.txt"}) << list;
+  }
 }
 
 // A damaged extract ends with a clear error, and no file is written.

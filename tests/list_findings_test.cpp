@@ -106,6 +106,16 @@ TEST(ListFindings, AreGivenInLineOrderFromEveryPartOfALargeList) {
 }
 
 // Watching the import must not change what it reads.
+// A cell shown cut short loses a character whole, never half of one.
+TEST(ListFindings, LongCellsAreCutBetweenCharacters) {
+  std::string cell = "x";
+  for (int i = 0; i < 30; ++i) cell += "\xC3\xA9";
+  const std::vector<ListFinding> found =
+      findingsOf("IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,13.5,52.5,1,60,1," + cell + "\n");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].detail, "DIRECTION \"" + cell.substr(0, 39) + "...\" reads as 0");
+}
+
 TEST(ListFindings, ObservingTheImportLeavesTheTableAsItWas) {
   std::vector<fs::path> lists = test::realLists();
   test::TempDir dir;

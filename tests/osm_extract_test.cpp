@@ -1,12 +1,17 @@
 #include "core/osm/osm_extract.h"
 
 #include "core/base/errors.h"
+#include "core/base/utf8_text.h"
 #include "core/list/list_text.h"
+#include "core/model/camera_record.h"
 #include "core/osm/osm_rules.h"
+#include "core/platform/file_io.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,14 +32,18 @@ struct Extracted {
   std::string report;
 };
 
-Extracted extract(const fs::path& path, OsmDirectionUse direction) {
-  FindingList findings;
-  CameraTable table;
-  readExtract(path, table, {direction, &findings, {}});
+Extracted extracted(const CameraTable& table, const FindingList& findings) {
   Extracted out{listHeaderLine(), findingsReportHeader()};
   for (std::size_t i = 0; i < table.size(); ++i) out.list += listLine(i + 1, *table.record(i));
   for (const ListFinding& finding : findings.all()) out.report += findingsReportLine(finding);
   return out;
+}
+
+Extracted extract(const fs::path& path, OsmDirectionUse direction) {
+  FindingList findings;
+  CameraTable table;
+  readExtract(path, table, {direction, &findings, {}});
+  return extracted(table, findings);
 }
 
 TEST(OsmRules, SpeedsFromMaxspeedValues) {
@@ -116,6 +125,133 @@ TEST(OsmExtract, EveryFormatGivesTheGoldenListAndFindings) {
     const Extracted got = extract(e.path, OsmDirectionUse::Ignore);
     EXPECT_EQ(got.list, list) << e.path;
     EXPECT_EQ(got.report, report) << e.path;
+  }
+}
+
+// An extract is read through the file the caller opened, its first bytes
+// already read: a file on disk again from its start for each pass, a stream
+// on from where it stands, copied once. Under any name: a folder outside
+// the ANSI code page is found on Windows too.
+TEST(OsmExtract, ReadOnceFromAnOpenFileOrStreamUnderAnyName) {
+  test::TempDir dir;
+  const fs::path folder = dir.path() / fs::u8path("Kameras \xC3\xBC \xE6\x97\xA5\xE6\x9C\xAC");
+  fs::create_directory(folder);
+  const std::string list = test::readText(kFixtures / "cameras.txt");
+  const std::string report = test::readText(kFixtures / "cameras-report.csv");
+  const struct {
+    fs::path fixture;
+    ExtractFormat format;
+  } extracts[] = {{kGenerated / "cameras.osm.pbf", ExtractFormat::Pbf},
+                  {kFixtures / "cameras.osm", ExtractFormat::Xml},
+                  {kGenerated / "cameras.osm.bz2", ExtractFormat::XmlBzip2}};
+  for (const auto& e : extracts) {
+    if (!extractFormatReadable(e.format)) continue;
+    fs::path path = folder / fs::u8path("c\xC3\xA4meras");
+    path += e.fixture.extension();
+    fs::copy_file(e.fixture, path, fs::copy_options::overwrite_existing);
+    EXPECT_EQ(extract(path, OsmDirectionUse::Ignore).list, list) << path;
+    for (const bool onDisk : {true, false}) {
+      const UniqueFile file = openFile(path, "rb");
+      ASSERT_TRUE(file) << path;
+      std::string head(kExtractHeadSize, '\0');
+      head.resize(std::fread(&head[0], 1, head.size(), file.get()));
+      ASSERT_EQ(extractFormatOf(head, {}), e.format) << path;
+      FindingList findings;
+      CameraTable table;
+      readExtract({file.get(), head, {}, "extract", fs::file_size(path), onDisk}, table,
+                  {OsmDirectionUse::Ignore, &findings, {}});
+      const Extracted got = extracted(table, findings);
+      EXPECT_EQ(got.list, list) << path << (onDisk ? " on disk" : " as a stream");
+      EXPECT_EQ(got.report, report) << path << (onDisk ? " on disk" : " as a stream");
+    }
+  }
+}
+
+// 40,000 cameras without maxspeed, each on a road of its own: each takes
+// its own road's speed, and its bearing for direction=forward or backward.
+TEST(OsmExtract, ManyCamerasEachTakeTheirOwnRoad) {
+  if (!extractFormatReadable(ExtractFormat::Xml)) GTEST_SKIP() << "this build reads no XML";
+  constexpr int kCameras = 40000;
+  test::TempDir dir;
+  std::string xml = "<osm version=\"0.6\">\n";
+  std::vector<CameraRecord> expected;
+  std::string ways;
+  for (int i = 0; i < kCameras; ++i) {
+    // Places in 64ths of a degree: exact in every unit the reader goes through.
+    const double lat = 40 + (i / 200) / 64.0, lon = 5 + (i % 200) / 64.0;
+    const bool northwards = i % 2 == 0, backward = i % 3 == 0;
+    const int speed = 30 + 10 * (i % 8);
+    const long long id = 3LL * i + 1;
+    char nodes[400];
+    std::snprintf(nodes, sizeof nodes,
+                  " <node id=\"%lld\" lat=\"%.6f\" lon=\"%.6f\"/>\n"
+                  " <node id=\"%lld\" lat=\"%.6f\" lon=\"%.6f\"><tag k=\"highway\" v=\"speed_camera\"/>"
+                  "<tag k=\"direction\" v=\"%s\"/></node>\n"
+                  " <node id=\"%lld\" lat=\"%.6f\" lon=\"%.6f\"/>\n",
+                  id, lat - 1 / 256.0, lon, id + 1, lat, lon, backward ? "backward" : "forward", id + 2,
+                  lat + 1 / 256.0, lon);
+    xml += nodes;
+    const long long first = northwards ? id : id + 2, last = northwards ? id + 2 : id;
+    ways += " <way id=\"" + std::to_string(i + 1) + "\"><nd ref=\"" + std::to_string(first) + "\"/><nd ref=\"" +
+            std::to_string(id + 1) + "\"/><nd ref=\"" + std::to_string(last) +
+            "\"/><tag k=\"highway\" v=\"primary\"/><tag k=\"maxspeed\" v=\"" + std::to_string(speed) +
+            "\"/></way>\n";
+    expected.push_back({scaleCoordinate(lat), scaleCoordinate(lon), 1, speedByte(speed), 1,
+                        directionCode(northwards != backward ? 0 : 180)});
+  }
+  test::writeText(dir / "roads.osm", xml + ways + "</osm>\n");
+  FindingSummary findings;
+  CameraTable table;
+  ASSERT_EQ(readExtract(dir / "roads.osm", table, {OsmDirectionUse::Travel, &findings, {}}),
+            static_cast<std::size_t>(kCameras));
+  for (int i = 0; i < kCameras; ++i) ASSERT_EQ(table.record(i), expected[i]) << "camera " << i;
+  EXPECT_EQ(findings.count(FindingKind::OsmRoadSpeed), static_cast<std::uint64_t>(kCameras));
+  EXPECT_EQ(findings.total(), static_cast<std::uint64_t>(kCameras));
+  EXPECT_EQ(findings.examples(FindingKind::OsmRoadSpeed).back().detail, "node 8 (maxspeed 50 of way 3)");
+}
+
+// A node that cannot be taken as it stands costs a finding naming it, never
+// the rest of the extract; a value shown in a finding is cut between
+// characters.
+TEST(OsmExtract, NodesThatCannotBeTakenAsTheyStandAreFindings) {
+  if (!extractFormatReadable(ExtractFormat::Xml)) GTEST_SKIP() << "this build reads no XML";
+  const std::string e30 = [] {
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "\xC3\xA9";
+    return text;
+  }();
+  const std::string e19 = e30.substr(0, 38);
+  const std::string camera = "<tag k=\"highway\" v=\"speed_camera\"/>";
+  const struct {
+    const char* what;
+    std::string nodes;
+    std::string list;    // the rows after the header
+    std::string report;  // the lines after the header
+  } cases[] = {
+      {"a place out of range, and a deleted node",
+       " <node id=\"1\" lat=\"95\" lon=\"1\">" + camera + "<tag k=\"maxspeed\" v=\"50\"/></node>\n"
+       " <node id=\"2\" lat=\"2\" lon=\"2\">" + camera + "<tag k=\"maxspeed\" v=\"50\"/></node>\n"
+       " <node id=\"3\" version=\"2\" visible=\"false\">" + camera + "</node>\n"
+       " <node id=\"4\" lat=\"4\" lon=\"-181\">" + camera + "</node>\n",
+       "1,2,2,1,50,0,0\n",
+       "0,out-of-range,node 1: location out of range\n"
+       "0,out-of-range,node 3: no location\n"
+       "0,out-of-range,node 4: location out of range\n"},
+      {"values of two-byte characters, cut short between two of them",
+       " <node id=\"1\" lat=\"1\" lon=\"1\">" + camera + "<tag k=\"maxspeed\" v=\"x" + e30 + "\"/></node>\n"
+       " <node id=\"2\" lat=\"2\" lon=\"2\">" + camera + "<tag k=\"maxspeed\" v=\"50\"/>"
+       "<tag k=\"direction\" v=\"x" + e30 + "\"/></node>\n",
+       "1,1,1,1,0,0,0\n2,2,2,1,50,0,0\n",
+       "0,osm-no-speed,\"node 1 (maxspeed \"\"x" + e19 + "\"\" not understood)\"\n"
+       "0,osm-direction,\"node 2 (direction \"\"x" + e19 + "\"\" not understood): all directions\"\n"},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    test::writeText(dir / "nodes.osm", "<osm version=\"0.6\">\n" + c.nodes + "</osm>\n");
+    const Extracted got = extract(dir / "nodes.osm", OsmDirectionUse::Travel);
+    EXPECT_EQ(got.list, listHeaderLine() + c.list) << c.what;
+    EXPECT_EQ(got.report, findingsReportHeader() + c.report) << c.what;
+    EXPECT_TRUE(isValidUtf8(got.report)) << c.what;
   }
 }
 

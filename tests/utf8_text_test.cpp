@@ -36,5 +36,28 @@ TEST(Utf8Text, ValidTextStaysAndAnythingElseIsReadAsLatin1) {
   }
 }
 
+// A text shown cut short loses a character whole, never half of one; bytes
+// of another code page are cut where the limit falls.
+TEST(Utf8Text, CutsFallBetweenCharacters) {
+  const struct {
+    std::string text;
+    std::size_t limit;
+    std::size_t length;
+  } cases[] = {
+      {"abc", 5, 3},
+      {"abcdef", 3, 3},
+      {"ab\xC3\xA9", 3, 2},                  // inside a two-byte character
+      {"ab\xC3\xA9", 4, 4},                  // after it
+      {"a\xE2\x82\xAC", 2, 1},              // inside a three-byte one, at either byte
+      {"a\xE2\x82\xAC", 3, 1},
+      {"a\xF0\x9F\x93\xB7z", 4, 1},        // inside a four-byte one
+      {"a\xF0\x9F\x93\xB7z", 5, 5},
+      {"ab\xE9xyz", 3, 3},                    // Latin-1: no character to keep whole
+      {"ab\xC3\xC3", 3, 3},                  // a lead byte without its follower
+      {"\xA9\xA9\xA9\xA9", 2, 2},          // followers without a lead
+  };
+  for (const auto& c : cases) EXPECT_EQ(utf8CutLength(c.text, c.limit), c.length) << c.text << " at " << c.limit;
+}
+
 }  // namespace
 }  // namespace tabrino

@@ -42,6 +42,21 @@ bool isValidUtf8(std::string_view text) noexcept {
   return true;
 }
 
+std::size_t utf8CutLength(std::string_view text, std::size_t limit) noexcept {
+  if (text.size() <= limit) return text.size();
+  // A character the limit falls inside starts at most three bytes before it.
+  for (std::size_t back = 1; back <= 3 && back <= limit; ++back) {
+    const auto byte = static_cast<unsigned char>(text[limit - back]);
+    if (byte < 0x80) break;    // an ASCII byte ends a character
+    if (byte < 0xC0) continue;  // a continuation byte: its lead lies further back
+    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+    const std::size_t start = limit - back;
+    if (length > back && length <= text.size() - start && isValidUtf8(text.substr(start, length))) return start;
+    break;
+  }
+  return limit;
+}
+
 std::string utf8OrLatin1(std::string_view text) {
   if (isValidUtf8(text)) return std::string(text);
   std::string out;

@@ -4,6 +4,7 @@
 // meaning of a stray high byte, rather than breaking the whole document.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,12 @@ namespace tabrino {
 // Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or
 // code points past U+10FFFF).
 bool isValidUtf8(std::string_view text) noexcept;
+
+// How many of `text`'s first bytes to show when at most `limit` are shown:
+// `limit`, or fewer where the limit falls inside a UTF-8 character, which
+// is then left out whole rather than cut in two. Bytes that are not UTF-8
+// there (a list in another code page) are cut where the limit falls.
+std::size_t utf8CutLength(std::string_view text, std::size_t limit) noexcept;
 
 // `text` itself when it is valid UTF-8; otherwise every byte decoded as
 // Latin-1 (0xE9 becomes U+00E9).

@@ -1,5 +1,6 @@
 #include "core/list/list_findings.h"
 
+#include "core/base/utf8_text.h"
 #include "core/model/camera_record.h"
 #include "core/platform/file_io.h"
 
@@ -14,7 +15,7 @@ constexpr std::size_t kShownTextLength = 40;
 // Cell text as a user can read it anywhere: control bytes become \xNN.
 std::string quoted(std::string_view text) {
   std::string shown = "\"";
-  for (const char c : text.substr(0, kShownTextLength)) {
+  for (const char c : text.substr(0, utf8CutLength(text, kShownTextLength))) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte != 0x7F) {
       shown += c;

@@ -6,7 +6,12 @@ namespace tabrino {
 
 void ListSources::add(std::string name, std::uint64_t lines) {
   const std::uint64_t first = nextLine();
-  lists_.push_back({std::move(name), first, lines});
+  lists_.push_back({std::move(name), first, lines, false});
+}
+
+void ListSources::addExtract(std::string name, std::uint64_t lines) {
+  const std::uint64_t first = nextLine();
+  lists_.push_back({std::move(name), first, lines, true});
 }
 
 ListSources::Place ListSources::place(std::uint64_t lineNumber) const noexcept {
@@ -16,7 +21,8 @@ ListSources::Place ListSources::place(std::uint64_t lineNumber) const noexcept {
                                       [](std::uint64_t number, const List& list) { return number <= list.firstLine; });
   if (after == lists_.begin()) return {nullptr, lineNumber};
   const List& list = *(after - 1);
-  return {&list.name, lineNumber - list.firstLine};
+  const std::uint64_t own = lineNumber - list.firstLine;
+  return {&list.name, list.extract && own == 1 ? 0 : own};
 }
 
 std::string ListSources::placeText(std::uint64_t lineNumber) const {

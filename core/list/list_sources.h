@@ -16,6 +16,11 @@ class ListSources {
  public:
   // The next list, named as users should read it, holding `lines` lines.
   void add(std::string name, std::uint64_t lines);
+  // The next list, an OpenStreetMap extract read as the list from-osm
+  // writes of it (`lines` lines, its header's too). Its findings name
+  // objects, not lines: they carry the number of its first line, which
+  // place() gives as line 0 of the extract.
+  void addExtract(std::string name, std::uint64_t lines);
   std::size_t count() const noexcept { return lists_.size(); }
   bool several() const noexcept { return lists_.size() > 1; }
   // The line (from 0) the next list's header takes.
@@ -23,7 +28,7 @@ class ListSources {
 
   struct Place {
     const std::string* name;  // nullptr for a line beyond every list
-    std::uint64_t lineNumber; // from 1, in its own list
+    std::uint64_t lineNumber; // from 1, in its own list; 0: none (an extract's findings)
   };
   // Where a line number (from 1, over all lists) lies.
   Place place(std::uint64_t lineNumber) const noexcept;
@@ -35,6 +40,7 @@ class ListSources {
     std::string name;
     std::uint64_t firstLine;
     std::uint64_t lines;
+    bool extract;
   };
   std::vector<List> lists_;
 };

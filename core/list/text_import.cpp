@@ -675,7 +675,11 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     std::memmove(buffer, stop, used);
   }
   if (failed) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
-  parser.parseLastLine(room.data(), room.data() + used, 0);
+  // The bytes read before may have been the whole stream: their lines ahead
+  // of the last were then never parsed.
+  const char* last = room.data();
+  if (!reserved) last = parseLinesInParallel(parser, table, second, threads, options.findings, last, last + used, 0);
+  parser.parseLastLine(last, room.data() + used, 0);
   return resultOf(parser, table, rowsBefore);
 }
 

@@ -1,21 +1,14 @@
 #include "core/osm/osm_extract.h"
 
+#include "core/osm/osm_object_reader.h"
 #include "core/platform/file_io.h"
 
 #include <osmium/handler.hpp>
-#include <osmium/io/pbf_input.hpp>
-#include <osmium/io/reader.hpp>
 #include <osmium/osm/entity_bits.hpp>
 #include <osmium/osm/node.hpp>
 #include <osmium/osm/relation.hpp>
 #include <osmium/osm/way.hpp>
 #include <osmium/visitor.hpp>
-#ifdef TABRINO_OSM_XML
-#include <osmium/io/xml_input.hpp>
-#endif
-#ifdef TABRINO_OSM_BZIP2
-#include <osmium/io/bzip2_compression.hpp>
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +18,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace tabrino {
@@ -57,7 +51,9 @@ struct PlaceNode {
 };
 
 // A road through a camera's node, and the nodes beside it there (the node
-// itself at the road's ends), for the road's bearing.
+// itself at the road's ends), for the road's bearing. Once the roads are
+// read they are ordered by node, so that a camera finds its own in a few
+// steps rather than among every road's.
 struct RoadUse {
   ObjectId node;
   ObjectId way;
@@ -154,7 +150,7 @@ struct NeighbourPass : osmium::handler::Handler {
   }
 };
 
-const char* osmiumFormat(ExtractFormat format) {
+const char* formatSuffix(ExtractFormat format) {
   switch (format) {
     case ExtractFormat::Pbf: return "pbf";
     case ExtractFormat::Xml: return "osm";
@@ -163,19 +159,24 @@ const char* osmiumFormat(ExtractFormat format) {
   return "";
 }
 
-// Runs one pass of `handler` over the extract, telling progress of the
-// bytes read, counted from `before`.
+// The extract open once, and what each pass reads it as.
+struct OpenExtract {
+  std::FILE* file;
+  const std::string& shownName;
+  ExtractFormat format;
+  std::uint64_t size;  // for progress
+};
+
+// Runs one pass of `handler` over the extract, from its start, telling
+// progress of the bytes read, counted from `before`.
 template <typename Handler>
-void readPass(const std::filesystem::path& path, ExtractFormat format, osmium::osm_entity_bits::type entities,
-              Handler& handler, const ProgressCallback& progress, std::uint64_t before, std::uint64_t size,
-              std::uint64_t total) {
-  osmium::io::File file(path.string(), osmiumFormat(format));
-  osmium::io::Reader reader(file, entities, osmium::io::read_meta::no);
+void readPass(const OpenExtract& extract, osmium::osm_entity_bits::type entities, Handler& handler,
+              const ProgressCallback& progress, std::uint64_t before, std::uint64_t total) {
+  OsmObjectReader reader(extract.file, extract.shownName, extract.format, entities);
   while (osmium::memory::Buffer buffer = reader.read()) {
     osmium::apply(buffer, handler);
-    if (progress) progress(before + std::min<std::uint64_t>(reader.offset(), size), total);
+    if (progress) progress(before + std::min<std::uint64_t>(reader.offset(), extract.size), total);
   }
-  reader.close();
 }
 
 enum KindBits : unsigned { kSpeedKind = 1, kSignalsKind = 2, kSectionKind = 4 };
@@ -249,6 +250,13 @@ class Assembly {
     table.reserve(cameras_.size());
     for (auto& [id, camera] : cameras_) {
       const PlaceNode& node = nodes_[id];
+      // A camera node without a usable place (out of range, or deleted and
+      // so without any) is left out; the rest of the extract still counts.
+      if (!node.location.valid()) {
+        find(FindingKind::OutOfRange,
+             nodeName(id) + (node.location.is_defined() ? ": location out of range" : ": no location"));
+        continue;
+      }
       const std::uint8_t type = camera.kinds ? cameraType(camera.kinds) : 1;
       const std::int32_t speed = speedOf(id, camera, node, type);
       if (camera.directionType == 0) directionOf(id, camera, node);
@@ -275,11 +283,15 @@ class Assembly {
     return camera.relation ? relationName(camera.relation) + " at " + nodeName(id) : nodeName(id);
   }
 
+  // The roads through a node, each once, in the extract's order.
   std::vector<const RoadUse*> roadsThrough(ObjectId id) const {
     std::vector<const RoadUse*> found;
-    for (const RoadUse& road : roads_) {
-      if (road.node == id && std::none_of(found.begin(), found.end(), [&](const RoadUse* r) { return r->way == road.way; })) {
-        found.push_back(&road);
+    auto road = std::lower_bound(roads_.begin(), roads_.end(), id,
+                                 [](const RoadUse& use, ObjectId node) { return use.node < node; });
+    for (; road != roads_.end() && road->node == id; ++road) {
+      const ObjectId way = road->way;
+      if (std::none_of(found.begin(), found.end(), [&](const RoadUse* r) { return r->way == way; })) {
+        found.push_back(&*road);
       }
     }
     return found;
@@ -333,7 +345,7 @@ class Assembly {
     const std::optional<OsmHeading> heading = osmHeading(node.direction, options_.direction);
     if (!heading) {
       find(FindingKind::OsmDirection,
-           owner + " (direction \"" + node.direction.substr(0, 40) + "\" not understood): all directions");
+           owner + " (direction \"" + shownTagValue(node.direction) + "\" not understood): all directions");
       return;
     }
     camera.directionType = heading->bothWays ? 2 : 1;
@@ -342,21 +354,18 @@ class Assembly {
 
   const ExtractOptions& options_;
   std::map<ObjectId, PlaceNode>& nodes_;
-  const std::vector<RoadUse>& roads_;
+  const std::vector<RoadUse>& roads_;  // by node
   std::map<ObjectId, Camera> cameras_;  // by the node each stands at: one row per node
 };
 
-std::size_t readExtractChecked(const std::filesystem::path& path, ExtractFormat format, CameraTable& table,
-                               const ExtractOptions& options) {
-  std::error_code sizeError;
-  std::uint64_t size = std::filesystem::file_size(path, sizeError);
-  if (sizeError) size = 0;
+std::size_t readExtractChecked(const OpenExtract& extract, CameraTable& table, const ExtractOptions& options) {
+  const std::uint64_t size = extract.size;
   const bool neighbours = options.direction != OsmDirectionUse::Ignore;
   const std::uint64_t total = (neighbours ? 3 : 2) * size;
   namespace bits = osmium::osm_entity_bits;
 
   RelationPass first;
-  readPass(path, format, bits::relation, first, options.progress, 0, size, total);
+  readPass(extract, bits::relation, first, options.progress, 0, total);
 
   std::vector<ObjectId> wanted, places;
   for (const Enforcement& relation : first.relations) {
@@ -369,7 +378,7 @@ std::size_t readExtractChecked(const std::filesystem::path& path, ExtractFormat 
   }
   sortUnique(wanted);
   NodeWayPass second(wanted, std::move(places));
-  readPass(path, format, bits::node | bits::way, second, options.progress, size, size, total);
+  readPass(extract, bits::node | bits::way, second, options.progress, size, total);
 
   if (neighbours) {
     std::vector<ObjectId> beside;
@@ -381,15 +390,46 @@ std::size_t readExtractChecked(const std::filesystem::path& path, ExtractFormat 
     sortUnique(beside);
     if (!beside.empty()) {
       NeighbourPass third(beside, second.nodes);
-      readPass(path, format, bits::node, third, options.progress, 2 * size, size, total);
+      readPass(extract, bits::node, third, options.progress, 2 * size, total);
     }
   }
   if (options.progress) options.progress(total, total);
 
+  std::stable_sort(second.roads.begin(), second.roads.end(),
+                   [](const RoadUse& a, const RoadUse& b) { return a.node < b.node; });
   Assembly assembly(options, second.nodes, second.roads);
   assembly.addRelations(first.relations);
   assembly.addCameraNodes();
   return assembly.fill(table);
+}
+
+// A stream (a pipe, standard input) cannot be read again for each pass: it
+// is copied once to a temporary file, its first bytes already read first.
+UniqueFile copyToTemporaryFile(const ExtractInput& input, std::uint64_t& size) {
+  const std::string copyName = "temporary copy of " + input.shownName;
+  errno = 0;
+  UniqueFile copy = openTemporaryFile();
+  if (!copy) throw FileOpenError(copyName, lastErrorText());
+  const auto write = [&](const char* bytes, std::size_t count) {
+    errno = 0;
+    if (std::fwrite(bytes, 1, count, copy.get()) != count) throw FileWriteError(copyName, lastErrorText());
+    size += count;
+  };
+  size = 0;
+  write(input.alreadyRead.data(), input.alreadyRead.size());
+  std::vector<char> block(std::size_t{1} << 20);
+  for (;;) {
+    errno = 0;
+    const std::size_t got = std::fread(block.data(), 1, block.size(), input.file);
+    if (got == 0) {
+      if (std::ferror(input.file)) throw FileReadError(input.shownName, lastErrorText());
+      break;
+    }
+    write(block.data(), got);
+  }
+  errno = 0;
+  if (std::fflush(copy.get()) != 0) throw FileWriteError(copyName, lastErrorText());
+  return copy;
 }
 
 bool hasSuffix(const std::string& name, std::string_view suffix) {
@@ -398,24 +438,27 @@ bool hasSuffix(const std::string& name, std::string_view suffix) {
 
 }  // namespace
 
-std::optional<ExtractFormat> extractFormatOf(const std::filesystem::path& path) {
-  char head[64] = {};
-  std::size_t length = 0;
-  if (const UniqueFile file = openFile(path, "rb")) length = std::fread(head, 1, sizeof head, file.get());
-  const std::string_view bytes(head, length);
+std::optional<ExtractFormat> extractFormatOf(std::string_view head, const std::filesystem::path& name) {
   // A PBF file opens with a 4-byte length and the "OSMHeader" block's name.
-  if (bytes.size() > 14 && bytes.substr(4, 16).find("OSMHeader") != std::string_view::npos) return ExtractFormat::Pbf;
-  if (bytes.substr(0, 3) == "BZh") return ExtractFormat::XmlBzip2;
-  const std::size_t start = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-  const std::size_t first = bytes.find_first_not_of(" \t\r\n", start);
-  if (first != std::string_view::npos && (bytes.substr(first, 5) == "<?xml" || bytes.substr(first, 4) == "<osm")) {
+  if (head.size() > 14 && head.substr(4, 16).find("OSMHeader") != std::string_view::npos) return ExtractFormat::Pbf;
+  if (head.substr(0, 3) == "BZh") return ExtractFormat::XmlBzip2;
+  const std::size_t start = head.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  const std::size_t first = head.find_first_not_of(" \t\r\n", start);
+  if (first != std::string_view::npos && (head.substr(first, 5) == "<?xml" || head.substr(first, 4) == "<osm")) {
     return ExtractFormat::Xml;
   }
-  const std::string name = path.filename().string();
-  if (hasSuffix(name, ".pbf")) return ExtractFormat::Pbf;
-  if (hasSuffix(name, ".osm.bz2")) return ExtractFormat::XmlBzip2;
-  if (hasSuffix(name, ".osm")) return ExtractFormat::Xml;
+  const std::string filename = displayPath(name.filename());
+  if (hasSuffix(filename, ".pbf")) return ExtractFormat::Pbf;
+  if (hasSuffix(filename, ".osm.bz2")) return ExtractFormat::XmlBzip2;
+  if (hasSuffix(filename, ".osm")) return ExtractFormat::Xml;
   return std::nullopt;
+}
+
+std::optional<ExtractFormat> extractFormatOf(const std::filesystem::path& path) {
+  char head[kExtractHeadSize] = {};
+  std::size_t length = 0;
+  if (const UniqueFile file = openFile(path, "rb")) length = std::fread(head, 1, sizeof head, file.get());
+  return extractFormatOf(std::string_view(head, length), path);
 }
 
 bool extractFormatReadable(ExtractFormat format) noexcept {
@@ -431,20 +474,19 @@ bool extractFormatReadable(ExtractFormat format) noexcept {
   }
 }
 
-std::size_t readExtract(const std::filesystem::path& path, CameraTable& table, const ExtractOptions& options) {
-  const std::string shown = displayPath(path);
-  {
-    const UniqueFile file = openFile(path, "rb");
-    if (!file) throw FileReadError(shown, systemErrorText(errno));
-  }
-  const std::optional<ExtractFormat> format = extractFormatOf(path);
+std::size_t readExtract(const ExtractInput& input, CameraTable& table, const ExtractOptions& options) {
+  const std::string& shown = input.shownName;
+  const std::optional<ExtractFormat> format = extractFormatOf(input.alreadyRead, input.name);
   if (!format) throw ExtractError(shown, "neither .osm.pbf, .osm nor .osm.bz2");
   if (!extractFormatReadable(*format)) {
-    throw ExtractError(shown, "reading ." + std::string(osmiumFormat(*format)) +
+    throw ExtractError(shown, "reading ." + std::string(formatSuffix(*format)) +
                                   " XML is not available in this build; convert it to .osm.pbf with osmium cat");
   }
+  std::uint64_t size = input.size;
+  UniqueFile copy;
+  if (!input.onDisk) copy = copyToTemporaryFile(input, size);
   try {
-    return readExtractChecked(path, *format, table, options);
+    return readExtractChecked({copy ? copy.get() : input.file, shown, *format, size}, table, options);
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const TabrinoError&) {
@@ -454,6 +496,20 @@ std::size_t readExtract(const std::filesystem::path& path, CameraTable& table, c
     // is not OpenStreetMap data.
     throw ExtractError(shown, error.what());
   }
+}
+
+std::size_t readExtract(const std::filesystem::path& path, CameraTable& table, const ExtractOptions& options) {
+  const std::string shown = displayPath(path);
+  errno = 0;
+  const UniqueFile file = openFile(path, "rb");
+  if (!file) throw FileReadError(shown, lastErrorText());
+  char head[kExtractHeadSize];
+  const std::size_t length = std::fread(head, 1, sizeof head, file.get());
+  std::error_code error;
+  const bool onDisk = std::filesystem::is_regular_file(path, error);
+  const std::uint64_t size = onDisk ? std::filesystem::file_size(path, error) : 0;
+  return readExtract({file.get(), std::string_view(head, length), path, shown, error ? 0 : size, onDisk}, table,
+                     options);
 }
 
 }  // namespace tabrino

@@ -1,6 +1,7 @@
 #include "core/osm/osm_rules.h"
 
 #include "core/base/c_numbers.h"
+#include "core/base/utf8_text.h"
 #include "core/model/earth.h"
 
 #include <array>
@@ -69,8 +70,13 @@ OsmSpeed osmSpeed(std::string_view maxspeed) {
   } else if (!unit.empty() && unit != "km/h") {
     known = false;
   }
-  if (!known || !(kmh > 0 && kmh < 256)) return {0, "maxspeed \"" + std::string(text.substr(0, 40)) + "\" not understood"};
+  if (!known || !(kmh > 0 && kmh < 256)) return {0, "maxspeed \"" + shownTagValue(text) + "\" not understood"};
   return {static_cast<std::int32_t>(std::lround(kmh)), {}};
+}
+
+std::string shownTagValue(std::string_view value) {
+  constexpr std::size_t kShownLength = 40;
+  return std::string(value.substr(0, utf8CutLength(value, kShownLength)));
 }
 
 std::optional<OsmHeading> osmHeading(std::string_view direction, OsmDirectionUse use) {

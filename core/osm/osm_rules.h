@@ -36,6 +36,10 @@ enum class OsmDirectionUse {
 // the caller's).
 std::optional<OsmHeading> osmHeading(std::string_view direction, OsmDirectionUse use);
 
+// A tag's value as a finding shows it: its first 40 bytes at most, never
+// half a character.
+std::string shownTagValue(std::string_view value);
+
 // The initial great-circle bearing from one place to another, in whole
 // degrees from 0 to 359.
 std::int32_t initialBearing(double fromLatitude, double fromLongitude, double toLatitude, double toLongitude);

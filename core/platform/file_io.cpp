@@ -133,6 +133,31 @@ bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t siz
   return true;
 }
 
+int descriptorAtStart(std::FILE* file) noexcept {
+  // What is written through `file` (a temporary copy) reaches the descriptor.
+  if (std::fflush(file) != 0) return -1;
+#ifdef _WIN32
+  const int descriptor = ::_dup(::_fileno(file));
+  if (descriptor < 0) return -1;
+  if (::_lseeki64(descriptor, 0, SEEK_SET) != 0) {
+    const int error = errno;
+    ::_close(descriptor);
+    errno = error;
+    return -1;
+  }
+#else
+  const int descriptor = ::dup(::fileno(file));
+  if (descriptor < 0) return -1;
+  if (::lseek(descriptor, 0, SEEK_SET) != 0) {
+    const int error = errno;
+    ::close(descriptor);
+    errno = error;
+    return -1;
+  }
+#endif
+  return descriptor;
+}
+
 bool syncToDisk(std::FILE* file) noexcept {
   if (std::fflush(file) != 0) return false;
 #ifdef _WIN32

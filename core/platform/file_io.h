@@ -43,6 +43,14 @@ bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t siz
 // one handle then serves both threads.
 UniqueFile ownReadHandle(std::FILE* file) noexcept;
 
+// A descriptor of its own to the file `file` has open, at the file's start:
+// for a library that reads from a descriptor and closes it when done
+// (libosmium), so that the file is read again without being opened again
+// (by a name that might now be another file's, or no longer be found). The
+// two share one position: `file` is not read through afterwards. -1, with
+// errno saying why, where the file cannot be read from its start (a pipe).
+int descriptorAtStart(std::FILE* file) noexcept;
+
 // Pushes written data through to the storage device, so that a file reported
 // as written survives a crash of the system right after.
 bool syncToDisk(std::FILE* file) noexcept;

@@ -11,7 +11,8 @@ std::vector<std::string> findingSummaryLines(const FindingSummary& findings, boo
     std::string line = std::to_string(count) + " " + (count == 1 ? wording.one : wording.many) + ":";
     const std::vector<ListFinding>& examples = findings.examples(wording.kind);
     for (std::size_t i = 0; i < examples.size(); ++i) {
-      if (examples[i].lineNumber == 0) {
+      // An extract's findings have no line; they name their object.
+      if ((sources ? sources->place(examples[i].lineNumber).lineNumber : examples[i].lineNumber) == 0) {
         line += (i ? ", " : " ") + examples[i].detail;
         continue;
       }
