@@ -337,15 +337,10 @@ constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
 // Parses the complete lines of [begin, end) like parser.parseLines, the
 // second half on the second thread of `threads` where the machine has one,
 // into `second`, whose room is reused block after block rather than faulted
-// in afresh.
+// in afresh. Both threads must know the header: the readers decide it from
+// the lines within its reach first; lines before it are parsed here alone.
 const char* parseLinesInParallel(ListParser& parser, CameraTable& table, CameraTable& second, ThreadPair& threads,
                                  FindingSink* findings, const char* begin, const char* end, std::size_t offset) {
-  if (parser.header() == ListParser::Header::NotSeen && static_cast<std::size_t>(end - begin) > kParallelMinimum) {
-    // The first lines alone, so that the header is known to both threads.
-    const char* firstLines = parser.parseLines(begin, begin + kParallelMinimum, offset);
-    offset += static_cast<std::size_t>(firstLines - begin);
-    begin = firstLines;
-  }
   const auto size = static_cast<std::size_t>(end - begin);
   const char* middle = begin + size / 2;
   if (!twoCores() || size < kParallelMinimum || parser.header() == ListParser::Header::NotSeen ||
