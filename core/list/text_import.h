@@ -108,8 +108,8 @@ ImportResult importNextList(const ListInput& input, CameraTable& table, ListSour
                             ImportOptions options = {});
 
 // Whether the file at `path` has a list's header within its first
-// kHeaderReach bytes; reads no more than those. False when it cannot be
-// opened or read.
+// kHeaderReach bytes; reads those and one more, no further. False when it
+// cannot be opened or read.
 bool startsAsList(const std::filesystem::path& path);
 
 // The findings of a list in memory, without keeping its rows: for a list
