@@ -4,6 +4,7 @@
 
 #include "cli/messages.h"
 #include "cli/output_folder.h"
+#include "core/list/text_import.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -74,12 +75,16 @@ ImportResult readExtract(InputFile& input, const std::string& list, CameraTable&
 }
 
 // What the lists after `i` add: room for their rows is reserved at once.
+// Only files that begin as lists count: a huge file that is not one would
+// size room for rows it never gives. (Only regular files have a size, so
+// no pipe is read ahead of its turn.)
 std::uint64_t bytesAfter(const std::vector<std::string>& arguments, std::size_t i) {
   std::uint64_t bytes = 0;
   for (std::size_t later = i + 1; later < arguments.size(); ++later) {
+    const std::filesystem::path path = argumentPath(arguments[later]);
     std::error_code error;
-    const auto size = std::filesystem::file_size(argumentPath(arguments[later]), error);
-    if (!error) bytes += size;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && startsAsList(path)) bytes += size;
   }
   return bytes;
 }

@@ -120,6 +120,33 @@ TEST(CameraPage, IsOneSelfContainedPageWhateverTheTitle) {
   EXPECT_EQ(html.find("<link"), std::string::npos);
 }
 
+// A list's name may hold bytes that are not UTF-8 (a name from another
+// system's file names): the page's and the picture's titles read only those
+// bytes as Latin-1 and keep the rest, the dash and dot between name and
+// date too.
+TEST(CameraPage, ATitleReadsOnlyItsStrayBytesAsLatin1) {
+  const struct {
+    std::string fileName;
+    std::string shown;
+  } cases[] = {
+      {"cameras.txt", "cameras.txt"},
+      {"bad\xFF\xFE.txt", "bad\xC3\xBF\xC3\xBE.txt"},
+      {"caf\xE9.txt", "caf\xC3\xA9.txt"},
+      {"caf\xC3\xA9 \xE9t\xE9.txt", "caf\xC3\xA9 \xC3\xA9t\xC3\xA9.txt"},
+      {"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0\x80.txt",
+       "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0\xC2\x80.txt"},  // a stray byte after Cyrillic
+      {"\xE2\x82 & \xE2\x82\xAC.txt", "\xC3\xA2\xC2\x82 &amp; \xE2\x82\xAC.txt"},
+  };
+  for (const auto& c : cases) {
+    const MapTitle title{c.fileName, "2014-11-14"};
+    const std::string html = cameraPageHtml({}, title);
+    EXPECT_EQ(between(html, "<title>", "</title>"), c.shown + " \u2014 2014-11-14") << c.shown;
+    EXPECT_EQ(between(html, "<span id=\"heading\">", "</span>"), c.shown + " \u2014 2014-11-14") << c.shown;
+    const std::string svg = cameraMapSvg({}, title);
+    EXPECT_EQ(between(svg, "<title>", "</title>"), c.shown + " \u00B7 2014-11-14 \u00B7 0 cameras") << c.shown;
+  }
+}
+
 // Varint steps of 0.0001°, as the page's script decodes them.
 class LandReader {
  public:

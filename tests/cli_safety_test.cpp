@@ -157,6 +157,43 @@ TEST(CliSafety, OutputThatCannotBeWrittenIsAFailure) {
   EXPECT_TRUE(fs::exists(dir / "out" / "DB_141114.dbh"));
 }
 
+// What cannot be a list is refused as a list whose header is wrong once its
+// first bytes hold no header: endless zeros, a sparse file of 100 GB of
+// zeros (it takes no disk), either among other lists or as a list to leave
+// out. A limit on memory, where the build allows one, makes a reading of
+// either whole fail at once rather than take the machine's memory.
+TEST(CliSafety, WhatCannotBeAListIsRefusedBeforeItIsReadWhole) {
+  test::TempDir dir;
+  fs::copy_file(test::sampleList(), dir / "a.txt");
+  test::writeText(dir / "big.txt", "");
+  fs::resize_file(dir / "big.txt", std::uintmax_t{100} << 30);
+  // (ThreadSanitizer's builds reserve more address space than any limit.)
+  const std::string limit = "ulimit -v 2097152;";
+  const std::string prefix = tabrino(dir.path(), "--version", limit).exitCode == 0 ? limit : "";
+  const struct {
+    const char* args;
+    const char* named;  // as the message names it
+    int exitCode;
+  } cases[] = {
+      {"convert /dev/zero", "/dev/zero", 1},
+      {"convert - </dev/zero", "standard input", 1},
+      {"convert big.txt", "big.txt", 1},
+      {"convert a.txt big.txt", "big.txt", 1},
+      {"convert a.txt --exclude /dev/zero", "--exclude /dev/zero", 1},
+      {"convert a.txt --exclude big.txt", "--exclude big.txt", 1},
+      {"map /dev/zero -o p.html", "/dev/zero", 1},
+      {"diff big.txt a.txt", "big.txt", 2},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = tabrino(dir.path(), c.args, prefix);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args;
+    EXPECT_TRUE(contains(run.err, "Error : Wrong DB file !!!\n" + std::string(c.named) +
+                                      ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"))
+        << c.args << ": " << run.err;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.txt", "big.txt"})) << c.args;
+  }
+}
+
 // Killed or interrupted at any moment, a run leaves the folder as it was or
 // with the complete file: never a partial one under any name.
 TEST(CliSafety, AnInterruptedRunLeavesNoPartialFile) {

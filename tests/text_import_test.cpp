@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
-
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -355,6 +357,106 @@ TEST(TextImport, RowsPastTheTablesLimitAreTooLargeNotOutOfMemory) {
       }
     }
   }
+}
+
+// A list's header lies within its first kHeaderReach bytes. A text whose
+// header has not passed by then is refused as a wrong list, however it is
+// read, after a block or so: its lines within the reach give the table's
+// rows, and no room is taken for its size. Once the header has passed, a
+// list is read whole however long it is.
+TEST(TextImport, ATextWithoutItsHeaderWithinTheReachIsRefusedWithoutBeingReadWhole) {
+  constexpr std::size_t kMB = 1 << 20;
+  const std::string header = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION";
+  const auto repeated = [](const std::string& line, std::size_t bytes) {
+    std::string text;
+    while (text.size() < bytes) text += line;
+    return text;
+  };
+  const struct {
+    const char* name;
+    std::string text;
+    bool sparse;  // the file made by growing an empty one: zeros that take no disk
+    ImportOutcome outcome;
+    std::size_t rows;  // a wrong list's first line's included
+  } cases[] = {
+      {"zero bytes without a line feed", std::string(8 * kMB, '\0'), true, ImportOutcome::WrongHeader, 0},
+      {"a first line that is not the header, then rows", repeated("a,b\n", 8 * kMB), false,
+       ImportOutcome::WrongHeader, kHeaderReach / 4},
+      {"a first line past the reach, then the header", std::string(kHeaderReach, 'p') + "\n" + kHeader +
+       "1,2,3,4,5,6,7\n", false, ImportOutcome::WrongHeader, 0},
+      {"the header whose line feed is the reach's last byte",
+       std::string(kHeaderReach - kHeader.size(), '\n') + kHeader + "1,2,3,4,5,6,7\n", false,
+       ImportOutcome::Loaded, 1},
+      {"the header whose line feed is a byte past the reach",
+       std::string(kHeaderReach - kHeader.size() + 1, '\n') + kHeader + "1,2,3,4,5,6,7\n", false,
+       ImportOutcome::WrongHeader, 0},
+      {"the header alone without a line feed", header, false, ImportOutcome::Loaded, 0},
+      {"the header's line running to the reach's end without a line feed",
+       "IDX,X,Y" + std::string(kHeaderReach - 7, '\0'), false, ImportOutcome::Loaded, 0},
+      {"the header's line running a byte past the reach without a line feed",
+       "IDX,X,Y" + std::string(kHeaderReach - 6, '\0'), false, ImportOutcome::WrongHeader, 0},
+      {"the header, then rows far past the reach", kHeader + repeated("1,13.5,52.5,1,50,0,0\n", 8 * kMB), false,
+       ImportOutcome::Loaded, (8 * kMB + 20) / 21},
+  };
+  test::TempDir dir;
+  const std::filesystem::path path = dir / "list.txt";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(path);
+    if (c.sparse) {
+      test::writeText(path, "");
+      std::filesystem::resize_file(path, c.text.size());
+    } else {
+      test::writeText(path, c.text);
+    }
+    // Large texts tell a list read whole from one refused after a little.
+    const bool large = c.text.size() > 4 * kMB;
+    const auto expectRead = [&](std::uint64_t bytes) {
+      if (!large) return;
+      if (c.outcome == ImportOutcome::Loaded) {
+        EXPECT_EQ(bytes, c.text.size());
+      } else {
+        EXPECT_LT(bytes, c.text.size() / 2);
+      }
+    };
+    EXPECT_EQ(startsAsList(path), c.outcome == ImportOutcome::Loaded);
+
+    CameraTable inMemory;
+    EXPECT_EQ(importCameraListText(c.text, inMemory).outcome, c.outcome) << "in memory";
+    EXPECT_EQ(inMemory.size(), c.rows) << "in memory";
+
+    for (const bool keepText : {false, true}) {
+      for (const bool named : {true, false}) {
+        SCOPED_TRACE(std::string(named ? "a file named" : "an open stream of unknown size") +
+                     (keepText ? ", its text kept" : ""));
+        ImportOptions options;
+        options.keepText = keepText;
+        std::uint64_t mostRead = 0;
+        options.progress = [&](std::uint64_t done, std::uint64_t) { mostRead = std::max(mostRead, done); };
+        CameraTable table;
+        ImportResult result;
+        if (named) {
+          result = importCameraList(path, table, options);
+        } else {
+          // As the command line hands on a file or pipe: its first bytes read already.
+          const UniqueFile file = openFile(path, "rb");
+          ASSERT_NE(file, nullptr);
+          std::string head(4, '\0');
+          head.resize(std::fread(head.data(), 1, head.size(), file.get()));
+          result = importCameraStream({file.get(), head, 0}, table, options);
+          expectRead(static_cast<std::uint64_t>(std::ftell(file.get())));
+        }
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(table.size(), c.rows);
+        expectRead(mostRead);
+        if (keepText && large && c.outcome != ImportOutcome::Loaded) {
+          EXPECT_LT(table.text().capacity(), c.text.size() / 2) << "room for the whole was taken";
+        }
+      }
+    }
+  }
+  EXPECT_FALSE(startsAsList(dir / "missing.txt"));
+  EXPECT_FALSE(startsAsList(dir.path()));
 }
 
 TEST(TextImport, AFileThatCannotBeOpenedLeavesTheTableAlone) {

@@ -18,7 +18,13 @@ TEST(Utf8Text, ValidTextStaysAndAnythingElseIsReadAsLatin1) {
       {"DB_141114.dbh", true, "DB_141114.dbh"},
       {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xB7", true, "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xB7"},
       {"caf\xE9.dbh", false, "caf\xC3\xA9.dbh"},                      // Latin-1
-      {"\xC3\xA9\xE9", false, "\xC3\x83\xC2\xA9\xC3\xA9"},            // UTF-8 then a stray byte: all Latin-1
+      // Stray bytes among UTF-8: only they are read as Latin-1.
+      {"\xC3\xA9\xE9", false, "\xC3\xA9\xC3\xA9"},
+      {"\xE9t\xC3\xA9", false, "\xC3\xA9t\xC3\xA9"},
+      {"bad\xFF\xFE.txt \xE2\x80\x94 2014-11-14", false, "bad\xC3\xBF\xC3\xBE.txt \xE2\x80\x94 2014-11-14"},
+      {"\xE2\x82\xE2\x82\xAC", false, "\xC3\xA2\xC2\x82\xE2\x82\xAC"},  // cut short, then whole
+      {"\xF0\x9F\x93\xB7\xED\xA0\x80\xC2\xB7", false, "\xF0\x9F\x93\xB7\xC3\xAD\xC2\xA0\xC2\x80\xC2\xB7"},
+      {"12345678\xC2\xB7" "12345678\xFF" "12345678", false, "12345678\xC2\xB7" "12345678\xC3\xBF" "12345678"},
       {"\xC0\xAF", false, "\xC3\x80\xC2\xAF"},                        // overlong '/'
       {"\xED\xA0\x80", false, "\xC3\xAD\xC2\xA0\xC2\x80"},            // a surrogate
       {"\xF4\x90\x80\x80", false, "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // past U+10FFFF

@@ -3,40 +3,52 @@
 #include "core/base/byte_words.h"
 
 namespace tabrino {
+namespace {
+
+// The length of the well-formed UTF-8 sequence at text[i], whose lead byte
+// has its top bit set; 0 when there is none (no overlong forms, surrogates
+// or code points past U+10FFFF).
+std::size_t sequenceLength(std::string_view text, std::size_t i) noexcept {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // overlong
+    if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // overlong
+    if (lead == 0xF4) high = 0x8F;  // past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (text.size() - i < length) return 0;
+  const auto second = static_cast<unsigned char>(text[i + 1]);
+  if (second < low || second > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if (next < 0x80 || next > 0xBF) return 0;
+  }
+  return length;
+}
+
+// Where the next byte with its top bit set lies at or after i, or the end:
+// names and lists are mostly ASCII, looked at eight bytes at a time.
+std::size_t nextHighByte(std::string_view text, std::size_t i) noexcept {
+  while (text.size() - i >= 8 && (loadWord(text.data() + i) & kTopBits) == 0) i += 8;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
+}  // namespace
 
 bool isValidUtf8(std::string_view text) noexcept {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    // Lists are mostly ASCII: eight bytes at a time while no byte has its top bit.
-    while (text.size() - i >= 8 && (loadWord(text.data() + i) & kTopBits) == 0) i += 8;
-    if (i == text.size()) break;
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;   // overlong
-      if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;   // overlong
-      if (lead == 0xF4) high = 0x8F;  // past U+10FFFF
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    const auto second = static_cast<unsigned char>(text[i + 1]);
-    if (second < low || second > high) return false;
-    for (std::size_t k = 2; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if (next < 0x80 || next > 0xBF) return false;
-    }
+  for (std::size_t i = nextHighByte(text, 0); i < text.size(); i = nextHighByte(text, i)) {
+    const std::size_t length = sequenceLength(text, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;
@@ -58,18 +70,22 @@ std::size_t utf8CutLength(std::string_view text, std::size_t limit) noexcept {
 }
 
 std::string utf8OrLatin1(std::string_view text) {
-  if (isValidUtf8(text)) return std::string(text);
   std::string out;
-  out.reserve(text.size() * 2);
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (byte >> 6));
-      out += static_cast<char>(0x80 | (byte & 0x3F));
+  out.reserve(text.size());
+  std::size_t copied = 0;  // text before it is in out
+  for (std::size_t i = nextHighByte(text, 0); i < text.size(); i = nextHighByte(text, i)) {
+    if (const std::size_t length = sequenceLength(text, i)) {
+      i += length;
+      continue;
     }
+    // A byte of no sequence: read as Latin-1, the code point of its value.
+    out.append(text, copied, i - copied);
+    const auto byte = static_cast<unsigned char>(text[i]);
+    out += static_cast<char>(0xC0 | (byte >> 6));
+    out += static_cast<char>(0x80 | (byte & 0x3F));
+    copied = ++i;
   }
+  out.append(text, copied, text.size() - copied);
   return out;
 }
 

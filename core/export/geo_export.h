@@ -47,8 +47,8 @@ TypeStyle cameraTypeStyle(std::uint8_t type) noexcept;
 inline constexpr std::uint8_t kStyledTypes[] = {1, 2, 3, 4, 5};
 
 // Text for XML content or an attribute value: markup characters escaped,
-// control characters (which XML 1.0 forbids) dropped, and text that is not
-// UTF-8 read as Latin-1 (see utf8OrLatin1), so the document stays valid.
+// control characters (which XML 1.0 forbids) dropped, and bytes that are
+// not UTF-8 read as Latin-1 (see utf8OrLatin1), so the document stays valid.
 std::string xmlEscaped(std::string_view text);
 
 // Hands each piece of the output on as it is made; throws to stop.

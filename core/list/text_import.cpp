@@ -337,15 +337,10 @@ constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
 // Parses the complete lines of [begin, end) like parser.parseLines, the
 // second half on the second thread of `threads` where the machine has one,
 // into `second`, whose room is reused block after block rather than faulted
-// in afresh.
+// in afresh. Both threads must know the header: the readers decide it from
+// the lines within its reach first; lines before it are parsed here alone.
 const char* parseLinesInParallel(ListParser& parser, CameraTable& table, CameraTable& second, ThreadPair& threads,
                                  FindingSink* findings, const char* begin, const char* end, std::size_t offset) {
-  if (parser.header() == ListParser::Header::NotSeen && static_cast<std::size_t>(end - begin) > kParallelMinimum) {
-    // The first lines alone, so that the header is known to both threads.
-    const char* firstLines = parser.parseLines(begin, begin + kParallelMinimum, offset);
-    offset += static_cast<std::size_t>(firstLines - begin);
-    begin = firstLines;
-  }
   const auto size = static_cast<std::size_t>(end - begin);
   const char* middle = begin + size / 2;
   if (!twoCores() || size < kParallelMinimum || parser.header() == ListParser::Header::NotSeen ||
@@ -442,6 +437,12 @@ ImportResult resultOf(const ListParser& parser, const CameraTable& table, std::s
   return {ImportOutcome::Loaded, table.size() - rowsBefore, lines, {}};
 }
 
+// How many of `available` bytes, from offset `at` of a list on, lie within
+// its header's reach.
+std::size_t withinHeaderReach(std::uint64_t at, std::size_t available) noexcept {
+  return at >= kHeaderReach ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(available, kHeaderReach - at));
+}
+
 // Room a list is read into a block at a time: never cleared, so never
 // written twice (and in large pages where it is large).
 using ReadRoom = std::vector<char, UninitialisedAllocator<char>>;
@@ -525,9 +526,10 @@ PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parse
   std::uint64_t read = got;
   if (options.progress) options.progress(read, std::max(in.size, read));
   const std::uint64_t sampleLines = linesIn(std::string_view(first.data(), got));
-  // The first lines alone, so that the header is known to every part.
+  // The lines within the header's reach alone, so that the header is known
+  // to every part (or the list refused, by the reading of the rest).
   const auto from = static_cast<std::size_t>(
-      parser.parseLines(first.data(), first.data() + std::min(got, kParallelMinimum), 0) - first.data());
+      parser.parseLines(first.data(), first.data() + std::min(got, kHeaderReach), 0) - first.data());
   if (parser.header() != ListParser::Header::Passed || got < first.size()) return {from, 0};
   // The first part goes on from the first block's bytes; the others start
   // past it.
@@ -622,13 +624,15 @@ PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parse
 // block. A line longer than a block is parsed once its end has come: its
 // bytes are looked at once for the line feed and the buffer grows by
 // doubling, so it costs time linear in its length and about its size in
-// memory. A large list on disk is read in parts, two at once, first. After a
-// read failure the table holds the rows of the lines read in full.
+// memory. Until the header has passed, only the lines within its reach are
+// parsed, and room for the rows is reserved only once it has. A large list
+// on disk is read in parts, two at once, first. After a read failure the
+// table holds the rows of the lines read in full.
 ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   const std::size_t rowsBefore = table.size();
   ListParser parser(&table, options.findings, options.firstLine);
   std::string_view alreadyRead = in.alreadyRead;
-  std::uint64_t done = 0;  // bytes read before the room's first
+  std::uint64_t done = 0;  // bytes read up to the end of those in the room
   bool reserved = false;
   // (Rows read apart carry no line offsets: not for a table keeping text.)
   if (in.readableAtOffsets && in.size >= kPartsMinimum && twoCores() && !table.keepsText()) {
@@ -654,23 +658,31 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     char* const buffer = room.data();
     errno = 0;
     const std::size_t got = std::fread(buffer + used, 1, kReadBlockSize, in.file);
-    const bool first = !reserved;
     done += got;
     if (options.progress) options.progress(done, std::max(expectedSize, done));
     if (got == 0) {
       failed = std::ferror(in.file) != 0;
       break;
     }
-    if (first) {
-      reserveRowsFor(table, std::string_view(buffer, used + got), expectedSize + options.laterBytes);
-      reserved = true;
-    }
     const char* fresh = buffer + used;
     used += got;
+    const char* from = buffer;  // the first line not parsed
+    if (parser.header() != ListParser::Header::Passed) {
+      from = parser.parseLines(buffer, buffer + withinHeaderReach(done - used, used), 0);
+      if (parser.header() != ListParser::Header::Passed) {
+        if (done > kHeaderReach) return resultOf(parser, table, rowsBefore);  // the text goes on: not a list
+        used -= static_cast<std::size_t>(from - buffer);
+        std::memmove(buffer, from, used);
+        continue;
+      }
+    }
+    if (!reserved) {
+      reserveRowsFor(table, std::string_view(buffer, used), expectedSize + options.laterBytes);
+      reserved = true;
+    }
     // The carried line has no line feed: until one comes, nothing is complete.
-    // (The bytes read before the first block were never looked at.)
-    if (!first && fresh != buffer && !std::memchr(fresh, '\n', got)) continue;
-    const char* stop = parseLinesInParallel(parser, table, second, threads, options.findings, buffer, buffer + used, 0);
+    if (from == buffer && fresh != buffer && !std::memchr(fresh, '\n', got)) continue;
+    const char* stop = parseLinesInParallel(parser, table, second, threads, options.findings, from, buffer + used, 0);
     used -= static_cast<std::size_t>(stop - buffer);
     std::memmove(buffer, stop, used);
   }
@@ -685,22 +697,12 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
 
 // Reads `in` whole into the table's text, parsing each block as it comes
 // (read on a thread of its own where the list's size is known, so that the
-// reading and the parsing overlap). After a read failure the table holds
-// the rows of the lines read in full.
+// reading and the parsing overlap). Its first kHeaderReach bytes come first,
+// alone: room for the whole is taken only once the header has passed. After
+// a read failure the table holds the rows of the lines read in full.
 ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOptions& options) {
   const std::uint64_t expectedSize = in.size;
   std::string text(in.alreadyRead);
-  bool roomTaken = false;
-  if (expectedSize > 0 && expectedSize < text.max_size() - kReadBlockSize) {
-    try {
-      // Room for the last read too, which finds the end: the text must
-      // never grow by a copy of itself.
-      text.reserve(static_cast<std::size_t>(expectedSize) + kReadBlockSize);
-      roomTaken = true;
-    } catch (const std::bad_alloc&) {
-      // Only a hint: growing as blocks arrive may still succeed.
-    }
-  }
   // The rows are given offsets into the text to come, which joins the
   // table's once read whole.
   const std::size_t rowsBefore = table.size();
@@ -740,6 +742,44 @@ ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOpti
       }
     }
   } keep{table, text};
+  // Adds up to `most` bytes of the file to the text; the reading ends where
+  // none come.
+  auto readOn = [&](std::size_t most) {
+    const std::size_t before = text.size();
+    if (text.max_size() - before < most) {
+      throw TooLargeError("The list is larger than Tabrino can keep in one piece: at most " +
+                          std::to_string(text.max_size() - kReadBlockSize) + " bytes.");
+    }
+    text.resize(before + most);
+    errno = 0;
+    const std::size_t got = std::fread(&text[before], 1, most, in.file);
+    text.resize(before + got);
+    if (got == 0) {
+      failed = std::ferror(in.file) != 0;
+      if (failed) reason = lastErrorText();
+      ended = true;
+    }
+    return got;
+  };
+
+  // The header's reach, and a byte past it to tell whether the text goes on.
+  while (!ended && text.size() <= kHeaderReach) readOn(kHeaderReach + 1 - text.size());
+  const std::size_t head = text.size();
+  if (options.progress) options.progress(head, std::max<std::uint64_t>(expectedSize, head));
+  parsed = static_cast<std::size_t>(blocks.parse(text.data(), text.data() + std::min(head, kHeaderReach), start) -
+                                    text.data());
+  const bool notAList = !ended && parser.header() != ListParser::Header::Passed;
+  bool roomTaken = false;
+  if (!notAList && !ended && expectedSize > 0 && expectedSize < text.max_size() - kReadBlockSize) {
+    try {
+      // Room for the last read too, which finds the end: the text must
+      // never grow by a copy of itself.
+      text.reserve(static_cast<std::size_t>(expectedSize) + kReadBlockSize);
+      roomTaken = true;
+    } catch (const std::bad_alloc&) {
+      // Only a hint: growing as blocks arrive may still succeed.
+    }
+  }
   std::unique_ptr<TextReader> reader;
   if (roomTaken && twoCores()) {
     try {
@@ -750,7 +790,7 @@ ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOpti
   }
   if (reader) {
     const char* const bytes = text.data();  // fixed while the reader runs
-    for (TextReader::Progress read{parsed, false}; !read.ended;) {
+    for (TextReader::Progress read{head, false}; !read.ended;) {
       read = reader->waitBeyond(read.size);
       parseArrived(bytes, read.size);
     }
@@ -759,26 +799,12 @@ ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOpti
     reason = reader->failure();
     reader.reset();
   }
-  while (!ended) {
-    const std::size_t before = text.size();
-    if (text.max_size() - before < kReadBlockSize) {
-      throw TooLargeError("The list is larger than Tabrino can keep in one piece: at most " +
-                          std::to_string(text.max_size() - kReadBlockSize) + " bytes.");
-    }
-    text.resize(before + kReadBlockSize);
-    errno = 0;
-    const std::size_t got = std::fread(&text[before], 1, kReadBlockSize, in.file);
-    text.resize(before + got);
-    if (got == 0) {
-      failed = std::ferror(in.file) != 0;
-      if (failed) reason = lastErrorText();
-      ended = true;
-    } else {
-      parseArrived(text.data(), text.size());
-    }
+  while (!notAList && !ended) {
+    if (readOn(kReadBlockSize) > 0) parseArrived(text.data(), text.size());
   }
   table.takeText(std::move(text));
   keep.handedOver = true;
+  if (notAList) return resultOf(parser, table, rowsBefore);
   if (failed) return {ImportOutcome::ReadFailed, 0, 0, reason};
   const std::string& kept = table.text();
   parser.parseLastLine(kept.data() + start + parsed, kept.data() + kept.size(), start + parsed);
@@ -829,8 +855,14 @@ ImportResult importCameraListText(std::string_view bytes, CameraTable& table, co
   }
   ListParser parser(&table, options.findings, options.firstLine);
   const std::string& text = table.text();
+  const char* begin = text.data() + start;
   const char* end = text.data() + text.size();
-  const char* rest = parser.parseLines(text.data() + start, end, start);
+  // As a file is read: no further than the header's reach until it has passed.
+  const char* rest = parser.parseLines(begin, begin + withinHeaderReach(0, bytes.size()), start);
+  if (parser.header() != ListParser::Header::Passed && bytes.size() > kHeaderReach) {
+    return resultOf(parser, table, rowsBefore);
+  }
+  rest = parser.parseLines(rest, end, static_cast<std::size_t>(rest - text.data()));
   parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - text.data()));
   return resultOf(parser, table, rowsBefore);
 }
@@ -842,6 +874,19 @@ ImportResult importNextList(const ListInput& input, CameraTable& table, ListSour
       input.stream ? importCameraStream(*input.stream, table, options) : importCameraList(input.path, table, options);
   if (result.loaded()) sources.add(input.name, result.lineCount);
   return result;
+}
+
+bool startsAsList(const std::filesystem::path& path) {
+  const UniqueFile file = openFile(path, "rb");
+  if (!file) return false;
+  // The reach, and a byte past it to tell whether the text goes on.
+  std::string head(kHeaderReach + 1, '\0');
+  head.resize(std::fread(head.data(), 1, head.size(), file.get()));
+  ListParser parser(nullptr, nullptr);
+  const char* end = head.data() + std::min(head.size(), kHeaderReach);
+  const char* rest = parser.parseLines(head.data(), end, 0);
+  if (head.size() <= kHeaderReach) parser.parseLastLine(rest, end, 0);
+  return parser.header() == ListParser::Header::Passed;
 }
 
 void scanListFindings(std::string_view bytes, FindingSink& findings) {

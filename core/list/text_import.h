@@ -24,11 +24,21 @@
 
 namespace tabrino {
 
+// A list's header lies within its first kHeaderReach bytes: a header line is
+// short. Until the header has passed, a text is read no further, so that
+// what cannot be a list (zeros without a line feed, a device, a huge file of
+// another kind) is refused without being read whole; once it has passed, a
+// list may be as long as it likes.
+inline constexpr std::size_t kHeaderReach = std::size_t{64} << 10;
+
 enum class ImportOutcome {
   Loaded,       // header removed; the table holds the list's rows
   OpenFailed,   // table untouched
   ReadFailed,   // table holds the rows read before the failure
-  WrongHeader,  // table holds every row, the first line's included
+  // No header within the first kHeaderReach bytes. The table holds the rows
+  // read, the first line's included: every row of a text that ends within
+  // them, else those of the lines that do.
+  WrongHeader,
 };
 
 struct ImportResult {
@@ -96,6 +106,11 @@ struct ListInput {
 // loaded. options.append and options.firstLine are set here.
 ImportResult importNextList(const ListInput& input, CameraTable& table, ListSources& sources,
                             ImportOptions options = {});
+
+// Whether the file at `path` has a list's header within its first
+// kHeaderReach bytes; reads those and one more, no further. False when it
+// cannot be opened or read.
+bool startsAsList(const std::filesystem::path& path);
 
 // The findings of a list in memory, without keeping its rows: for a list
 // whose table shows only the first few, read again when all are wanted.
