@@ -388,25 +388,35 @@ class RegionReader {
 
 }  // namespace
 
-// Each edge by its box, with the edge itself. Boxes compare exactly, so the
-// edges a query returns include every edge that the plain test over all
-// edges would count.
+// The edges in an R-tree of their boxes. Boxes compare exactly, so the edges
+// a query returns include every edge that the plain test over all edges
+// would count.
 struct Region::EdgeIndex {
   struct Edge {
     double x1, y1, x2, y2;  // scaled longitude and latitude
   };
   using Point = bg::model::point<double, 2, bg::cs::cartesian>;
   using Box = bg::model::box<Point>;
-  using Entry = std::pair<Box, Edge>;
+  // An edge's box, made when the tree asks: kept beside each edge it would
+  // double a leaf's size.
+  struct BoxOf {
+    using result_type = Box;
+    Box operator()(const Edge& e) const noexcept {
+      return Box({std::min(e.x1, e.x2), std::min(e.y1, e.y2)}, {std::max(e.x1, e.x2), std::max(e.y1, e.y2)});
+    }
+  };
 
-  bgi::rtree<Entry, bgi::rstar<16>> tree;
+  bgi::rtree<Edge, bgi::rstar<16>, BoxOf> tree;
   double minX = 0, maxX = 0, minY = 0, maxY = 0;
 };
 
 Region::Region(const std::vector<Ring>& rings) {
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   double minX = kInfinity, minY = kInfinity, maxX = -kInfinity, maxY = -kInfinity;
-  std::vector<EdgeIndex::Entry> entries;
+  std::size_t points = 0;
+  for (const Ring& ring : rings) points += ring.size();
+  std::vector<EdgeIndex::Edge> edges;
+  edges.reserve(points);
   for (const Ring& ring : rings) {
     for (std::size_t i = 0; i < ring.size(); ++i) {
       const Point& a = ring[i];
@@ -415,18 +425,16 @@ Region::Region(const std::vector<Ring>& rings) {
       const EdgeIndex::Edge edge{a.longitude * kCoordinateScale, a.latitude * kCoordinateScale,
                                  b.longitude * kCoordinateScale, b.latitude * kCoordinateScale};
       if (edge.y1 == edge.y2) continue;  // a ray along the parallel never crosses it
-      const EdgeIndex::Box box({std::min(edge.x1, edge.x2), std::min(edge.y1, edge.y2)},
-                               {std::max(edge.x1, edge.x2), std::max(edge.y1, edge.y2)});
-      minX = std::min(minX, box.min_corner().get<0>());
-      minY = std::min(minY, box.min_corner().get<1>());
-      maxX = std::max(maxX, box.max_corner().get<0>());
-      maxY = std::max(maxY, box.max_corner().get<1>());
-      entries.emplace_back(box, edge);
+      minX = std::min({minX, edge.x1, edge.x2});
+      minY = std::min({minY, edge.y1, edge.y2});
+      maxX = std::max({maxX, edge.x1, edge.x2});
+      maxY = std::max({maxY, edge.y1, edge.y2});
+      edges.push_back(edge);
     }
   }
-  if (entries.empty()) return;
+  if (edges.empty()) return;
   auto index = std::make_shared<EdgeIndex>();
-  index->tree = decltype(index->tree)(entries.begin(), entries.end());  // packed, in one pass
+  index->tree = decltype(index->tree)(edges.begin(), edges.end());  // packed, in one pass
   index->minX = minX;
   index->maxX = maxX;
   index->minY = minY;
@@ -451,8 +459,7 @@ bool Region::contains(std::int32_t latitude, std::int32_t longitude) const noexc
   if (x < index.minX - kMargin) return false;
   bool inside = false;
   const EdgeIndex::Box ray({x - kMargin, y}, {index.maxX, y});
-  index.tree.query(bgi::intersects(ray), boost::make_function_output_iterator([&](const EdgeIndex::Entry& entry) {
-                     const EdgeIndex::Edge& e = entry.second;
+  index.tree.query(bgi::intersects(ray), boost::make_function_output_iterator([&](const EdgeIndex::Edge& e) {
                      if ((e.y1 > y) != (e.y2 > y) && x < e.x1 + (y - e.y1) * (e.x2 - e.x1) / (e.y2 - e.y1)) {
                        inside = !inside;
                      }
