@@ -450,17 +450,24 @@ bool Region::contains(std::int32_t latitude, std::int32_t longitude) const noexc
   const double x = longitude, y = latitude;
   // An edge counts when its latitudes reach from y (included) to above y,
   // and x lies west of where it meets the parallel. That meeting point,
-  // rounded, lies no more than a few units of the last place beyond the
+  // rounded, lies no more than a few units of the last place outside the
   // edge's box; with coordinates of at most 1.8e6 that is below 1e-9, and
   // kMargin keeps every edge that might count.
   constexpr double kMargin = 1.0;
   if (y < index.minY || y >= index.maxY || x > index.maxX + kMargin) return false;
-  // West of every edge, the ray crosses each ring an even number of times.
+  // A ring's edges that reach across the parallel are even in number (the
+  // ring goes above and below it as often): west of every edge the ray
+  // crosses them all, and anywhere the count east of x and the count of the
+  // others have one parity. So the side nearer the edge of the box is
+  // counted, for the same result from fewer edges.
   if (x < index.minX - kMargin) return false;
+  const bool east = index.maxX - x <= x - index.minX;
+  const EdgeIndex::Box side = east ? EdgeIndex::Box({x - kMargin, y}, {index.maxX, y})
+                                   : EdgeIndex::Box({index.minX, y}, {x + kMargin, y});
   bool inside = false;
-  const EdgeIndex::Box ray({x - kMargin, y}, {index.maxX, y});
-  index.tree.query(bgi::intersects(ray), boost::make_function_output_iterator([&](const EdgeIndex::Edge& e) {
-                     if ((e.y1 > y) != (e.y2 > y) && x < e.x1 + (y - e.y1) * (e.x2 - e.x1) / (e.y2 - e.y1)) {
+  index.tree.query(bgi::intersects(side), boost::make_function_output_iterator([&](const EdgeIndex::Edge& e) {
+                     if ((e.y1 > y) != (e.y2 > y) &&
+                         (x < e.x1 + (y - e.y1) * (e.x2 - e.x1) / (e.y2 - e.y1)) == east) {
                        inside = !inside;
                      }
                    }));

@@ -8,9 +8,10 @@
 // odd number of times (even-odd over all rings), so holes and islands in
 // holes need no special case. Points are tested on the stored, scaled
 // coordinates. The edges are kept in an R-tree of their boxes, so that a test
-// looks only at the edges whose latitudes reach the point's and that lie east
-// of it: memory grows with the edges alone, whatever their shape (a zig-zag
-// across the whole map, thousands of edges in one narrow strip).
+// looks only at the edges whose latitudes reach the point's and that lie on
+// one side of it (the shorter, which gives the same parity): memory grows
+// with the edges alone, whatever their shape (a zig-zag across the whole
+// map, thousands of edges in one narrow strip).
 #pragma once
 
 #include "core/base/errors.h"
