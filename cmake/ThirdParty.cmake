@@ -1,6 +1,6 @@
-# CLI11, fast_float, nlohmann-json and GoogleTest come from Debian's packages
-# (libcli11-dev, libfast-float-dev, nlohmann-json3-dev, googletest/libgtest-dev), found through the CMake package
-# files those packages ship.
+# CLI11, fast_float, nlohmann-json, Boost's headers and GoogleTest come from Debian's packages
+# (libcli11-dev, libfast-float-dev, nlohmann-json3-dev, libboost-dev, googletest/libgtest-dev), found through the
+# CMake package files those packages ship.
 #
 # A cross build cannot use them: they point at the host's /usr/include, which
 # must never reach a Windows build (it would drag glibc headers in), and the
@@ -31,6 +31,12 @@ endif()
 find_package(nlohmann_json CONFIG QUIET)
 if(NOT TARGET nlohmann_json::nlohmann_json)
   tabrino_header_library(nlohmann_json::nlohmann_json nlohmann json.hpp)
+endif()
+
+# Boost.Geometry's R-tree indexes a region's edges; only headers are used.
+find_package(Boost CONFIG QUIET)
+if(NOT TARGET Boost::headers)
+  tabrino_header_library(Boost::headers boost version.hpp)
 endif()
 
 find_package(CLI11 CONFIG QUIET)

@@ -4,17 +4,22 @@
 // with ! being a hole, and END at the end) or from GeoJSON (a Polygon or
 // MultiPolygon, bare or in a Feature or FeatureCollection).
 //
-// A point is inside when a ray from it crosses the rings an odd number of
-// times (even-odd over all rings), so holes and islands in holes need no
-// special case. Points are tested on the stored, scaled coordinates; a
-// bounding-box test and an index of the edges by latitude band keep a test
-// to a few edges even for a region of many thousands of points.
+// A point is inside when a ray from it towards the east crosses the rings an
+// odd number of times (even-odd over all rings), so holes and islands in
+// holes need no special case. Points are tested on the stored, scaled
+// coordinates. The edges are kept in an R-tree of their boxes, so that a test
+// looks only at the edges whose latitudes reach the point's and that lie on
+// one side of it (the shorter, which gives the same parity): memory grows
+// with the edges alone, whatever their shape (a zig-zag across the whole
+// map, thousands of edges in one narrow strip).
 #pragma once
 
 #include "core/base/errors.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,32 +41,38 @@ class Region {
   };
   using Ring = std::vector<Point>;
 
+  // The most a region file may hold: a country's detailed boundary takes
+  // tens of MB, and a file read whole must not take the machine's memory.
+  static constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
+  // The deepest a GeoJSON file may nest its objects and arrays: a
+  // FeatureCollection's coordinates lie 8 deep.
+  static constexpr int kMaxJsonDepth = 64;
+
   // Rings of at least three points each; a ring need not repeat its first
-  // point at its end.
+  // point at its end. Throws RegionError for a point out of range (longitude
+  // -180 to 180, latitude -90 to 90).
   explicit Region(const std::vector<Ring>& rings);
 
-  // Reads a .poly or GeoJSON file (told apart by its first character);
-  // `name` names it in errors. Throws FileReadError when it cannot be read,
-  // RegionError when its content is not a region.
-  static Region read(const std::filesystem::path& path, const std::string& name);
+  // Reads a .poly or GeoJSON file (told apart by its first character after
+  // a UTF-8 byte order mark and blanks); `name` names it in errors. A .poly
+  // file is read up to its last END and no further. Throws FileReadError
+  // when it cannot be read, RegionError when its content is not a region or
+  // it holds more than maxBytes.
+  static Region read(const std::filesystem::path& path, const std::string& name,
+                     std::size_t maxBytes = kMaxFileBytes);
+  // The same from a stream already open (standard input, a pipe), from where
+  // it stands, read once and never rewound; the stream stays open.
+  static Region read(std::FILE* file, const std::string& name, std::size_t maxBytes = kMaxFileBytes);
   static Region parse(std::string_view text, const std::string& name);
 
   // Whether the stored point (scaled coordinates) lies inside.
   bool contains(std::int32_t latitude, std::int32_t longitude) const noexcept;
-  std::size_t edgeCount() const noexcept { return edges_.size(); }
+  std::size_t edgeCount() const noexcept;
 
  private:
-  struct Edge {
-    double x1, y1, x2, y2;  // scaled longitude and latitude
-  };
-  std::size_t bandOf(double y) const noexcept;
-
-  std::vector<Edge> edges_;
-  double minX_ = 0, maxX_ = 0, minY_ = 0, maxY_ = 0;
-  double bandHeight_ = 1;
-  // The edges of band b are bandEdges_[bandStart_[b], bandStart_[b + 1]).
-  std::vector<std::uint32_t> bandStart_;
-  std::vector<std::uint32_t> bandEdges_;
+  struct EdgeIndex;
+  // Never changed once made, so copies of a region share it.
+  std::shared_ptr<const EdgeIndex> index_;
 };
 
 }  // namespace tabrino
