@@ -22,7 +22,11 @@ CameraFilter makeFilter(const FilterOptions& options) {
   if (!options.bbox.empty()) filter.keepBox(*parseBoundingBox(options.bbox, problem));
   if (!options.types.empty()) filter.keepTypes(*parseTypes(options.types, problem));
   if (!options.speed.empty()) filter.keepSpeeds(*parseSpeedRange(options.speed, problem));
-  if (!options.polygon.empty()) filter.keepRegion(Region::read(argumentPath(options.polygon), options.polygon));
+  if (isStandardStream(options.polygon)) {
+    filter.keepRegion(Region::read(stdin, sourceName(options.polygon)));
+  } else if (!options.polygon.empty()) {
+    filter.keepRegion(Region::read(argumentPath(options.polygon), options.polygon));
+  }
   if (!options.exclude.empty()) {
     CameraTable table;
     ListSources sources;

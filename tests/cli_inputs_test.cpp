@@ -133,6 +133,26 @@ TEST(CliInputs, ListsAfterAnOptionsFileAndAfterTheMarkAreConverted) {
   }
 }
 
+// A region or an ignore list from standard input or a pipe is read once,
+// as a file is: the same database as from the file.
+TEST(CliInputs, ARegionAndAnIgnoreListComeThroughPipes) {
+  RunFiles files;
+  fs::create_directory(files.dir / "want");
+  ASSERT_EQ(tabrino(files.dir, "convert l.txt -q --date 2014-11-14 --seed 1 -o want --polygon r.poly --exclude a.txt")
+                .exitCode, 0);
+  const auto wanted = test::readBytes(files.dir / "want" / "DB_141114.dbh");
+  for (const std::string filters : {"--polygon - --exclude a.txt < r.poly", "--polygon r.poly --exclude - < a.txt",
+                                    "--polygon <(cat r.poly) --exclude <(cat a.txt)"}) {
+    fs::create_directory(files.dir / "out");
+    const std::string command = test::quote(test::cliPath()) +
+                                " convert l.txt -q --date 2014-11-14 --seed 1 -o out " + filters;
+    const CliRun run = test::runShell(files.dir, "bash -c " + test::quote(command));
+    EXPECT_EQ(run.exitCode, 0) << filters << ": " << run.err;
+    EXPECT_EQ(test::readBytes(files.dir / "out" / "DB_141114.dbh"), wanted) << filters;
+    fs::remove_all(files.dir / "out");
+  }
+}
+
 // What a bad ignore list or limit says: one prefix, a usage error for a
 // limit below zero.
 TEST(CliInputs, MistakesInTheFiltersAreSaidOnce) {
