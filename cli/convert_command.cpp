@@ -7,11 +7,9 @@
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
-#include "core/convert/conversion_run.h"
-#include "core/list/duplicates.h"
+#include "core/run/conversion_pipeline.h"
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
-#include "core/base/parallel.h"
 #include "core/list/finding_spool.h"
 #include "core/list/list_findings.h"
 #include "core/list/text_import.h"
@@ -71,67 +69,10 @@ std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files
   return std::nullopt;
 }
 
-// A count of cameras within --max-records; else says so, naming the options
-// that cut the count.
-bool withinLimit(const ConvertOptions& options, std::uint64_t records, ProgressBar& progress) {
-  if (!options.maxRecords || records <= *options.maxRecords) return true;
-  progress.finish();
-  std::cerr << messagePrefix() << counted(records, "camera", "cameras") << ", more than --max-records "
+void printOverLimit(const ConvertOptions& options, std::uint64_t cameras) {
+  std::cerr << messagePrefix() << counted(cameras, "camera", "cameras") << ", more than --max-records "
             << *options.maxRecords << "; nothing was written. --bbox, --polygon, --types, --speed, --exclude "
             << "and --drop-duplicates cut the count.\n";
-  return false;
-}
-
-// What the filters left out, for the report.
-struct FilteredRows {
-  const CameraFilter& filter;
-  const LeftOutRows* rows;  // nullptr: no report, or no filter
-};
-
-// Finds the duplicates (and near rows) where anyone wants them, and writes
-// the database: beside the search when only the summary waits for it, after
-// it when the report must be complete first or the duplicates decide what is
-// dropped. Nothing when the records dropped leave more than --max-records.
-std::optional<ConversionSummary> scanAndWrite(const ConvertOptions& options, CameraTable& table,
-                                              const ConversionSettings& settings, ListFindings& findings,
-                                              const ListSources& sources, FindingReport* report, FindingSpool* spool,
-                                              const FilteredRows& filtered, ProgressBar& progress) {
-  if (!findings.sink() && !options.dropDuplicates) return runConversion(table, settings, progress.callback("Writing"));
-  table.sortByLatitude();
-  std::optional<DuplicateScan> duplicates;
-  auto scanDuplicates = [&] {
-    duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates, &sources});
-  };
-  ConversionSummary written;
-  if (!report && !options.dropDuplicates) {
-    inParallel([&] { written = writeCameraDatabase(table, settings, {}, progress.callback("Writing")); },
-               scanDuplicates);
-    duplicates->report(findings.summary());
-    return written;
-  }
-  scanDuplicates();
-  const std::vector<std::uint32_t> dropped =
-      options.dropDuplicates ? duplicates->droppedPositions() : std::vector<std::uint32_t>();
-  if (options.dropDuplicates) {
-    std::uint64_t droppedRecords = 0;
-    for (const std::uint32_t position : dropped) droppedRecords += table.record(position) ? 1 : 0;
-    if (!withinLimit(options, table.recordCount() - droppedRecords, progress)) return std::nullopt;
-  }
-  if (!options.quiet) duplicates->report(findings.summary());
-  if (report) {
-    // The list's findings and the rows filtered out, in line order.
-    duplicates->reportWith(
-        [&](FindingSink& sink) {
-          if (!filtered.rows) return spool->replay(sink);
-          LeftOutRows::Findings left(*filtered.rows, filtered.filter);
-          FindingMerge merge(left, sink);
-          spool->replay(merge);
-          merge.finish();
-        },
-        *report);
-    report->commit();
-  }
-  return writeCameraDatabase(table, settings, dropped, progress.callback("Writing"));
 }
 
 void printWritten(const ConvertOptions& options, const ConversionSummary& written, const ListFindings& findings,
@@ -152,7 +93,8 @@ int runConvert(const ConvertOptions& options) {
   if (isStandardStream(options.report)) reserveStandardOutput();
   ProgressBar progress(!options.quiet);
   return runGuarded(progress, kFailure, "the list is too large for this machine", [&]() -> int {
-    const CameraFilter filter = makeFilter(options.filter);
+    // A region or an ignore list that cannot be read stops the run before the lists are read.
+    PipelineOptions run{makeFilter(options.filter), options.nearMetres, options.dropDuplicates, options.maxRecords};
     // Findings are spooled while the list is read and written to the report
     // with the duplicates, which are known only once the whole list is. The
     // report is opened first: a report that cannot be written stops the run.
@@ -168,28 +110,28 @@ int runConvert(const ConvertOptions& options) {
     if (!readCameraList(options.lists, table, sources, findings, progress, options.quiet, options.osmDirection)) {
       return kFailure;
     }
-    // Read, filter, find duplicates, then check the limit.
-    std::optional<LeftOutRows> leftOut;
-    if (report && filter.active()) leftOut.emplace();
-    const FilterCounts filteredCounts = filterTable(table, filter, leftOut ? &*leftOut : nullptr);
-    if (!options.quiet && filter.active()) std::cout << leftOutText(filter, filteredCounts) << "\n";
-    if (filter.active() && table.recordCount() == 0 &&
-        std::any_of(filteredCounts.begin(), filteredCounts.end(), [](std::uint64_t left) { return left != 0; })) {
-      // An empty database would replace the day's file with nothing in it.
-      progress.finish();
+    const ConversionSettings settings{files.outputDirectory, files.date,
+                                      drawRandomBlock(options.seed.value_or(timeSeed()))};
+    PipelineFindings wanted;
+    wanted.summary = options.quiet ? nullptr : &findings.summary();
+    if (report) {
+      wanted.report = &*report;
+      wanted.imported = [&spool](FindingSink& sink) { spool->replay(sink); };
+    }
+    PipelineEvents events;
+    events.writing = progress.callback("Writing");
+    const PipelineResult result = runPipeline(table, sources, run, settings, wanted, events);
+    progress.finish();
+    if (!options.quiet && run.filter.active()) std::cout << leftOutText(run.filter, result.filtered) << "\n";
+    if (result.outcome == PipelineResult::Outcome::FilteredAll) {
       std::cerr << messagePrefix() << "the filters left no camera: nothing written\n";
       return kFailure;
     }
-    if (!options.dropDuplicates && !withinLimit(options, table.recordCount(), progress)) return kFailure;
-
-    const ConversionSettings settings{files.outputDirectory, files.date,
-                                      drawRandomBlock(options.seed.value_or(timeSeed()))};
-    const std::optional<ConversionSummary> written =
-        scanAndWrite(options, table, settings, findings, sources, report ? &*report : nullptr,
-                     spool ? &*spool : nullptr, {filter, leftOut ? &*leftOut : nullptr}, progress);
-    if (!written) return kFailure;
-    progress.finish();
-    if (!options.quiet) printWritten(options, *written, findings, sources);
+    if (result.outcome == PipelineResult::Outcome::OverLimit) {
+      printOverLimit(options, result.cameras);
+      return kFailure;
+    }
+    if (!options.quiet) printWritten(options, result.written, findings, sources);
     return kSuccess;
   });
 }

@@ -14,6 +14,7 @@ layers=(
   "list database"
   "osm"
   "convert export compare texts filter"
+  "run"
 )
 declare -A rank
 for i in "${!layers[@]}"; do

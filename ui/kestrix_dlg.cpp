@@ -365,7 +365,7 @@ void CKestrixDlg::OnBnClickedConversion() {
   // The sort moves rows under the view: it shows none until they stand still.
   m_rowsShown = false;
   StartJob(Job::Conversion, [this, settings, selectedRow] {
-    m_conversionOutcome = ConversionJob(m_table, settings, selectedRow, m_jobProgress);
+    m_conversionOutcome = ConversionJob(m_table, m_openedLists.sources, m_runOptions, settings, selectedRow, m_jobProgress);
     FollowIndexToOrder();
   });
 }

@@ -150,6 +150,7 @@ class CKestrixDlg : public CDialog {
   std::filesystem::path m_listPath;  // the first list shown; its picture goes beside it
   std::vector<std::filesystem::path> m_lists;  // every list shown, in order
   OpenedLists m_openedLists;                   // what each of them holds of the table
+  tabrino::PipelineOptions m_runOptions;       // the conversion's filters and limits, kept for the session
   std::vector<std::filesystem::path> m_startupLists;
   std::filesystem::path m_chooserFolder;  // where the chooser starts when the current folder could not follow
 

@@ -194,29 +194,32 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
   }
 }
 
-ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ConversionSettings& settings,
+ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ListSources& sources,
+                                const tabrino::PipelineOptions& options, const tabrino::ConversionSettings& settings,
                                 int selectedRow, JobProgress& progress) {
   ConversionOutcome outcome;
   outcome.path = settings.outputDirectory / tabrino::databaseFileName(settings.date);
   Guard(outcome, [&] {
     const bool following = selectedRow >= 0 && static_cast<std::size_t>(selectedRow) < table.size();
     const std::uint64_t followedTag = following ? table.tag(static_cast<std::size_t>(selectedRow)) : 0;
-    table.sortByLatitude();
-    if (following) {
+    tabrino::PipelineEvents events;
+    events.sorted = [&] {
       // Tags are line numbers, so one row carries the followed tag.
-      for (std::size_t row = 0; row < table.size(); ++row) {
+      for (std::size_t row = 0; following && row < table.size(); ++row) {
         if (table.tag(row) == followedTag) {
           progress.followedRow = static_cast<int>(row);
           break;
         }
       }
-    }
-    progress.MarkTableReadable();
-    outcome.summary = tabrino::writeCameraDatabase(table, settings, [&](std::uint64_t written, std::uint64_t all) {
+      progress.MarkTableReadable();
+    };
+    events.writing = [&](std::uint64_t written, std::uint64_t all) {
       if (progress.stop) throw JobStopped();
       progress.accepted.store(static_cast<std::uint32_t>(written), std::memory_order_relaxed);
       progress.done.store(Share(written, all), std::memory_order_relaxed);
-    });
+    };
+    outcome.result = tabrino::runPipeline(table, sources, options, settings, {}, events);
+    outcome.summary = outcome.result.written;
   });
   progress.tableReadable = true;
   return outcome;

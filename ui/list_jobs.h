@@ -6,6 +6,7 @@
 #include "core/list/camera_table.h"
 #include "core/list/idx_index.h"
 #include "core/convert/conversion_run.h"
+#include "core/run/conversion_pipeline.h"
 #include "core/list/list_findings.h"
 #include "core/list/list_sources.h"
 #include "core/list/text_import.h"
@@ -102,12 +103,15 @@ struct WriteOutcome {
 };
 
 struct ConversionOutcome : WriteOutcome {
+  tabrino::PipelineResult result;
   tabrino::ConversionSummary summary;
 };
 
-// Sorts the table by latitude (following `selectedRow` to its new place),
-// then writes the database file.
-ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ConversionSettings& settings,
+// Runs the conversion with `options`: the table is filtered and sorted by
+// latitude (following `selectedRow` to its new place), then the database
+// file is written.
+ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ListSources& sources,
+                                const tabrino::PipelineOptions& options, const tabrino::ConversionSettings& settings,
                                 int selectedRow, JobProgress& progress);
 
 // Writes every finding of the table's lists (line, kind, detail) as CSV.

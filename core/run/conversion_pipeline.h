@@ -1,0 +1,67 @@
+// A whole conversion of the rows read, as every front end runs it: the
+// filters, the duplicates (and rows near each other), the record limit, the
+// database and the report of findings. The front ends only say what to do
+// and show what happened; none of them sorts, scans or writes by itself.
+#pragma once
+
+#include "core/base/progress.h"
+#include "core/convert/conversion_run.h"
+#include "core/filter/camera_filter.h"
+#include "core/list/camera_table.h"
+#include "core/list/list_findings.h"
+#include "core/list/list_sources.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace tabrino {
+
+struct PipelineOptions {
+  CameraFilter filter;  // keeps every camera when inactive
+  double nearMetres = 0;  // also report rows this near an earlier one; 0: duplicates only
+  bool dropDuplicates = false;
+  std::optional<std::uint64_t> maxRecords;  // more cameras than this: nothing is written
+};
+
+// Where the run's findings go. Either may be absent.
+struct PipelineFindings {
+  // Counts and examples for the front end's summary: duplicates and near rows.
+  FindingSink* summary = nullptr;
+  // Every finding, in line order, put in place before the database: the
+  // import's (handed over by `imported`, in line order), the rows filtered
+  // out, the duplicates and near rows.
+  FindingReport* report = nullptr;
+  std::function<void(FindingSink&)> imported;
+};
+
+// What the front end may want to hear of while the run goes on.
+struct PipelineEvents {
+  ProgressCallback writing;          // records written of all; may throw to stop the run
+  std::function<void()> sorted;      // the table stands in latitude order now, before the write
+};
+
+struct PipelineResult {
+  enum class Outcome {
+    Written,      // the database is in place
+    FilteredAll,  // the filters left no camera: nothing written
+    OverLimit,    // more cameras than maxRecords: nothing written
+  };
+  Outcome outcome = Outcome::Written;
+  FilterCounts filtered{};        // rows each filter left out
+  std::uint64_t cameras = 0;      // the records the database holds, or would have held
+  std::uint64_t duplicates = 0;   // rows that repeat an earlier camera (when looked for)
+  std::uint64_t nearRows = 0;
+  ConversionSummary written;      // for Written
+};
+
+// Runs the conversion of `table` (read from the lists `sources` names) into
+// the database `settings` describes. The table is left sorted by latitude,
+// less the rows the filters left out. Throws what writing the database or
+// the report throws (FileOpenError, FileWriteError, TooLargeError), and
+// whatever `events.writing` throws.
+PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
+                           const ConversionSettings& settings, const PipelineFindings& findings = {},
+                           const PipelineEvents& events = {});
+
+}  // namespace tabrino
