@@ -1,6 +1,9 @@
 // The dialog on real lists: work off the dialog's thread, the keyboard in a
 // long list, drop and command-line open, DPI, system messages, resources.
 #include "core/convert/conversion_run.h"
+#include "core/database/db_inspect.h"
+#include "core/database/record_reader.h"
+#include "core/platform/byte_source.h"
 #include "dialog_driver.h"
 #include "test_support.h"
 #include "ui/resource.h"
@@ -216,6 +219,86 @@ TEST_F(DialogFeatureTest, AReadOnlyDatabaseIsNotReplaced) {
   EXPECT_EQ(tabrino::test::readText(database), "kept");
   EXPECT_TRUE(Enabled(IDC_CONVERSION));
   fs::permissions(database, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// The records of a database, in file order.
+std::vector<tabrino::CameraRecord> RecordsOf(const fs::path& database) {
+  tabrino::FileSource source(database);
+  const tabrino::DatabaseInspection inspection = tabrino::inspectDatabase(source);
+  std::vector<tabrino::CameraRecord> records;
+  tabrino::forEachRecord(source, inspection.recordCount, [&](const tabrino::CameraRecord& r) { records.push_back(r); });
+  return records;
+}
+
+// The conversion's Options window, once Options... has opened it.
+HWND OptionsWindow(HWND owner) {
+  HWND found = nullptr;
+  WaitFor([&] {
+    for (HWND window = ::FindWindowW(L"#32770", nullptr); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
+      if (::GetWindow(window, GW_OWNER) == owner && ::GetDlgItem(window, IDC_OPT_BOX) && ::IsWindowVisible(window)) {
+        found = window;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
+}
+
+// The Options keep what the conversion filters, drops and limits: a region,
+// types and dropped duplicates leave just the cameras they should, and the
+// message says what each cut. A choice that cannot be used is said in the
+// window, which stays open to mend it; the choices stay for the session.
+TEST_F(DialogFeatureTest, TheOptionsFilterDropAndLimitTheConversion) {
+  tabrino::test::writeText(m_dir / "cameras.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n"
+                           "1,13.40,52.50,1,50,0,0\r\n"    // kept until its duplicate below drops it
+                           "2,13.41,52.51,2,50,0,0\r\n"    // type 2: left out by the types
+                           "3,20.00,52.52,1,50,0,0\r\n"    // outside the region
+                           "4,13.40,52.50,1,30,0,0\r\n"    // the same camera as row 1 at a lower speed: kept
+                           "5,13.42,52.53,5,70,0,0\r\n");  // kept
+  tabrino::test::writeText(m_dir / "berlin.poly", "berlin\n1\n 13 52\n 14 52\n 14 53\n 13 53\nEND\nEND\n");
+  Open(m_dir / "cameras.txt");
+  ASSERT_TRUE(Enabled(IDC_RUN_OPTIONS));
+
+  auto setOptions = [&](const std::wstring& types, const std::wstring& most) {
+    ::PostMessageW(Item(IDC_RUN_OPTIONS), BM_CLICK, 0, 0);  // modal: a sent click would wait for it
+    const HWND options = OptionsWindow(m_window);
+    EXPECT_NE(options, nullptr);
+    ::SetDlgItemTextW(options, IDC_OPT_REGION, (m_dir / "berlin.poly").wstring().c_str());
+    ::SetDlgItemTextW(options, IDC_OPT_TYPES, types.c_str());
+    ::SetDlgItemTextW(options, IDC_OPT_MAX, most.c_str());
+    ::SendDlgItemMessageW(options, IDC_OPT_DROP, BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(options, WM_COMMAND, IDOK, 0);
+    return options;
+  };
+  // A type that is none: said in the window, which stays.
+  const HWND options = setOptions(L"1,x", L"");
+  wchar_t problem[256] = L"";
+  ::GetDlgItemTextW(options, IDC_OPT_PROBLEM, problem, 256);
+  EXPECT_EQ(std::wstring(problem).rfind(L"Types: ", 0), 0u) << problem;
+  ASSERT_TRUE(::IsWindowVisible(options));
+  ::SetDlgItemTextW(options, IDC_OPT_TYPES, L"1,5");
+  ::SendMessageW(options, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(options); }));
+
+  ASSERT_TRUE(Convert());
+  EXPECT_NE(LastMessage().find(L"Left out 2 rows: 1 by the types, 1 by the region."), std::wstring::npos)
+      << LastMessage();
+  EXPECT_NE(LastMessage().find(L"Dropped 1 duplicates."), std::wstring::npos) << LastMessage();
+  const std::vector<tabrino::CameraRecord> records = RecordsOf(DatabaseIn(m_dir.path()));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].speed, 30);  // row 4, latitude 52.50
+  EXPECT_EQ(records[1].speed, 70);  // row 5, latitude 52.53
+
+  // A limit below the cameras left: nothing is written over the database.
+  const auto database = tabrino::test::readBytes(DatabaseIn(m_dir.path()));
+  Open(m_dir / "cameras.txt");
+  const HWND again = setOptions(L"1,5", L"1");
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(again); }));
+  ASSERT_TRUE(Convert());
+  EXPECT_EQ(LastMessage(), L"More cameras than the options' most records (2 of 1): nothing was written.");
+  EXPECT_EQ(tabrino::test::readBytes(DatabaseIn(m_dir.path())), database);
 }
 
 // The map (the interactive page): from its button or the system menu, drawn on the worker with the

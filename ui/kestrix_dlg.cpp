@@ -8,6 +8,7 @@
 #include "framework/file_dialog.h"
 #include "framework/win_app.h"
 #include "ui/about_dlg.h"
+#include "ui/run_options_dlg.h"
 #include "ui/findings_dlg.h"
 #include "ui/system_error.h"
 #include "ui/text_encoding.h"
@@ -24,6 +25,20 @@
 #endif
 
 namespace {
+
+// "Left out 3 rows: 2 by the box, 1 by the types", in the Options' words.
+std::string LeftOutText(const tabrino::FilterCounts& counts) {
+  static const char* const kNames[tabrino::kFilterKindCount] = {"the types", "the speeds", "the box", "the region",
+                                                                "the ignore list"};
+  std::uint64_t total = 0;
+  std::string parts;
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    if (counts[i] == 0) continue;
+    total += counts[i];
+    parts += (parts.empty() ? "" : ", ") + std::to_string(counts[i]) + " by " + kNames[i];
+  }
+  return "Left out " + std::to_string(total) + (total == 1 ? " row" : " rows") + (parts.empty() ? "" : ": " + parts);
+}
 
 constexpr UINT WM_JOB_DONE = WM_APP + 1;
 constexpr UINT WM_OPEN_STARTUP_LIST = WM_APP + 2;
@@ -106,6 +121,7 @@ void CKestrixDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_FINDINGS, m_findings);
   DDX_Control(pDX, IDC_FINDINGS_LIST, m_btnFindings);
   DDX_Control(pDX, IDC_MAP, m_btnMap);
+  DDX_Control(pDX, IDC_RUN_OPTIONS, m_btnRunOptions);
 }
 
 BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
@@ -117,6 +133,7 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_BN_CLICKED(IDC_CONVERSION, OnBnClickedConversion)
   ON_BN_CLICKED(IDC_FINDINGS_LIST, OnBnClickedFindings)
   ON_BN_CLICKED(IDC_MAP, OnBnClickedMap)
+  ON_BN_CLICKED(IDC_RUN_OPTIONS, OnBnClickedRunOptions)
   ON_NOTIFY(LVN_GETDISPINFOW, IDC_CAMERA_LIST, OnGetDispInfo)
   ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
   ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
@@ -158,7 +175,7 @@ BOOL CKestrixDlg::OnInitDialog() {
   m_layout.Begin(m_hWnd, m_dpi);
   m_layout.Add(IDC_CAMERA_LIST, Anchor::kAll);
   for (int id : {IDC_FINDINGS, IDC_PROGRESS}) m_layout.Add(id, Anchor::kLeft | Anchor::kRight | Anchor::kBottom);
-  for (int id : {IDC_MAP, IDC_FINDINGS_LIST, IDOK}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
+  for (int id : {IDC_RUN_OPTIONS, IDC_MAP, IDC_FINDINGS_LIST, IDOK}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
   for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
     m_layout.Add(id, Anchor::kLeft | Anchor::kBottom);
   }
@@ -352,6 +369,12 @@ void CKestrixDlg::OpenLists(std::vector<std::filesystem::path> lists) {
   });
 }
 
+void CKestrixDlg::OnBnClickedRunOptions() {
+  if (m_job != Job::None) return;
+  CRunOptionsDlg options(this, m_runChoices, m_runOptions);
+  options.DoModal();
+}
+
 void CKestrixDlg::OnBnClickedConversion() {
   if (m_job != Job::None || !m_listLoaded || m_table.empty()) return;
 
@@ -530,10 +553,22 @@ void CKestrixDlg::FinishConversion() {
   const ConversionOutcome& outcome = m_conversionOutcome;
   if (!m_rowsShown) ShowTableRows(m_jobProgress.followedRow);
   using Kind = WriteOutcome::Kind;
+  using Outcome = tabrino::PipelineResult::Outcome;
+  if (outcome.kind == Kind::Completed && outcome.result.outcome != Outcome::Written) {
+    ShowCounts(m_strLoadedCount, L"0");
+    ShowMessage(outcome.result.outcome == Outcome::FilteredAll
+                    ? L"The options left no camera: nothing was written."
+                    : L"More cameras than the options' most records (" + std::to_wstring(outcome.result.cameras) +
+                          L" of " + std::to_wstring(m_runOptions.maxRecords.value_or(0)) + L"): nothing was written.",
+                MB_OK | MB_ICONWARNING);
+    return;
+  }
   if (outcome.kind == Kind::Completed) {
     ShowCounts(m_strLoadedCount, std::to_wstring(outcome.summary.recordsWritten));
-    const std::string counts =
+    std::string counts =
         tabrino::conversionCountsText(outcome.summary.recordsWritten, outcome.summary.rowsSkipped) + ".";
+    if (m_runOptions.filter.active()) counts += "\n" + LeftOutText(outcome.result.filtered) + ".";
+    if (m_runOptions.dropDuplicates) counts += "\nDropped " + std::to_string(outcome.summary.rowsLeftOut) + " duplicates.";
     ShowMessage(Paragraphs(WideFromUtf8(tabrino::conversionEndText(Utf8FromWide(outcome.path.wstring()))),
                            WideFromUtf8(counts)),
                 MB_OK | MB_ICONINFORMATION);
@@ -858,6 +893,7 @@ void CKestrixDlg::EnableCommands(BOOL enable) {
   m_btnConversion.EnableWindow(enable && m_listLoaded);
   m_btnFindings.EnableWindow(enable && m_findingsCount > 0);
   m_btnMap.EnableWindow(enable && m_listLoaded);
+  m_btnRunOptions.EnableWindow(enable);
   m_btnOK.EnableWindow(enable);  // last: an enabled OK says the others are as they will stay
 }
 

@@ -4,6 +4,7 @@
 #include "core/database/camera_db_format.h"
 #include "core/list/camera_table.h"
 #include "core/list/idx_index.h"
+#include "core/run/run_choices.h"
 #include "framework/anchor_layout.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
@@ -59,6 +60,7 @@ class CKestrixDlg : public CDialog {
   void OnBnClickedConversion();
   void OnBnClickedFindings();
   void OnBnClickedMap() { OnShowMap(); }
+  void OnBnClickedRunOptions();
   void OnTimer(UINT_PTR nIDEvent);
   LRESULT OnJobDone(WPARAM, LPARAM);
   LRESULT OnTableReadable(WPARAM, LPARAM);
@@ -129,6 +131,7 @@ class CKestrixDlg : public CDialog {
   CWnd m_findings;
   CButton m_btnFindings;
   CButton m_btnMap;
+  CButton m_btnRunOptions;
   CToolTipCtrl m_tips;  // names the count fields, and holds the findings line's whole text
 
   HICON m_hSmallIcon = nullptr;
@@ -150,7 +153,8 @@ class CKestrixDlg : public CDialog {
   std::filesystem::path m_listPath;  // the first list shown; its picture goes beside it
   std::vector<std::filesystem::path> m_lists;  // every list shown, in order
   OpenedLists m_openedLists;                   // what each of them holds of the table
-  tabrino::PipelineOptions m_runOptions;       // the conversion's filters and limits, kept for the session
+  tabrino::RunChoices m_runChoices;            // the conversion's options as the user wrote them
+  tabrino::PipelineOptions m_runOptions;       // and as the conversion takes them; both kept for the session
   std::vector<std::filesystem::path> m_startupLists;
   std::filesystem::path m_chooserFolder;  // where the chooser starts when the current folder could not follow
 

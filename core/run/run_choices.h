@@ -1,0 +1,40 @@
+// A conversion's filters and limits as a user writes them (in the dialog's
+// Options, say): texts and files, checked and turned into the pipeline's
+// options.
+#pragma once
+
+#include "core/run/conversion_pipeline.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tabrino {
+
+struct RunChoices {
+  std::string box;     // W,S,E,N in degrees; empty: anywhere
+  std::filesystem::path region;  // a .poly or GeoJSON file; empty: none
+  std::string types;   // 1,2,5; empty: every type
+  std::string speeds;  // MIN-MAX km/h; empty: every speed
+  std::filesystem::path ignoreList;  // a list whose cameras are left out; empty: none
+  bool dropDuplicates = false;
+  std::string nearMetres;  // also report rows this near an earlier one; empty: no
+  std::string maxRecords;  // more cameras than this fail the run; empty: no limit
+};
+
+// What is wrong with the texts, naming the choice ("Types: ..."), or nothing.
+std::optional<std::string> problemWith(const RunChoices& choices);
+
+// The pipeline's options for choices without a problem: reads the region
+// and the ignore list. Throws RegionError, FileReadError or ImportError when
+// either cannot be read.
+PipelineOptions pipelineOptions(const RunChoices& choices);
+
+// An ignore list that could not be read, with the import's words.
+class IgnoreListError : public TabrinoError {
+ public:
+  explicit IgnoreListError(std::string messageText) : TabrinoError(std::move(messageText), {}) {}
+};
+
+}  // namespace tabrino
