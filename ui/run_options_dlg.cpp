@@ -1,9 +1,15 @@
 #include "ui/run_options_dlg.h"
 
 #include "core/base/errors.h"
+#include "framework/file_dialog.h"
 #include "ui/text_encoding.h"
 
 #include <new>
+
+BEGIN_MESSAGE_MAP(CRunOptionsDlg, CDialog)
+  ON_BN_CLICKED(IDC_OPT_REGION_BROWSE, OnBnClickedRegionBrowse)
+  ON_BN_CLICKED(IDC_OPT_IGNORE_BROWSE, OnBnClickedIgnoreBrowse)
+END_MESSAGE_MAP()
 
 BOOL CRunOptionsDlg::OnInitDialog() {
   m_strBox = WideFromUtf8(m_choices.box);
@@ -40,6 +46,15 @@ tabrino::RunChoices CRunOptionsDlg::ChoicesShown() const {
   choices.nearMetres = Utf8FromWide(m_strNear);
   choices.maxRecords = Utf8FromWide(m_strMaxRecords);
   return choices;
+}
+
+void CRunOptionsDlg::Browse(int id, const wchar_t* filter) {
+  UpdateData(TRUE);
+  std::wstring& field = id == IDC_OPT_REGION ? m_strRegion : m_strIgnoreList;
+  CFileDialog chooser(TRUE, nullptr, field.c_str(), OFN_FILEMUSTEXIST, filter, this);
+  if (chooser.DoModal() != IDOK) return;
+  field = chooser.GetPathName();
+  UpdateData(FALSE);
 }
 
 void CRunOptionsDlg::ShowProblem(const std::string& problem) {

@@ -22,10 +22,18 @@ class CRunOptionsDlg : public CDialog {
   BOOL OnInitDialog() override;
   void OnOK() override;
   void DoDataExchange(CDataExchange* pDX) override;
+  void OnBnClickedRegionBrowse() { Browse(IDC_OPT_REGION, kRegionFilter); }
+  void OnBnClickedIgnoreBrowse() { Browse(IDC_OPT_IGNORE, kListFilter); }
+  DECLARE_MESSAGE_MAP()
 
  private:
   tabrino::RunChoices ChoicesShown() const;
   void ShowProblem(const std::string& problem);
+  // Puts the file the user chooses into the field `id`.
+  void Browse(int id, const wchar_t* filter);
+  static constexpr const wchar_t* kRegionFilter =
+      L"Regions (*.poly;*.geojson;*.json)|*.poly;*.geojson;*.json|All files (*.*)|*.*||";
+  static constexpr const wchar_t* kListFilter = L"Lists (*.txt;*.csv)|*.txt;*.csv|All files (*.*)|*.*||";
 
   tabrino::RunChoices& m_choices;
   tabrino::PipelineOptions& m_options;
