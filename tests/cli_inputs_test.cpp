@@ -153,6 +153,30 @@ TEST(CliInputs, ARegionAndAnIgnoreListComeThroughPipes) {
   }
 }
 
+// A large list is read in parts on two threads where there are two cores,
+// in one piece where there is one: the same database either way, whatever
+// this machine has.
+TEST(CliInputs, ALargeListGivesOneDatabaseOnOneCoreOrTwo) {
+  test::TempDir dir;
+  std::string rows = kHeader;
+  for (int i = 0; rows.size() < (std::size_t{6} << 20); ++i) {
+    rows += std::to_string(i) + "," + std::to_string(i % 360 - 180) + "." + std::to_string(i % 9973) + "," +
+            std::to_string(i % 180 - 90) + "." + std::to_string(i % 7919) + ",1," + std::to_string(i % 130) +
+            ",0,0\n";
+  }
+  test::writeText(dir / "big.txt", rows);
+  std::vector<std::vector<std::uint8_t>> databases;
+  for (const char* threads : {"1", "2"}) {
+    fs::create_directory(dir / threads);
+    const CliRun run = tabrino(dir / threads, "convert ../big.txt -q --date 2014-11-14 --seed 1",
+                               std::string("TABRINO_THREADS=") + threads);
+    EXPECT_EQ(run.exitCode, 0) << threads << ": " << run.err;
+    databases.push_back(test::readBytes(dir / threads / "DB_141114.dbh"));
+  }
+  EXPECT_EQ(databases[0], databases[1]);
+  EXPECT_GT(databases[0].size(), std::size_t{2} << 20);
+}
+
 // What a bad ignore list or limit says: one prefix, a usage error for a
 // limit below zero.
 TEST(CliInputs, MistakesInTheFiltersAreSaidOnce) {
