@@ -138,6 +138,10 @@ int runMap(const MapOptions& options) {
     output = displayPath(argumentPath(options.file).replace_extension(options.format == "html" ? ".html" : ".svg"));
   }
   const bool page = writesPage(options, output);
+  if (page && !cameraPageBuiltIn()) {
+    std::cerr << messagePrefix() << kNoCameraPageText << "\n";
+    return kFailure;
+  }
   if (const auto refused = checkFiles(options, output)) return *refused;
   if (isStandardStream(output) || isStandardStream(options.report)) reserveStandardOutput();
   ProgressBar progress(!options.quiet);

@@ -31,8 +31,8 @@ if(WIN32)
 
   install(TARGETS Tabrino tabrino RUNTIME DESTINATION .)
   install(FILES ${tabrino_docs}/README.txt ${tabrino_docs}/manual.html ${tabrino_docs}/LICENSE.txt DESTINATION .)
-  # The map page's Leaflet is built into the programs (core/CMakeLists.txt).
-  install(FILES ${PROJECT_BINARY_DIR}/third_party/leaflet/node_modules/leaflet/LICENSE DESTINATION .
+  # The map page's Leaflet is built into the programs (cmake/Leaflet.cmake).
+  install(FILES ${TABRINO_LEAFLET_LICENSE_FILE} DESTINATION .
           RENAME LICENSE-leaflet.txt)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win32)

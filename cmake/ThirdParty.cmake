@@ -65,6 +65,42 @@ if(EXPAT_FOUND)
   endif()
 endif()
 
+# Leaflet, for the interactive map page (cmake/Leaflet.cmake): plain files,
+# the same for both platforms.
+include(${CMAKE_CURRENT_LIST_DIR}/Leaflet.cmake)
+tabrino_default_leaflet_dir(leaflet_default)
+set(TABRINO_LEAFLET_DIR "${leaflet_default}" CACHE PATH
+    "Folder with Leaflet's leaflet.js and leaflet.css (Debian's libjs-leaflet where installed); empty: npm")
+set(TABRINO_LEAFLET_LICENSE "" CACHE FILEPATH
+    "Leaflet's license text (default: LICENSE in TABRINO_LEAFLET_DIR, or Debian's copyright file)")
+option(TABRINO_LEAFLET_NPM "Without TABRINO_LEAFLET_DIR, install Leaflet with npm ci (needs the npm registry)" ON)
+set(leaflet_npm "")
+if(NOT TABRINO_LEAFLET_DIR AND TABRINO_LEAFLET_NPM)
+  find_program(TABRINO_NPM npm)
+  set(leaflet_npm ${TABRINO_NPM})
+endif()
+tabrino_choose_leaflet("${TABRINO_LEAFLET_DIR}" "${TABRINO_LEAFLET_LICENSE}" "${leaflet_npm}")
+if(TABRINO_LEAFLET_PROBLEM)
+  message(FATAL_ERROR "${TABRINO_LEAFLET_PROBLEM}")
+endif()
+if(TABRINO_LEAFLET_FROM STREQUAL "npm")
+  # npm ci runs in the build folder, never in the source tree (core/CMakeLists.txt).
+  set(TABRINO_LEAFLET_NPM_DIR ${CMAKE_BINARY_DIR}/third_party/leaflet)
+  set(TABRINO_LEAFLET_JS ${TABRINO_LEAFLET_NPM_DIR}/node_modules/leaflet/dist/leaflet.js)
+  set(TABRINO_LEAFLET_CSS ${TABRINO_LEAFLET_NPM_DIR}/node_modules/leaflet/dist/leaflet.css)
+  set(TABRINO_LEAFLET_LICENSE_FILE ${TABRINO_LEAFLET_NPM_DIR}/node_modules/leaflet/LICENSE)
+  message(STATUS "Leaflet for the map page: npm ci, at the version third_party/leaflet pins")
+elseif(TABRINO_LEAFLET_FROM STREQUAL "folder")
+  message(STATUS "Leaflet for the map page: ${TABRINO_LEAFLET_DIR} (license: ${TABRINO_LEAFLET_LICENSE_FILE})")
+elseif(WIN32)
+  # The dialog writes the page and the zip carries Leaflet's license.
+  message(FATAL_ERROR "The Windows programs need Leaflet: install Debian's libjs-leaflet, or npm, "
+                      "or give its folder as TABRINO_LEAFLET_DIR")
+else()
+  message(WARNING "No Leaflet (libjs-leaflet, TABRINO_LEAFLET_DIR or npm): tabrino is built without the "
+                  "interactive map page, and tabrino map writes only the SVG picture")
+endif()
+
 if(TABRINO_BUILD_TESTS)
   find_package(GTest CONFIG QUIET)
   if(NOT TARGET GTest::gtest_main)

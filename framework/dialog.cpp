@@ -1,6 +1,10 @@
 #include "framework/dialog.h"
 
+#include "framework/exception_text.h"
+#include "framework/win_app.h"
+
 #include <algorithm>
+#include <new>
 #include <vector>
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
@@ -89,7 +93,14 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
 
   dialog->m_callDefault = false;
   LRESULT result = 0;
-  if (!dialog->OnMessage(message, wParam, lParam, result) || dialog->m_callDefault) return FALSE;
+  try {
+    if (!dialog->OnMessage(message, wParam, lParam, result) || dialog->m_callDefault) return FALSE;
+  } catch (...) {
+    // Unpainted, the window would be painted (and fail) again at once.
+    if (message == WM_PAINT) ::ValidateRect(window, nullptr);
+    dialog->ShowException(CurrentExceptionText());
+    return FALSE;
+  }
 
   switch (message) {  // these return their result directly, not through DWLP_MSGRESULT
     case WM_INITDIALOG:
@@ -101,5 +112,34 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     default:
       ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
       return TRUE;
+  }
+}
+
+void CDialog::OnException(const std::wstring& text) { AfxMessageBox(text, MB_OK | MB_ICONERROR); }
+
+void CDialog::ShowException(const std::wstring& text) noexcept {
+  if (m_showingException) return;
+  m_showingException = true;
+  try {
+    if (text.empty()) throw std::bad_alloc();
+    OnException(text);
+  } catch (...) {
+    // Not even memory for the words: the system's own box needs none.
+    ::MessageBoxW(m_hWnd, L"Out of memory.", nullptr, MB_OK | MB_ICONERROR);
+  }
+  m_showingException = false;
+}
+
+void CDialog::ReportCurrentException(HWND window) noexcept {
+  const HWND root = ::GetAncestor(window, GA_ROOT);
+  // Only a dialog of this framework holds a CDialog in its user data.
+  const bool ours = root && ::GetWindowLongPtrW(root, DWLP_DLGPROC) ==
+                                reinterpret_cast<LONG_PTR>(&CDialog::DialogProc);
+  auto* dialog = ours ? reinterpret_cast<CDialog*>(::GetWindowLongPtrW(root, DWLP_USER)) : nullptr;
+  const std::wstring text = CurrentExceptionText();
+  if (dialog) {
+    dialog->ShowException(text);
+  } else {
+    ::MessageBoxW(root, text.empty() ? L"Out of memory." : text.c_str(), nullptr, MB_OK | MB_ICONERROR);
   }
 }

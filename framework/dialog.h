@@ -31,6 +31,11 @@ class CDialog : public CWnd {
   // Puts the dialog's centre on its owner's, kept on the owner's monitor.
   void CenterOnOwner();
 
+  // Inside a catch block at a Windows entry point on a dialog's thread (a
+  // control's subclass procedure, say): the dialog that `window` belongs to
+  // tells the user what was caught, and goes on.
+  static void ReportCurrentException(HWND window) noexcept;
+
  protected:
   virtual BOOL OnInitDialog();
   virtual void OnOK();
@@ -40,11 +45,18 @@ class CDialog : public CWnd {
   // handler's result in `result`.
   virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+  // Shows `text`, what an exception that reached the dialog's thread was.
+  virtual void OnException(const std::wstring& text);
+
   void OnSysCommand(UINT, LPARAM) { Default(); }
   void OnPaint() { Default(); }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // One message at a time: what fails while it is up is the same story.
+  void ShowException(const std::wstring& text) noexcept;
+
+  bool m_showingException = false;
 
   UINT m_nIDTemplate;
   CWnd* m_pParentWnd;

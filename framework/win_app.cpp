@@ -1,5 +1,7 @@
 #include "framework/win_app.h"
 
+#include "framework/exception_text.h"
+
 #include <vector>
 
 namespace {
@@ -31,6 +33,16 @@ int AfxMessageBox(const std::wstring& text, UINT type) {
 // The program's entry: the application object was constructed before this.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CWinApp* app = AfxGetApp();
-  if (app) app->InitInstance();
+  try {
+    if (app) app->InitInstance();
+  } catch (...) {
+    // Before or after the dialog, whose own procedure catches what its
+    // handlers throw: said here, since the C runtime's frames end the
+    // program without a word.
+    const std::wstring text = CurrentExceptionText();
+    ::MessageBoxW(nullptr, text.empty() ? L"Out of memory." : text.c_str(),
+                  app ? app->GetAppName().c_str() : nullptr, MB_OK | MB_ICONERROR);
+    return 1;
+  }
   return 0;
 }

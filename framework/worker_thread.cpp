@@ -11,7 +11,13 @@ struct ThreadStart {
 unsigned __stdcall threadEntry(void* start) {
   const ThreadStart request = *static_cast<ThreadStart*>(start);
   delete static_cast<ThreadStart*>(start);
-  return request.proc(request.param);
+  // An exception cannot leave the thread through the C runtime's frames; a
+  // procedure that let one through has failed, and says so by its code.
+  try {
+    return request.proc(request.param);
+  } catch (...) {
+    return static_cast<unsigned>(-1);
+  }
 }
 }  // namespace
 

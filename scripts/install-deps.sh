@@ -8,13 +8,12 @@ set -euo pipefail
 
 # gpsbabel, ogrinfo (gdal-bin) and xmllint (libxml2-utils) read the exports and the map back in the tests.
 # libosmium reads OpenStreetMap extracts (with zlib, expat and bzip2); osmium-tool makes the tests' .pbf and .bz2.
-# npm installs the map page's Leaflet at build time; Chromium draws the page in its test, ImageMagick reads its
-# screenshot. nlohmann-json3-dev reads GeoJSON regions; libboost-dev's R-tree indexes their edges.
+# libjs-leaflet is the map page's Leaflet, built in (npm serves only where it is missing); Chromium draws the page
+# in its test, ImageMagick reads its screenshot. nlohmann-json3-dev reads GeoJSON regions;
+# libboost-dev's R-tree indexes their edges.
 packages=(cmake make g++ libcli11-dev libfast-float-dev nlohmann-json3-dev libboost-dev googletest libgtest-dev groff-base gpsbabel
           gdal-bin libxml2-utils libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev osmium-tool
-          chromium imagemagick)
-# Debian's npm, unless one is there already (a Node.js from elsewhere brings its own, which Debian's would clash with).
-command -v npm >/dev/null || packages+=(nodejs npm)
+          libjs-leaflet chromium imagemagick)
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
              mandoc  # the manual as HTML, for the zip

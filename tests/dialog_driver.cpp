@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <new>
 #include <stdexcept>
 
 namespace tabrino::test {
@@ -20,6 +21,20 @@ BOOL TestableDlg::OnInitDialog() {
 void TestableDlg::TableReadable() {
   CKestrixDlg::TableReadable();
   while (holdShownTable) ::Sleep(5);
+}
+
+namespace {
+void ThrowAs(TestableDlg::Throw what) {
+  if (what == TestableDlg::Throw::OutOfMemory) throw std::bad_alloc();
+  if (what == TestableDlg::Throw::Error) throw std::runtime_error("the disk caught fire");
+}
+}  // namespace
+
+void TestableDlg::JobWorkStarting() { ThrowAs(throwInWork.exchange(Throw::Nothing)); }
+
+bool TestableDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (message == kThrowMessage) ThrowAs(static_cast<Throw>(wParam));
+  return CKestrixDlg::OnMessage(message, wParam, lParam, result);
 }
 
 bool TestableDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {

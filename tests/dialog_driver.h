@@ -41,6 +41,13 @@ class TestableDlg : public CKestrixDlg {
   // its check, a Conversion before its write).
   std::atomic<bool> holdShownTable{false};
 
+  // What the dialog procedure (for kThrowMessage, as its wParam says) or the
+  // next job's work (once) throws: the barriers at the entry points that
+  // Windows calls.
+  enum class Throw { Nothing, OutOfMemory, Error };
+  static constexpr UINT kThrowMessage = WM_APP + 0x200;
+  std::atomic<Throw> throwInWork{Throw::Nothing};
+
   std::vector<ShownMessage> Messages();
   std::vector<std::wstring> Pictures();
   std::wstring MapOffered();  // the name the map's chooser offered last  // what was handed to the picture viewer
@@ -53,6 +60,8 @@ class TestableDlg : public CKestrixDlg {
   bool ChooseMapFile(std::wstring& path) override;
   bool ShowPicture(const std::wstring& path) override;
   void TableReadable() override;
+  void JobWorkStarting() override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
   std::mutex m_mutex;

@@ -180,6 +180,53 @@ TEST_F(DialogTest, OpenShowsTheRowsAndTheLoadedCount) {
   EXPECT_TRUE(fs::equivalent(fs::current_path(), m_dir.path()));
 }
 
+// Windows calls the dialog through user32, and the worker starts through the
+// C runtime: frames that no exception crosses in this build. Whatever a
+// handler or a job's work throws is told in a message box on the dialog's
+// thread, and the dialog goes on.
+TEST_F(DialogTest, WhatAHandlerOrAJobThrowsIsToldAndTheDialogGoesOn) {
+  using Throw = test::TestableDlg::Throw;
+  tabrino::test::writeText(m_dir / "cameras.txt", kList);
+  const struct {
+    bool inWork;  // else in the dialog procedure
+    Throw what;
+    std::wstring message;
+  } cases[] = {
+      {false, Throw::OutOfMemory, L"Out of memory."},
+      {false, Throw::Error, L"The program met an unexpected error: the disk caught fire."},
+      {true, Throw::OutOfMemory, L"Out of memory."},
+      {true, Throw::Error, L"The program met an unexpected error: the disk caught fire."},
+  };
+  for (const auto& c : cases) {
+    const std::string where = c.inWork ? "the worker" : "the dialog procedure";
+    Open(m_dir / "cameras.txt");
+    ASSERT_EQ(RowCount(), 4) << where;
+    const std::size_t before = m_dialog.Messages().size();
+    if (c.inWork) {
+      m_dialog.throwInWork = c.what;
+      StartOpen(m_dir / "cameras.txt");
+      ASSERT_TRUE(WaitForOpen()) << where;
+    } else {
+      ::SendMessageW(m_window, test::TestableDlg::kThrowMessage, static_cast<WPARAM>(c.what), 0);
+    }
+    const auto messages = m_dialog.Messages();
+    ASSERT_EQ(messages.size(), before + 1) << where;
+    EXPECT_EQ(messages.back().text, c.message) << where;
+    EXPECT_EQ(messages.back().type, UINT{MB_OK | MB_ICONERROR}) << where;
+    // An Open that threw leaves no half-read table; a handler that threw
+    // leaves the table as it was.
+    EXPECT_EQ(RowCount(), c.inWork ? 0 : 4) << where;
+    EXPECT_EQ(Text(IDC_LOADED_COUNT), c.inWork ? L"0" : L"4") << where;
+    EXPECT_EQ(Enabled(IDC_CONVERSION), !c.inWork) << where;
+    EXPECT_TRUE(Enabled(IDC_OPEN) && Enabled(IDOK)) << where;
+  }
+  // And the dialog still works.
+  Open(m_dir / "cameras.txt");
+  EXPECT_EQ(RowCount(), 4);
+  EXPECT_TRUE(Convert());
+  EXPECT_TRUE(fs::exists(ExpectedPath(m_dir.path())));
+}
+
 TEST_F(DialogTest, FailedOpensSayWhyInTheSystemsWordsAndOfferNoConversion) {
   tabrino::test::writeText(m_dir / "cameras.txt", kList);
   tabrino::test::writeText(m_dir / "wrong.txt", "IDX,x,Y\r\n1,2,3\r\n");

@@ -2,6 +2,8 @@
 
 #include "framework/worker_thread.h"
 
+#include <exception>
+#include <new>
 #include <utility>
 
 BackgroundWorker::~BackgroundWorker() { Finish(); }
@@ -12,6 +14,7 @@ bool BackgroundWorker::Start(std::function<void()> work, HWND notify, UINT doneM
   m_notify = notify;
   m_doneMessage = doneMessage;
   m_done = false;
+  m_thrown = Thrown();
   m_thread = AfxBeginThread(&BackgroundWorker::ThreadProc, this);
   return m_thread != nullptr;
 }
@@ -26,7 +29,23 @@ void BackgroundWorker::Finish() {
 
 UINT BackgroundWorker::ThreadProc(LPVOID param) {
   auto* self = static_cast<BackgroundWorker*>(param);
-  self->m_work();
+  try {
+    self->m_work();
+  } catch (...) {
+    self->m_thrown.any = true;
+    try {
+      throw;
+    } catch (const std::bad_alloc&) {
+      self->m_thrown.outOfMemory = true;
+    } catch (const std::exception& error) {
+      try {
+        self->m_thrown.what = error.what();
+      } catch (const std::bad_alloc&) {
+        self->m_thrown.outOfMemory = true;  // not even for its text
+      }
+    } catch (...) {
+    }
+  }
   self->m_done.store(true, std::memory_order_release);
   // Posted once and never retried: a retry would wait for the dialog's
   // thread to empty its queue, while that thread may be waiting here for the

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 
 class BackgroundWorker {
  public:
@@ -19,13 +20,22 @@ class BackgroundWorker {
   BackgroundWorker& operator=(const BackgroundWorker&) = delete;
 
   // Runs `work` on a new thread and then posts `doneMessage` to `notify`.
-  // The work must not throw.
+  // Whatever the work throws is caught on the thread (no exception may leave
+  // it) and kept for the window's thread to tell: Thrown().
   // False (and nothing runs) when a thread could not be started.
   bool Start(std::function<void()> work, HWND notify, UINT doneMessage);
   // The work has returned (its results may be read once Finish has returned);
   // a message of a run before this one finds it false.
   bool Done() const { return m_done.load(std::memory_order_acquire); }
   bool Active() const { return m_thread != nullptr; }
+  // What the work threw, if it did, read once Finish has returned: the work's
+  // results are then not to be trusted.
+  struct Thrown {
+    bool any = false;
+    bool outOfMemory = false;  // std::bad_alloc
+    std::string what;          // the exception's text, when it had one
+  };
+  const Thrown& ThrownByWork() const { return m_thrown; }
   // Waits for the thread to end; the work's results are then the caller's.
   void Finish();
 
@@ -37,4 +47,5 @@ class BackgroundWorker {
   UINT m_doneMessage = 0;
   HANDLE m_thread = nullptr;
   std::atomic<bool> m_done{false};
+  Thrown m_thrown;
 };

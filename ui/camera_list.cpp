@@ -1,5 +1,7 @@
 #include "ui/camera_list.h"
 
+#include "framework/dialog.h"
+
 namespace {
 constexpr UINT_PTR kSubclassId = 1;
 }  // namespace
@@ -32,9 +34,20 @@ void CCameraList::DropSelection() {
   if (selected >= 0) SetItemState(selected, 0, LVIS_SELECTED);
 }
 
+// Called by the list view through user32, which no exception may cross: the
+// dialog says what was caught, and the message goes on to the control.
 LRESULT CALLBACK CCameraList::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                            DWORD_PTR self) {
-  auto* list = reinterpret_cast<CCameraList*>(self);
+  try {
+    return reinterpret_cast<CCameraList*>(self)->OnSubclassedMessage(window, message, wParam, lParam);
+  } catch (...) {
+    CDialog::ReportCurrentException(window);
+  }
+  return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+LRESULT CCameraList::OnSubclassedMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  CCameraList* list = this;
   switch (message) {
     case WM_KEYDOWN:
     case WM_CHAR: {  // moving by key, or typing the start of an IDX

@@ -16,5 +16,6 @@ class CCameraList : public CListCtrl {
  private:
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self);
+  LRESULT OnSubclassedMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void DropSelection();
 };

@@ -5,6 +5,7 @@
 #include "core/platform/file_io.h"
 #include "core/list/text_import.h"
 #include "core/texts/user_texts.h"
+#include "framework/exception_text.h"
 #include "framework/file_dialog.h"
 #include "framework/win_app.h"
 #include "ui/about_dlg.h"
@@ -243,6 +244,8 @@ bool CKestrixDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {
 
 int CKestrixDlg::ShowMessage(const std::wstring& text, UINT type) { return AfxMessageBox(text, type); }
 
+void CKestrixDlg::OnException(const std::wstring& text) { ShowMessage(text, MB_OK | MB_ICONERROR); }
+
 void CKestrixDlg::OnSysCommand(UINT nID, LPARAM lParam) {
   // The system keeps the low four bits of a command id for itself.
   if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
@@ -406,7 +409,11 @@ bool CKestrixDlg::StartJob(Job job, std::function<void()> work) {
   m_progress.SetPos(0);
   m_findings.ShowWindow(SW_HIDE);  // the bar takes the findings' place
   m_progress.ShowWindow(SW_SHOW);
-  if (!m_worker.Start(std::move(work), m_hWnd, WM_JOB_DONE)) {
+  auto seamThenWork = [this, work = std::move(work)] {
+    JobWorkStarting();
+    work();
+  };
+  if (!m_worker.Start(std::move(seamThenWork), m_hWnd, WM_JOB_DONE)) {
     m_progress.ShowWindow(SW_HIDE);
     m_findings.ShowWindow(SW_SHOW);
     ShowTableRows(-1);
@@ -459,13 +466,17 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
     EndDialog(IDCANCEL);
     return 0;
   }
-  switch (m_job) {
-    case Job::Open: FinishOpen(); break;
-    case Job::Conversion: FinishConversion(); break;
-    case Job::Report: FinishReport(); break;
-    case Job::Map: FinishMap(); break;
-    case Job::Findings: FinishFindings(); break;
-    case Job::None: break;
+  if (m_worker.ThrownByWork().any) {
+    FinishThrownJob(m_worker.ThrownByWork());
+  } else {
+    switch (m_job) {
+      case Job::Open: FinishOpen(); break;
+      case Job::Conversion: FinishConversion(); break;
+      case Job::Report: FinishReport(); break;
+      case Job::Map: FinishMap(); break;
+      case Job::Findings: FinishFindings(); break;
+      case Job::None: break;
+    }
   }
   // Only now, with the closing message dismissed, may the user go on.
   m_job = Job::None;
@@ -477,6 +488,27 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
     ShowFindingsWindow();
   }
   return 0;
+}
+
+// The job's outcome says nothing, so only what the worker caught is told.
+// A job that was filling or sorting the table leaves it in no state to show
+// or convert: the dialog drops it, as after a list that could not be read;
+// the others only read it, and it stays.
+void CKestrixDlg::FinishThrownJob(const BackgroundWorker::Thrown& thrown) {
+  if (m_job == Job::Open || m_job == Job::Conversion) {
+    m_table.clear();
+    m_idxIndex.clear();
+    m_listLoaded = false;
+    ShowFindings(nullptr);
+    ShowCounts(L"0", L"0");
+    ShowTableRows(-1);
+  } else if (m_job == Job::Findings) {
+    std::vector<tabrino::ListFinding>().swap(m_allFindings);
+    m_findingsGathered = false;
+    m_openFindingsWindow = false;
+  }
+  ShowMessage(thrown.outOfMemory ? L"Out of memory." : UnexpectedExceptionText(thrown.what.empty() ? nullptr : thrown.what.c_str()),
+              MB_OK | MB_ICONERROR);
 }
 
 void CKestrixDlg::RestoreFocus() {

@@ -51,6 +51,11 @@ class CKestrixDlg : public CDialog {
   // with it (checking the rows read, writing the rows sorted): tells the
   // dialog's thread, without waiting for it.
   virtual void TableReadable();
+  // On the worker, before each job's work: a seam for the tests, which make
+  // it throw to see the dialog tell what the worker caught.
+  virtual void JobWorkStarting() {}
+  // What an exception that reached the dialog's thread was, in a message box.
+  void OnException(const std::wstring& text) override;
 
   void OnSysCommand(UINT nID, LPARAM lParam);
   void OnShowMap();
@@ -87,6 +92,8 @@ class CKestrixDlg : public CDialog {
   void FinishReport();
   void FinishMap();
   void FinishFindings();
+  // The work threw past its job's own handling: says what the worker caught.
+  void FinishThrownJob(const BackgroundWorker::Thrown& thrown);
   // Closing while a job runs: remembered, and carried out when the job ends
   // (asked first whether to stop the job, where it can stop).
   void RequestClose();

@@ -2,6 +2,7 @@
 
 #include "core/export/type_marks.h"
 
+#include "core/base/errors.h"
 #include "core/export/geo_export.h"
 #include "core/export/world_borders.h"
 #include "core/export/world_places.h"
@@ -14,8 +15,9 @@
 #include <cstdint>
 #include <limits>
 
-// Generated at build time: Leaflet from npm (third_party/leaflet) and the
-// page's own script (core/export/camera_page.js).
+// Generated at build time: Leaflet from where cmake/Leaflet.cmake found it
+// (empty in a build without it) and the page's own script
+// (core/export/camera_page.js).
 extern const unsigned char kLeafletJs[];
 extern const std::size_t kLeafletJsSize;
 extern const unsigned char kLeafletCss[];
@@ -214,10 +216,27 @@ std::string extentAttributes(const std::vector<CameraRecord>& cameras) {
          std::to_string(east) + "\" data-meridian=\"" + std::to_string(meridian) + "\"";
 }
 
+// A license inside a block comment: a "*/" in it would end the comment early.
+void appendCommentText(std::string& out, std::string_view text) {
+  for (std::size_t at = 0;;) {
+    const std::size_t found = text.find("*/", at);
+    if (found == std::string_view::npos) {
+      appendScriptText(out, text.substr(at));
+      return;
+    }
+    appendScriptText(out, text.substr(at, found + 1 - at));
+    out += ' ';
+    at = found + 1;
+  }
+}
+
 }  // namespace
+
+bool cameraPageBuiltIn() { return kLeafletJsSize > 0; }
 
 std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTitle& title,
                            const CameraNumbers& numbers) {
+  if (!cameraPageBuiltIn()) throw TabrinoError(std::string(kNoCameraPageText), std::string());
   std::array<std::uint64_t, 256> typeCounts{};
   std::size_t count = 0;
   for (const CameraRecord& c : cameras) {
@@ -275,8 +294,8 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
   html += "</script>\n<script type=\"application/octet-stream\" id=\"cameras\">";
   const std::vector<std::uint8_t> packed = packedCameras(cameras, numbers, count);
   appendBase64(html, packed.data(), packed.size());
-  html += "</script>\n<script>\n/* Leaflet 1.9.4, https://leafletjs.com/\n";
-  appendScriptText(html, embedded(kLeafletLicense, kLeafletLicenseSize));
+  html += "</script>\n<script>\n/* Leaflet, https://leafletjs.com/\n";
+  appendCommentText(html, embedded(kLeafletLicense, kLeafletLicenseSize));
   html += "*/\n";
   appendScriptText(html, leafletJs);
   html += "\n</script>\n<script>\n";

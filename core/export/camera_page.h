@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tabrino {
@@ -26,12 +27,22 @@ struct CameraNumbers {
   std::vector<std::uint64_t> lines;  // one per camera, or none
 };
 
-// The page's HTML. Cameras out of bounds are left out.
+// Whether this build carries Leaflet, and so the page: a build may be made
+// without it (cmake/Leaflet.cmake), and then has only the SVG picture.
+bool cameraPageBuiltIn();
+// What a build without it says when asked for the page.
+inline constexpr std::string_view kNoCameraPageText =
+    "this build has no interactive page (it was built without Leaflet): write the SVG picture instead "
+    "(-o FILE.svg or --format svg)";
+
+// The page's HTML. Cameras out of bounds are left out. Throws TabrinoError in
+// a build without the page.
 std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTitle& title,
                            const CameraNumbers& numbers = {});
 
 // Writes the page through an AtomicFileWriter: it appears only once
-// complete. Throws FileOpenError or FileWriteError.
+// complete. Throws FileOpenError or FileWriteError, or TabrinoError in a
+// build without the page.
 void writeCameraPage(const std::filesystem::path& path, const std::vector<CameraRecord>& cameras,
                      const MapTitle& title, const CameraNumbers& numbers = {});
 
