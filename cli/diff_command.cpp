@@ -25,7 +25,9 @@ constexpr std::size_t kShownPerKind = 5;
 // words of convert and inspect.
 // Each is opened once, so that a pipe works as well as a file.
 bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool quiet) {
-  InputFile input(given);
+  std::optional<InputFile> opened;
+  openInput(opened, given);
+  InputFile& input = *opened;
   if (input.startsLikeDatabase()) {
     const std::unique_ptr<ByteSource> source = input.database();
     const DatabaseInspection inspection = set.loadDatabase(*source, progress.callback("Reading"));

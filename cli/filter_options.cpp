@@ -32,7 +32,9 @@ CameraFilter makeFilter(const FilterOptions& options) {
     ListSources sources;
     for (const std::string& list : options.exclude) {
       // Opened once, so that "-" and a pipe are read like a file.
-      InputFile input(list);
+      std::optional<InputFile> opened;
+      openInput(opened, list);
+      InputFile& input = *opened;
       const ListStream stream = input.listStream();
       const ImportResult result =
           stream.file ? importNextList({sourceName(list), {}, &stream}, table, sources) : input.openFailure();

@@ -15,19 +15,10 @@
 #include <vector>
 
 namespace tabrino::cli {
-namespace {
-
 OsmDirectionUse directionUse(const std::string& word) {
   if (word == "travel") return OsmDirectionUse::Travel;
   if (word == "facing") return OsmDirectionUse::Facing;
   return OsmDirectionUse::Ignore;
-}
-
-}  // namespace
-
-std::size_t readExtractForConvert(InputFile& input, const std::string& osmDirection, CameraTable& table,
-                                  FindingSink* findings, ProgressCallback progress) {
-  return input.readExtract(table, {directionUse(osmDirection), findings, std::move(progress)});
 }
 
 int runFromOsm(const FromOsmOptions& options) {
@@ -52,7 +43,9 @@ int runFromOsm(const FromOsmOptions& options) {
     FindingFanOut findings(sinks);
 
     CameraTable table;
-    InputFile extract(options.extract);
+    std::optional<InputFile> opened;
+    openInput(opened, options.extract);
+    InputFile& extract = *opened;
     extract.readExtract(table, {directionUse(options.osmDirection), &findings, progress.callback("Reading")});
     progress.finish();
 

@@ -25,10 +25,8 @@ struct FromOsmOptions {
 // Exit status: 0 written, 1 failed, 2 bad usage.
 int runFromOsm(const FromOsmOptions& options);
 
-// Reads `input`, an extract (by its extractFormat()), into `table` for
-// convert, telling `findings` (may be null) what its objects gave. Throws as
-// readExtract.
-std::size_t readExtractForConvert(InputFile& input, const std::string& osmDirection, CameraTable& table,
-                                  FindingSink* findings, ProgressCallback progress);
+// How --osm-direction's word ("travel", "facing", or none) takes an
+// extract's direction tags.
+OsmDirectionUse directionUse(const std::string& word);
 
 }  // namespace tabrino::cli

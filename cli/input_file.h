@@ -1,57 +1,16 @@
-// A file a command reads, named on the command line ("-": standard input),
-// opened once. Its first bytes are read to tell a database, an
-// OpenStreetMap extract and a list apart, and handed on with it, so that a
-// pipe, a FIFO or bash's <(...) is read like a file: none of them could be
-// opened or read again.
+// The input a command-line word names, opened once: "-" is standard input.
 #pragma once
 
-#include "core/platform/byte_source.h"
-#include "core/platform/file_io.h"
-#include "core/list/text_import.h"
-#include "core/osm/osm_extract.h"
+#include "core/run/input_file.h"
 
-#include <cstdint>
-#include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 
 namespace tabrino::cli {
 
-class InputFile {
- public:
-  // Opens it; a failure is told by what reads it next.
-  explicit InputFile(const std::string& argument);
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
+using tabrino::InputFile;
 
-  // Begins with a database's magic.
-  bool startsLikeDatabase() const noexcept;
-  // An OpenStreetMap extract's format, by its first bytes, else its name;
-  // nothing for a list, a database, or an input that could not be opened.
-  std::optional<ExtractFormat> extractFormat() const;
-  // The input as an extract, read to its end. Once only. Throws
-  // FileReadError when it could not be opened, else as readExtract.
-  std::size_t readExtract(CameraTable& table, const ExtractOptions& options);
-  // The input as a database: a regular file read where it lies, anything
-  // else read whole into memory. Once only. Throws FileOpenError or
-  // FileReadError.
-  std::unique_ptr<ByteSource> database();
-  // The input as a list, read to its end. Once only.
-  ImportResult importList(CameraTable& table, const ImportOptions& options);
-  // For a reader that imports it itself (diff); file is null when the input
-  // could not be opened: then openFailure() says why.
-  ListStream listStream() const noexcept;
-  ImportResult openFailure() const;
-
- private:
-  std::string shownName_;    // as messages name it
-  std::filesystem::path path_;  // empty for standard input
-  UniqueFile owned_;         // the named file; standard input is not ours
-  std::FILE* file_ = nullptr;
-  std::string reason_;       // why it could not be opened
-  std::string head_;         // its first bytes, read from file_ already
-  std::uint64_t size_ = 0;   // a regular file's size, else 0
-};
+// Opens `argument` into `input`.
+void openInput(std::optional<InputFile>& input, const std::string& argument);
 
 }  // namespace tabrino::cli

@@ -4,6 +4,7 @@
 
 #include "cli/messages.h"
 #include "cli/output_folder.h"
+#include "core/run/inputs.h"
 #include "core/list/text_import.h"
 
 #include <cstdint>
@@ -38,42 +39,6 @@ void openReport(std::optional<FindingReport>& report, const std::string& argumen
 
 namespace {
 
-// An extract's findings name objects and have no line. Among several lists
-// they take the extract's first line, which its ListSources entry tells as
-// line 0 of the extract: the report names the extract they come from.
-class ExtractFindings : public FindingSink {
- public:
-  ExtractFindings(FindingSink& out, std::uint64_t line) : out_(out), line_(line) {}
-  void add(const ListFinding& finding) override {
-    ListFinding placed = finding;
-    placed.lineNumber = line_;
-    out_.add(placed);
-  }
-
- private:
-  FindingSink& out_;
-  std::uint64_t line_;
-};
-
-// An extract clears the table it fills: after other lists it is read apart
-// and its rows follow theirs.
-ImportResult readExtract(InputFile& input, const std::string& list, CameraTable& table, ListSources& sources,
-                         const ImportOptions& options, const std::string& osmDirection, bool severalLists) {
-  ImportResult imported;
-  std::optional<ExtractFindings> placed;
-  FindingSink* findings = options.findings;
-  if (findings && severalLists) findings = &placed.emplace(*findings, sources.nextLine() + 1);
-  if (sources.count() == 0) {
-    imported.loadedCount = readExtractForConvert(input, osmDirection, table, findings, options.progress);
-  } else {
-    CameraTable extract;
-    imported.loadedCount = readExtractForConvert(input, osmDirection, extract, findings, options.progress);
-    table.appendRows(extract, sources.nextLine());
-  }
-  sources.addExtract(list, imported.loadedCount + 1);  // its lines as from-osm writes them, the header's too
-  return imported;
-}
-
 // What the lists after `i` add: room for their rows is reserved at once.
 // Only files that begin as lists count: a huge file that is not one would
 // size room for rows it never gives. (Only regular files have a size, so
@@ -100,18 +65,14 @@ bool readCameraList(const std::vector<std::string>& arguments, CameraTable& tabl
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     const std::string list = sourceName(argument);
-    ImportResult imported;
     std::optional<InputFile> opened;
-    InputFile& input = i == 0 && firstInput ? *firstInput : opened.emplace(argument);
+    if (i != 0 || !firstInput) openInput(opened, argument);
+    InputFile& input = i == 0 && firstInput ? *firstInput : *opened;
     // An extract is told from a list by its first bytes, which the input
     // keeps: a pipe's are not lost to whichever reads it.
-    if (input.extractFormat()) {
-      imported = readExtract(input, list, table, sources, options, osmDirection, arguments.size() > 1);
-    } else {
-      const ListStream stream = input.listStream();
-      options.laterBytes = bytesAfter(arguments, i);
-      imported = stream.file ? importNextList({list, {}, &stream}, table, sources, options) : input.openFailure();
-    }
+    InputOptions inputOptions{options, directionUse(osmDirection), arguments.size() > 1};
+    inputOptions.import.laterBytes = bytesAfter(arguments, i);
+    const ImportResult imported = readInput(input, table, sources, inputOptions);
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
       printImportFailure(std::cerr, imported, list);

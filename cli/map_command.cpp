@@ -149,7 +149,9 @@ int runMap(const MapOptions& options) {
     const CameraFilter filter = makeFilter(options.filter);
     MapTitle title{fromStandardInput ? sourceName(options.file) : displayPath(argumentPath(options.file).filename()),
                    ""};
-    InputFile input(options.file);
+    std::optional<InputFile> opened;
+    openInput(opened, options.file);
+    InputFile& input = *opened;
     const bool database = input.startsLikeDatabase();
     std::optional<FindingReport> report;
     if (!database) {

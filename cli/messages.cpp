@@ -60,7 +60,11 @@ void printError(std::ostream& out, const TabrinoError& error) {
   out << "\n";
 }
 
-std::unique_ptr<ByteSource> openDatabase(const std::string& argument) { return InputFile(argument).database(); }
+std::unique_ptr<ByteSource> openDatabase(const std::string& argument) {
+  std::optional<InputFile> input;
+  openInput(input, argument);
+  return input->database();
+}
 
 std::string sourceName(const std::string& argument) {
   return isStandardStream(argument) ? "standard input" : argument;

@@ -1010,6 +1010,26 @@ TEST(DialogStartTest, AnExtractShowsTheRowsItGave) {
   EXPECT_TRUE(dialog.Enabled(IDC_FINDINGS_LIST));  // what the extract left out
 }
 
+// An extract and a list in a folder whose name no ANSI code page spells are
+// found and read by their wide names, and the database goes beside them.
+TEST(DialogStartTest, AnExtractAndAListInAFolderOfAnyNameAreRead) {
+  tabrino::test::TempDir dir;
+  const fs::path folder = dir.path() / L"\u00dcberpr\u00fcfung \u30c7\u30fc\u30bf";
+  fs::create_directories(folder);
+  fs::copy_file(fs::path(TABRINO_OSM_GENERATED_DIR) / "cameras.osm.pbf", folder / L"\u30ab\u30e1\u30e9.osm.pbf");
+  tabrino::test::writeText(folder / L"b\u00fc.txt", NumberedList(3));
+  const std::string extract = tabrino::test::readText(fs::path(TABRINO_OSM_FIXTURE_DIR) / "cameras.txt");
+  const auto extractRows = static_cast<size_t>(std::count(extract.begin(), extract.end(), '\n') - 1);
+
+  DialogDriver dialog(std::vector<fs::path>{folder / L"\u30ab\u30e1\u30e9.osm.pbf", folder / L"b\u00fc.txt"});
+  ASSERT_TRUE(WaitFor([&] { return dialog.Text(IDC_LOADED_COUNT) == std::to_wstring(extractRows + 3); }))
+      << dialog.Text(IDC_LOADED_COUNT) << " " << dialog.LastMessage();
+  ASSERT_TRUE(dialog.WaitForOpen());
+  EXPECT_EQ(dialog.Cell(static_cast<int>(extractRows), 0), L"1");  // the list's first row follows the extract's
+  ASSERT_TRUE(dialog.Convert());
+  EXPECT_TRUE(fs::exists(DatabaseIn(folder))) << dialog.LastMessage();
+}
+
 // The resources linked into this test are those of Tabrino.exe.
 std::string Resource(LPCWSTR type, LPCWSTR name) {
   HRSRC found = ::FindResourceW(nullptr, name, type);

@@ -4,6 +4,7 @@
 #include "core/list/duplicates.h"
 #include "core/list/list_text.h"
 #include "core/osm/osm_extract.h"
+#include "core/run/inputs.h"
 #include "core/platform/file_io.h"
 #include "core/export/camera_page.h"
 #include "core/model/calendar_date.h"
@@ -57,7 +58,7 @@ namespace {
 
 // An extract's rows as the list `tabrino from-osm` writes of them, so that
 // the table shows (and converts) exactly that list.
-std::string ExtractAsListText(const std::filesystem::path& extract, OpenedLists& opened,
+std::string ExtractAsListText(tabrino::InputFile& extract, OpenedLists& opened,
                               tabrino::FindingSink& findings, const tabrino::ProgressCallback& progress) {
   tabrino::CameraTable rows;
   struct Keep : tabrino::FindingSink {
@@ -69,7 +70,7 @@ std::string ExtractAsListText(const std::filesystem::path& extract, OpenedLists&
     std::vector<tabrino::ListFinding>& kept;
     tabrino::FindingSink& also;
   } keep(opened.extractFindings, findings);
-  tabrino::readExtract(extract, rows, {tabrino::OsmDirectionUse::Ignore, &keep, progress});
+  extract.readExtract(rows, {tabrino::OsmDirectionUse::Ignore, &keep, progress});
   std::string text = tabrino::listHeaderLine();
   std::uint64_t idx = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -84,17 +85,16 @@ tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::C
   const std::string name = tabrino::displayPath(list.filename());
   const OpenedLists::Part part{table.text().size(), opened.sources.nextLine()};
   tabrino::ImportResult result;
-  // Only a regular file is looked at: a pipe's first bytes, once read, would
-  // be lost to the list reader.
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(list, ec) && tabrino::extractFormatOf(list)) {
-    const std::string text = ExtractAsListText(list, opened, *options.findings, options.progress);
+  // Opened once and told apart by its first bytes, as every input is.
+  tabrino::InputFile input(list, name);
+  if (input.extractFormat()) {
+    const std::string text = ExtractAsListText(input, opened, *options.findings, options.progress);
     options.append = opened.sources.count() > 0;
     options.firstLine = part.firstLine;
     result = tabrino::importCameraListText(text, table, options);
     if (result.loaded()) opened.sources.add(name, result.lineCount);
   } else {
-    result = tabrino::importNextList({name, list}, table, opened.sources, options);
+    result = tabrino::readInput(input, table, opened.sources, {options});
   }
   if (!result.loaded()) return result;
   opened.parts.push_back(part);

@@ -3,10 +3,11 @@
 # file names that ASCII cannot spell: the same database bytes for the same
 # list, date and seed, from a file or a pipe; the same dump on standard
 # output (no CR added) and from a pipe; the same inspection; the progress bar
-# on a console; a usage error with exit status 2.
-#   cli_wine.sh TABRINO_CLI_EXE TABRINO LIST
+# on a console; the same list of an extract in a folder no code page spells;
+# a usage error with exit status 2.
+#   cli_wine.sh TABRINO_CLI_EXE TABRINO LIST EXTRACT.osm.pbf
 set -euo pipefail
-exe=$(realpath "$1") cli=$(realpath "$2") list=$(realpath "$3")
+exe=$(realpath "$1") cli=$(realpath "$2") list=$(realpath "$3") extract=$(realpath "$4")
 export LC_ALL=C.UTF-8  # Wine turns the words of the command line into UTF-16 by the locale
 
 work=$(mktemp -d /tmp/tabrino-cli-e2e.XXXXXX)
@@ -70,6 +71,16 @@ if grep -q 'Checking.*\[##' "$work/console" && grep -q 'OK' "$work/console"; the
 else
   echo "FAILED: no progress bar on a console:"; cat -v "$work/console" | head -5; failures=$((failures + 1))
 fi
+
+# An extract in a folder no ANSI code page spells, read by its wide name.
+for side in linux windows; do
+  mkdir -p "$work/$side/Überprüfung データ"
+  cp "$extract" "$work/$side/Überprüfung データ/カメラ.osm.pbf"
+  (cd "$work/$side/Überprüfung データ" &&
+   if [ "$side" = linux ]; then "$cli" from-osm カメラ.osm.pbf -q; else wine "$exe" from-osm カメラ.osm.pbf -q; fi) \
+    >"$work/$side.from-osm"
+done
+check "from-osm reads an extract in a folder of any name" "$work/linux.from-osm" "$work/windows.from-osm"
 
 status=0
 run windows conver x >"$work/usage.out" 2>"$work/usage.err" || status=$?

@@ -1,0 +1,30 @@
+// Inputs read one after another into one table, whatever each is: a list
+// or an OpenStreetMap extract, told apart by their first bytes, each read
+// once (a pipe as well as a file), their lines numbered on as if they were
+// one text. Every front end reads its inputs through this.
+#pragma once
+
+#include "core/list/camera_table.h"
+#include "core/list/list_sources.h"
+#include "core/list/text_import.h"
+#include "core/osm/osm_extract.h"
+#include "core/run/input_file.h"
+
+#include <cstdint>
+
+namespace tabrino {
+
+struct InputOptions {
+  ImportOptions import;  // findings, progress, and room to set aside for later lists (laterBytes)
+  OsmDirectionUse osmDirection = OsmDirectionUse::Ignore;  // how an extract's direction tags are taken
+  // More than one input: an extract's findings then name it, at its first line.
+  bool severalInputs = false;
+};
+
+// Reads `input` into `table` after the inputs `sources` names (the first
+// clears the table) and adds it to `sources` once read. An extract gives the
+// rows `tabrino from-osm` would write of it, its lines counted as that list's.
+// Throws what reading an extract throws.
+ImportResult readInput(InputFile& input, CameraTable& table, ListSources& sources, const InputOptions& options);
+
+}  // namespace tabrino
