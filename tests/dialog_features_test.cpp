@@ -291,6 +291,30 @@ TEST_F(DialogFeatureTest, TheOptionsFilterDropAndLimitTheConversion) {
   EXPECT_EQ(records[0].speed, 30);  // row 4, latitude 52.50
   EXPECT_EQ(records[1].speed, 70);  // row 5, latitude 52.53
 
+  // What the options left out is among the findings, as in a report of the
+  // command line, in line order with the rest.
+  ASSERT_TRUE(Enabled(IDC_FINDINGS_LIST));
+  const HWND findings = FindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  const HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+  std::vector<std::wstring> shown;
+  for (int row = 0; row < ::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0); ++row) {
+    std::wstring line;
+    for (int column : {0, 2}) {
+      wchar_t text[256] = L"";
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = text;
+      item.cchTextMax = 256;
+      ::SendMessageW(table, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+      line += (line.empty() ? L"" : L" ") + std::wstring(text);
+    }
+    shown.push_back(line);
+  }
+  EXPECT_EQ(shown, (std::vector<std::wstring>{L"3 filtered", L"4 filtered", L"5 duplicate"}));
+  ::SendMessageW(findings, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
+
   // A limit below the cameras left: nothing is written over the database.
   const auto database = tabrino::test::readBytes(DatabaseIn(m_dir.path()));
   Open(m_dir / "cameras.txt");

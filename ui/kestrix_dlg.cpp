@@ -10,6 +10,7 @@
 #include "framework/win_app.h"
 #include "ui/about_dlg.h"
 #include "ui/run_options_dlg.h"
+#include "core/run/table_findings.h"
 #include "ui/findings_dlg.h"
 #include "ui/system_error.h"
 #include "ui/text_encoding.h"
@@ -391,7 +392,7 @@ void CKestrixDlg::OnBnClickedConversion() {
   // The sort moves rows under the view: it shows none until they stand still.
   m_rowsShown = false;
   StartJob(Job::Conversion, [this, settings, selectedRow] {
-    m_conversionOutcome = ConversionJob(m_table, m_openedLists.sources, m_runOptions, settings, selectedRow, m_jobProgress);
+    m_conversionOutcome = ConversionJob(m_table, m_openedLists, m_runOptions, settings, selectedRow, m_jobProgress);
     FollowIndexToOrder();
   });
 }
@@ -601,6 +602,12 @@ void CKestrixDlg::FinishConversion() {
         tabrino::conversionCountsText(outcome.summary.recordsWritten, outcome.summary.rowsSkipped) + ".";
     if (m_runOptions.filter.active()) counts += "\n" + LeftOutText(outcome.result.filtered) + ".";
     if (m_runOptions.dropDuplicates) counts += "\nDropped " + std::to_string(outcome.summary.rowsLeftOut) + " duplicates.";
+    if (m_openedLists.leftOutBy) {
+      // The rows left out are findings now, as in a report of the command line.
+      tabrino::FindingSummary findings = m_openOutcome.findings;
+      tabrino::reportLeftOut(m_openedLists.leftOut, *m_openedLists.leftOutBy, findings);
+      ShowFindings(&findings);
+    }
     ShowMessage(Paragraphs(WideFromUtf8(tabrino::conversionEndText(Utf8FromWide(outcome.path.wstring()))),
                            WideFromUtf8(counts)),
                 MB_OK | MB_ICONINFORMATION);

@@ -1,10 +1,10 @@
 #include "ui/list_jobs.h"
 
 #include "core/base/utf8_text.h"
-#include "core/list/duplicates.h"
 #include "core/list/list_text.h"
 #include "core/osm/osm_extract.h"
 #include "core/run/inputs.h"
+#include "core/run/table_findings.h"
 #include "core/platform/file_io.h"
 #include "core/export/camera_page.h"
 #include "core/model/calendar_date.h"
@@ -125,6 +125,14 @@ void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened,
   }
 }
 
+// Every finding of the table's lists, in line order, with the rows the last
+// conversion left out.
+void EveryFinding(const tabrino::CameraTable& table, const OpenedLists& opened, tabrino::FindingSink& sink) {
+  tabrino::findEveryFinding(
+      table, opened.sources, [&](tabrino::FindingSink& others) { ScanKeptLists(table, opened, others); },
+      &opened.leftOut, opened.leftOutBy ? &*opened.leftOutBy : nullptr, sink);
+}
+
 }  // namespace
 
 void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table, OpenedLists& opened,
@@ -172,12 +180,11 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
     progress.MarkTableReadable();
     if (progress.stop) throw JobStopped();
     tabrino::FindingSummary& findings = outcome.findings;
-    const tabrino::DuplicateOptions duplicates{0, false, &opened.sources};
     // Each half, once done, takes its share of the rest of the bar.
     constexpr std::uint32_t kHalfOfCheck = (JobProgress::kWhole - kReadingShare) / 2;
     tabrino::inParallel(
         [&] {
-          tabrino::DuplicateScan(table, duplicates).report(findings);
+          tabrino::findDuplicates(table, opened.sources, findings);
           progress.done += kHalfOfCheck;
         },
         [&] {
@@ -194,7 +201,7 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
   }
 }
 
-ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ListSources& sources,
+ConversionOutcome ConversionJob(tabrino::CameraTable& table, OpenedLists& opened,
                                 const tabrino::PipelineOptions& options, const tabrino::ConversionSettings& settings,
                                 int selectedRow, JobProgress& progress) {
   ConversionOutcome outcome;
@@ -218,8 +225,17 @@ ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::List
       progress.accepted.store(static_cast<std::uint32_t>(written), std::memory_order_relaxed);
       progress.done.store(Share(written, all), std::memory_order_relaxed);
     };
-    outcome.result = tabrino::runPipeline(table, sources, options, settings, {}, events);
+    tabrino::PipelineFindings findings;
+    tabrino::LeftOutRows leftOut;
+    findings.leftOut = &leftOut;
+    outcome.result = tabrino::runPipeline(table, opened.sources, options, settings, findings, events);
     outcome.summary = outcome.result.written;
+    // Rows left out before are out of the table: they stay findings until
+    // another conversion leaves rows out.
+    if (leftOut.size() > 0) {
+      opened.leftOut = std::move(leftOut);
+      opened.leftOutBy = options.filter;
+    }
   });
   progress.tableReadable = true;
   return outcome;
@@ -231,8 +247,7 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLi
   outcome.path = report;
   Guard(outcome, [&] {
     tabrino::FindingReport findings(report, &opened.sources);
-    tabrino::DuplicateScan(table, {0, false, &opened.sources})
-        .reportWith([&](tabrino::FindingSink& sink) { ScanKeptLists(table, opened, sink); }, findings);
+    EveryFinding(table, opened, findings);
     findings.commit();
   });
   return outcome;
@@ -265,8 +280,7 @@ WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, const OpenedL
     std::vector<tabrino::ListFinding>& out;
   } into(findings);
   Guard(outcome, [&] {
-    tabrino::DuplicateScan(table, {0, false, &opened.sources})
-        .reportWith([&](tabrino::FindingSink& sink) { ScanKeptLists(table, opened, sink); }, into);
+    EveryFinding(table, opened, into);
   });
   if (outcome.kind != WriteOutcome::Kind::Completed) std::vector<tabrino::ListFinding>().swap(findings);
   return outcome;

@@ -16,6 +16,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,10 @@ struct OpenedLists {
   };
   std::vector<Part> parts;
   std::vector<tabrino::ListFinding> extractFindings;
+  // The rows the last conversion's options left out, and the filter that
+  // did, for the findings window.
+  tabrino::LeftOutRows leftOut;
+  std::optional<tabrino::CameraFilter> leftOutBy;
 };
 
 // Reads the lists (and OpenStreetMap extracts) into `table` one after
@@ -109,8 +114,8 @@ struct ConversionOutcome : WriteOutcome {
 
 // Runs the conversion with `options`: the table is filtered and sorted by
 // latitude (following `selectedRow` to its new place), then the database
-// file is written.
-ConversionOutcome ConversionJob(tabrino::CameraTable& table, const tabrino::ListSources& sources,
+// file is written. The rows the options leave out are kept in `opened`.
+ConversionOutcome ConversionJob(tabrino::CameraTable& table, OpenedLists& opened,
                                 const tabrino::PipelineOptions& options, const tabrino::ConversionSettings& settings,
                                 int selectedRow, JobProgress& progress);
 

@@ -40,9 +40,10 @@ PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const
                            const ConversionSettings& settings, const PipelineFindings& findings,
                            const PipelineEvents& events) {
   PipelineResult result;
-  std::optional<LeftOutRows> leftOut;
-  if (findings.report && options.filter.active()) leftOut.emplace();
-  result.filtered = filterTable(table, options.filter, leftOut ? &*leftOut : nullptr);
+  std::optional<LeftOutRows> reported;
+  LeftOutRows* leftOut = findings.leftOut;
+  if (!leftOut && findings.report && options.filter.active()) leftOut = &reported.emplace();
+  result.filtered = filterTable(table, options.filter, leftOut);
   result.cameras = table.recordCount();
   // An empty database would replace the day's file with nothing in it.
   if (table.recordCount() == 0 && anyLeftOut(result.filtered)) {
@@ -95,7 +96,7 @@ PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const
     if (overLimit(table.recordCount() - droppedRecords)) return result;
   }
   if (findings.summary) duplicates->report(*findings.summary);
-  if (findings.report) writeReport(*duplicates, findings, options.filter, leftOut ? &*leftOut : nullptr);
+  if (findings.report) writeReport(*duplicates, findings, options.filter, leftOut);
   result.written = writeCameraDatabase(table, settings, dropped, events.writing);
   return result;
 }

@@ -33,6 +33,9 @@ struct PipelineFindings {
   // out, the duplicates and near rows.
   FindingReport* report = nullptr;
   std::function<void(FindingSink&)> imported;
+  // Where the rows the filters leave out are kept, for findings gathered
+  // later (the dialog's findings window); may be null.
+  LeftOutRows* leftOut = nullptr;
 };
 
 // What the front end may want to hear of while the run goes on.
