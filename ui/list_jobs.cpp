@@ -1,8 +1,6 @@
 #include "ui/list_jobs.h"
 
 #include "core/base/utf8_text.h"
-#include "core/list/list_text.h"
-#include "core/osm/osm_extract.h"
 #include "core/run/inputs.h"
 #include "core/run/table_findings.h"
 #include "core/platform/file_io.h"
@@ -56,11 +54,15 @@ std::string UnexpectedErrorText(const std::exception& error) {
 
 namespace {
 
-// An extract's rows as the list `tabrino from-osm` writes of them, so that
-// the table shows (and converts) exactly that list.
-std::string ExtractAsListText(tabrino::InputFile& extract, OpenedLists& opened,
-                              tabrino::FindingSink& findings, const tabrino::ProgressCallback& progress) {
-  tabrino::CameraTable rows;
+// One list (or extract) read after those `opened` names.
+tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::CameraTable& table,
+                                   OpenedLists& opened, tabrino::ImportOptions options) {
+  const std::string name = tabrino::displayPath(list.filename());
+  const OpenedLists::Part part{table.text().size(), opened.sources.nextLine()};
+  // Opened once and told apart by its first bytes, as every input is. An
+  // extract's findings name objects, not lines: they are kept as found,
+  // since the text it gives holds nothing to find them in again.
+  tabrino::InputFile input(list, name);
   struct Keep : tabrino::FindingSink {
     Keep(std::vector<tabrino::ListFinding>& kept, tabrino::FindingSink& also) : kept(kept), also(also) {}
     void add(const tabrino::ListFinding& finding) override {
@@ -69,33 +71,9 @@ std::string ExtractAsListText(tabrino::InputFile& extract, OpenedLists& opened,
     }
     std::vector<tabrino::ListFinding>& kept;
     tabrino::FindingSink& also;
-  } keep(opened.extractFindings, findings);
-  extract.readExtract(rows, {tabrino::OsmDirectionUse::Ignore, &keep, progress});
-  std::string text = tabrino::listHeaderLine();
-  std::uint64_t idx = 0;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (const std::optional<tabrino::CameraRecord> record = rows.record(i)) text += tabrino::listLine(++idx, *record);
-  }
-  return text;
-}
-
-// One list (or extract) read after those `opened` names.
-tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::CameraTable& table,
-                                   OpenedLists& opened, tabrino::ImportOptions options) {
-  const std::string name = tabrino::displayPath(list.filename());
-  const OpenedLists::Part part{table.text().size(), opened.sources.nextLine()};
-  tabrino::ImportResult result;
-  // Opened once and told apart by its first bytes, as every input is.
-  tabrino::InputFile input(list, name);
-  if (input.extractFormat()) {
-    const std::string text = ExtractAsListText(input, opened, *options.findings, options.progress);
-    options.append = opened.sources.count() > 0;
-    options.firstLine = part.firstLine;
-    result = tabrino::importCameraListText(text, table, options);
-    if (result.loaded()) opened.sources.add(name, result.lineCount);
-  } else {
-    result = tabrino::readInput(input, table, opened.sources, {options});
-  }
+  } keep(opened.extractFindings, *options.findings);
+  if (input.extractFormat()) options.findings = &keep;
+  const tabrino::ImportResult result = tabrino::readInput(input, table, opened.sources, {options});
   if (!result.loaded()) return result;
   opened.parts.push_back(part);
   // The next list's header starts a line of its own in the text kept.

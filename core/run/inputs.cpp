@@ -1,6 +1,9 @@
 #include "core/run/inputs.h"
 
+#include "core/list/list_text.h"
+
 #include <optional>
+#include <string>
 
 namespace tabrino {
 namespace {
@@ -42,10 +45,32 @@ ImportResult readExtractInput(InputFile& input, CameraTable& table, ListSources&
   return imported;
 }
 
+// A table that keeps its text keeps an extract's as the list `tabrino
+// from-osm` writes of it, so that it shows (and converts) exactly that list.
+ImportResult readExtractAsText(InputFile& input, CameraTable& table, ListSources& sources,
+                               const InputOptions& options) {
+  CameraTable rows;
+  input.readExtract(rows, {options.osmDirection, options.import.findings, options.import.progress});
+  std::string text = listHeaderLine();
+  std::uint64_t idx = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (const std::optional<CameraRecord> record = rows.record(i)) text += listLine(++idx, *record);
+  }
+  ImportOptions import = options.import;
+  import.append = sources.count() > 0;
+  import.firstLine = sources.nextLine();
+  const ImportResult result = importCameraListText(text, table, import);
+  if (result.loaded()) sources.add(input.shownName(), result.lineCount);
+  return result;
+}
+
 }  // namespace
 
 ImportResult readInput(InputFile& input, CameraTable& table, ListSources& sources, const InputOptions& options) {
-  if (input.extractFormat()) return readExtractInput(input, table, sources, options);
+  if (input.extractFormat()) {
+    return options.import.keepText ? readExtractAsText(input, table, sources, options)
+                                   : readExtractInput(input, table, sources, options);
+  }
   const ListStream stream = input.listStream();
   if (!stream.file) return input.openFailure();
   return importNextList({input.shownName(), {}, &stream}, table, sources, options.import);

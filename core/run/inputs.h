@@ -23,7 +23,8 @@ struct InputOptions {
 
 // Reads `input` into `table` after the inputs `sources` names (the first
 // clears the table) and adds it to `sources` once read. An extract gives the
-// rows `tabrino from-osm` would write of it, its lines counted as that list's.
+// rows `tabrino from-osm` would write of it, its lines counted as that list's;
+// a table that keeps its text keeps that list's text for them.
 // Throws what reading an extract throws.
 ImportResult readInput(InputFile& input, CameraTable& table, ListSources& sources, const InputOptions& options);
 
