@@ -7,8 +7,8 @@
 //   dialog_bench LIST
 #include "core/base/utf8_text.h"
 #include "core/convert/conversion_run.h"
-#include "core/list/duplicates.h"
-#include "core/list/idx_index.h"
+#include "core/check/duplicates.h"
+#include "ui/idx_index.h"
 #include "core/list/text_import.h"
 #include "tests/dialog_driver.h"
 

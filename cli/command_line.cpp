@@ -11,7 +11,7 @@
 #include "cli/map_command.h"
 #include "cli/messages.h"
 #include "core/filter/camera_filter.h"
-#include "core/list/duplicates.h"
+#include "core/check/duplicates.h"
 #include "tabrino_version.h"
 
 #include <CLI/CLI.hpp>

@@ -1,15 +1,15 @@
 // The map picture, read back: well-formed, each camera where the view
 // projects it, the land where the land is, a projection and a scale bar that
 // suit the extent, and a density grid where marks would pile up.
-#include "core/export/camera_map.h"
+#include "core/map/camera_map.h"
 
 #include "core/base/c_numbers.h"
 #include "core/list/text_import.h"
-#include "core/export/map_density.h"
-#include "core/export/map_places.h"
-#include "core/export/map_projection.h"
-#include "core/export/world_borders.h"
-#include "core/export/world_places.h"
+#include "core/map/map_density.h"
+#include "core/map/map_places.h"
+#include "core/map/map_projection.h"
+#include "core/map/world_borders.h"
+#include "core/map/world_places.h"
 #include "markup_reader.h"
 #include "test_support.h"
 

@@ -3,12 +3,12 @@
 // and counts, the land, borders, lakes and places, the first view across
 // the 180th meridian; and the page written only when whole.
 // (tests/camera_page_test.sh has Chromium draw it.)
-#include "core/export/camera_page.h"
+#include "core/map/camera_page.h"
 
 #include "core/base/errors.h"
-#include "core/export/camera_map.h"
-#include "core/export/world_borders.h"
-#include "core/export/world_places.h"
+#include "core/map/camera_map.h"
+#include "core/map/world_borders.h"
+#include "core/map/world_places.h"
 #include "markup_reader.h"
 #include "test_support.h"
 

@@ -2,7 +2,7 @@
 // read by GPSBabel, a client people use.
 #include "core/base/c_numbers.h"
 #include "core/database/camera_db_format.h"
-#include "core/export/camera_page.h"
+#include "core/map/camera_page.h"
 #include "cli_support.h"
 #include "test_support.h"
 

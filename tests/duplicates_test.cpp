@@ -1,4 +1,4 @@
-#include "core/list/duplicates.h"
+#include "core/check/duplicates.h"
 #include "core/model/earth.h"
 
 #include "core/platform/byte_source.h"

@@ -1,4 +1,4 @@
-#include "core/list/idx_index.h"
+#include "ui/idx_index.h"
 
 #include "core/list/text_import.h"
 

@@ -13,8 +13,8 @@ layers=(
   "model"
   "list database"
   "osm"
-  "convert export compare texts filter"
-  "run"
+  "convert export compare texts filter check"
+  "map run"
 )
 declare -A rank
 for i in "${!layers[@]}"; do

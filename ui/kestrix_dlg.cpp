@@ -1,6 +1,6 @@
 #include "ui/kestrix_dlg.h"
 
-#include "core/export/camera_map.h"
+#include "core/map/camera_map.h"
 #include "core/base/errors.h"
 #include "core/platform/file_io.h"
 #include "core/list/text_import.h"

@@ -3,7 +3,7 @@
 
 #include "core/database/camera_db_format.h"
 #include "core/list/camera_table.h"
-#include "core/list/idx_index.h"
+#include "ui/idx_index.h"
 #include "core/run/run_choices.h"
 #include "framework/anchor_layout.h"
 #include "framework/controls.h"

@@ -4,7 +4,7 @@
 #include "core/run/inputs.h"
 #include "core/run/table_findings.h"
 #include "core/platform/file_io.h"
-#include "core/export/camera_page.h"
+#include "core/map/camera_page.h"
 #include "core/model/calendar_date.h"
 #include "core/base/errors.h"
 #include "core/base/parallel.h"

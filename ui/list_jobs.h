@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/list/camera_table.h"
-#include "core/list/idx_index.h"
+#include "ui/idx_index.h"
 #include "core/convert/conversion_run.h"
 #include "core/run/conversion_pipeline.h"
 #include "core/list/list_findings.h"

@@ -1,7 +1,7 @@
 #include "core/run/conversion_pipeline.h"
 
 #include "core/base/parallel.h"
-#include "core/list/duplicates.h"
+#include "core/check/duplicates.h"
 #include "core/list/finding_spool.h"
 
 #include <algorithm>

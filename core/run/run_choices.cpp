@@ -1,7 +1,7 @@
 #include "core/run/run_choices.h"
 
 #include "core/base/c_numbers.h"
-#include "core/list/duplicates.h"
+#include "core/check/duplicates.h"
 #include "core/list/text_import.h"
 #include "core/platform/file_io.h"
 

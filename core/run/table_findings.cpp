@@ -1,6 +1,6 @@
 #include "core/run/table_findings.h"
 
-#include "core/list/duplicates.h"
+#include "core/check/duplicates.h"
 #include "core/list/finding_spool.h"
 
 namespace tabrino {

@@ -1,11 +1,11 @@
-#include "core/export/camera_page.h"
+#include "core/map/camera_page.h"
 
-#include "core/export/type_marks.h"
+#include "core/map/type_marks.h"
 
 #include "core/base/errors.h"
 #include "core/export/geo_export.h"
-#include "core/export/world_borders.h"
-#include "core/export/world_places.h"
+#include "core/map/world_borders.h"
+#include "core/map/world_places.h"
 #include "core/platform/file_io.h"
 
 #include <algorithm>
@@ -17,7 +17,7 @@
 
 // Generated at build time: Leaflet from where cmake/Leaflet.cmake found it
 // (empty in a build without it) and the page's own script
-// (core/export/camera_page.js).
+// (core/map/camera_page.js).
 extern const unsigned char kLeafletJs[];
 extern const std::size_t kLeafletJsSize;
 extern const unsigned char kLeafletCss[];

@@ -1,4 +1,4 @@
-#include "core/export/type_marks.h"
+#include "core/map/type_marks.h"
 
 #include "core/export/geo_export.h"
 

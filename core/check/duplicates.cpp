@@ -1,4 +1,4 @@
-#include "core/list/duplicates.h"
+#include "core/check/duplicates.h"
 
 #include "core/base/parallel.h"
 #include "core/base/prefetch.h"

@@ -1,4 +1,4 @@
-#include "core/export/map_places.h"
+#include "core/map/map_places.h"
 
 #include "core/export/geo_export.h"
 

@@ -1,4 +1,4 @@
-// The script of the camera page that tabrino writes (core/export/camera_page.cpp
+// The script of the camera page that tabrino writes (core/map/camera_page.cpp
 // builds it in, after Leaflet). It reads the page's data, draws the built-in
 // land, lakes, borders and place names, and draws every camera on one
 // canvas: marks by type when few enough are in view, a density grid when

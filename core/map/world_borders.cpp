@@ -1,6 +1,6 @@
-#include "core/export/world_borders.h"
+#include "core/map/world_borders.h"
 
-#include "core/export/packed_reader.h"
+#include "core/map/packed_reader.h"
 
 #include <cmath>
 

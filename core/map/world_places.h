@@ -3,7 +3,7 @@
 // data/places/README.md), for the map pictures and the map page.
 #pragma once
 
-#include "core/export/world_borders.h"
+#include "core/map/world_borders.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "core/database/camera_db_format.h"
-#include "core/export/camera_map.h"
+#include "core/map/camera_map.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,14 +1,14 @@
-#include "core/export/camera_map.h"
+#include "core/map/camera_map.h"
 
 #include "core/model/earth.h"
 #include "core/platform/file_io.h"
 #include "core/export/geo_export.h"
-#include "core/export/map_density.h"
-#include "core/export/map_paths.h"
-#include "core/export/map_places.h"
-#include "core/export/map_projection.h"
-#include "core/export/type_marks.h"
-#include "core/export/world_borders.h"
+#include "core/map/map_density.h"
+#include "core/map/map_paths.h"
+#include "core/map/map_places.h"
+#include "core/map/map_projection.h"
+#include "core/map/type_marks.h"
+#include "core/map/world_borders.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 // stroke follows), projected through the view and cut to the plot.
 #pragma once
 
-#include "core/export/map_projection.h"
+#include "core/map/map_projection.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "core/export/map_projection.h"
+#include "core/map/map_projection.h"
 
 #include "core/model/earth.h"
 

@@ -1,6 +1,6 @@
-#include "core/export/map_density.h"
+#include "core/map/map_density.h"
 
-#include "core/export/map_paths.h"
+#include "core/map/map_paths.h"
 
 #include <algorithm>
 #include <cmath>

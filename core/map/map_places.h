@@ -3,7 +3,7 @@
 // scale, so that these layers follow whatever projection it uses.
 #pragma once
 
-#include "core/export/world_places.h"
+#include "core/map/world_places.h"
 
 #include <functional>
 #include <string>

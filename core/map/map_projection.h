@@ -8,7 +8,7 @@
 #pragma once
 
 #include "core/database/camera_db_format.h"
-#include "core/export/world_borders.h"
+#include "core/map/world_borders.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // their place when they would pile on one another.
 #pragma once
 
-#include "core/export/map_projection.h"
+#include "core/map/map_projection.h"
 
 #include <cstdint>
 #include <string>

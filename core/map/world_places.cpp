@@ -1,6 +1,6 @@
-#include "core/export/world_places.h"
+#include "core/map/world_places.h"
 
-#include "core/export/packed_reader.h"
+#include "core/map/packed_reader.h"
 
 // Generated at build time from data/places/places.bin.
 extern const unsigned char kTabrinoPlaceData[];

@@ -1,4 +1,4 @@
-#include "core/export/map_paths.h"
+#include "core/map/map_paths.h"
 
 #include <algorithm>
 #include <array>
