@@ -68,14 +68,15 @@ class ResponsivenessProbe {
 double KeyMilliseconds(HWND list, UINT key) {
   const auto start = Clock::now();
   ::SendMessageW(list, WM_KEYDOWN, key, 1);
-  ::SendMessageW(list, WM_KEYUP, key, 0xC0000001);
+  // A key that was down and is released (bits 30 and 31), once.
+  ::SendMessageW(list, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
   ::RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   return MillisecondsSince(start);
 }
 
 double ClickMilliseconds(HWND list, int row) {
   RECT rect{LVIR_BOUNDS, 0, 0, 0};
-  ::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+  ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
   const LPARAM at = MAKELPARAM(rect.left + 20, (rect.top + rect.bottom) / 2);
   const auto start = Clock::now();
   ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);

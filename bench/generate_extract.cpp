@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     for (long i = 0; i < count && id <= nodes; ++i, ++id) {
       lat += step(random);
       lon += step(random);
-      const unsigned long pick = random() % 2000;
+      const auto pick = static_cast<unsigned long>(random() % 2000);
       if (pick == 0 && i > 0 && i + 1 < count) {
         cameras.push_back(id);
         std::printf(" <node id=\"%ld\" version=\"1\" lat=\"%.7f\" lon=\"%.7f\">\n"

@@ -60,8 +60,7 @@ int runInspect(const InspectOptions& options) {
       if (!options.quiet) std::cout << "OK\n";
       return kSuccess;
     }
-    const std::size_t count = report.problems.size() + report.unlistedProblems;
-    std::cout << (options.quiet ? shownName + ": " : "") << counted(count, "problem", "problems")
+    std::cout << (options.quiet ? shownName + ": " : "") << counted(report.problemCount(), "problem", "problems")
               << ":\n";
     printProblems(std::cout, report);
     return kProblems;

@@ -95,7 +95,7 @@ bool writesPage(const MapOptions& options, const std::string& output) {
 void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& cameras, const std::string& output,
                 const ListFindings& findings, bool page, bool densityGrid) {
   std::size_t drawn = 0;
-  for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1 : 0;
+  for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1u : 0u;
   std::ostream& out = statusOut();
   out << "Drew " << counted(drawn, "camera", "cameras") << (!page && densityGrid ? " as a density grid" : "");
   // A list's skipped rows are among its findings; a database's records out

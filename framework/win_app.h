@@ -15,8 +15,10 @@ class CWinApp {
 
   virtual BOOL InitInstance() { return TRUE; }
 
-  // Names the key that settings would be kept under. Tabrino keeps no
-  // settings, so nothing is stored and nothing is remembered.
+  // Does nothing, on purpose: MFC names here the registry key an
+  // application's settings and recent files go under. Tabrino writes none
+  // (the dialog's Options last only for the session), so no key is named and
+  // the registry is never touched; the call stays where the design has it.
   void SetRegistryKey(const wchar_t*) {}
 
   // The title of the application's message boxes: the program's file name.

@@ -7,15 +7,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --windows
 
+# A warning fails each build (TABRINO_WERROR), whoever runs this.
 echo "== Linux build and tests"
-cmake --preset default >/dev/null
+cmake --preset default -DTABRINO_WERROR=ON >/dev/null
 nice -n 10 cmake --build --preset default
 ctest --preset default
 
 echo "== Linux tests under ThreadSanitizer"
 # Only what the tests run is built. Without address randomisation, which
 # ThreadSanitizer's fixed memory layout may collide with on newer kernels.
-cmake --preset tsan >/dev/null
+cmake --preset tsan -DTABRINO_WERROR=ON >/dev/null
 nice -n 10 cmake --build --preset tsan
 # Every report fails the run, also one from a process whose exit status a
 # test does not look at: each report is a file in this folder.
@@ -36,7 +37,7 @@ if [ -n "$(ls build-tsan/tsan-reports)" ]; then
 fi
 
 echo "== Windows build and tests (Wine)"
-cmake --preset win32 -DTABRINO_NATIVE_CLI="$PWD/build/bin/tabrino" >/dev/null
+cmake --preset win32 -DTABRINO_NATIVE_CLI="$PWD/build/bin/tabrino" -DTABRINO_WERROR=ON >/dev/null
 nice -n 10 cmake --build --preset win32
 scripts/with-display.sh ctest --preset win32
 

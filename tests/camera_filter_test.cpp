@@ -1,11 +1,15 @@
 // The filters against their plain definitions, and the region files.
 #include "core/filter/camera_filter.h"
+#include "core/base/errors.h"
 #include "core/filter/region.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <optional>
 #include <random>
@@ -193,6 +197,20 @@ TEST(CameraFilter, KeepsWhatEachPlainDefinitionKeeps) {
     EXPECT_EQ(table.recordCount(), plain.recordCount()) << c.name;
     EXPECT_EQ(table.recordXor(), plain.recordXor()) << c.name;
   }
+}
+
+// The ignore lists' tables are powers of two: one past what a vector can hold
+// (on a 32-bit system, from 2 to the 32 at the latest) is an error that says
+// so, never a shift past the width of size_t.
+TEST(CameraFilter, IgnoreListTablesBeyondWhatAVectorHoldsAreTooLarge) {
+  const std::size_t words = std::vector<std::uint64_t>().max_size();
+  EXPECT_EQ(powerOfTwoEntries(0, words), 1u);
+  EXPECT_EQ(powerOfTwoEntries(20, words), std::size_t{1} << 20);
+  EXPECT_EQ(powerOfTwoEntries(20, std::size_t{1} << 20), std::size_t{1} << 20);
+  EXPECT_THROW(powerOfTwoEntries(21, std::size_t{1} << 20), TooLargeError);
+  EXPECT_THROW(powerOfTwoEntries(63, words), TooLargeError);
+  EXPECT_THROW(powerOfTwoEntries(64, std::numeric_limits<std::size_t>::max()), TooLargeError);
+  EXPECT_THROW(powerOfTwoEntries(std::numeric_limits<std::size_t>::digits, words), TooLargeError);
 }
 
 // An ignore list of many cameras, a fifth of them entered more than once:

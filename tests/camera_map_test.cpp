@@ -214,7 +214,7 @@ TEST(CameraMap, LandAndSeaAreInPlaceAtEveryScaleAndAcrossThe180thMeridian) {
 // of the view; a country's far cities, or two equal groups, are not.
 TEST(CameraMap, CamerasFarFromTheRestAreLeftOutOfTheViewAndCounted) {
   std::vector<CameraRecord> germany;
-  for (int i = 0; i < 40; ++i) germany.push_back(camera(6.5 + i % 8, 47.8 + (i * 7 % 40) * 0.18, 1 + i % 2));
+  for (int i = 0; i < 40; ++i) germany.push_back(camera(6.5 + i % 8, 47.8 + (i * 7 % 40) * 0.18, static_cast<std::uint8_t>(1 + i % 2)));
   std::vector<CameraRecord> withSlips = germany;
   withSlips.insert(withSlips.begin() + 5, camera(0, 0));
   withSlips.push_back(camera(13.4, 5.25));  // a latitude a digit short
@@ -242,7 +242,7 @@ TEST(CameraMap, CamerasFarFromTheRestAreLeftOutOfTheViewAndCounted) {
     const MapPlacement placed = placeOnMap(c.cameras);
     EXPECT_EQ(placed.strays, c.strays);
     std::size_t inBoundsCount = 0;
-    for (const CameraRecord& r : c.cameras) inBoundsCount += inBounds(r.latitude, r.longitude) ? 1 : 0;
+    for (const CameraRecord& r : c.cameras) inBoundsCount += inBounds(r.latitude, r.longitude) ? 1u : 0u;
     EXPECT_EQ(placed.shown.size() + placed.strays.size(), inBoundsCount);
   }
 
@@ -322,7 +322,7 @@ std::vector<CameraRecord> russianCities(int count) {
   std::vector<CameraRecord> cameras;
   for (const auto& city : cities) {
     for (int i = 0; i < static_cast<int>(city.share * count); ++i) {
-      cameras.push_back(camera(city.lon + lon(random), city.lat + lat(random), 1 + random() % 5));
+      cameras.push_back(camera(city.lon + lon(random), city.lat + lat(random), static_cast<std::uint8_t>(1 + random() % 5)));
     }
   }
   return cameras;
@@ -330,7 +330,7 @@ std::vector<CameraRecord> russianCities(int count) {
 
 std::vector<CameraRecord> germanyLattice() {
   std::vector<CameraRecord> germany;
-  for (int i = 0; i < 40; ++i) germany.push_back(camera(6.5 + i % 8, 47.8 + (i * 7 % 40) * 0.18, 1 + i % 2));
+  for (int i = 0; i < 40; ++i) germany.push_back(camera(6.5 + i % 8, 47.8 + (i * 7 % 40) * 0.18, static_cast<std::uint8_t>(1 + i % 2)));
   return germany;
 }
 
@@ -644,7 +644,7 @@ TEST(CameraMap, AMillionCamerasMakeAtMostFiveMegabytes) {
   std::uniform_real_distribution<double> lon(-10, 40), lat(35, 70);
   std::vector<CameraRecord> cameras;
   cameras.reserve(1000000);
-  for (int i = 0; i < 1000000; ++i) cameras.push_back(camera(lon(random), lat(random), 1 + random() % 5));
+  for (int i = 0; i < 1000000; ++i) cameras.push_back(camera(lon(random), lat(random), static_cast<std::uint8_t>(1 + random() % 5)));
   const std::string svg = cameraMapSvg(cameras, kTitle);
   EXPECT_LE(svg.size(), 5u << 20);
   EXPECT_NO_THROW(test::parseXml(svg));

@@ -15,9 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -166,32 +168,39 @@ class LandReader {
     }
     return value;
   }
+  // A count of what follows, each at least a byte: more than the bytes left
+  // is a broken file, and fits no size_t on a 32-bit system either.
+  std::size_t count() {
+    const std::uint64_t value = varint();
+    if (value > bytes_.size() - at_) throw std::runtime_error("a count past the end of the data");
+    return static_cast<std::size_t>(value);
+  }
   std::int64_t zigzag() {
     const std::uint64_t v = varint();
     return (v & 1) ? -static_cast<std::int64_t>(v >> 1) - 1 : static_cast<std::int64_t>(v >> 1);
   }
   std::vector<std::vector<GeoPoint>> lines() {
-    std::vector<std::vector<GeoPoint>> out(varint());
+    std::vector<std::vector<GeoPoint>> out(count());
     for (auto& line : out) {
-      line.resize(varint());
+      line.resize(count());
       std::int64_t x = 0, y = 0;
       for (GeoPoint& point : line) {
         x += zigzag();
         y += zigzag();
-        point = {x / 1e4, y / 1e4};
+        point = {static_cast<double>(x) / 1e4, static_cast<double>(y) / 1e4};
       }
     }
     return out;
   }
   std::vector<Place> places() {
-    std::vector<Place> out(varint());
+    std::vector<Place> out(count());
     for (Place& place : out) {
-      const std::size_t length = varint();
+      const std::size_t length = count();
       place.name.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
                         bytes_.begin() + static_cast<std::ptrdiff_t>(std::min(at_ + length, bytes_.size())));
       at_ += length;
       const std::int64_t lon = zigzag(), lat = zigzag();
-      place.at = {lon / 1e4, lat / 1e4};
+      place.at = {static_cast<double>(lon) / 1e4, static_cast<double>(lat) / 1e4};
       place.minZoom = static_cast<double>(varint()) / 10;
     }
     return out;

@@ -30,7 +30,7 @@ bool haveTool(const char* name) { return std::system(("command -v " + std::strin
 
 // "lat,lon" of each camera, scaled as stored, from the lines of a list (which
 // truncates) or of unicsv (whose digits are the place itself).
-std::vector<std::pair<std::int64_t, std::int64_t>> positions(const std::string& csv, int latColumn, int lonColumn,
+std::vector<std::pair<std::int64_t, std::int64_t>> positions(const std::string& csv, std::size_t latColumn, std::size_t lonColumn,
                                                              bool exact) {
   std::vector<std::pair<std::int64_t, std::int64_t>> out;
   std::istringstream in(csv);

@@ -191,7 +191,7 @@ TEST(CliOsm, ReportToStandardOutput) {
 TEST(CliOsm, DamagedExtractsLeaveNoFile) {
   test::TempDir dir;
   const std::vector<std::uint8_t> pbf = test::readBytes(kPbf);
-  test::writeText(dir / "cut.osm.pbf", std::string(pbf.begin(), pbf.begin() + pbf.size() / 2));
+  test::writeText(dir / "cut.osm.pbf", std::string(pbf.begin(), pbf.begin() + static_cast<std::ptrdiff_t>(pbf.size() / 2)));
   test::writeText(dir / "gpx.osm", "<?xml version=\"1.0\"?>\n<gpx><wpt lat=\"1\" lon=\"2\"/></gpx>\n");
   const struct {
     std::string args;

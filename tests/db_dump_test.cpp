@@ -119,7 +119,7 @@ TEST(DbDump, GeneratedDatabasesSurviveADumpAndAConversion) {
 
   for (const auto& records : recordSets) {
     test::TempDir dir;
-    const Bytes image = encodeDatabase(kDate, drawRandomBlock(random()), records);
+    const Bytes image = encodeDatabase(kDate, drawRandomBlock(static_cast<std::uint32_t>(random())), records);  // 32 bits drawn
     MemorySource source(image);
     ASSERT_EQ(convertDumpOf(source, dir.path()), image) << records.size() << " records";
   }

@@ -28,7 +28,7 @@ Bytes soundImage() {
 }
 
 void putLe32(Bytes& image, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) image[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (std::size_t i = 0; i < 4; ++i) image[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 std::uint8_t checksumOf(const Bytes& image, std::size_t records) {
@@ -130,7 +130,17 @@ TEST(DbInspect, ListsABoundedNumberOfRecordProblems) {
   EXPECT_EQ(report.recordCount, 3000u);
   EXPECT_EQ(report.problems.size(), kMaxListedRecordProblems);
   EXPECT_EQ(report.unlistedProblems, 2000u);
+  EXPECT_EQ(report.problemCount(), 3000u);
   EXPECT_FALSE(report.sound());
+}
+
+// A count of problems past 2 to the 32 (a file of tens of gigabytes) is
+// whole on a 32-bit system too.
+TEST(DbInspect, CountsProblemsBeyondWhatA32BitSizeHolds) {
+  DatabaseInspection report;
+  report.problems.push_back({0, "a problem"});
+  report.unlistedProblems = std::uint64_t{1} << 32;
+  EXPECT_EQ(report.problemCount(), (std::uint64_t{1} << 32) + 1);
 }
 
 // Whatever the bytes, inspection ends, keeps to the file, and calls a file
@@ -143,8 +153,8 @@ TEST(DbInspect, AnyBytesAtAllGiveATruthfulReport) {
       image.resize(random() % 300);
       for (auto& byte : image) byte = static_cast<std::uint8_t>(random() % 4 ? random() : 0xFF);
     } else {  // a sound file with a few changes
-      image = encodeDatabase(kDate, drawRandomBlock(seed), test::randomSortedRecords(random, random() % 12));
-      for (int changes = 1 + random() % 3; changes > 0; --changes) {
+      image = encodeDatabase(kDate, drawRandomBlock(static_cast<std::uint32_t>(seed)), test::randomSortedRecords(random, random() % 12));
+      for (int changes = static_cast<int>(1 + random() % 3); changes > 0; --changes) {
         switch (random() % 5) {
           case 0: if (!image.empty()) image[random() % image.size()] ^= static_cast<std::uint8_t>(1 + random() % 255); break;
           case 1: image.resize(random() % (image.size() + 1)); break;

@@ -150,7 +150,7 @@ std::wstring DialogDriver::Cell(int row, int column) const {
   item.iSubItem = column;
   item.pszText = text;
   item.cchTextMax = 256;
-  ::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  ::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
   return text;
 }
 

@@ -37,18 +37,18 @@ using test::WaitFor;
 
 class DialogFeatureTest : public ::testing::Test, public DialogDriver {
  protected:
-  int Selected() const { return static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, -1, LVNI_SELECTED)); }
+  int Selected() const { return static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)); }
   int SelectedCount() const { return static_cast<int>(::SendMessageW(List(), LVM_GETSELECTEDCOUNT, 0, 0)); }
-  int Focused() const { return static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, -1, LVNI_FOCUSED)); }
+  int Focused() const { return static_cast<int>(::SendMessageW(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)); }
   int TopRow() const { return static_cast<int>(::SendMessageW(List(), LVM_GETTOPINDEX, 0, 0)); }
   HWND List() const { return Item(IDC_CAMERA_LIST); }
   void Key(UINT key) {
     ::SendMessageW(List(), WM_KEYDOWN, key, 1);
-    ::SendMessageW(List(), WM_KEYUP, key, 0xC0000001);
+    ::SendMessageW(List(), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));  // released, once
   }
   void ClickRow(int row) {
     RECT rect{LVIR_BOUNDS, 0, 0, 0};
-    ::SendMessageW(List(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+    ::SendMessageW(List(), LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
     const LPARAM at = MAKELPARAM(rect.left + 10, (rect.top + rect.bottom) / 2);
     ::SendMessageW(List(), WM_LBUTTONDOWN, MK_LBUTTON, at);
     ::SendMessageW(List(), WM_LBUTTONUP, 0, at);
@@ -556,7 +556,7 @@ TEST_F(DialogFeatureTest, TypingAnIdxFindsItsRowInTheOrderShown) {
     LVFINDINFOW info{};
     info.flags = LVFI_STRING | flags;
     info.psz = idx;
-    const int row = static_cast<int>(::SendMessageW(List(), LVM_FINDITEMW, start, reinterpret_cast<LPARAM>(&info)));
+    const int row = static_cast<int>(::SendMessageW(List(), LVM_FINDITEMW, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(&info)));
     return row >= 0 ? Cell(row, 0) : L"(none)";
   };
   ClickRow(0);
@@ -727,7 +727,7 @@ TEST_F(DialogFeatureTest, TheCountsAreNamedForTooltipsAndScreenReaders) {
 
 TEST_F(DialogFeatureTest, ColumnsAndIconsFollowTheMonitorsDpi) {
   std::vector<int> widths;
-  for (int column = 0; column < 7; ++column) {
+  for (std::size_t column = 0; column < 7; ++column) {
     widths.push_back(static_cast<int>(::SendMessageW(List(), LVM_GETCOLUMNWIDTH, column, 0)));
   }
   RECT window;
@@ -739,7 +739,7 @@ TEST_F(DialogFeatureTest, ColumnsAndIconsFollowTheMonitorsDpi) {
   ::ReleaseDC(nullptr, screen);
   ::SendMessageW(m_window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi * 3 / 2, dpi * 3 / 2),
                  reinterpret_cast<LPARAM>(&suggested));
-  for (int column = 0; column < 7; ++column) {
+  for (std::size_t column = 0; column < widths.size(); ++column) {
     EXPECT_EQ(::SendMessageW(List(), LVM_GETCOLUMNWIDTH, column, 0), ::MulDiv(widths[column], 3, 2)) << column;
   }
   const auto bigIcon = reinterpret_cast<HICON>(::SendMessageW(m_window, WM_GETICON, ICON_BIG, 0));
@@ -840,14 +840,16 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
     item.iSubItem = column;
     item.pszText = text;
     item.cchTextMax = 256;
-    ::SendMessageW(table, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(table, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     return std::wstring(text);
   };
   ASSERT_EQ(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0), 3);
   const std::vector<std::wstring> rows[] = {
       {L"41", L"odd.txt", L"no-comma"}, {L"42", L"odd.txt", L"number-prefix"}, {L"43", L"odd.txt", L"duplicate"}};
   for (int row = 0; row < 3; ++row) {
-    for (int column = 0; column < 3; ++column) EXPECT_EQ(cell(row, column), rows[row][column]) << row;
+    for (int column = 0; column < 3; ++column) {
+      EXPECT_EQ(cell(row, column), rows[row][static_cast<std::size_t>(column)]) << row;
+    }
     EXPECT_FALSE(cell(row, 3).empty());
   }
   EXPECT_EQ(cell(2, 3), L"same camera as line 2");
@@ -911,7 +913,7 @@ TEST_F(DialogFeatureTest, TheChooserOffersTextCsvExtractsAndAllFiles) {
   std::vector<std::wstring> filters;
   for (int i = 0; i < ::SendMessageW(types, CB_GETCOUNT, 0, 0); ++i) {
     wchar_t text[64] = L"";
-    ::SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    ::SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
     filters.push_back(text);
   }
   ::PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
@@ -1012,7 +1014,8 @@ TEST(DialogStartTest, AnExtractShowsTheRowsItGave) {
     std::vector<std::wstring> cells;
     for (size_t cell = start; cell <= end;) {
       const size_t comma = std::min(expected.find(',', cell), end);
-      cells.emplace_back(expected.begin() + cell, expected.begin() + comma);
+      cells.emplace_back(expected.begin() + static_cast<std::ptrdiff_t>(cell),
+                         expected.begin() + static_cast<std::ptrdiff_t>(comma));
       cell = comma + 1;
     }
     rows.push_back(cells);

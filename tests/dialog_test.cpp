@@ -65,7 +65,7 @@ TEST_F(DialogTest, StartsEmptyWithSevenCentredColumnsThatFitTheirTextAndZeroCoun
     info.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
     info.pszText = title;
     info.cchTextMax = 32;
-    ASSERT_TRUE(::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info)));
+    ASSERT_TRUE(::SendMessageW(Item(IDC_CAMERA_LIST), LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)));
     EXPECT_STREQ(title, titles[column]);
     EXPECT_EQ(info.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_CENTER) << column;
     EXPECT_GE(info.cx, column == 0 ? 40 : 80) << column;
@@ -83,7 +83,7 @@ TEST_F(DialogTest, StartsEmptyWithSevenCentredColumnsThatFitTheirTextAndZeroCoun
   ::GetMenuStringW(menu, IDM_ABOUTBOX, about, 64, MF_BYCOMMAND);
   EXPECT_STREQ(about, L"&About Tabrino");
   EXPECT_EQ(::GetMenuItemID(menu, items - 1), static_cast<UINT>(IDM_ABOUTBOX));
-  EXPECT_EQ(::GetMenuState(menu, items - 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+  EXPECT_EQ(::GetMenuState(menu, static_cast<UINT>(items - 2), MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
 }
 
 TEST_F(DialogTest, SystemMenuCommandsSixteenToThirtyOneOpenTheAboutBox) {

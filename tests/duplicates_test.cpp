@@ -124,7 +124,7 @@ std::vector<Expected> quadraticSearch(const std::vector<std::optional<CameraReco
         continue;
       }
       const std::int64_t millimetres = distanceMillimetres(r.latitude, r.longitude, o.latitude, o.longitude);
-      if (near > 0 && millimetres <= near * 1000 && (!nearest || millimetres < best)) nearest = j, best = millimetres;
+      if (near > 0 && static_cast<double>(millimetres) <= near * 1000 && (!nearest || millimetres < best)) nearest = j, best = millimetres;
     }
     if (same) {
       expected.push_back({i + 2, FindingKind::Duplicate, *same + 2});

@@ -155,7 +155,7 @@ TEST(StyledExports, GdalAndGpsBabelSeeEachTypesStyle) {
   }
   // One camera of each styled type and one of a type without a common meaning.
   std::vector<CameraRecord> records;
-  for (const std::uint8_t type : {1, 2, 3, 4, 5, 192}) {
+  for (const std::uint8_t type : std::vector<std::uint8_t>{1, 2, 3, 4, 5, 192}) {
     records.push_back({static_cast<std::int32_t>(525000 + type), 134000, type, 60, 1, directionCode(90)});
   }
   test::TempDir dir;

@@ -204,7 +204,7 @@ TEST(OsmExtract, ManyCamerasEachTakeTheirOwnRoad) {
   CameraTable table;
   ASSERT_EQ(readExtract(dir / "roads.osm", table, {OsmDirectionUse::Travel, &findings, {}}),
             static_cast<std::size_t>(kCameras));
-  for (int i = 0; i < kCameras; ++i) ASSERT_EQ(table.record(i), expected[i]) << "camera " << i;
+  for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(table.record(i), expected[i]) << "camera " << i;
   EXPECT_EQ(findings.count(FindingKind::OsmRoadSpeed), static_cast<std::uint64_t>(kCameras));
   EXPECT_EQ(findings.total(), static_cast<std::uint64_t>(kCameras));
   EXPECT_EQ(findings.examples(FindingKind::OsmRoadSpeed).back().detail, "node 8 (maxspeed 50 of way 3)");
@@ -296,7 +296,7 @@ TEST(OsmExtract, FormatFromContentBeforeName) {
 TEST(OsmExtract, MalformedExtractsFailClearly) {
   test::TempDir dir;
   const std::vector<std::uint8_t> pbf = test::readBytes(kGenerated / "cameras.osm.pbf");
-  test::writeText(dir / "cut.osm.pbf", std::string(pbf.begin(), pbf.begin() + pbf.size() / 2));
+  test::writeText(dir / "cut.osm.pbf", std::string(pbf.begin(), pbf.begin() + static_cast<std::ptrdiff_t>(pbf.size() / 2)));
   test::writeText(dir / "junk.osm.pbf", "not an extract at all\n");
   test::writeText(dir / "gpx.osm", "<?xml version=\"1.0\"?>\n<gpx><wpt lat=\"1\" lon=\"2\"/></gpx>\n");
   const struct {

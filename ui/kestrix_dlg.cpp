@@ -187,7 +187,7 @@ BOOL CKestrixDlg::OnInitDialog() {
     for (int id : {IDC_WRITTEN_COUNT, IDC_LOADED_COUNT}) {
       wchar_t name[64] = L"";
       ::GetWindowTextW(::GetWindow(::GetDlgItem(m_hWnd, id), GW_HWNDPREV), name, 64);
-      m_tips.AddTool(id, CToolTipCtrl::AreaOf(::GetDlgItem(m_hWnd, id)), name);
+      m_tips.AddTool(static_cast<UINT_PTR>(id), CToolTipCtrl::AreaOf(::GetDlgItem(m_hWnd, id)), name);  // ids are positive
     }
     m_tips.AddTool(IDC_FINDINGS, CToolTipCtrl::AreaOf(m_findings.m_hWnd), L"");
   }
@@ -809,7 +809,7 @@ LRESULT CKestrixDlg::OnSize(WPARAM, LPARAM) {
 void CKestrixDlg::PlaceTips() {
   if (!m_tips.m_hWnd) return;
   for (int id : {IDC_WRITTEN_COUNT, IDC_LOADED_COUNT, IDC_FINDINGS}) {
-    m_tips.SetToolRect(id, CToolTipCtrl::AreaOf(::GetDlgItem(m_hWnd, id)));
+    m_tips.SetToolRect(static_cast<UINT_PTR>(id), CToolTipCtrl::AreaOf(::GetDlgItem(m_hWnd, id)));  // ids are positive
   }
 }
 
@@ -896,7 +896,8 @@ void CKestrixDlg::OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult) {
   if (!m_rowsShown || m_job == Job::Open || m_job == Job::Conversion) return;  // the index is being rebuilt
   if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz) return;
   const size_t rows = m_table.size();
-  const size_t start = find->iStart >= 0 && static_cast<size_t>(find->iStart) < rows ? find->iStart : 0;
+  const size_t start =
+      find->iStart >= 0 && static_cast<size_t>(find->iStart) < rows ? static_cast<size_t>(find->iStart) : 0;
   const auto row = m_idxIndex.find(m_table, CellBytesFromWide(find->lvfi.psz, m_codePage), start,
                                    (find->lvfi.flags & LVFI_WRAP) != 0, (find->lvfi.flags & LVFI_PARTIAL) == 0);
   if (row) *pResult = static_cast<LRESULT>(*row);

@@ -30,7 +30,8 @@ std::string CellBytesFromWide(std::wstring_view text, unsigned codePage) {
 void CopyCellToWideBuffer(std::string_view text, unsigned codePage, wchar_t* buffer, int capacity) {
   if (!buffer || capacity <= 0) return;
   // A cell longer than the buffer is cut: the list view shows only so much.
-  const int size = static_cast<int>(text.size() < static_cast<size_t>(capacity - 1) ? text.size() : capacity - 1);
+  const size_t room = static_cast<size_t>(capacity - 1);  // capacity > 0
+  const int size = static_cast<int>(text.size() < room ? text.size() : room);  // at most room, an int
   const int written = size > 0 ? ::MultiByteToWideChar(codePage, 0, text.data(), size, buffer, capacity - 1) : 0;
   buffer[written > 0 ? written : 0] = L'\0';
 }

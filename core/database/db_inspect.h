@@ -40,6 +40,9 @@ struct DatabaseInspection {
   std::uint64_t unlistedProblems = 0;
 
   bool sound() const noexcept { return problems.empty() && unlistedProblems == 0; }
+  // Listed and unlisted: a file of several gigabytes may have more than a
+  // 32-bit size_t counts.
+  std::uint64_t problemCount() const noexcept { return problems.size() + unlistedProblems; }
 };
 
 DatabaseInspection inspectDatabase(ByteSource& source, const ProgressCallback& progress = {});

@@ -1,6 +1,7 @@
 #include "core/filter/camera_filter.h"
 
 #include "core/base/c_numbers.h"
+#include "core/base/errors.h"
 #include "core/model/camera_record.h"
 
 #include <algorithm>
@@ -48,14 +49,21 @@ std::int32_t highestAtOrBelow(double degrees) {
   return static_cast<std::int32_t>(v);
 }
 
-// 64 less the bits of a place in a power of two at least `wanted` (and 64).
-unsigned shiftFor(std::uint64_t wanted) noexcept {
+// The bits of a place in a power of two at least `wanted` (and 64).
+unsigned placeBitsFor(std::uint64_t wanted) noexcept {
   unsigned bits = 6;
   while ((std::uint64_t{1} << bits) < wanted) ++bits;
-  return 64 - bits;
+  return bits;
 }
 
 }  // namespace
+
+std::size_t powerOfTwoEntries(unsigned bits, std::size_t maxEntries) {
+  if (bits >= 64 || (std::uint64_t{1} << bits) > maxEntries) {
+    throw TooLargeError("The ignore lists have more cameras than Tabrino can look up at once.");
+  }
+  return static_cast<std::size_t>(std::uint64_t{1} << bits);  // at most maxEntries, a size_t
+}
 
 const char* filterOptionName(FilterKind kind) noexcept {
   switch (kind) {
@@ -119,21 +127,29 @@ std::optional<SpeedRange> parseSpeedRange(std::string_view text, std::string& pr
 
 ExcludedCameras::ExcludedCameras(const CameraTable& table, ListSources sources) : sources_(std::move(sources)) {
   const std::uint64_t cameras = table.recordCount();
-  presentShift_ = shiftFor(16 * cameras);
-  present_.assign((std::size_t{1} << (64 - presentShift_)) / 64, 0);
-  slotShift_ = shiftFor(2 * cameras);
-  slots_.assign(std::size_t{1} << (64 - slotShift_), Slot{0, 0});
+  const unsigned presentBits = placeBitsFor(16 * cameras), slotBits = placeBitsFor(2 * cameras);
+  present_.assign(powerOfTwoEntries(presentBits - 6, present_.max_size()), 0);  // 64 bits a word
+  presentShift_ = 64 - presentBits;
+  slots_.assign(powerOfTwoEntries(slotBits, slots_.max_size()), Slot{0, 0});
+  slotShift_ = 64 - slotBits;
   // Rows in file order: the first line of each camera is the one named.
   for (std::size_t position = 0; position < table.size(); ++position) {
     const auto record = table.record(position);
     if (!record) continue;
     const std::uint64_t key = keyOf(*record), hash = hashOf(key);
     const std::uint64_t bit = hash >> presentShift_;
-    present_[bit / 64] |= std::uint64_t{1} << (bit % 64);
-    std::size_t slot = static_cast<std::size_t>(hash >> slotShift_);
+    present_[wordOf(bit)] |= std::uint64_t{1} << (bit % 64);
+    std::size_t slot = slotOf(hash);
     while (slots_[slot].line != 0 && slots_[slot].key != key) slot = (slot + 1) & (slots_.size() - 1);
     if (slots_[slot].line == 0) slots_[slot] = {key, table.tag(position) + 1};
   }
+}
+
+// A hash shifted right by presentShift_ (slotShift_) is below 64 times
+// present_.size() (below slots_.size()), which are size_t: the places fit.
+std::size_t ExcludedCameras::wordOf(std::uint64_t bit) const noexcept { return static_cast<std::size_t>(bit / 64); }
+std::size_t ExcludedCameras::slotOf(std::uint64_t hash) const noexcept {
+  return static_cast<std::size_t>(hash >> slotShift_);
 }
 
 std::uint64_t ExcludedCameras::keyOf(const CameraRecord& record) noexcept {
@@ -151,8 +167,8 @@ std::uint64_t ExcludedCameras::hashOf(std::uint64_t key) noexcept {
 std::optional<std::uint64_t> ExcludedCameras::lineOf(const CameraRecord& record) const noexcept {
   const std::uint64_t key = keyOf(record), hash = hashOf(key);
   const std::uint64_t bit = hash >> presentShift_;
-  if (!(present_[bit / 64] >> (bit % 64) & 1)) return std::nullopt;
-  for (std::size_t slot = static_cast<std::size_t>(hash >> slotShift_);; slot = (slot + 1) & (slots_.size() - 1)) {
+  if (!(present_[wordOf(bit)] >> (bit % 64) & 1)) return std::nullopt;
+  for (std::size_t slot = slotOf(hash);; slot = (slot + 1) & (slots_.size() - 1)) {
     if (slots_[slot].line == 0) return std::nullopt;
     if (slots_[slot].key == key) return slots_[slot].line;
   }

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -46,6 +47,11 @@ struct SpeedRange {
 // "30-80".
 std::optional<SpeedRange> parseSpeedRange(std::string_view text, std::string& problem);
 
+// 2 to the power `bits`, the entries of a table that may hold at most
+// `maxEntries` (its vector's max_size()). Throws TooLargeError beyond: on a
+// 32-bit system a shift of size_t would overflow well before 64 bits.
+std::size_t powerOfTwoEntries(unsigned bits, std::size_t maxEntries);
+
 // The cameras of lists to leave out, each the same camera (place and
 // direction) as the duplicate rule means.
 class ExcludedCameras {
@@ -58,6 +64,8 @@ class ExcludedCameras {
 
  private:
   static std::uint64_t keyOf(const CameraRecord& record) noexcept;
+  std::size_t wordOf(std::uint64_t bit) const noexcept;
+  std::size_t slotOf(std::uint64_t hash) const noexcept;
   static std::uint64_t hashOf(std::uint64_t key) noexcept;
   // Every row of the list being converted is looked up, and most are in no
   // ignore list: a bitmap of about 16 bits a camera, small enough to stay in

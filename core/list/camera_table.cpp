@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -476,7 +477,10 @@ void CameraTable::sortWithinBuckets(RowPositions& order, const BucketCounts& sta
       continue;
     }
     if (last - first > kMaxCopied) {
-      std::stable_sort(order.begin() + first, order.begin() + last, [this](std::uint32_t x, std::uint32_t y) {
+      // Positions in `order`, whose size a vector keeps within ptrdiff_t.
+      const auto from = order.begin() + static_cast<std::ptrdiff_t>(first);
+      const auto to = order.begin() + static_cast<std::ptrdiff_t>(last);
+      std::stable_sort(from, to, [this](std::uint32_t x, std::uint32_t y) {
         return orderedKey(rows_[x].latitude) < orderedKey(rows_[y].latitude);
       });
       continue;

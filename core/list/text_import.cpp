@@ -98,10 +98,12 @@ const char* lastLineFeed(const char* begin, const char* end) noexcept {
   return nullptr;
 }
 
-// The findings of the second half of a block or a file, held until those of
-// the first half have been given. Past a bound a block's half is parsed
-// again after the first, and a file's half stops (nearlyFull) to be read
-// on after it, so that a list of millions of bad lines takes no more memory.
+// The findings of a later piece of a list (a block's second half, or one of
+// the parts a file is read in), held until those of the pieces before it
+// have been given. Past a bound a block's half is parsed again after the
+// first, and a file's part stops (nearlyFull) to be read on once the parts
+// before it have joined, so that a list of millions of bad lines takes no
+// more memory.
 class HeldFindings : public FindingSink {
  public:
   static constexpr std::size_t kMaxHeld = 4096;
@@ -331,7 +333,8 @@ class ListParser {
   std::string cleaned_;
 };
 
-// Below this many bytes a second thread costs more than it saves.
+// Below this many bytes a block's lines are parsed on one thread: a second
+// costs more than it saves.
 constexpr std::size_t kParallelMinimum = std::size_t{1} << 16;
 
 // Parses the complete lines of [begin, end) like parser.parseLines, the
@@ -497,126 +500,191 @@ constexpr std::size_t kPartBlockSize = std::size_t{512} << 10;
 // wait for.
 constexpr double kPartEnds[] = {0.32, 0.64, 0.76, 0.86, 0.93, 0.97};
 
+// A line's end is looked for this many bytes at a time: more than most
+// lines, so that one read finds it, and little to read where it is near.
+constexpr std::size_t kLineSearchWindow = std::size_t{64} << 10;
+
 // The start of the line after the first line feed at or past `at`, looked
 // for a window at a time through `room`; 0 when no line ends past `at`, or
 // when a read fails (error then holds errno's value).
 std::uint64_t nextLineStart(std::FILE* file, std::uint64_t at, ReadRoom& room, int& error) {
   for (std::size_t looked = 0;; at += looked) {
     errno = 0;
-    if (!readAt(file, at, room.data(), kParallelMinimum, looked)) {
+    if (!readAt(file, at, room.data(), kLineSearchWindow, looked)) {
       error = errno ? errno : EIO;
       return 0;
     }
     const auto* lineFeed = static_cast<const char*>(std::memchr(room.data(), '\n', looked));
     if (lineFeed) return at + static_cast<std::uint64_t>(lineFeed - room.data()) + 1;
-    if (looked < kParallelMinimum) return 0;
+    if (looked < kLineSearchWindow) return 0;
+  }
+}
+
+// The parts a list on disk is read in, and what became of each.
+struct ListParts {
+  std::vector<std::uint64_t> starts;                // each part's first byte, then the list's end
+  std::vector<CameraTable::Span> spans;             // the room set aside for each part's rows
+  std::vector<HeldFindings> held;                   // the findings of the parts after the first
+  std::vector<std::optional<ListParser>> parsers;   // those parts' own parsers
+  std::vector<PartRead> reads;                      // where the reading of each stopped
+  std::size_t count() const noexcept { return starts.size() - 1; }
+};
+
+// The bytes read so far by both threads; only this thread tells `progress`.
+class PartsProgress {
+ public:
+  PartsProgress(const ProgressCallback& progress, std::uint64_t total, std::uint64_t read)
+      : progress_(progress), total_(total), read_(read) {}
+  void readHere(std::size_t bytes) {
+    read_ += bytes;
+    if (progress_) progress_(read_ + readElsewhere_.load(std::memory_order_relaxed), total_);
+  }
+  void readElsewhere(std::size_t bytes) { readElsewhere_.fetch_add(bytes, std::memory_order_relaxed); }
+
+ private:
+  const ProgressCallback& progress_;
+  std::uint64_t total_;
+  std::uint64_t read_;
+  std::atomic<std::uint64_t> readElsewhere_{0};
+};
+
+// Where the parts of a list start, the first at `from` and each other at a
+// line's start past a share of the list (kPartEnds) and past the first block
+// (`got` bytes), then the list's end; fewer than two parts where lines are
+// too long for more. Sets `error` to errno's value where a read fails.
+std::vector<std::uint64_t> partStarts(const ListStream& in, std::uint64_t from, std::size_t got, ReadRoom& room,
+                                      int& error) {
+  std::vector<std::uint64_t> starts{from};
+  for (const double share : kPartEnds) {
+    const std::uint64_t start =
+        nextLineStart(in.file, from + static_cast<std::uint64_t>(share * static_cast<double>(in.size - from)), room,
+                      error);
+    if (error) return starts;
+    if (start == 0 || start >= in.size) break;  // no line ends past this share
+    if (start > std::max<std::uint64_t>(starts.back(), got)) starts.push_back(start);
+  }
+  if (starts.size() >= 2) starts.push_back(in.size);
+  return starts;
+}
+
+// Sets room aside in the table for each part's rows, judged from the
+// `sampleLines` lines of the first `sampleBytes` bytes (and takes room once
+// for the later lists' rows too); false where there is no room at once. A
+// part with more rows than its room is finished later, more slowly but as
+// right.
+bool setAsideParts(CameraTable& table, ListParts& parts, std::uint64_t sampleLines, std::size_t sampleBytes,
+                   const ImportOptions& options) {
+  const std::size_t count = parts.count();
+  parts.spans.resize(count);
+  try {
+    std::vector<std::size_t> rows(count);
+    std::size_t total = options.laterBytes ? rowsFor(sampleLines, sampleBytes, options.laterBytes) : 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      total += rows[k] = rowsFor(sampleLines, sampleBytes, parts.starts[k + 1] - parts.starts[k]);
+    }
+    table.reserve(table.size() + total);
+    table.setAside(parts.spans, rows);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// Reads every part, two at once: this thread the first (whose first
+// `present` bytes are in `rooms[0]` already) with the list's own parser, the
+// other thread the second; then each takes the next part not yet taken. Each
+// part after the first has a parser of its own, counting lines from the
+// part's first, its findings held.
+void readPartsAtOnce(const ListStream& in, ListParser& parser, ListParts& parts, ReadRoom (&rooms)[2],
+                     std::size_t present, PartsProgress& progress, FindingSink* findings) {
+  const std::size_t count = parts.count();
+  parser.writeInto(&parts.spans[0]);
+  parts.held = std::vector<HeldFindings>(count);
+  parts.parsers = std::vector<std::optional<ListParser>>(count);
+  for (std::size_t k = 1; k < count; ++k) {
+    parts.parsers[k].emplace(&parts.spans[k], findings ? &parts.held[k] : nullptr, parser.header());
+  }
+  parts.reads.assign(count, PartRead{});
+  std::atomic<std::size_t> nextPart{2};
+  auto readParts = [&](std::FILE* file, std::size_t part, ReadRoom& room, std::size_t presentHere, auto onRead) {
+    for (; part < count; part = nextPart.fetch_add(1), presentHere = 0) {
+      ListParser& partParser = part == 0 ? parser : *parts.parsers[part];
+      parts.reads[part] =
+          readPart(file, partParser, room, parts.starts[part], presentHere, parts.starts[part + 1], onRead);
+    }
+  };
+  const UniqueFile ownHandle = ownReadHandle(in.file);
+  std::FILE* const otherFile = ownHandle ? ownHandle.get() : in.file;
+  inParallel([&] { readParts(in.file, 0, rooms[0], present, [&](std::size_t b) { progress.readHere(b); }); },
+             [&] { readParts(otherFile, 1, rooms[1], 0, [&](std::size_t b) { progress.readElsewhere(b); }); });
+  parser.writeInto(nullptr);
+}
+
+// Joins the parts' rows and findings to the list's, in order. A part that
+// had more rows than room is read to its end now, by the list's parser,
+// while the later parts' rows wait apart. Returns where the last part's
+// reading stopped, or the first failure.
+PartRead joinParts(const ListStream& in, CameraTable& table, ListParser& parser, ListParts& parts, ReadRoom& room,
+                   PartsProgress& progress, FindingSink* findings) {
+  const std::size_t count = parts.count();
+  bool apart = false;  // the rows of parts still to join kept apart
+  for (std::size_t k = 0;; ++k) {  // until the last part, which returns
+    const std::uint64_t lineBase = k == 0 ? 0 : parser.linesRead();
+    table.takeIn(parts.spans[k], lineBase);
+    if (k > 0) {
+      if (findings) parts.held[k].passOn(*findings, lineBase);
+      parser.countLines(parts.parsers[k]->linesRead());
+    }
+    const PartRead& read = parts.reads[k];
+    if (read.error || k + 1 == count) return read;
+    if (read.stop < parts.starts[k + 1]) {
+      if (!apart) {
+        for (std::size_t later = k + 1; later < count; ++later) parts.spans[later].keepApart();
+        table.endAside();
+        apart = true;
+      }
+      const PartRead rest = readPart(in.file, parser, room, read.stop, 0, parts.starts[k + 1],
+                                     [&](std::size_t b) { progress.readHere(b); });
+      if (rest.error) return rest;
+    }
   }
 }
 
 // Reads the first in.size bytes of a list on disk with `parser`, in parts
-// two at once where it can, each part from the start of a line. Returns
-// where the reading stopped; the lines from there on are left to the
-// reading of the rest.
+// two at once where it can, each part from the start of a line, each
+// thread from its own offset straight into the table's room. Returns where
+// the reading stopped; the lines from there on are left to the reading of
+// the rest.
 PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parser, const ImportOptions& options) {
   ReadRoom rooms[2] = {ReadRoom(kPartBlockSize), ReadRoom(kPartBlockSize)};
   ReadRoom& first = rooms[0];
   std::size_t got = 0;
   errno = 0;
   if (!readAt(in.file, 0, first.data(), first.size(), got)) return {0, errno ? errno : EIO};
-  std::uint64_t read = got;
-  if (options.progress) options.progress(read, std::max(in.size, read));
+  if (options.progress) options.progress(got, std::max<std::uint64_t>(in.size, got));
   const std::uint64_t sampleLines = linesIn(std::string_view(first.data(), got));
   // The lines within the header's reach alone, so that the header is known
   // to every part (or the list refused, by the reading of the rest).
   const auto from = static_cast<std::size_t>(
       parser.parseLines(first.data(), first.data() + std::min(got, kHeaderReach), 0) - first.data());
   if (parser.header() != ListParser::Header::Passed || got < first.size()) return {from, 0};
-  // The first part goes on from the first block's bytes; the others start
-  // past it.
-  std::vector<std::uint64_t> starts{from};
-  for (const double share : kPartEnds) {
-    int error = 0;
-    const std::uint64_t start =
-        nextLineStart(in.file, from + static_cast<std::uint64_t>(share * static_cast<double>(in.size - from)),
-                      rooms[1], error);
-    if (error) return {from, error};
-    if (start == 0 || start >= in.size) break;  // no line ends past this share
-    if (start > std::max<std::uint64_t>(starts.back(), got)) starts.push_back(start);
-  }
-  const std::size_t count = starts.size();
-  if (count < 2) return {from, 0};
-  starts.push_back(in.size);
 
-  // Each part's rows go straight to room set aside for them: a part with
-  // more rows than its room is finished later, more slowly but as right.
-  std::vector<CameraTable::Span> spans(count);
+  ListParts parts;
+  int error = 0;
+  parts.starts = partStarts(in, from, got, rooms[1], error);
+  if (error) return {from, error};
+  if (parts.starts.size() < 2) return {from, 0};
   struct EndAside {
     CameraTable& table;
     ~EndAside() { table.endAside(); }
   } endAside{table};
-  try {
-    // Room taken once, for the later lists' rows too.
-    std::vector<std::size_t> rows(count);
-    std::size_t total = options.laterBytes ? rowsFor(sampleLines, got, options.laterBytes) : 0;
-    for (std::size_t k = 0; k < count; ++k) total += rows[k] = rowsFor(sampleLines, got, starts[k + 1] - starts[k]);
-    table.reserve(table.size() + total);
-    table.setAside(spans, rows);
-  } catch (const std::exception&) {
-    return {from, 0};  // no room at once: rows are added as they come
-  }
-  // The list's own parser reads the first part; each other part has one of
-  // its own, counting lines from the part's first, its findings held.
-  parser.writeInto(&spans[0]);
-  std::vector<HeldFindings> held(count);
-  std::vector<std::optional<ListParser>> parsers(count);
-  for (std::size_t k = 1; k < count; ++k) {
-    parsers[k].emplace(&spans[k], options.findings ? &held[k] : nullptr, parser.header());
-  }
-  std::vector<PartRead> reads(count);
-  std::memmove(first.data(), first.data() + from, got - from);
-  std::atomic<std::uint64_t> readElsewhere{0};
-  auto readHere = [&](std::size_t bytes) {
-    read += bytes;
-    if (options.progress) options.progress(read + readElsewhere.load(std::memory_order_relaxed), in.size);
-  };
-  auto readThere = [&](std::size_t bytes) { readElsewhere.fetch_add(bytes, std::memory_order_relaxed); };
-  // This thread reads the first part, the other thread the second; then
-  // each takes the next part not yet taken.
-  std::atomic<std::size_t> nextPart{2};
-  auto readParts = [&](std::FILE* file, std::size_t part, ReadRoom& room, std::size_t present, auto onRead) {
-    for (; part < count; part = nextPart.fetch_add(1), present = 0) {
-      ListParser& partParser = part == 0 ? parser : *parsers[part];
-      reads[part] = readPart(file, partParser, room, starts[part], present, starts[part + 1], onRead);
-    }
-  };
-  const UniqueFile ownHandle = ownReadHandle(in.file);
-  std::FILE* const otherFile = ownHandle ? ownHandle.get() : in.file;
-  inParallel([&] { readParts(in.file, 0, rooms[0], got - from, readHere); },
-             [&] { readParts(otherFile, 1, rooms[1], 0, readThere); });
+  if (!setAsideParts(table, parts, sampleLines, got, options)) return {from, 0};  // rows are added as they come
 
-  // The parts' rows and findings join the list's in order.
-  parser.writeInto(nullptr);
-  bool apart = false;  // the rows of parts still to join kept apart
-  for (std::size_t k = 0;; ++k) {  // until the last part, which returns
-    const std::uint64_t lineBase = k == 0 ? 0 : parser.linesRead();
-    table.takeIn(spans[k], lineBase);
-    if (k > 0) {
-      if (options.findings) held[k].passOn(*options.findings, lineBase);
-      parser.countLines(parsers[k]->linesRead());
-    }
-    if (reads[k].error || k + 1 == count) return reads[k];
-    if (reads[k].stop < starts[k + 1]) {
-      // More rows than room in this part: the rest of it is read now, while
-      // the later parts' rows wait apart.
-      if (!apart) {
-        for (std::size_t later = k + 1; later < count; ++later) spans[later].keepApart();
-        table.endAside();
-        apart = true;
-      }
-      const PartRead rest = readPart(in.file, parser, rooms[0], reads[k].stop, 0, starts[k + 1], readHere);
-      if (rest.error) return rest;
-    }
-  }
+  // The first part goes on from the first block's bytes.
+  std::memmove(first.data(), first.data() + from, got - from);
+  PartsProgress progress(options.progress, in.size, got);
+  readPartsAtOnce(in, parser, parts, rooms, got - from, progress, options.findings);
+  return joinParts(in, table, parser, parts, first, progress, options.findings);
 }
 
 // Reads `in` to its end in blocks, after the bytes already read from it,

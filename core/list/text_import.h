@@ -86,7 +86,7 @@ struct ListStream {
   std::string_view alreadyRead;  // read from file before, taken first
   std::uint64_t size = 0;        // the whole's size when known, for progress; 0 for a pipe
   // A file on disk read from its first byte (alreadyRead being its first
-  // bytes): a large one is read at two offsets at once.
+  // bytes): a large one is read in parts, two at once, each at its own offset.
   bool readableAtOffsets = false;
 };
 // Reads an open stream to its end.

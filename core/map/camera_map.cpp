@@ -258,7 +258,7 @@ std::vector<TypeEntry> typesByCount(const std::vector<CameraRecord>& cameras) {
   std::array<std::uint64_t, 256> counts{};
   for (const CameraRecord& c : cameras) ++counts[c.type];
   std::vector<TypeEntry> types;
-  for (int t = 0; t < 256; ++t) {
+  for (std::size_t t = 0; t < counts.size(); ++t) {
     if (counts[t] > 0) types.push_back({static_cast<std::uint8_t>(t), counts[t], {}});
   }
   std::stable_sort(types.begin(), types.end(), [](const TypeEntry& a, const TypeEntry& b) { return a.count > b.count; });

@@ -102,7 +102,7 @@ void drawLakes(std::string& svg, const MapFrame& frame, const char* water, const
     // Relative steps in tenths of a px; a point too close to the last one
     // drawn is left out.
     long long x = std::llround(ring.front().x * 10), y = std::llround(ring.front().y * 10);
-    d += "M" + number(x / 10.0) + " " + number(y / 10.0) + "l";
+    d += "M" + number(static_cast<double>(x) / 10) + " " + number(static_cast<double>(y) / 10) + "l";
     MapPoint last = ring.front();
     bool first = true;
     for (std::size_t i = 1; i + 1 < ring.size(); ++i) {
@@ -110,7 +110,7 @@ void drawLakes(std::string& svg, const MapFrame& frame, const char* water, const
       last = ring[i];
       const long long nx = std::llround(last.x * 10), ny = std::llround(last.y * 10);
       if (!first) d += ' ';
-      d += number((nx - x) / 10.0) + " " + number((ny - y) / 10.0);
+      d += number(static_cast<double>(nx - x) / 10) + " " + number(static_cast<double>(ny - y) / 10);
       x = nx;
       y = ny;
       first = false;

@@ -59,14 +59,16 @@ GeoPoint geoPointOf(const CameraRecord& camera) {
 double centralMeridian(const std::vector<CameraRecord>& cameras) {
   constexpr int kColumns = 3600;  // tenths of a degree
   std::vector<bool> used(kColumns, false);
+  // Every column asked for is at least 0: clamped, or a remainder of one.
+  const auto column = [&](int at) { return used[static_cast<std::size_t>(at % kColumns)]; };
   for (const CameraRecord& c : cameras) {
-    used[std::clamp(static_cast<int>(std::floor((geoPointOf(c).lon + 180) * 10)), 0, kColumns - 1)] = true;
+    column(std::clamp(static_cast<int>(std::floor((geoPointOf(c).lon + 180) * 10)), 0, kColumns - 1)) = true;
   }
   int bestStart = 0, bestLength = 0;
   for (int start = 0; start < kColumns; ++start) {
-    if (used[start] || !used[(start + kColumns - 1) % kColumns]) continue;
+    if (column(start) || !column(start + kColumns - 1)) continue;
     int length = 0;
-    while (length < kColumns && !used[(start + length) % kColumns]) ++length;
+    while (length < kColumns && !column(start + length)) ++length;
     if (length > bestLength) bestStart = start, bestLength = length;
   }
   return bestLength > 0 ? wrap180((bestStart + bestLength / 2.0) / 10) : 0;

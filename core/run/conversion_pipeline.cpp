@@ -92,7 +92,7 @@ PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const
   if (options.dropDuplicates) {
     dropped = duplicates->droppedPositions();
     std::uint64_t droppedRecords = 0;
-    for (const std::uint32_t position : dropped) droppedRecords += table.record(position) ? 1 : 0;
+    for (const std::uint32_t position : dropped) droppedRecords += table.record(position) ? 1u : 0u;
     if (overLimit(table.recordCount() - droppedRecords)) return result;
   }
   if (findings.summary) duplicates->report(*findings.summary);
