@@ -306,7 +306,7 @@ TEST_F(DialogFeatureTest, TheOptionsFilterDropAndLimitTheConversion) {
       item.iSubItem = column;
       item.pszText = text;
       item.cchTextMax = 256;
-      ::SendMessageW(table, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+      ::SendMessageW(table, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
       line += (line.empty() ? L"" : L" ") + std::wstring(text);
     }
     shown.push_back(line);
