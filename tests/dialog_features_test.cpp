@@ -1,6 +1,7 @@
 // The dialog on real lists: work off the dialog's thread, the keyboard in a
 // long list, drop and command-line open, DPI, system messages, resources.
 #include "core/convert/conversion_run.h"
+#include "core/model/calendar_date.h"
 #include "core/database/db_inspect.h"
 #include "core/database/record_reader.h"
 #include "core/platform/byte_source.h"
@@ -8,6 +9,7 @@
 #include "test_support.h"
 #include "ui/resource.h"
 #include "ui/system_error.h"
+#include "ui/text_encoding.h"
 
 #include <gtest/gtest.h>
 
@@ -288,6 +290,22 @@ TEST_F(DialogFeatureTest, TheOptionsFilterDropAndLimitTheConversion) {
   EXPECT_NE(LastMessage().find(L"Dropped 1 duplicates."), std::wstring::npos) << LastMessage();
   const std::vector<tabrino::CameraRecord> records = RecordsOf(DatabaseIn(m_dir.path()));
   ASSERT_EQ(records.size(), 2u);
+  {
+    // The command line with the same options writes the same file, but for
+    // the random block: the same date, size and checksum, the same records.
+    fs::create_directories(m_dir / "cli");
+    const std::wstring command = L"\"\"" + fs::path(TABRINO_CLI_EXE).wstring() + L"\" convert \"" +
+                                 (m_dir / "cameras.txt").wstring() + L"\" --polygon \"" +
+                                 (m_dir / "berlin.poly").wstring() + L"\" --types 1,5 --drop-duplicates -q --date " +
+                                 WideFromUtf8(tabrino::isoDateText(tabrino::todayInUtc())) + L" -o \"" +
+                                 (m_dir / "cli").wstring() + L"\"\"";
+    ASSERT_EQ(::_wsystem(command.c_str()), 0) << command;
+    const auto dialogBytes = tabrino::test::readBytes(DatabaseIn(m_dir.path()));
+    const auto cliBytes = tabrino::test::readBytes(DatabaseIn(m_dir / "cli"));
+    ASSERT_EQ(dialogBytes.size(), cliBytes.size());
+    EXPECT_TRUE(std::equal(dialogBytes.begin(), dialogBytes.begin() + 15, cliBytes.begin()));  // the checksum folds in the random block
+    EXPECT_TRUE(std::equal(dialogBytes.begin() + 32, dialogBytes.end(), cliBytes.begin() + 32));
+  }
   EXPECT_EQ(records[0].speed, 30);  // row 4, latitude 52.50
   EXPECT_EQ(records[1].speed, 70);  // row 5, latitude 52.53
 
