@@ -6,7 +6,6 @@
 #include "core/database/camera_db_format.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <system_error>
 #include <utility>
 
@@ -20,13 +19,12 @@ InputFile::InputFile(const std::string& argument) : shownName_(sourceName(argume
     shownName_ = displayPath(path_);
     std::error_code ec;
     if (std::filesystem::is_directory(path_, ec)) {
-      reason_ = std::make_error_code(std::errc::is_a_directory).message();
+      reason_ = folderNotFileError();
       return;
     }
-    errno = 0;
     owned_ = openFile(path_, "rb");
     if (!owned_) {
-      reason_ = systemErrorText(errno);
+      reason_ = lastSystemError();
       return;
     }
     file_ = owned_.get();

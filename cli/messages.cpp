@@ -70,7 +70,7 @@ std::string importFailureText(const ImportResult& result, const std::string& lis
   if (result.outcome == ImportOutcome::WrongHeader) {
     return std::string(result.messageText()) + "\n" + list + ": " + std::string(kNotTheHeaderText);
   }
-  return std::string(result.messageText()) + " : " + list + ": " + result.systemReason;
+  return std::string(result.messageText()) + " : " + list + ": " + result.systemReason();
 }
 
 void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace tabrino {
 
@@ -45,9 +46,11 @@ struct ImportResult {
   ImportOutcome outcome = ImportOutcome::Loaded;
   std::size_t loadedCount = 0;  // rows the list added to the table, after Loaded
   std::uint64_t lineCount = 0;  // lines read, the header's included
-  std::string systemReason;     // why opening or reading failed
+  std::error_code code;         // the system's reason why opening or reading failed
 
   bool loaded() const noexcept { return outcome == ImportOutcome::Loaded; }
+  // The code in words, for those who print it; empty without a code.
+  std::string systemReason() const { return code ? code.message() : std::string(); }
   // The text users see for a failure; empty for Loaded.
   std::string_view messageText() const noexcept;
 };

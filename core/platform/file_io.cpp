@@ -23,6 +23,7 @@
 namespace tabrino {
 
 UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
+  clearSystemError();
 #ifdef _WIN32
   std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
   return UniqueFile(::_wfopen(path.c_str(), wideMode.c_str()));
@@ -32,10 +33,12 @@ UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
 }
 
 UniqueFile openTemporaryFile() {
+  clearSystemError();
 #ifdef _WIN32
   wchar_t folder[MAX_PATH + 1];
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH) {
+    _doserrno = length == 0 ? ::GetLastError() : ERROR_FILENAME_EXCED_RANGE;
     errno = ENOENT;
     return nullptr;
   }
@@ -68,10 +71,10 @@ UniqueFile openTemporaryFile() {
 
 bool seekTo(std::FILE* file, std::uint64_t offset) noexcept {
 #ifdef _WIN32
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return false;
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return errno = EINVAL, false;
   return ::_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
 #else
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return errno = EINVAL, false;
   return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 #endif
 }
@@ -95,7 +98,8 @@ UniqueFile ownReadHandle(std::FILE* file) noexcept {
 #endif
 }
 
-bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size, std::size_t& got) noexcept {
+std::error_code readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size,
+                       std::size_t& got) noexcept {
   got = 0;
 #ifdef _WIN32
   const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
@@ -107,30 +111,29 @@ bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t siz
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - got, std::size_t{1} << 30));
     DWORD read = 0;
     if (!::ReadFile(handle, buffer + got, want, &read, &at)) {
-      if (::GetLastError() == ERROR_HANDLE_EOF) return true;
-      errno = EIO;
-      return false;
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_HANDLE_EOF) return {};
+      return {static_cast<int>(error), std::system_category()};
     }
-    if (read == 0) return true;
+    if (read == 0) return {};
     got += read;
   }
 #else
   while (got < size) {
     const std::uint64_t position = offset + got;
     if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-      errno = EOVERFLOW;
-      return false;
+      return std::make_error_code(std::errc::value_too_large);
     }
     const ssize_t read = ::pread(::fileno(file), buffer + got, size - got, static_cast<off_t>(position));
     if (read < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return {errno, std::generic_category()};
     }
-    if (read == 0) return true;
+    if (read == 0) return {};
     got += static_cast<std::size_t>(read);
   }
 #endif
-  return true;
+  return {};
 }
 
 int descriptorAtStart(std::FILE* file) noexcept {
@@ -167,11 +170,31 @@ bool syncToDisk(std::FILE* file) noexcept {
 #endif
 }
 
+void clearSystemError() noexcept {
+  errno = 0;
+#ifdef _WIN32
+  _doserrno = 0;
+#endif
+}
+
+std::error_code lastSystemError() noexcept {
+#ifdef _WIN32
+  if (_doserrno != 0) return {static_cast<int>(_doserrno), std::system_category()};
+#endif
+  return {errno ? errno : EIO, std::generic_category()};
+}
+
+std::error_code folderNotFileError() noexcept {
+#ifdef _WIN32
+  return {ERROR_ACCESS_DENIED, std::system_category()};
+#else
+  return std::make_error_code(std::errc::is_a_directory);
+#endif
+}
+
 std::string systemErrorText(int errorNumber) {
   return std::error_code(errorNumber, std::generic_category()).message();
 }
-
-std::string lastErrorText() { return systemErrorText(errno ? errno : EIO); }
 
 std::string displayPath(const std::filesystem::path& path) {
 #if defined(__cpp_lib_char8_t)
