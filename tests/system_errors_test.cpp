@@ -60,6 +60,7 @@ TEST(SystemErrors, AFailureCarriesTheSystemsCodeAndSaysItInItsWords) {
       EXPECT_EQ(error.code(), c.code) << c.what << ": " << error.code().message();
       EXPECT_EQ(error.messageText(), c.messageText) << c.what;
       EXPECT_EQ(error.systemReason(), c.code.message()) << c.what;
+      EXPECT_EQ(error.ownReason(), "") << c.what;
       EXPECT_EQ(std::string(error.what()), c.messageText + " (" + c.code.message() + ")") << c.what;
     }
   }
@@ -76,6 +77,7 @@ TEST(SystemErrors, AReasonOfTheProgramsOwnHasNoCode) {
   const FileReadError error("list.txt", "the file ended early");
   EXPECT_FALSE(error.code());
   EXPECT_EQ(error.systemReason(), "the file ended early");
+  EXPECT_EQ(error.ownReason(), "the file ended early");
   EXPECT_EQ(std::string(error.what()), "File read Error : list.txt (the file ended early)");
   const TooLargeError tooLarge("More cameras than one database file can hold.");
   EXPECT_FALSE(tooLarge.code());

@@ -36,7 +36,7 @@ void Guard(WriteOutcome& outcome, Write write) {
                                                                          : WriteOutcome::Kind::WriteFailed;
     outcome.headline = error.messageText();
     outcome.error = error.code();
-    outcome.reason = error.systemReason();
+    outcome.reason = error.ownReason();
   } catch (const std::bad_alloc&) {
     outcome.kind = WriteOutcome::Kind::OutOfMemory;
   } catch (const std::exception& error) {
@@ -183,7 +183,7 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
   } catch (const tabrino::TabrinoError& error) {
     outcome.failure = error.messageText();
     outcome.error = error.code();
-    outcome.reason = error.systemReason();
+    outcome.reason = error.ownReason();
   } catch (const std::bad_alloc&) {
     outcome.outOfMemory = true;
   } catch (const std::exception& error) {

@@ -74,7 +74,7 @@ void CRunOptionsDlg::OnOK() {
   try {
     m_options = tabrino::pipelineOptions(choices);
   } catch (const tabrino::TabrinoError& error) {
-    const std::wstring reason = ReasonText(error.code(), error.systemReason());
+    const std::wstring reason = ReasonText(error.code(), error.ownReason());
     ShowProblem(reason.empty() ? error.messageText() : error.messageText() + ": " + Utf8FromWide(reason));
     return;
   } catch (const std::bad_alloc&) {

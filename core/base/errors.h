@@ -27,6 +27,8 @@ class TabrinoError : public std::runtime_error {
   const std::string& messageText() const noexcept { return messageText_; }
   // The system's error; empty when the reason is the program's own.
   const std::error_code& code() const noexcept { return code_; }
+  // The program's own words for the reason; empty where the system gave a code.
+  const std::string& ownReason() const noexcept { return ownReason_; }
   // The reason in words, for those who print it: the code's message, else
   // the program's own words (or nothing).
   std::string systemReason() const { return code_ ? code_.message() : ownReason_; }
