@@ -2,6 +2,7 @@
 // Linux, on Windows the Win32 error behind the failure, so that the dialog
 // can show the system's own message for it.
 #include "core/base/errors.h"
+#include "core/base/utf8_text.h"
 #include "core/platform/byte_source.h"
 #include "core/platform/file_io.h"
 #include "test_support.h"
@@ -70,6 +71,21 @@ TEST(SystemErrors, AFailureCarriesTheSystemsCodeAndSaysItInItsWords) {
     ADD_FAILURE() << "no error";
   } catch (const FileOpenError& error) {
     EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+  }
+}
+
+// What the command line prints: errno's words as they always were, a Win32
+// error's in UTF-8 whatever the system's language, and nothing for no code.
+TEST(SystemErrors, ACodeIsWordedInUtf8) {
+  EXPECT_EQ(errorText(std::make_error_code(std::errc::no_such_file_or_directory)), "No such file or directory");
+  EXPECT_EQ(errorText(std::make_error_code(std::errc::io_error)), "Input/output error");
+  EXPECT_EQ(errorText({}), "");
+  for (const std::error_code& code : {kNoFile, kNoFolder, kWriteOnlyRead}) {
+    const std::string words = errorText(code);
+    ASSERT_FALSE(words.empty()) << code;
+    EXPECT_TRUE(isValidUtf8(words)) << code;
+    EXPECT_EQ(words.find_first_of("\r\n"), std::string::npos) << words;
+    EXPECT_NE(words.back(), '.') << words;
   }
 }
 

@@ -29,8 +29,10 @@ class TabrinoError : public std::runtime_error {
   const std::error_code& code() const noexcept { return code_; }
   // The program's own words for the reason; empty where the system gave a code.
   const std::string& ownReason() const noexcept { return ownReason_; }
-  // The reason in words, for those who print it: the code's message, else
-  // the program's own words (or nothing).
+  // The reason in words: the code's message, else the program's own words
+  // (or nothing). On Windows the system category words a code in the ANSI
+  // code page: what a front end prints goes through errorText()
+  // (core/platform/file_io.h), which gives UTF-8 on every platform.
   std::string systemReason() const { return code_ ? code_.message() : ownReason_; }
 
  private:

@@ -14,6 +14,7 @@
 #include "core/list/list_findings.h"
 #include "core/list/list_sources.h"
 #include "core/base/progress.h"
+#include "core/platform/file_io.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -49,8 +50,8 @@ struct ImportResult {
   std::error_code code;         // the system's reason why opening or reading failed
 
   bool loaded() const noexcept { return outcome == ImportOutcome::Loaded; }
-  // The code in words, for those who print it; empty without a code.
-  std::string systemReason() const { return code ? code.message() : std::string(); }
+  // The code in words (UTF-8), for those who print it; empty without a code.
+  std::string systemReason() const { return errorText(code); }
   // The text users see for a failure; empty for Loaded.
   std::string_view messageText() const noexcept;
 };

@@ -192,6 +192,30 @@ std::error_code folderNotFileError() noexcept {
 #endif
 }
 
+std::string errorText(const std::error_code& code) {
+#ifdef _WIN32
+  if (code && code.category() == std::system_category()) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code.value()), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words(text ? text : L"", length);
+    ::LocalFree(text);
+    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ')) words.pop_back();
+    if (!words.empty() && words.back() == L'.') words.pop_back();
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, words.data(), static_cast<int>(words.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    if (size > 0) {
+      std::string utf8(static_cast<std::size_t>(size), '\0');
+      ::WideCharToMultiByte(CP_UTF8, 0, words.data(), static_cast<int>(words.size()), utf8.data(), size, nullptr,
+                            nullptr);
+      return utf8;
+    }
+  }
+#endif
+  return code ? code.message() : std::string();
+}
+
 std::string systemErrorText(int errorNumber) {
   return std::error_code(errorNumber, std::generic_category()).message();
 }

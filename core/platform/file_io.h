@@ -73,6 +73,12 @@ std::error_code lastSystemError() noexcept;
 // Windows ERROR_ACCESS_DENIED, which CreateFile and MoveFileEx answer for it.
 std::error_code folderNotFileError() noexcept;
 
+// A failure's code in words, UTF-8 on every platform: the code's message,
+// except that on Windows a Win32 error is worded by FormatMessageW (the
+// system category's own words come in the ANSI code page, which a UTF-8
+// console garbles), its final full stop dropped as that category does.
+std::string errorText(const std::error_code& code);
+
 // The operating system's description of an errno value.
 std::string systemErrorText(int errorNumber);
 
