@@ -71,11 +71,18 @@ UniqueFile openTemporaryFile() {
 
 bool seekTo(std::FILE* file, std::uint64_t offset) noexcept {
 #ifdef _WIN32
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return errno = EINVAL, false;
-  return ::_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+  using Offset = __int64;
 #else
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return errno = EINVAL, false;
-  return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+  using Offset = off_t;
+#endif
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<Offset>::max())) {
+    errno = EINVAL;  // as the system answers an offset it cannot take
+    return false;
+  }
+#ifdef _WIN32
+  return ::_fseeki64(file, static_cast<Offset>(offset), SEEK_SET) == 0;
+#else
+  return ::fseeko(file, static_cast<Offset>(offset), SEEK_SET) == 0;
 #endif
 }
 
