@@ -35,7 +35,7 @@ CameraFilter makeFilter(const FilterOptions& options);
 // An --exclude list that could not be read.
 class ExcludeListError : public TabrinoError {
  public:
-  explicit ExcludeListError(std::string messageText) : TabrinoError(std::move(messageText), {}) {}
+  explicit ExcludeListError(std::string messageText) : TabrinoError(std::move(messageText)) {}
 };
 
 // "Left out 3 rows: 2 by --bbox, 1 by --types", for the filters in use;

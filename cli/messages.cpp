@@ -4,6 +4,7 @@
 #include "cli/input_file.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
+#include "core/platform/file_io.h"
 #include "core/texts/user_texts.h"
 
 #include <cstdio>
@@ -17,6 +18,12 @@ namespace {
 std::string prefix = std::string(kProgramName) + ": ";
 bool reported = false;
 bool standardOutputReserved = false;
+
+// A failure's reason as printed: the system's words in UTF-8 (as the console
+// is set to show), else the program's own.
+std::string reasonOf(const TabrinoError& error) {
+  return error.code() ? errorText(error.code()) : error.ownReason();
+}
 
 }  // namespace
 
@@ -42,7 +49,7 @@ int runGuarded(ProgressBar& progress, int failureStatus, const char* tooLarge, c
     return kUsage;
   } catch (const StandardOutputError& error) {
     progress.finish();
-    std::cerr << prefix << "could not write to standard output: " << error.systemReason() << "\n";
+    std::cerr << prefix << "could not write to standard output: " << reasonOf(error) << "\n";
   } catch (const TabrinoError& error) {
     progress.finish();
     printError(std::cerr, error);
@@ -56,7 +63,7 @@ int runGuarded(ProgressBar& progress, int failureStatus, const char* tooLarge, c
 
 void printError(std::ostream& out, const TabrinoError& error) {
   out << prefix << error.messageText();
-  if (!error.systemReason().empty()) out << ": " << error.systemReason();
+  if (const std::string reason = reasonOf(error); !reason.empty()) out << ": " << reason;
   out << "\n";
 }
 
@@ -74,7 +81,7 @@ std::string importFailureText(const ImportResult& result, const std::string& lis
   if (result.outcome == ImportOutcome::WrongHeader) {
     return std::string(result.messageText()) + "\n" + list + ": " + std::string(kNotTheHeaderText);
   }
-  return std::string(result.messageText()) + " : " + list + ": " + result.systemReason;
+  return std::string(result.messageText()) + " : " + list + ": " + result.systemReason();
 }
 
 void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {

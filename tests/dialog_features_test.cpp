@@ -5,6 +5,7 @@
 #include "core/database/db_inspect.h"
 #include "core/database/record_reader.h"
 #include "core/platform/byte_source.h"
+#include "core/platform/file_io.h"
 #include "dialog_driver.h"
 #include "test_support.h"
 #include "ui/resource.h"
@@ -940,33 +941,49 @@ TEST_F(DialogFeatureTest, TheChooserOffersTextCsvExtractsAndAllFiles) {
                                                 L"OpenStreetMap extract(*.osm.pbf)", L"All Files(*.*)"}));
 }
 
-// The Win32 error behind the core's errno text, and the system's words for it.
+// A failure's code in the words users know: the system's message for a Win32
+// error, the C run-time's for an errno value; the core's own reason as it
+// stands.
 TEST(SystemErrorTest, ReasonsReadInTheSystemsWords) {
   struct Case {
-    int errnoValue;
-    unsigned long runtimeError;
-    unsigned long expected;
+    std::error_code code;
+    std::wstring expected;
   };
   const Case cases[] = {
-      {ENOENT, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND},
-      {ENOENT, ERROR_PATH_NOT_FOUND, ERROR_PATH_NOT_FOUND},
-      {EACCES, ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION},  // held open elsewhere
-      {EACCES, 0, ERROR_ACCESS_DENIED},
-      {EISDIR, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED},  // a clean-up's code does not match: not taken
-      {ENOSPC, ERROR_DISK_FULL, ERROR_DISK_FULL},
-      {ENOSPC, 0, ERROR_DISK_FULL},
-      {EINVAL, 0, ERROR_INVALID_PARAMETER},
+      {{ERROR_FILE_NOT_FOUND, std::system_category()}, SystemMessage(ERROR_FILE_NOT_FOUND)},
+      {{ERROR_PATH_NOT_FOUND, std::system_category()}, SystemMessage(ERROR_PATH_NOT_FOUND)},
+      {{ERROR_SHARING_VIOLATION, std::system_category()}, SystemMessage(ERROR_SHARING_VIOLATION)},  // held open elsewhere
+      {{ERROR_DISK_FULL, std::system_category()}, SystemMessage(ERROR_DISK_FULL)},
+      {std::make_error_code(std::errc::no_such_file_or_directory), L"No such file or directory"},
+      {std::make_error_code(std::errc::no_space_on_device), L"No space left on device"},
+      {std::make_error_code(std::errc::permission_denied), L"Permission denied"},
   };
   for (const Case& c : cases) {
-    const std::string reason = std::generic_category().message(c.errnoValue);
-    EXPECT_EQ(Win32ErrorFor(reason, c.runtimeError), c.expected) << reason;
-    EXPECT_EQ(ReasonText(reason, c.runtimeError), SystemMessage(c.expected)) << reason;
+    EXPECT_EQ(ErrorCodeText(c.code), c.expected) << c.code;
+    EXPECT_EQ(ReasonText(c.code, "ignored: the code says why"), c.expected) << c.code;
   }
+  // The system's words, not the run-time's, for the same failure.
+  EXPECT_NE(SystemMessage(ERROR_FILE_NOT_FOUND), L"No such file or directory");
   EXPECT_FALSE(SystemMessage(ERROR_DISK_FULL).empty());
   EXPECT_NE(SystemMessage(ERROR_DISK_FULL).back(), L'\n');
   // A reason that is no system error is shown as it stands.
-  EXPECT_EQ(ReasonText("more cameras than one database file can hold", ERROR_DISK_FULL),
+  EXPECT_EQ(ReasonText({}, "more cameras than one database file can hold"),
             L"more cameras than one database file can hold");
+  EXPECT_EQ(ErrorCodeText({}), L"");
+}
+
+// A read that fails in ReadFile keeps the Win32 error, which the dialog then
+// shows in the system's words (once it read as an input/output error).
+TEST(SystemErrorTest, AFailedReadShowsTheSystemsOwnError) {
+  tabrino::test::TempDir dir;
+  tabrino::test::writeText(dir / "cameras.txt", "IDX,X,Y\r\n1,2,3\r\n");
+  const UniqueFile writeOnly = openFile(dir / "cameras.txt", "ab");  // no read access
+  ASSERT_NE(writeOnly, nullptr);
+  char buffer[16];
+  std::size_t got = 0;
+  const std::error_code error = readAt(writeOnly.get(), 0, buffer, sizeof buffer, got);
+  EXPECT_EQ(error, std::error_code(ERROR_ACCESS_DENIED, std::system_category()));
+  EXPECT_EQ(ReasonText(error, ""), SystemMessage(ERROR_ACCESS_DENIED));
 }
 
 TEST(DialogStartTest, AListNamedOnTheCommandLineOpensAtOnce) {

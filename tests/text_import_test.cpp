@@ -12,7 +12,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tabrino {
 namespace {
@@ -463,10 +468,20 @@ TEST(TextImport, AFileThatCannotBeOpenedLeavesTheTableAlone) {
   test::TempDir dir;
   CameraTable table;
   importCameraListText("IDX,X\nkept,1,2\n", table);
-  for (const auto& path : {dir / "missing.txt", dir.path()}) {
+#ifdef _WIN32
+  const std::error_code missing(ERROR_FILE_NOT_FOUND, std::system_category());  // the system's own, not errno's
+#else
+  const std::error_code missing = std::make_error_code(std::errc::no_such_file_or_directory);
+#endif
+  const struct {
+    std::filesystem::path path;
+    std::error_code code;
+  } cases[] = {{dir / "missing.txt", missing}, {dir.path(), folderNotFileError()}};
+  for (const auto& [path, code] : cases) {
     const ImportResult result = importCameraList(path, table);
     EXPECT_EQ(result.outcome, ImportOutcome::OpenFailed) << path;
-    EXPECT_FALSE(result.systemReason.empty()) << path;
+    EXPECT_EQ(result.code, code) << path;
+    EXPECT_EQ(result.systemReason(), code.message()) << path;
     ASSERT_EQ(table.size(), 1u);
     EXPECT_EQ(table.cell(0, Column::Idx), "kept");
   }
@@ -480,7 +495,8 @@ TEST(TextImport, AReadFailureKeepsTheRowsReadSoFar) {
   const ImportResult result = importCameraList("/proc/self/mem", table);
   EXPECT_EQ(result.outcome, ImportOutcome::ReadFailed);
   EXPECT_EQ(result.messageText(), "Error[5010]");
-  EXPECT_EQ(result.systemReason, systemErrorText(EIO));
+  EXPECT_EQ(result.code, std::errc::io_error);
+  EXPECT_EQ(result.systemReason(), systemErrorText(EIO));
   EXPECT_TRUE(table.empty());  // cleared once opened; nothing could be read
 }
 #endif

@@ -544,12 +544,12 @@ void CKestrixDlg::FinishOpen() {
     ShowCounts(L"0", L"0");
     const std::wstring failure = WideFromUtf8(outcome.failure);
     ShowMessage(Paragraphs(failedName.empty() ? failure : failedName + L": " + failure,
-                           ReasonText(outcome.reason, outcome.runtimeError)),
+                           ReasonText(outcome.error, outcome.reason)),
                 MB_OK | MB_ICONERROR);
     return;
   }
   const std::wstring headline = WideFromUtf8(tabrino::ImportResult{outcome.outcome, 0, 0, {}}.messageText());
-  const std::wstring reason = ReasonText(outcome.reason, outcome.runtimeError);
+  const std::wstring reason = ReasonText(outcome.error, outcome.reason);
   const std::wstring namedReason = failedName.empty() ? reason : failedName + L": " + reason;
   switch (outcome.outcome) {
     case tabrino::ImportOutcome::OpenFailed:
@@ -624,7 +624,7 @@ void CKestrixDlg::ShowWriteFailure(const WriteOutcome& outcome, UINT buttons) {
     ShowMessage(L"Not enough memory to write " + outcome.path.wstring() + L".", MB_OK | MB_ICONERROR);
     return;
   }
-  ShowMessage(Paragraphs(WideFromUtf8(outcome.headline), ReasonText(outcome.reason, outcome.runtimeError)),
+  ShowMessage(Paragraphs(WideFromUtf8(outcome.headline), ReasonText(outcome.error, outcome.reason)),
               buttons | MB_ICONERROR);
 }
 

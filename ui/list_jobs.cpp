@@ -8,7 +8,6 @@
 #include "core/model/calendar_date.h"
 #include "core/base/errors.h"
 #include "core/base/parallel.h"
-#include "ui/system_error.h"
 
 #include <new>
 #include <optional>
@@ -29,15 +28,14 @@ constexpr std::uint32_t kReadingShare = JobProgress::kWhole / 2;
 template <typename Write>
 void Guard(WriteOutcome& outcome, Write write) {
   try {
-    ClearSystemError();
     write();
   } catch (const tabrino::TabrinoError& error) {
-    outcome.runtimeError = LastSystemError();
     outcome.kind = dynamic_cast<const tabrino::FileOpenError*>(&error)   ? WriteOutcome::Kind::CreateFailed
                    : dynamic_cast<const tabrino::TooLargeError*>(&error) ? WriteOutcome::Kind::Failed
                                                                          : WriteOutcome::Kind::WriteFailed;
     outcome.headline = error.messageText();
-    outcome.reason = error.systemReason();
+    outcome.error = error.code();
+    outcome.reason = error.ownReason();
   } catch (const std::bad_alloc&) {
     outcome.kind = WriteOutcome::Kind::OutOfMemory;
   } catch (const std::exception& error) {
@@ -137,12 +135,10 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
                                                  kReadingShare / (count * JobProgress::kWhole));
     };
     for (; current < lists.size(); ++current) {
-      ClearSystemError();
       const tabrino::ImportResult result = ReadNextList(lists[current], table, opened, options);
-      outcome.runtimeError = LastSystemError();
       outcome.outcome = result.outcome;
       outcome.loadedCount += result.loadedCount;
-      outcome.reason = result.systemReason;
+      outcome.error = result.code;
       if (!result.loaded()) {
         outcome.failedList = lists[current];
         outcome.tableRefilled = current > 0 || result.outcome != tabrino::ImportOutcome::OpenFailed;
@@ -171,7 +167,8 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
         });
   } catch (const tabrino::TabrinoError& error) {
     outcome.failure = error.messageText();
-    outcome.reason = error.systemReason();
+    outcome.error = error.code();
+    outcome.reason = error.ownReason();
   } catch (const std::bad_alloc&) {
     outcome.outOfMemory = true;
   } catch (const std::exception& error) {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 // How far the running job has come, read by the dialog's timer.
@@ -61,8 +62,8 @@ struct OpenOutcome {
   // Both final once the table is readable.
   std::size_t loadedCount = 0;
   bool utf8 = false;  // the list is UTF-8 (else shown in the ANSI code page)
-  std::string reason;              // the core's reason for a failed open or read
-  unsigned long runtimeError = 0;  // the Win32 error the run-time saw then
+  std::error_code error;  // the system's reason for a failed open or read
+  std::string reason;     // the core's own reason, where the system gave none
   tabrino::FindingSummary findings;
   std::filesystem::path failedList;  // the list that stopped the open (outcome not Loaded)
   bool tableRefilled = false;        // an earlier list of the same open was read: the table no longer holds the old one
@@ -103,8 +104,8 @@ struct WriteOutcome {
   Kind kind = Kind::Completed;
   std::filesystem::path path;  // the file that was (or was to be) written
   std::string headline;        // the core's text for a failure
-  std::string reason;
-  unsigned long runtimeError = 0;
+  std::error_code error;       // the system's reason for it
+  std::string reason;          // the core's own reason, where the system gave none
 };
 
 struct ConversionOutcome : WriteOutcome {

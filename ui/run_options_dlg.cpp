@@ -2,6 +2,7 @@
 
 #include "core/base/errors.h"
 #include "framework/file_dialog.h"
+#include "ui/system_error.h"
 #include "ui/text_encoding.h"
 
 #include <new>
@@ -73,7 +74,8 @@ void CRunOptionsDlg::OnOK() {
   try {
     m_options = tabrino::pipelineOptions(choices);
   } catch (const tabrino::TabrinoError& error) {
-    ShowProblem(error.systemReason().empty() ? error.messageText() : error.messageText() + ": " + error.systemReason());
+    const std::wstring reason = ReasonText(error.code(), error.ownReason());
+    ShowProblem(reason.empty() ? error.messageText() : error.messageText() + ": " + Utf8FromWide(reason));
     return;
   } catch (const std::bad_alloc&) {
     ShowProblem("Not enough memory to read the region or the ignore list.");

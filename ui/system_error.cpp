@@ -4,61 +4,7 @@
 
 #include <windows.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <system_error>
-
-namespace {
-
-struct ErrorPair {
-  int errnoValue;
-  DWORD win32;
-};
-
-// The errno values the core reports, each with the Win32 error Windows gives
-// for the same situation (the first of an errno's rows), and the Win32 errors
-// the run-time turns into that errno.
-constexpr ErrorPair kErrors[] = {
-    {ENOENT, ERROR_FILE_NOT_FOUND},     {ENOENT, ERROR_PATH_NOT_FOUND},
-    {EACCES, ERROR_ACCESS_DENIED},      {EACCES, ERROR_SHARING_VIOLATION},
-    {EACCES, ERROR_LOCK_VIOLATION},     {EACCES, ERROR_WRITE_PROTECT},
-    // Opening or replacing a folder as a file: what CreateFile and
-    // MoveFileEx answer for it.
-    {EISDIR, ERROR_ACCESS_DENIED},      {ENOSPC, ERROR_DISK_FULL},
-    {ENOSPC, ERROR_HANDLE_DISK_FULL},   {EEXIST, ERROR_FILE_EXISTS},
-    {EEXIST, ERROR_ALREADY_EXISTS},     {EMFILE, ERROR_TOO_MANY_OPEN_FILES},
-    {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},  {ENOMEM, ERROR_OUTOFMEMORY},
-    {EROFS, ERROR_WRITE_PROTECT},       {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
-    {ENOTDIR, ERROR_DIRECTORY},         {EXDEV, ERROR_NOT_SAME_DEVICE},
-    {EFBIG, ERROR_FILE_TOO_LARGE},      {EINVAL, ERROR_INVALID_PARAMETER},
-    {EIO, ERROR_IO_DEVICE},             {EBADF, ERROR_INVALID_HANDLE},
-};
-
-// The core writes system errors as the generic category's text of an errno.
-int ErrnoFromReason(const std::string& reason) {
-  for (const ErrorPair& pair : kErrors) {
-    if (std::generic_category().message(pair.errnoValue) == reason) return pair.errnoValue;
-  }
-  return 0;
-}
-
-}  // namespace
-
-void ClearSystemError() { _doserrno = 0; }
-
-unsigned long LastSystemError() { return _doserrno; }
-
-unsigned long Win32ErrorFor(const std::string& reason, unsigned long runtimeError) {
-  const int errnoValue = ErrnoFromReason(reason);
-  if (errnoValue == 0) return 0;
-  for (const ErrorPair& pair : kErrors) {
-    if (pair.errnoValue == errnoValue && pair.win32 == runtimeError) return runtimeError;
-  }
-  for (const ErrorPair& pair : kErrors) {
-    if (pair.errnoValue == errnoValue) return pair.win32;
-  }
-  return 0;
-}
+#include <cwchar>
 
 std::wstring SystemMessage(unsigned long error) {
   wchar_t* text = nullptr;
@@ -73,8 +19,19 @@ std::wstring SystemMessage(unsigned long error) {
   return message;
 }
 
-std::wstring ReasonText(const std::string& reason, unsigned long runtimeError) {
-  const unsigned long error = Win32ErrorFor(reason, runtimeError);
-  std::wstring message = error ? SystemMessage(error) : L"";
-  return message.empty() ? WideFromUtf8(reason) : message;
+std::wstring ErrorCodeText(const std::error_code& code) {
+  if (!code) return L"";
+  if (code.category() == std::system_category()) {
+    const std::wstring message = SystemMessage(static_cast<DWORD>(code.value()));
+    if (!message.empty()) return message;
+  } else if (code.category() == std::generic_category()) {
+    // The run-time's table, as _wcserror gives it; its buffer is the
+    // calling thread's own.
+    if (const wchar_t* words = ::_wcserror(code.value())) return words;
+  }
+  return WideFromUtf8(code.message());
+}
+
+std::wstring ReasonText(const std::error_code& code, const std::string& ownReason) {
+  return code ? ErrorCodeText(code) : WideFromUtf8(ownReason);
 }

@@ -1,24 +1,19 @@
 // Why something failed, in the words Windows users know: the system's own
-// message for the Win32 error (FormatMessageW) rather than the C run-time's.
+// message for a Win32 error (FormatMessageW), the C run-time's for an errno
+// value, each put into words only here, where it is shown.
 #pragma once
 
 #include <string>
-
-// The C run-time's record of the last Win32 error on this thread (_doserrno).
-// Clear it before a core call, read it right after the call failed.
-void ClearSystemError();
-unsigned long LastSystemError();
-
-// The Win32 error behind a failure: the core's `reason` (an errno text, as it
-// reports system errors) and the Win32 error the run-time saw on the failing
-// call, if any. The run-time's code is taken only when it agrees with the
-// reason, since a later clean-up call may have left its own. 0 when the
-// reason is not a system error at all.
-unsigned long Win32ErrorFor(const std::string& reason, unsigned long runtimeError);
+#include <system_error>
 
 // FormatMessageW's text for a Win32 error, without the trailing line break.
 std::wstring SystemMessage(unsigned long error);
 
-// What to show below a failure's headline: the system's message when the
-// reason is a system error, else the core's reason as it stands.
-std::wstring ReasonText(const std::string& reason, unsigned long runtimeError);
+// The words for a failure's code: FormatMessageW's for a Win32 error (the
+// system category), the C run-time's for an errno value (the generic
+// category); empty for no code.
+std::wstring ErrorCodeText(const std::error_code& code);
+
+// What to show below a failure's headline: the words for its code when the
+// system gave one, else the core's own reason as it stands.
+std::wstring ReasonText(const std::error_code& code, const std::string& ownReason);

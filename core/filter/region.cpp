@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -484,11 +483,11 @@ Region Region::read(std::FILE* file, const std::string& name, std::size_t maxByt
   RegionReader reader(name, maxBytes);
   std::vector<char> buffer(std::size_t{1} << 16);
   for (;;) {
-    errno = 0;
+    clearSystemError();
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
     if (got > 0 && !reader.add(std::string_view(buffer.data(), got))) break;
     if (got < buffer.size()) {  // fread comes back short only at the end or on an error
-      if (std::ferror(file)) throw FileReadError(name, lastErrorText());
+      if (std::ferror(file)) throw FileReadError(name, lastSystemError());
       break;
     }
   }
@@ -496,9 +495,8 @@ Region Region::read(std::FILE* file, const std::string& name, std::size_t maxByt
 }
 
 Region Region::read(const std::filesystem::path& path, const std::string& name, std::size_t maxBytes) {
-  errno = 0;
   const UniqueFile file = openFile(path, "rb");
-  if (!file) throw FileReadError(name, lastErrorText());
+  if (!file) throw FileReadError(name, lastSystemError());
   return read(file.get(), name, maxBytes);
 }
 

@@ -30,7 +30,7 @@ namespace tabrino {
 // one) and what is wrong.
 class RegionError : public TabrinoError {
  public:
-  explicit RegionError(std::string messageText) : TabrinoError(std::move(messageText), {}) {}
+  explicit RegionError(std::string messageText) : TabrinoError(std::move(messageText)) {}
 };
 
 class Region {

@@ -2,7 +2,6 @@
 
 #include "core/base/errors.h"
 
-#include <cerrno>
 
 namespace tabrino {
 namespace {
@@ -20,35 +19,34 @@ struct SpooledHead {
 }  // namespace
 
 FindingSpool::FindingSpool() {
-  errno = 0;
   file_ = openTemporaryFile();
-  if (!file_) throw FileOpenError(kSpoolName, lastErrorText());
+  if (!file_) throw FileOpenError(kSpoolName, lastSystemError());
 }
 
 void FindingSpool::add(const ListFinding& finding) {
   const SpooledHead head{finding.lineNumber, static_cast<std::uint32_t>(finding.kind),
                          static_cast<std::uint32_t>(finding.detail.size())};
-  errno = 0;
+  clearSystemError();
   if (std::fwrite(&head, sizeof head, 1, file_.get()) != 1 ||
       std::fwrite(finding.detail.data(), 1, finding.detail.size(), file_.get()) != finding.detail.size()) {
-    throw FileWriteError(kSpoolName, lastErrorText());
+    throw FileWriteError(kSpoolName, lastSystemError());
   }
   ++count_;
 }
 
 void FindingSpool::replay(FindingSink& sink) {
-  errno = 0;
-  if (std::fflush(file_.get()) != 0 || !seekTo(file_.get(), 0)) throw FileReadError(kSpoolName, lastErrorText());
+  clearSystemError();
+  if (std::fflush(file_.get()) != 0 || !seekTo(file_.get(), 0)) throw FileReadError(kSpoolName, lastSystemError());
   ListFinding finding;
   for (std::uint64_t i = 0; i < count_; ++i) {
     SpooledHead head;
-    errno = 0;
-    if (std::fread(&head, sizeof head, 1, file_.get()) != 1) throw FileReadError(kSpoolName, lastErrorText());
+    clearSystemError();
+    if (std::fread(&head, sizeof head, 1, file_.get()) != 1) throw FileReadError(kSpoolName, lastSystemError());
     finding.lineNumber = head.lineNumber;
     finding.kind = static_cast<FindingKind>(head.kind);
     finding.detail.resize(head.detailLength);
     if (head.detailLength > 0 && std::fread(&finding.detail[0], 1, head.detailLength, file_.get()) != head.detailLength) {
-      throw FileReadError(kSpoolName, lastErrorText());
+      throw FileReadError(kSpoolName, lastSystemError());
     }
     sink.add(finding);
   }

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -451,10 +450,10 @@ std::size_t withinHeaderReach(std::uint64_t at, std::size_t available) noexcept 
 using ReadRoom = std::vector<char, UninitialisedAllocator<char>>;
 
 // Where the reading of a part of a list stopped: the start of the first line
-// not parsed, and errno's value if a read failed there.
+// not parsed, and why a read failed there, if one did.
 struct PartRead {
   std::uint64_t stop = 0;
-  int error = 0;
+  std::error_code error;
 };
 
 // Parses the complete lines of bytes [from, to) of a file on disk, read at
@@ -474,14 +473,13 @@ PartRead readPart(std::FILE* file, ListParser& parser, ReadRoom& room, std::uint
     if (used > room.size() / 2) room.resize(2 * room.size());  // a line longer than half the room
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(room.size() - used, to - at));
     std::size_t got = 0;
-    errno = 0;
-    if (!readAt(file, at, room.data() + used, want, got)) return {at - used, errno ? errno : EIO};
+    if (const std::error_code error = readAt(file, at, room.data() + used, want, got)) return {at - used, error};
     if (got == 0) break;  // the file is shorter than it was
     at += got;
     used += got;
     onRead(got);
   }
-  return {at - used, 0};
+  return {at - used, {}};
 }
 
 // A list on disk of at least this many bytes is read in parts, two at once,
@@ -506,14 +504,11 @@ constexpr std::size_t kLineSearchWindow = std::size_t{64} << 10;
 
 // The start of the line after the first line feed at or past `at`, looked
 // for a window at a time through `room`; 0 when no line ends past `at`, or
-// when a read fails (error then holds errno's value).
-std::uint64_t nextLineStart(std::FILE* file, std::uint64_t at, ReadRoom& room, int& error) {
+// when a read fails (error then says why).
+std::uint64_t nextLineStart(std::FILE* file, std::uint64_t at, ReadRoom& room, std::error_code& error) {
   for (std::size_t looked = 0;; at += looked) {
-    errno = 0;
-    if (!readAt(file, at, room.data(), kLineSearchWindow, looked)) {
-      error = errno ? errno : EIO;
-      return 0;
-    }
+    error = readAt(file, at, room.data(), kLineSearchWindow, looked);
+    if (error) return 0;
     const auto* lineFeed = static_cast<const char*>(std::memchr(room.data(), '\n', looked));
     if (lineFeed) return at + static_cast<std::uint64_t>(lineFeed - room.data()) + 1;
     if (looked < kLineSearchWindow) return 0;
@@ -551,9 +546,9 @@ class PartsProgress {
 // Where the parts of a list start, the first at `from` and each other at a
 // line's start past a share of the list (kPartEnds) and past the first block
 // (`got` bytes), then the list's end; fewer than two parts where lines are
-// too long for more. Sets `error` to errno's value where a read fails.
+// too long for more. Sets `error` to why, where a read fails.
 std::vector<std::uint64_t> partStarts(const ListStream& in, std::uint64_t from, std::size_t got, ReadRoom& room,
-                                      int& error) {
+                                      std::error_code& error) {
   std::vector<std::uint64_t> starts{from};
   for (const double share : kPartEnds) {
     const std::uint64_t start =
@@ -659,26 +654,25 @@ PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parse
   ReadRoom rooms[2] = {ReadRoom(kPartBlockSize), ReadRoom(kPartBlockSize)};
   ReadRoom& first = rooms[0];
   std::size_t got = 0;
-  errno = 0;
-  if (!readAt(in.file, 0, first.data(), first.size(), got)) return {0, errno ? errno : EIO};
+  if (const std::error_code error = readAt(in.file, 0, first.data(), first.size(), got)) return {0, error};
   if (options.progress) options.progress(got, std::max<std::uint64_t>(in.size, got));
   const std::uint64_t sampleLines = linesIn(std::string_view(first.data(), got));
   // The lines within the header's reach alone, so that the header is known
   // to every part (or the list refused, by the reading of the rest).
   const auto from = static_cast<std::size_t>(
       parser.parseLines(first.data(), first.data() + std::min(got, kHeaderReach), 0) - first.data());
-  if (parser.header() != ListParser::Header::Passed || got < first.size()) return {from, 0};
+  if (parser.header() != ListParser::Header::Passed || got < first.size()) return {from, {}};
 
   ListParts parts;
-  int error = 0;
+  std::error_code error;
   parts.starts = partStarts(in, from, got, rooms[1], error);
   if (error) return {from, error};
-  if (parts.starts.size() < 2) return {from, 0};
+  if (parts.starts.size() < 2) return {from, {}};
   struct EndAside {
     CameraTable& table;
     ~EndAside() { table.endAside(); }
   } endAside{table};
-  if (!setAsideParts(table, parts, sampleLines, got, options)) return {from, 0};  // rows are added as they come
+  if (!setAsideParts(table, parts, sampleLines, got, options)) return {from, {}};  // rows are added as they come
 
   // The first part goes on from the first block's bytes.
   std::memmove(first.data(), first.data() + from, got - from);
@@ -705,8 +699,9 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   // (Rows read apart carry no line offsets: not for a table keeping text.)
   if (in.readableAtOffsets && in.size >= kPartsMinimum && twoCores() && !table.keepsText()) {
     const PartRead parts = readInParts(in, table, parser, options);
-    if (parts.error) return {ImportOutcome::ReadFailed, 0, 0, systemErrorText(parts.error)};
-    if (!seekTo(in.file, parts.stop)) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
+    if (parts.error) return {ImportOutcome::ReadFailed, 0, 0, parts.error};
+    clearSystemError();
+    if (!seekTo(in.file, parts.stop)) return {ImportOutcome::ReadFailed, 0, 0, lastSystemError()};
     alreadyRead = {};
     done = parts.stop;
     reserved = true;
@@ -724,7 +719,7 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
       room.resize(std::max(2 * room.size(), used + 2 * kReadBlockSize));
     }
     char* const buffer = room.data();
-    errno = 0;
+    clearSystemError();
     const std::size_t got = std::fread(buffer + used, 1, kReadBlockSize, in.file);
     done += got;
     if (options.progress) options.progress(done, std::max(expectedSize, done));
@@ -754,7 +749,7 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     used -= static_cast<std::size_t>(stop - buffer);
     std::memmove(buffer, stop, used);
   }
-  if (failed) return {ImportOutcome::ReadFailed, 0, 0, lastErrorText()};
+  if (failed) return {ImportOutcome::ReadFailed, 0, 0, lastSystemError()};
   // The bytes read before may have been the whole stream: their lines ahead
   // of the last were then never parsed.
   const char* last = room.data();
@@ -795,7 +790,7 @@ ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOpti
 
   bool ended = false;
   bool failed = false;
-  std::string reason;
+  std::error_code reason;
   // Whatever stops the reading, the rows read point into a text the table holds.
   struct KeepText {
     CameraTable& table;
@@ -819,12 +814,12 @@ ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOpti
                           std::to_string(text.max_size() - kReadBlockSize) + " bytes.");
     }
     text.resize(before + most);
-    errno = 0;
+    clearSystemError();
     const std::size_t got = std::fread(&text[before], 1, most, in.file);
     text.resize(before + got);
     if (got == 0) {
       failed = std::ferror(in.file) != 0;
-      if (failed) reason = lastErrorText();
+      if (failed) reason = lastSystemError();
       ended = true;
     }
     return got;
@@ -898,11 +893,10 @@ std::string_view ImportResult::messageText() const noexcept {
 ImportResult importCameraList(const std::filesystem::path& path, CameraTable& table, const ImportOptions& options) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    return {ImportOutcome::OpenFailed, 0, 0, std::make_error_code(std::errc::is_a_directory).message()};
+    return {ImportOutcome::OpenFailed, 0, 0, folderNotFileError()};
   }
-  errno = 0;
   UniqueFile file = openFile(path, "rb");
-  if (!file) return {ImportOutcome::OpenFailed, 0, 0, systemErrorText(errno)};
+  if (!file) return {ImportOutcome::OpenFailed, 0, 0, lastSystemError()};
   if (!options.append) table.clear();
   const auto size = std::filesystem::file_size(path, ec);
   return readList({file.get(), {}, ec ? 0 : size, !ec}, table, options);

@@ -14,6 +14,7 @@
 #include "core/list/list_findings.h"
 #include "core/list/list_sources.h"
 #include "core/base/progress.h"
+#include "core/platform/file_io.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace tabrino {
 
@@ -45,9 +47,11 @@ struct ImportResult {
   ImportOutcome outcome = ImportOutcome::Loaded;
   std::size_t loadedCount = 0;  // rows the list added to the table, after Loaded
   std::uint64_t lineCount = 0;  // lines read, the header's included
-  std::string systemReason;     // why opening or reading failed
+  std::error_code code;         // the system's reason why opening or reading failed
 
   bool loaded() const noexcept { return outcome == ImportOutcome::Loaded; }
+  // The code in words (UTF-8), for those who print it; empty without a code.
+  std::string systemReason() const { return errorText(code); }
   // The text users see for a failure; empty for Loaded.
   std::string_view messageText() const noexcept;
 };

@@ -236,7 +236,7 @@ bool cameraPageBuiltIn() { return kLeafletJsSize > 0; }
 
 std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTitle& title,
                            const CameraNumbers& numbers) {
-  if (!cameraPageBuiltIn()) throw TabrinoError(std::string(kNoCameraPageText), std::string());
+  if (!cameraPageBuiltIn()) throw TabrinoError(std::string(kNoCameraPageText));
   std::array<std::uint64_t, 256> typeCounts{};
   std::size_t count = 0;
   for (const CameraRecord& c : cameras) {

@@ -11,7 +11,6 @@
 #include <osmium/visitor.hpp>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -407,28 +406,27 @@ std::size_t readExtractChecked(const OpenExtract& extract, CameraTable& table, c
 // is copied once to a temporary file, its first bytes already read first.
 UniqueFile copyToTemporaryFile(const ExtractInput& input, std::uint64_t& size) {
   const std::string copyName = "temporary copy of " + input.shownName;
-  errno = 0;
   UniqueFile copy = openTemporaryFile();
-  if (!copy) throw FileOpenError(copyName, lastErrorText());
+  if (!copy) throw FileOpenError(copyName, lastSystemError());
   const auto write = [&](const char* bytes, std::size_t count) {
-    errno = 0;
-    if (std::fwrite(bytes, 1, count, copy.get()) != count) throw FileWriteError(copyName, lastErrorText());
+    clearSystemError();
+    if (std::fwrite(bytes, 1, count, copy.get()) != count) throw FileWriteError(copyName, lastSystemError());
     size += count;
   };
   size = 0;
   write(input.alreadyRead.data(), input.alreadyRead.size());
   std::vector<char> block(std::size_t{1} << 20);
   for (;;) {
-    errno = 0;
+    clearSystemError();
     const std::size_t got = std::fread(block.data(), 1, block.size(), input.file);
     if (got == 0) {
-      if (std::ferror(input.file)) throw FileReadError(input.shownName, lastErrorText());
+      if (std::ferror(input.file)) throw FileReadError(input.shownName, lastSystemError());
       break;
     }
     write(block.data(), got);
   }
-  errno = 0;
-  if (std::fflush(copy.get()) != 0) throw FileWriteError(copyName, lastErrorText());
+  clearSystemError();
+  if (std::fflush(copy.get()) != 0) throw FileWriteError(copyName, lastSystemError());
   return copy;
 }
 
@@ -500,9 +498,8 @@ std::size_t readExtract(const ExtractInput& input, CameraTable& table, const Ext
 
 std::size_t readExtract(const std::filesystem::path& path, CameraTable& table, const ExtractOptions& options) {
   const std::string shown = displayPath(path);
-  errno = 0;
   const UniqueFile file = openFile(path, "rb");
-  if (!file) throw FileReadError(shown, lastErrorText());
+  if (!file) throw FileReadError(shown, lastSystemError());
   char head[kExtractHeadSize];
   const std::size_t length = std::fread(head, 1, sizeof head, file.get());
   std::error_code error;

@@ -21,7 +21,6 @@
 #endif
 
 #include <atomic>
-#include <cerrno>
 #include <exception>
 #include <future>
 #include <optional>
@@ -120,9 +119,9 @@ OsmObjectReader::OsmObjectReader(std::FILE* file, const std::string& shownName, 
   // Throws for a format this build does not read.
   const io::detail::ParserFactory::create_parser_type createParser =
       io::detail::ParserFactory::instance().get_creator_function(io::File("", osmiumFormat(format)));
-  errno = 0;
+  clearSystemError();
   const int descriptor = descriptorAtStart(file);
-  if (descriptor < 0) throw FileReadError(shownName, lastErrorText());
+  if (descriptor < 0) throw FileReadError(shownName, lastSystemError());
   Threads& threads = *threads_;
   // As libosmium's Reader does: the PBF parser reads the descriptor itself,
   // an XML parser what the reading thread queues for it.

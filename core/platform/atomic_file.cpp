@@ -88,7 +88,7 @@ int claimSlot() noexcept {
 [[maybe_unused]] void nameSlot(int slot, const fs::path& path, const std::string& shownPath) {
   const std::string text = path.string();
   if (text.size() >= kTemporaryPathMax) {
-    throw FileOpenError(shownPath, std::make_error_code(std::errc::filename_too_long).message());
+    throw FileOpenError(shownPath, std::make_error_code(std::errc::filename_too_long));
   }
   // The slot is Claimed here, so the handler does not read the path being
   // copied; the release store is the fence that publishes it whole.
@@ -182,14 +182,13 @@ AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
   if (replacing && !fs::is_regular_file(existing) && !fs::is_directory(existing)) {
     // A device or a pipe: there is nothing to put in place, nor to remove.
     mode_ = Mode::Straight;
-    errno = 0;
     file_ = openFile(target_, "wb");
-    if (!file_) throw FileOpenError(shownPath_, lastErrorText());
+    if (!file_) throw FileOpenError(shownPath_, lastSystemError());
     stream_ = file_.get();
     buffer_.reserve(kWriteBlockSize);
     return;
   }
-  if (fs::is_directory(existing)) throw FileOpenError(shownPath_, std::make_error_code(std::errc::is_a_directory).message());
+  if (fs::is_directory(existing)) throw FileOpenError(shownPath_, folderNotFileError());
   claimInterruptSlot();
 
 #ifdef _WIN32
@@ -197,19 +196,20 @@ AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
   HANDLE handle = ::CreateFileW(temporary_.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = ::GetLastError();
-    throw FileOpenError(shownPath_, std::system_category().message(static_cast<int>(error)));
+    throw FileOpenError(shownPath_, std::error_code(static_cast<int>(::GetLastError()), std::system_category()));
   }
   // Marked for deletion until complete: a process that dies leaves nothing.
   FILE_DISPOSITION_INFO dispose{TRUE};
   mode_ = ::SetFileInformationByHandle(handle, FileDispositionInfo, &dispose, sizeof dispose) ? Mode::Unnamed
                                                                                               : Mode::Named;
+  clearSystemError();
   const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
   if (descriptor < 0 || !(file_ = UniqueFile(::_fdopen(descriptor, "wb")))) {
+    const std::error_code reason = lastSystemError();
     if (descriptor < 0) ::CloseHandle(handle); else ::_close(descriptor);
     std::error_code ignored;
     fs::remove(temporary_, ignored);
-    throw FileOpenError(shownPath_, lastErrorText());
+    throw FileOpenError(shownPath_, reason);
   }
 #else
   const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
@@ -221,7 +221,7 @@ AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
   if (descriptor >= 0) {
     mode_ = Mode::Unnamed;
   } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-    throw FileOpenError(shownPath_, lastErrorText());
+    throw FileOpenError(shownPath_, lastSystemError());
   }
 #endif
   if (descriptor < 0) {  // a file system without unnamed files
@@ -230,7 +230,7 @@ AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
     nameSlot(slot_.index, temporary_, shownPath_);
     descriptor = ::open(temporary_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (descriptor < 0) {
-      const std::string reason = lastErrorText();
+      const std::error_code reason = lastSystemError();
       unnameSlot(slot_.index);
       throw FileOpenError(shownPath_, reason);
     }
@@ -242,9 +242,10 @@ AtomicFileWriter::AtomicFileWriter(const fs::path& destination)
       // reason to lose the file.
     }
   }
+  clearSystemError();
   file_ = UniqueFile(::fdopen(descriptor, "wb"));
   if (!file_) {
-    const std::string reason = lastErrorText();
+    const std::error_code reason = lastSystemError();
     ::close(descriptor);
     if (mode_ == Mode::Named) {
       ::unlink(temporary_.c_str());
@@ -283,7 +284,7 @@ void AtomicFileWriter::write(const void* bytes, std::size_t size) {
       size -= take;
       flushBuffer();
     }
-    errno = 0;
+    clearSystemError();
     if (size > 0 && std::fwrite(p, 1, size, stream_) != size) failWrite();
     noteWritten(size);
     return;
@@ -299,7 +300,7 @@ void AtomicFileWriter::write(const void* bytes, std::size_t size) {
 }
 
 void AtomicFileWriter::flushBuffer() {
-  errno = 0;
+  clearSystemError();
   if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), stream_) != buffer_.size()) failWrite();
   noteWritten(buffer_.size());
   buffer_.clear();
@@ -311,7 +312,7 @@ void AtomicFileWriter::noteWritten(std::size_t size) {
 #ifdef __linux__
   written_ += size;
   if (mode_ == Mode::Straight || mode_ == Mode::Stream || written_ - writebackFrom_ < kWritebackStep) return;
-  errno = 0;
+  clearSystemError();
   if (std::fflush(stream_) != 0) failWrite();
   // Only a request: a failure to write shows in the sync.
   ::sync_file_range(::fileno(stream_), static_cast<off_t>(writebackFrom_), static_cast<off_t>(written_ - writebackFrom_),
@@ -323,13 +324,13 @@ void AtomicFileWriter::noteWritten(std::size_t size) {
 }
 
 void AtomicFileWriter::failWrite() const {
-  if (mode_ == Mode::Stream && stream_ == stdout) throw StandardOutputError(lastErrorText());
-  throw FileWriteError(shownPath_, lastErrorText());
+  if (mode_ == Mode::Stream && stream_ == stdout) throw StandardOutputError(lastSystemError());
+  throw FileWriteError(shownPath_, lastSystemError());
 }
 
 void AtomicFileWriter::commit() {
   flushBuffer();
-  errno = 0;
+  clearSystemError();
   if (std::fflush(stream_) != 0) failWrite();
   if (mode_ == Mode::Stream) {
     committed_ = true;
@@ -342,7 +343,7 @@ void AtomicFileWriter::commit() {
 
 void AtomicFileWriter::putInPlace() {
   auto closeFile = [this] {
-    errno = 0;
+    clearSystemError();
     if (std::fclose(file_.release()) != 0) failWrite();
   };
   std::error_code ec;
@@ -356,7 +357,7 @@ void AtomicFileWriter::putInPlace() {
       if (ec) {
         std::error_code ignored;
         fs::remove(temporary_, ignored);
-        throw FileOpenError(shownPath_, ec.message());
+        throw FileOpenError(shownPath_, ec);
       }
       return;
     case Mode::Unnamed: break;
@@ -365,14 +366,14 @@ void AtomicFileWriter::putInPlace() {
   FILE_DISPOSITION_INFO keep{FALSE};
   const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file_.get())));
   if (!::SetFileInformationByHandle(handle, FileDispositionInfo, &keep, sizeof keep)) {
-    throw FileOpenError(shownPath_, std::system_category().message(static_cast<int>(::GetLastError())));
+    throw FileOpenError(shownPath_, std::error_code(static_cast<int>(::GetLastError()), std::system_category()));
   }
   mode_ = Mode::Named;  // from here on it has a name to remove
   closeFile();
   if (!::MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD error = ::GetLastError();
+    const std::error_code error(static_cast<int>(::GetLastError()), std::system_category());
     fs::remove(temporary_, ec);
-    throw FileOpenError(shownPath_, std::system_category().message(static_cast<int>(error)));
+    throw FileOpenError(shownPath_, error);
   }
 #else
   // Linked under a temporary name first: a link never replaces a file, a
@@ -381,10 +382,10 @@ void AtomicFileWriter::putInPlace() {
   nameSlot(slot_.index, temporary_, shownPath_);
   mode_ = Mode::Named;
   const std::string self = "/proc/self/fd/" + std::to_string(::fileno(file_.get()));
-  errno = 0;
+  clearSystemError();
   if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
       ::linkat(::fileno(file_.get()), "", AT_FDCWD, temporary_.c_str(), AT_EMPTY_PATH) != 0) {
-    const std::string reason = lastErrorText();
+    const std::error_code reason = lastSystemError();
     unnameSlot(slot_.index);
     mode_ = Mode::Unnamed;
     throw FileOpenError(shownPath_, reason);
@@ -395,7 +396,7 @@ void AtomicFileWriter::putInPlace() {
     std::error_code ignored;
     fs::remove(temporary_, ignored);
     unnameSlot(slot_.index);
-    throw FileOpenError(shownPath_, ec.message());
+    throw FileOpenError(shownPath_, ec);
   }
   unnameSlot(slot_.index);
 #endif

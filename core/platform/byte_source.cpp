@@ -3,7 +3,6 @@
 #include "core/base/errors.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -20,20 +19,19 @@ void MemorySource::read(std::uint64_t offset, std::uint8_t* out, std::size_t cou
 FileSource::FileSource(const std::filesystem::path& path) : shownPath_(displayPath(path)) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    throw FileOpenError(shownPath_, std::make_error_code(std::errc::is_a_directory).message());
+    throw FileOpenError(shownPath_, folderNotFileError());
   }
-  errno = 0;
   file_ = openFile(path, "rb");
-  if (!file_) throw FileOpenError(shownPath_, systemErrorText(errno));
+  if (!file_) throw FileOpenError(shownPath_, lastSystemError());
   size_ = std::filesystem::file_size(path, ec);
-  if (ec) throw FileOpenError(shownPath_, ec.message());
+  if (ec) throw FileOpenError(shownPath_, ec);
 }
 
 FileSource::FileSource(UniqueFile file, const std::filesystem::path& path)
     : shownPath_(displayPath(path)), file_(std::move(file)) {
   std::error_code ec;
   size_ = std::filesystem::file_size(path, ec);
-  if (ec) throw FileOpenError(shownPath_, ec.message());
+  if (ec) throw FileOpenError(shownPath_, ec);
   position_ = size_ + 1;  // wherever the caller left it: the first read seeks
 }
 
@@ -41,17 +39,17 @@ void FileSource::read(std::uint64_t offset, std::uint8_t* out, std::size_t count
   if (offset > size_ || count > size_ - offset) {
     throw FileReadError(shownPath_, "read past the end of the file");
   }
-  errno = 0;
+  clearSystemError();
   if (offset != position_ && !seekTo(file_.get(), offset)) {
-    throw FileReadError(shownPath_, systemErrorText(errno ? errno : EINVAL));
+    throw FileReadError(shownPath_, lastSystemError());
   }
   const std::size_t got = std::fread(out, 1, count, file_.get());
   position_ = offset + got;
   if (got != count) {
     position_ = size_ + 1;  // unknown: the next read seeks
-    const bool failed = std::ferror(file_.get()) != 0;
     // A file that shrank while it was read ends early without an error.
-    throw FileReadError(shownPath_, failed ? systemErrorText(errno ? errno : EIO) : "the file ended early");
+    if (std::ferror(file_.get())) throw FileReadError(shownPath_, lastSystemError());
+    throw FileReadError(shownPath_, "the file ended early");
   }
 }
 
@@ -66,10 +64,10 @@ StreamSource::StreamSource(std::FILE* stream, std::string shownName, std::string
     const std::size_t before = std::min(alreadyRead.size(), block.size());
     std::copy_n(alreadyRead.data(), before, block.data());
     alreadyRead.remove_prefix(before);
-    errno = 0;
+    clearSystemError();
     const std::size_t read = std::fread(block.data() + before, 1, block.size() - before, stream);
     const std::size_t got = before + read;
-    if (read == 0 && std::ferror(stream)) throw FileReadError(shownName_, systemErrorText(errno ? errno : EIO));
+    if (read == 0 && std::ferror(stream)) throw FileReadError(shownName_, lastSystemError());
     if (got == 0) break;
     size_ += got;
     if (size_ > limit) {
@@ -79,7 +77,7 @@ StreamSource::StreamSource(std::FILE* stream, std::string shownName, std::string
     block.resize(got);
     blocks_.push_back(std::move(block));
     if (got < kBlockSize) {  // fread comes back short only at the end or on an error
-      if (std::ferror(stream)) throw FileReadError(shownName_, systemErrorText(errno ? errno : EIO));
+      if (std::ferror(stream)) throw FileReadError(shownName_, lastSystemError());
       break;
     }
   }

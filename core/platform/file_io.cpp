@@ -23,6 +23,7 @@
 namespace tabrino {
 
 UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
+  clearSystemError();
 #ifdef _WIN32
   std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
   return UniqueFile(::_wfopen(path.c_str(), wideMode.c_str()));
@@ -32,10 +33,12 @@ UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
 }
 
 UniqueFile openTemporaryFile() {
+  clearSystemError();
 #ifdef _WIN32
   wchar_t folder[MAX_PATH + 1];
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH) {
+    _doserrno = length == 0 ? ::GetLastError() : ERROR_FILENAME_EXCED_RANGE;
     errno = ENOENT;
     return nullptr;
   }
@@ -68,11 +71,18 @@ UniqueFile openTemporaryFile() {
 
 bool seekTo(std::FILE* file, std::uint64_t offset) noexcept {
 #ifdef _WIN32
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return false;
-  return ::_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+  using Offset = __int64;
 #else
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
-  return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+  using Offset = off_t;
+#endif
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<Offset>::max())) {
+    errno = EINVAL;  // as the system answers an offset it cannot take
+    return false;
+  }
+#ifdef _WIN32
+  return ::_fseeki64(file, static_cast<Offset>(offset), SEEK_SET) == 0;
+#else
+  return ::fseeko(file, static_cast<Offset>(offset), SEEK_SET) == 0;
 #endif
 }
 
@@ -95,7 +105,8 @@ UniqueFile ownReadHandle(std::FILE* file) noexcept {
 #endif
 }
 
-bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size, std::size_t& got) noexcept {
+std::error_code readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size,
+                       std::size_t& got) noexcept {
   got = 0;
 #ifdef _WIN32
   const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
@@ -107,30 +118,29 @@ bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t siz
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - got, std::size_t{1} << 30));
     DWORD read = 0;
     if (!::ReadFile(handle, buffer + got, want, &read, &at)) {
-      if (::GetLastError() == ERROR_HANDLE_EOF) return true;
-      errno = EIO;
-      return false;
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_HANDLE_EOF) return {};
+      return {static_cast<int>(error), std::system_category()};
     }
-    if (read == 0) return true;
+    if (read == 0) return {};
     got += read;
   }
 #else
   while (got < size) {
     const std::uint64_t position = offset + got;
     if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-      errno = EOVERFLOW;
-      return false;
+      return std::make_error_code(std::errc::value_too_large);
     }
     const ssize_t read = ::pread(::fileno(file), buffer + got, size - got, static_cast<off_t>(position));
     if (read < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return {errno, std::generic_category()};
     }
-    if (read == 0) return true;
+    if (read == 0) return {};
     got += static_cast<std::size_t>(read);
   }
 #endif
-  return true;
+  return {};
 }
 
 int descriptorAtStart(std::FILE* file) noexcept {
@@ -167,11 +177,55 @@ bool syncToDisk(std::FILE* file) noexcept {
 #endif
 }
 
+void clearSystemError() noexcept {
+  errno = 0;
+#ifdef _WIN32
+  _doserrno = 0;
+#endif
+}
+
+std::error_code lastSystemError() noexcept {
+#ifdef _WIN32
+  if (_doserrno != 0) return {static_cast<int>(_doserrno), std::system_category()};
+#endif
+  return {errno ? errno : EIO, std::generic_category()};
+}
+
+std::error_code folderNotFileError() noexcept {
+#ifdef _WIN32
+  return {ERROR_ACCESS_DENIED, std::system_category()};
+#else
+  return std::make_error_code(std::errc::is_a_directory);
+#endif
+}
+
+std::string errorText(const std::error_code& code) {
+#ifdef _WIN32
+  if (code && code.category() == std::system_category()) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code.value()), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words(text ? text : L"", length);
+    ::LocalFree(text);
+    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ')) words.pop_back();
+    if (!words.empty() && words.back() == L'.') words.pop_back();
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, words.data(), static_cast<int>(words.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    if (size > 0) {
+      std::string utf8(static_cast<std::size_t>(size), '\0');
+      ::WideCharToMultiByte(CP_UTF8, 0, words.data(), static_cast<int>(words.size()), utf8.data(), size, nullptr,
+                            nullptr);
+      return utf8;
+    }
+  }
+#endif
+  return code ? code.message() : std::string();
+}
+
 std::string systemErrorText(int errorNumber) {
   return std::error_code(errorNumber, std::generic_category()).message();
 }
-
-std::string lastErrorText() { return systemErrorText(errno ? errno : EIO); }
 
 std::string displayPath(const std::filesystem::path& path) {
 #if defined(__cpp_lib_char8_t)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace tabrino {
@@ -16,25 +17,28 @@ struct FileCloser {
 };
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// fopen with a path of any characters; errno tells why it failed.
+// fopen with a path of any characters; lastSystemError() tells why it
+// failed.
 UniqueFile openFile(const std::filesystem::path& path, const char* mode);
 
 // A new file without a name anyone else uses, open for writing and reading
 // back ("w+b"), removed when it is closed or the process ends: on Windows
 // under a unique name in the user's temporary folder (the C library's
 // tmpfile() would make it in the drive's root, which ordinary users may not
-// write), elsewhere where tmpfile() puts it. Null, with errno saying why,
-// when it cannot be made.
+// write), elsewhere where tmpfile() puts it. Null, with lastSystemError()
+// saying why, when it cannot be made.
 UniqueFile openTemporaryFile();
 
-// Moves to a byte offset, beyond 2 GiB too on every platform.
+// Moves to a byte offset, beyond 2 GiB too on every platform; false, with
+// lastSystemError() saying why, where it cannot.
 bool seekTo(std::FILE* file, std::uint64_t offset) noexcept;
 
 // Reads up to `size` bytes from `offset` into `buffer`, whatever the
 // stream's position and buffer, so that two threads may read one file at
-// once; `got` falls short only at the file's end. False, with errno saying
-// why, when a read fails.
-bool readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size, std::size_t& got) noexcept;
+// once; `got` falls short only at the file's end. Returns why a read failed
+// (on Windows ReadFile's own Win32 error), or an empty code.
+std::error_code readAt(std::FILE* file, std::uint64_t offset, char* buffer, std::size_t size,
+                       std::size_t& got) noexcept;
 
 // The same open file through a handle of its own, for readAt on a second
 // thread where reads through one handle wait for one another: on Windows,
@@ -48,18 +52,35 @@ UniqueFile ownReadHandle(std::FILE* file) noexcept;
 // (libosmium), so that the file is read again without being opened again
 // (by a name that might now be another file's, or no longer be found). The
 // two share one position: `file` is not read through afterwards. -1, with
-// errno saying why, where the file cannot be read from its start (a pipe).
+// lastSystemError() saying why, where the file cannot be read from its start (a pipe).
 int descriptorAtStart(std::FILE* file) noexcept;
 
 // Pushes written data through to the storage device, so that a file reported
 // as written survives a crash of the system right after.
 bool syncToDisk(std::FILE* file) noexcept;
 
+// Why a call of the C runtime failed, for a failure users hear of: call
+// clearSystemError() before it (the runtime clears nothing on success),
+// lastSystemError() right after it failed. On Windows that is the Win32
+// error the runtime met in the system (its _doserrno; std::system_category),
+// so that users read the system's own words for it; else, and for a failure
+// of the runtime's own, errno (std::generic_category). A call that failed
+// without saying why reads as an input/output error.
+void clearSystemError() noexcept;
+std::error_code lastSystemError() noexcept;
+
+// What a folder gives where a file was to be opened or replaced: EISDIR; on
+// Windows ERROR_ACCESS_DENIED, which CreateFile and MoveFileEx answer for it.
+std::error_code folderNotFileError() noexcept;
+
+// A failure's code in words, UTF-8 on every platform: the code's message,
+// except that on Windows a Win32 error is worded by FormatMessageW (the
+// system category's own words come in the ANSI code page, which a UTF-8
+// console garbles), its final full stop dropped as that category does.
+std::string errorText(const std::error_code& code);
+
 // The operating system's description of an errno value.
 std::string systemErrorText(int errorNumber);
-// The description of errno after a failed call; a call that failed without
-// saying why reads as an input/output error.
-std::string lastErrorText();
 
 // A path as the user should read it in a message (UTF-8 on every platform).
 std::string displayPath(const std::filesystem::path& path);

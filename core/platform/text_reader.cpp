@@ -3,7 +3,6 @@
 #include "core/platform/file_io.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace tabrino {
 namespace {
@@ -36,20 +35,20 @@ void TextReader::run() {
     const std::size_t room = std::min(kBlockSize, text_.capacity() - before);
     std::size_t got = 0;
     bool failed = false;
-    std::string failure;
+    std::error_code failure;
     if (room > 0) {
       text_.resize(before + room);
-      errno = 0;
+      clearSystemError();
       got = std::fread(&text_[before], 1, room, file_);
       text_.resize(before + got);
-      if (got == 0 && std::ferror(file_)) failed = true, failure = lastErrorText();
+      if (got == 0 && std::ferror(file_)) failed = true, failure = lastSystemError();
     }
     const std::lock_guard<std::mutex> lock(mutex_);
     size_ = before + got;
     if (got == 0 || stop_) {
       ended_ = true;
       failed_ = failed;
-      failure_ = std::move(failure);
+      failure_ = failure;
       full_ = room == 0;
     }
     changed_.notify_all();

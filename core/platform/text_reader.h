@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace tabrino {
@@ -33,7 +34,7 @@ class TextReader {
   // Once ended: whether a read failed (and the system's reason), or the
   // room ran out before the file's end.
   bool failed() const noexcept { return failed_; }
-  const std::string& failure() const noexcept { return failure_; }
+  const std::error_code& failure() const noexcept { return failure_; }
   bool full() const noexcept { return full_; }
 
  private:
@@ -48,7 +49,7 @@ class TextReader {
   bool stop_ = false;
   bool failed_ = false;
   bool full_ = false;
-  std::string failure_;
+  std::error_code failure_;
   std::thread thread_;  // last: started once the rest is set
 };
 

@@ -16,13 +16,12 @@ InputFile::InputFile(const std::filesystem::path& path, std::string shownName)
     : shownName_(shownName.empty() ? displayPath(path) : std::move(shownName)), path_(path) {
   std::error_code ec;
   if (std::filesystem::is_directory(path_, ec)) {
-    reason_ = std::make_error_code(std::errc::is_a_directory).message();
+    reason_ = folderNotFileError();
     return;
   }
-  errno = 0;
   owned_ = openFile(path_, "rb");
   if (!owned_) {
-    reason_ = systemErrorText(errno);
+    reason_ = lastSystemError();
     return;
   }
   file_ = owned_.get();

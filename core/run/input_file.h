@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace tabrino {
 
@@ -58,7 +59,7 @@ class InputFile {
   std::filesystem::path path_;  // empty for standard input
   UniqueFile owned_;         // the named file; standard input is not ours
   std::FILE* file_ = nullptr;
-  std::string reason_;       // why it could not be opened
+  std::error_code reason_;   // why it could not be opened
   std::string head_;         // its first bytes, read from file_ already
   std::uint64_t size_ = 0;   // a regular file's size, else 0
 };

@@ -52,8 +52,7 @@ PipelineOptions pipelineOptions(const RunChoices& choices) {
     const std::string name = displayPath(choices.ignoreList);
     const ImportResult result = importNextList({name, choices.ignoreList}, table, sources);
     if (!result.loaded()) {
-      throw IgnoreListError(std::string(result.messageText()) + " : " + name +
-                            (result.systemReason.empty() ? std::string() : ": " + result.systemReason));
+      throw IgnoreListError(std::string(result.messageText()) + " : " + name, result.code);
     }
     options.filter.leaveOut(ExcludedCameras(table, std::move(sources)));
   }

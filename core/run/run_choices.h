@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace tabrino {
 
@@ -31,10 +32,11 @@ std::optional<std::string> problemWith(const RunChoices& choices);
 // either cannot be read.
 PipelineOptions pipelineOptions(const RunChoices& choices);
 
-// An ignore list that could not be read, with the import's words.
+// An ignore list that could not be read: the import's words, and the
+// system's reason when it gave one.
 class IgnoreListError : public TabrinoError {
  public:
-  explicit IgnoreListError(std::string messageText) : TabrinoError(std::move(messageText), {}) {}
+  IgnoreListError(std::string messageText, std::error_code code) : TabrinoError(std::move(messageText), code) {}
 };
 
 }  // namespace tabrino
