@@ -224,6 +224,17 @@ TEST_F(DialogFeatureTest, AReadOnlyDatabaseIsNotReplaced) {
   fs::permissions(database, fs::perms::owner_write, fs::perm_options::add);
 }
 
+// A cell of a list view in another window, as its owner shows it.
+std::wstring ListViewText(HWND table, int row, int column) {
+  wchar_t text[256] = L"";
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 256;
+  ::SendMessageW(table, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 // The records of a database, in file order.
 std::vector<tabrino::CameraRecord> RecordsOf(const fs::path& database) {
   tabrino::FileSource source(database);
@@ -318,17 +329,7 @@ TEST_F(DialogFeatureTest, TheOptionsFilterDropAndLimitTheConversion) {
   const HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
   std::vector<std::wstring> shown;
   for (int row = 0; row < ::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0); ++row) {
-    std::wstring line;
-    for (int column : {0, 2}) {
-      wchar_t text[256] = L"";
-      LVITEMW item{};
-      item.iSubItem = column;
-      item.pszText = text;
-      item.cchTextMax = 256;
-      ::SendMessageW(table, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-      line += (line.empty() ? L"" : L" ") + std::wstring(text);
-    }
-    shown.push_back(line);
+    shown.push_back(ListViewText(table, row, 0) + L" " + ListViewText(table, row, 2));
   }
   EXPECT_EQ(shown, (std::vector<std::wstring>{L"3 filtered", L"4 filtered", L"5 duplicate"}));
   ::SendMessageW(findings, WM_COMMAND, IDCANCEL, 0);
@@ -853,15 +854,7 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   ASSERT_NE(findings, nullptr);
   HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
   EXPECT_TRUE(::GetWindowLongW(table, GWL_STYLE) & LVS_OWNERDATA);
-  auto cell = [&](int row, int column) {
-    wchar_t text[256] = L"";
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 256;
-    ::SendMessageW(table, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return std::wstring(text);
-  };
+  auto cell = [&](int row, int column) { return ListViewText(table, row, column); };
   ASSERT_EQ(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0), 3);
   const std::vector<std::wstring> rows[] = {
       {L"41", L"odd.txt", L"no-comma"}, {L"42", L"odd.txt", L"number-prefix"}, {L"43", L"odd.txt", L"duplicate"}};
