@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 
 namespace tabrino {
 namespace {
@@ -133,84 +134,95 @@ void CameraSet::order() {
   }
 }
 
-CameraDiff diffCameras(const CameraSet& before, const CameraSet& after) {
-  CameraDiff diff;
-  const std::vector<CameraSet::Entry>& a = before.cameras();
-  const std::vector<CameraSet::Entry>& b = after.cameras();
-  auto removed = [&](std::size_t i) {
-    diff.differences.push_back({CameraChange::Removed, static_cast<std::uint32_t>(i), 0});
-    ++diff.removed;
-  };
-  auto added = [&](std::size_t j) {
-    diff.differences.push_back({CameraChange::Added, 0, static_cast<std::uint32_t>(j)});
-    ++diff.added;
-  };
-  std::vector<std::size_t> groupA, groupB, leftA, leftB;
-  std::size_t i = 0, j = 0;
-  while (i < a.size() || j < b.size()) {
-    if (j == b.size() || (i < a.size() && beforeCamera(a[i], b[j]))) {
-      removed(i++);
-      continue;
-    }
-    if (i == a.size() || beforeCamera(b[j], a[i])) {
-      added(j++);
-      continue;
-    }
-    // One place and direction on both sides: rows that agree in TYPE and
-    // SPEED match first, each side in file order, then the rest pair up in
-    // file order.
-    std::size_t endA = i, endB = j;
-    while (endA < a.size() && sameCamera(a[endA], a[i])) ++endA;
-    while (endB < b.size() && sameCamera(b[endB], b[j])) ++endB;
-    if (endA - i == 1 && endB - j == 1) {  // the usual case
-      if (typeAndSpeed(a[i]) == typeAndSpeed(b[j])) {
-        ++diff.unchanged;
+namespace {
+
+void addRemoved(CameraDiff& diff, std::size_t i) {
+  diff.differences.push_back({CameraChange::Removed, static_cast<std::uint32_t>(i), 0});
+  ++diff.removed;
+}
+void addAdded(CameraDiff& diff, std::size_t j) {
+  diff.differences.push_back({CameraChange::Added, 0, static_cast<std::uint32_t>(j)});
+  ++diff.added;
+}
+void addChanged(CameraDiff& diff, std::size_t i, std::size_t j) {
+  diff.differences.push_back({CameraChange::Changed, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
+  ++diff.changed;
+}
+
+// Puts cameras [from, to) of `set` in `group`, ordered by TYPE and SPEED,
+// then as in the set's file. (Inline: a diff calls it for each place that has
+// several cameras, hundreds of thousands of times in large lists.)
+inline void gatherByAgreement(std::vector<std::size_t>& group, const CameraSet& set, std::size_t from, std::size_t to) {
+  const std::vector<CameraSet::Entry>& c = set.cameras();
+  group.resize(to - from);
+  std::iota(group.begin(), group.end(), from);
+  std::sort(group.begin(), group.end(), [&](std::size_t x, std::size_t y) {
+    return typeAndSpeed(c[x]) != typeAndSpeed(c[y]) ? typeAndSpeed(c[x]) < typeAndSpeed(c[y])
+                                                    : set.fileOrder(x) < set.fileOrder(y);
+  });
+}
+
+void sortInFileOrder(std::vector<std::size_t>& cameras, const CameraSet& set) {
+  std::sort(cameras.begin(), cameras.end(),
+            [&](std::size_t x, std::size_t y) { return set.fileOrder(x) < set.fileOrder(y); });
+}
+
+// Matches the cameras of one place and direction where a side has more than
+// one: those that agree in TYPE and SPEED match first, each side in file
+// order, then the rest pair up in file order. Its lists are reused group
+// after group.
+class GroupMatcher {
+ public:
+  GroupMatcher(const CameraSet& before, const CameraSet& after, CameraDiff& diff)
+      : before_(before), after_(after), diff_(diff) {}
+
+  // Cameras [i, endA) of the old set and [j, endB) of the new.
+  void match(std::size_t i, std::size_t endA, std::size_t j, std::size_t endB) {
+    gatherByAgreement(groupA_, before_, i, endA);
+    gatherByAgreement(groupB_, after_, j, endB);
+    matchAgreeing();
+    pairTheRest();
+  }
+
+ private:
+  // Counts the cameras that agree as unchanged, leaving the rest in leftA_
+  // and leftB_.
+  void matchAgreeing() {
+    const std::vector<CameraSet::Entry>& a = before_.cameras();
+    const std::vector<CameraSet::Entry>& b = after_.cameras();
+    leftA_.clear();
+    leftB_.clear();
+    for (std::size_t x = 0, y = 0; x < groupA_.size() || y < groupB_.size();) {
+      if (y == groupB_.size() || (x < groupA_.size() && typeAndSpeed(a[groupA_[x]]) < typeAndSpeed(b[groupB_[y]]))) {
+        leftA_.push_back(groupA_[x++]);
+      } else if (x == groupA_.size() || typeAndSpeed(b[groupB_[y]]) < typeAndSpeed(a[groupA_[x]])) {
+        leftB_.push_back(groupB_[y++]);
       } else {
-        diff.differences.push_back({CameraChange::Changed, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
-        ++diff.changed;
-      }
-      ++i, ++j;
-      continue;
-    }
-    groupA.clear();
-    groupB.clear();
-    for (; i < endA; ++i) groupA.push_back(i);
-    for (; j < endB; ++j) groupB.push_back(j);
-    auto byAgreementA = [&](std::size_t x, std::size_t y) {
-      return typeAndSpeed(a[x]) != typeAndSpeed(a[y]) ? typeAndSpeed(a[x]) < typeAndSpeed(a[y])
-                                                      : before.fileOrder(x) < before.fileOrder(y);
-    };
-    auto byAgreementB = [&](std::size_t x, std::size_t y) {
-      return typeAndSpeed(b[x]) != typeAndSpeed(b[y]) ? typeAndSpeed(b[x]) < typeAndSpeed(b[y])
-                                                      : after.fileOrder(x) < after.fileOrder(y);
-    };
-    std::sort(groupA.begin(), groupA.end(), byAgreementA);
-    std::sort(groupB.begin(), groupB.end(), byAgreementB);
-    leftA.clear();
-    leftB.clear();
-    for (std::size_t x = 0, y = 0; x < groupA.size() || y < groupB.size();) {
-      if (y == groupB.size() || (x < groupA.size() && typeAndSpeed(a[groupA[x]]) < typeAndSpeed(b[groupB[y]]))) {
-        leftA.push_back(groupA[x++]);
-      } else if (x == groupA.size() || typeAndSpeed(b[groupB[y]]) < typeAndSpeed(a[groupA[x]])) {
-        leftB.push_back(groupB[y++]);
-      } else {
-        ++diff.unchanged;
+        ++diff_.unchanged;
         ++x, ++y;
       }
     }
-    auto byFileA = [&](std::size_t x, std::size_t y) { return before.fileOrder(x) < before.fileOrder(y); };
-    auto byFileB = [&](std::size_t x, std::size_t y) { return after.fileOrder(x) < after.fileOrder(y); };
-    std::sort(leftA.begin(), leftA.end(), byFileA);
-    std::sort(leftB.begin(), leftB.end(), byFileB);
-    const std::size_t paired = std::min(leftA.size(), leftB.size());
-    for (std::size_t k = 0; k < paired; ++k) {
-      diff.differences.push_back(
-          {CameraChange::Changed, static_cast<std::uint32_t>(leftA[k]), static_cast<std::uint32_t>(leftB[k])});
-      ++diff.changed;
-    }
-    for (std::size_t k = paired; k < leftA.size(); ++k) removed(leftA[k]);
-    for (std::size_t k = paired; k < leftB.size(); ++k) added(leftB[k]);
   }
+
+  // Pairs the cameras left as changed, in file order; the longer side's
+  // last are removed or added.
+  void pairTheRest() {
+    sortInFileOrder(leftA_, before_);
+    sortInFileOrder(leftB_, after_);
+    const std::size_t paired = std::min(leftA_.size(), leftB_.size());
+    for (std::size_t k = 0; k < paired; ++k) addChanged(diff_, leftA_[k], leftB_[k]);
+    for (std::size_t k = paired; k < leftA_.size(); ++k) addRemoved(diff_, leftA_[k]);
+    for (std::size_t k = paired; k < leftB_.size(); ++k) addAdded(diff_, leftB_[k]);
+  }
+
+  const CameraSet& before_;
+  const CameraSet& after_;
+  CameraDiff& diff_;
+  std::vector<std::size_t> groupA_, groupB_, leftA_, leftB_;
+};
+
+// Puts the differences in the order CameraDiff promises.
+void sortDifferences(CameraDiff& diff, const CameraSet& before, const CameraSet& after) {
   auto fileOrderOf = [&](const CameraDifference& d) {
     return d.change == CameraChange::Removed ? before.fileOrder(d.before) : after.fileOrder(d.after);
   };
@@ -219,6 +231,42 @@ CameraDiff diffCameras(const CameraSet& before, const CameraSet& after) {
               if (x.change != y.change) return x.change < y.change;
               return fileOrderOf(x) < fileOrderOf(y);
             });
+}
+
+}  // namespace
+
+// Walks both sets, in the order of place and direction, side by side.
+CameraDiff diffCameras(const CameraSet& before, const CameraSet& after) {
+  CameraDiff diff;
+  const std::vector<CameraSet::Entry>& a = before.cameras();
+  const std::vector<CameraSet::Entry>& b = after.cameras();
+  GroupMatcher groups(before, after, diff);
+  std::size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    if (j == b.size() || (i < a.size() && beforeCamera(a[i], b[j]))) {
+      addRemoved(diff, i++);
+      continue;
+    }
+    if (i == a.size() || beforeCamera(b[j], a[i])) {
+      addAdded(diff, j++);
+      continue;
+    }
+    // One place and direction on both sides.
+    std::size_t endA = i, endB = j;
+    while (endA < a.size() && sameCamera(a[endA], a[i])) ++endA;
+    while (endB < b.size() && sameCamera(b[endB], b[j])) ++endB;
+    if (endA - i == 1 && endB - j == 1) {  // the usual case
+      if (typeAndSpeed(a[i]) == typeAndSpeed(b[j])) {
+        ++diff.unchanged;
+      } else {
+        addChanged(diff, i, j);
+      }
+    } else {
+      groups.match(i, endA, j, endB);
+    }
+    i = endA, j = endB;
+  }
+  sortDifferences(diff, before, after);
   return diff;
 }
 

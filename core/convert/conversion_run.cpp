@@ -96,36 +96,34 @@ struct Round {
   std::atomic<std::size_t> nextPiece{0};
 };
 
-// Writes the table's records in its current order but those at leftOut;
-// with a sorter, each block's buckets sorted just before it is encoded.
-ConversionSummary writeRecords(const CameraTable& table, const ConversionSettings& settings,
-                               const std::vector<std::uint32_t>& leftOut, const ProgressCallback& progress,
-                               BucketSorter* sorter) {
-  ConversionSummary summary;
-  summary.outputPath = settings.outputDirectory / databaseFileName(settings.date);
-  // Left-out records are taken from the count and the XOR of all records,
-  // which the header needs before the first record is written.
-  std::uint64_t leftOutRecords = 0;
-  std::uint8_t leftOutXor = 0;
+// The rows left out that would have become records: their count and the XOR
+// of their records.
+struct LeftOutRecords {
+  std::uint64_t count = 0;
+  std::uint8_t xorOf = 0;
+};
+
+LeftOutRecords leftOutRecords(const CameraTable& table, const std::vector<std::uint32_t>& leftOut) {
+  LeftOutRecords left;
   for (const std::uint32_t position : leftOut) {
     const auto record = table.record(position);
     if (!record) continue;
-    ++leftOutRecords;
-    leftOutXor ^= xorOfRecord(*record);
+    ++left.count;
+    left.xorOf ^= xorOfRecord(*record);
   }
-  const std::uint64_t records = table.recordCount() - leftOutRecords;
-  checkDatabaseHolds(records);
+  return left;
+}
 
-  // Size and checksum are known before the first byte: the header is final.
-  AtomicFileWriter file(summary.outputPath);
-  const Header header = completeHeader(settings.date, settings.randomBlock, records, table.recordXor() ^ leftOutXor);
-  file.write(header.data(), header.size());
-  file.write(settings.randomBlock.data(), settings.randomBlock.size());
+// Encodes the table's rows in its current order but those at leftOut; with
+// a sorter, each block's buckets sorted just before it is encoded.
+struct RowEncoder {
+  const CameraTable& table;
+  const std::vector<std::uint32_t>& leftOut;
+  BucketSorter* sorter;
 
   // Encodes rows [from, to) straight into `bytes`, reused round after
   // round; returns how many bytes it encoded.
-  const std::size_t rows = table.size();
-  auto encodeRows = [&](std::size_t from, std::size_t to, std::vector<std::uint8_t>& bytes) {
+  std::size_t encode(std::size_t from, std::size_t to, std::vector<std::uint8_t>& bytes) const {
     if (bytes.size() < (to - from) * kRecordSize) bytes.resize((to - from) * kRecordSize);
     std::uint8_t* out = bytes.data();
     auto nextLeftOut = std::lower_bound(leftOut.begin(), leftOut.end(), from);
@@ -151,12 +149,30 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
       }
     }
     return static_cast<std::size_t>(out - bytes.data());
-  };
-  // Rows are encoded a round at a time into two sets of buffers: while one
-  // round's records are written, the next is encoded. A round is cut into
-  // pieces that the two threads take as each comes free, so that the one
-  // that also writes takes fewer of them rather than keeping the other
-  // waiting.
+  }
+};
+
+// Cuts the rows from `position` on into a round's pieces, each ending only
+// where the sorter lets a block end; returns where the round ends.
+std::size_t startRound(Round& round, std::size_t position, std::size_t rows, const BucketSorter* sorter) {
+  round.pieces = 0;
+  round.starts[0] = position;
+  while (round.pieces < kPiecesPerRound && position < rows) {
+    const std::size_t end = std::min(rows, position + kPieceRows);
+    position = sorter ? sorter->boundaryFrom(end) : end;
+    round.starts[++round.pieces] = position;
+  }
+  round.nextPiece.store(0);
+  return position;
+}
+
+// Writes the records of every row after the header. Rows are encoded a
+// round at a time into two sets of buffers: while one round's records are
+// written, the next is encoded. A round is cut into pieces that the two
+// threads take as each comes free, so that the one that also writes takes
+// fewer of them rather than keeping the other waiting.
+void writeBody(AtomicFileWriter& file, const RowEncoder& encoder, std::uint64_t records,
+               const ProgressCallback& progress) {
   Round rounds[2];
   ThreadPair threads;
   std::uint64_t written = 0;
@@ -169,21 +185,14 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
   };
   auto encodePieces = [&](Round& round) {
     for (std::size_t piece; (piece = round.nextPiece.fetch_add(1)) < round.pieces;) {
-      round.sizes[piece] = encodeRows(round.starts[piece], round.starts[piece + 1], round.bytes[piece]);
+      round.sizes[piece] = encoder.encode(round.starts[piece], round.starts[piece + 1], round.bytes[piece]);
     }
   };
+  const std::size_t rows = encoder.table.size();
   Round* waiting = nullptr;  // encoded, not yet written
   for (std::size_t position = 0, index = 0; position < rows; ++index) {
     Round& round = rounds[index % 2];
-    // Pieces end only where the sorter lets a block end.
-    round.pieces = 0;
-    round.starts[0] = position;
-    while (round.pieces < kPiecesPerRound && position < rows) {
-      const std::size_t end = std::min(rows, position + kPieceRows);
-      position = sorter ? sorter->boundaryFrom(end) : end;
-      round.starts[++round.pieces] = position;
-    }
-    round.nextPiece.store(0);
+    position = startRound(round, position, rows, encoder.sorter);
     threads.both(
         [&] {
           if (waiting) writeRound(*waiting);
@@ -194,14 +203,34 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
   }
   if (waiting) writeRound(*waiting);
   if (rows == 0 && progress) progress(0, 0);
+}
 
+// Writes the table's records in its current order but those at leftOut;
+// with a sorter, each block's buckets sorted just before it is encoded.
+ConversionSummary writeRecords(const CameraTable& table, const ConversionSettings& settings,
+                               const std::vector<std::uint32_t>& leftOut, const ProgressCallback& progress,
+                               BucketSorter* sorter) {
+  ConversionSummary summary;
+  summary.outputPath = settings.outputDirectory / databaseFileName(settings.date);
+  // Left-out records are taken from the count and the XOR of all records,
+  // which the header needs before the first record is written.
+  const LeftOutRecords left = leftOutRecords(table, leftOut);
+  const std::uint64_t records = table.recordCount() - left.count;
+  checkDatabaseHolds(records);
+
+  // Size and checksum are known before the first byte: the header is final.
+  AtomicFileWriter file(summary.outputPath);
+  const Header header = completeHeader(settings.date, settings.randomBlock, records, table.recordXor() ^ left.xorOf);
+  file.write(header.data(), header.size());
+  file.write(settings.randomBlock.data(), settings.randomBlock.size());
+  writeBody(file, RowEncoder{table, leftOut, sorter}, records, progress);
   const std::vector<std::uint8_t> trailer = trailerFor(bodySizeFor(records));
   file.write(trailer.data(), trailer.size());
   file.commit();
 
   summary.recordsWritten = static_cast<std::uint32_t>(records);
-  summary.rowsSkipped = rows - table.recordCount();
-  summary.rowsLeftOut = leftOutRecords;
+  summary.rowsSkipped = table.size() - table.recordCount();
+  summary.rowsLeftOut = left.count;
   return summary;
 }
 

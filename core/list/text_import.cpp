@@ -758,120 +758,169 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   return resultOf(parser, table, rowsBefore);
 }
 
+// Where a list's text will lie in the table's: after the text of the lists
+// before it, or at its start.
+std::size_t textStart(CameraTable& table, const ImportOptions& options) {
+  if (options.append) return table.appendText({});
+  table.keepText(std::string());
+  return 0;
+}
+
+// A list read whole into a text of its own, which the table takes once read,
+// its lines parsed block by block as they arrive: the state readKept's steps
+// share.
+class KeptReading {
+ public:
+  // The rows are given offsets into the text to come, which joins the
+  // table's once read whole.
+  KeptReading(const ListStream& in, CameraTable& table, const ImportOptions& options)
+      : in_(in),
+        table_(table),
+        options_(options),
+        text_(in.alreadyRead),
+        rowsBefore_(table.size()),
+        start_(textStart(table, options)),
+        parser_(&table, options.findings, options.firstLine),
+        blocks_(parser_, table, options.findings) {}
+  KeptReading(const KeptReading&) = delete;
+  KeptReading& operator=(const KeptReading&) = delete;
+
+  // Whatever stops the reading, the rows read point into a text the table holds.
+  ~KeptReading() {
+    if (handedOver_) return;
+    try {
+      table_.takeText(std::move(text_));
+    } catch (const std::bad_alloc&) {
+      table_.clear();
+    }
+  }
+
+  // Reads the header's reach, and a byte past it to tell whether the text
+  // goes on, and parses its lines; false where the text goes on but is not
+  // a list.
+  bool readHead() {
+    while (!ended_ && text_.size() <= kHeaderReach) readOn(kHeaderReach + 1 - text_.size());
+    head_ = text_.size();
+    if (options_.progress) options_.progress(head_, std::max<std::uint64_t>(in_.size, head_));
+    parsed_ = static_cast<std::size_t>(
+        blocks_.parse(text_.data(), text_.data() + std::min(head_, kHeaderReach), start_) - text_.data());
+    return ended_ || parser_.header() == ListParser::Header::Passed;
+  }
+
+  // Takes room for the whole list at once, where its size is known; false
+  // where it is not, or not to be had.
+  bool takeRoom() {
+    const std::uint64_t expectedSize = in_.size;
+    if (ended_ || expectedSize == 0 || expectedSize >= text_.max_size() - kReadBlockSize) return false;
+    try {
+      // Room for the last read too, which finds the end: the text must
+      // never grow by a copy of itself.
+      text_.reserve(static_cast<std::size_t>(expectedSize) + kReadBlockSize);
+      return true;
+    } catch (const std::bad_alloc&) {
+      return false;  // only a hint: growing as blocks arrive may still succeed
+    }
+  }
+
+  // Reads on into the room taken, on a thread of its own, parsing each
+  // block as it comes; does nothing where no thread is to be had.
+  void readOnThread() {
+    std::unique_ptr<TextReader> reader;
+    try {
+      reader = std::make_unique<TextReader>(in_.file, text_);
+    } catch (const std::system_error&) {
+      return;  // no thread to spare: read here, block by block
+    }
+    const char* const bytes = text_.data();  // fixed while the reader runs
+    for (TextReader::Progress read{head_, false}; !read.ended;) {
+      read = reader->waitBeyond(read.size);
+      parseArrived(bytes, read.size);
+    }
+    ended_ = !reader->full();
+    failed_ = reader->failed();
+    reason_ = reader->failure();
+  }
+
+  // Reads on here, a block at a time, to the end.
+  void readHere() {
+    while (!ended_) {
+      if (readOn(kReadBlockSize) > 0) parseArrived(text_.data(), text_.size());
+    }
+  }
+
+  // Hands the text to the table and parses the last line, unless the text is
+  // not a list or a read failed.
+  ImportResult finish(bool isList) {
+    table_.takeText(std::move(text_));
+    handedOver_ = true;
+    if (!isList) return resultOf(parser_, table_, rowsBefore_);
+    if (failed_) return {ImportOutcome::ReadFailed, 0, 0, reason_};
+    const std::string& kept = table_.text();
+    parser_.parseLastLine(kept.data() + start_ + parsed_, kept.data() + kept.size(), start_ + parsed_);
+    return resultOf(parser_, table_, rowsBefore_);
+  }
+
+ private:
+  // Adds up to `most` bytes of the file to the text; the reading ends where
+  // none come.
+  std::size_t readOn(std::size_t most) {
+    const std::size_t before = text_.size();
+    if (text_.max_size() - before < most) {
+      throw TooLargeError("The list is larger than Tabrino can keep in one piece: at most " +
+                          std::to_string(text_.max_size() - kReadBlockSize) + " bytes.");
+    }
+    text_.resize(before + most);
+    clearSystemError();
+    const std::size_t got = std::fread(&text_[before], 1, most, in_.file);
+    text_.resize(before + got);
+    if (got == 0) {
+      failed_ = std::ferror(in_.file) != 0;
+      if (failed_) reason_ = lastSystemError();
+      ended_ = true;
+    }
+    return got;
+  }
+
+  // Parses the complete lines of the `size` bytes of text read so far.
+  void parseArrived(const char* bytes, std::size_t size) {
+    if (options_.progress) options_.progress(size, std::max<std::uint64_t>(in_.size, size));
+    if (!sampled_) {
+      reserveRowsFor(table_, std::string_view(bytes, std::min(size, kReadBlockSize)), in_.size + options_.laterBytes);
+      sampled_ = true;
+    }
+    parsed_ = static_cast<std::size_t>(blocks_.parse(bytes + parsed_, bytes + size, start_ + parsed_) - bytes);
+  }
+
+  const ListStream& in_;
+  CameraTable& table_;
+  const ImportOptions& options_;
+  std::string text_;
+  const std::size_t rowsBefore_;
+  const std::size_t start_;  // where the text will lie in the table's
+  ListParser parser_;
+  BlockParser blocks_;
+  std::size_t head_ = 0;    // the bytes read first, alone
+  std::size_t parsed_ = 0;  // in text_: the lines before it are parsed
+  bool sampled_ = false;    // room for the rows reserved
+  bool ended_ = false;
+  bool failed_ = false;
+  std::error_code reason_;
+  bool handedOver_ = false;
+};
+
 // Reads `in` whole into the table's text, parsing each block as it comes
 // (read on a thread of its own where the list's size is known, so that the
 // reading and the parsing overlap). Its first kHeaderReach bytes come first,
 // alone: room for the whole is taken only once the header has passed. After
 // a read failure the table holds the rows of the lines read in full.
 ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOptions& options) {
-  const std::uint64_t expectedSize = in.size;
-  std::string text(in.alreadyRead);
-  // The rows are given offsets into the text to come, which joins the
-  // table's once read whole.
-  const std::size_t rowsBefore = table.size();
-  std::size_t start = 0;
-  if (options.append) {
-    start = table.appendText({});
-  } else {
-    table.keepText(std::string());
+  KeptReading reading(in, table, options);
+  const bool isList = reading.readHead();
+  if (isList) {
+    if (reading.takeRoom() && twoCores()) reading.readOnThread();
+    reading.readHere();
   }
-  ListParser parser(&table, options.findings, options.firstLine);
-  BlockParser blocks(parser, table, options.findings);
-  std::size_t parsed = 0;  // in text: the lines before it are parsed
-  bool sampled = false;
-  auto parseArrived = [&](const char* bytes, std::size_t size) {
-    if (options.progress) options.progress(size, std::max<std::uint64_t>(expectedSize, size));
-    if (!sampled) {
-      reserveRowsFor(table, std::string_view(bytes, std::min(size, kReadBlockSize)), expectedSize + options.laterBytes);
-      sampled = true;
-    }
-    parsed = static_cast<std::size_t>(blocks.parse(bytes + parsed, bytes + size, start + parsed) - bytes);
-  };
-
-  bool ended = false;
-  bool failed = false;
-  std::error_code reason;
-  // Whatever stops the reading, the rows read point into a text the table holds.
-  struct KeepText {
-    CameraTable& table;
-    std::string& text;
-    bool handedOver = false;
-    ~KeepText() {
-      if (handedOver) return;
-      try {
-        table.takeText(std::move(text));
-      } catch (const std::bad_alloc&) {
-        table.clear();
-      }
-    }
-  } keep{table, text};
-  // Adds up to `most` bytes of the file to the text; the reading ends where
-  // none come.
-  auto readOn = [&](std::size_t most) {
-    const std::size_t before = text.size();
-    if (text.max_size() - before < most) {
-      throw TooLargeError("The list is larger than Tabrino can keep in one piece: at most " +
-                          std::to_string(text.max_size() - kReadBlockSize) + " bytes.");
-    }
-    text.resize(before + most);
-    clearSystemError();
-    const std::size_t got = std::fread(&text[before], 1, most, in.file);
-    text.resize(before + got);
-    if (got == 0) {
-      failed = std::ferror(in.file) != 0;
-      if (failed) reason = lastSystemError();
-      ended = true;
-    }
-    return got;
-  };
-
-  // The header's reach, and a byte past it to tell whether the text goes on.
-  while (!ended && text.size() <= kHeaderReach) readOn(kHeaderReach + 1 - text.size());
-  const std::size_t head = text.size();
-  if (options.progress) options.progress(head, std::max<std::uint64_t>(expectedSize, head));
-  parsed = static_cast<std::size_t>(blocks.parse(text.data(), text.data() + std::min(head, kHeaderReach), start) -
-                                    text.data());
-  const bool notAList = !ended && parser.header() != ListParser::Header::Passed;
-  bool roomTaken = false;
-  if (!notAList && !ended && expectedSize > 0 && expectedSize < text.max_size() - kReadBlockSize) {
-    try {
-      // Room for the last read too, which finds the end: the text must
-      // never grow by a copy of itself.
-      text.reserve(static_cast<std::size_t>(expectedSize) + kReadBlockSize);
-      roomTaken = true;
-    } catch (const std::bad_alloc&) {
-      // Only a hint: growing as blocks arrive may still succeed.
-    }
-  }
-  std::unique_ptr<TextReader> reader;
-  if (roomTaken && twoCores()) {
-    try {
-      reader = std::make_unique<TextReader>(in.file, text);
-    } catch (const std::system_error&) {
-      // No thread to spare: read here, block by block.
-    }
-  }
-  if (reader) {
-    const char* const bytes = text.data();  // fixed while the reader runs
-    for (TextReader::Progress read{head, false}; !read.ended;) {
-      read = reader->waitBeyond(read.size);
-      parseArrived(bytes, read.size);
-    }
-    ended = !reader->full();
-    failed = reader->failed();
-    reason = reader->failure();
-    reader.reset();
-  }
-  while (!notAList && !ended) {
-    if (readOn(kReadBlockSize) > 0) parseArrived(text.data(), text.size());
-  }
-  table.takeText(std::move(text));
-  keep.handedOver = true;
-  if (notAList) return resultOf(parser, table, rowsBefore);
-  if (failed) return {ImportOutcome::ReadFailed, 0, 0, reason};
-  const std::string& kept = table.text();
-  parser.parseLastLine(kept.data() + start + parsed, kept.data() + kept.size(), start + parsed);
-  return resultOf(parser, table, rowsBefore);
+  return reading.finish(isList);
 }
 
 ImportResult readList(const ListStream& in, CameraTable& table, const ImportOptions& options) {
