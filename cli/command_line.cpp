@@ -227,8 +227,8 @@ void addMapOptions(CLI::App* command, MapOptions& options) {
 }
 
 void addDiffOptions(CLI::App* command, DiffOptions& options) {
-  command->add_option("OLD", options.before, "The earlier list or database file; - reads standard input")->required()->type_name("");
-  command->add_option("NEW", options.after, "The later list or database file; - reads standard input")->required()->type_name("");
+  command->add_option("OLD", options.before, "The earlier list, extract or database file; - reads standard input")->required()->type_name("");
+  command->add_option("NEW", options.after, "The later list, extract or database file; - reads standard input")->required()->type_name("");
   command->add_option("--report", options.report, "Write every difference to this CSV file; - writes standard output")->type_name("FILE");
   addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print only the summary line, and errors");

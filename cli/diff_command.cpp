@@ -2,6 +2,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/input_file.h"
+#include "core/run/inputs.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
@@ -38,8 +39,12 @@ bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool 
     }
     return true;
   }
-  const ImportResult imported = input.listStream().file ? set.loadList(input.listStream(), progress.callback("Reading"))
-                                                        : input.openFailure();
+  // A list or an extract, read as every command reads its inputs.
+  const CameraSet::ListImport import = [&input](CameraTable& table, const ImportOptions& options) {
+    ListSources sources;
+    return readInput(input, table, sources, {options});
+  };
+  const ImportResult imported = set.loadList(import, progress.callback("Reading"));
   progress.finish();
   if (imported.loaded()) return true;
   printImportFailure(std::cerr, imported, sourceName(given));

@@ -168,6 +168,21 @@ TEST(CliOsm, ExtractsComeThroughPipes) {
 
 // --report - writes the report to standard output; the list then needs a
 // file of its own.
+// diff reads an extract as every command does: the same cameras as the list
+// from-osm writes of it, and a change in that list is told by its line.
+TEST(CliOsm, DiffReadsAnExtract) {
+  test::TempDir dir;
+  CliRun run = tabrino(dir.path(), "diff " + quote(kPbf.string()) + " " + quote((kFixtures / "cameras.txt").string()));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "0 added, 0 removed, 0 changed")) << run.out;
+  std::string changed = test::readText(kFixtures / "cameras.txt");
+  changed.erase(changed.rfind('\n', changed.size() - 2) + 1);  // its last camera gone
+  test::writeText(dir / "fewer.txt", changed);
+  run = tabrino(dir.path(), "diff " + quote(kPbf.string()) + " fewer.txt -q");
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_TRUE(contains(run.out, "0 added, 1 removed, 0 changed")) << run.out;
+}
+
 TEST(CliOsm, ReportToStandardOutput) {
   test::TempDir dir;
   const std::string extract = quote(kPbf.string());

@@ -41,6 +41,10 @@ class CameraSet {
   ImportResult loadList(const std::filesystem::path& path, const ProgressCallback& progress = {});
   // A list already open (a pipe, standard input), read once.
   ImportResult loadList(const ListStream& in, const ProgressCallback& progress = {});
+  // Rows that `import` reads into the set's table (any input a front end
+  // reads: a list, an extract).
+  using ListImport = std::function<ImportResult(CameraTable&, const ImportOptions&)>;
+  ImportResult loadList(const ListImport& import, const ProgressCallback& progress);
   // The records of a database as they stand; returns its inspection, so
   // that a damaged file can be told apart. Throws TabrinoError.
   DatabaseInspection loadDatabase(ByteSource& source, const ProgressCallback& progress = {});
@@ -54,8 +58,6 @@ class CameraSet {
   const std::vector<Entry>& cameras() const noexcept { return cameras_; }
 
  private:
-  using ListImport = std::function<ImportResult(CameraTable&, const ImportOptions&)>;
-  ImportResult loadList(const ListImport& import, const ProgressCallback& progress);
   void order();
 
   bool fromDatabase_ = false;
