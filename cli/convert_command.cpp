@@ -16,10 +16,13 @@
 #include "core/texts/user_texts.h"
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <cstdlib>
 #include <iostream>
 #include <new>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tabrino::cli {
@@ -30,6 +33,18 @@ struct ConvertFiles {
   std::filesystem::path outputDirectory;
   DbDate date;
 };
+
+// A -o that names a file rather than a folder: one that exists and is no
+// folder, or a name the database's own would take (ending in .dbh).
+bool namesAFile(const std::filesystem::path& folder) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(folder, ec);
+  if (std::filesystem::exists(status)) return !std::filesystem::is_directory(status);
+  std::string extension = folder.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".dbh";
+}
 
 // The date, and outputs that stand apart from the list and from each other
 // in a folder that takes them. Prints why not and returns the exit status.
@@ -46,6 +61,12 @@ std::optional<int> checkFiles(const ConvertOptions& options, ConvertFiles& files
     return kUsage;
   }
   files = {argumentPath(options.outputDirectory), *date.date};
+  if (namesAFile(files.outputDirectory)) {
+    // The path would be joined with the database's name and fail as a
+    // missing folder, which says nothing of the mistake.
+    std::cerr << messagePrefix() << "-o takes a folder; the database is always named DB_YYMMDD.dbh\n";
+    return kUsage;
+  }
   const std::filesystem::path database = files.outputDirectory / databaseFileName(files.date);
   if (std::count(options.lists.begin(), options.lists.end(), "-") > 1) {
     std::cerr << messagePrefix() << "standard input (-) can be only one of the lists\n";

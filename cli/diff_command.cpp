@@ -47,7 +47,7 @@ bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool 
   const ImportResult imported = set.loadList(import, progress.callback("Reading"));
   progress.finish();
   if (imported.loaded()) return true;
-  printImportFailure(std::cerr, imported, sourceName(given));
+  printImportFailure(std::cerr, imported, sourceName(given), input.firstBytes());
   return false;
 }
 

@@ -38,7 +38,7 @@ CameraFilter makeFilter(const FilterOptions& options) {
       const ListStream stream = input.listStream();
       const ImportResult result =
           stream.file ? importNextList({sourceName(list), {}, &stream}, table, sources) : input.openFailure();
-      if (!result.loaded()) throw ExcludeListError(importFailureText(result, "--exclude " + sourceName(list)));
+      if (!result.loaded()) throw ExcludeListError(importFailureText(result, "--exclude " + sourceName(list), input.firstBytes()));
     }
     filter.leaveOut(ExcludedCameras(table, std::move(sources)));
   }

@@ -75,7 +75,7 @@ bool readCameraList(const std::vector<std::string>& arguments, CameraTable& tabl
     const ImportResult imported = readInput(input, table, sources, inputOptions);
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {
-      printImportFailure(std::cerr, imported, list);
+      printImportFailure(std::cerr, imported, list, input.firstBytes());
       return false;
     }
     if (!quiet) statusOut() << "Loaded " << counted(imported.loadedCount, "row", "rows") << " from " << list << "\n";

@@ -77,15 +77,17 @@ std::string sourceName(const std::string& argument) {
   return isStandardStream(argument) ? "standard input" : argument;
 }
 
-std::string importFailureText(const ImportResult& result, const std::string& list) {
+std::string importFailureText(const ImportResult& result, const std::string& list, std::string_view firstBytes) {
   if (result.outcome == ImportOutcome::WrongHeader) {
-    return std::string(result.messageText()) + "\n" + list + ": " + std::string(kNotTheHeaderText);
+    const std::string hint = otherSeparatorText(firstBytes);
+    return notACameraListText(list) + (hint.empty() ? "" : "\n" + hint);
   }
   return std::string(result.messageText()) + " : " + list + ": " + result.systemReason();
 }
 
-void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list) {
-  out << prefix << importFailureText(result, list) << "\n";
+void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list,
+                        std::string_view firstBytes) {
+  out << prefix << importFailureText(result, list, firstBytes) << "\n";
 }
 
 void printProblems(std::ostream& out, const DatabaseInspection& report) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace tabrino::cli {
 
@@ -54,10 +55,13 @@ int runGuarded(ProgressBar& progress, int failureStatus, const char* tooLarge, c
 std::unique_ptr<ByteSource> openDatabase(const std::string& argument);
 // How messages name it.
 std::string sourceName(const std::string& argument);
-// Why a list could not be read: the import's message, then the list and
-// what was wrong with it.
-std::string importFailureText(const ImportResult& result, const std::string& list);
-void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list);
+// Why a list could not be read. One that failed the header test is "LIST is
+// not a camera list: ...", with a guess at why from its first bytes (another
+// separator) on a line of its own; else the import's message, the list and
+// the system's reason.
+std::string importFailureText(const ImportResult& result, const std::string& list, std::string_view firstBytes = {});
+void printImportFailure(std::ostream& out, const ImportResult& result, const std::string& list,
+                        std::string_view firstBytes = {});
 
 // One line per problem, "  offset N (0xN): TEXT", and a line for those
 // not listed.

@@ -96,7 +96,7 @@ TEST(CliDiff, SaysWhatChangedWithDiffsExitStatus) {
       {"diff old.txt DB_141114.dbh", 0, "0 added, 0 removed, 0 changed, 2 unchanged\n", ""},
       {"diff -q DB_141114.dbh new.txt", 1, "1 added, 0 removed, 1 changed, 1 unchanged\n", ""},
       {"diff old.txt missing.txt", 2, "", "Error[5009] : missing.txt: No such file or directory\n"},
-      {"diff wrong.txt old.txt", 2, "", "Error : Wrong DB file !!!\nwrong.txt: the first line is not the header"},
+      {"diff wrong.txt old.txt", 2, "", "tabrino diff: wrong.txt is not a camera list: its first line must be IDX,"},
       {"diff old.txt new.txt --report nowhere/r.csv", 2, "", "File open Error : nowhere/r.csv"},
       {"diff old.txt", 2, "", "tabrino diff: NEW is required\n"},
       {"diff old.txt new.txt --report ./new.txt", 2, "", "--report ./new.txt is the same file as the input new.txt"},

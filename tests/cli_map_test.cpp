@@ -224,9 +224,9 @@ TEST(CliMap, FailuresSayWhyAndLeaveNothingBehind) {
     std::string message;
   } cases[] = {
       {"map missing.txt", "Error[5009] : missing.txt: No such file or directory"},
-      {"map wrong.txt", "wrong.txt: the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"},
+      {"map wrong.txt", "wrong.txt is not a camera list: its first line must be IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"},
       {"map " + quote(kSample.string()) + " -o nowhere/map.svg", "File open Error : nowhere/map.svg"},
-      {"map wrong.txt -o old.svg", "Error : Wrong DB file !!!"},
+      {"map wrong.txt -o old.svg", "tabrino map: wrong.txt is not a camera list"},
   };
   for (const auto& c : cases) {
     const CliRun run = tabrino(dir.path(), c.args);

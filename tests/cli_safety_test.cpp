@@ -187,8 +187,8 @@ TEST(CliSafety, WhatCannotBeAListIsRefusedBeforeItIsReadWhole) {
   for (const auto& c : cases) {
     const CliRun run = tabrino(dir.path(), c.args, prefix);
     EXPECT_EQ(run.exitCode, c.exitCode) << c.args;
-    EXPECT_TRUE(contains(run.err, "Error : Wrong DB file !!!\n" + std::string(c.named) +
-                                      ": the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"))
+    EXPECT_TRUE(contains(run.err, std::string(c.named) +
+                                      " is not a camera list: its first line must be IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"))
         << c.args << ": " << run.err;
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.txt", "big.txt"})) << c.args;
   }

@@ -74,7 +74,7 @@ TEST(Cli, FailuresSayWhyWriteNothingAndExitNonZero) {
   } cases[] = {
       {"convert missing.txt", "", 1, "Error[5009] : missing.txt: No such file or directory"},
       {"convert .", "", 1, "Error[5009]"},
-      {"convert wrong.txt", "", 1, "Error : Wrong DB file !!!"},
+      {"convert wrong.txt", "", 1, "wrong.txt is not a camera list: its first line must be IDX,X,Y,"},
       {"convert " + sample + " --date 2014-11-14 -o nowhere", "", 1,
        "File open Error : nowhere/DB_141114.dbh: No such file or directory"},
       {"convert " + sample + " --date 14.11.2014", "", 2, "--date: expected a calendar date as YYYY-MM-DD"},

@@ -176,8 +176,8 @@ TEST(CliStandardStreams, ConvertReadsTheListFromAPipe) {
 
   const CliRun wrong = tabrino(sample.dir.path(), "convert - -o piped", "printf 'idx,x\\n1,2\\n' |");
   EXPECT_EQ(wrong.exitCode, 1);
-  EXPECT_EQ(wrong.err, "tabrino convert: Error : Wrong DB file !!!\nstandard input: the first line is not the header "
-                       "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION (its second field must be X)\n");
+  EXPECT_EQ(wrong.err, "tabrino convert: standard input is not a camera list: its first line must be "
+                       "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n");
 }
 
 TEST(CliStandardStreams, DumpToADashWritesStandardOutputAndNoFile) {
@@ -191,19 +191,23 @@ TEST(CliStandardStreams, DumpToADashWritesStandardOutputAndNoFile) {
 TEST(CliOutputFolder, IsCheckedBeforeTheListIsRead) {
   test::TempDir dir;
   test::writeText(dir / "afile", "");
+  const std::string folderOnly = "tabrino convert: -o takes a folder; the database is always named DB_YYMMDD.dbh\n";
   const struct {
     std::string args;
+    int exitCode;
     std::string err;
   } cases[] = {
       // The list is missing too: the folder is what is reported.
-      {"convert missing.txt --date 2014-11-14 -o nowhere",
+      {"convert missing.txt --date 2014-11-14 -o nowhere", 1,
        "tabrino convert: File open Error : nowhere/DB_141114.dbh: No such file or directory\n"},
-      {"convert missing.txt --date 2014-11-14 -o afile",
-       "tabrino convert: File open Error : afile/DB_141114.dbh: Not a directory\n"},
+      // A file, existing or named as the database would be, is no folder.
+      {"convert missing.txt --date 2014-11-14 -o afile", 2, folderOnly},
+      {"convert missing.txt --date 2014-11-14 -o out.dbh", 2, folderOnly},
+      {"convert missing.txt --date 2014-11-14 -o nowhere/DB_141114.DBH", 2, folderOnly},
   };
   for (const auto& c : cases) {
     const CliRun run = tabrino(dir.path(), c.args);
-    EXPECT_EQ(run.exitCode, 1) << c.args;
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args;
     EXPECT_EQ(run.err, c.err) << c.args;
   }
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"afile"});

@@ -47,6 +47,9 @@ class InputFile {
   // could not be opened: then openFailure() says why.
   ListStream listStream() const noexcept;
   ImportResult openFailure() const;
+  // Its first bytes (up to kExtractHeadSize), already read: what a message
+  // can quote of a list that failed the header test.
+  const std::string& firstBytes() const noexcept { return head_; }
   // As messages name it.
   const std::string& shownName() const noexcept { return shownName_; }
   // A regular file's size, else 0.

@@ -57,6 +57,12 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
 inline constexpr std::string_view kNotTheHeaderText =
     "the first line is not the header IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION (its second field must be X)";
 
+// The command line's words for the same failure, naming the input first
+// ("cameras.txt is not a camera list: ...").
+inline std::string notACameraListText(std::string_view name) {
+  return std::string(name) + " is not a camera list: its first line must be IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION";
+}
+
 // A guess at why, from the first line's bytes: a semicolon or a tab in it
 // says the list was written with another separator. Empty when neither is.
 std::string otherSeparatorText(std::string_view firstLine);
