@@ -161,6 +161,9 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
                       "Fail, writing nothing, when more than N cameras would be written")
       ->type_name("N")
       ->check(wholeCount());
+  command->add_flag("--fail-on-findings", options.failOnFindings,
+                    "Exit with status 3 when a row or line did not become a camera as meant or repeats an earlier "
+                    "camera; the database is still written");
   addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
@@ -177,6 +180,8 @@ void addFromOsmOptions(CLI::App* command, FromOsmOptions& options) {
                       "- writes standard output")
       ->type_name("FILE");
   addOsmDirection(*command, options.osmDirection);
+  command->add_flag("--fail-on-findings", options.failOnFindings,
+                    "Exit with status 3 when an object was left out or guessed at; the list is still written");
   addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }

@@ -126,7 +126,9 @@ int runConvert(const ConvertOptions& options) {
       openReport(report, options.report, &sources);
       spool.emplace();
     }
-    ListFindings findings(options.quiet, spool ? &*spool : nullptr);
+    // --fail-on-findings counts the findings even when nothing is printed.
+    const bool counting = !options.quiet || options.failOnFindings;
+    ListFindings findings(!counting, spool ? &*spool : nullptr);
     CameraTable table;
     if (!readCameraList(options.lists, table, sources, findings, progress, options.quiet, options.osmDirection)) {
       return kFailure;
@@ -134,7 +136,7 @@ int runConvert(const ConvertOptions& options) {
     const ConversionSettings settings{files.outputDirectory, files.date,
                                       drawRandomBlock(options.seed.value_or(timeSeed()))};
     PipelineFindings wanted;
-    wanted.summary = options.quiet ? nullptr : &findings.summary();
+    wanted.summary = counting ? &findings.summary() : nullptr;
     if (report) {
       wanted.report = &*report;
       wanted.imported = [&spool](FindingSink& sink) { spool->replay(sink); };
@@ -153,7 +155,7 @@ int runConvert(const ConvertOptions& options) {
       return kFailure;
     }
     if (!options.quiet) printWritten(options, result.written, findings, sources);
-    return kSuccess;
+    return options.failOnFindings && unmeantFindings(findings.summary()) != 0 ? kFindings : kSuccess;
   });
 }
 

@@ -1,7 +1,7 @@
 // tabrino convert LIST... [-o DIR] [--date YYYY-MM-DD] [--seed N] [--report FILE]
 //                         [--near METERS] [--drop-duplicates] [--osm-direction travel|facing]
 //                         [--bbox W,S,E,N] [--polygon FILE] [--types 1,2,3] [--speed MIN-MAX]
-//                         [--exclude LIST...] [--max-records N] [--force] [--quiet]
+//                         [--exclude LIST...] [--max-records N] [--fail-on-findings] [--force] [--quiet]
 // A LIST may be an OpenStreetMap extract (.osm.pbf, .osm, .osm.bz2).
 #pragma once
 
@@ -26,10 +26,12 @@ struct ConvertOptions {
   FilterOptions filter;
   std::optional<std::uint64_t> maxRecords;  // more cameras than this is a failure
   bool force = false;  // replace outputs marked read-only
+  bool failOnFindings = false;  // exit kFindings when the lists had findings (the database is still written)
   bool quiet = false;
 };
 
-// Exit status (cli/exit_codes.h): kSuccess converted, kFailure, kUsage.
+// Exit status (cli/exit_codes.h): kSuccess converted, kFindings converted with
+// findings (with failOnFindings), kFailure, kUsage.
 int runConvert(const ConvertOptions& options);
 
 }  // namespace tabrino::cli

@@ -19,5 +19,9 @@ inline constexpr int kUsage = 2;
 // diff: trouble, as diff(1) says it (an input that cannot be read, output
 // that cannot be written), besides the mistakes of kUsage.
 inline constexpr int kTrouble = 2;
+// convert, from-osm with --fail-on-findings: the output was written, but a
+// row or an object did not become a camera as meant, or repeats an earlier
+// camera (every finding but the rows a filter left out).
+inline constexpr int kFindings = 3;
 
 }  // namespace tabrino::cli

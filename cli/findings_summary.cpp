@@ -24,4 +24,8 @@ void printFindingsSummary(std::ostream& out, const FindingSummary& findings, con
       << "\n";
 }
 
+std::uint64_t unmeantFindings(const FindingSummary& findings) {
+  return findings.total() - findings.count(FindingKind::Filtered);
+}
+
 }  // namespace tabrino::cli

@@ -3,6 +3,7 @@
 
 #include "core/list/list_findings.h"
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -13,5 +14,9 @@ namespace tabrino::cli {
 // went, or empty. sources: the lists read, to name each line's list.
 void printFindingsSummary(std::ostream& out, const FindingSummary& findings, const std::string& reportPath,
                           const ListSources* sources = nullptr);
+
+// The findings --fail-on-findings fails on: all but the rows a filter the
+// user asked for left out.
+std::uint64_t unmeantFindings(const FindingSummary& findings);
 
 }  // namespace tabrino::cli

@@ -1,5 +1,8 @@
 #include "cli/from_osm_command.h"
 
+#include "cli/exit_codes.h"
+#include "cli/findings_summary.h"
+
 #include "cli/list_input.h"
 #include "cli/messages.h"
 #include "cli/output_folder.h"
@@ -32,7 +35,7 @@ int runFromOsm(const FromOsmOptions& options) {
   }
   // Lines on a terminal would scroll through the bar.
   ProgressBar progress(!options.quiet && !((toStandardOutput || reportToStandardOutput) && isTerminal(stdout)));
-  return runGuarded(progress, 1, "the extract is too large for this machine", [&]() -> int {
+  return runGuarded(progress, kFailure, "the extract is too large for this machine", [&]() -> int {
     // The report is opened first: a report that cannot be written stops the
     // run before the extract is read.
     std::optional<FindingReport> report;
@@ -72,7 +75,7 @@ int runFromOsm(const FromOsmOptions& options) {
                   << "\n";
       }
     }
-    return 0;
+    return options.failOnFindings && unmeantFindings(summary) != 0 ? kFindings : kSuccess;
   });
 }
 

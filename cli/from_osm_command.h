@@ -1,4 +1,5 @@
-// tabrino from-osm EXTRACT [-o LIST] [--report FILE] [--osm-direction travel|facing] [--force] [--quiet]
+// tabrino from-osm EXTRACT [-o LIST] [--report FILE] [--osm-direction travel|facing] [--fail-on-findings]
+//                  [--force] [--quiet]
 // Also how convert reads an extract in place of a list.
 #pragma once
 
@@ -19,10 +20,12 @@ struct FromOsmOptions {
   std::string report;  // CSV of every finding; empty: none; "-": standard output
   std::string osmDirection;  // "travel", "facing"; empty: direction tags are not used
   bool force = false;  // replace outputs marked read-only
+  bool failOnFindings = false;  // exit kFindings when the extract had findings (the list is still written)
   bool quiet = false;
 };
 
-// Exit status: 0 written, 1 failed, 2 bad usage.
+// Exit status (cli/exit_codes.h): kSuccess written, kFindings written with
+// findings (with failOnFindings), kFailure, kUsage.
 int runFromOsm(const FromOsmOptions& options);
 
 // How --osm-direction's word ("travel", "facing", or none) takes an
