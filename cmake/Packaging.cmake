@@ -39,6 +39,9 @@ if(WIN32)
   find_program(TABRINO_MANDOC mandoc REQUIRED)
   execute_process(COMMAND ${TABRINO_MANDOC} -T html -man ${tabrino_docs}/tabrino-windows.1
                   OUTPUT_FILE ${tabrino_docs}/manual.html COMMAND_ERROR_IS_FATAL ANY)
+  # The title's underline, as long as the title with the version in it.
+  string(LENGTH "Tabrino ${PROJECT_VERSION} for Windows" title_length)
+  string(REPEAT "=" ${title_length} TABRINO_README_TITLE_RULE)
   configure_file(docs/README-windows.txt ${tabrino_docs}/README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE ${tabrino_docs}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 
