@@ -1,7 +1,7 @@
 # What `cmake --install` puts in place, and the packages made from it:
 #   Linux:   cpack -G DEB   bin/tabrino, its manual page, bash completion, and in
 #                           share/doc/tabrino a README for users (docs/README-linux.md),
-#                           copyright, changelog and the examples/ folder
+#                           copyright, changelog.Debian and the examples/ folder
 #   Windows: cpack -G ZIP   Tabrino.exe, tabrino-cli.exe, README.txt (for Windows
 #                           users), manual.html, LICENSE.txt, LICENSE-leaflet.txt
 #                           and the examples/ folder
@@ -55,18 +55,22 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win32)
 else()
+  # The Debian revision: the package is 1.0.0.1-1, a package of the upstream
+  # version, and so, as Debian's own are, has its changelog as changelog.Debian.
+  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+  set(tabrino_deb_version ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
   # The changelog's latest entry is the version being packaged.
   file(STRINGS cmake/debian/changelog.in changelog_top LIMIT_COUNT 1)
-  if(NOT changelog_top MATCHES "^tabrino \\(${PROJECT_VERSION}\\) ")
+  if(NOT changelog_top MATCHES "^tabrino \\(${tabrino_deb_version}\\) ")
     message(FATAL_ERROR "cmake/debian/changelog.in: its latest entry, '${changelog_top}', is not "
-                        "version ${PROJECT_VERSION}: add an entry for this version at its top")
+                        "version ${tabrino_deb_version}: add an entry for this version at its top")
   endif()
-  configure_file(cmake/debian/changelog.in ${tabrino_docs}/changelog @ONLY)
+  configure_file(cmake/debian/changelog.in ${tabrino_docs}/changelog.Debian @ONLY)
 
   # Compressed as Debian's are: gzip -9, and -n for no name or timestamp, so
   # that the same sources give the same package. Made when configuring, as the
   # page itself is, so that `cmake --install` finds them after any target.
-  execute_process(COMMAND gzip -9nkf ${tabrino_docs}/tabrino.1 ${tabrino_docs}/changelog
+  execute_process(COMMAND gzip -9nkf ${tabrino_docs}/tabrino.1 ${tabrino_docs}/changelog.Debian
                   COMMAND_ERROR_IS_FATAL ANY)
 
   install(TARGETS tabrino RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -81,15 +85,16 @@ else()
   # The license is in copyright, as Debian has it. The README is one for those
   # who installed the package, not the developers' README.md.
   install(FILES docs/README-linux.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tabrino RENAME README.md)
-  install(FILES cmake/debian/copyright ${tabrino_docs}/changelog.gz
+  install(FILES cmake/debian/copyright ${tabrino_docs}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tabrino)
   # Whatever lists examples/ holds.
   install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tabrino/examples)
+  install(FILES cmake/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+          RENAME tabrino)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_STRIP_FILES ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)  # the Debian revision: 1.0.0.1-1
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # libc6, libstdc++6, libgcc-s1 at the versions the build used
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)

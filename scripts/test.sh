@@ -54,7 +54,7 @@ cpack --preset deb >/dev/null
 deb=$(ls build/tabrino_*.deb)
 expect_in "$(dpkg-deb -c "$deb")" ./usr/bin/tabrino ./usr/share/man/man1/tabrino.1.gz \
   ./usr/share/bash-completion/completions/tabrino ./usr/share/doc/tabrino/README.md \
-  ./usr/share/doc/tabrino/copyright ./usr/share/doc/tabrino/changelog.gz \
+  ./usr/share/doc/tabrino/copyright ./usr/share/doc/tabrino/changelog.Debian.gz \
   $(cd examples && find . -type f | sed 's|^\.|./usr/share/doc/tabrino/examples|')
 # The user's README, not the developers' (which tells how to build).
 readme=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/tabrino/README.md)
