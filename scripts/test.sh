@@ -54,12 +54,24 @@ cpack --preset deb >/dev/null
 deb=$(ls build/tabrino_*.deb)
 expect_in "$(dpkg-deb -c "$deb")" ./usr/bin/tabrino ./usr/share/man/man1/tabrino.1.gz \
   ./usr/share/bash-completion/completions/tabrino ./usr/share/doc/tabrino/README.md \
-  ./usr/share/doc/tabrino/copyright ./usr/share/doc/tabrino/changelog.gz
-echo "$deb: $(dpkg-deb -f "$deb" Depends)"
+  ./usr/share/doc/tabrino/copyright ./usr/share/doc/tabrino/changelog.Debian.gz \
+  $(cd examples && find . -type f | sed 's|^\.|./usr/share/doc/tabrino/examples|')
+# The user's README, not the developers' (which tells how to build).
+readme=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/tabrino/README.md)
+grep -q 'man tabrino' <<<"$readme" || { echo "$deb: README.md is not the one for users (docs/README-linux.md)" >&2; exit 1; }
+# A Debian revision after the upstream version.
+version=$(dpkg-deb -f "$deb" Version)
+[[ $version == "$(build/bin/tabrino --version | awk '{print $NF}')"-[0-9]* ]] \
+  || { echo "$deb: version $version has no Debian revision" >&2; exit 1; }
+echo "$deb: $version, $(dpkg-deb -f "$deb" Depends)"
 # Debian's own checks of a package: an error fails the run, the rest is shown.
 lintian --fail-on error --info "$deb"
 cpack --preset zip >/dev/null
 zip=$(ls build-win32/tabrino-*.zip)
-expect_in "$(unzip -l "$zip")" /Tabrino.exe /tabrino-cli.exe /README.txt /manual.html /LICENSE.txt /LICENSE-leaflet.txt
+expect_in "$(unzip -l "$zip")" /Tabrino.exe /tabrino-cli.exe /README.txt /manual.html /LICENSE.txt /LICENSE-leaflet.txt \
+  $(cd examples && find . -type f | sed 's|^\.|/examples|')
+# The manual as Windows has it: no Unix paths, the command as tabrino-cli.
+manual=$(unzip -p "$zip" '*/manual.html')
+grep -q 'tabrino-cli convert' <<<"$manual" && ! grep -qE '/usr/share|/media/' <<<"$manual" || { echo "$zip: manual.html is not the Windows manual" >&2; exit 1; }
 unzip -p "$zip" '*/README.txt' | file - | grep -q CRLF || { echo "$zip: README.txt is not Windows text (CRLF)" >&2; exit 1; }
 echo "$zip"
