@@ -1,20 +1,33 @@
 #!/usr/bin/env bash
-# Installs, through apt, whatever the build needs and this machine lacks.
-#   scripts/install-deps.sh            the Linux build and its tests
-#   scripts/install-deps.sh --windows  also the 32-bit Windows build, Wine and
+# Installs, through apt, whatever is asked for and this machine lacks.
+#   scripts/install-deps.sh            the Linux build of tabrino (what scripts/quickstart.sh needs)
+#   scripts/install-deps.sh --tests    also what the Linux tests need and use
+#   scripts/install-deps.sh --windows  also the tests, the 32-bit Windows build, Wine and
 #                                      what scripts/test.sh uses around them
-# (the i386 architecture is added for Wine's 32-bit half; 2 to 3 GB in all)
+# (--windows adds the i386 architecture for Wine's 32-bit half; 2 to 3 GB in all)
 set -euo pipefail
 
-# gpsbabel, ogrinfo (gdal-bin) and xmllint (libxml2-utils) read the exports and the map back in the tests.
-# libosmium reads OpenStreetMap extracts (with zlib, expat and bzip2); osmium-tool makes the tests' .pbf and .bz2.
-# libjs-leaflet is the map page's Leaflet, built in (npm serves only where it is missing); Chromium draws the page
-# in its test, ImageMagick reads its screenshot. nlohmann-json3-dev reads GeoJSON regions;
-# libboost-dev's R-tree indexes their edges.
-packages=(cmake make g++ libcli11-dev libfast-float-dev nlohmann-json3-dev libboost-dev googletest libgtest-dev groff-base gpsbabel
-          gdal-bin libxml2-utils libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev osmium-tool
-          libjs-leaflet chromium imagemagick)
-if [ "${1:-}" = "--windows" ]; then
+tests=false windows=false
+for option in "$@"; do
+  case $option in
+    --tests) tests=true ;;
+    --windows) tests=true windows=true ;;
+    *) echo "usage: $0 [--tests | --windows]" >&2; exit 2 ;;
+  esac
+done
+
+# The build: CLI11, fast_float, nlohmann-json (GeoJSON regions) and Boost's headers (the R-tree that
+# indexes a region's edges); libosmium reads OpenStreetMap extracts (with zlib, expat and bzip2);
+# libjs-leaflet is the map page's Leaflet, built in (npm serves only where it is missing).
+packages=(cmake make g++ libcli11-dev libfast-float-dev nlohmann-json3-dev libboost-dev
+          libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev libjs-leaflet)
+if $tests; then
+  # GoogleTest; groff reads the manual page back; gpsbabel, ogrinfo (gdal-bin) and xmllint (libxml2-utils)
+  # read the exports and the map back; osmium-tool makes the tests' .pbf and .bz2; Chromium draws the map
+  # page in its test, ImageMagick reads its screenshot.
+  packages+=(googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils osmium-tool chromium imagemagick)
+fi
+if $windows; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
              mandoc  # the manual as HTML, for the zip
              wine wine32:i386 xvfb xdotool openbox x11-utils
