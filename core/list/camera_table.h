@@ -237,8 +237,7 @@ class CameraTable {
 
  private:
   [[gnu::always_inline]] void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }
-  // Rows or positions for each bucket of the sort: for ten million rows,
-  // millions of buckets, read in scattered order, so in large pages too.
+  // Where each bucket of the sort (a run of latitude_order.h) starts.
   using BucketCounts = std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>>;
   // The rows' places in file order by buckets of nearby latitude, and where
   // each bucket starts (the row count closing the last).
