@@ -304,29 +304,30 @@ void CameraTable::sortByLatitude() {
 RowPositions CameraTable::latitudeOrder() const {
   // Runs of nearby latitude, then each run sorted while it is in the cache
   // (see latitude_order.h): where a comparison sort of all rows would make
-  // millions of scattered reads, this reads each row once in memory's order
-  // and once in the runs'. The runs are split between two threads in halves.
-  BucketCounts start;
-  RowPositions order = bucketOrder(start);
-  if (order.size() < 2) return order;
-  const std::size_t count = start.size() - 1;
-  const auto half = static_cast<std::uint32_t>(order.size() / 2);
-  const std::size_t middleBucket =
-      static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), half) - start.begin()) - 1;
-  inParallel([&] { sortWithinBuckets(order, start, 0, middleBucket); },
-             [&] { sortWithinBuckets(order, start, middleBucket, count); });
-  return order;
+  // millions of scattered reads, this reads each row once, in memory's
+  // order. The runs are split between two threads in halves.
+  LatitudeRuns runs = dealLatitudeRuns(rows_.data(), rows_.size(), totals_.lowestLatitude, totals_.highestLatitude);
+  const std::size_t count = runs.starts.size() - 1;
+  const auto half = static_cast<std::uint32_t>(runs.order.size() / 2);
+  const std::size_t middle =
+      static_cast<std::size_t>(std::upper_bound(runs.starts.begin(), runs.starts.end(), half) - runs.starts.begin()) -
+      1;
+  inParallel([&] { sortLatitudeRuns(rows_.data(), runs.order, runs.fractions, runs.starts, 0, middle); },
+             [&] { sortLatitudeRuns(rows_.data(), runs.order, runs.fractions, runs.starts, middle, count); });
+  return std::move(runs.order);
 }
 
 CameraTable::BucketStarts CameraTable::orderByLatitudeBuckets() {
+  LatitudeRuns runs = dealLatitudeRuns(rows_.data(), rows_.size(), totals_.lowestLatitude, totals_.highestLatitude);
+  order_.swap(runs.order);
   BucketStarts starts;
-  RowPositions order = bucketOrder(starts.starts_);
-  order_.swap(order);
+  starts.starts_.swap(runs.starts);
+  starts.fractions_.swap(runs.fractions);
   return starts;
 }
 
 void CameraTable::sortLatitudeBuckets(const BucketStarts& starts, std::size_t first, std::size_t last) {
-  sortWithinBuckets(order_, starts.starts_, first, last);
+  sortLatitudeRuns(rows_.data(), order_, starts.fractions_, starts.starts_, first, last);
 }
 
 std::size_t CameraTable::BucketStarts::firstFrom(std::size_t position) const noexcept {
@@ -338,15 +339,6 @@ std::size_t CameraTable::BucketStarts::holding(std::size_t position) const noexc
   return static_cast<std::size_t>(
              std::upper_bound(starts_.begin(), starts_.end(), static_cast<std::uint32_t>(position)) -
              starts_.begin()) - 1;
-}
-
-RowPositions CameraTable::bucketOrder(BucketCounts& start) const {
-  return latitudeRuns(rows_.data(), rows_.size(), totals_.lowestLatitude, totals_.highestLatitude, start);
-}
-
-void CameraTable::sortWithinBuckets(RowPositions& order, const BucketCounts& start, std::size_t firstBucket,
-                                    std::size_t lastBucket) const {
-  sortLatitudeRuns(rows_.data(), order, start, firstBucket, lastBucket);
 }
 
 }  // namespace tabrino

@@ -239,12 +239,6 @@ class CameraTable {
   [[gnu::always_inline]] void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }
   // Where each bucket of the sort (a run of latitude_order.h) starts.
   using BucketCounts = std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>>;
-  // The rows' places in file order by buckets of nearby latitude, and where
-  // each bucket starts (the row count closing the last).
-  RowPositions bucketOrder(BucketCounts& start) const;
-  // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
-  void sortWithinBuckets(RowPositions& order, const BucketCounts& start,
-                         std::size_t firstBucket, std::size_t lastBucket) const;
   std::size_t indexAt(std::size_t position) const noexcept {
     return order_.empty() ? position : order_[position];
   }
@@ -279,6 +273,9 @@ class CameraTable::BucketStarts {
  private:
   friend class CameraTable;
   BucketCounts starts_;
+  // Where each place's row lies in its bucket's span of latitudes: sorting
+  // a bucket rearranges its own, never another's.
+  mutable RowPositions fractions_;
 };
 
 }  // namespace tabrino
