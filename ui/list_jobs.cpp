@@ -158,7 +158,7 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
     constexpr std::uint32_t kHalfOfCheck = (JobProgress::kWhole - kReadingShare) / 2;
     tabrino::inParallel(
         [&] {
-          tabrino::findDuplicates(table, opened.sources, findings);
+          tabrino::findTableFindings(table, opened.sources, findings);
           progress.done += kHalfOfCheck;
         },
         [&] {

@@ -317,7 +317,11 @@ void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
 
 std::uint64_t CameraTable::tag(std::size_t position) const noexcept {
   if (position >= rows_.size()) return 0;
-  const std::size_t index = indexAt(position);
+  return tagInFileOrder(indexAt(position));
+}
+
+std::uint64_t CameraTable::tagInFileOrder(std::size_t index) const noexcept {
+  if (index >= rows_.size()) return 0;
   const auto run = std::upper_bound(lineRuns_.begin(), lineRuns_.end(), index,
                                     [](std::size_t i, const LineRun& r) { return i < r.firstRow; }) - 1;
   return run->line + (index - run->firstRow);

@@ -102,6 +102,10 @@ class CameraTable {
   // The row's place in file order, whatever order the positions are in: of
   // two rows, the one with the lower index comes first in the list.
   std::size_t fileIndex(std::size_t position) const noexcept { return indexAt(position); }
+  // The same by place in file order, for a pass that reads the rows as they
+  // lie in memory whatever order the positions are in.
+  const CameraRow& rowInFileOrder(std::size_t index) const noexcept { return rows_[index]; }
+  std::uint64_t tagInFileOrder(std::size_t index) const noexcept;
   // Whether positions follow latitude: after sortByLatitude, or for fewer
   // than two rows.
   bool sortedByLatitude() const noexcept { return !order_.empty() || rows_.size() < 2; }

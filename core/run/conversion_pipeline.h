@@ -26,7 +26,8 @@ struct PipelineOptions {
 
 // Where the run's findings go. Either may be absent.
 struct PipelineFindings {
-  // Counts and examples for the front end's summary: duplicates and near rows.
+  // Counts and examples for the front end's summary: duplicates, near rows
+  // and rows whose X and Y look swapped.
   FindingSink* summary = nullptr;
   // Every finding, in line order, put in place before the database: the
   // import's (handed over by `imported`, in line order), the rows filtered
@@ -55,6 +56,7 @@ struct PipelineResult {
   std::uint64_t cameras = 0;      // the records the database holds, or would have held
   std::uint64_t duplicates = 0;   // rows that repeat an earlier camera (when looked for)
   std::uint64_t nearRows = 0;
+  std::uint64_t swapped = 0;      // rows whose X and Y look swapped (when looked for)
   ConversionSummary written;      // for Written
 };
 

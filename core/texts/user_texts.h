@@ -37,6 +37,7 @@ struct FindingWording {
 };
 inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings = {{
     {FindingKind::OutOfRange, "row skipped, coordinates out of range", "rows skipped, coordinates out of range"},
+    {FindingKind::SwappedCoordinates, "row whose X and Y look swapped", "rows whose X and Y look swapped"},
     {FindingKind::NoComma, "line without a comma made no row", "lines without a comma made no row"},
     {FindingKind::FieldCount, "line with other than 7 fields", "lines with other than 7 fields"},
     {FindingKind::NotANumber, "cell without a number, read as 0", "cells without a number, read as 0"},
