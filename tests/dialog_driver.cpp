@@ -40,7 +40,7 @@ bool TestableDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 bool TestableDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {
   if (realChooser) return CKestrixDlg::ChooseListFiles(lists);
   if (!confirm) return false;
-  lists = {choice};
+  lists = choices.empty() ? std::vector<std::filesystem::path>{choice} : choices;
   return true;
 }
 
@@ -159,7 +159,15 @@ void DialogDriver::Open(const std::filesystem::path& list) {
   WaitForOpen();
 }
 
+void DialogDriver::Open(const std::vector<std::filesystem::path>& lists) {
+  m_dialog.choices = lists;
+  Click(IDC_OPEN);
+  WaitForOpen();
+  m_dialog.choices.clear();
+}
+
 void DialogDriver::StartOpen(const std::filesystem::path& list) {
+  m_dialog.choices.clear();
   m_dialog.choice = list.wstring();
   Click(IDC_OPEN);  // the list is read on the dialog's worker, with Open disabled
 }

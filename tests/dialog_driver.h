@@ -26,6 +26,7 @@ struct ShownMessage {
 class TestableDlg : public CKestrixDlg {
  public:
   std::wstring choice;  // what the chooser returns
+  std::vector<std::filesystem::path> choices;  // several lists chosen together, in place of `choice`
   bool confirm = true;  // whether the user confirms the chooser
   bool realChooser = false;  // show the system's chooser instead
   std::wstring mapChoice;  // what the map's chooser returns (empty: the name offered)
@@ -97,6 +98,8 @@ class DialogDriver {
   // Open with the chooser answering `list`; returns once the list is read
   // and its message, if any, dismissed.
   void Open(const std::filesystem::path& list);
+  // The same with several lists chosen together.
+  void Open(const std::vector<std::filesystem::path>& lists);
   // Presses Open with the chooser answering `list`, and returns at once.
   void StartOpen(const std::filesystem::path& list);
   // Waits until the running Open has ended: OK is the last button enabled again.

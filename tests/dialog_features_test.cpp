@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -903,6 +904,89 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   ::PostMessageW(::GetDlgItem(findings, IDC_GOTO_ROW), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before; }));
   EXPECT_EQ(LastMessage(), L"Line 41 made no row: the table does not show it.");
+}
+
+// The findings a line of the findings' summary counts: each kind starts with
+// its count ("2 rows skipped, ...; 1 line without ...").
+std::uint64_t CountedIn(const std::wstring& line) {
+  std::uint64_t total = 0;
+  for (std::size_t start = 0; start < line.size();) {
+    const std::size_t end = std::min(line.find(L"; ", start), line.size());
+    total += std::wcstoull(line.c_str() + start, nullptr, 10);
+    start = end + 2;
+  }
+  return total;
+}
+
+// A second Open shows the findings of its own lists, whatever the table held
+// before: the window lists as many as the line below the table counts, and
+// Save... writes what the command line's report of the same lists holds.
+TEST_F(DialogFeatureTest, FindingsAfterAnotherOpenAreThoseOfTheListsOpened) {
+  tabrino::test::writeText(m_dir / "large.txt", NumberedList(20000) + "no comma in the large list\n");
+  tabrino::test::writeText(m_dir / "small.txt", NumberedList(2));
+  tabrino::test::writeText(m_dir / "a.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
+                           "a1,13.1,52.1,1,50,0,0\n"
+                           "no comma here\n"
+                           "a3,200,10,1,60,1,90\n"
+                           "a4,13.4x,52.4,1,50,0,0\n");
+  tabrino::test::writeText(m_dir / "b.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
+                           "b1,13.5,52.5,1,50,0,0\n"
+                           "b2,13.5,52.5,1,50,0,0\n"
+                           "not a camera\n"
+                           "b4,13.6,95,1,50,0,0\n");
+  fs::copy_file(fs::path(TABRINO_OSM_GENERATED_DIR) / "cameras.osm.pbf", m_dir / "cameras.osm.pbf");
+  const struct {
+    const char* before;
+    std::vector<const char*> lists;
+  } cases[] = {
+      {"large.txt", {"a.txt", "b.txt"}},
+      {"small.txt", {"a.txt", "b.txt"}},
+      {"large.txt", {"cameras.osm.pbf", "b.txt"}},
+      {"small.txt", {"b.txt", "cameras.osm.pbf"}},
+  };
+  int number = 0;
+  for (const auto& c : cases) {
+    const std::string where = std::string(c.before) + " then " + c.lists.front() + ", " + c.lists.back();
+    std::vector<fs::path> lists;
+    std::wstring named;  // as the dialog names them: Open made their folder the current one
+    for (const char* list : c.lists) {
+      lists.push_back(m_dir / list);
+      named += L" " + WideFromUtf8(list);
+    }
+    Open(m_dir / c.before);
+    Open(lists);
+    ASSERT_TRUE(fs::equivalent(fs::current_path(), m_dir.path()));
+    ASSERT_TRUE(Enabled(IDC_FINDINGS_LIST)) << where << " " << LastMessage();
+
+    const fs::path cliReport = m_dir / ("cli" + std::to_string(number) + ".csv");
+    const fs::path report = m_dir / ("dialog" + std::to_string(number) + ".csv");
+    ++number;
+    fs::create_directories(m_dir / "cli");
+    const std::wstring command = L"\"\"" + fs::path(TABRINO_CLI_EXE).wstring() + L"\" convert" + named +
+                                 L" -q --report \"" + cliReport.wstring() + L"\" -o \"" + (m_dir / "cli").wstring() +
+                                 L"\"\"";
+    ASSERT_EQ(::_wsystem(command.c_str()), 0) << command;
+    const std::string expected = tabrino::test::readText(cliReport);
+    const auto findingsInReport = static_cast<std::uint64_t>(std::count(expected.begin(), expected.end(), '\n') - 1);
+
+    EXPECT_EQ(CountedIn(TipOver(m_window, IDC_FINDINGS)), findingsInReport) << where << ": " << TipOver(m_window, IDC_FINDINGS);
+    const std::size_t before = m_dialog.Messages().size();
+    HWND findings = FindingsWindow();
+    ASSERT_NE(findings, nullptr) << where << " " << LastMessage();
+    EXPECT_EQ(m_dialog.Messages().size(), before) << where << " " << LastMessage();
+    const HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+    EXPECT_EQ(static_cast<std::uint64_t>(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0)), findingsInReport) << where;
+
+    m_dialog.reportChoice = report.wstring();
+    ::PostMessageW(::GetDlgItem(findings, IDC_SAVE_FINDINGS), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before && Enabled(IDOK); })) << where;
+    EXPECT_NE(LastMessage().find(report.filename().wstring()), std::wstring::npos) << where << " " << LastMessage();
+    EXPECT_EQ(tabrino::test::readText(report), expected) << where;
+    if (::IsWindow(findings)) ::SendMessageW(findings, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); })) << where;
+  }
 }
 
 TEST_F(DialogFeatureTest, AUtf8ListIsShownAsUtf8) {

@@ -77,6 +77,8 @@ struct OpenedLists {
   struct Part {
     std::size_t textStart;    // in the table's text
     std::uint64_t firstLine;  // its header's line over all lists (from 0)
+    bool extract = false;     // its text was written from an extract's objects
+    std::size_t extractFindingsEnd = 0;  // of extractFindings, those of the parts up to this one
   };
   std::vector<Part> parts;
   std::vector<tabrino::ListFinding> extractFindings;
