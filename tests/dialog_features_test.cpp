@@ -594,6 +594,53 @@ TEST_F(DialogFeatureTest, TypingAnIdxFindsItsRowInTheOrderShown) {
   EXPECT_EQ(find(L"30", -1), L"300");    // now first: further south than 30
 }
 
+// Enter in the table, the natural key after typing an IDX, keeps the dialog
+// and the row found; the OK button and Escape still close it at once, with
+// no question about the list loaded.
+TEST(DialogKeysTest, EnterInTheTableNeverClosesTheDialog) {
+  tabrino::test::TempDir dir;
+  tabrino::test::writeText(dir / "cameras.txt", NumberedList(3000));
+  const struct {
+    const char* then;
+    bool closes;
+  } cases[] = {{"nothing", false}, {"OK", true}, {"Escape", true}};
+  for (const auto& c : cases) {
+    DialogDriver dialog(dir / "cameras.txt");
+    ASSERT_TRUE(WaitFor([&] { return dialog.Text(IDC_LOADED_COUNT) == L"3000"; })) << c.then;
+    ASSERT_TRUE(dialog.WaitForOpen());
+    const HWND window = ::GetParent(dialog.Item(IDC_CAMERA_LIST));
+    const HWND list = dialog.Item(IDC_CAMERA_LIST);
+    ::SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+    // Through the dialog's own message loop, as typed keys come.
+    for (wchar_t key : std::wstring(L"2718")) ::PostMessageW(list, WM_CHAR, key, 1);
+    ::PostMessageW(list, WM_KEYDOWN, VK_RETURN, 1);
+    ::PostMessageW(list, WM_CHAR, VK_RETURN, 1);
+    ::PostMessageW(list, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC0000001u));
+    auto selected = [&] {
+      return static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    };
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindow(window) && selected() >= 0 && dialog.Cell(selected(), 0) == L"2718"; }))
+        << c.then;
+    ::Sleep(200);  // a close would have come by now
+    ASSERT_TRUE(::IsWindow(window)) << c.then;
+    EXPECT_EQ(dialog.Cell(selected(), 0), L"2718") << c.then;
+    const int top = static_cast<int>(::SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    const int shown = static_cast<int>(::SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    EXPECT_TRUE(selected() >= top && selected() <= top + shown) << c.then;
+
+    const size_t messages = dialog.LastMessage().size();
+    if (std::string(c.then) == "OK") {
+      ::PostMessageW(dialog.Item(IDOK), BM_CLICK, 0, 0);
+    } else if (std::string(c.then) == "Escape") {
+      ::PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
+    }
+    if (c.closes) {
+      EXPECT_TRUE(WaitFor([&] { return !::IsWindow(window); })) << c.then;
+      EXPECT_EQ(dialog.LastMessage().size(), messages) << c.then;  // nothing asked
+    }
+  }
+}
+
 TEST_F(DialogFeatureTest, ANewListStartsAtTheTopAndTheSelectionFollowsItsCameraThroughTheSort) {
   tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(300));
   Open(m_dir / "cameras.txt");
