@@ -60,7 +60,11 @@ class DialogFeatureTest : public ::testing::Test, public DialogDriver {
 
   // The findings window once Findings... has opened it (nullptr if it never comes).
   HWND FindingsWindow() {
-    ::PostMessageW(Item(IDC_FINDINGS_LIST), BM_CLICK, 0, 0);  // the window is modal: a sent click would wait for it
+    ::PostMessageW(Item(IDC_FINDINGS_LIST), BM_CLICK, 0, 0);  // posted: the dialog may ask something first
+    return ShownFindingsWindow();
+  }
+  // The findings window once it shows (nullptr if it never comes).
+  HWND ShownFindingsWindow() {
     HWND found = nullptr;
     WaitFor([&] {
       HWND window = ::FindWindowW(L"#32770", nullptr);
@@ -856,12 +860,23 @@ TEST_F(DialogFeatureTest, WhatDidNotBecomeACameraIsSaidBelowTheTableAndSavedAsCs
   const std::wstring kinds[] = {L"2 rows skipped, coordinates out of range: line 4, line 6",
                                 L"1 line without a comma made no row: line 5", L"1 row repeats an earlier camera: line 3"};
   const std::wstring whole = kinds[0] + L"; " + kinds[1] + L"; " + kinds[2];
-  const std::wstring cut[] = {L"4 more: Findings...", kinds[0] + L"; 2 more: Findings...",
-                              kinds[0] + L"; " + kinds[1] + L"; 1 more: Findings..."};
-  EXPECT_NE(std::find(std::begin(cut), std::end(cut), Text(IDC_FINDINGS)), std::end(cut)) << Text(IDC_FINDINGS);
+  // The first kind always leads: whole, or cut with "…" where it must be.
+  auto fitted = [&](const std::wstring& line) {
+    const std::wstring whole[] = {kinds[0] + L"; 2 more: Findings...",
+                                  kinds[0] + L"; " + kinds[1] + L"; 1 more: Findings..."};
+    if (std::find(std::begin(whole), std::end(whole), line) != std::end(whole)) return true;
+    const std::wstring end = L"\u2026; 2 more: Findings...";
+    const std::size_t cut = line.size() - std::min(line.size(), end.size());
+    return cut > 0 && line.substr(cut) == end && kinds[0].compare(0, cut, line, 0, cut) == 0;
+  };
+  EXPECT_TRUE(fitted(Text(IDC_FINDINGS))) << Text(IDC_FINDINGS);
   EXPECT_EQ(TipOver(m_window, IDC_FINDINGS), whole);
   RECT window;
   ::GetWindowRect(m_window, &window);
+  // At its narrowest the window still names the first kind, cut.
+  ::SetWindowPos(m_window, nullptr, 0, 0, 50, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(fitted(Text(IDC_FINDINGS))) << Text(IDC_FINDINGS);
+  EXPECT_NE(Text(IDC_FINDINGS).find(L"\u2026"), std::wstring::npos) << Text(IDC_FINDINGS);
   ::SetWindowPos(m_window, nullptr, 0, 0, 1200, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
   EXPECT_EQ(Text(IDC_FINDINGS), whole);
   ::SetWindowPos(m_window, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
@@ -1044,7 +1059,7 @@ TEST_F(DialogFeatureTest, AUtf8ListIsShownAsUtf8) {
   EXPECT_EQ(Cell(0, 0), L"Caf\u00E9 \u6771\u4EAC");
 }
 
-TEST_F(DialogFeatureTest, TheChooserOffersTextCsvExtractsAndAllFiles) {
+TEST_F(DialogFeatureTest, TheChooserOffersEverythingReadTogetherThenTextCsvExtractsAndAllFiles) {
   m_dialog.realChooser = true;
   ::PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDC_OPEN, BN_CLICKED), 0);
   HWND chooser = nullptr;
@@ -1061,8 +1076,46 @@ TEST_F(DialogFeatureTest, TheChooserOffersTextCsvExtractsAndAllFiles) {
   }
   ::PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(chooser); }));
-  EXPECT_EQ(filters, (std::vector<std::wstring>{L"Text File(*.txt) ", L"CSV File(*.csv)",
-                                                L"OpenStreetMap extract(*.osm.pbf)", L"All Files(*.*)"}));
+  // Everything Open reads first, then each format alone.
+  EXPECT_EQ(filters, (std::vector<std::wstring>{L"Camera lists and extracts(*.txt;*.csv;*.osm.pbf)", L"Text File(*.txt) ",
+                                                L"CSV File(*.csv)", L"OpenStreetMap extract(*.osm.pbf)",
+                                                L"All Files(*.*)"}));
+}
+
+// Each command button has its key (Alt and its underlined letter), its
+// caption reading as before; and the window can be minimized.
+TEST_F(DialogFeatureTest, TheCommandButtonsHaveKeysAndTheWindowMinimizes) {
+  tabrino::test::writeText(m_dir / "odd.txt", NumberedList(3) + "no comma here\n");
+  const struct {
+    int id;
+    const wchar_t* caption;
+  } buttons[] = {{IDC_OPEN, L"&Open"}, {IDC_CONVERSION, L"&Conversion"}, {IDC_MAP, L"&Map..."},
+                 {IDC_FINDINGS_LIST, L"&Findings..."}};
+  for (const auto& button : buttons) EXPECT_EQ(Text(button.id), button.caption);
+  auto alt = [&](wchar_t letter) {
+    ::PostMessageW(List(), WM_SYSCHAR, letter, static_cast<LPARAM>(1u | (1u << 29)));  // through the dialog's loop
+  };
+  m_dialog.choice = (m_dir / "odd.txt").wstring();
+  alt(L'o');
+  ASSERT_TRUE(WaitFor([&] { return Text(IDC_LOADED_COUNT) == L"3" && Enabled(IDOK); }));
+  const size_t before = m_dialog.Messages().size();
+  alt(L'c');
+  ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before && Enabled(IDOK); }));
+  EXPECT_TRUE(fs::exists(DatabaseIn(m_dir.path())));
+  m_dialog.confirmMap = false;
+  alt(L'm');
+  EXPECT_TRUE(WaitFor([&] { return !m_dialog.MapOffered().empty(); }));
+  alt(L'f');
+  const HWND findings = ShownFindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  ::SendMessageW(findings, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
+
+  EXPECT_TRUE(::GetWindowLongW(m_window, GWL_STYLE) & WS_MINIMIZEBOX);
+  ::SendMessageW(m_window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(WaitFor([&] { return ::IsIconic(m_window) != FALSE; }));
+  ::SendMessageW(m_window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(WaitFor([&] { return ::IsIconic(m_window) == FALSE; }));
 }
 
 // A failure's code in the words users know: the system's message for a Win32

@@ -61,7 +61,10 @@ constexpr int kColumnPadding = 16;  // the list view's margins around a cell's t
 constexpr wchar_t kMapExtension[] = L"html";
 constexpr wchar_t kMapFilter[] = L"Map page(*.html)|*.html|All Files(*.*)|*.*||";
 
+// Everything Open reads comes first, so that a folder of lists and extracts
+// shows them all; then each format alone.
 constexpr wchar_t kListFilter[] =
+    L"Camera lists and extracts(*.txt;*.csv;*.osm.pbf)|*.txt;*.csv;*.osm.pbf|"
     L"Text File(*.txt) |*.txt|CSV File(*.csv)|*.csv|OpenStreetMap extract(*.osm.pbf)|*.osm.pbf|All Files(*.*)|*.*||";
 
 // Functions of newer Windows, looked up so the program still starts on older ones.
@@ -527,10 +530,12 @@ void CKestrixDlg::FinishOpen() {
   if (!untouched) m_openedLists = std::move(m_openingOpened);  // the table holds what this open read
   // Rows shown while they were checked stay where the user scrolled them.
   if (failed || !m_rowsShown) ShowReadRows();
-  // With several lists, a failure names the one it came from.
-  const bool several = m_openingLists.size() > 1;
-  const std::wstring failedName =
-      several && !outcome.failedList.empty() ? WideFromUtf8(tabrino::displayPath(outcome.failedList.filename())) : L"";
+  // The system's reason for a list that could not be opened or read names
+  // the list, as the command line does; with several lists, so does any
+  // other failure's headline.
+  const std::wstring listName =
+      outcome.failedList.empty() ? L"" : WideFromUtf8(tabrino::displayPath(outcome.failedList.filename()));
+  const std::wstring failedName = m_openingLists.size() > 1 ? listName : L"";
   if (outcome.outOfMemory) {
     m_listLoaded = false;
     ShowFindings(nullptr);
@@ -550,7 +555,7 @@ void CKestrixDlg::FinishOpen() {
   }
   const std::wstring headline = WideFromUtf8(tabrino::ImportResult{outcome.outcome, 0, 0, {}}.messageText());
   const std::wstring reason = ReasonText(outcome.error, outcome.reason);
-  const std::wstring namedReason = failedName.empty() ? reason : failedName + L": " + reason;
+  const std::wstring namedReason = listName.empty() || reason.empty() ? reason : listName + L": " + reason;
   switch (outcome.outcome) {
     case tabrino::ImportOutcome::OpenFailed:
       if (untouched) {  // the table and the counts are as they were
@@ -747,17 +752,31 @@ void CKestrixDlg::FitFindingsLine() {
     return size.cx <= area.right;
   };
   std::wstring shown = whole;
-  if (!fits(whole)) {
-    // Whole kinds only, and how many findings the rest hold.
-    std::wstring head;
-    std::uint64_t rest = m_findingsCount;
-    for (const auto& [text, count] : m_findingKinds) {
-      const std::wstring longer = head + (head.empty() ? L"" : L"; ") + text;
-      if (!fits(longer + L"; " + std::to_wstring(rest - count) + L" more: Findings...")) break;
-      head = longer;
-      rest -= count;
+  if (!fits(whole) && !m_findingKinds.empty()) {
+    // The first kind always, then whole kinds as far as they fit, and how
+    // many findings the rest hold.
+    auto more = [](std::uint64_t rest) {
+      return rest == 0 ? std::wstring() : L"; " + std::to_wstring(rest) + L" more: Findings...";
+    };
+    std::uint64_t rest = m_findingsCount - m_findingKinds.front().second;
+    std::wstring head = m_findingKinds.front().first;
+    if (fits(head + more(rest))) {
+      for (auto kind = m_findingKinds.begin() + 1; kind != m_findingKinds.end(); ++kind) {
+        const std::wstring longer = head + L"; " + kind->first;
+        if (!fits(longer + more(rest - kind->second))) break;
+        head = longer;
+        rest -= kind->second;
+      }
+    } else {
+      // Cut where it must be: the longest start of it that fits with "…".
+      std::size_t fitting = 0, tooLong = head.size();
+      while (fitting + 1 < tooLong) {
+        const std::size_t middle = (fitting + tooLong) / 2;
+        (fits(head.substr(0, middle) + L"\u2026" + more(rest)) ? fitting : tooLong) = middle;
+      }
+      head = head.substr(0, fitting) + L"\u2026";
     }
-    shown = head + (head.empty() ? L"" : L"; ") + std::to_wstring(rest) + L" more: Findings...";
+    shown = head + more(rest);
   }
   ::SelectObject(dc, oldFont);
   ::ReleaseDC(m_findings.m_hWnd, dc);

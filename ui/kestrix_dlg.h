@@ -102,7 +102,8 @@ class CKestrixDlg : public CDialog {
   void ShowFindingsWindow();
   void SaveFindings();
   void GoToLine(std::uint64_t line);
-  // The findings line: as many kinds as fit, then "N more: Findings...".
+  // The findings line: the first kind (cut with "…" where it must be) and
+  // as many more as fit, then "N more: Findings...".
   void FitFindingsLine();
   // On the worker, after the table was sorted: the IDX index finds rows at
   // their new places.
