@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
@@ -336,7 +337,8 @@ TEST_F(DialogFeatureTest, TheOptionsFilterDropAndLimitTheConversion) {
   for (int row = 0; row < ::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0); ++row) {
     shown.push_back(ListViewText(table, row, 0) + L" " + ListViewText(table, row, 2));
   }
-  EXPECT_EQ(shown, (std::vector<std::wstring>{L"3 filtered", L"4 filtered", L"5 duplicate"}));
+  EXPECT_EQ(shown, (std::vector<std::wstring>{L"3 left out by the options", L"4 left out by the options",
+                                              L"5 same camera again"}));
   ::SendMessageW(findings, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
 
@@ -901,8 +903,10 @@ TEST_F(DialogFeatureTest, WhatDidNotBecomeACameraIsSaidBelowTheTableAndSavedAsCs
   EXPECT_FALSE(Enabled(IDC_FINDINGS_LIST));
 }
 
-// Every finding in a virtual list (line, list, kind, detail); double-click or
-// Enter shows the line's row in the table, wherever the sort put it.
+// Every finding in a virtual list (line, list, kind in words, detail), in a
+// window beside the dialog that stays while the user walks through them:
+// double-click, Enter or Go to row selects the line's row in the table
+// behind it, wherever the sort put it, and the keyboard stays in the window.
 TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   std::string list = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
   for (int i = 2; i <= 40; ++i) list += std::to_string(i) + ",10.5," + std::to_string(80 - i) + ",1,60,1,90\n";
@@ -917,10 +921,14 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   ASSERT_NE(findings, nullptr);
   HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
   EXPECT_TRUE(::GetWindowLongW(table, GWL_STYLE) & LVS_OWNERDATA);
+  wchar_t title[128] = L"";
+  ::GetWindowTextW(findings, title, 128);
+  EXPECT_EQ(std::wstring(title), L"Findings: 3 in odd.txt");
   auto cell = [&](int row, int column) { return ListViewText(table, row, column); };
   ASSERT_EQ(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0), 3);
-  const std::vector<std::wstring> rows[] = {
-      {L"41", L"odd.txt", L"no-comma"}, {L"42", L"odd.txt", L"number-prefix"}, {L"43", L"odd.txt", L"duplicate"}};
+  const std::vector<std::wstring> rows[] = {{L"41", L"odd.txt", L"no comma: no row"},
+                                            {L"42", L"odd.txt", L"more than a number"},
+                                            {L"43", L"odd.txt", L"same camera again"}};
   for (int row = 0; row < 3; ++row) {
     for (int column = 0; column < 3; ++column) {
       EXPECT_EQ(cell(row, column), rows[row][static_cast<std::size_t>(column)]) << row;
@@ -928,24 +936,24 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
     EXPECT_FALSE(cell(row, 3).empty());
   }
   EXPECT_EQ(cell(2, 3), L"same camera as line 2");
+  auto keyboardIn = [&] {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_window, nullptr), &thread);
+    return thread.hwndFocus;
+  };
+  ASSERT_TRUE(WaitFor([&] { return keyboardIn() == table; }));
 
-  // Enter on line 42.
+  // Enter on line 42, through the dialog's loop as a key comes.
   LVITEMW select{};
   select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   ::SendMessageW(table, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&select));
   ::PostMessageW(table, WM_KEYDOWN, VK_RETURN, 1);
-  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
-  ASSERT_TRUE(WaitFor([&] { return Selected() >= 0; }));
-  EXPECT_EQ(Cell(Selected(), 0), L"42");
-  GUITHREADINFO thread{};
-  thread.cbSize = sizeof thread;
-  ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(m_window, nullptr), &thread));
-  EXPECT_EQ(thread.hwndFocus, List());  // the keyboard is in the table, at the row
+  ASSERT_TRUE(WaitFor([&] { return Selected() >= 0 && Cell(Selected(), 0) == L"42"; }));
+  EXPECT_TRUE(::IsWindow(findings));
+  EXPECT_EQ(keyboardIn(), table);  // the next finding is a key away
 
-  // A double-click on line 43, opened again without gathering again.
-  findings = FindingsWindow();
-  ASSERT_NE(findings, nullptr);
-  table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+  // A double-click on line 43, in the same window.
   RECT rect{LVIR_BOUNDS, 0, 0, 0};
   ::SendMessageW(table, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&rect));
   const LPARAM at = MAKELPARAM(rect.left + 10, (rect.top + rect.bottom) / 2);
@@ -953,19 +961,103 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   ::PostMessageW(table, WM_LBUTTONUP, 0, at);
   ::PostMessageW(table, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
   ::PostMessageW(table, WM_LBUTTONUP, 0, at);
-  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
   ASSERT_TRUE(WaitFor([&] { return Cell(Selected(), 0) == L"43"; }));
   EXPECT_EQ(SelectedCount(), 1);
+  EXPECT_TRUE(::IsWindow(findings));
 
   // A line that made no row says so.
-  findings = FindingsWindow();
-  ASSERT_NE(findings, nullptr);
-  table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
   ::SendMessageW(table, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
   const size_t before = m_dialog.Messages().size();
   ::PostMessageW(::GetDlgItem(findings, IDC_GOTO_ROW), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before; }));
   EXPECT_EQ(LastMessage(), L"Line 41 made no row: the table does not show it.");
+
+  // Findings... again brings the same window forward; Escape closes it.
+  EXPECT_EQ(FindingsWindow(), findings);
+  ::PostMessageW(table, WM_KEYDOWN, VK_ESCAPE, 1);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
+}
+
+// The window beside the dialog: owned by it and centred on it, the dialog
+// still in use behind it; its Detail column takes the room the window
+// gains; Save... cancelled leaves it open. An extract's finding about a
+// camera goes to that camera's row; one about an object that made no row
+// says so.
+TEST_F(DialogFeatureTest, TheFindingsWindowStaysBesideTheDialogAndGoesToAnExtractsRows) {
+  tabrino::test::writeText(m_dir / "b.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
+                           "b1,13.5,52.5,1,50,0,0\n"
+                           "not a camera\n");
+  fs::copy_file(fs::path(TABRINO_OSM_GENERATED_DIR) / "cameras.osm.pbf", m_dir / "cameras.osm.pbf");
+  Open(std::vector<fs::path>{m_dir / "b.txt", m_dir / "cameras.osm.pbf"});
+  ASSERT_TRUE(Convert());  // the extract's rows move among the list's
+  ::SetWindowPos(m_window, nullptr, 300, 250, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // room around it to centre on
+  const HWND findings = FindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  const HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+  EXPECT_EQ(::GetWindow(findings, GW_OWNER), m_window);
+  EXPECT_TRUE(::IsWindowEnabled(m_window));  // not modal: the table stays in reach
+  wchar_t title[128] = L"";
+  ::GetWindowTextW(findings, title, 128);
+  const int count = static_cast<int>(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0));
+  EXPECT_EQ(std::wstring(title), L"Findings: " + std::to_wstring(count) + L" in 2 lists");
+  RECT owner, window;
+  ::GetWindowRect(m_window, &owner);
+  ::GetWindowRect(findings, &window);
+  EXPECT_LE(std::abs((owner.left + owner.right) - (window.left + window.right)), 2);
+  EXPECT_LE(std::abs((owner.top + owner.bottom) - (window.top + window.bottom)), 2);
+
+  // Wider, the Detail column takes the room.
+  const int detail = static_cast<int>(::SendMessageW(table, LVM_GETCOLUMNWIDTH, 3, 0));
+  ::SetWindowPos(findings, nullptr, 0, 0, window.right - window.left + 200, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(::SendMessageW(table, LVM_GETCOLUMNWIDTH, 3, 0), detail + 200);
+
+  // Save... cancelled: the window is still there.
+  const size_t before = m_dialog.Messages().size();
+  m_dialog.reportChoice.clear();
+  ::SendMessageW(::GetDlgItem(findings, IDC_SAVE_FINDINGS), BM_CLICK, 0, 0);
+  EXPECT_TRUE(::IsWindow(findings));
+  EXPECT_EQ(m_dialog.Messages().size(), before);
+
+  auto rowOf = [&](const std::wstring& object) {
+    for (int row = 0; row < count; ++row) {
+      if (ListViewText(table, row, 3).rfind(object + L" ", 0) == 0) return row;
+    }
+    return -1;
+  };
+  auto goTo = [&](int row) {
+    LVITEMW select{};
+    select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageW(table, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&select));
+    ::PostMessageW(::GetDlgItem(findings, IDC_GOTO_ROW), BM_CLICK, 0, 0);
+  };
+  // The cameras of nodes 9, 14 and 15 (the fixture's) are rows.
+  const struct {
+    const wchar_t* object;
+    const wchar_t* kind;
+    const wchar_t* x;
+    const wchar_t* y;
+  } cameras[] = {{L"node 9", L"no speed in the extract", L"10.9", L"50.9"},
+                 {L"node 14", L"speed from the road", L"11.4", L"51.4"},
+                 {L"node 15", L"no speed in the extract", L"11.5", L"51.5"}};
+  for (const auto& camera : cameras) {
+    const int row = rowOf(camera.object);
+    ASSERT_GE(row, 0) << camera.object;
+    EXPECT_EQ(ListViewText(table, row, 1), L"cameras.osm.pbf");
+    EXPECT_EQ(ListViewText(table, row, 2), camera.kind);
+    goTo(row);
+    ASSERT_TRUE(WaitFor([&] { return Selected() >= 0 && Cell(Selected(), 1) == camera.x; })) << camera.object;
+    EXPECT_EQ(Cell(Selected(), 2), camera.y) << camera.object;
+  }
+  EXPECT_EQ(m_dialog.Messages().size(), before);
+  // Relation 107 is of a kind left out: no row of it.
+  const int left = rowOf(L"relation 107");
+  ASSERT_GE(left, 0);
+  goTo(left);
+  ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before; }));
+  EXPECT_EQ(LastMessage(), L"relation 107 made no camera: the table has no row of it.");
+  EXPECT_TRUE(::IsWindow(findings));
 }
 
 // The findings a line of the findings' summary counts: each kind starts with

@@ -11,7 +11,6 @@
 #include "ui/about_dlg.h"
 #include "ui/run_options_dlg.h"
 #include "core/run/table_findings.h"
-#include "ui/findings_dlg.h"
 #include "ui/system_error.h"
 #include "ui/text_encoding.h"
 
@@ -142,6 +141,8 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_NOTIFY(LVN_GETDISPINFOW, IDC_CAMERA_LIST, OnGetDispInfo)
   ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
   ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
+  ON_MESSAGE(CFindingsDlg::kGoToFinding, OnGoToFinding)
+  ON_MESSAGE(CFindingsDlg::kSaveFindings, OnSaveFindings)
   ON_MESSAGE(WM_JOB_DONE, OnJobDone)
   ON_MESSAGE(WM_TABLE_READABLE, OnTableReadable)
   ON_MESSAGE(WM_SETCURSOR, OnSetCursor)
@@ -368,6 +369,7 @@ void CKestrixDlg::OpenLists(std::vector<std::filesystem::path> lists) {
   const std::filesystem::path folder = lists.front().parent_path();
   m_chooserFolder = ::SetCurrentDirectoryW(folder.c_str()) ? std::filesystem::path() : folder;
   m_openingLists = std::move(lists);
+  CloseFindingsWindow();  // its findings are of the lists going
   // The table is refilled on the worker: the view lets go of it meanwhile.
   m_rowsShown = false;
   m_cameraList.SetItemCountEx(0, 0);
@@ -674,25 +676,63 @@ void CKestrixDlg::FinishFindings() {
 }
 
 void CKestrixDlg::ShowFindingsWindow() {
-  CFindingsDlg window(this, m_allFindings, m_listPath.filename().wstring(), &m_openedLists.sources, m_codePage);
-  const INT_PTR choice = window.DoModal();
-  if (choice == CFindingsDlg::kSave) {
-    SaveFindings();
-  } else if (choice == CFindingsDlg::kGoToRow) {
-    GoToLine(window.ChosenLine());
+  if (m_findingsWindow && m_findingsWindow->m_hWnd) {
+    ::SetActiveWindow(m_findingsWindow->m_hWnd);
+    return;
+  }
+  m_findingsWindow = std::make_unique<CFindingsDlg>(this, m_allFindings, m_listPath.filename().wstring(),
+                                                    &m_openedLists.sources, m_codePage);
+  if (!m_findingsWindow->Create()) {
+    ShowMessage(L"The findings window could not be opened: " + SystemMessage(::GetLastError()), MB_OK | MB_ICONERROR);
   }
 }
 
+void CKestrixDlg::CloseFindingsWindow() {
+  if (m_findingsWindow && m_findingsWindow->m_hWnd) m_findingsWindow->DestroyWindow();
+  m_findingsWindow.reset();
+}
+
+LRESULT CKestrixDlg::OnSaveFindings(WPARAM, LPARAM) {
+  SaveFindings();
+  return 0;
+}
+
+// The row is selected in the table behind the window, which keeps the
+// keyboard for the next finding.
+LRESULT CKestrixDlg::OnGoToFinding(WPARAM index, LPARAM) {
+  // A job that refills or sorts the table has it; the others only read it.
+  if (!m_rowsShown || m_job == Job::Open || m_job == Job::Conversion || index >= m_allFindings.size()) return 0;
+  const tabrino::ListFinding& finding = m_allFindings[index];
+  if (finding.objectRow != 0 && SelectRowOfLine(finding.objectRow)) return 0;
+  if (AboutAnObject(finding)) {
+    // "relation 107 (enforcement=check)", "node 5: no location": the object comes first.
+    const std::string object = finding.detail.substr(0, std::min(finding.detail.find(" ("), finding.detail.find(':')));
+    ShowMessage(WideFromUtf8(object) + L" made no camera: the table has no row of it.", MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  if (!SelectRowOfLine(finding.lineNumber)) {
+    ShowMessage(L"Line " + std::to_wstring(finding.lineNumber) + L" made no row: the table does not show it.",
+                MB_OK | MB_ICONINFORMATION);
+  }
+  return 0;
+}
+
+bool CKestrixDlg::AboutAnObject(const tabrino::ListFinding& finding) const {
+  if (finding.lineNumber == 0) return true;  // of a lone extract
+  // Among several lists, an extract's stand at its header line.
+  return std::any_of(m_openedLists.parts.begin(), m_openedLists.parts.end(), [&](const OpenedLists::Part& part) {
+    return part.extract && part.firstLine + 1 == finding.lineNumber;
+  });
+}
+
 // Rows carry their line counted from the header as 0; findings count it as 1.
-void CKestrixDlg::GoToLine(std::uint64_t line) {
+bool CKestrixDlg::SelectRowOfLine(std::uint64_t line) {
   for (size_t row = 0; row < m_table.size(); ++row) {
     if (m_table.tag(row) + 1 != line) continue;
     m_cameraList.SelectRow(static_cast<int>(row));
-    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_cameraList.m_hWnd), TRUE);
-    return;
+    return true;
   }
-  ShowMessage(L"Line " + std::to_wstring(line) + L" made no row: the table does not show it.",
-              MB_OK | MB_ICONINFORMATION);
+  return false;
 }
 
 void CKestrixDlg::SaveFindings() {
@@ -734,6 +774,7 @@ void CKestrixDlg::ShowFindings(const tabrino::FindingSummary* findings) {
     }
   }
   m_findingsGathered = false;  // those of another list
+  CloseFindingsWindow();
   std::vector<tabrino::ListFinding>().swap(m_allFindings);
   FitFindingsLine();
 }

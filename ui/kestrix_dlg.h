@@ -11,12 +11,14 @@
 #include "framework/tool_tip.h"
 #include "ui/background_worker.h"
 #include "ui/camera_list.h"
+#include "ui/findings_dlg.h"
 #include "ui/list_jobs.h"
 #include "ui/resource.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,11 +99,18 @@ class CKestrixDlg : public CDialog {
   // Closing while a job runs: remembered, and carried out when the job ends
   // (asked first whether to stop the job, where it can stop).
   void RequestClose();
-  // The findings window, and what the user asked of it: save them all, or
-  // show a line's row.
+  // The findings window (modeless, one at a time), and what the user asks
+  // of it: save them all, or show a finding's row.
   void ShowFindingsWindow();
+  // Before the findings it shows go.
+  void CloseFindingsWindow();
+  LRESULT OnGoToFinding(WPARAM index, LPARAM);
+  LRESULT OnSaveFindings(WPARAM, LPARAM);
   void SaveFindings();
-  void GoToLine(std::uint64_t line);
+  // Selects the row of the line (from 1, over all lists) and shows it; false when no row has it.
+  bool SelectRowOfLine(std::uint64_t line);
+  // Whether a finding is about an extract's object rather than a line.
+  bool AboutAnObject(const tabrino::ListFinding& finding) const;
   // The findings line: the first kind (cut with "…" where it must be) and
   // as many more as fit, then "N more: Findings...".
   void FitFindingsLine();
@@ -178,6 +187,7 @@ class CKestrixDlg : public CDialog {
   std::vector<std::pair<std::wstring, std::uint64_t>> m_findingKinds;  // each kind's summary and count
   // Every finding of the list shown, once the findings window asked for them.
   std::vector<tabrino::ListFinding> m_allFindings;
+  std::unique_ptr<CFindingsDlg> m_findingsWindow;  // shows m_allFindings
   bool m_findingsGathered = false;
   bool m_openFindingsWindow = false;  // when the gathering job has ended
   WriteOutcome m_findingsOutcome;
