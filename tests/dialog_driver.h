@@ -41,6 +41,8 @@ class TestableDlg : public CKestrixDlg {
   // While set, a job's work waits once its table is shown (an Open before
   // its check, a Conversion before its write).
   std::atomic<bool> holdShownTable{false};
+  // While set, a job's work waits before it starts.
+  std::atomic<bool> holdJobStart{false};
 
   // What the dialog procedure (for kThrowMessage, as its wParam says) or the
   // next job's work (once) throws: the barriers at the entry points that
@@ -63,12 +65,15 @@ class TestableDlg : public CKestrixDlg {
   void TableReadable() override;
   void JobWorkStarting() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  // The held question ends as answered No.
+  void WithdrawCloseQuestion() override { m_withdrawn = true; }
 
  private:
   std::mutex m_mutex;
   std::vector<ShownMessage> m_messages;
   std::vector<std::wstring> m_pictures;
   std::wstring m_mapOffered;
+  std::atomic<bool> m_withdrawn{false};
 };
 
 // The width of an icon's image in pixels (0 for no icon).

@@ -540,6 +540,61 @@ TEST_F(DialogFeatureTest, StoppingAConversionToCloseLeavesNoPartOfADatabase) {
   EXPECT_EQ(FilesIn(m_dir.path()), fs::exists(database) ? 2u : 1u);
 }
 
+// Closing while the map is drawn asks as for the other jobs: stop now (no
+// map file), close when done, or go on. When the map is done first, the
+// question goes and the dialog closes, the map written.
+TEST(DialogCloseTest, ClosingDuringMapAsksAndTheQuestionGoesWhenTheMapIsDone) {
+  struct Driver : DialogDriver {
+    using DialogDriver::DialogDriver;
+    test::TestableDlg& Dialog() { return m_dialog; }
+    HWND Window() const { return m_window; }
+  };
+  tabrino::test::TempDir dir;
+  tabrino::test::writeText(dir / "cameras.txt", NumberedList(50));
+  const struct {
+    const char* what;
+    int answer;
+    bool mapDoneFirst;  // the question is still up when the map is done
+    bool closes;
+    bool mapWritten;
+  } cases[] = {{"stop now", IDYES, false, true, false},
+               {"close when done", IDNO, false, true, true},
+               {"go on", IDCANCEL, false, false, true},
+               {"done first", IDCANCEL, true, true, true}};
+  int number = 0;
+  for (const auto& c : cases) {
+    const fs::path map = dir / ("map" + std::to_string(number++) + ".html");
+    Driver driver(dir / "cameras.txt");
+    test::TestableDlg& dialog = driver.Dialog();
+    const HWND window = driver.Window();
+    ASSERT_TRUE(WaitFor([&] { return driver.Text(IDC_LOADED_COUNT) == L"50"; })) << c.what;
+    ASSERT_TRUE(driver.WaitForOpen());
+    dialog.mapChoice = map.wstring();
+    dialog.holdJobStart = true;
+    ::PostMessageW(driver.Item(IDC_MAP), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !driver.Enabled(IDOK); })) << c.what;
+
+    dialog.questionAnswer = c.answer;
+    dialog.holdMessages = c.mapDoneFirst;
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !dialog.Messages().empty(); })) << c.what;
+    EXPECT_EQ(dialog.Messages().front().text,
+              L"Tabrino is still drawing the map.\n\nYes: stop now and close; no file is left half-written.\n"
+              L"No: close when the work is done.") << c.what;
+    dialog.holdJobStart = false;
+    if (c.closes) {
+      EXPECT_TRUE(WaitFor([&] { return !::IsWindow(window); })) << c.what;
+    } else {
+      EXPECT_TRUE(WaitFor([&] { return driver.Enabled(IDOK); })) << c.what;
+      EXPECT_TRUE(::IsWindow(window)) << c.what;
+    }
+    dialog.holdMessages = false;
+    EXPECT_EQ(fs::exists(map), c.mapWritten) << c.what;
+    EXPECT_EQ(dialog.Messages().size(), 1u) << c.what;  // the question only: the map opened
+    EXPECT_EQ(dialog.Pictures().size(), c.mapWritten ? 1u : 0u) << c.what;
+  }
+}
+
 TEST_F(DialogFeatureTest, KeysAndClicksMoveTheOneSelectedRow) {
   tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(300));
   Open(m_dir / "cameras.txt");

@@ -100,6 +100,20 @@ std::wstring WrongHeaderMessage(const std::wstring& headline, const std::filesys
                     WideFromUtf8(tabrino::otherSeparatorText(FirstLineOf(list))));
 }
 
+// The message box this thread shows over `owner` with a No button: the
+// question about closing.
+struct QuestionSearch {
+  HWND owner;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindQuestion(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<QuestionSearch*>(param);
+  if (::GetWindow(window, GW_OWNER) != search->owner || !::GetDlgItem(window, IDNO)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 }  // namespace
 
 CKestrixDlg::CKestrixDlg(CWnd* pParent)
@@ -217,25 +231,38 @@ void CKestrixDlg::OnCancel() {
 }
 
 void CKestrixDlg::RequestClose() {
-  if (m_closeRequested) return;
-  // Reading a list and writing a database can stop at their next block;
-  // the other jobs take seconds at most and are let finish. A job whose work
-  // is over is only showing how it ended.
-  if ((m_job != Job::Open && m_job != Job::Conversion) || m_worker.Done()) {
+  if (m_closeRequested || m_askingToClose) return;
+  // Reading a list, writing a database and drawing a map can stop (at their
+  // next block, or before the map's file is written); the other jobs take
+  // seconds at most and are let finish. A job whose work is over is only
+  // showing how it ended.
+  const bool stoppable = m_job == Job::Open || m_job == Job::Conversion || m_job == Job::Map;
+  if (!stoppable || m_worker.Done()) {
     m_closeRequested = true;
     return;
   }
   const wchar_t* what = m_job == Job::Conversion     ? L"writing the database"
+                        : m_job == Job::Map           ? L"drawing the map"
                         : m_jobProgress.tableReadable ? L"checking the list"
                                                       : L"reading the list";
+  m_askingToClose = true;
   const int answer = ShowMessage(std::wstring(L"Tabrino is still ") + what +
                                      L".\n\nYes: stop now and close; no file is left half-written.\n"
                                      L"No: close when the work is done.",
                                  MB_YESNOCANCEL | MB_ICONQUESTION);
-  if (answer != IDYES && answer != IDNO) return;
-  m_closeRequested = true;
+  m_askingToClose = false;
+  if (answer == IDYES || answer == IDNO) m_closeRequested = true;
   if (answer == IDYES) m_jobProgress.stop = true;
-  if (m_job == Job::None) EndDialog(IDCANCEL);  // the job ended while the question was up
+  // The job ended while the question was up: its end waited for the answer.
+  if (m_job != Job::None && m_worker.Done()) OnJobDone(0, 0);
+}
+
+// The job ended first: the question is about work that is over, so it goes,
+// answered as closing once the work is done, which it now is.
+void CKestrixDlg::WithdrawCloseQuestion() {
+  QuestionSearch search{m_hWnd};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&search));
+  if (search.found) ::SendMessageW(search.found, WM_COMMAND, IDNO, 0);
 }
 
 bool CKestrixDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {
@@ -461,6 +488,10 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
   // Handled already (by the timer, or by this message while a message box of
   // the end pumped a second one), or a late message of an earlier run.
   if (m_job == Job::None || !m_worker.Active() || !m_worker.Done()) return 0;
+  if (m_askingToClose) {  // the end is told once the question has gone
+    WithdrawCloseQuestion();
+    return 0;
+  }
   KillTimer(kJobTimer);
   m_worker.Finish();
   m_progress.ShowWindow(SW_HIDE);

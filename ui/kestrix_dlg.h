@@ -99,6 +99,11 @@ class CKestrixDlg : public CDialog {
   // Closing while a job runs: remembered, and carried out when the job ends
   // (asked first whether to stop the job, where it can stop).
   void RequestClose();
+ protected:
+  // Takes away the question RequestClose is asking, as if answered No (close
+  // when the work is done); replaceable, as ShowMessage is.
+  virtual void WithdrawCloseQuestion();
+ private:
   // The findings window (modeless, one at a time), and what the user asks
   // of it: save them all, or show a finding's row.
   void ShowFindingsWindow();
@@ -195,6 +200,7 @@ class CKestrixDlg : public CDialog {
   CAnchorLayout m_layout;  // the table grows with the window; the rest keeps to the bottom
   HWND m_focusBeforeJob = nullptr;
   bool m_closeRequested = false;
+  bool m_askingToClose = false;  // RequestClose's question is up
   // Declared after everything its work touches: members are destroyed in
   // reverse order, so the worker (whose destructor waits for the thread)
   // ends before the table and the outcomes go.

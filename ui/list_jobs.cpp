@@ -256,16 +256,25 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLi
 
 // The interactive page: it zooms and names each camera's line, which is what
 // someone mending the list needs.
-void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName) {
-  tabrino::writeCameraPage(map, table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())},
-                           {table.recordLines()});
+void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName,
+                  const std::function<void()>& beforeWrite) {
+  const std::string page = tabrino::cameraPageHtml(
+      table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())}, {table.recordLines()});
+  if (beforeWrite) beforeWrite();
+  tabrino::AtomicFileWriter out(map);
+  out.write(page);
+  out.commit();
 }
 
 WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,
                     JobProgress& progress) {
   WriteOutcome outcome;
   outcome.path = map;
-  Guard(outcome, [&] { WriteMapFile(map, table, listName); });
+  Guard(outcome, [&] {
+    WriteMapFile(map, table, listName, [&progress] {
+      if (progress.stop) throw JobStopped();
+    });
+  });
   progress.done = JobProgress::kWhole;
   return outcome;
 }
