@@ -723,8 +723,10 @@ void CKestrixDlg::CloseFindingsWindow() {
   m_findingsWindow.reset();
 }
 
+// The dialog disabled has a modal window up (a message, a chooser): the
+// findings window, still enabled, waits for it, one at a time.
 LRESULT CKestrixDlg::OnSaveFindings(WPARAM, LPARAM) {
-  SaveFindings();
+  if (::IsWindowEnabled(m_hWnd)) SaveFindings();
   return 0;
 }
 
@@ -732,7 +734,10 @@ LRESULT CKestrixDlg::OnSaveFindings(WPARAM, LPARAM) {
 // keyboard for the next finding.
 LRESULT CKestrixDlg::OnGoToFinding(WPARAM index, LPARAM) {
   // A job that refills or sorts the table has it; the others only read it.
-  if (!m_rowsShown || m_job == Job::Open || m_job == Job::Conversion || index >= m_allFindings.size()) return 0;
+  if (!::IsWindowEnabled(m_hWnd) || !m_rowsShown || m_job == Job::Open || m_job == Job::Conversion ||
+      index >= m_allFindings.size()) {
+    return 0;
+  }
   const tabrino::ListFinding& finding = m_allFindings[index];
   if (finding.objectRow != 0 && SelectRowOfLine(finding.objectRow)) return 0;
   if (AboutAnObject(finding)) {
