@@ -1007,6 +1007,18 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   ASSERT_TRUE(WaitFor([&] { return Selected() >= 0 && Cell(Selected(), 0) == L"42"; }));
   EXPECT_TRUE(::IsWindow(findings));
   EXPECT_EQ(keyboardIn(), table);  // the next finding is a key away
+  {
+    // The row is drawn as selected, though the table has not the keyboard.
+    NMLVCUSTOMDRAW draw{};
+    draw.nmcd.hdr = {List(), IDC_CAMERA_LIST, static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(Selected());
+    draw.nmcd.uItemState = CDIS_SELECTED;
+    ::SendMessageW(m_window, WM_NOTIFY, IDC_CAMERA_LIST, reinterpret_cast<LPARAM>(&draw));
+    EXPECT_EQ(draw.clrTextBk, ::GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(draw.clrText, ::GetSysColor(COLOR_HIGHLIGHTTEXT));
+    EXPECT_FALSE(draw.nmcd.uItemState & CDIS_SELECTED);  // not the grey of a list without the focus
+  }
 
   // A double-click on line 43, in the same window.
   RECT rect{LVIR_BOUNDS, 0, 0, 0};

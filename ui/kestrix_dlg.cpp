@@ -155,6 +155,7 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_NOTIFY(LVN_GETDISPINFOW, IDC_CAMERA_LIST, OnGetDispInfo)
   ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
   ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
+  ON_NOTIFY(NM_CUSTOMDRAW, IDC_CAMERA_LIST, OnCameraListCustomDraw)
   ON_MESSAGE(CFindingsDlg::kGoToFinding, OnGoToFinding)
   ON_MESSAGE(CFindingsDlg::kSaveFindings, OnSaveFindings)
   ON_MESSAGE(WM_JOB_DONE, OnJobDone)
@@ -997,6 +998,25 @@ void CKestrixDlg::OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult) {
   const auto row = m_idxIndex.find(m_table, CellBytesFromWide(find->lvfi.psz, m_codePage), start,
                                    (find->lvfi.flags & LVFI_WRAP) != 0, (find->lvfi.flags & LVFI_PARTIAL) == 0);
   if (row) *pResult = static_cast<LRESULT>(*row);
+}
+
+// While the findings window keeps the keyboard, the row it went to is drawn
+// in the selection's own colours, not in the faint grey of a list without
+// the focus, so that it is seen behind the window.
+void CKestrixDlg::OnCameraListCustomDraw(NMHDR* pNMHDR, LRESULT* pResult) {
+  auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(pNMHDR);
+  *pResult = CDRF_DODEFAULT;
+  if (!m_findingsWindow || !m_findingsWindow->m_hWnd) return;
+  if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+    *pResult = CDRF_NOTIFYITEMDRAW;
+    return;
+  }
+  if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT || ::GetFocus() == m_cameraList.m_hWnd) return;
+  const int row = static_cast<int>(draw->nmcd.dwItemSpec);
+  if (!(m_cameraList.GetItemState(row, LVIS_SELECTED) & LVIS_SELECTED)) return;
+  draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED);
+  draw->clrText = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+  draw->clrTextBk = ::GetSysColor(COLOR_HIGHLIGHT);
 }
 
 void CKestrixDlg::FollowIndexToOrder() noexcept {

@@ -80,6 +80,7 @@ class CKestrixDlg : public CDialog {
   void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
   void OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult);
   void OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnCameraListCustomDraw(NMHDR* pNMHDR, LRESULT* pResult);
   DECLARE_MESSAGE_MAP()
 
  private:
