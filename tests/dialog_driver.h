@@ -26,6 +26,7 @@ struct ShownMessage {
 class TestableDlg : public CKestrixDlg {
  public:
   std::wstring choice;  // what the chooser returns
+  std::vector<std::filesystem::path> choices;  // several lists chosen together, in place of `choice`
   bool confirm = true;  // whether the user confirms the chooser
   bool realChooser = false;  // show the system's chooser instead
   std::wstring mapChoice;  // what the map's chooser returns (empty: the name offered)
@@ -40,6 +41,8 @@ class TestableDlg : public CKestrixDlg {
   // While set, a job's work waits once its table is shown (an Open before
   // its check, a Conversion before its write).
   std::atomic<bool> holdShownTable{false};
+  // While set, a job's work waits before it starts.
+  std::atomic<bool> holdJobStart{false};
 
   // What the dialog procedure (for kThrowMessage, as its wParam says) or the
   // next job's work (once) throws: the barriers at the entry points that
@@ -62,12 +65,15 @@ class TestableDlg : public CKestrixDlg {
   void TableReadable() override;
   void JobWorkStarting() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  // The held question ends as answered No.
+  void WithdrawCloseQuestion() override { m_withdrawn = true; }
 
  private:
   std::mutex m_mutex;
   std::vector<ShownMessage> m_messages;
   std::vector<std::wstring> m_pictures;
   std::wstring m_mapOffered;
+  std::atomic<bool> m_withdrawn{false};
 };
 
 // The width of an icon's image in pixels (0 for no icon).
@@ -97,6 +103,8 @@ class DialogDriver {
   // Open with the chooser answering `list`; returns once the list is read
   // and its message, if any, dismissed.
   void Open(const std::filesystem::path& list);
+  // The same with several lists chosen together.
+  void Open(const std::vector<std::filesystem::path>& lists);
   // Presses Open with the chooser answering `list`, and returns at once.
   void StartOpen(const std::filesystem::path& list);
   // Waits until the running Open has ended: OK is the last button enabled again.

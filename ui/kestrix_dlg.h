@@ -11,12 +11,14 @@
 #include "framework/tool_tip.h"
 #include "ui/background_worker.h"
 #include "ui/camera_list.h"
+#include "ui/findings_dlg.h"
 #include "ui/list_jobs.h"
 #include "ui/resource.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +80,7 @@ class CKestrixDlg : public CDialog {
   void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
   void OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult);
   void OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnCameraListCustomDraw(NMHDR* pNMHDR, LRESULT* pResult);
   DECLARE_MESSAGE_MAP()
 
  private:
@@ -97,12 +100,25 @@ class CKestrixDlg : public CDialog {
   // Closing while a job runs: remembered, and carried out when the job ends
   // (asked first whether to stop the job, where it can stop).
   void RequestClose();
-  // The findings window, and what the user asked of it: save them all, or
-  // show a line's row.
+ protected:
+  // Takes away the question RequestClose is asking, as if answered No (close
+  // when the work is done); replaceable, as ShowMessage is.
+  virtual void WithdrawCloseQuestion();
+ private:
+  // The findings window (modeless, one at a time), and what the user asks
+  // of it: save them all, or show a finding's row.
   void ShowFindingsWindow();
+  // Before the findings it shows go.
+  void CloseFindingsWindow();
+  LRESULT OnGoToFinding(WPARAM index, LPARAM);
+  LRESULT OnSaveFindings(WPARAM, LPARAM);
   void SaveFindings();
-  void GoToLine(std::uint64_t line);
-  // The findings line: as many kinds as fit, then "N more: Findings...".
+  // Selects the row of the line (from 1, over all lists) and shows it; false when no row has it.
+  bool SelectRowOfLine(std::uint64_t line);
+  // Whether a finding is about an extract's object rather than a line.
+  bool AboutAnObject(const tabrino::ListFinding& finding) const;
+  // The findings line: the first kind (cut with "…" where it must be) and
+  // as many more as fit, then "N more: Findings...".
   void FitFindingsLine();
   // On the worker, after the table was sorted: the IDX index finds rows at
   // their new places.
@@ -177,6 +193,7 @@ class CKestrixDlg : public CDialog {
   std::vector<std::pair<std::wstring, std::uint64_t>> m_findingKinds;  // each kind's summary and count
   // Every finding of the list shown, once the findings window asked for them.
   std::vector<tabrino::ListFinding> m_allFindings;
+  std::unique_ptr<CFindingsDlg> m_findingsWindow;  // shows m_allFindings
   bool m_findingsGathered = false;
   bool m_openFindingsWindow = false;  // when the gathering job has ended
   WriteOutcome m_findingsOutcome;
@@ -184,6 +201,7 @@ class CKestrixDlg : public CDialog {
   CAnchorLayout m_layout;  // the table grows with the window; the rest keeps to the bottom
   HWND m_focusBeforeJob = nullptr;
   bool m_closeRequested = false;
+  bool m_askingToClose = false;  // RequestClose's question is up
   // Declared after everything its work touches: members are destroyed in
   // reverse order, so the worker (whose destructor waits for the thread)
   // ends before the table and the outcomes go.

@@ -46,6 +46,10 @@ struct ListFinding {
   std::uint64_t lineNumber;  // from 1, as editors count (the header is line 1); 0: no line
   FindingKind kind;
   std::string detail;  // for example: X "12.5km" reads as 12.5
+  // An extract's finding is about an object, not a line: the line (from 1)
+  // of the row that object made in the list written of the extract, so
+  // that the row can be shown; 0 when it made none, and for a list's.
+  std::uint64_t objectRow = 0;
 };
 
 // The findings of one line, built only when someone listens.

@@ -53,6 +53,10 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::OsmDirection, "camera direction not used, all directions", "camera directions not used, all directions"},
 }};
 
+// A finding's kind in a few words, where a list of findings names it
+// ("no speed in the extract"); reports keep the kind's code (findingKindName).
+const char* findingKindWords(FindingKind kind) noexcept;
+
 // Why a list failed the header test, said after its name ("cameras.txt: the
 // first line is not the header ...").
 inline constexpr std::string_view kNotTheHeaderText =
