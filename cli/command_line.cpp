@@ -188,7 +188,7 @@ void addFromOsmOptions(CLI::App* command, FromOsmOptions& options) {
 }
 
 void addInspectOptions(CLI::App* command, InspectOptions& options) {
-  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh); - reads standard input")
+  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh) or OV2 file; - reads standard input")
       ->required()
       ->type_name("");
   command->add_flag("-q,--quiet", options.quiet, "Print only the problems found, and errors");
@@ -331,7 +331,7 @@ struct CommandEntry {
 const CommandEntry kCommands[] = {
     {"convert", "Convert a speed-camera list into DB_YYMMDD.dbh",
      defineCommand<ConvertOptions, addConvertOptions, runConvert>, "the database is written and in place", kFailure},
-    {"inspect", "Check a database file and show what it holds",
+    {"inspect", "Check a database or OV2 file and show what it holds",
      defineCommand<InspectOptions, addInspectOptions, runInspect>, nullptr, kFailure},
     {"dump", "Write a database file's records as a speed-camera list",
      defineCommand<DumpOptions, addDumpOptions, runDump>, nullptr, kFailure},
