@@ -266,6 +266,13 @@ void addExportOptions(CLI::App* command, ExportOptions& options) {
   command->add_flag("--drop-duplicates", options.dropDuplicates,
                     "Write one camera for each camera entered more than once: the lowest speed above 0, else the "
                     "first");
+  command->add_option("--report", options.report,
+                      "Write every row or line that did not become a camera as meant, or repeats an earlier "
+                      "camera, and why, to this CSV file (line numbers from 1); - writes standard output")
+      ->type_name("FILE");
+  command->add_flag("--fail-on-findings", options.failOnFindings,
+                      "Exit with status 3 when a row or line did not become a camera as meant or repeats an earlier "
+                      "camera; the files are still written");
   addOsmDirection(*command, options.osmDirection);
   addFilterOptions(command, options.filter);
   command->add_option("--max-records", options.maxRecords,

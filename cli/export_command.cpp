@@ -8,6 +8,7 @@
 #include "cli/messages.h"
 #include "cli/output_folder.h"
 #include "cli/progress_bar.h"
+#include "core/list/finding_spool.h"
 #include "core/map/type_marks.h"
 #include "core/run/export_run.h"
 #include "core/run/inputs.h"
@@ -169,12 +170,12 @@ FileNameFields fileFields(const ExportOptions& options) {
 
 int runExport(const ExportOptions& options) {
   if (const auto refused = checkOptions(options)) return *refused;
-  if (!options.output.empty()) {
-    if (const auto refused = refuseUnsafeFiles({namedFile("-o", options.output)}, inputFiles(options), options.force)) {
-      return *refused;
-    }
-    if (isStandardStream(options.output)) reserveStandardOutput();
-  } else {
+  std::vector<NamedFile> outputs;
+  if (!options.report.empty()) outputs.push_back(namedFile("--report", options.report));
+  if (!options.output.empty()) outputs.push_back(namedFile("-o", options.output));
+  if (const auto refused = refuseUnsafeFiles(outputs, inputFiles(options), options.force)) return *refused;
+  if (isStandardStream(options.output) || isStandardStream(options.report)) reserveStandardOutput();
+  if (!options.outputDirectory.empty()) {
     try {
       checkOutputFolder(argumentPath(options.outputDirectory) / kManifestName);
     } catch (const TabrinoError& error) {
@@ -186,18 +187,33 @@ int runExport(const ExportOptions& options) {
   return runGuarded(progress, kFailure, "the inputs are too large for this machine", [&]() -> int {
     const PipelineOptions run{makeFilter(options.filter), options.nearMetres, options.dropDuplicates,
                               options.maxRecords};
-    ListFindings findings(options.quiet, nullptr);
-    CameraTable table;
+    // Findings are spooled while the inputs are read and written to the
+    // report with the duplicates, as convert writes them; a report that
+    // cannot be opened stops the run first.
     ListSources sources;
+    std::optional<FindingReport> report;
+    std::optional<FindingSpool> spool;
+    if (!options.report.empty()) {
+      openReport(report, options.report, &sources);
+      spool.emplace();
+    }
+    const bool counting = !options.quiet || options.failOnFindings;
+    ListFindings findings(!counting, spool ? &*spool : nullptr);
+    CameraTable table;
     if (!readInputs(options, table, sources, findings, progress)) return kFailure;
-    const ExportSelection selection =
-        selectCameras(table, sources, run, options.quiet ? nullptr : &findings.summary());
+    PipelineFindings wanted;
+    wanted.summary = counting ? &findings.summary() : nullptr;
+    if (report) {
+      wanted.report = &*report;
+      wanted.imported = [&spool](FindingSink& sink) { spool->replay(sink); };
+    }
+    const ExportSelection selection = selectCameras(table, sources, run, wanted);
     if (!options.quiet && run.filter.active()) statusOut() << leftOutText(run.filter, selection.filtered) << "\n";
-    if (selection.outcome == PipelineResult::Outcome::FilteredAll) {
+    if (selection.outcome == ExportSelection::Outcome::FilteredAll) {
       std::cerr << messagePrefix() << "the filters left no camera: nothing written\n";
       return kFailure;
     }
-    if (selection.outcome == PipelineResult::Outcome::OverLimit) {
+    if (selection.outcome == ExportSelection::Outcome::OverLimit) {
       std::cerr << messagePrefix() << counted(selection.cameras.size(), "camera", "cameras")
                 << ", more than --max-records " << *options.maxRecords << "; nothing was written\n";
       return kFailure;
@@ -207,8 +223,9 @@ int runExport(const ExportOptions& options) {
     }
     const int status = options.output.empty() ? writeFolder(options, selection.cameras, progress)
                                               : writeOneFile(options, selection.cameras);
-    if (!options.quiet) printFindingsSummary(std::cerr, findings.summary(), "", &sources);
-    return status;
+    if (status != kSuccess) return status;
+    if (!options.quiet) printFindingsSummary(std::cerr, findings.summary(), options.report, &sources);
+    return options.failOnFindings && unmeantFindings(findings.summary()) != 0 ? kFindings : kSuccess;
   });
 }
 

@@ -1,7 +1,7 @@
 // tabrino export INPUT... --format F (-o FILE | --output-dir DIR [--split-by
 // speed|type|type,speed] [--file-name T] [--max-per-file N] [--icons])
 // [--name T] [filters] [--near M] [--drop-duplicates] [--max-records N]
-// [--osm-direction D] [--force] [--quiet]
+// [--report FILE] [--fail-on-findings] [--osm-direction D] [--force] [--quiet]
 #pragma once
 
 #include "cli/filter_options.h"
@@ -28,6 +28,8 @@ struct ExportOptions {
   double nearMetres = 0;
   bool dropDuplicates = false;
   std::optional<std::uint64_t> maxRecords;
+  std::string report;  // every finding as CSV; "-": standard output
+  bool failOnFindings = false;
   std::string osmDirection;
   bool force = false;
   bool quiet = false;
@@ -37,7 +39,7 @@ struct ExportOptions {
 FileNameFields fileFields(const ExportOptions& options);
 
 // Exit status: kSuccess written, kFailure an input or an output failed or
-// nothing was left to write, kUsage.
+// nothing was left to write, kUsage, kFindings with --fail-on-findings.
 int runExport(const ExportOptions& options);
 
 }  // namespace tabrino::cli

@@ -234,6 +234,22 @@ TEST(ExportInputs, ListExtractAndDatabaseGiveTheSameCameras) {
   EXPECT_EQ(test::readText(sample.dir / "both.csv"), test::readText(sample.dir / "db.csv"));
 }
 
+TEST(ExportInputs, ReportAndFailOnFindingsAreConvertsOwn) {
+  test::TempDir dir;
+  const std::string lists = test::quote((test::examplesDir() / "munich-club.txt").string()) + " " +
+                            test::quote((test::examplesDir() / "bavaria-club.txt").string()) + " --polygon " +
+                            test::quote((test::examplesDir() / "munich.poly").string());
+  const test::CliRun exported =
+      test::tabrino(dir.path(), "export " + lists + " --format kml -o m.kml --report export.csv --fail-on-findings");
+  EXPECT_EQ(exported.exitCode, 3) << exported.err;
+  EXPECT_TRUE(contains(exported.err, "5 rows repeat an earlier camera")) << exported.err;
+  EXPECT_TRUE(fs::exists(dir / "m.kml"));
+  const test::CliRun converted = test::tabrino(dir.path(), "convert " + lists + " -q --report convert.csv");
+  ASSERT_EQ(converted.exitCode, 0) << converted.err;
+  EXPECT_EQ(test::readText(dir / "export.csv"), test::readText(dir / "convert.csv"));
+  EXPECT_TRUE(contains(test::readText(dir / "export.csv"), ",filtered,outside --polygon"));
+}
+
 TEST(ExportUsage, RefusesWhatCannotBeWrittenAndSaysWhy) {
   test::TempDir dir;
   const std::string list = test::quote(test::sampleList().string());

@@ -14,11 +14,12 @@ bool anyLeftOut(const FilterCounts& counts) {
   return std::any_of(counts.begin(), counts.end(), [](std::uint64_t count) { return count != 0; });
 }
 
-// The report: the import's findings and the rows filtered out, merged in
-// line order with the duplicates. Put in place before the database, so that
-// a report that cannot be written leaves no database either.
-void writeReport(const DuplicateScan& duplicates, const PipelineFindings& findings, const CameraFilter& filter,
-                 const LeftOutRows* leftOut) {
+}  // namespace
+
+// Put in place before any output, so that a report that cannot be written
+// leaves no output either.
+void writeFindingReport(const DuplicateScan& duplicates, const PipelineFindings& findings, const CameraFilter& filter,
+                        const LeftOutRows* leftOut) {
   duplicates.reportWith(
       [&](FindingSink& sink) {
         if (!leftOut) {
@@ -33,8 +34,6 @@ void writeReport(const DuplicateScan& duplicates, const PipelineFindings& findin
       *findings.report);
   findings.report->commit();
 }
-
-}  // namespace
 
 PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
                            const ConversionSettings& settings, const PipelineFindings& findings,
@@ -96,7 +95,7 @@ PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const
     if (overLimit(table.recordCount() - droppedRecords)) return result;
   }
   if (findings.summary) duplicates->report(*findings.summary);
-  if (findings.report) writeReport(*duplicates, findings, options.filter, leftOut);
+  if (findings.report) writeFindingReport(*duplicates, findings, options.filter, leftOut);
   result.written = writeCameraDatabase(table, settings, dropped, events.writing);
   return result;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/base/progress.h"
+#include "core/check/duplicates.h"
 #include "core/convert/conversion_run.h"
 #include "core/filter/camera_filter.h"
 #include "core/list/camera_table.h"
@@ -66,5 +67,11 @@ struct PipelineResult {
 PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
                            const ConversionSettings& settings, const PipelineFindings& findings = {},
                            const PipelineEvents& events = {});
+
+// Writes and commits findings.report: the import's findings and the rows the
+// filters left out (in `leftOut`, when kept) merged in line order with the
+// duplicates. Throws what writing the report throws.
+void writeFindingReport(const DuplicateScan& duplicates, const PipelineFindings& findings, const CameraFilter& filter,
+                        const LeftOutRows* leftOut);
 
 }  // namespace tabrino

@@ -49,23 +49,25 @@ DatabaseInput readDatabaseInput(InputFile& input, CameraTable& table, ListSource
 }
 
 ExportSelection selectCameras(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
-                              FindingSink* summary) {
+                              const PipelineFindings& findings) {
   ExportSelection selection;
-  selection.filtered = filterTable(table, options.filter);
+  std::optional<LeftOutRows> leftOut;
+  if (findings.report && options.filter.active()) leftOut.emplace();
+  selection.filtered = filterTable(table, options.filter, leftOut ? &*leftOut : nullptr);
   const bool anyFiltered =
       std::any_of(selection.filtered.begin(), selection.filtered.end(), [](std::uint64_t n) { return n != 0; });
   if (table.recordCount() == 0 && anyFiltered) {
-    selection.outcome = PipelineResult::Outcome::FilteredAll;
+    selection.outcome = ExportSelection::Outcome::FilteredAll;
     return selection;
   }
-  table.sortByLatitude();
   std::vector<std::uint32_t> dropped;
-  if (summary || options.dropDuplicates) {
+  if (findings.summary || findings.report || options.dropDuplicates) {
     const DuplicateScan duplicates(table, DuplicateOptions{options.nearMetres, options.dropDuplicates, &sources});
     selection.duplicates = duplicates.duplicateCount();
     selection.nearRows = duplicates.nearCount();
     if (options.dropDuplicates) dropped = duplicates.droppedPositions();
-    if (summary) duplicates.report(*summary);
+    if (findings.summary) duplicates.report(*findings.summary);
+    if (findings.report) writeFindingReport(duplicates, findings, options.filter, leftOut ? &*leftOut : nullptr);
   }
   selection.cameras.reserve(static_cast<std::size_t>(table.recordCount()));
   std::size_t next = 0;
@@ -78,7 +80,7 @@ ExportSelection selectCameras(CameraTable& table, const ListSources& sources, co
     if (const std::optional<CameraRecord> record = table.record(position)) selection.cameras.push_back(*record);
   }
   if (options.maxRecords && selection.cameras.size() > *options.maxRecords) {
-    selection.outcome = PipelineResult::Outcome::OverLimit;
+    selection.outcome = ExportSelection::Outcome::OverLimit;
   }
   return selection;
 }

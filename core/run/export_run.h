@@ -40,7 +40,12 @@ DatabaseInput readDatabaseInput(InputFile& input, CameraTable& table, ListSource
 double rowLatitude(std::int32_t stored) noexcept;
 
 struct ExportSelection {
-  PipelineResult::Outcome outcome = PipelineResult::Outcome::Written;  // Written: cameras chosen
+  enum class Outcome {
+    Chosen,       // the cameras to write
+    FilteredAll,  // the filters left no camera
+    OverLimit,    // more cameras than maxRecords
+  };
+  Outcome outcome = Outcome::Chosen;
   FilterCounts filtered{};
   std::uint64_t duplicates = 0;
   std::uint64_t nearRows = 0;
@@ -49,10 +54,12 @@ struct ExportSelection {
 };
 
 // The cameras of `table` as a conversion would write them, by the filters and
-// the duplicate options of `options` (its maxRecords caps the cameras);
-// duplicates and near rows go to `summary` when given.
+// the duplicate options of `options` (its maxRecords caps the cameras).
+// Duplicates and near rows go to findings.summary; findings.report, when
+// given, is written and put in place as a conversion writes it. Throws what
+// writing the report throws.
 ExportSelection selectCameras(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
-                              FindingSink* summary = nullptr);
+                              const PipelineFindings& findings = {});
 
 // How an exported folder is made.
 struct FolderExport {
