@@ -138,13 +138,17 @@ int writeFolder(const ExportOptions& options, const std::vector<CameraRecord>& c
   plan.fileNames = fileFields(options);
   plan.maxPerFile = options.maxPerFile;
   if (options.icons) plan.iconLook = mapLook;
-  // The names are known only now: none may be an input.
-  std::vector<NamedFile> outputs;
-  for (const std::filesystem::path& file : folderExportFiles(cameras, plan)) {
-    outputs.push_back({"--output-dir", file.u8string(), file});
+  const std::vector<CameraGroup> groups = folderExportGroups(cameras, plan);
+  // The names are known only now: none may be an input. The outputs have
+  // names of their own in one folder, so each is checked against the inputs
+  // alone (every pair of hundreds of files would cost more than the export).
+  const std::vector<NamedFile> inputs = inputFiles(options);
+  for (const std::filesystem::path& file : folderExportFiles(groups, plan)) {
+    if (const auto refused = refuseUnsafeFiles({{"--output-dir", file.u8string(), file}}, inputs, options.force)) {
+      return *refused;
+    }
   }
-  if (const auto refused = refuseUnsafeFiles(outputs, inputFiles(options), options.force)) return *refused;
-  const std::vector<ExportedFile> files = writeFolderExport(cameras, plan, progress.callback("Writing"));
+  const std::vector<ExportedFile> files = writeFolderExport(groups, plan, progress.callback("Writing"));
   progress.finish();
   if (!options.quiet) {
     std::ostream& out = statusOut();

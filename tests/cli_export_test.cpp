@@ -280,6 +280,14 @@ TEST(ExportUsage, RefusesWhatCannotBeWrittenAndSaysWhy) {
   }
   EXPECT_FALSE(fs::exists(dir / "a.ov2"));
   EXPECT_TRUE(fs::is_empty(dir / "out"));
+  // A file the folder's export would write is an input: the input is kept.
+  const std::string sample = test::readText(test::sampleList());
+  test::writeText(dir / "out" / "All_all.csv", sample);
+  const test::CliRun clash = test::tabrino(dir.path(), "export out/All_all.csv --format csv --output-dir out");
+  EXPECT_EQ(clash.exitCode, 2);
+  EXPECT_TRUE(contains(clash.err, "is the same file as the input out/All_all.csv")) << clash.err;
+  EXPECT_EQ(test::readText(dir / "out" / "All_all.csv"), sample);
+  EXPECT_FALSE(fs::exists(dir / "out" / "manifest.csv"));
 }
 
 TEST(ExportInspect, Ov2ThatLiesAboutItsBlocksIsReported) {

@@ -32,7 +32,7 @@ class FileTemplateError : public TabrinoError {
 // when the cameras are not split by type), {speed} the limit ("all" when not
 // split by speed), {region} the region's name given.
 struct FileNameFields {
-  std::string_view fileTemplate = kDefault;
+  std::string fileTemplate = kDefault;
   std::string region;  // empty: {region} is refused
   static constexpr const char* kDefault = "{type}_{speed}";
 };

@@ -87,10 +87,6 @@ ExportSelection selectCameras(CameraTable& table, const ListSources& sources, co
 
 namespace {
 
-std::vector<CameraGroup> groupsOf(const std::vector<CameraRecord>& cameras, const FolderExport& plan) {
-  return groupCameras(cameras, plan.split, plan.fileNames, plan.maxPerFile);
-}
-
 IconLook groupLook(const CameraGroup& group, const FolderExport& plan) {
   const std::uint8_t type = group.cameras.front().type;
   const bool oneType = std::all_of(group.cameras.begin(), group.cameras.end(),
@@ -113,11 +109,13 @@ void writeWhole(const std::filesystem::path& path, const std::string& bytes) {
 
 }  // namespace
 
-std::vector<std::filesystem::path> folderExportFiles(const std::vector<CameraRecord>& cameras,
-                                                     const FolderExport& plan) {
+std::vector<CameraGroup> folderExportGroups(const std::vector<CameraRecord>& cameras, const FolderExport& plan) {
   static_cast<void>(NameTemplate(plan.nameTemplate));  // refused before any file is named
+  return groupCameras(cameras, plan.split, plan.fileNames, plan.maxPerFile);
+}
+
+std::vector<std::filesystem::path> folderExportFiles(const std::vector<CameraGroup>& groups, const FolderExport& plan) {
   std::vector<std::filesystem::path> files;
-  const std::vector<CameraGroup> groups = groupsOf(cameras, plan);
   for (const CameraGroup& group : groups) {
     files.push_back(plan.folder / std::filesystem::u8path(group.baseName + cameraFileExtension(plan.format)));
   }
@@ -128,10 +126,11 @@ std::vector<std::filesystem::path> folderExportFiles(const std::vector<CameraRec
   return files;
 }
 
-std::vector<ExportedFile> writeFolderExport(const std::vector<CameraRecord>& cameras, const FolderExport& plan,
+std::vector<ExportedFile> writeFolderExport(const std::vector<CameraGroup>& groups, const FolderExport& plan,
                                             const ProgressCallback& progress) {
   const NameTemplate names(plan.nameTemplate);
-  const std::vector<CameraGroup> groups = groupsOf(cameras, plan);
+  std::uint64_t total = 0;
+  for (const CameraGroup& group : groups) total += group.cameras.size();
   std::vector<ExportedFile> written;
   std::uint64_t done = 0;
   for (const CameraGroup& group : groups) {
@@ -146,7 +145,7 @@ std::vector<ExportedFile> writeFolderExport(const std::vector<CameraRecord>& cam
     }
     written.push_back({path, group.cameras.size(), boxAround(group.cameras)});
     done += group.cameras.size();
-    if (progress) progress(done, cameras.size());
+    if (progress) progress(done, total);
   }
   writeWhole(plan.folder / kManifestName, manifestText(written));
   return written;

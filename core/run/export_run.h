@@ -82,17 +82,19 @@ struct ExportedFile {
   CameraBox box{};
 };
 
-// The files a folder export will write (cameras, then icons, then the
-// manifest), for a front end that asks before it replaces any. Throws
-// FileTemplateError and NameTemplateError.
-std::vector<std::filesystem::path> folderExportFiles(const std::vector<CameraRecord>& cameras,
-                                                     const FolderExport& plan);
+// The files of a folder export, each with its cameras, in the order they are
+// written. Throws FileTemplateError and NameTemplateError.
+std::vector<CameraGroup> folderExportGroups(const std::vector<CameraRecord>& cameras, const FolderExport& plan);
+
+// The files a folder export of these groups writes (cameras, then icons,
+// then the manifest), for a front end that asks before it replaces any.
+std::vector<std::filesystem::path> folderExportFiles(const std::vector<CameraGroup>& groups, const FolderExport& plan);
 
 // Writes the folder: each file appears only once complete, the manifest
 // (file, cameras, west, south, east, north) last. `progress` counts cameras
-// written. Returns the camera files written. Throws FileTemplateError,
-// NameTemplateError, FileOpenError, FileWriteError, TooLargeError.
-std::vector<ExportedFile> writeFolderExport(const std::vector<CameraRecord>& cameras, const FolderExport& plan,
+// written. Returns the camera files written. Throws NameTemplateError,
+// FileOpenError, FileWriteError, TooLargeError.
+std::vector<ExportedFile> writeFolderExport(const std::vector<CameraGroup>& groups, const FolderExport& plan,
                                             const ProgressCallback& progress = {});
 
 // "file,cameras,west,south,east,north" and a line for each file (its name in
