@@ -21,26 +21,6 @@
 namespace tabrino::cli {
 namespace {
 
-IconShape iconShape(MarkShape shape) {
-  switch (shape) {
-    case MarkShape::Circle: return IconShape::Circle;
-    case MarkShape::Square: return IconShape::Square;
-    case MarkShape::Triangle: return IconShape::Triangle;
-    case MarkShape::Diamond: return IconShape::Diamond;
-    case MarkShape::TriangleDown: return IconShape::TriangleDown;
-    case MarkShape::Cross: return IconShape::Cross;
-    case MarkShape::Saltire: return IconShape::Saltire;
-    case MarkShape::Hexagon: return IconShape::Hexagon;
-  }
-  return IconShape::Cross;
-}
-
-// An icon looks like the type's mark on our map.
-IconLook mapLook(std::uint8_t type) {
-  const TypeMark mark = typeMarks({type}).front();
-  return {rgbOfHex(mark.colour), iconShape(mark.shape)};
-}
-
 int usage(const std::string& message) {
   std::cerr << messagePrefix() << message << "\n";
   return kUsage;
@@ -137,7 +117,7 @@ int writeFolder(const ExportOptions& options, const std::vector<CameraRecord>& c
   plan.split = options.splitBy.empty() ? SplitBy::Nothing : *splitByNamed(options.splitBy);
   plan.fileNames = fileFields(options);
   plan.maxPerFile = options.maxPerFile;
-  if (options.icons) plan.iconLook = mapLook;
+  if (options.icons) plan.iconLook = typeIconLook;  // as the map draws each type
   const std::vector<CameraGroup> groups = folderExportGroups(cameras, plan);
   // The names are known only now: none may be an input. The outputs have
   // names of their own in one folder, so each is checked against the inputs
