@@ -179,10 +179,8 @@ BOOL CKestrixDlg::OnInitDialog() {
   m_layout.Begin(m_hWnd, m_dpi);
   m_layout.Add(IDC_CAMERA_LIST, Anchor::kAll);
   for (int id : {IDC_FINDINGS, IDC_PROGRESS}) m_layout.Add(id, Anchor::kLeft | Anchor::kRight | Anchor::kBottom);
-  for (int id : {IDC_EXPORT, IDC_RUN_OPTIONS, IDC_MAP, IDC_FINDINGS_LIST, IDOK}) {
-    m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
-  }
-  for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
+  for (int id : {IDC_RUN_OPTIONS, IDC_MAP, IDC_FINDINGS_LIST, IDOK}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
+  for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_EXPORT, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
     m_layout.Add(id, Anchor::kLeft | Anchor::kBottom);
   }
   m_progress.SetRange32(0, JobProgress::kWhole);
