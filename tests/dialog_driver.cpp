@@ -59,6 +59,7 @@ bool TestableDlg::ChooseMapFile(std::wstring& path) {
 }
 
 bool TestableDlg::ChooseExport(ExportChoices& choices) {
+  if (realExportWindow) return CKestrixDlg::ChooseExport(choices);
   if (confirmExport) choices = exportChoice;
   return confirmExport;
 }

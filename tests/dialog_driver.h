@@ -34,6 +34,7 @@ class TestableDlg : public CKestrixDlg {
   std::wstring reportChoice;  // what the chooser of a findings report returns (empty: cancelled)
   ExportChoices exportChoice;  // what the export's window returns
   bool confirmExport = true;   // whether the user confirms it
+  bool realExportWindow = false;  // show the export's own window instead
   // The answer to a Yes/No/Cancel or Yes/No question (closing during a job: go on).
   std::atomic<int> questionAnswer{IDCANCEL};
   // While set, a message stays up (running a modal loop, as a real one does).

@@ -104,5 +104,87 @@ TEST_F(DialogExportTest, WritesTheCommandLinesFilesAndAsksBeforeReplacingThem) {
   EXPECT_NE(LastMessage().find(L"gone"), std::wstring::npos) << LastMessage();
 }
 
+// The export's window, once Export... has opened it.
+HWND ExportWindow(HWND owner) {
+  HWND found = nullptr;
+  test::WaitFor([&] {
+    for (HWND window = ::FindWindowW(L"#32770", nullptr); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
+      if (::GetWindow(window, GW_OWNER) == owner && ::GetDlgItem(window, IDC_EXP_FOLDER) && ::IsWindowVisible(window)) {
+        found = window;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
+}
+
+std::wstring ProblemIn(HWND window) {
+  wchar_t problem[256] = L"";
+  ::GetDlgItemTextW(window, IDC_EXP_PROBLEM, problem, 256);
+  return problem;
+}
+
+// The window offers the list's folder and the choices kept; what cannot be
+// used is said in it, and it stays open to mend it.
+TEST_F(DialogExportTest, TheWindowRefusesWhatCannotBeUsedAndKeepsTheChoices) {
+  test::writeText(m_dir / "cameras.txt", SpeedList());
+  Open(m_dir / "cameras.txt");
+  m_dialog.realExportWindow = true;
+  ::PostMessageW(Item(IDC_EXPORT), BM_CLICK, 0, 0);  // modal: a sent click would wait for it
+  const HWND window = ExportWindow(m_window);
+  ASSERT_NE(window, nullptr);
+  wchar_t folder[MAX_PATH] = L"";
+  ::GetDlgItemTextW(window, IDC_EXP_FOLDER, folder, MAX_PATH);
+  EXPECT_EQ(fs::path(folder), m_dir.path());
+  const struct {
+    const wchar_t* folder;
+    const wchar_t* names;
+    const wchar_t* most;
+    std::wstring problem;
+  } cases[] = {
+      {L"no such folder", L"{type}_{speed}", L"", L"The folder must be one that exists."},
+      {nullptr, L"{kind}", L"", L"the file-name template \"{kind}\" names {kind}; it knows {type}, {speed} and {region}"},
+      {nullptr, L"{type}_{speed}", L"0", L"The most cameras a file is a whole number from 1, or empty for no limit."},
+  };
+  for (const auto& c : cases) {
+    const std::wstring chosen = c.folder ? (m_dir.path() / c.folder).wstring() : m_dir.path().wstring();
+    ::SetDlgItemTextW(window, IDC_EXP_FOLDER, chosen.c_str());
+    ::SetDlgItemTextW(window, IDC_EXP_TEMPLATE, c.names);
+    ::SetDlgItemTextW(window, IDC_EXP_MAX, c.most);
+    ::SendMessageW(window, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(ProblemIn(window), c.problem);
+    ASSERT_TRUE(::IsWindowVisible(window));
+  }
+  // GPX, split by type, at most 10 a file, no icons.
+  ::SendDlgItemMessageW(window, IDC_EXP_FORMAT, CB_SETCURSEL, 3, 0);
+  ::SendDlgItemMessageW(window, IDC_EXP_SPLIT, CB_SETCURSEL, 2, 0);
+  ::SendDlgItemMessageW(window, IDC_EXP_ICONS, BM_SETCHECK, BST_UNCHECKED, 0);
+  ::SetDlgItemTextW(window, IDC_EXP_TEMPLATE, L"cams-{type}");
+  ::SetDlgItemTextW(window, IDC_EXP_MAX, L"10");
+  const size_t messages = m_dialog.Messages().size();
+  ::SendMessageW(window, WM_COMMAND, IDOK, 0);
+  // The export starts once the window has gone: done when it has said so.
+  ASSERT_TRUE(test::WaitFor([&] { return m_dialog.Messages().size() > messages && Enabled(IDOK); }));
+  EXPECT_EQ(LastMessage(), L"Exported 30 cameras in 4 files to " + m_dir.path().wstring() +
+                               L" (listed in manifest.csv).");
+  for (const char* name : {"cams-Fixed-1.gpx", "cams-Fixed-2.gpx", "cams-Mobile-1.gpx", "cams-Mobile-2.gpx"}) {
+    EXPECT_TRUE(fs::exists(m_dir / name)) << name;
+  }
+  EXPECT_FALSE(fs::exists(m_dir / "cams-Fixed-1.bmp"));
+
+  // Opened again, it shows the choices made.
+  ::PostMessageW(Item(IDC_EXPORT), BM_CLICK, 0, 0);
+  const HWND again = ExportWindow(m_window);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(::SendDlgItemMessageW(again, IDC_EXP_FORMAT, CB_GETCURSEL, 0, 0), 3);
+  EXPECT_EQ(::SendDlgItemMessageW(again, IDC_EXP_SPLIT, CB_GETCURSEL, 0, 0), 2);
+  wchar_t most[16] = L"";
+  ::GetDlgItemTextW(again, IDC_EXP_MAX, most, 16);
+  EXPECT_EQ(std::wstring(most), L"10");
+  ::SendMessageW(again, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(test::WaitFor([&] { return !::IsWindow(again); }));
+}
+
 }  // namespace
 }  // namespace tabrino
