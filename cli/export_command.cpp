@@ -21,6 +21,16 @@
 namespace tabrino::cli {
 namespace {
 
+// The file-name template, and the region --polygon names for {region}: its file's name.
+FileNameFields fileFields(const ExportOptions& options) {
+  FileNameFields fields;
+  if (!options.fileName.empty()) fields.fileTemplate = options.fileName;
+  if (!options.filter.polygon.empty() && !isStandardStream(options.filter.polygon)) {
+    fields.region = argumentPath(options.filter.polygon).stem().u8string();
+  }
+  return fields;
+}
+
 int usage(const std::string& message) {
   std::cerr << messagePrefix() << message << "\n";
   return kUsage;
@@ -142,15 +152,6 @@ int writeFolder(const ExportOptions& options, const std::vector<CameraRecord>& c
 }
 
 }  // namespace
-
-FileNameFields fileFields(const ExportOptions& options) {
-  FileNameFields fields;
-  if (!options.fileName.empty()) fields.fileTemplate = options.fileName;
-  if (!options.filter.polygon.empty() && !isStandardStream(options.filter.polygon)) {
-    fields.region = argumentPath(options.filter.polygon).stem().u8string();
-  }
-  return fields;
-}
 
 int runExport(const ExportOptions& options) {
   if (const auto refused = checkOptions(options)) return *refused;

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "cli/filter_options.h"
-#include "core/export/camera_groups.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,9 +33,6 @@ struct ExportOptions {
   bool force = false;
   bool quiet = false;
 };
-
-// The file-name template and the region --polygon names, for {region}.
-FileNameFields fileFields(const ExportOptions& options);
 
 // Exit status: kSuccess written, kFailure an input or an output failed or
 // nothing was left to write, kUsage, kFindings with --fail-on-findings.

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -209,6 +210,20 @@ TEST(ExportSplit, CapCutsEveryFileToAtMostItsCameras) {
   EXPECT_EQ(total, 35u);
   EXPECT_EQ(files, 4u);
   EXPECT_TRUE(fs::exists(dir / "out" / "All_all-4.csv"));
+}
+
+TEST(ExportSplit, TheRegionOfPolygonNamesTheFiles) {
+  test::TempDir dir;
+  fs::create_directory(dir / "out");
+  const test::CliRun run = test::tabrino(
+      dir.path(), "export " + test::quote((test::examplesDir() / "munich-club.txt").string()) + " --polygon " +
+                      test::quote((test::examplesDir() / "munich.poly").string()) +
+                      " --format csv --output-dir out --split-by type --file-name '{region}-{type}' -q");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::set<std::string> names;
+  for (const auto& [name, text] : folderFiles(dir / "out")) names.insert(name);
+  EXPECT_EQ(names, (std::set<std::string>{"manifest.csv", "munich-Fixed.csv", "munich-Mobile.csv",
+                                          "munich-RedLight.csv", "munich-RedLightSpeed.csv"}));
 }
 
 TEST(ExportInputs, ListExtractAndDatabaseGiveTheSameCameras) {

@@ -72,6 +72,7 @@ void CExportDlg::OnOK() {
   choices.folder = m_strFolder;
   choices.fileTemplate = Utf8FromWide(m_strTemplate);
   choices.icons = ::IsDlgButtonChecked(m_hWnd, IDC_EXP_ICONS) == BST_CHECKED;
+  choices.regionName = m_choices.regionName;
   const std::string max = Utf8FromWide(m_strMax);
   if (!max.empty()) {
     const auto parsed = std::from_chars(max.data(), max.data() + max.size(), choices.maxPerFile);
@@ -88,6 +89,7 @@ void CExportDlg::OnOK() {
   try {
     tabrino::FileNameFields fields;
     fields.fileTemplate = choices.fileTemplate;
+    fields.region = m_choices.regionName;
     tabrino::checkFileTemplate(fields);
   } catch (const tabrino::TabrinoError& problem) {
     ShowProblem(WideFromUtf8(problem.messageText()));
@@ -123,6 +125,7 @@ ExportOutcome ExportJob(const tabrino::CameraTable& table, const tabrino::ListSo
     plan.folder = choices.folder;
     plan.split = choices.split;
     plan.fileNames.fileTemplate = choices.fileTemplate;
+    plan.fileNames.region = choices.regionName;
     plan.maxPerFile = choices.maxPerFile;
     if (choices.icons) plan.iconLook = tabrino::typeIconLook;  // as the map draws each type
     const std::vector<tabrino::CameraGroup> groups = tabrino::folderExportGroups(selection.cameras, plan);

@@ -26,6 +26,7 @@ struct ExportChoices {
   std::string fileTemplate = tabrino::FileNameFields::kDefault;
   std::uint64_t maxPerFile = 0;  // 0: no cap
   bool icons = true;
+  std::string regionName;  // for {region}: the options' region file's name; not chosen in the window
 };
 
 class CExportDlg : public CDialog {

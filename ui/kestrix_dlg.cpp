@@ -294,6 +294,7 @@ void CKestrixDlg::OnBnClickedExport() {
   }
   ExportChoices choices = m_exportChoices;
   if (choices.folder.empty()) choices.folder = m_listPath.parent_path();
+  choices.regionName = tabrino::displayPath(m_runChoices.region.stem());
   if (!ChooseExport(choices)) return;
   m_exportChoices = choices;
   UpdateWindow();
