@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -125,7 +126,8 @@ TEST(Ov2File, SameCamerasInAnyOrderGiveTheSameBytes) {
   EXPECT_TRUE(first == second);
 }
 
-// A file of two blocks, each of one POI, broken one way at a time.
+// Thirty cameras in a line: the root's block, then two of fifteen; the first
+// POI, after the root's and its block's skippers, broken one way at a time.
 TEST(Ov2Inspect, FindsEachKindOfDamage) {
   const std::vector<CameraRecord> cameras = []() {
     std::vector<CameraRecord> list;
@@ -135,7 +137,6 @@ TEST(Ov2Inspect, FindsEachKindOfDamage) {
   std::string good;
   appendOv2File(good, cameras, NameTemplate("x"));
   ASSERT_TRUE(inspectOv2(good).sound());
-  const std::size_t firstPoi = 3 * kOv2SkipperSize;  // root, then its first child
   ASSERT_EQ(good[2 * kOv2SkipperSize], static_cast<char>(kOv2Poi));
   struct Case {
     const char* what;
@@ -155,7 +156,6 @@ TEST(Ov2Inspect, FindsEachKindOfDamage) {
       {"box turned over", [&](std::string& b) { setInt32(b, 13, 2000000000); }, "skipper box has west"},
       {"cut short", [&](std::string& b) { b.resize(b.size() - 3); }, "runs past the end of its"},
   };
-  static_cast<void>(firstPoi);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::string bytes = good;
