@@ -235,6 +235,29 @@ TEST(ExportInputs, ListExtractAndDatabaseGiveTheSameCameras) {
   ASSERT_EQ(fromDb.exitCode, 0) << fromDb.err;
   EXPECT_TRUE(contains(fromDb.out, "Loaded 35 records from DB_141114.dbh")) << fromDb.out;
   EXPECT_EQ(test::readText(sample.dir / "list.csv"), test::readText(sample.dir / "db.csv"));
+  // GPX, KML and GeoJSON are what dump writes of the database, camera for camera.
+  for (const char* format : {"gpx", "kml", "geojson"}) {
+    SCOPED_TRACE(format);
+    const std::string f = format;
+    ASSERT_EQ(test::tabrino(sample.dir.path(), "export DB_141114.dbh -q --format " + f + " -o e." + f).exitCode, 0);
+    ASSERT_EQ(test::tabrino(sample.dir.path(), "dump DB_141114.dbh -q --format " + f + " -o d." + f).exitCode, 0);
+    // Lines as a set: the title names each file, and a GeoJSON feature's
+    // comma depends on its place.
+    auto lines = [&](const std::string& text) {
+      std::multiset<std::string> all;
+      std::istringstream in(text);
+      for (std::string line; std::getline(in, line);) {
+        if (contains(line, "DB_141114.dbh") || contains(line, "e." + f)) continue;
+        if (!line.empty() && line.back() == ',') line.pop_back();
+        all.insert(line);
+      }
+      return all;
+    };
+    std::multiset<std::string> exported = lines(test::readText(sample.dir / ("e." + f)));
+    std::multiset<std::string> dumped = lines(test::readText(sample.dir / ("d." + f)));
+    EXPECT_GE(exported.size(), 35u);
+    EXPECT_TRUE(exported == dumped);
+  }
   // An extract, through the same reading as convert.
   const test::CliRun fromExtract = test::tabrino(
       sample.dir.path(), "export " + test::quote(std::string(TABRINO_OSM_GENERATED_DIR) + "/cameras.osm.pbf") +
