@@ -134,9 +134,17 @@ int writeFolder(const ExportOptions& options, const std::vector<CameraRecord>& c
   // alone (every pair of hundreds of files would cost more than the export).
   const std::vector<NamedFile> inputs = inputFiles(options);
   for (const std::filesystem::path& file : folderExportFiles(groups, plan)) {
-    if (const auto refused = refuseUnsafeFiles({{"--output-dir", file.u8string(), file}}, inputs, options.force)) {
-      return *refused;
+    const NamedFile output{"--output-dir", file.u8string(), file};
+    if (std::optional<std::string> clash = clashingFiles({output}, inputs)) {
+      // The inputs have been read by now; only the writing is held back.
+      const std::string unread = " (nothing was read or written)";
+      if (clash->size() > unread.size() && clash->compare(clash->size() - unread.size(), unread.size(), unread) == 0) {
+        clash->replace(clash->size() - unread.size(), unread.size(), " (nothing was written)");
+      }
+      std::cerr << messagePrefix() << *clash << "\n";
+      return kUsage;
     }
+    if (const auto refused = refuseUnsafeFiles({output}, inputs, options.force)) return *refused;
   }
   const std::vector<ExportedFile> files = writeFolderExport(groups, plan, progress.callback("Writing"));
   progress.finish();

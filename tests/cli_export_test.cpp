@@ -324,6 +324,7 @@ TEST(ExportUsage, RefusesWhatCannotBeWrittenAndSaysWhy) {
   const test::CliRun clash = test::tabrino(dir.path(), "export out/All_all.csv --format csv --output-dir out");
   EXPECT_EQ(clash.exitCode, 2);
   EXPECT_TRUE(contains(clash.err, "is the same file as the input out/All_all.csv")) << clash.err;
+  EXPECT_TRUE(contains(clash.err, "choose another name (nothing was written)")) << clash.err;
   EXPECT_EQ(test::readText(dir / "out" / "All_all.csv"), sample);
   EXPECT_FALSE(fs::exists(dir / "out" / "manifest.csv"));
 }
