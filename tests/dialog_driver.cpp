@@ -61,6 +61,12 @@ bool TestableDlg::ChooseMapFile(std::wstring& path) {
   return confirmMap;
 }
 
+bool TestableDlg::ChooseExport(ExportChoices& choices) {
+  if (realExportWindow) return CKestrixDlg::ChooseExport(choices);
+  if (confirmExport) choices = exportChoice;
+  return confirmExport;
+}
+
 bool TestableDlg::ShowPicture(const std::wstring& path) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_pictures.push_back(path);
@@ -91,7 +97,8 @@ int TestableDlg::ShowMessage(const std::wstring& text, UINT type) {
     ::Sleep(5);
   }
   if (m_withdrawn.exchange(false)) return IDNO;
-  return (type & MB_TYPEMASK) == MB_YESNOCANCEL ? questionAnswer.load() : IDOK;
+  const UINT buttons = type & MB_TYPEMASK;
+  return buttons == MB_YESNOCANCEL || buttons == MB_YESNO ? questionAnswer.load() : IDOK;
 }
 
 int IconWidth(HICON icon) {

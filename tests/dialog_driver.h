@@ -33,7 +33,10 @@ class TestableDlg : public CKestrixDlg {
   bool confirmMap = true;   // whether the user confirms the map's chooser
   bool pictureOpens = true;  // whether something opens the map
   std::wstring reportChoice;  // what the chooser of a findings report returns (empty: cancelled)
-  // The answer to a Yes/No/Cancel question (closing during a job: go on).
+  ExportChoices exportChoice;  // what the export's window returns
+  bool confirmExport = true;   // whether the user confirms it
+  bool realExportWindow = false;  // show the export's own window instead
+  // The answer to a Yes/No/Cancel or Yes/No question (closing during a job: go on).
   std::atomic<int> questionAnswer{IDCANCEL};
   // While set, a message stays up (running a modal loop, as a real one does).
   std::atomic<bool> holdMessages{false};
@@ -61,6 +64,7 @@ class TestableDlg : public CKestrixDlg {
   bool ChooseReportFile(std::wstring& path) override;
   int ShowMessage(const std::wstring& text, UINT type) override;
   bool ChooseMapFile(std::wstring& path) override;
+  bool ChooseExport(ExportChoices& choices) override;
   bool ShowPicture(const std::wstring& path) override;
   void TableReadable() override;
   void JobWorkStarting() override;

@@ -140,6 +140,7 @@ void CKestrixDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_FINDINGS_LIST, m_btnFindings);
   DDX_Control(pDX, IDC_MAP, m_btnMap);
   DDX_Control(pDX, IDC_RUN_OPTIONS, m_btnRunOptions);
+  DDX_Control(pDX, IDC_EXPORT, m_btnExport);
 }
 
 BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
@@ -152,6 +153,7 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_BN_CLICKED(IDC_FINDINGS_LIST, OnBnClickedFindings)
   ON_BN_CLICKED(IDC_MAP, OnBnClickedMap)
   ON_BN_CLICKED(IDC_RUN_OPTIONS, OnBnClickedRunOptions)
+  ON_BN_CLICKED(IDC_EXPORT, OnBnClickedExport)
   ON_NOTIFY(LVN_GETDISPINFOW, IDC_CAMERA_LIST, OnGetDispInfo)
   ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
   ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
@@ -197,7 +199,7 @@ BOOL CKestrixDlg::OnInitDialog() {
   m_layout.Add(IDC_CAMERA_LIST, Anchor::kAll);
   for (int id : {IDC_FINDINGS, IDC_PROGRESS}) m_layout.Add(id, Anchor::kLeft | Anchor::kRight | Anchor::kBottom);
   for (int id : {IDC_RUN_OPTIONS, IDC_MAP, IDC_FINDINGS_LIST, IDOK}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
-  for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
+  for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_EXPORT, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
     m_layout.Add(id, Anchor::kLeft | Anchor::kBottom);
   }
   m_progress.SetRange32(0, JobProgress::kWhole);
@@ -311,6 +313,51 @@ void CKestrixDlg::OnShowMap() {
   if (RefuseToReplace(map, L"The map")) return;
   const std::string listName = tabrino::displayPath(m_listPath.filename());
   StartJob(Job::Map, [this, map, listName] { m_mapOutcome = MapJob(m_table, map, listName, m_jobProgress); });
+}
+
+// The export writes a folder of files by the same core code as `tabrino
+// export --output-dir`, of the cameras a conversion with the options would
+// write, on the worker; it asks before it replaces any file.
+void CKestrixDlg::OnBnClickedExport() {
+  if (m_job != Job::None) return;
+  if (!m_listLoaded) {
+    ShowMessage(L"Open a list first: the export writes its cameras.", MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  ExportChoices choices = m_exportChoices;
+  if (choices.folder.empty()) choices.folder = m_listPath.parent_path();
+  choices.regionName = tabrino::displayPath(m_runChoices.region.stem());
+  if (!ChooseExport(choices)) return;
+  m_exportChoices = choices;
+  UpdateWindow();
+  StartExport(false);
+}
+
+bool CKestrixDlg::ChooseExport(ExportChoices& choices) {
+  CExportDlg dialog(this, choices);
+  return dialog.DoModal() == IDOK;
+}
+
+void CKestrixDlg::StartExport(bool replace) {
+  const ExportChoices choices = m_exportChoices;
+  StartJob(Job::Export, [this, choices, replace] {
+    m_exportOutcome = ExportJob(m_table, m_openedLists.sources, m_runOptions, choices, replace, m_jobProgress);
+  });
+}
+
+void CKestrixDlg::FinishExport() {
+  if (m_exportOutcome.kind != WriteOutcome::Kind::Completed) {
+    ShowWriteFailure(m_exportOutcome, MB_OK);
+    return;
+  }
+  const std::wstring text = ExportEndText(m_exportOutcome, m_exportChoices, m_runOptions);
+  switch (m_exportOutcome.stop) {
+    case ExportOutcome::Stop::FilesExist:
+      m_exportReplacing = ShowMessage(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+      break;
+    case ExportOutcome::Stop::Written: ShowMessage(text, MB_OK | MB_ICONINFORMATION); break;
+    default: ShowMessage(text, MB_OK | MB_ICONWARNING); break;
+  }
 }
 
 bool CKestrixDlg::ChooseMapFile(std::wstring& path) {
@@ -513,6 +560,7 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
       case Job::Report: FinishReport(); break;
       case Job::Map: FinishMap(); break;
       case Job::Findings: FinishFindings(); break;
+      case Job::Export: FinishExport(); break;
       case Job::None: break;
     }
   }
@@ -524,6 +572,8 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
     EndDialog(IDCANCEL);
   } else if (std::exchange(m_openFindingsWindow, false)) {
     ShowFindingsWindow();
+  } else if (std::exchange(m_exportReplacing, false)) {
+    StartExport(true);
   }
   return 0;
 }
@@ -1049,6 +1099,7 @@ void CKestrixDlg::EnableCommands(BOOL enable) {
   m_btnConversion.EnableWindow(enable && m_listLoaded);
   m_btnFindings.EnableWindow(enable && m_findingsCount > 0);
   m_btnMap.EnableWindow(enable && m_listLoaded);
+  m_btnExport.EnableWindow(enable && m_listLoaded);
   m_btnRunOptions.EnableWindow(enable);
   m_btnOK.EnableWindow(enable);  // last: an enabled OK says the others are as they will stay
 }

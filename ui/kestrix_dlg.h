@@ -11,6 +11,7 @@
 #include "framework/tool_tip.h"
 #include "ui/background_worker.h"
 #include "ui/camera_list.h"
+#include "ui/export_dlg.h"
 #include "ui/findings_dlg.h"
 #include "ui/list_jobs.h"
 #include "ui/resource.h"
@@ -46,6 +47,8 @@ class CKestrixDlg : public CDialog {
   virtual bool ChooseReportFile(std::wstring& path);
   // `path` comes in as the name offered and goes out as the one chosen.
   virtual bool ChooseMapFile(std::wstring& path);
+  // The export's choices, in its own window; false when cancelled.
+  virtual bool ChooseExport(ExportChoices& choices);
   // Opens a written map in what the user views such files with; false when
   // nothing opened it.
   virtual bool ShowPicture(const std::wstring& path);
@@ -68,6 +71,7 @@ class CKestrixDlg : public CDialog {
   void OnBnClickedFindings();
   void OnBnClickedMap() { OnShowMap(); }
   void OnBnClickedRunOptions();
+  void OnBnClickedExport();
   void OnTimer(UINT_PTR nIDEvent);
   LRESULT OnJobDone(WPARAM, LPARAM);
   LRESULT OnTableReadable(WPARAM, LPARAM);
@@ -84,7 +88,7 @@ class CKestrixDlg : public CDialog {
   DECLARE_MESSAGE_MAP()
 
  private:
-  enum class Job { None, Open, Conversion, Report, Map, Findings };
+  enum class Job { None, Open, Conversion, Report, Map, Findings, Export };
 
   // Open's work once lists have been chosen, dropped or named: one table of
   // them all, in this order.
@@ -95,6 +99,10 @@ class CKestrixDlg : public CDialog {
   void FinishReport();
   void FinishMap();
   void FinishFindings();
+  // Export's job, told whether it may replace files; once it has stopped at
+  // files there already, asks, and runs again when the user agrees.
+  void StartExport(bool replace);
+  void FinishExport();
   // The work threw past its job's own handling: says what the worker caught.
   void FinishThrownJob(const BackgroundWorker::Thrown& thrown);
   // Closing while a job runs: remembered, and carried out when the job ends
@@ -155,6 +163,7 @@ class CKestrixDlg : public CDialog {
   CButton m_btnFindings;
   CButton m_btnMap;
   CButton m_btnRunOptions;
+  CButton m_btnExport;
   CToolTipCtrl m_tips;  // names the count fields, and holds the findings line's whole text
 
   HICON m_hSmallIcon = nullptr;
@@ -197,6 +206,9 @@ class CKestrixDlg : public CDialog {
   bool m_findingsGathered = false;
   bool m_openFindingsWindow = false;  // when the gathering job has ended
   WriteOutcome m_findingsOutcome;
+  ExportChoices m_exportChoices;  // kept for the session
+  ExportOutcome m_exportOutcome;
+  bool m_exportReplacing = false;  // the user agreed to replace: export again once this job has ended
   int m_dpi = 96;
   CAnchorLayout m_layout;  // the table grows with the window; the rest keeps to the bottom
   HWND m_focusBeforeJob = nullptr;

@@ -15,12 +15,12 @@ bool anyLeftOut(const FilterCounts& counts) {
   return std::any_of(counts.begin(), counts.end(), [](std::uint64_t count) { return count != 0; });
 }
 
-// The report: the import's findings, the rows filtered out and the rows
-// whose coordinates look swapped, merged in line order with the duplicates.
-// Put in place before the database, so that a report that cannot be written
-// leaves no database either.
-void writeReport(const DuplicateScan& duplicates, const SwappedCoordinates& swapped,
-                 const PipelineFindings& findings, const CameraFilter& filter, const LeftOutRows* leftOut) {
+}  // namespace
+
+// Put in place before any output, so that a report that cannot be written
+// leaves no output either.
+void writeFindingReport(const DuplicateScan& duplicates, const SwappedCoordinates& swapped,
+                        const PipelineFindings& findings, const CameraFilter& filter, const LeftOutRows* leftOut) {
   duplicates.reportWith(
       [&](FindingSink& sink) {
         SwappedCoordinates::Findings swaps(swapped);
@@ -38,8 +38,6 @@ void writeReport(const DuplicateScan& duplicates, const SwappedCoordinates& swap
       *findings.report);
   findings.report->commit();
 }
-
-}  // namespace
 
 PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
                            const ConversionSettings& settings, const PipelineFindings& findings,
@@ -108,7 +106,7 @@ PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const
     duplicates->report(*findings.summary);
     swapped->report(*findings.summary);
   }
-  if (findings.report) writeReport(*duplicates, *swapped, findings, options.filter, leftOut);
+  if (findings.report) writeFindingReport(*duplicates, *swapped, findings, options.filter, leftOut);
   result.written = writeCameraDatabase(table, settings, dropped, events.writing);
   return result;
 }

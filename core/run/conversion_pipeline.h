@@ -5,6 +5,8 @@
 #pragma once
 
 #include "core/base/progress.h"
+#include "core/check/duplicates.h"
+#include "core/check/swapped_coordinates.h"
 #include "core/convert/conversion_run.h"
 #include "core/filter/camera_filter.h"
 #include "core/list/camera_table.h"
@@ -68,5 +70,12 @@ struct PipelineResult {
 PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
                            const ConversionSettings& settings, const PipelineFindings& findings = {},
                            const PipelineEvents& events = {});
+
+// Writes and commits findings.report: the import's findings, the rows the
+// filters left out (in `leftOut`, when kept) and the rows whose X and Y
+// look swapped, merged in line order with the duplicates. Throws what
+// writing the report throws.
+void writeFindingReport(const DuplicateScan& duplicates, const SwappedCoordinates& swapped,
+                        const PipelineFindings& findings, const CameraFilter& filter, const LeftOutRows* leftOut);
 
 }  // namespace tabrino
