@@ -161,7 +161,7 @@ TEST(GeoExport, NamesSayTypeSpeedAndHeading) {
       {{0, 0, 3, 50, 2, directionCode(300)}, "Red-light camera 50 km/h, headings 120\u00B0 and 300\u00B0"},
       {{0, 0, 4, 110, 1, directionCode(0)}, "Section control 110 km/h, heading 0\u00B0"},
       {{0, 0, 5, 40, 1, directionCode(359)}, "Mobile camera 40 km/h, heading 358\u00B0"},  // stored in steps of 2
-      {{0, 0, 192, 30, 7, 0}, "Camera type 192 30 km/h, direction type 7"},
+      {{0, 0, 192, 30, 7, 0}, "Camera type 192, 30 km/h, direction type 7"},
   };
   for (const auto& [record, name] : cases) EXPECT_EQ(cameraName(record), name);
 }

@@ -232,7 +232,7 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLi
 // someone mending the list needs.
 void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName) {
   tabrino::writeCameraPage(map, table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())},
-                           {table.recordLines()});
+                           {table.recordLines(), table.recordIds()});
 }
 
 WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,

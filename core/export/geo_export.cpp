@@ -99,8 +99,11 @@ TypeStyle cameraTypeStyle(std::uint8_t type) noexcept {
 
 std::string cameraName(const CameraRecord& record) {
   std::string name = cameraTypeName(record.type);
-  // Speeds below 10 are stored as 0: no limit.
-  if (record.speed != 0) name += " " + std::to_string(record.speed) + " km/h";
+  // Speeds below 10 are stored as 0: no limit. A name that ends in a
+  // number ("Camera type 6") is set off from the speed's.
+  if (record.speed != 0) {
+    name += (name.back() >= '0' && name.back() <= '9' ? ", " : " ") + std::to_string(record.speed) + " km/h";
+  }
   const std::int32_t heading = directionDegrees(record.directionCode) % 360;
   switch (record.directionType) {
     case 0: name += ", all directions"; break;

@@ -77,7 +77,7 @@ void drawLand(std::string& svg, std::string& coastAndBorders, const MapView& vie
   coastAndBorders += "<path id=\"coast\" fill=\"none\" stroke=\"" + std::string(kCoast) +
                      "\" stroke-width=\"0.7\" d=\"" + coast + "\"/>\n";
   coastAndBorders +=
-      "<path id=\"borders\" fill=\"none\" stroke=\"#a27f95\" stroke-width=\"0.9\" stroke-dasharray=\"4 2\" d=\"" +
+      "<path id=\"borders\" fill=\"none\" stroke=\"#9a8f80\" stroke-width=\"0.9\" stroke-dasharray=\"4 2\" d=\"" +
       borders + "\"/>\n";
 }
 
