@@ -36,7 +36,14 @@ std::vector<ReadCamera> readGpx(const std::string& text) {
   std::vector<ReadCamera> cameras;
   for (const XmlElement* wpt : gpx.all("wpt")) {
     const XmlElement* extensions = wpt->child("extensions");
-    cameras.push_back({wpt->attribute("lon"), wpt->attribute("lat"), wpt->child("name")->text,
+    // GPX takes longitudes below 180; the stored 180 is in the extension.
+    std::string lon = wpt->attribute("lon");
+    if (const XmlElement* seam = extensions->child("tabrino:lon")) {
+      EXPECT_EQ(lon, "-180");
+      lon = seam->text;
+    }
+    EXPECT_NE(wpt->attribute("lon"), "180") << "GPX takes longitudes below 180";
+    cameras.push_back({lon, wpt->attribute("lat"), wpt->child("name")->text,
                        extensions->child("tabrino:type")->text, extensions->child("tabrino:speed")->text,
                        extensions->child("tabrino:dirtype")->text, extensions->child("tabrino:direction")->text});
   }
