@@ -576,29 +576,27 @@ TEST(CameraMap, CrowdedMarksGiveWayToAGridAndSpreadOnesStayDots) {
     EXPECT_LT(atofC(density->attribute("fill-opacity")), 1) << "the land shows through";
     EXPECT_LT(text.find("id=\"density\""), text.find("id=\"coast\"")) << "coast and borders over the grid";
     EXPECT_LT(text.find("id=\"density\""), text.find("id=\"borders\""));
-    // Each class in the legend, with its colour; the classes log-spaced.
+    // Every class in the legend, the same on every map, with its colour.
     std::map<std::string, std::string> legend;
     for (const XmlElement* label : svg.byId("density-legend")->all("text")) legend[label->attribute("data-from")] = label->text;
-    EXPECT_EQ(legend["1"], "1");
+    EXPECT_EQ(legend, (std::map<std::string, std::string>{{"0", "below 0.001"},
+                                                          {"0.001", "0.001 to 0.01"},
+                                                          {"0.01", "0.01 to 0.1"},
+                                                          {"0.1", "0.1 to 1"},
+                                                          {"1", "1 to 10"},
+                                                          {"10", "10 to 100"},
+                                                          {"100", "100 or more"}}));
     for (const XmlElement* path : density->all("path")) EXPECT_EQ(legend.count(path->attribute("data-from")), 1u);
     EXPECT_EQ(svg.byId("density-legend")->all("rect").size(), legend.size());
   }
 }
 
-TEST(CameraMap, GridClassesArePowersOfABaseChosenFromTheFullestCell) {
+TEST(CameraMap, GridClassesAreFixedDecadesOfCamerasPerSquareKilometre) {
   const struct {
-    std::uint64_t fullest;
-    std::vector<std::uint64_t> bounds;
-  } cases[] = {
-      {1, {1}},
-      {3, {1, 2}},
-      {9, {1, 2, 4, 8}},
-      {100, {1, 2, 4, 8, 16, 32, 64}},
-      {200, {1, 2, 4, 10, 32, 100}},
-      {5000, {1, 2, 10, 100, 1000}},
-      {1000000, {1, 2, 32, 1000, 31623, 1000000}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(densityClasses(c.fullest), c.bounds) << c.fullest;
+    double perKm2;
+    std::size_t cls;
+  } cases[] = {{1e-9, 0}, {0.000999, 0}, {0.001, 1}, {0.05, 2}, {0.1, 3}, {0.99, 3}, {1, 4}, {99, 5}, {100, 6}, {1e9, 6}};
+  for (const auto& c : cases) EXPECT_EQ(densityClassOf(c.perKm2), c.cls) << c.perKm2;
 }
 
 // Cells count the cameras: two crowded cities and a lone camera between.
@@ -630,8 +628,12 @@ TEST(CameraMap, GridCellsCountTheCamerasWhereTheyAre) {
   const std::vector<std::string> berlin = cellsAt(13.4, 52.5), munich = cellsAt(11.6, 48.1);
   ASSERT_EQ(berlin.size(), 1u);
   ASSERT_EQ(munich.size(), 1u);
-  EXPECT_EQ(cellsAt(12.0, 50.0), (std::vector<std::string>{"1"})) << "a lone camera is the lowest class";
-  EXPECT_GT(atoiC(berlin[0]), 100);
+  // A cell's count over the ground it covers.
+  const LocalScale scale = view.scaleAt(GeoPoint{12.0, 50.0});
+  const double cellKm2 = kCellSize * kCellSize / (scale.largest * scale.smallest);
+  EXPECT_EQ(cellsAt(12.0, 50.0), (std::vector<std::string>{densityFromText(densityClassOf(1 / cellKm2))}))
+      << "a lone camera in a cell of " << cellKm2 << " km²";
+  EXPECT_EQ(berlin[0], "100") << "thousands in a few cells";
   EXPECT_TRUE(cellsAt(12.7, 51.3).empty()) << "no camera, no cell";
   EXPECT_LE(density->all("path").size(), 7u);
   EXPECT_EQ(svg.byId("heading")->text, "cameras.txt \u00B7 2014-11-14 \u00B7 25,001 cameras");

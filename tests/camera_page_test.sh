@@ -66,6 +66,24 @@ awk 'BEGIN { print "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION";
 [ -f crowded.html ] || fail "--format html did not write crowded.html"
 expect_drawn crowded.html 30000 density
 
+# The grid counts cameras per km², on the picture's fixed classes: the same
+# ground density gives the same class at the equator and at 60°N, where a
+# Web Mercator cell covers a quarter of the ground; its key is shown.
+for place in "equator 0" "north 60"; do
+  set -- $place
+  awk -v lat0="$2" 'BEGIN { print "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"; km = 1.826; pi = atan2(0, -1);
+             dlat = km / 111.32; dlon = km / (111.32 * cos(lat0 * pi / 180));
+             for (i = 0; i < 158; ++i) for (j = 0; j < 158; ++j)
+               printf "%d,%.6f,%.6f,1,60,0,0\n", i * 158 + j + 1, 10 + (j - 79) * dlon, lat0 + (i - 79) * dlat }' >"$1.txt"
+  "$tabrino" map "$1.txt" -o "$1.html" -q
+  browse --dump-dom "$1.html#7.5/$2/10" >"$1.html.dom" || true
+  body=$(grep -o '<body[^>]*>' "$1.html.dom" || true)
+  grep -q 'data-view="density"' <<<"$body" || fail "$1.html: not drawn as a grid ($body)"
+  grep -q 'data-density-mode="0.1"' <<<"$body" || fail "$1.html: not mostly 0.1 to 1 per km² ($body)"
+  grep -q '<div class="tabrino-key[^"]*"[^>]*><b>Cameras per km²</b><br><i style="background:#ffe680"></i>below 0.001' \
+    "$1.html.dom" || fail "$1.html: no key to the grid"
+done
+
 # A click on a camera shows what it is: one camera, which the page centres,
 # clicked where it is drawn.
 printf 'IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n7,13.4,52.5,5,60,2,90\n' >one.txt

@@ -368,7 +368,7 @@ void beginDocument(std::string& svg, const std::string& heading, double height, 
 // Sea, land, lakes, graticule, then the density grid under the coast and
 // borders (so that they show through it), or the marks over them, and the
 // names of places above all; clipped to the plot.
-DensityLegend drawPlot(std::string& svg, const MapView& view, const std::vector<CameraRecord>& cameras,
+void drawPlot(std::string& svg, const MapView& view, const std::vector<CameraRecord>& cameras,
                        const std::vector<Point>& positions, const std::vector<TypeEntry>& types, bool marked) {
   svg += "<g clip-path=\"url(#plot)\">\n";
   std::string coastAndBorders, labels;
@@ -384,23 +384,20 @@ DensityLegend drawPlot(std::string& svg, const MapView& view, const std::vector<
                        {{0, kTitleHeight, 48, view.bottom()}, {0, view.bottom() - 20, kPlotWidth, view.bottom()}}};
   drawLakes(svg, frame, kSea, kCoast);
   drawGraticule(svg, labels, view);
-  DensityLegend density;
   if (marked) {
     svg += coastAndBorders;
     drawMarks(svg, cameras, positions, types, view);
   } else {
-    density = drawDensity(svg, positions, view);
+    drawDensity(svg, positions, view);
     svg += coastAndBorders;
   }
   drawPlaceLabels(svg, choosePlaceLabels(frame));
   svg += labels + "</g>\n";
-  return density;
 }
 
 // The panel beside the plot: types with counts, then the heading tick or the
 // density classes. Returns the baseline of its last line.
-double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeEntry>& types, bool marked,
-                  const DensityLegend& density) {
+double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeEntry>& types, bool marked) {
   const double left = kPlotWidth + 20;
   double y = kTitleHeight + 24;
   svg += "<g id=\"legend\">\n<text x=\"" + number(left) + "\" y=\"" + number(y) +
@@ -437,24 +434,20 @@ double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeE
            "\">line through: both ways</text>\n";
   } else {
     y += 30;
-    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\" font-weight=\"bold\">Cameras per cell</text>\n";
-    // In an equal-area projection every cell covers the same ground; in
-    // the equirectangular one of a region, nearly so.
+    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) +
+           "\" font-weight=\"bold\">Cameras per km\u00B2</text>\n";
     const double side = kCellSize * kmPerPxAtMiddle(view);
     y += 16;
-    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\">(a cell of " + number(kCellSize) + " px: " +
-           distanceText(side) + " \u00D7 " + distanceText(side) + ")</text>\n";
+    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\">(on cells of about " + distanceText(side) +
+           " \u00D7 " + distanceText(side) + ")</text>\n";
+    // Every class, whether drawn or not: the same key on every map.
     svg += "<g id=\"density-legend\">\n";
-    for (std::size_t cls = 0; cls < density.bounds.size(); ++cls) {
+    for (std::size_t cls = 0; cls < kDensityClasses; ++cls) {
       y += 20;
-      const std::uint64_t to = cls + 1 < density.bounds.size() ? density.bounds[cls + 1] - 1 : density.fullest;
-      const std::string range = to == density.bounds[cls]
-                                    ? grouped(to)
-                                    : grouped(density.bounds[cls]) + "\u2013" + grouped(to);
       svg += "<rect x=\"" + number(left) + "\" y=\"" + number(y - 11) + "\" width=\"12\" height=\"12\" fill=\"" +
-             density.colour(cls) + "\" fill-opacity=\"0.65\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" +
-             number(left + 18) + "\" y=\"" + number(y) + "\" data-from=\"" + std::to_string(density.bounds[cls]) +
-             "\">" + range + "</text>\n";
+             densityColour(cls) + "\" fill-opacity=\"0.65\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" +
+             number(left + 18) + "\" y=\"" + number(y) + "\" data-from=\"" + densityFromText(cls) + "\">" +
+             densityRangeText(cls) + "</text>\n";
     }
     svg += "</g>\n";
   }
@@ -544,8 +537,8 @@ std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapT
 
   std::string body;
   body.reserve(marked ? 64 * cameras.size() + (1 << 20) : (2 << 20));
-  const DensityLegend density = drawPlot(body, view, cameras, positions, types, marked);
-  double legendEnd = drawLegend(body, view, types, marked, density);
+  drawPlot(body, view, cameras, positions, types, marked);
+  double legendEnd = drawLegend(body, view, types, marked);
   if (!placed.strays.empty()) {
     legendEnd += 30;
     body += "<text id=\"strays\" x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(legendEnd) +

@@ -1,5 +1,6 @@
 #include "core/map/camera_page.h"
 
+#include "core/map/map_density.h"
 #include "core/map/type_marks.h"
 
 #include "core/base/errors.h"
@@ -297,6 +298,9 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
           ".tabrino-search-status:empty { display: none; }\n"
           ".tabrino-stack { max-height: 18em; overflow-y: auto; }\n"
           ".tabrino-asked { background: #fff3c4; }\n"
+          ".tabrino-key { background: rgba(255,255,255,.9); padding: 4px 8px; border-radius: 4px; line-height: 18px; }\n"
+          ".tabrino-key i { display: inline-block; width: 12px; height: 12px; margin-right: 6px; opacity: .65;\n"
+          "  vertical-align: -2px; outline: 1px solid #999; }\n"
           // Leaflet's own icon is an image file beside its style sheet, which
           // a page of its own does not have.
           ".leaflet-control-layers-toggle { background-image: url(\"data:image/svg+xml,"
@@ -326,6 +330,12 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
     html += "<li data-type=\"" + std::to_string(type) + "\" data-count=\"" + std::to_string(typeCounts[type]) +
             "\" data-colour=\"" + marks[type].colour + "\" data-shape=\"" + markShapeName(marks[type].shape) + "\">" +
             xmlEscaped(cameraTypeName(static_cast<std::uint8_t>(type))) + "</li>\n";
+  }
+  html += "</ul>\n<ul id=\"density-classes\">\n";
+  // The density grid's classes, as the picture has them.
+  for (std::size_t cls = 0; cls < kDensityClasses; ++cls) {
+    html += "<li data-from=\"" + densityFromText(cls) + "\" data-colour=\"" + densityColour(cls) + "\">" +
+            densityRangeText(cls) + "</li>\n";
   }
   html += "</ul>\n</div>\n<script type=\"application/octet-stream\" id=\"land\">";
   html += land;

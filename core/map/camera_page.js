@@ -20,8 +20,12 @@
   // Ito's palette, told apart with any colour vision, and a shape per type
   // besides), from the list of types.
   var typeStyles = {};
-  // Sequential classes, light to dark, for the cameras per grid cell.
-  var densityColors = ['#ffffb2', '#fed976', '#feb24c', '#fd8d3c', '#f03b20', '#bd0026'];
+  // The density grid's classes, cameras per km² from which each starts,
+  // light to dark: fixed, and the picture's own, so that a colour means the
+  // same density in every view and on both.
+  var densityClasses = Array.prototype.map.call(document.querySelectorAll('#density-classes li'), function (item) {
+    return {from: Number(item.dataset.from), colour: item.dataset.colour, text: item.textContent};
+  });
   var densityAbove = 20000;  // more cameras in view than this: the grid
   var cellSize = 8;          // px of a grid cell
   var arrowsFrom = 13;       // the zoom from which headings are drawn
@@ -281,6 +285,7 @@
       else this._drawMarks(ctx, inView);
       document.body.dataset.drawn = String(inView);
       document.body.dataset.view = this._density ? 'density' : 'marks';
+      if (densityKey) densityKey.getContainer().style.display = this._density ? '' : 'none';
       document.body.dataset.zoom = String(this._map.getZoom());
       document.body.dataset.state = 'drawn';
     },
@@ -342,30 +347,47 @@
       document.body.dataset.stacks = String(stacked.length);
     },
     _drawDensity: function (ctx, b, size) {
+      var map = this._map;
       var columns = Math.ceil(size.x / cellSize) + 1, rows = Math.ceil(size.y / cellSize) + 1;
-      var cells = new Uint32Array(columns * rows), most = 0;
+      var cells = new Uint32Array(columns * rows);
       this._eachInView(function (k, x, y) {
         var column = Math.floor((x - b.min.x) / cellSize), row = Math.floor((y - b.min.y) / cellSize);
         if (column < 0 || row < 0 || column >= columns || row >= rows) return;
-        var n = ++cells[row * columns + column];
-        if (n > most) most = n;
+        ++cells[row * columns + column];
       });
-      this._cells = {cells: cells, columns: columns, rows: rows, min: b.min};
-      // Log-spaced classes from 1 to the fullest cell.
-      var top = Math.log(most + 1);
-      for (var c = 0; c < densityColors.length; ++c) {
+      // A cell's count over the ground it covers: Web Mercator shrinks the
+      // ground of a pixel with the cosine of the latitude, so that a cell
+      // near the poles covers less.
+      var metresPerPixel = 40075016.686 / (256 * Math.pow(2, map.getZoom()));
+      var cellKm2 = new Float64Array(rows);
+      for (var row = 0; row < rows; ++row) {
+        var latitude = map.layerPointToLatLng([b.min.x, b.min.y + (row + 0.5) * cellSize]).lat * Math.PI / 180;
+        var side = cellSize * metresPerPixel * Math.cos(latitude) / 1000;
+        cellKm2[row] = side * side;
+      }
+      var classOf = function (at) {
+        var perKm2 = cells[at] / cellKm2[Math.floor(at / columns)], cls = 0;
+        while (cls + 1 < densityClasses.length && perKm2 >= densityClasses[cls + 1].from) ++cls;
+        return cls;
+      };
+      this._cells = {cells: cells, columns: columns, rows: rows, min: b.min, km2: cellKm2};
+      var classCells = densityClasses.map(function () { return 0; });
+      ctx.globalAlpha = 0.65;
+      for (var c = 0; c < densityClasses.length; ++c) {
         ctx.beginPath();
         for (var at = 0; at < cells.length; ++at) {
-          if (cells[at] === 0) continue;
-          var cls = Math.min(densityColors.length - 1, Math.floor(Math.log(cells[at] + 1) / top * densityColors.length));
-          if (cls !== c) continue;
+          if (cells[at] === 0 || classOf(at) !== c) continue;
+          ++classCells[c];
           ctx.rect(b.min.x + (at % columns) * cellSize, b.min.y + Math.floor(at / columns) * cellSize, cellSize, cellSize);
         }
-        ctx.fillStyle = densityColors[c];
-        ctx.globalAlpha = 0.85;
+        ctx.fillStyle = densityClasses[c].colour;
         ctx.fill();
-        ctx.globalAlpha = 1;
       }
+      ctx.globalAlpha = 1;
+      // For scripts and tests: the class that most cells have.
+      var most = 0;
+      for (c = 1; c < classCells.length; ++c) if (classCells[c] > classCells[most]) most = c;
+      document.body.dataset.densityMode = String(densityClasses[most].from);
     },
     // What a click at a layer point shows: the nearest camera within reach,
     // or how many cameras a grid cell holds.
@@ -374,7 +396,12 @@
         var g = this._cells;
         var column = Math.floor((point.x - g.min.x) / cellSize), row = Math.floor((point.y - g.min.y) / cellSize);
         var n = column >= 0 && row >= 0 && column < g.columns && row < g.rows ? g.cells[row * g.columns + column] : 0;
-        return n ? n.toLocaleString('en') + (n === 1 ? ' camera' : ' cameras') + ' here; zoom in to see each' : null;
+        if (!n) return null;
+        var km2 = g.km2[row], perKm2 = n / km2;
+        return n.toLocaleString('en') + (n === 1 ? ' camera' : ' cameras') + ' in this cell of ' +
+               (km2 < 10 ? km2.toFixed(2) : Math.round(km2).toLocaleString('en')) + ' km\u00B2 (' +
+               (perKm2 < 10 ? perKm2.toPrecision(2) : Math.round(perKm2).toLocaleString('en')) +
+               ' per km\u00B2); zoom in to see each';
       }
       var best = -1, bestDistance = (markRadius + 4) * (markRadius + 4);
       this._eachInView(function (k, x, y) {
@@ -394,6 +421,7 @@
     redraw: function () { if (this._map) this._update(); }
   });
 
+  var densityKey = null;  // made once the map is
   var map = L.map('map', {maxZoom: 19, zoomSnap: 0.5, preferCanvas: true});
   map.attributionControl.setPrefix('<a href="https://leafletjs.com/">Leaflet</a>');
 
@@ -554,6 +582,18 @@
   map.on('moveend', showPlaces);
   var layers = L.control.layers(null, overlays, {collapsed: false}).addTo(map);
   L.control.scale({imperial: false}).addTo(map);
+
+  // The density grid's key, shown while the grid is.
+  densityKey = L.control({position: 'bottomright'});
+  densityKey.onAdd = function () {
+    var div = L.DomUtil.create('div', 'tabrino-key');
+    div.innerHTML = '<b>Cameras per km\u00B2</b>' + densityClasses.map(function (cls) {
+      return '<br><i style="background:' + cls.colour + '"></i>' + escapeHtml(cls.text);
+    }).join('');
+    return div;
+  };
+  densityKey.addTo(map);
+  densityKey.getContainer().style.display = cameras._density ? '' : 'none';
 
   var heading = L.control({position: 'bottomleft'});
   heading.onAdd = function () {
