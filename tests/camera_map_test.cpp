@@ -591,6 +591,86 @@ TEST(CameraMap, CrowdedMarksGiveWayToAGridAndSpreadOnesStayDots) {
   }
 }
 
+// No label hides a camera: the graticule's labels, the place names and
+// their dots keep clear of every mark, at the edges of the data as well
+// (Madrid at the picture's foot, Fiji at the seam, a world list), and the
+// places among the cameras are named before the world's others.
+TEST(CameraMap, LabelsAndPlaceDotsKeepClearOfEveryCameraAndNameThePlacesAmongThem) {
+  const std::vector<std::pair<double, double>> europe = {
+      {-3.70, 40.42}, {-3.69, 40.45}, {2.35, 48.86}, {13.40, 52.52}, {12.50, 41.90}, {-9.14, 38.72},
+      {16.37, 48.21}, {4.90, 52.37},  {18.07, 59.33}, {24.94, 60.17}, {21.01, 52.23}, {-0.13, 51.51},
+      {-6.26, 53.35}, {23.73, 37.98}, {26.10, 44.43}, {19.04, 47.50}, {14.42, 50.09}, {10.75, 59.91}};
+  const std::vector<std::pair<double, double>> fiji = {
+      {177.42, -17.80}, {178.44, -18.14}, {179.99, -16.50}, {-179.99, -16.60}, {-178.90, -17.20}, {178.00, -17.60}};  // few places
+  const std::vector<std::pair<double, double>> world = {
+      {-77.04, 38.91}, {-99.13, 19.43}, {-47.93, -15.78}, {-58.38, -34.60}, {-0.13, 51.51}, {2.35, 48.86},
+      {37.62, 55.76},  {31.24, 30.04},  {28.05, -26.20}, {77.21, 28.61},   {116.40, 39.90}, {139.69, 35.69},
+      {151.21, -33.87}, {174.78, -41.29}, {-123.12, 49.28}, {103.82, 1.35}, {36.82, -1.29}, {-70.65, -33.45}};
+  const std::vector<std::pair<double, double>> russia = {
+      {37.62, 55.76}, {30.32, 59.94}, {82.92, 55.03}, {60.60, 56.84}, {49.11, 55.80}, {131.89, 43.12},
+      {104.28, 52.29}, {92.87, 56.01}, {73.37, 54.99}, {39.72, 47.22}, {44.00, 56.33}, {135.07, 48.48}};
+  const struct {
+    const char* name;
+    std::vector<std::pair<double, double>> places;
+  } lists[] = {{"Europe", europe}, {"Fiji", fiji}, {"world", world}, {"Russia", russia}};
+  auto textBox = [](const XmlElement& text, double charWidth) {
+    const double size = text.attribute("font-size").empty() ? 11 : atofC(text.attribute("font-size"));
+    std::size_t characters = 0;
+    for (const char c : text.text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    const double width = static_cast<double>(characters) * charWidth * size;
+    const std::string anchor = text.attribute("text-anchor");
+    const double x = atofC(text.attribute("x")), y = atofC(text.attribute("y"));
+    const double left = anchor == "middle" ? x - width / 2 : anchor == "end" ? x - width : x;
+    return std::array<double, 4>{left, y - 0.8 * size, left + width, y + 0.25 * size};
+  };
+  for (const auto& list : lists) {
+    SCOPED_TRACE(list.name);
+    std::vector<CameraRecord> cameras;
+    for (const auto& [lon, lat] : list.places) cameras.push_back(camera(lon, lat, 1, 1, 45));
+    const XmlElement svg = mapOf(cameras);
+    ASSERT_NE(svg.byId("cameras"), nullptr);
+    std::vector<std::array<double, 4>> boxes;
+    for (const XmlElement* text : svg.byId("graticule-labels")->all("text")) boxes.push_back(textBox(*text, 0.62));
+    const XmlElement* places = svg.byId("places");
+    ASSERT_NE(places, nullptr);
+    for (const XmlElement* text : places->all("text")) boxes.push_back(textBox(*text, 0.55));
+    for (const XmlElement* dot : places->all("circle")) {
+      const double x = atofC(dot->attribute("cx")), y = atofC(dot->attribute("cy")), r = atofC(dot->attribute("r"));
+      boxes.push_back({x - r, y - r, x + r, y + r});
+    }
+    const std::vector<const XmlElement*> marks = svg.byId("cameras")->all("use");
+    ASSERT_EQ(marks.size(), cameras.size());
+    for (const XmlElement* mark : marks) {
+      const double x = atofC(mark->attribute("x")), y = atofC(mark->attribute("y")), reach = 3;
+      for (const auto& [x0, y0, x1, y1] : boxes) {
+        const double dx = std::max({x0 - x, 0.0, x - x1}), dy = std::max({y0 - y, 0.0, y - y1});
+        EXPECT_GE(dx * dx + dy * dy, reach * reach) << "a label or dot over the camera at " << x << "," << y
+                                                    << ": box " << x0 << "," << y0 << " " << x1 << "," << y1;
+      }
+    }
+    // Named: the places among the cameras before any other.
+    double west = 1e9, east = -1e9, north = 1e9, south = -1e9;
+    for (const XmlElement* mark : marks) {
+      west = std::min(west, atofC(mark->attribute("x")));
+      east = std::max(east, atofC(mark->attribute("x")));
+      north = std::min(north, atofC(mark->attribute("y")));
+      south = std::max(south, atofC(mark->attribute("y")));
+    }
+    bool outsideSeen = false;
+    std::size_t inside = 0;
+    for (const XmlElement* dot : places->all("circle")) {
+      const double x = atofC(dot->attribute("cx")), y = atofC(dot->attribute("cy"));
+      const bool in = x >= west && x <= east && y >= north && y <= south;
+      if (!in) outsideSeen = true;
+      EXPECT_FALSE(in && outsideSeen) << "a place among the cameras named after one outside them";
+      inside += in ? 1u : 0u;
+    }
+    if (list.places.size() > 10) {
+      EXPECT_GE(inside, 5u);
+    }
+  }
+}
+
 TEST(CameraMap, GridClassesAreFixedDecadesOfCamerasPerSquareKilometre) {
   const struct {
     double perKm2;
