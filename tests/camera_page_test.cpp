@@ -78,7 +78,7 @@ TEST(CameraPage, HoldsEveryCameraInBoundsWithItsFieldsAndNumber) {
   }
   EXPECT_NE(byRecord.find("data-numbering=\"record\""), std::string::npos);
 
-  const std::string byLine = cameraPageHtml(cameras, kTitle, {{2, 3, 7, std::uint64_t{1} << 32}});
+  const std::string byLine = cameraPageHtml(cameras, kTitle, {{2, 3, 7, std::uint64_t{1} << 32}, ""});
   const std::vector<PageCamera> lines = pageCameras(byLine);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].number, 2u);

@@ -256,10 +256,12 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLi
 
 // The interactive page: it zooms and names each camera's line, which is what
 // someone mending the list needs.
+// It names each camera by its IDX too, by which the list's author finds it.
 void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName,
                   const std::function<void()>& beforeWrite) {
   const std::string page = tabrino::cameraPageHtml(
-      table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())}, {table.recordLines()});
+      table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())},
+      {table.recordLines(), table.recordIds()});
   if (beforeWrite) beforeWrite();
   tabrino::AtomicFileWriter out(map);
   out.write(page);

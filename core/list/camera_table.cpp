@@ -123,6 +123,19 @@ std::vector<std::uint64_t> CameraTable::recordLines() const {
   return lines;
 }
 
+std::string CameraTable::recordIds() const {
+  std::string ids;
+  if (!keepText_) return ids;
+  for (std::size_t position = 0; position < size(); ++position) {
+    if (!record(position)) continue;
+    const std::size_t offset = lineOffsets_[indexAt(position)];
+    takeCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(Column::Idx),
+             std::string::npos, [&ids](char byte) { ids += byte == '\n' ? ' ' : byte; });
+    ids += '\n';
+  }
+  return ids;
+}
+
 void CameraTable::clear() noexcept {
   emptyKeepingRoom();
   // Swaps rather than clear(): a table of millions of rows gives its memory back.

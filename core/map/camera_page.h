@@ -25,6 +25,9 @@ namespace tabrino {
 // the n-th record (a database's order).
 struct CameraNumbers {
   std::vector<std::uint64_t> lines;  // one per camera, or none
+  // Each camera's IDX as its list wrote it, each followed by a newline, or
+  // empty (a database has none).
+  std::string ids;
 };
 
 // Whether this build carries Leaflet, and so the page: a build may be made
