@@ -81,7 +81,7 @@ bool listCameras(const MapOptions& options, InputFile& input, ListFindings& find
   if (report) report->commit();
   cameras = table.records();
   numbers.lines = table.recordLines();
-  numbers.ids = table.recordIds();
+  numbers.cells = table.recordCells();
   return true;
 }
 
@@ -92,7 +92,7 @@ FilterCounts keepFiltered(const CameraFilter& filter, std::vector<CameraRecord>&
   std::string keptIds;
   for (std::size_t i = 0; i < cameras.size(); ++i) {
     const CameraRecord& camera = cameras[i];
-    const std::size_t idEnd = numbers.ids.empty() ? 0 : numbers.ids.find('\n', idRead) + 1;
+    const std::size_t idEnd = numbers.cells.empty() ? 0 : numbers.cells.find('\n', idRead) + 1;
     const std::size_t idStart = idRead;
     idRead = idEnd;
     if (inBounds(camera.latitude, camera.longitude)) {
@@ -102,12 +102,12 @@ FilterCounts keepFiltered(const CameraFilter& filter, std::vector<CameraRecord>&
       }
     }
     if (!numbers.lines.empty()) numbers.lines[kept] = numbers.lines[i];
-    keptIds.append(numbers.ids, idStart, idEnd - idStart);
+    keptIds.append(numbers.cells, idStart, idEnd - idStart);
     cameras[kept++] = camera;
   }
   cameras.resize(kept);
   if (!numbers.lines.empty()) numbers.lines.resize(kept);
-  numbers.ids.swap(keptIds);
+  numbers.cells.swap(keptIds);
   return counts;
 }
 

@@ -96,14 +96,14 @@ document.getElementById('map').dispatchEvent(new MouseEvent('click', centre));
 </script>
 EOF
 popup=$(browse --dump-dom one.html | grep -o '<div class="leaflet-popup-content"[^>]*>.*' || true)
-expected='<b>IDX 7, line 2</b>: Mobile camera<br>Speed: 60 km/h<br>Direction: headings 90° and 270° (stored in 2° steps)<br>52.5000, 13.4000 (stored, 4 decimals)<br><a class="tabrino-link" href="#18/52.5000/13.4000">'
+expected='<b>IDX 7, line 2</b>: Mobile camera<br>Speed: 60 km/h<br>Direction: headings 90° and 270°<br>52.5000, 13.4000<br><a class="tabrino-link" href="#18/52.5000/13.4000">'
 grep -qF "$expected" <<<"$popup" || fail "the pop-up of the camera is not $expected ($popup)"
 
 # Mending a list from the page. Three rows at one point are all reachable:
 # a count beside the mark, and the pop-up lists every one. The search field
 # finds a camera by IDX (even one with markup in it) or a point by lat,lon;
 # the address follows the view, and a new address moves the map.
-printf 'IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\nA1,13.40,52.50,1,50,0,0\nA2,13.40,52.50,2,60,0,0\n<b>&3,13.40,52.50,5,70,1,90\nB,13.42,52.51,1,50,0,0\nC,13.38,52.49,1,50,0,0\n' >stack.txt
+printf 'IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\nA1,13.40,52.50,1,50,0,0\nA2,13.40,52.50,2,60,0,0\n<b>&3,13.40,52.50,5,70,1,90\nB,13.42,52.51,1,50,0,0\nC,13.3812345,52.4898765,1,50,1,235\n' >stack.txt
 "$tabrino" map stack.txt -o stack.html -q
 cp stack.html search.html
 cat >>search.html <<'EOF'
@@ -119,7 +119,7 @@ cat >>search.html <<'EOF'
   }
   search('Z9');
   search('<b>&3');
-  search('52.49, 13.38');
+  search('52.4898, 13.3812');
   document.body.dataset.searches = seen.join(' | ');
   location.hash = '#9/48.10000/11.50000';
 })();
@@ -132,8 +132,8 @@ searched=$(browse --dump-dom search.html)
 searches=$(grep -o 'data-searches="[^"]*"' <<<"$searched" | sed 's/&lt;/</g; s/&gt;/>/g; s/&amp;/\&/g')
 for expected in 'Z9 => [No camera with IDX Z9]' \
                 '<b>&3 => [] 3 cameras at this pointIDX A1, line 2: Fixed cameraSpeed: 50 km/h' \
-                'IDX <b>&3, line 4: Mobile cameraSpeed: 70 km/hDirection: heading 90° (stored in 2° steps)' \
-                '@ #17/52.50000/13.40000 | 52.49, 13.38 => [] IDX C, line 6: Fixed camera'; do
+                'IDX <b>&3, line 4: Mobile cameraSpeed: 70 km/hDirection: heading 90°52.5000, 13.4000Link' \
+                '@ #17/52.50000/13.40000 | 52.4898, 13.3812 => [] IDX C, line 6: Fixed cameraSpeed: 50 km/hDirection: heading 234° (list 235°, stored in 2° steps)52.4898765, 13.3812345 (stored 52.4898, 13.3812)'; do
   grep -qF "$expected" <<<"$searches" || fail "search.html: no \"$expected\" in $searches"
 done
 grep -q 'data-hash="#9/48.10000/11.50000"' <<<"$searched" ||

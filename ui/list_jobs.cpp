@@ -261,7 +261,7 @@ void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& 
                   const std::function<void()>& beforeWrite) {
   const std::string page = tabrino::cameraPageHtml(
       table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())},
-      {table.recordLines(), table.recordIds()});
+      {table.recordLines(), table.recordCells()});
   if (beforeWrite) beforeWrite();
   tabrino::AtomicFileWriter out(map);
   out.write(page);

@@ -123,17 +123,20 @@ std::vector<std::uint64_t> CameraTable::recordLines() const {
   return lines;
 }
 
-std::string CameraTable::recordIds() const {
-  std::string ids;
-  if (!keepText_) return ids;
+std::string CameraTable::recordCells() const {
+  std::string cells;
+  if (!keepText_) return cells;
   for (std::size_t position = 0; position < size(); ++position) {
     if (!record(position)) continue;
     const std::size_t offset = lineOffsets_[indexAt(position)];
-    takeCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(Column::Idx),
-             std::string::npos, [&ids](char byte) { ids += byte == '\n' ? ' ' : byte; });
-    ids += '\n';
+    for (const Column column : {Column::Idx, Column::X, Column::Y, Column::Direction}) {
+      if (column != Column::Idx) cells += '\t';
+      takeCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column),
+               std::string::npos, [&cells](char byte) { cells += byte == '\n' || byte == '\t' ? ' ' : byte; });
+    }
+    cells += '\n';
   }
-  return ids;
+  return cells;
 }
 
 void CameraTable::clear() noexcept {

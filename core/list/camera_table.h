@@ -94,10 +94,12 @@ class CameraTable {
   // The line (from 1, the header being line 1) of each of those rows, in the
   // same order: what a person looks for in the list.
   std::vector<std::uint64_t> recordLines() const;
-  // The IDX cell of each of those rows, in the same order, each followed by
-  // a newline: how the list's author names a camera. Empty when the table
-  // keeps no text.
-  std::string recordIds() const;
+  // The IDX, X, Y and DIRECTION cells of each of those rows, in the same
+  // order, as the list wrote them: a line each, the cells apart by tabs
+  // (a tab or line break in a cell read as a space). How the list's author
+  // names a camera and what the database's rounding left of the values.
+  // Empty when the table keeps no text.
+  std::string recordCells() const;
   // Hints that the row at `position` will be read soon: rows read in sorted
   // order lie scattered in memory.
   [[gnu::always_inline]] void prefetch(std::size_t position) const noexcept { prefetchRow(indexAt(position)); }

@@ -217,22 +217,30 @@ std::string extentAttributes(const std::vector<CameraRecord>& cameras) {
          std::to_string(east) + "\" data-meridian=\"" + std::to_string(meridian) + "\"";
 }
 
-// Each camera's IDX on a line of its own, as the cameras go into the page
-// (those out of bounds left out): text as the list wrote it, read only when
-// asked for. No "<" may end or escape the element it is in: "<" and the
-// backslash that marks it are written as \x3c and \\.
-void appendIds(std::string& out, const std::vector<CameraRecord>& cameras, const std::string& ids) {
+// The list's own values go into the page up to this many bytes (some
+// 250,000 cameras); a page of more names its cameras by IDX alone and stays
+// small enough to open.
+constexpr std::size_t kListValuesBudget = std::size_t{8} << 20;
+
+// Each camera's cells on a line of its own, as the cameras go into the page
+// (those out of bounds left out): the IDX, then, with `values`, the X, Y and
+// DIRECTION the list wrote, apart by tabs. Text as the list wrote it, read
+// only when asked for. No "<" may end or escape the element it is in: "<"
+// and the backslash that marks it are written as \x3c and \\.
+void appendListCells(std::string& out, const std::vector<CameraRecord>& cameras, const std::string& cells,
+                     bool values) {
   std::size_t at = 0;
   for (const CameraRecord& c : cameras) {
-    const std::size_t end = std::min(ids.find('\n', at), ids.size());
+    const std::size_t end = std::min(cells.find('\n', at), cells.size());
+    const std::size_t kept = values ? end : std::min(cells.find('\t', at), end);
     if (inBounds(c.latitude, c.longitude)) {
-      for (std::size_t i = at; i < end; ++i) {
-        if (ids[i] == '<') {
+      for (std::size_t i = at; i < kept; ++i) {
+        if (cells[i] == '<') {
           out += "\\x3c";
-        } else if (ids[i] == '\\') {
+        } else if (cells[i] == '\\') {
           out += "\\\\";
         } else {
-          out += ids[i];
+          out += cells[i];
         }
       }
       out += '\n';
@@ -343,9 +351,10 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
   const std::vector<std::uint8_t> packed = packedCameras(cameras, numbers, count);
   appendBase64(html, packed.data(), packed.size());
   html += "</script>\n";
-  if (!numbers.ids.empty()) {
-    html += "<script type=\"text/plain\" id=\"ids\">";
-    appendIds(html, cameras, numbers.ids);
+  if (!numbers.cells.empty()) {
+    const bool values = numbers.cells.size() <= kListValuesBudget;
+    html += std::string("<script type=\"text/plain\" id=\"ids\" data-values=\"") + (values ? "yes" : "no") + "\">";
+    appendListCells(html, cameras, numbers.cells, values);
     html += "</script>\n";
   }
   html += "<script>\n/* Leaflet, https://leafletjs.com/\n";

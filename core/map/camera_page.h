@@ -25,9 +25,11 @@ namespace tabrino {
 // the n-th record (a database's order).
 struct CameraNumbers {
   std::vector<std::uint64_t> lines;  // one per camera, or none
-  // Each camera's IDX as its list wrote it, each followed by a newline, or
-  // empty (a database has none).
-  std::string ids;
+  // Each camera's cells as its list wrote them (CameraTable::recordCells:
+  // IDX, X, Y and DIRECTION, a line each), or empty (a database has none).
+  // The page names cameras by IDX; when the values fit its budget it shows
+  // them beside what the database stores.
+  std::string cells;
 };
 
 // Whether this build carries Leaflet, and so the page: a build may be made

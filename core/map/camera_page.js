@@ -58,9 +58,11 @@
   var dirType = cameraBytes.subarray(14 * count, 15 * count);
   var dirCode = cameraBytes.subarray(15 * count, 16 * count);
 
-  // Each camera's IDX as its list wrote it, a line each (none for a
-  // database), split only once one is asked for.
+  // Each camera's cells as its list wrote them, a line each: its IDX, then
+  // (on a page small enough to hold them) its X, Y and DIRECTION, apart by
+  // tabs; none for a database. Split only once one is asked for.
   var idsElement = document.getElementById('ids'), idsText = null, idStarts = null;
+  var withValues = idsElement !== null && idsElement.dataset.values === 'yes';
   function readIds() {
     if (idStarts || !idsElement) return idStarts !== null;
     idsText = idsElement.textContent;
@@ -76,15 +78,25 @@
   function idText(raw) {
     return raw.replace(/\\(x3c|\\)/g, function (all, what) { return what === 'x3c' ? '<' : '\\'; });
   }
+  function cellsOf(k) {
+    return readIds() ? idText(idsText.slice(idStarts[k], idStarts[k + 1] - 1)).split('\t') : null;
+  }
   function idOf(k) {
-    return readIds() ? idText(idsText.slice(idStarts[k], idStarts[k + 1] - 1)) : null;
+    var cells = cellsOf(k);
+    return cells ? cells[0] : null;
+  }
+  // The X, Y and DIRECTION the list wrote, or null.
+  function listValues(k) {
+    var cells = withValues ? cellsOf(k) : null;
+    return cells && cells.length === 4 ? {x: cells[1].trim(), y: cells[2].trim(), direction: cells[3].trim()} : null;
   }
   // The camera whose IDX is this, or -1.
   function cameraWithId(id) {
     if (!readIds()) return -1;
     var raw = id.replace(/\\/g, '\\\\').replace(/</g, '\\x3c');
     for (var k = 0; k < count; ++k) {
-      if (idStarts[k + 1] - 1 - idStarts[k] === raw.length && idsText.startsWith(raw, idStarts[k])) return k;
+      var start = idStarts[k], after = idsText.charAt(start + raw.length);
+      if ((after === '\t' || after === '\n') && idsText.startsWith(raw, start)) return k;
     }
     return -1;
   }
@@ -143,10 +155,11 @@
   }
 
   // What a mender needs of one camera: how the list names it, what it is,
-  // and the values as the database stores them (4 decimals, headings in
-  // 2-degree steps), which may differ from the list's own.
+  // and its values as the database stores them (4 decimals, headings in
+  // 2-degree steps) beside the list's own where they differ.
   function cameraHtml(k, asked) {
     var heading = headingOf(dirCode[k]) % 360;
+    var values = listValues(k);
     var direction;
     if (dirType[k] === 0) direction = 'all directions';
     else if (dirType[k] === 1) direction = 'heading ' + heading + '\u00B0';
@@ -154,16 +167,29 @@
       var back = (heading + 180) % 360;
       direction = 'headings ' + Math.min(heading, back) + '\u00B0 and ' + Math.max(heading, back) + '\u00B0';
     } else direction = 'direction type ' + dirType[k];
+    if (dirType[k] === 1 || dirType[k] === 2) {
+      // Headings are stored in 2-degree steps.
+      var listed = values ? Number(values.direction) : NaN;
+      if (!values) direction += ' (stored in 2\u00B0 steps)';
+      else if (!(((listed % 360) + 360) % 360 === heading)) {
+        direction += ' (list ' + escapeHtml(values.direction) + '\u00B0, stored in 2\u00B0 steps)';
+      }
+    }
+    // Positions are stored to 4 decimals; the list's own, where they differ.
+    var position = degreesText(lat[k]) + ', ' + degreesText(lon[k]);
+    if (!values) position += ' (stored, 4 decimals)';
+    else if (Number(values.y) !== lat[k] / 1e4 || Number(values.x) !== lon[k] / 1e4) {
+      position = escapeHtml(values.y) + ', ' + escapeHtml(values.x) + ' (stored ' + position + ')';
+    }
     var names = [];
     var id = idOf(k);
     if (id !== null) names.push('IDX ' + escapeHtml(id));
     if (number[k] !== 0) names.push((numbering === 'line' ? 'line ' : 'record ') + number[k]);
     var title = names.length ? names.join(', ') : 'Camera';
-    return '<div class="tabrino-camera' + (k === asked ? ' tabrino-asked' : '') + '" data-camera="' + k + '"><b>' + title.charAt(0).toUpperCase() + title.slice(1) +
-           '</b>: ' + escapeHtml(typeName(type[k])) + '<br>' +
+    return '<div class="tabrino-camera' + (k === asked ? ' tabrino-asked' : '') + '" data-camera="' + k + '"><b>' +
+           title.charAt(0).toUpperCase() + title.slice(1) + '</b>: ' + escapeHtml(typeName(type[k])) + '<br>' +
            'Speed: ' + (speed[k] === 0 ? 'no limit' : speed[k] + ' km/h') + '<br>' +
-           'Direction: ' + direction + (dirType[k] === 1 || dirType[k] === 2 ? ' (stored in 2\u00B0 steps)' : '') +
-           '<br>' + degreesText(lat[k]) + ', ' + degreesText(lon[k]) + ' (stored, 4 decimals)<br>' +
+           'Direction: ' + direction + '<br>' + position + '<br>' +
            '<a class="tabrino-link" href="' + cameraLink(k) + '">Link to this camera</a> \u00B7 ' +
            '<a class="tabrino-copy" href="' + cameraLink(k) + '">Copy link</a></div>';
   }
