@@ -79,7 +79,8 @@ TEST(CameraPage, HoldsEveryCameraInBoundsWithItsFieldsAndNumber) {
   EXPECT_NE(byRecord.find("data-numbering=\"record\""), std::string::npos);
 
   const std::string byLine = cameraPageHtml(
-      cameras, kTitle, {{2, 3, 7, std::uint64_t{1} << 32}, "A\t1\t2\t3\nout\t200\t2\t3\n<C>\\\t1\t2\t3\nD\t1\t2\t3\n"});
+      cameras, kTitle,
+      {{2, 3, 7, std::uint64_t{1} << 32}, "A\t1\t2\t3\nout\t200\t2\t3\n<C>\\\t1\t2\t3\nD\t1\t2\t3\n", {{"a.txt", 0}, {"<b>.txt", 5}}});
   const std::vector<PageCamera> lines = pageCameras(byLine);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].number, 2u);
@@ -91,10 +92,13 @@ TEST(CameraPage, HoldsEveryCameraInBoundsWithItsFieldsAndNumber) {
   EXPECT_NE(byLine.find("<script type=\"text/plain\" id=\"ids\" data-values=\"yes\">"
                         "A\t1\t2\t3\n\\x3cC>\\\\\t1\t2\t3\nD\t1\t2\t3\n</script>"),
             std::string::npos);
+  // With several lists, where each begins, for the page to name a line's list.
+  EXPECT_NE(byLine.find("<ul id=\"lists\">\n<li data-first=\"0\">a.txt</li>\n<li data-first=\"5\">&lt;b&gt;.txt</li>\n</ul>"),
+            std::string::npos);
   // Past the page's budget the list's values are left out; the IDX stays.
   const std::string huge(9 << 20, '1');
   const std::string byIdx =
-      cameraPageHtml(cameras, kTitle, {{2, 3, 7, 8}, "A\t" + huge + "\t2\t3\nB\t1\t2\t3\nC\t1\t2\t3\nD\t1\t2\t3\n"});
+      cameraPageHtml(cameras, kTitle, {{2, 3, 7, 8}, "A\t" + huge + "\t2\t3\nB\t1\t2\t3\nC\t1\t2\t3\nD\t1\t2\t3\n", {}});
   EXPECT_NE(byIdx.find("<script type=\"text/plain\" id=\"ids\" data-values=\"no\">A\nC\nD\n</script>"),
             std::string::npos);
 

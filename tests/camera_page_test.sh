@@ -125,6 +125,12 @@ cat >>search.html <<'EOF'
 })();
 </script>
 EOF
+# As the dialog writes it for several lists, a line is named in its own list.
+sed 's|<ul id="lists">|<ul id="lists"><li data-first="0">a.txt</li><li data-first="3">b.txt</li>|' search.html >lists.html
+searched=$(browse --dump-dom lists.html)
+grep -qF 'IDX A1, a.txt line 2: Fixed camera' <<<"$searched" || fail "lists.html: line 2 is not named a.txt line 2"
+grep -qF 'IDX &lt;b&gt;&amp;3, b.txt line 1: Mobile camera' <<<"$searched" ||
+  fail "lists.html: line 4 is not named b.txt line 1 ($(grep -o 'data-searches="[^"]*"' <<<"$searched"))"
 stack=$(browse --dump-dom stack.html)
 grep -q 'data-stacks="1"' <<<"$stack" || fail "stack.html: no count beside the point of three cameras"
 grep -qE '<canvas[^>]* aria-label="5 cameras on the map' <<<"$stack" || fail "stack.html: the canvas has no name"

@@ -312,7 +312,9 @@ void CKestrixDlg::OnShowMap() {
   const std::filesystem::path map(path);
   if (RefuseToReplace(map, L"The map")) return;
   const std::string listName = tabrino::displayPath(m_listPath.filename());
-  StartJob(Job::Map, [this, map, listName] { m_mapOutcome = MapJob(m_table, map, listName, m_jobProgress); });
+  StartJob(Job::Map, [this, map, listName] {
+    m_mapOutcome = MapJob(m_table, map, listName, m_openedLists.sources, m_jobProgress);
+  });
 }
 
 // The export writes a folder of files by the same core code as `tabrino

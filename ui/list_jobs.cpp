@@ -258,10 +258,10 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLi
 // someone mending the list needs.
 // It names each camera by its IDX too, by which the list's author finds it.
 void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName,
-                  const std::function<void()>& beforeWrite) {
+                  const tabrino::ListSources& sources, const std::function<void()>& beforeWrite) {
   const std::string page = tabrino::cameraPageHtml(
       table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())},
-      {table.recordLines(), table.recordCells()});
+      {table.recordLines(), table.recordCells(), sources.starts()});
   if (beforeWrite) beforeWrite();
   tabrino::AtomicFileWriter out(map);
   out.write(page);
@@ -269,11 +269,11 @@ void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& 
 }
 
 WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,
-                    JobProgress& progress) {
+                    const tabrino::ListSources& sources, JobProgress& progress) {
   WriteOutcome outcome;
   outcome.path = map;
   Guard(outcome, [&] {
-    WriteMapFile(map, table, listName, [&progress] {
+    WriteMapFile(map, table, listName, sources, [&progress] {
       if (progress.stop) throw JobStopped();
     });
   });

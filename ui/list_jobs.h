@@ -131,12 +131,12 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLi
 // runs once the page is drawn, before the file is touched; what it throws
 // leaves no file.
 void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName,
-                  const std::function<void()>& beforeWrite = {});
+                  const tabrino::ListSources& sources, const std::function<void()>& beforeWrite = {});
 
 // Writes the map of the table's cameras (WriteMapFile), complete or not at
 // all; asked to stop, it stops before the file is written.
 WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,
-                    JobProgress& progress);
+                    const tabrino::ListSources& sources, JobProgress& progress);
 
 // Gathers every finding of the table's lists, in line order, into `findings`.
 WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, const OpenedLists& opened,

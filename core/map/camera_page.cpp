@@ -339,6 +339,13 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
             "\" data-colour=\"" + marks[type].colour + "\" data-shape=\"" + markShapeName(marks[type].shape) + "\">" +
             xmlEscaped(cameraTypeName(static_cast<std::uint8_t>(type))) + "</li>\n";
   }
+  html += "</ul>\n<ul id=\"lists\">\n";
+  // The lists' names, at the line (over all lists) of each one's header.
+  if (numbers.lists.size() > 1) {
+    for (const ListSources::Start& list : numbers.lists) {
+      html += "<li data-first=\"" + std::to_string(list.firstLine) + "\">" + xmlEscaped(list.name) + "</li>\n";
+    }
+  }
   html += "</ul>\n<ul id=\"density-classes\">\n";
   // The density grid's classes, as the picture has them.
   for (std::size_t cls = 0; cls < kDensityClasses; ++cls) {

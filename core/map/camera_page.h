@@ -10,6 +10,7 @@
 #pragma once
 
 #include "core/database/camera_db_format.h"
+#include "core/list/list_sources.h"
 #include "core/map/camera_map.h"
 
 #include <cstdint>
@@ -30,6 +31,9 @@ struct CameraNumbers {
   // The page names cameras by IDX; when the values fit its budget it shows
   // them beside what the database stores.
   std::string cells;
+  // With several lists, where each begins: a line then names its list
+  // ("b.txt line 4").
+  std::vector<ListSources::Start> lists;
 };
 
 // Whether this build carries Leaflet, and so the page: a build may be made

@@ -149,6 +149,17 @@
     return 'Camera type ' + t;
   }
 
+  // With several lists, each one's name and the line (over all lists) of
+  // its header: a camera's line is then named in its own list.
+  var lists = Array.prototype.map.call(document.querySelectorAll('#lists li'), function (item) {
+    return {name: item.textContent, first: Number(item.dataset.first)};
+  });
+  function lineText(line) {
+    var list = null;
+    for (var l = 0; l < lists.length && lists[l].first < line; ++l) list = lists[l];
+    return list ? escapeHtml(list.name) + ' line ' + (line - list.first) : 'line ' + line;
+  }
+
   // A link to the view of one camera, close in, as the address bar takes it.
   function cameraLink(k) {
     return '#18/' + (lat[k] / 1e4).toFixed(4) + '/' + (lon[k] / 1e4).toFixed(4);
@@ -184,7 +195,7 @@
     var names = [];
     var id = idOf(k);
     if (id !== null) names.push('IDX ' + escapeHtml(id));
-    if (number[k] !== 0) names.push((numbering === 'line' ? 'line ' : 'record ') + number[k]);
+    if (number[k] !== 0) names.push(numbering === 'line' ? lineText(number[k]) : 'record ' + number[k]);
     var title = names.length ? names.join(', ') : 'Camera';
     return '<div class="tabrino-camera' + (k === asked ? ' tabrino-asked' : '') + '" data-camera="' + k + '"><b>' +
            title.charAt(0).toUpperCase() + title.slice(1) + '</b>: ' + escapeHtml(typeName(type[k])) + '<br>' +
