@@ -44,6 +44,9 @@ printf '%-46s %8s\n' "Tabrino.exe under Wine: Map" "$(value 'dialog map ms')"
 printf '%-46s %8s\n' "longest unanswered, during Map" "$(value 'longest unanswered ms during map')"
 printf '%-46s %8s\n' "slowest key typing an IDX" "$(value 'key typing     ms')"
 printf '%-46s %8s\n' "slowest key press or click in the list" "$(value 'slowest key ms')"
+printf '%-46s %8s\n' "findings window ($(value 'findings') findings)" "$(value 'findings window ms')"
+printf '%-46s %8s\n' "longest unanswered, gathering the findings" "$(value 'longest unanswered ms during findings')"
+printf '%-46s %8s\n' "Go to row on the last finding" "$(value 'go to row of the last finding ms')"
 peak=$(value 'peak working set MB')
 printf '%-46s %8s  (%s × the list)\n' "Tabrino.exe peak working set, MB" "$peak" \
   "$(awk -v p="$peak" -v b="$(stat -L -c %s "$list")" 'BEGIN{printf "%.2f", p * 1048576 / b}')"

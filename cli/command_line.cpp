@@ -4,6 +4,7 @@
 #include "cli/date_option.h"
 #include "cli/diff_command.h"
 #include "cli/dump_command.h"
+#include "cli/export_command.h"
 #include "cli/from_osm_command.h"
 #include "cli/exit_codes.h"
 #include "cli/help_text.h"
@@ -187,7 +188,7 @@ void addFromOsmOptions(CLI::App* command, FromOsmOptions& options) {
 }
 
 void addInspectOptions(CLI::App* command, InspectOptions& options) {
-  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh); - reads standard input")
+  command->add_option("FILE", options.file, "Camera database file (DB_YYMMDD.dbh) or OV2 file; - reads standard input")
       ->required()
       ->type_name("");
   command->add_flag("-q,--quiet", options.quiet, "Print only the problems found, and errors");
@@ -205,6 +206,79 @@ void addDumpOptions(CLI::App* command, DumpOptions& options) {
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"list", "gpx", "kml", "geojson"}).description(""));
   addFilterOptions(command, options.filter);
+  addForce(*command, options.force);
+  command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+}
+
+void addExportOptions(CLI::App* command, ExportOptions& options) {
+  command->add_option("INPUT", options.inputs,
+                      "Speed-camera lists, OpenStreetMap extracts or camera databases, made one in the order given; "
+                      "- reads standard input")
+      ->required()
+      ->type_name("");
+  command->add_option("--format", options.format,
+                      "ov2 (POIs with skipper records), poi-csv (lon,lat,\"name\",\"comment\"), csv "
+                      "(lon,lat,type,speed,dirtype,direction,name), gpx, kml or geojson")
+      ->required()
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"ov2", "poi-csv", "csv", "gpx", "kml", "geojson"}).description(""));
+  command->add_option("-o,--output", options.output, "The file to write; - writes standard output")->type_name("FILE");
+  command->add_option("--output-dir", options.outputDirectory,
+                      "Write files into this folder instead, named by --file-name, with manifest.csv")
+      ->type_name("DIR");
+  command->add_option("--split-by", options.splitBy, "With --output-dir: one file per speed, type, or both")
+      ->type_name("speed|type|type,speed")
+      ->check(CLI::IsMember({"speed", "type", "type,speed", "speed,type"}).description(""));
+  command->add_option("--file-name", options.fileName,
+                      "With --output-dir: each file's name from {type} (Fixed, Mobile, ...), {speed} and {region} "
+                      "(--polygon's file name) (default: {type}_{speed})")
+      ->type_name("TEMPLATE");
+  command->add_option("--max-per-file", options.maxPerFile,
+                      "With --output-dir: cut a file of more than N cameras into parts of nearby cameras "
+                      "(NAME-1, NAME-2, ...)")
+      ->type_name("N")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            std::uint64_t value = 0;
+            const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (result.ec == std::errc() && result.ptr == text.data() + text.size() && value > 0) return {};
+            return "expected a whole number from 1, got \"" + text + "\"";
+          },
+          ""));
+  command->add_flag("--icons", options.icons,
+                    "With --output-dir: write beside each file a 22x22 BMP icon of the same name (the type's "
+                    "colour and shape, the speed)");
+  command->add_option("--name", options.name,
+                      "Each camera's name in ov2, poi-csv and csv, from {type}, {speed} and {heading} "
+                      "(default: {type}@{speed})")
+      ->type_name("TEMPLATE");
+  command->add_option("--near", options.nearMetres,
+                      "Also report rows within METERS of an earlier row with the same direction")
+      ->type_name("METERS")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double metres = std::strtod(text.c_str(), &end);
+            if (end != text.c_str() && *end == '\0' && metres > 0 && metres <= kMaxNearMetres) return {};
+            return "METERS must be a number above 0 and at most 1000";
+          },
+          ""));
+  command->add_flag("--drop-duplicates", options.dropDuplicates,
+                    "Write one camera for each camera entered more than once: the lowest speed above 0, else the "
+                    "first");
+  command->add_option("--report", options.report,
+                      "Write every row or line that did not become a camera as meant, or repeats an earlier "
+                      "camera, and why, to this CSV file (line numbers from 1); - writes standard output")
+      ->type_name("FILE");
+  command->add_flag("--fail-on-findings", options.failOnFindings,
+                      "Exit with status 3 when a row or line did not become a camera as meant or repeats an earlier "
+                      "camera; the files are still written");
+  addOsmDirection(*command, options.osmDirection);
+  addFilterOptions(command, options.filter);
+  command->add_option("--max-records", options.maxRecords,
+                      "Fail, writing nothing, when more than N cameras would be written")
+      ->type_name("N")
+      ->check(wholeCount());
   addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
 }
@@ -264,10 +338,12 @@ struct CommandEntry {
 const CommandEntry kCommands[] = {
     {"convert", "Convert a speed-camera list into DB_YYMMDD.dbh",
      defineCommand<ConvertOptions, addConvertOptions, runConvert>, "the database is written and in place", kFailure},
-    {"inspect", "Check a database file and show what it holds",
+    {"inspect", "Check a database or OV2 file and show what it holds",
      defineCommand<InspectOptions, addInspectOptions, runInspect>, nullptr, kFailure},
     {"dump", "Write a database file's records as a speed-camera list",
      defineCommand<DumpOptions, addDumpOptions, runDump>, nullptr, kFailure},
+    {"export", "Write the cameras of lists, extracts or databases for other devices: OV2, POI CSV, CSV, GPX, KML, GeoJSON",
+     defineCommand<ExportOptions, addExportOptions, runExport>, "the files are written and in place", kFailure},
     {"map", "Draw the cameras of a list or a database as an SVG picture",
      defineCommand<MapOptions, addMapOptions, runMap>, "the picture is written and in place", kFailure},
     {"diff", "Show which cameras were added, removed or changed between two lists or databases",

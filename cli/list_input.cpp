@@ -58,8 +58,9 @@ std::uint64_t bytesAfter(const std::vector<std::string>& arguments, std::size_t 
 
 bool readCameraList(const std::vector<std::string>& arguments, CameraTable& table, ListSources& sources,
                     ListFindings& findings, ProgressBar& progress, bool quiet, const std::string& osmDirection,
-                    InputFile* firstInput) {
+                    InputFile* firstInput, bool keepText) {
   ImportOptions options;
+  options.keepText = keepText;
   options.findings = findings.sink();
   options.progress = progress.callback("Reading");
   for (std::size_t i = 0; i < arguments.size(); ++i) {

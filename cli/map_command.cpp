@@ -68,17 +68,47 @@ std::vector<CameraRecord> databaseCameras(const MapOptions& options, InputFile& 
 // A list's cameras: the rows that become records, as on a device. Findings
 // go to the report as the list is read; it is put in place only once the
 // list has passed its header test. False after saying why not.
-// With `lines`, each camera's line in the list too (counted from 1), for
-// the page's pop-ups and the names of cameras left out of the view.
+// Each camera's line in the list too (counted from 1), for the page's
+// pop-ups and the names of cameras left out of the view; for the page, its
+// IDX as well, by which the list's author finds it.
 bool listCameras(const MapOptions& options, InputFile& input, ListFindings& findings, FindingReport* report,
-                 ProgressBar& progress, std::vector<CameraRecord>& cameras, std::vector<std::uint64_t>* lines) {
+                 ProgressBar& progress, std::vector<CameraRecord>& cameras, CameraNumbers& numbers, bool page) {
   CameraTable table;
   ListSources sources;
-  if (!readCameraList({options.file}, table, sources, findings, progress, options.quiet, "", &input)) return false;
+  if (!readCameraList({options.file}, table, sources, findings, progress, options.quiet, "", &input, page)) {
+    return false;
+  }
   if (report) report->commit();
   cameras = table.records();
-  if (lines) *lines = table.recordLines();
+  numbers.lines = table.recordLines();
+  numbers.cells = table.recordCells();
   return true;
+}
+
+// The cameras the filter keeps, with their lines and IDX beside them.
+FilterCounts keepFiltered(const CameraFilter& filter, std::vector<CameraRecord>& cameras, CameraNumbers& numbers) {
+  FilterCounts counts{};
+  std::size_t kept = 0, idRead = 0;
+  std::string keptIds;
+  for (std::size_t i = 0; i < cameras.size(); ++i) {
+    const CameraRecord& camera = cameras[i];
+    const std::size_t idEnd = numbers.cells.empty() ? 0 : numbers.cells.find('\n', idRead) + 1;
+    const std::size_t idStart = idRead;
+    idRead = idEnd;
+    if (inBounds(camera.latitude, camera.longitude)) {
+      if (const auto kind = filter.leftOutBy(camera)) {
+        ++counts[static_cast<std::size_t>(*kind)];
+        continue;
+      }
+    }
+    if (!numbers.lines.empty()) numbers.lines[kept] = numbers.lines[i];
+    keptIds.append(numbers.cells, idStart, idEnd - idStart);
+    cameras[kept++] = camera;
+  }
+  cameras.resize(kept);
+  if (!numbers.lines.empty()) numbers.lines.resize(kept);
+  numbers.cells.swap(keptIds);
+  return counts;
 }
 
 // The page for --format html or an output named .html or .htm; else the picture.
@@ -92,12 +122,20 @@ bool writesPage(const MapOptions& options, const std::string& output) {
   return lower(extension) == ".html" || lower(extension) == ".htm";
 }
 
-void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& cameras, const std::string& output,
-                const ListFindings& findings, bool page, bool densityGrid) {
+// The counts agree with the picture's and the page's: the picture leaves
+// out the cameras far from the rest (named just before), the page holds
+// them outside its first view.
+void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& cameras, std::size_t strays,
+                const std::string& output, const ListFindings& findings, bool page, bool densityGrid) {
   std::size_t drawn = 0;
   for (const CameraRecord& c : cameras) drawn += inBounds(c.latitude, c.longitude) ? 1u : 0u;
   std::ostream& out = statusOut();
-  out << "Drew " << counted(drawn, "camera", "cameras") << (!page && densityGrid ? " as a density grid" : "");
+  out << "Drew " << counted(page ? drawn : drawn - strays, "camera", "cameras")
+      << (!page && densityGrid ? " as a density grid" : "");
+  if (strays != 0) {
+    out << (page ? "; " : "; left out ") << counted(strays, "camera", "cameras") << " far from the rest"
+        << (page ? (strays == 1 ? " lies" : " lie") + std::string(" outside the first view") : "");
+  }
   // A list's skipped rows are among its findings; a database's records out
   // of range are not.
   if (drawn < cameras.size()) {
@@ -109,8 +147,8 @@ void printDrawn(const MapOptions& options, const std::vector<CameraRecord>& came
 }
 
 // Cameras far from the rest are left out of the picture's view: say which,
-// by line for a list, by record number for a database.
-void printStrays(const std::vector<CameraRecord>& cameras, const CameraNumbers& numbers) {
+// by line for a list, by record number for a database. Returns how many.
+std::size_t printStrays(const std::vector<CameraRecord>& cameras, const CameraNumbers& numbers) {
   constexpr std::size_t kNamed = 10;
   const std::vector<std::size_t> strays = placeOnMap(cameras).strays;
   for (std::size_t i = 0; i < strays.size() && i < kNamed; ++i) {
@@ -125,6 +163,7 @@ void printStrays(const std::vector<CameraRecord>& cameras, const CameraNumbers& 
     std::cerr << messagePrefix() << "left out of the view: " << counted(strays.size() - kNamed, "other camera", "other cameras")
               << " far from the rest\n";
   }
+  return strays.size();
 }
 
 }  // namespace
@@ -168,27 +207,12 @@ int runMap(const MapOptions& options) {
     CameraNumbers numbers;  // a database's cameras go by their place in it
     if (database) {
       cameras = databaseCameras(options, input, title, progress);
-    } else if (!listCameras(options, input, findings, report ? &*report : nullptr, progress, cameras,
-                            &numbers.lines)) {
+    } else if (!listCameras(options, input, findings, report ? &*report : nullptr, progress, cameras, numbers,
+                            page)) {
       return kFailure;
     }
     if (filter.active()) {
-      // The page's line numbers stay beside their cameras.
-      FilterCounts counts{};
-      std::size_t kept = 0;
-      for (std::size_t i = 0; i < cameras.size(); ++i) {
-        const CameraRecord& camera = cameras[i];
-        if (inBounds(camera.latitude, camera.longitude)) {
-          if (const auto kind = filter.leftOutBy(camera)) {
-            ++counts[static_cast<std::size_t>(*kind)];
-            continue;
-          }
-        }
-        if (!numbers.lines.empty()) numbers.lines[kept] = numbers.lines[i];
-        cameras[kept++] = camera;
-      }
-      cameras.resize(kept);
-      if (!numbers.lines.empty()) numbers.lines.resize(kept);
+      const FilterCounts counts = keepFiltered(filter, cameras, numbers);
       if (!options.quiet) statusOut() << leftOutText(filter, counts) << "\n";
     }
     const std::unique_ptr<AtomicFileWriter> picture = openOutput(output);
@@ -196,8 +220,8 @@ int runMap(const MapOptions& options) {
     picture->write(page ? cameraPageHtml(cameras, title, numbers) : cameraMapSvg(cameras, title, &densityGrid));
     picture->commit();
     if (!options.quiet) {
-      printStrays(cameras, numbers);
-      printDrawn(options, cameras, output, findings, page, densityGrid);
+      const std::size_t strays = printStrays(cameras, numbers);
+      printDrawn(options, cameras, strays, output, findings, page, densityGrid);
     }
     return kSuccess;
   });

@@ -22,6 +22,46 @@ void DDX_Text(CDataExchange* pDX, int id, std::wstring& value) {
   value = text.data();
 }
 
+namespace {
+
+// The modeless dialogs of this thread, and the hook that gives them their keys.
+thread_local std::vector<HWND> t_modeless;
+thread_local HHOOK t_modelessHook = nullptr;
+thread_local bool t_inModelessKeys = false;
+
+}  // namespace
+
+LRESULT CALLBACK CDialog::ModelessKeys(int code, WPARAM wParam, LPARAM lParam) {
+  auto* message = reinterpret_cast<MSG*>(lParam);
+  // IsDialogMessage calls this hook again, for the same message.
+  if (code == MSGF_DIALOGBOX && !t_inModelessKeys && message->hwnd) {
+    for (HWND dialog : t_modeless) {
+      if (message->hwnd != dialog && !::IsChild(dialog, message->hwnd)) continue;
+      t_inModelessKeys = true;
+      const BOOL handled = ::IsDialogMessageW(dialog, message);
+      t_inModelessKeys = false;
+      if (handled) return 1;
+      break;
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool CDialog::Create() {
+  const HWND window =
+      ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
+                           m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, &CDialog::DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+  if (!window) return false;
+  m_modeless = true;
+  if (!t_modelessHook) {
+    t_modelessHook = ::SetWindowsHookExW(WH_MSGFILTER, &CDialog::ModelessKeys, nullptr, ::GetCurrentThreadId());
+  }
+  t_modeless.push_back(window);
+  ::ShowWindow(window, SW_SHOW);
+  return true;
+}
+
 INT_PTR CDialog::DoModal() {
   const INT_PTR result =
       ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
@@ -93,6 +133,18 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
 
   dialog->m_callDefault = false;
   LRESULT result = 0;
+  if (message == WM_NCDESTROY && dialog->m_modeless) {
+    // Gone: the object may be shown again, or destroyed.
+    t_modeless.erase(std::remove(t_modeless.begin(), t_modeless.end(), window), t_modeless.end());
+    if (t_modeless.empty() && t_modelessHook) {
+      ::UnhookWindowsHookEx(t_modelessHook);
+      t_modelessHook = nullptr;
+    }
+    ::SetWindowLongPtrW(window, DWLP_USER, 0);
+    dialog->m_modeless = false;
+    dialog->m_hWnd = nullptr;
+    return FALSE;
+  }
   try {
     if (!dialog->OnMessage(message, wParam, lParam, result) || dialog->m_callDefault) return FALSE;
   } catch (...) {

@@ -26,6 +26,12 @@ class CDialog : public CWnd {
 
   // Runs the dialog until EndDialog; returns its result (-1 if it could not be created).
   virtual INT_PTR DoModal();
+  // Shows the dialog modeless, owned by the parent given at construction;
+  // false if it could not be created. Its keys (Tab, Enter, Escape, Alt
+  // and a letter) work in whatever message loop runs, the owner's modal
+  // one too. It lasts until DestroyWindow; m_hWnd is then null again.
+  bool Create();
+  void DestroyWindow() { ::DestroyWindow(m_hWnd); }
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
   // Puts the dialog's centre on its owner's, kept on the owner's monitor.
@@ -53,10 +59,14 @@ class CDialog : public CWnd {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // A modal loop (a dialog's, a message box's) hands its messages to this
+  // hook first; those of a modeless dialog get the dialog's key handling.
+  static LRESULT CALLBACK ModelessKeys(int code, WPARAM wParam, LPARAM lParam);
   // One message at a time: what fails while it is up is the same story.
   void ShowException(const std::wstring& text) noexcept;
 
   bool m_showingException = false;
+  bool m_modeless = false;  // made by Create
 
   UINT m_nIDTemplate;
   CWnd* m_pParentWnd;

@@ -576,29 +576,107 @@ TEST(CameraMap, CrowdedMarksGiveWayToAGridAndSpreadOnesStayDots) {
     EXPECT_LT(atofC(density->attribute("fill-opacity")), 1) << "the land shows through";
     EXPECT_LT(text.find("id=\"density\""), text.find("id=\"coast\"")) << "coast and borders over the grid";
     EXPECT_LT(text.find("id=\"density\""), text.find("id=\"borders\""));
-    // Each class in the legend, with its colour; the classes log-spaced.
+    // Every class in the legend, the same on every map, with its colour.
     std::map<std::string, std::string> legend;
     for (const XmlElement* label : svg.byId("density-legend")->all("text")) legend[label->attribute("data-from")] = label->text;
-    EXPECT_EQ(legend["1"], "1");
+    EXPECT_EQ(legend, (std::map<std::string, std::string>{{"0", "below 0.001"},
+                                                          {"0.001", "0.001 to 0.01"},
+                                                          {"0.01", "0.01 to 0.1"},
+                                                          {"0.1", "0.1 to 1"},
+                                                          {"1", "1 to 10"},
+                                                          {"10", "10 to 100"},
+                                                          {"100", "100 or more"}}));
     for (const XmlElement* path : density->all("path")) EXPECT_EQ(legend.count(path->attribute("data-from")), 1u);
     EXPECT_EQ(svg.byId("density-legend")->all("rect").size(), legend.size());
   }
 }
 
-TEST(CameraMap, GridClassesArePowersOfABaseChosenFromTheFullestCell) {
+// No label hides a camera: the graticule's labels, the place names and
+// their dots keep clear of every mark, at the edges of the data as well
+// (Madrid at the picture's foot, Fiji at the seam, a world list), and the
+// places among the cameras are named before the world's others.
+TEST(CameraMap, LabelsAndPlaceDotsKeepClearOfEveryCameraAndNameThePlacesAmongThem) {
+  const std::vector<std::pair<double, double>> europe = {
+      {-3.70, 40.42}, {-3.69, 40.45}, {2.35, 48.86}, {13.40, 52.52}, {12.50, 41.90}, {-9.14, 38.72},
+      {16.37, 48.21}, {4.90, 52.37},  {18.07, 59.33}, {24.94, 60.17}, {21.01, 52.23}, {-0.13, 51.51},
+      {-6.26, 53.35}, {23.73, 37.98}, {26.10, 44.43}, {19.04, 47.50}, {14.42, 50.09}, {10.75, 59.91}};
+  const std::vector<std::pair<double, double>> fiji = {
+      {177.42, -17.80}, {178.44, -18.14}, {179.99, -16.50}, {-179.99, -16.60}, {-178.90, -17.20}, {178.00, -17.60}};  // few places
+  const std::vector<std::pair<double, double>> world = {
+      {-77.04, 38.91}, {-99.13, 19.43}, {-47.93, -15.78}, {-58.38, -34.60}, {-0.13, 51.51}, {2.35, 48.86},
+      {37.62, 55.76},  {31.24, 30.04},  {28.05, -26.20}, {77.21, 28.61},   {116.40, 39.90}, {139.69, 35.69},
+      {151.21, -33.87}, {174.78, -41.29}, {-123.12, 49.28}, {103.82, 1.35}, {36.82, -1.29}, {-70.65, -33.45}};
+  const std::vector<std::pair<double, double>> russia = {
+      {37.62, 55.76}, {30.32, 59.94}, {82.92, 55.03}, {60.60, 56.84}, {49.11, 55.80}, {131.89, 43.12},
+      {104.28, 52.29}, {92.87, 56.01}, {73.37, 54.99}, {39.72, 47.22}, {44.00, 56.33}, {135.07, 48.48}};
   const struct {
-    std::uint64_t fullest;
-    std::vector<std::uint64_t> bounds;
-  } cases[] = {
-      {1, {1}},
-      {3, {1, 2}},
-      {9, {1, 2, 4, 8}},
-      {100, {1, 2, 4, 8, 16, 32, 64}},
-      {200, {1, 2, 4, 10, 32, 100}},
-      {5000, {1, 2, 10, 100, 1000}},
-      {1000000, {1, 2, 32, 1000, 31623, 1000000}},
+    const char* name;
+    std::vector<std::pair<double, double>> places;
+  } lists[] = {{"Europe", europe}, {"Fiji", fiji}, {"world", world}, {"Russia", russia}};
+  auto textBox = [](const XmlElement& text, double charWidth) {
+    const double size = text.attribute("font-size").empty() ? 11 : atofC(text.attribute("font-size"));
+    std::size_t characters = 0;
+    for (const char c : text.text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    const double width = static_cast<double>(characters) * charWidth * size;
+    const std::string anchor = text.attribute("text-anchor");
+    const double x = atofC(text.attribute("x")), y = atofC(text.attribute("y"));
+    const double left = anchor == "middle" ? x - width / 2 : anchor == "end" ? x - width : x;
+    return std::array<double, 4>{left, y - 0.8 * size, left + width, y + 0.25 * size};
   };
-  for (const auto& c : cases) EXPECT_EQ(densityClasses(c.fullest), c.bounds) << c.fullest;
+  for (const auto& list : lists) {
+    SCOPED_TRACE(list.name);
+    std::vector<CameraRecord> cameras;
+    for (const auto& [lon, lat] : list.places) cameras.push_back(camera(lon, lat, 1, 1, 45));
+    const XmlElement svg = mapOf(cameras);
+    ASSERT_NE(svg.byId("cameras"), nullptr);
+    std::vector<std::array<double, 4>> boxes;
+    for (const XmlElement* text : svg.byId("graticule-labels")->all("text")) boxes.push_back(textBox(*text, 0.62));
+    const XmlElement* places = svg.byId("places");
+    ASSERT_NE(places, nullptr);
+    for (const XmlElement* text : places->all("text")) boxes.push_back(textBox(*text, 0.55));
+    for (const XmlElement* dot : places->all("circle")) {
+      const double x = atofC(dot->attribute("cx")), y = atofC(dot->attribute("cy")), r = atofC(dot->attribute("r"));
+      boxes.push_back({x - r, y - r, x + r, y + r});
+    }
+    const std::vector<const XmlElement*> marks = svg.byId("cameras")->all("use");
+    ASSERT_EQ(marks.size(), cameras.size());
+    for (const XmlElement* mark : marks) {
+      const double x = atofC(mark->attribute("x")), y = atofC(mark->attribute("y")), reach = 3;
+      for (const auto& [x0, y0, x1, y1] : boxes) {
+        const double dx = std::max({x0 - x, 0.0, x - x1}), dy = std::max({y0 - y, 0.0, y - y1});
+        EXPECT_GE(dx * dx + dy * dy, reach * reach) << "a label or dot over the camera at " << x << "," << y
+                                                    << ": box " << x0 << "," << y0 << " " << x1 << "," << y1;
+      }
+    }
+    // Named: the places among the cameras before any other.
+    double west = 1e9, east = -1e9, north = 1e9, south = -1e9;
+    for (const XmlElement* mark : marks) {
+      west = std::min(west, atofC(mark->attribute("x")));
+      east = std::max(east, atofC(mark->attribute("x")));
+      north = std::min(north, atofC(mark->attribute("y")));
+      south = std::max(south, atofC(mark->attribute("y")));
+    }
+    bool outsideSeen = false;
+    std::size_t inside = 0;
+    for (const XmlElement* dot : places->all("circle")) {
+      const double x = atofC(dot->attribute("cx")), y = atofC(dot->attribute("cy"));
+      const bool in = x >= west && x <= east && y >= north && y <= south;
+      if (!in) outsideSeen = true;
+      EXPECT_FALSE(in && outsideSeen) << "a place among the cameras named after one outside them";
+      inside += in ? 1u : 0u;
+    }
+    if (list.places.size() > 10) {
+      EXPECT_GE(inside, 5u);
+    }
+  }
+}
+
+TEST(CameraMap, GridClassesAreFixedDecadesOfCamerasPerSquareKilometre) {
+  const struct {
+    double perKm2;
+    std::size_t cls;
+  } cases[] = {{1e-9, 0}, {0.000999, 0}, {0.001, 1}, {0.05, 2}, {0.1, 3}, {0.99, 3}, {1, 4}, {99, 5}, {100, 6}, {1e9, 6}};
+  for (const auto& c : cases) EXPECT_EQ(densityClassOf(c.perKm2), c.cls) << c.perKm2;
 }
 
 // Cells count the cameras: two crowded cities and a lone camera between.
@@ -630,8 +708,12 @@ TEST(CameraMap, GridCellsCountTheCamerasWhereTheyAre) {
   const std::vector<std::string> berlin = cellsAt(13.4, 52.5), munich = cellsAt(11.6, 48.1);
   ASSERT_EQ(berlin.size(), 1u);
   ASSERT_EQ(munich.size(), 1u);
-  EXPECT_EQ(cellsAt(12.0, 50.0), (std::vector<std::string>{"1"})) << "a lone camera is the lowest class";
-  EXPECT_GT(atoiC(berlin[0]), 100);
+  // A cell's count over the ground it covers.
+  const LocalScale scale = view.scaleAt(GeoPoint{12.0, 50.0});
+  const double cellKm2 = kCellSize * kCellSize / (scale.largest * scale.smallest);
+  EXPECT_EQ(cellsAt(12.0, 50.0), (std::vector<std::string>{densityFromText(densityClassOf(1 / cellKm2))}))
+      << "a lone camera in a cell of " << cellKm2 << " km²";
+  EXPECT_EQ(berlin[0], "100") << "thousands in a few cells";
   EXPECT_TRUE(cellsAt(12.7, 51.3).empty()) << "no camera, no cell";
   EXPECT_LE(density->all("path").size(), 7u);
   EXPECT_EQ(svg.byId("heading")->text, "cameras.txt \u00B7 2014-11-14 \u00B7 25,001 cameras");

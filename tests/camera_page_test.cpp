@@ -78,13 +78,29 @@ TEST(CameraPage, HoldsEveryCameraInBoundsWithItsFieldsAndNumber) {
   }
   EXPECT_NE(byRecord.find("data-numbering=\"record\""), std::string::npos);
 
-  const std::string byLine = cameraPageHtml(cameras, kTitle, {{2, 3, 7, std::uint64_t{1} << 32}});
+  const std::string byLine = cameraPageHtml(
+      cameras, kTitle,
+      {{2, 3, 7, std::uint64_t{1} << 32}, "A\t1\t2\t3\nout\t200\t2\t3\n<C>\\\t1\t2\t3\nD\t1\t2\t3\n", {{"a.txt", 0}, {"<b>.txt", 5}}});
   const std::vector<PageCamera> lines = pageCameras(byLine);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].number, 2u);
   EXPECT_EQ(lines[1].number, 7u);
   EXPECT_EQ(lines[2].number, 0u) << "a line past 32 bits shows no number";
   EXPECT_NE(byLine.find("data-numbering=\"line\""), std::string::npos);
+  // The list's cells beside the cameras (the one out of bounds left out), no
+  // "<" to end the element.
+  EXPECT_NE(byLine.find("<script type=\"text/plain\" id=\"ids\" data-values=\"yes\">"
+                        "A\t1\t2\t3\n\\x3cC>\\\\\t1\t2\t3\nD\t1\t2\t3\n</script>"),
+            std::string::npos);
+  // With several lists, where each begins, for the page to name a line's list.
+  EXPECT_NE(byLine.find("<ul id=\"lists\">\n<li data-first=\"0\">a.txt</li>\n<li data-first=\"5\">&lt;b&gt;.txt</li>\n</ul>"),
+            std::string::npos);
+  // Past the page's budget the list's values are left out; the IDX stays.
+  const std::string huge(9 << 20, '1');
+  const std::string byIdx =
+      cameraPageHtml(cameras, kTitle, {{2, 3, 7, 8}, "A\t" + huge + "\t2\t3\nB\t1\t2\t3\nC\t1\t2\t3\nD\t1\t2\t3\n", {}});
+  EXPECT_NE(byIdx.find("<script type=\"text/plain\" id=\"ids\" data-values=\"no\">A\nC\nD\n</script>"),
+            std::string::npos);
 
   // Each type present is a layer, named, with its count, and drawn as the
   // picture draws it.

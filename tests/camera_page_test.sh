@@ -66,6 +66,24 @@ awk 'BEGIN { print "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION";
 [ -f crowded.html ] || fail "--format html did not write crowded.html"
 expect_drawn crowded.html 30000 density
 
+# The grid counts cameras per km², on the picture's fixed classes: the same
+# ground density gives the same class at the equator and at 60°N, where a
+# Web Mercator cell covers a quarter of the ground; its key is shown.
+for place in "equator 0" "north 60"; do
+  set -- $place
+  awk -v lat0="$2" 'BEGIN { print "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION"; km = 1.826; pi = atan2(0, -1);
+             dlat = km / 111.32; dlon = km / (111.32 * cos(lat0 * pi / 180));
+             for (i = 0; i < 158; ++i) for (j = 0; j < 158; ++j)
+               printf "%d,%.6f,%.6f,1,60,0,0\n", i * 158 + j + 1, 10 + (j - 79) * dlon, lat0 + (i - 79) * dlat }' >"$1.txt"
+  "$tabrino" map "$1.txt" -o "$1.html" -q
+  browse --dump-dom "$1.html#7.5/$2/10" >"$1.html.dom" || true
+  body=$(grep -o '<body[^>]*>' "$1.html.dom" || true)
+  grep -q 'data-view="density"' <<<"$body" || fail "$1.html: not drawn as a grid ($body)"
+  grep -q 'data-density-mode="0.1"' <<<"$body" || fail "$1.html: not mostly 0.1 to 1 per km² ($body)"
+  grep -q '<div class="tabrino-key[^"]*"[^>]*><b>Cameras per km²</b><br><i style="background:#ffe680"></i>below 0.001' \
+    "$1.html.dom" || fail "$1.html: no key to the grid"
+done
+
 # A click on a camera shows what it is: one camera, which the page centres,
 # clicked where it is drawn.
 printf 'IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n7,13.4,52.5,5,60,2,90\n' >one.txt
@@ -77,9 +95,55 @@ var centre = {clientX: box.left + box.width / 2, clientY: box.top + box.height /
 document.getElementById('map').dispatchEvent(new MouseEvent('click', centre));
 </script>
 EOF
-popup=$(browse --dump-dom one.html | grep -o '<div class="leaflet-popup-content"[^>]*>.*' | sed 's/<\/div>.*//' || true)
-expected='<b>Mobile camera</b><br>Line 2<br>Speed: 60 km/h<br>Direction: headings 90° and 270°<br>52.5000, 13.4000'
+popup=$(browse --dump-dom one.html | grep -o '<div class="leaflet-popup-content"[^>]*>.*' || true)
+expected='<b>IDX 7, line 2</b>: Mobile camera<br>Speed: 60 km/h<br>Direction: headings 90° and 270°<br>52.5000, 13.4000<br><a class="tabrino-link" href="#18/52.5000/13.4000">'
 grep -qF "$expected" <<<"$popup" || fail "the pop-up of the camera is not $expected ($popup)"
+
+# Mending a list from the page. Three rows at one point are all reachable:
+# a count beside the mark, and the pop-up lists every one. The search field
+# finds a camera by IDX (even one with markup in it) or a point by lat,lon;
+# the address follows the view, and a new address moves the map.
+printf 'IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\nA1,13.40,52.50,1,50,0,0\nA2,13.40,52.50,2,60,0,0\n<b>&3,13.40,52.50,5,70,1,90\nB,13.42,52.51,1,50,0,0\nC,13.3812345,52.4898765,1,50,1,235\n' >stack.txt
+"$tabrino" map stack.txt -o stack.html -q
+cp stack.html search.html
+cat >>search.html <<'EOF'
+<script>
+(function () {
+  var input = document.querySelector('.tabrino-search input'), seen = [];
+  function search(text) {
+    input.value = text;
+    input.dispatchEvent(new KeyboardEvent('keydown', {key: 'Enter', bubbles: true}));
+    var popups = document.querySelectorAll('.leaflet-popup-content'), popup = popups[popups.length - 1];
+    seen.push(text + ' => [' + document.body.dataset.found + '] ' + (popup ? popup.textContent : '') + ' @ ' +
+              document.body.dataset.hash);
+  }
+  search('Z9');
+  search('<b>&3');
+  search('52.4898, 13.3812');
+  document.body.dataset.searches = seen.join(' | ');
+  location.hash = '#9/48.10000/11.50000';
+})();
+</script>
+EOF
+# As the dialog writes it for several lists, a line is named in its own list.
+sed 's|<ul id="lists">|<ul id="lists"><li data-first="0">a.txt</li><li data-first="3">b.txt</li>|' search.html >lists.html
+searched=$(browse --dump-dom lists.html)
+grep -qF 'IDX A1, a.txt line 2: Fixed camera' <<<"$searched" || fail "lists.html: line 2 is not named a.txt line 2"
+grep -qF 'IDX &lt;b&gt;&amp;3, b.txt line 1: Mobile camera' <<<"$searched" ||
+  fail "lists.html: line 4 is not named b.txt line 1 ($(grep -o 'data-searches="[^"]*"' <<<"$searched"))"
+stack=$(browse --dump-dom stack.html)
+grep -q 'data-stacks="1"' <<<"$stack" || fail "stack.html: no count beside the point of three cameras"
+grep -qE '<canvas[^>]* aria-label="5 cameras on the map' <<<"$stack" || fail "stack.html: the canvas has no name"
+searched=$(browse --dump-dom search.html)
+searches=$(grep -o 'data-searches="[^"]*"' <<<"$searched" | sed 's/&lt;/</g; s/&gt;/>/g; s/&amp;/\&/g')
+for expected in 'Z9 => [No camera with IDX Z9]' \
+                '<b>&3 => [] 3 cameras at this pointIDX A1, line 2: Fixed cameraSpeed: 50 km/h' \
+                'IDX <b>&3, line 4: Mobile cameraSpeed: 70 km/hDirection: heading 90°52.5000, 13.4000Link' \
+                '@ #17/52.50000/13.40000 | 52.4898, 13.3812 => [] IDX C, line 6: Fixed cameraSpeed: 50 km/hDirection: heading 234° (list 235°, stored in 2° steps)52.4898765, 13.3812345 (stored 52.4898, 13.3812)'; do
+  grep -qF "$expected" <<<"$searches" || fail "search.html: no \"$expected\" in $searches"
+done
+grep -q 'data-hash="#9/48.10000/11.50000"' <<<"$searched" ||
+  fail "search.html: a new address did not move the map ($(grep -o 'data-hash="[^"]*"' <<<"$searched"))"
 
 # Offline, the page runs without an error of its own.
 if grep -E 'Uncaught|SyntaxError' browser.log; then fail "the page's script failed (browser.log above)"; fi

@@ -134,7 +134,15 @@ TEST(CliMap, NamesCamerasFarFromTheRestByLineOrRecord) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(contains(run.err, "tabrino map: left out of the view: line 13 (X 0, Y 0), far from the rest\n"))
         << run.err;
+    // The counts agree with what was drawn: the picture leaves the stray
+    // out (its title says 20), the page holds it outside the first view.
+    EXPECT_TRUE(contains(run.out, output == "list.svg"
+                                      ? "Drew 20 cameras; left out 1 camera far from the rest\n"
+                                      : "Drew 21 cameras; 1 camera far from the rest lies outside the first view\n"))
+        << run.out;
   }
+  EXPECT_TRUE(contains(test::readText(dir / "list.svg"), "list.txt \u00B7 " )) << "the picture has a title";
+  EXPECT_TRUE(contains(test::readText(dir / "list.svg"), " \u00B7 20 cameras")) << "the picture's title counts 20";
   if (cameraPageBuiltIn()) {
     EXPECT_TRUE(contains(test::readText(dir / "list.html"), "data-extent=\"482500 95000 532500 135000\""))
         << "the page opens on the cameras near the rest";

@@ -52,7 +52,7 @@ TEST(CliUsage, AMistakeIsNamedInTwoLinesWithExitStatusTwo) {
       {"convert L --seed 4294967296",
        "tabrino convert: --seed: expected a whole number from 0 to 4294967295, got \"4294967296\"\n"
        "Run 'tabrino convert --help' for usage.\n"},
-      {"", "tabrino: a command is required: convert, inspect, dump, map, diff, from-osm or help\nRun 'tabrino --help' for usage.\n"},
+      {"", "tabrino: a command is required: convert, inspect, dump, export, map, diff, from-osm or help\nRun 'tabrino --help' for usage.\n"},
       {"help convret", "tabrino help: unknown command 'convret' (did you mean 'convert'?)\n"
                        "Run 'tabrino help --help' for usage.\n"},
   };

@@ -30,7 +30,7 @@ expect() {
 
 [ "$(complete -p tabrino)" = "complete -F _tabrino tabrino" ] || { echo "FAILED: not registered"; exit 1; }
 expect "tabrino con" "convert"
-expect "tabrino " "convert inspect dump map diff from-osm help"
+expect "tabrino " "convert inspect dump export map diff from-osm help"
 expect "tabrino m" "map"
 expect "tabrino --v" "--version"
 expect "tabrino convert --out" "--output-dir"
@@ -49,6 +49,10 @@ expect "tabrino dump x.dbh --format =" "list gpx kml geojson"
 expect "tabrino dump x.dbh --format = g" "gpx geojson"
 expect "tabrino dump x.dbh --format=k" "--format=kml"
 expect "tabrino convert list.txt --output-dir = o" "outdir"
+expect "tabrino export list.txt --format p" "poi-csv"
+expect "tabrino export list.txt --split-by t" "type type,speed"
+expect "tabrino export list.txt --output-dir o" "outdir"
+expect "tabrino export list.txt --name " ""
 expect "tabrino convert -- -" ""
 expect "tabrino convert -- l" "list.txt"
 

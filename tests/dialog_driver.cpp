@@ -30,7 +30,10 @@ void ThrowAs(TestableDlg::Throw what) {
 }
 }  // namespace
 
-void TestableDlg::JobWorkStarting() { ThrowAs(throwInWork.exchange(Throw::Nothing)); }
+void TestableDlg::JobWorkStarting() {
+  while (holdJobStart) ::Sleep(5);
+  ThrowAs(throwInWork.exchange(Throw::Nothing));
+}
 
 bool TestableDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   if (message == kThrowMessage) ThrowAs(static_cast<Throw>(wParam));
@@ -40,7 +43,7 @@ bool TestableDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 bool TestableDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {
   if (realChooser) return CKestrixDlg::ChooseListFiles(lists);
   if (!confirm) return false;
-  lists = {choice};
+  lists = choices.empty() ? std::vector<std::filesystem::path>{choice} : choices;
   return true;
 }
 
@@ -56,6 +59,12 @@ bool TestableDlg::ChooseMapFile(std::wstring& path) {
   }
   if (!mapChoice.empty()) path = mapChoice;
   return confirmMap;
+}
+
+bool TestableDlg::ChooseExport(ExportChoices& choices) {
+  if (realExportWindow) return CKestrixDlg::ChooseExport(choices);
+  if (confirmExport) choices = exportChoice;
+  return confirmExport;
 }
 
 bool TestableDlg::ShowPicture(const std::wstring& path) {
@@ -80,14 +89,16 @@ int TestableDlg::ShowMessage(const std::wstring& text, UINT type) {
     m_messages.push_back({text, type});
   }
   MSG msg;
-  while (holdMessages) {
+  while (holdMessages && !m_withdrawn) {
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
     ::Sleep(5);
   }
-  return (type & MB_TYPEMASK) == MB_YESNOCANCEL ? questionAnswer.load() : IDOK;
+  if (m_withdrawn.exchange(false)) return IDNO;
+  const UINT buttons = type & MB_TYPEMASK;
+  return buttons == MB_YESNOCANCEL || buttons == MB_YESNO ? questionAnswer.load() : IDOK;
 }
 
 int IconWidth(HICON icon) {
@@ -127,6 +138,7 @@ DialogDriver::DialogDriver(std::vector<std::filesystem::path> startupLists) {
 DialogDriver::~DialogDriver() {
   m_dialog.holdMessages = false;
   m_dialog.holdShownTable = false;
+  m_dialog.holdJobStart = false;
   if (::IsWindow(m_window)) {
     WaitFor([this] { return Enabled(IDOK); });
     ::PostMessageW(m_window, WM_COMMAND, IDCANCEL, 0);
@@ -159,7 +171,15 @@ void DialogDriver::Open(const std::filesystem::path& list) {
   WaitForOpen();
 }
 
+void DialogDriver::Open(const std::vector<std::filesystem::path>& lists) {
+  m_dialog.choices = lists;
+  Click(IDC_OPEN);
+  WaitForOpen();
+  m_dialog.choices.clear();
+}
+
 void DialogDriver::StartOpen(const std::filesystem::path& list) {
+  m_dialog.choices.clear();
   m_dialog.choice = list.wstring();
   Click(IDC_OPEN);  // the list is read on the dialog's worker, with Open disabled
 }

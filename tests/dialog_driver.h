@@ -26,13 +26,17 @@ struct ShownMessage {
 class TestableDlg : public CKestrixDlg {
  public:
   std::wstring choice;  // what the chooser returns
+  std::vector<std::filesystem::path> choices;  // several lists chosen together, in place of `choice`
   bool confirm = true;  // whether the user confirms the chooser
   bool realChooser = false;  // show the system's chooser instead
   std::wstring mapChoice;  // what the map's chooser returns (empty: the name offered)
   bool confirmMap = true;   // whether the user confirms the map's chooser
   bool pictureOpens = true;  // whether something opens the map
   std::wstring reportChoice;  // what the chooser of a findings report returns (empty: cancelled)
-  // The answer to a Yes/No/Cancel question (closing during a job: go on).
+  ExportChoices exportChoice;  // what the export's window returns
+  bool confirmExport = true;   // whether the user confirms it
+  bool realExportWindow = false;  // show the export's own window instead
+  // The answer to a Yes/No/Cancel or Yes/No question (closing during a job: go on).
   std::atomic<int> questionAnswer{IDCANCEL};
   // While set, a message stays up (running a modal loop, as a real one does).
   std::atomic<bool> holdMessages{false};
@@ -40,6 +44,8 @@ class TestableDlg : public CKestrixDlg {
   // While set, a job's work waits once its table is shown (an Open before
   // its check, a Conversion before its write).
   std::atomic<bool> holdShownTable{false};
+  // While set, a job's work waits before it starts.
+  std::atomic<bool> holdJobStart{false};
 
   // What the dialog procedure (for kThrowMessage, as its wParam says) or the
   // next job's work (once) throws: the barriers at the entry points that
@@ -58,16 +64,20 @@ class TestableDlg : public CKestrixDlg {
   bool ChooseReportFile(std::wstring& path) override;
   int ShowMessage(const std::wstring& text, UINT type) override;
   bool ChooseMapFile(std::wstring& path) override;
+  bool ChooseExport(ExportChoices& choices) override;
   bool ShowPicture(const std::wstring& path) override;
   void TableReadable() override;
   void JobWorkStarting() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  // The held question ends as answered No.
+  void WithdrawCloseQuestion() override { m_withdrawn = true; }
 
  private:
   std::mutex m_mutex;
   std::vector<ShownMessage> m_messages;
   std::vector<std::wstring> m_pictures;
   std::wstring m_mapOffered;
+  std::atomic<bool> m_withdrawn{false};
 };
 
 // The width of an icon's image in pixels (0 for no icon).
@@ -97,6 +107,8 @@ class DialogDriver {
   // Open with the chooser answering `list`; returns once the list is read
   // and its message, if any, dismissed.
   void Open(const std::filesystem::path& list);
+  // The same with several lists chosen together.
+  void Open(const std::vector<std::filesystem::path>& lists);
   // Presses Open with the chooser answering `list`, and returns at once.
   void StartOpen(const std::filesystem::path& list);
   // Waits until the running Open has ended: OK is the last button enabled again.

@@ -20,7 +20,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -59,7 +61,11 @@ class DialogFeatureTest : public ::testing::Test, public DialogDriver {
 
   // The findings window once Findings... has opened it (nullptr if it never comes).
   HWND FindingsWindow() {
-    ::PostMessageW(Item(IDC_FINDINGS_LIST), BM_CLICK, 0, 0);  // the window is modal: a sent click would wait for it
+    ::PostMessageW(Item(IDC_FINDINGS_LIST), BM_CLICK, 0, 0);  // posted: the dialog may ask something first
+    return ShownFindingsWindow();
+  }
+  // The findings window once it shows (nullptr if it never comes).
+  HWND ShownFindingsWindow() {
     HWND found = nullptr;
     WaitFor([&] {
       HWND window = ::FindWindowW(L"#32770", nullptr);
@@ -331,7 +337,8 @@ TEST_F(DialogFeatureTest, TheOptionsFilterDropAndLimitTheConversion) {
   for (int row = 0; row < ::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0); ++row) {
     shown.push_back(ListViewText(table, row, 0) + L" " + ListViewText(table, row, 2));
   }
-  EXPECT_EQ(shown, (std::vector<std::wstring>{L"3 filtered", L"4 filtered", L"5 duplicate"}));
+  EXPECT_EQ(shown, (std::vector<std::wstring>{L"3 left out by the options", L"4 left out by the options",
+                                              L"5 same camera again"}));
   ::SendMessageW(findings, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
 
@@ -533,6 +540,61 @@ TEST_F(DialogFeatureTest, StoppingAConversionToCloseLeavesNoPartOfADatabase) {
   EXPECT_EQ(FilesIn(m_dir.path()), fs::exists(database) ? 2u : 1u);
 }
 
+// Closing while the map is drawn asks as for the other jobs: stop now (no
+// map file), close when done, or go on. When the map is done first, the
+// question goes and the dialog closes, the map written.
+TEST(DialogCloseTest, ClosingDuringMapAsksAndTheQuestionGoesWhenTheMapIsDone) {
+  struct Driver : DialogDriver {
+    using DialogDriver::DialogDriver;
+    test::TestableDlg& Dialog() { return m_dialog; }
+    HWND Window() const { return m_window; }
+  };
+  tabrino::test::TempDir dir;
+  tabrino::test::writeText(dir / "cameras.txt", NumberedList(50));
+  const struct {
+    const char* what;
+    int answer;
+    bool mapDoneFirst;  // the question is still up when the map is done
+    bool closes;
+    bool mapWritten;
+  } cases[] = {{"stop now", IDYES, false, true, false},
+               {"close when done", IDNO, false, true, true},
+               {"go on", IDCANCEL, false, false, true},
+               {"done first", IDCANCEL, true, true, true}};
+  int number = 0;
+  for (const auto& c : cases) {
+    const fs::path map = dir / ("map" + std::to_string(number++) + ".html");
+    Driver driver(dir / "cameras.txt");
+    test::TestableDlg& dialog = driver.Dialog();
+    const HWND window = driver.Window();
+    ASSERT_TRUE(WaitFor([&] { return driver.Text(IDC_LOADED_COUNT) == L"50"; })) << c.what;
+    ASSERT_TRUE(driver.WaitForOpen());
+    dialog.mapChoice = map.wstring();
+    dialog.holdJobStart = true;
+    ::PostMessageW(driver.Item(IDC_MAP), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !driver.Enabled(IDOK); })) << c.what;
+
+    dialog.questionAnswer = c.answer;
+    dialog.holdMessages = c.mapDoneFirst;
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !dialog.Messages().empty(); })) << c.what;
+    EXPECT_EQ(dialog.Messages().front().text,
+              L"Tabrino is still drawing the map.\n\nYes: stop now and close; no file is left half-written.\n"
+              L"No: close when the work is done.") << c.what;
+    dialog.holdJobStart = false;
+    if (c.closes) {
+      EXPECT_TRUE(WaitFor([&] { return !::IsWindow(window); })) << c.what;
+    } else {
+      EXPECT_TRUE(WaitFor([&] { return driver.Enabled(IDOK); })) << c.what;
+      EXPECT_TRUE(::IsWindow(window)) << c.what;
+    }
+    dialog.holdMessages = false;
+    EXPECT_EQ(fs::exists(map), c.mapWritten) << c.what;
+    EXPECT_EQ(dialog.Messages().size(), 1u) << c.what;  // the question only: the map opened
+    EXPECT_EQ(dialog.Pictures().size(), c.mapWritten ? 1u : 0u) << c.what;
+  }
+}
+
 TEST_F(DialogFeatureTest, KeysAndClicksMoveTheOneSelectedRow) {
   tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(300));
   Open(m_dir / "cameras.txt");
@@ -591,6 +653,53 @@ TEST_F(DialogFeatureTest, TypingAnIdxFindsItsRowInTheOrderShown) {
   EXPECT_EQ(find(L"gate-n", -1), L"Gate-North");
   EXPECT_EQ(find(L"257", -1), L"257");  // the row of 257, wherever the sort put it
   EXPECT_EQ(find(L"30", -1), L"300");    // now first: further south than 30
+}
+
+// Enter in the table, the natural key after typing an IDX, keeps the dialog
+// and the row found; the OK button and Escape still close it at once, with
+// no question about the list loaded.
+TEST(DialogKeysTest, EnterInTheTableNeverClosesTheDialog) {
+  tabrino::test::TempDir dir;
+  tabrino::test::writeText(dir / "cameras.txt", NumberedList(3000));
+  const struct {
+    const char* then;
+    bool closes;
+  } cases[] = {{"nothing", false}, {"OK", true}, {"Escape", true}};
+  for (const auto& c : cases) {
+    DialogDriver dialog(dir / "cameras.txt");
+    ASSERT_TRUE(WaitFor([&] { return dialog.Text(IDC_LOADED_COUNT) == L"3000"; })) << c.then;
+    ASSERT_TRUE(dialog.WaitForOpen());
+    const HWND window = ::GetParent(dialog.Item(IDC_CAMERA_LIST));
+    const HWND list = dialog.Item(IDC_CAMERA_LIST);
+    ::SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+    // Through the dialog's own message loop, as typed keys come.
+    for (wchar_t key : std::wstring(L"2718")) ::PostMessageW(list, WM_CHAR, key, 1);
+    ::PostMessageW(list, WM_KEYDOWN, VK_RETURN, 1);
+    ::PostMessageW(list, WM_CHAR, VK_RETURN, 1);
+    ::PostMessageW(list, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC0000001u));
+    auto selected = [&] {
+      return static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    };
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindow(window) && selected() >= 0 && dialog.Cell(selected(), 0) == L"2718"; }))
+        << c.then;
+    ::Sleep(200);  // a close would have come by now
+    ASSERT_TRUE(::IsWindow(window)) << c.then;
+    EXPECT_EQ(dialog.Cell(selected(), 0), L"2718") << c.then;
+    const int top = static_cast<int>(::SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    const int shown = static_cast<int>(::SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    EXPECT_TRUE(selected() >= top && selected() <= top + shown) << c.then;
+
+    const size_t messages = dialog.LastMessage().size();
+    if (std::string(c.then) == "OK") {
+      ::PostMessageW(dialog.Item(IDOK), BM_CLICK, 0, 0);
+    } else if (std::string(c.then) == "Escape") {
+      ::PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
+    }
+    if (c.closes) {
+      EXPECT_TRUE(WaitFor([&] { return !::IsWindow(window); })) << c.then;
+      EXPECT_EQ(dialog.LastMessage().size(), messages) << c.then;  // nothing asked
+    }
+  }
 }
 
 TEST_F(DialogFeatureTest, ANewListStartsAtTheTopAndTheSelectionFollowsItsCameraThroughTheSort) {
@@ -808,12 +917,23 @@ TEST_F(DialogFeatureTest, WhatDidNotBecomeACameraIsSaidBelowTheTableAndSavedAsCs
   const std::wstring kinds[] = {L"2 rows skipped, coordinates out of range: line 4, line 6",
                                 L"1 line without a comma made no row: line 5", L"1 row repeats an earlier camera: line 3"};
   const std::wstring whole = kinds[0] + L"; " + kinds[1] + L"; " + kinds[2];
-  const std::wstring cut[] = {L"4 more: Findings...", kinds[0] + L"; 2 more: Findings...",
-                              kinds[0] + L"; " + kinds[1] + L"; 1 more: Findings..."};
-  EXPECT_NE(std::find(std::begin(cut), std::end(cut), Text(IDC_FINDINGS)), std::end(cut)) << Text(IDC_FINDINGS);
+  // The first kind always leads: whole, or cut with "…" where it must be.
+  auto fitted = [&](const std::wstring& line) {
+    const std::wstring whole[] = {kinds[0] + L"; 2 more: Findings...",
+                                  kinds[0] + L"; " + kinds[1] + L"; 1 more: Findings..."};
+    if (std::find(std::begin(whole), std::end(whole), line) != std::end(whole)) return true;
+    const std::wstring end = L"\u2026; 2 more: Findings...";
+    const std::size_t cut = line.size() - std::min(line.size(), end.size());
+    return cut > 0 && line.substr(cut) == end && kinds[0].compare(0, cut, line, 0, cut) == 0;
+  };
+  EXPECT_TRUE(fitted(Text(IDC_FINDINGS))) << Text(IDC_FINDINGS);
   EXPECT_EQ(TipOver(m_window, IDC_FINDINGS), whole);
   RECT window;
   ::GetWindowRect(m_window, &window);
+  // At its narrowest the window still names the first kind, cut.
+  ::SetWindowPos(m_window, nullptr, 0, 0, 50, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(fitted(Text(IDC_FINDINGS))) << Text(IDC_FINDINGS);
+  EXPECT_NE(Text(IDC_FINDINGS).find(L"\u2026"), std::wstring::npos) << Text(IDC_FINDINGS);
   ::SetWindowPos(m_window, nullptr, 0, 0, 1200, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
   EXPECT_EQ(Text(IDC_FINDINGS), whole);
   ::SetWindowPos(m_window, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
@@ -838,8 +958,10 @@ TEST_F(DialogFeatureTest, WhatDidNotBecomeACameraIsSaidBelowTheTableAndSavedAsCs
   EXPECT_FALSE(Enabled(IDC_FINDINGS_LIST));
 }
 
-// Every finding in a virtual list (line, list, kind, detail); double-click or
-// Enter shows the line's row in the table, wherever the sort put it.
+// Every finding in a virtual list (line, list, kind in words, detail), in a
+// window beside the dialog that stays while the user walks through them:
+// double-click, Enter or Go to row selects the line's row in the table
+// behind it, wherever the sort put it, and the keyboard stays in the window.
 TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   std::string list = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
   for (int i = 2; i <= 40; ++i) list += std::to_string(i) + ",10.5," + std::to_string(80 - i) + ",1,60,1,90\n";
@@ -854,10 +976,14 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   ASSERT_NE(findings, nullptr);
   HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
   EXPECT_TRUE(::GetWindowLongW(table, GWL_STYLE) & LVS_OWNERDATA);
+  wchar_t title[128] = L"";
+  ::GetWindowTextW(findings, title, 128);
+  EXPECT_EQ(std::wstring(title), L"Findings: 3 in odd.txt");
   auto cell = [&](int row, int column) { return ListViewText(table, row, column); };
   ASSERT_EQ(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0), 3);
-  const std::vector<std::wstring> rows[] = {
-      {L"41", L"odd.txt", L"no-comma"}, {L"42", L"odd.txt", L"number-prefix"}, {L"43", L"odd.txt", L"duplicate"}};
+  const std::vector<std::wstring> rows[] = {{L"41", L"odd.txt", L"no comma: no row"},
+                                            {L"42", L"odd.txt", L"more than a number"},
+                                            {L"43", L"odd.txt", L"same camera again"}};
   for (int row = 0; row < 3; ++row) {
     for (int column = 0; column < 3; ++column) {
       EXPECT_EQ(cell(row, column), rows[row][static_cast<std::size_t>(column)]) << row;
@@ -865,24 +991,36 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
     EXPECT_FALSE(cell(row, 3).empty());
   }
   EXPECT_EQ(cell(2, 3), L"same camera as line 2");
+  auto keyboardIn = [&] {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(m_window, nullptr), &thread);
+    return thread.hwndFocus;
+  };
+  ASSERT_TRUE(WaitFor([&] { return keyboardIn() == table; }));
 
-  // Enter on line 42.
+  // Enter on line 42, through the dialog's loop as a key comes.
   LVITEMW select{};
   select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   ::SendMessageW(table, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&select));
   ::PostMessageW(table, WM_KEYDOWN, VK_RETURN, 1);
-  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
-  ASSERT_TRUE(WaitFor([&] { return Selected() >= 0; }));
-  EXPECT_EQ(Cell(Selected(), 0), L"42");
-  GUITHREADINFO thread{};
-  thread.cbSize = sizeof thread;
-  ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(m_window, nullptr), &thread));
-  EXPECT_EQ(thread.hwndFocus, List());  // the keyboard is in the table, at the row
+  ASSERT_TRUE(WaitFor([&] { return Selected() >= 0 && Cell(Selected(), 0) == L"42"; }));
+  EXPECT_TRUE(::IsWindow(findings));
+  EXPECT_EQ(keyboardIn(), table);  // the next finding is a key away
+  {
+    // The row is drawn as selected, though the table has not the keyboard.
+    NMLVCUSTOMDRAW draw{};
+    draw.nmcd.hdr = {List(), IDC_CAMERA_LIST, static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(Selected());
+    draw.nmcd.uItemState = CDIS_SELECTED;
+    ::SendMessageW(m_window, WM_NOTIFY, IDC_CAMERA_LIST, reinterpret_cast<LPARAM>(&draw));
+    EXPECT_EQ(draw.clrTextBk, ::GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(draw.clrText, ::GetSysColor(COLOR_HIGHLIGHTTEXT));
+    EXPECT_FALSE(draw.nmcd.uItemState & CDIS_SELECTED);  // not the grey of a list without the focus
+  }
 
-  // A double-click on line 43, opened again without gathering again.
-  findings = FindingsWindow();
-  ASSERT_NE(findings, nullptr);
-  table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+  // A double-click on line 43, in the same window.
   RECT rect{LVIR_BOUNDS, 0, 0, 0};
   ::SendMessageW(table, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&rect));
   const LPARAM at = MAKELPARAM(rect.left + 10, (rect.top + rect.bottom) / 2);
@@ -890,19 +1028,186 @@ TEST_F(DialogFeatureTest, TheFindingsWindowListsEveryFindingAndGoesToItsRow) {
   ::PostMessageW(table, WM_LBUTTONUP, 0, at);
   ::PostMessageW(table, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
   ::PostMessageW(table, WM_LBUTTONUP, 0, at);
-  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
   ASSERT_TRUE(WaitFor([&] { return Cell(Selected(), 0) == L"43"; }));
   EXPECT_EQ(SelectedCount(), 1);
+  EXPECT_TRUE(::IsWindow(findings));
 
   // A line that made no row says so.
-  findings = FindingsWindow();
-  ASSERT_NE(findings, nullptr);
-  table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
   ::SendMessageW(table, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
   const size_t before = m_dialog.Messages().size();
   ::PostMessageW(::GetDlgItem(findings, IDC_GOTO_ROW), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before; }));
   EXPECT_EQ(LastMessage(), L"Line 41 made no row: the table does not show it.");
+
+  // Findings... again brings the same window forward; Escape closes it.
+  EXPECT_EQ(FindingsWindow(), findings);
+  ::PostMessageW(table, WM_KEYDOWN, VK_ESCAPE, 1);
+  EXPECT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
+}
+
+// The window beside the dialog: owned by it and centred on it, the dialog
+// still in use behind it; its Detail column takes the room the window
+// gains; Save... cancelled leaves it open. An extract's finding about a
+// camera goes to that camera's row; one about an object that made no row
+// says so.
+TEST_F(DialogFeatureTest, TheFindingsWindowStaysBesideTheDialogAndGoesToAnExtractsRows) {
+  tabrino::test::writeText(m_dir / "b.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
+                           "b1,13.5,52.5,1,50,0,0\n"
+                           "not a camera\n");
+  fs::copy_file(fs::path(TABRINO_OSM_GENERATED_DIR) / "cameras.osm.pbf", m_dir / "cameras.osm.pbf");
+  Open(std::vector<fs::path>{m_dir / "b.txt", m_dir / "cameras.osm.pbf"});
+  ASSERT_TRUE(Convert());  // the extract's rows move among the list's
+  ::SetWindowPos(m_window, nullptr, 300, 250, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // room around it to centre on
+  const HWND findings = FindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  const HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+  EXPECT_EQ(::GetWindow(findings, GW_OWNER), m_window);
+  EXPECT_TRUE(::IsWindowEnabled(m_window));  // not modal: the table stays in reach
+  wchar_t title[128] = L"";
+  ::GetWindowTextW(findings, title, 128);
+  const int count = static_cast<int>(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0));
+  EXPECT_EQ(std::wstring(title), L"Findings: " + std::to_wstring(count) + L" in 2 lists");
+  RECT owner, window;
+  ::GetWindowRect(m_window, &owner);
+  ::GetWindowRect(findings, &window);
+  EXPECT_LE(std::abs((owner.left + owner.right) - (window.left + window.right)), 2);
+  EXPECT_LE(std::abs((owner.top + owner.bottom) - (window.top + window.bottom)), 2);
+
+  // Wider, the Detail column takes the room.
+  const int detail = static_cast<int>(::SendMessageW(table, LVM_GETCOLUMNWIDTH, 3, 0));
+  ::SetWindowPos(findings, nullptr, 0, 0, window.right - window.left + 200, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(::SendMessageW(table, LVM_GETCOLUMNWIDTH, 3, 0), detail + 200);
+
+  // Save... cancelled: the window is still there.
+  const size_t before = m_dialog.Messages().size();
+  m_dialog.reportChoice.clear();
+  ::SendMessageW(::GetDlgItem(findings, IDC_SAVE_FINDINGS), BM_CLICK, 0, 0);
+  EXPECT_TRUE(::IsWindow(findings));
+  EXPECT_EQ(m_dialog.Messages().size(), before);
+
+  auto rowOf = [&](const std::wstring& object) {
+    for (int row = 0; row < count; ++row) {
+      if (ListViewText(table, row, 3).rfind(object + L" ", 0) == 0) return row;
+    }
+    return -1;
+  };
+  auto goTo = [&](int row) {
+    LVITEMW select{};
+    select.state = select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageW(table, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&select));
+    ::PostMessageW(::GetDlgItem(findings, IDC_GOTO_ROW), BM_CLICK, 0, 0);
+  };
+  // The cameras of nodes 9, 14 and 15 (the fixture's) are rows.
+  const struct {
+    const wchar_t* object;
+    const wchar_t* kind;
+    const wchar_t* x;
+    const wchar_t* y;
+  } cameras[] = {{L"node 9", L"no speed in the extract", L"10.9", L"50.9"},
+                 {L"node 14", L"speed from the road", L"11.4", L"51.4"},
+                 {L"node 15", L"no speed in the extract", L"11.5", L"51.5"}};
+  for (const auto& camera : cameras) {
+    const int row = rowOf(camera.object);
+    ASSERT_GE(row, 0) << camera.object;
+    EXPECT_EQ(ListViewText(table, row, 1), L"cameras.osm.pbf");
+    EXPECT_EQ(ListViewText(table, row, 2), camera.kind);
+    goTo(row);
+    ASSERT_TRUE(WaitFor([&] { return Selected() >= 0 && Cell(Selected(), 1) == camera.x; })) << camera.object;
+    EXPECT_EQ(Cell(Selected(), 2), camera.y) << camera.object;
+  }
+  EXPECT_EQ(m_dialog.Messages().size(), before);
+  // Relation 107 is of a kind left out: no row of it.
+  const int left = rowOf(L"relation 107");
+  ASSERT_GE(left, 0);
+  goTo(left);
+  ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before; }));
+  EXPECT_EQ(LastMessage(), L"relation 107 made no camera: the table has no row of it.");
+  EXPECT_TRUE(::IsWindow(findings));
+}
+
+// The findings a line of the findings' summary counts: each kind starts with
+// its count ("2 rows skipped, ...; 1 line without ...").
+std::uint64_t CountedIn(const std::wstring& line) {
+  std::uint64_t total = 0;
+  for (std::size_t start = 0; start < line.size();) {
+    const std::size_t end = std::min(line.find(L"; ", start), line.size());
+    total += std::wcstoull(line.c_str() + start, nullptr, 10);
+    start = end + 2;
+  }
+  return total;
+}
+
+// A second Open shows the findings of its own lists, whatever the table held
+// before: the window lists as many as the line below the table counts, and
+// Save... writes what the command line's report of the same lists holds.
+TEST_F(DialogFeatureTest, FindingsAfterAnotherOpenAreThoseOfTheListsOpened) {
+  tabrino::test::writeText(m_dir / "large.txt", NumberedList(20000) + "no comma in the large list\n");
+  tabrino::test::writeText(m_dir / "small.txt", NumberedList(2));
+  tabrino::test::writeText(m_dir / "a.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
+                           "a1,13.1,52.1,1,50,0,0\n"
+                           "no comma here\n"
+                           "a3,200,10,1,60,1,90\n"
+                           "a4,13.4x,52.4,1,50,0,0\n");
+  tabrino::test::writeText(m_dir / "b.txt",
+                           "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n"
+                           "b1,13.5,52.5,1,50,0,0\n"
+                           "b2,13.5,52.5,1,50,0,0\n"
+                           "not a camera\n"
+                           "b4,13.6,95,1,50,0,0\n");
+  fs::copy_file(fs::path(TABRINO_OSM_GENERATED_DIR) / "cameras.osm.pbf", m_dir / "cameras.osm.pbf");
+  const struct {
+    const char* before;
+    std::vector<const char*> lists;
+  } cases[] = {
+      {"large.txt", {"a.txt", "b.txt"}},
+      {"small.txt", {"a.txt", "b.txt"}},
+      {"large.txt", {"cameras.osm.pbf", "b.txt"}},
+      {"small.txt", {"b.txt", "cameras.osm.pbf"}},
+  };
+  int number = 0;
+  for (const auto& c : cases) {
+    const std::string where = std::string(c.before) + " then " + c.lists.front() + ", " + c.lists.back();
+    std::vector<fs::path> lists;
+    std::wstring named;  // as the dialog names them: Open made their folder the current one
+    for (const char* list : c.lists) {
+      lists.push_back(m_dir / list);
+      named += L" " + WideFromUtf8(list);
+    }
+    Open(m_dir / c.before);
+    Open(lists);
+    ASSERT_TRUE(fs::equivalent(fs::current_path(), m_dir.path()));
+    ASSERT_TRUE(Enabled(IDC_FINDINGS_LIST)) << where << " " << LastMessage();
+
+    const fs::path cliReport = m_dir / ("cli" + std::to_string(number) + ".csv");
+    const fs::path report = m_dir / ("dialog" + std::to_string(number) + ".csv");
+    ++number;
+    fs::create_directories(m_dir / "cli");
+    const std::wstring command = L"\"\"" + fs::path(TABRINO_CLI_EXE).wstring() + L"\" convert" + named +
+                                 L" -q --report \"" + cliReport.wstring() + L"\" -o \"" + (m_dir / "cli").wstring() +
+                                 L"\"\"";
+    ASSERT_EQ(::_wsystem(command.c_str()), 0) << command;
+    const std::string expected = tabrino::test::readText(cliReport);
+    const auto findingsInReport = static_cast<std::uint64_t>(std::count(expected.begin(), expected.end(), '\n') - 1);
+
+    EXPECT_EQ(CountedIn(TipOver(m_window, IDC_FINDINGS)), findingsInReport) << where << ": " << TipOver(m_window, IDC_FINDINGS);
+    const std::size_t before = m_dialog.Messages().size();
+    HWND findings = FindingsWindow();
+    ASSERT_NE(findings, nullptr) << where << " " << LastMessage();
+    EXPECT_EQ(m_dialog.Messages().size(), before) << where << " " << LastMessage();
+    const HWND table = ::GetDlgItem(findings, IDC_FINDINGS_TABLE);
+    EXPECT_EQ(static_cast<std::uint64_t>(::SendMessageW(table, LVM_GETITEMCOUNT, 0, 0)), findingsInReport) << where;
+
+    m_dialog.reportChoice = report.wstring();
+    ::PostMessageW(::GetDlgItem(findings, IDC_SAVE_FINDINGS), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before && Enabled(IDOK); })) << where;
+    EXPECT_NE(LastMessage().find(report.filename().wstring()), std::wstring::npos) << where << " " << LastMessage();
+    EXPECT_EQ(tabrino::test::readText(report), expected) << where;
+    if (::IsWindow(findings)) ::SendMessageW(findings, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); })) << where;
+  }
 }
 
 TEST_F(DialogFeatureTest, AUtf8ListIsShownAsUtf8) {
@@ -913,7 +1218,7 @@ TEST_F(DialogFeatureTest, AUtf8ListIsShownAsUtf8) {
   EXPECT_EQ(Cell(0, 0), L"Caf\u00E9 \u6771\u4EAC");
 }
 
-TEST_F(DialogFeatureTest, TheChooserOffersTextCsvExtractsAndAllFiles) {
+TEST_F(DialogFeatureTest, TheChooserOffersEverythingReadTogetherThenTextCsvExtractsAndAllFiles) {
   m_dialog.realChooser = true;
   ::PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDC_OPEN, BN_CLICKED), 0);
   HWND chooser = nullptr;
@@ -930,8 +1235,46 @@ TEST_F(DialogFeatureTest, TheChooserOffersTextCsvExtractsAndAllFiles) {
   }
   ::PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitFor([&] { return !::IsWindow(chooser); }));
-  EXPECT_EQ(filters, (std::vector<std::wstring>{L"Text File(*.txt) ", L"CSV File(*.csv)",
-                                                L"OpenStreetMap extract(*.osm.pbf)", L"All Files(*.*)"}));
+  // Everything Open reads first, then each format alone.
+  EXPECT_EQ(filters, (std::vector<std::wstring>{L"Camera lists and extracts(*.txt;*.csv;*.osm.pbf)", L"Text File(*.txt) ",
+                                                L"CSV File(*.csv)", L"OpenStreetMap extract(*.osm.pbf)",
+                                                L"All Files(*.*)"}));
+}
+
+// Each command button has its key (Alt and its underlined letter), its
+// caption reading as before; and the window can be minimized.
+TEST_F(DialogFeatureTest, TheCommandButtonsHaveKeysAndTheWindowMinimizes) {
+  tabrino::test::writeText(m_dir / "odd.txt", NumberedList(3) + "no comma here\n");
+  const struct {
+    int id;
+    const wchar_t* caption;
+  } buttons[] = {{IDC_OPEN, L"&Open"}, {IDC_CONVERSION, L"&Conversion"}, {IDC_MAP, L"&Map..."},
+                 {IDC_FINDINGS_LIST, L"&Findings..."}};
+  for (const auto& button : buttons) EXPECT_EQ(Text(button.id), button.caption);
+  auto alt = [&](wchar_t letter) {
+    ::PostMessageW(List(), WM_SYSCHAR, letter, static_cast<LPARAM>(1u | (1u << 29)));  // through the dialog's loop
+  };
+  m_dialog.choice = (m_dir / "odd.txt").wstring();
+  alt(L'o');
+  ASSERT_TRUE(WaitFor([&] { return Text(IDC_LOADED_COUNT) == L"3" && Enabled(IDOK); }));
+  const size_t before = m_dialog.Messages().size();
+  alt(L'c');
+  ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before && Enabled(IDOK); }));
+  EXPECT_TRUE(fs::exists(DatabaseIn(m_dir.path())));
+  m_dialog.confirmMap = false;
+  alt(L'm');
+  EXPECT_TRUE(WaitFor([&] { return !m_dialog.MapOffered().empty(); }));
+  alt(L'f');
+  const HWND findings = ShownFindingsWindow();
+  ASSERT_NE(findings, nullptr);
+  ::SendMessageW(findings, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(findings); }));
+
+  EXPECT_TRUE(::GetWindowLongW(m_window, GWL_STYLE) & WS_MINIMIZEBOX);
+  ::SendMessageW(m_window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(WaitFor([&] { return ::IsIconic(m_window) != FALSE; }));
+  ::SendMessageW(m_window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(WaitFor([&] { return ::IsIconic(m_window) == FALSE; }));
 }
 
 // A failure's code in the words users know: the system's message for a Win32

@@ -234,7 +234,8 @@ TEST_F(DialogTest, FailedOpensSayWhyInTheSystemsWordsAndOfferNoConversion) {
   ASSERT_TRUE(Enabled(IDC_CONVERSION));
 
   Open(m_dir / "missing.txt");  // the table and the counts stay those of the list before
-  EXPECT_EQ(LastMessage(), L"Error[5009]\n\n" + SystemMessage(ERROR_FILE_NOT_FOUND));
+  // The code's text as it always was, then the file and the system's reason.
+  EXPECT_EQ(LastMessage(), L"Error[5009]\n\nmissing.txt: " + SystemMessage(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(m_dialog.Messages().back().type, static_cast<UINT>(MB_OK | MB_ICONERROR));
   EXPECT_EQ(RowCount(), 4);
   EXPECT_EQ(Text(IDC_LOADED_COUNT), L"4");

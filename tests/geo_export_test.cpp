@@ -36,7 +36,14 @@ std::vector<ReadCamera> readGpx(const std::string& text) {
   std::vector<ReadCamera> cameras;
   for (const XmlElement* wpt : gpx.all("wpt")) {
     const XmlElement* extensions = wpt->child("extensions");
-    cameras.push_back({wpt->attribute("lon"), wpt->attribute("lat"), wpt->child("name")->text,
+    // GPX takes longitudes below 180; the stored 180 is in the extension.
+    std::string lon = wpt->attribute("lon");
+    if (const XmlElement* seam = extensions->child("tabrino:lon")) {
+      EXPECT_EQ(lon, "-180");
+      lon = seam->text;
+    }
+    EXPECT_NE(wpt->attribute("lon"), "180") << "GPX takes longitudes below 180";
+    cameras.push_back({lon, wpt->attribute("lat"), wpt->child("name")->text,
                        extensions->child("tabrino:type")->text, extensions->child("tabrino:speed")->text,
                        extensions->child("tabrino:dirtype")->text, extensions->child("tabrino:direction")->text});
   }
@@ -161,7 +168,7 @@ TEST(GeoExport, NamesSayTypeSpeedAndHeading) {
       {{0, 0, 3, 50, 2, directionCode(300)}, "Red-light camera 50 km/h, headings 120\u00B0 and 300\u00B0"},
       {{0, 0, 4, 110, 1, directionCode(0)}, "Section control 110 km/h, heading 0\u00B0"},
       {{0, 0, 5, 40, 1, directionCode(359)}, "Mobile camera 40 km/h, heading 358\u00B0"},  // stored in steps of 2
-      {{0, 0, 192, 30, 7, 0}, "Camera type 192 30 km/h, direction type 7"},
+      {{0, 0, 192, 30, 7, 0}, "Camera type 192, 30 km/h, direction type 7"},
   };
   for (const auto& [record, name] : cases) EXPECT_EQ(cameraName(record), name);
 }

@@ -17,7 +17,7 @@ text=$(printf '%s\n' "$text" | sed 's/\x1b\[[0-9;]*m//g; s/.\x08//g')
 grep -q '^NAME' <<<"$text" || { echo "FAILED: nothing rendered"; exit 1; }
 
 failures=0
-for command in convert inspect dump map diff from-osm; do
+for command in convert inspect dump export map diff from-osm; do
   for word in "$command" $("$tabrino" help "$command" | grep -oE '(^|[ ,])--?[a-z][a-z-]*' | tr -d ' ,' | sort -u); do
     if ! grep -qF -- "$word" <<<"$text"; then
       echo "FAILED: the page does not mention $word ($command)"

@@ -49,8 +49,22 @@ LRESULT CALLBACK CCameraList::SubclassProc(HWND window, UINT message, WPARAM wPa
 LRESULT CCameraList::OnSubclassedMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   CCameraList* list = this;
   switch (message) {
+    case WM_GETDLGCODE: {
+      // Enter is the table's own: after typing an IDX it shows that row.
+      // Left to the dialog, it would press the default button, OK, and
+      // close the dialog with the list loaded.
+      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      const LRESULT code = ::DefSubclassProc(window, message, wParam, lParam);
+      const bool enter = key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) && key->wParam == VK_RETURN;
+      return enter ? code | DLGC_WANTMESSAGE : code;
+    }
     case WM_KEYDOWN:
     case WM_CHAR: {  // moving by key, or typing the start of an IDX
+      if (wParam == VK_RETURN) {  // the row found by typing, in view; it never starts an IDX
+        const int selected = list->GetSelectedRow();
+        if (message == WM_KEYDOWN && selected >= 0) list->EnsureVisible(selected, FALSE);
+        return 0;
+      }
       const int selected = list->GetSelectedRow();
       if (selected >= 0) list->SetItemState(selected, 0, LVIS_SELECTED);
       const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);

@@ -1,7 +1,9 @@
 #include "ui/findings_dlg.h"
 
+#include "core/texts/user_texts.h"
 #include "ui/text_encoding.h"
 
+#include <algorithm>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -12,7 +14,8 @@ struct ColumnSpec {
   const wchar_t* title;
   int width;  // at 96 DPI
 };
-constexpr ColumnSpec kColumns[] = {{L"Line", 60}, {L"List", 110}, {L"Kind", 100}, {L"Detail", 330}};
+constexpr ColumnSpec kColumns[] = {{L"Line", 60}, {L"List", 110}, {L"Kind", 140}, {L"Detail", 330}};
+constexpr int kDetailColumn = 3;
 constexpr int kBaseDpi = 96;
 
 }  // namespace
@@ -46,24 +49,31 @@ BOOL CFindingsDlg::OnInitDialog() {
   }
   m_list.SetItemCountEx(static_cast<int>(m_findings.size()), 0);
   if (!m_findings.empty()) m_list.SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  const std::wstring title = L"Findings: " + std::to_wstring(m_findings.size()) + L" in " + m_listName;
+  // Named by the lists they are in: the first list's name alone would
+  // pass for all of them.
+  const std::wstring in = m_sources ? std::to_wstring(m_sources->count()) + L" lists" : m_listName;
+  const std::wstring title = L"Findings: " + std::to_wstring(m_findings.size()) + L" in " + in;
   SetWindowText(title.c_str());
 
   using Anchor = CAnchorLayout::Anchor;
   m_layout.Begin(m_hWnd, m_dpi);
   m_layout.Add(IDC_FINDINGS_TABLE, Anchor::kAll);
   for (int id : {IDC_GOTO_ROW, IDC_SAVE_FINDINGS, IDCANCEL}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
+  FitDetailColumn();
   CenterOnOwner();
   ::SetFocus(m_list.m_hWnd);
   return FALSE;  // the focus is set
 }
 
+// The owner shows the row behind this window, which stays, so that the next
+// finding is a key away.
 void CFindingsDlg::OnOK() {
   const int row = static_cast<int>(m_list.SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
   if (row < 0 || static_cast<size_t>(row) >= m_findings.size()) return;
-  m_chosenLine = m_findings[static_cast<size_t>(row)].lineNumber;
-  EndDialog(kGoToRow);
+  ::SendMessageW(::GetWindow(m_hWnd, GW_OWNER), kGoToFinding, static_cast<WPARAM>(row), 0);
 }
+
+void CFindingsDlg::OnBnClickedSave() { ::SendMessageW(::GetWindow(m_hWnd, GW_OWNER), kSaveFindings, 0, 0); }
 
 void CFindingsDlg::OnDblClk(NMHDR* pNMHDR, LRESULT* pResult) {
   if (reinterpret_cast<NMITEMACTIVATE*>(pNMHDR)->iItem >= 0) OnOK();
@@ -85,7 +95,7 @@ void CFindingsDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
   switch (item.iSubItem) {
     case 0: text = where.lineNumber != 0 ? std::to_wstring(where.lineNumber) : L""; break;
     case 1: text = where.name ? WideFromUtf8(*where.name) : m_listName; break;
-    case 2: text = WideFromUtf8(tabrino::findingKindName(finding.kind)); break;
+    case 2: text = WideFromUtf8(tabrino::findingKindWords(finding.kind)); break;
     case 3: CopyCellToWideBuffer(finding.detail, m_codePage, item.pszText, item.cchTextMax); return;
     default: return;
   }
@@ -93,8 +103,20 @@ void CFindingsDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
 }
 
 LRESULT CFindingsDlg::OnSize(WPARAM, LPARAM) {
-  if (!IsIconic()) m_layout.Arrange(m_dpi);
+  if (IsIconic()) return 0;
+  m_layout.Arrange(m_dpi);
+  FitDetailColumn();
   return 0;
+}
+
+void CFindingsDlg::FitDetailColumn() {
+  if (!m_list.m_hWnd) return;
+  RECT area;
+  ::GetClientRect(m_list.m_hWnd, &area);  // without the scroll bar
+  int others = 0;
+  for (int column = 0; column < kDetailColumn; ++column) others += m_list.GetColumnWidth(column);
+  const int least = ::MulDiv(kColumns[kDetailColumn].width, m_dpi, kBaseDpi);
+  m_list.SetColumnWidth(kDetailColumn, std::max(least, static_cast<int>(area.right) - others));
 }
 
 LRESULT CFindingsDlg::OnGetMinMaxInfo(WPARAM, LPARAM lParam) {

@@ -1,7 +1,9 @@
-// The findings window: every finding of the list shown (line, list, kind,
-// detail) in a virtual list, so that millions open at once. It changes
-// nothing itself: it closes with what the user asked for (save them all, or
-// go to a line's row), and the main dialog does it.
+// The findings window: every finding of the lists shown (line, list, kind,
+// detail) in a virtual list, so that millions open at once. Modeless and
+// owned by the main dialog, it stays open while the user walks through the
+// findings: it changes nothing itself, but asks its owner (by a sent
+// message, the finding's index as wParam) to show a finding's row or to
+// save them all.
 #pragma once
 
 #include "core/list/list_findings.h"
@@ -11,27 +13,27 @@
 #include "framework/dialog.h"
 #include "ui/resource.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 class CFindingsDlg : public CDialog {
  public:
   enum { IDD = IDD_FINDINGS };
-  // What DoModal returns besides IDCANCEL.
-  enum Result { kSave = 100, kGoToRow = 101 };
+  // What the window asks of its owner.
+  static constexpr UINT kGoToFinding = WM_APP + 0x40;  // wParam: the finding's index
+  static constexpr UINT kSaveFindings = WM_APP + 0x41;
 
-  // `codePage`: how the list's bytes in the details are read. With several
-  // lists in `sources`, each finding shows its own list and its line there.
+  // `findings` and `sources` must outlive the window. `codePage`: how the
+  // list's bytes in the details are read. With several lists in
+  // `sources`, each finding shows its own list and its line there.
   CFindingsDlg(CWnd* owner, const std::vector<tabrino::ListFinding>& findings, std::wstring listName,
                const tabrino::ListSources* sources, unsigned codePage);
-  // The line whose row the user asked for (with kGoToRow).
-  std::uint64_t ChosenLine() const { return m_chosenLine; }
 
  protected:
   BOOL OnInitDialog() override;
   void OnOK() override;  // Enter in the list: go to the row
-  void OnBnClickedSave() { EndDialog(kSave); }
+  void OnCancel() override { DestroyWindow(); }
+  void OnBnClickedSave();
   void OnBnClickedGoToRow() { OnOK(); }
   void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
   void OnDblClk(NMHDR* pNMHDR, LRESULT* pResult);
@@ -40,11 +42,13 @@ class CFindingsDlg : public CDialog {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // The Detail column takes the room the others leave.
+  void FitDetailColumn();
+
   const std::vector<tabrino::ListFinding>& m_findings;
   std::wstring m_listName;
   const tabrino::ListSources* m_sources;
   unsigned m_codePage;
-  std::uint64_t m_chosenLine = 0;
   CListCtrl m_list;
   CAnchorLayout m_layout;
   int m_dpi = 96;

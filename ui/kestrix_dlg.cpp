@@ -11,7 +11,6 @@
 #include "ui/about_dlg.h"
 #include "ui/run_options_dlg.h"
 #include "core/run/table_findings.h"
-#include "ui/findings_dlg.h"
 #include "ui/system_error.h"
 #include "ui/text_encoding.h"
 
@@ -61,7 +60,10 @@ constexpr int kColumnPadding = 16;  // the list view's margins around a cell's t
 constexpr wchar_t kMapExtension[] = L"html";
 constexpr wchar_t kMapFilter[] = L"Map page(*.html)|*.html|All Files(*.*)|*.*||";
 
+// Everything Open reads comes first, so that a folder of lists and extracts
+// shows them all; then each format alone.
 constexpr wchar_t kListFilter[] =
+    L"Camera lists and extracts(*.txt;*.csv;*.osm.pbf)|*.txt;*.csv;*.osm.pbf|"
     L"Text File(*.txt) |*.txt|CSV File(*.csv)|*.csv|OpenStreetMap extract(*.osm.pbf)|*.osm.pbf|All Files(*.*)|*.*||";
 
 // Functions of newer Windows, looked up so the program still starts on older ones.
@@ -98,6 +100,20 @@ std::wstring WrongHeaderMessage(const std::wstring& headline, const std::filesys
                     WideFromUtf8(tabrino::otherSeparatorText(FirstLineOf(list))));
 }
 
+// The message box this thread shows over `owner` with a No button: the
+// question about closing.
+struct QuestionSearch {
+  HWND owner;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindQuestion(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<QuestionSearch*>(param);
+  if (::GetWindow(window, GW_OWNER) != search->owner || !::GetDlgItem(window, IDNO)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 }  // namespace
 
 CKestrixDlg::CKestrixDlg(CWnd* pParent)
@@ -124,6 +140,7 @@ void CKestrixDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_FINDINGS_LIST, m_btnFindings);
   DDX_Control(pDX, IDC_MAP, m_btnMap);
   DDX_Control(pDX, IDC_RUN_OPTIONS, m_btnRunOptions);
+  DDX_Control(pDX, IDC_EXPORT, m_btnExport);
 }
 
 BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
@@ -136,9 +153,13 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_BN_CLICKED(IDC_FINDINGS_LIST, OnBnClickedFindings)
   ON_BN_CLICKED(IDC_MAP, OnBnClickedMap)
   ON_BN_CLICKED(IDC_RUN_OPTIONS, OnBnClickedRunOptions)
+  ON_BN_CLICKED(IDC_EXPORT, OnBnClickedExport)
   ON_NOTIFY(LVN_GETDISPINFOW, IDC_CAMERA_LIST, OnGetDispInfo)
   ON_NOTIFY(LVN_ODCACHEHINT, IDC_CAMERA_LIST, OnOdCacheHint)
   ON_NOTIFY(LVN_ODFINDITEMW, IDC_CAMERA_LIST, OnOdFindItem)
+  ON_NOTIFY(NM_CUSTOMDRAW, IDC_CAMERA_LIST, OnCameraListCustomDraw)
+  ON_MESSAGE(CFindingsDlg::kGoToFinding, OnGoToFinding)
+  ON_MESSAGE(CFindingsDlg::kSaveFindings, OnSaveFindings)
   ON_MESSAGE(WM_JOB_DONE, OnJobDone)
   ON_MESSAGE(WM_TABLE_READABLE, OnTableReadable)
   ON_MESSAGE(WM_SETCURSOR, OnSetCursor)
@@ -178,7 +199,7 @@ BOOL CKestrixDlg::OnInitDialog() {
   m_layout.Add(IDC_CAMERA_LIST, Anchor::kAll);
   for (int id : {IDC_FINDINGS, IDC_PROGRESS}) m_layout.Add(id, Anchor::kLeft | Anchor::kRight | Anchor::kBottom);
   for (int id : {IDC_RUN_OPTIONS, IDC_MAP, IDC_FINDINGS_LIST, IDOK}) m_layout.Add(id, Anchor::kRight | Anchor::kBottom);
-  for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
+  for (int id : {IDC_OPEN, IDC_CONVERSION, IDC_EXPORT, IDC_LOADED_COUNT, IDC_WRITTEN_COUNT}) {
     m_layout.Add(id, Anchor::kLeft | Anchor::kBottom);
   }
   m_progress.SetRange32(0, JobProgress::kWhole);
@@ -213,25 +234,38 @@ void CKestrixDlg::OnCancel() {
 }
 
 void CKestrixDlg::RequestClose() {
-  if (m_closeRequested) return;
-  // Reading a list and writing a database can stop at their next block;
-  // the other jobs take seconds at most and are let finish. A job whose work
-  // is over is only showing how it ended.
-  if ((m_job != Job::Open && m_job != Job::Conversion) || m_worker.Done()) {
+  if (m_closeRequested || m_askingToClose) return;
+  // Reading a list, writing a database and drawing a map can stop (at their
+  // next block, or before the map's file is written); the other jobs take
+  // seconds at most and are let finish. A job whose work is over is only
+  // showing how it ended.
+  const bool stoppable = m_job == Job::Open || m_job == Job::Conversion || m_job == Job::Map;
+  if (!stoppable || m_worker.Done()) {
     m_closeRequested = true;
     return;
   }
   const wchar_t* what = m_job == Job::Conversion     ? L"writing the database"
+                        : m_job == Job::Map           ? L"drawing the map"
                         : m_jobProgress.tableReadable ? L"checking the list"
                                                       : L"reading the list";
+  m_askingToClose = true;
   const int answer = ShowMessage(std::wstring(L"Tabrino is still ") + what +
                                      L".\n\nYes: stop now and close; no file is left half-written.\n"
                                      L"No: close when the work is done.",
                                  MB_YESNOCANCEL | MB_ICONQUESTION);
-  if (answer != IDYES && answer != IDNO) return;
-  m_closeRequested = true;
+  m_askingToClose = false;
+  if (answer == IDYES || answer == IDNO) m_closeRequested = true;
   if (answer == IDYES) m_jobProgress.stop = true;
-  if (m_job == Job::None) EndDialog(IDCANCEL);  // the job ended while the question was up
+  // The job ended while the question was up: its end waited for the answer.
+  if (m_job != Job::None && m_worker.Done()) OnJobDone(0, 0);
+}
+
+// The job ended first: the question is about work that is over, so it goes,
+// answered as closing once the work is done, which it now is.
+void CKestrixDlg::WithdrawCloseQuestion() {
+  QuestionSearch search{m_hWnd};
+  ::EnumThreadWindows(::GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&search));
+  if (search.found) ::SendMessageW(search.found, WM_COMMAND, IDNO, 0);
 }
 
 bool CKestrixDlg::ChooseListFiles(std::vector<std::filesystem::path>& lists) {
@@ -278,7 +312,54 @@ void CKestrixDlg::OnShowMap() {
   const std::filesystem::path map(path);
   if (RefuseToReplace(map, L"The map")) return;
   const std::string listName = tabrino::displayPath(m_listPath.filename());
-  StartJob(Job::Map, [this, map, listName] { m_mapOutcome = MapJob(m_table, map, listName, m_jobProgress); });
+  StartJob(Job::Map, [this, map, listName] {
+    m_mapOutcome = MapJob(m_table, map, listName, m_openedLists.sources, m_jobProgress);
+  });
+}
+
+// The export writes a folder of files by the same core code as `tabrino
+// export --output-dir`, of the cameras a conversion with the options would
+// write, on the worker; it asks before it replaces any file.
+void CKestrixDlg::OnBnClickedExport() {
+  if (m_job != Job::None) return;
+  if (!m_listLoaded) {
+    ShowMessage(L"Open a list first: the export writes its cameras.", MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  ExportChoices choices = m_exportChoices;
+  if (choices.folder.empty()) choices.folder = m_listPath.parent_path();
+  choices.regionName = tabrino::displayPath(m_runChoices.region.stem());
+  if (!ChooseExport(choices)) return;
+  m_exportChoices = choices;
+  UpdateWindow();
+  StartExport(false);
+}
+
+bool CKestrixDlg::ChooseExport(ExportChoices& choices) {
+  CExportDlg dialog(this, choices);
+  return dialog.DoModal() == IDOK;
+}
+
+void CKestrixDlg::StartExport(bool replace) {
+  const ExportChoices choices = m_exportChoices;
+  StartJob(Job::Export, [this, choices, replace] {
+    m_exportOutcome = ExportJob(m_table, m_openedLists.sources, m_runOptions, choices, replace, m_jobProgress);
+  });
+}
+
+void CKestrixDlg::FinishExport() {
+  if (m_exportOutcome.kind != WriteOutcome::Kind::Completed) {
+    ShowWriteFailure(m_exportOutcome, MB_OK);
+    return;
+  }
+  const std::wstring text = ExportEndText(m_exportOutcome, m_exportChoices, m_runOptions);
+  switch (m_exportOutcome.stop) {
+    case ExportOutcome::Stop::FilesExist:
+      m_exportReplacing = ShowMessage(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
+      break;
+    case ExportOutcome::Stop::Written: ShowMessage(text, MB_OK | MB_ICONINFORMATION); break;
+    default: ShowMessage(text, MB_OK | MB_ICONWARNING); break;
+  }
 }
 
 bool CKestrixDlg::ChooseMapFile(std::wstring& path) {
@@ -365,6 +446,7 @@ void CKestrixDlg::OpenLists(std::vector<std::filesystem::path> lists) {
   const std::filesystem::path folder = lists.front().parent_path();
   m_chooserFolder = ::SetCurrentDirectoryW(folder.c_str()) ? std::filesystem::path() : folder;
   m_openingLists = std::move(lists);
+  CloseFindingsWindow();  // its findings are of the lists going
   // The table is refilled on the worker: the view lets go of it meanwhile.
   m_rowsShown = false;
   m_cameraList.SetItemCountEx(0, 0);
@@ -456,6 +538,10 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
   // Handled already (by the timer, or by this message while a message box of
   // the end pumped a second one), or a late message of an earlier run.
   if (m_job == Job::None || !m_worker.Active() || !m_worker.Done()) return 0;
+  if (m_askingToClose) {  // the end is told once the question has gone
+    WithdrawCloseQuestion();
+    return 0;
+  }
   KillTimer(kJobTimer);
   m_worker.Finish();
   m_progress.ShowWindow(SW_HIDE);
@@ -476,6 +562,7 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
       case Job::Report: FinishReport(); break;
       case Job::Map: FinishMap(); break;
       case Job::Findings: FinishFindings(); break;
+      case Job::Export: FinishExport(); break;
       case Job::None: break;
     }
   }
@@ -487,6 +574,8 @@ LRESULT CKestrixDlg::OnJobDone(WPARAM, LPARAM) {
     EndDialog(IDCANCEL);
   } else if (std::exchange(m_openFindingsWindow, false)) {
     ShowFindingsWindow();
+  } else if (std::exchange(m_exportReplacing, false)) {
+    StartExport(true);
   }
   return 0;
 }
@@ -527,10 +616,12 @@ void CKestrixDlg::FinishOpen() {
   if (!untouched) m_openedLists = std::move(m_openingOpened);  // the table holds what this open read
   // Rows shown while they were checked stay where the user scrolled them.
   if (failed || !m_rowsShown) ShowReadRows();
-  // With several lists, a failure names the one it came from.
-  const bool several = m_openingLists.size() > 1;
-  const std::wstring failedName =
-      several && !outcome.failedList.empty() ? WideFromUtf8(tabrino::displayPath(outcome.failedList.filename())) : L"";
+  // The system's reason for a list that could not be opened or read names
+  // the list, as the command line does; with several lists, so does any
+  // other failure's headline.
+  const std::wstring listName =
+      outcome.failedList.empty() ? L"" : WideFromUtf8(tabrino::displayPath(outcome.failedList.filename()));
+  const std::wstring failedName = m_openingLists.size() > 1 ? listName : L"";
   if (outcome.outOfMemory) {
     m_listLoaded = false;
     ShowFindings(nullptr);
@@ -550,7 +641,7 @@ void CKestrixDlg::FinishOpen() {
   }
   const std::wstring headline = WideFromUtf8(tabrino::ImportResult{outcome.outcome, 0, 0, {}}.messageText());
   const std::wstring reason = ReasonText(outcome.error, outcome.reason);
-  const std::wstring namedReason = failedName.empty() ? reason : failedName + L": " + reason;
+  const std::wstring namedReason = listName.empty() || reason.empty() ? reason : listName + L": " + reason;
   switch (outcome.outcome) {
     case tabrino::ImportOutcome::OpenFailed:
       if (untouched) {  // the table and the counts are as they were
@@ -669,25 +760,68 @@ void CKestrixDlg::FinishFindings() {
 }
 
 void CKestrixDlg::ShowFindingsWindow() {
-  CFindingsDlg window(this, m_allFindings, m_listPath.filename().wstring(), &m_openedLists.sources, m_codePage);
-  const INT_PTR choice = window.DoModal();
-  if (choice == CFindingsDlg::kSave) {
-    SaveFindings();
-  } else if (choice == CFindingsDlg::kGoToRow) {
-    GoToLine(window.ChosenLine());
+  if (m_findingsWindow && m_findingsWindow->m_hWnd) {
+    ::SetActiveWindow(m_findingsWindow->m_hWnd);
+    return;
+  }
+  m_findingsWindow = std::make_unique<CFindingsDlg>(this, m_allFindings, m_listPath.filename().wstring(),
+                                                    &m_openedLists.sources, m_codePage);
+  if (!m_findingsWindow->Create()) {
+    ShowMessage(L"The findings window could not be opened: " + SystemMessage(::GetLastError()), MB_OK | MB_ICONERROR);
   }
 }
 
+void CKestrixDlg::CloseFindingsWindow() {
+  if (m_findingsWindow && m_findingsWindow->m_hWnd) m_findingsWindow->DestroyWindow();
+  m_findingsWindow.reset();
+}
+
+// The dialog disabled has a modal window up (a message, a chooser): the
+// findings window, still enabled, waits for it, one at a time.
+LRESULT CKestrixDlg::OnSaveFindings(WPARAM, LPARAM) {
+  if (::IsWindowEnabled(m_hWnd)) SaveFindings();
+  return 0;
+}
+
+// The row is selected in the table behind the window, which keeps the
+// keyboard for the next finding.
+LRESULT CKestrixDlg::OnGoToFinding(WPARAM index, LPARAM) {
+  // A job that refills or sorts the table has it; the others only read it.
+  if (!::IsWindowEnabled(m_hWnd) || !m_rowsShown || m_job == Job::Open || m_job == Job::Conversion ||
+      index >= m_allFindings.size()) {
+    return 0;
+  }
+  const tabrino::ListFinding& finding = m_allFindings[index];
+  if (finding.objectRow != 0 && SelectRowOfLine(finding.objectRow)) return 0;
+  if (AboutAnObject(finding)) {
+    // "relation 107 (enforcement=check)", "node 5: no location": the object comes first.
+    const std::string object = finding.detail.substr(0, std::min(finding.detail.find(" ("), finding.detail.find(':')));
+    ShowMessage(WideFromUtf8(object) + L" made no camera: the table has no row of it.", MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  if (!SelectRowOfLine(finding.lineNumber)) {
+    ShowMessage(L"Line " + std::to_wstring(finding.lineNumber) + L" made no row: the table does not show it.",
+                MB_OK | MB_ICONINFORMATION);
+  }
+  return 0;
+}
+
+bool CKestrixDlg::AboutAnObject(const tabrino::ListFinding& finding) const {
+  if (finding.lineNumber == 0) return true;  // of a lone extract
+  // Among several lists, an extract's stand at its header line.
+  return std::any_of(m_openedLists.parts.begin(), m_openedLists.parts.end(), [&](const OpenedLists::Part& part) {
+    return part.extract && part.firstLine + 1 == finding.lineNumber;
+  });
+}
+
 // Rows carry their line counted from the header as 0; findings count it as 1.
-void CKestrixDlg::GoToLine(std::uint64_t line) {
+bool CKestrixDlg::SelectRowOfLine(std::uint64_t line) {
   for (size_t row = 0; row < m_table.size(); ++row) {
     if (m_table.tag(row) + 1 != line) continue;
     m_cameraList.SelectRow(static_cast<int>(row));
-    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_cameraList.m_hWnd), TRUE);
-    return;
+    return true;
   }
-  ShowMessage(L"Line " + std::to_wstring(line) + L" made no row: the table does not show it.",
-              MB_OK | MB_ICONINFORMATION);
+  return false;
 }
 
 void CKestrixDlg::SaveFindings() {
@@ -729,6 +863,7 @@ void CKestrixDlg::ShowFindings(const tabrino::FindingSummary* findings) {
     }
   }
   m_findingsGathered = false;  // those of another list
+  CloseFindingsWindow();
   std::vector<tabrino::ListFinding>().swap(m_allFindings);
   FitFindingsLine();
 }
@@ -747,17 +882,31 @@ void CKestrixDlg::FitFindingsLine() {
     return size.cx <= area.right;
   };
   std::wstring shown = whole;
-  if (!fits(whole)) {
-    // Whole kinds only, and how many findings the rest hold.
-    std::wstring head;
-    std::uint64_t rest = m_findingsCount;
-    for (const auto& [text, count] : m_findingKinds) {
-      const std::wstring longer = head + (head.empty() ? L"" : L"; ") + text;
-      if (!fits(longer + L"; " + std::to_wstring(rest - count) + L" more: Findings...")) break;
-      head = longer;
-      rest -= count;
+  if (!fits(whole) && !m_findingKinds.empty()) {
+    // The first kind always, then whole kinds as far as they fit, and how
+    // many findings the rest hold.
+    auto more = [](std::uint64_t rest) {
+      return rest == 0 ? std::wstring() : L"; " + std::to_wstring(rest) + L" more: Findings...";
+    };
+    std::uint64_t rest = m_findingsCount - m_findingKinds.front().second;
+    std::wstring head = m_findingKinds.front().first;
+    if (fits(head + more(rest))) {
+      for (auto kind = m_findingKinds.begin() + 1; kind != m_findingKinds.end(); ++kind) {
+        const std::wstring longer = head + L"; " + kind->first;
+        if (!fits(longer + more(rest - kind->second))) break;
+        head = longer;
+        rest -= kind->second;
+      }
+    } else {
+      // Cut where it must be: the longest start of it that fits with "…".
+      std::size_t fitting = 0, tooLong = head.size();
+      while (fitting + 1 < tooLong) {
+        const std::size_t middle = (fitting + tooLong) / 2;
+        (fits(head.substr(0, middle) + L"\u2026" + more(rest)) ? fitting : tooLong) = middle;
+      }
+      head = head.substr(0, fitting) + L"\u2026";
     }
-    shown = head + (head.empty() ? L"" : L"; ") + std::to_wstring(rest) + L" more: Findings...";
+    shown = head + more(rest);
   }
   ::SelectObject(dc, oldFont);
   ::ReleaseDC(m_findings.m_hWnd, dc);
@@ -903,6 +1052,25 @@ void CKestrixDlg::OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult) {
   if (row) *pResult = static_cast<LRESULT>(*row);
 }
 
+// While the findings window keeps the keyboard, the row it went to is drawn
+// in the selection's own colours, not in the faint grey of a list without
+// the focus, so that it is seen behind the window.
+void CKestrixDlg::OnCameraListCustomDraw(NMHDR* pNMHDR, LRESULT* pResult) {
+  auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(pNMHDR);
+  *pResult = CDRF_DODEFAULT;
+  if (!m_findingsWindow || !m_findingsWindow->m_hWnd) return;
+  if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+    *pResult = CDRF_NOTIFYITEMDRAW;
+    return;
+  }
+  if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT || ::GetFocus() == m_cameraList.m_hWnd) return;
+  const int row = static_cast<int>(draw->nmcd.dwItemSpec);
+  if (!(m_cameraList.GetItemState(row, LVIS_SELECTED) & LVIS_SELECTED)) return;
+  draw->nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED);
+  draw->clrText = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+  draw->clrTextBk = ::GetSysColor(COLOR_HIGHLIGHT);
+}
+
 void CKestrixDlg::FollowIndexToOrder() noexcept {
   try {
     m_idxIndex.followOrder(m_table);
@@ -933,6 +1101,7 @@ void CKestrixDlg::EnableCommands(BOOL enable) {
   m_btnConversion.EnableWindow(enable && m_listLoaded);
   m_btnFindings.EnableWindow(enable && m_findingsCount > 0);
   m_btnMap.EnableWindow(enable && m_listLoaded);
+  m_btnExport.EnableWindow(enable && m_listLoaded);
   m_btnRunOptions.EnableWindow(enable);
   m_btnOK.EnableWindow(enable);  // last: an enabled OK says the others are as they will stay
 }

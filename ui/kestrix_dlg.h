@@ -11,12 +11,15 @@
 #include "framework/tool_tip.h"
 #include "ui/background_worker.h"
 #include "ui/camera_list.h"
+#include "ui/export_dlg.h"
+#include "ui/findings_dlg.h"
 #include "ui/list_jobs.h"
 #include "ui/resource.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +47,8 @@ class CKestrixDlg : public CDialog {
   virtual bool ChooseReportFile(std::wstring& path);
   // `path` comes in as the name offered and goes out as the one chosen.
   virtual bool ChooseMapFile(std::wstring& path);
+  // The export's choices, in its own window; false when cancelled.
+  virtual bool ChooseExport(ExportChoices& choices);
   // Opens a written map in what the user views such files with; false when
   // nothing opened it.
   virtual bool ShowPicture(const std::wstring& path);
@@ -66,6 +71,7 @@ class CKestrixDlg : public CDialog {
   void OnBnClickedFindings();
   void OnBnClickedMap() { OnShowMap(); }
   void OnBnClickedRunOptions();
+  void OnBnClickedExport();
   void OnTimer(UINT_PTR nIDEvent);
   LRESULT OnJobDone(WPARAM, LPARAM);
   LRESULT OnTableReadable(WPARAM, LPARAM);
@@ -78,10 +84,11 @@ class CKestrixDlg : public CDialog {
   void OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult);
   void OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult);
   void OnOdFindItem(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnCameraListCustomDraw(NMHDR* pNMHDR, LRESULT* pResult);
   DECLARE_MESSAGE_MAP()
 
  private:
-  enum class Job { None, Open, Conversion, Report, Map, Findings };
+  enum class Job { None, Open, Conversion, Report, Map, Findings, Export };
 
   // Open's work once lists have been chosen, dropped or named: one table of
   // them all, in this order.
@@ -92,17 +99,34 @@ class CKestrixDlg : public CDialog {
   void FinishReport();
   void FinishMap();
   void FinishFindings();
+  // Export's job, told whether it may replace files; once it has stopped at
+  // files there already, asks, and runs again when the user agrees.
+  void StartExport(bool replace);
+  void FinishExport();
   // The work threw past its job's own handling: says what the worker caught.
   void FinishThrownJob(const BackgroundWorker::Thrown& thrown);
   // Closing while a job runs: remembered, and carried out when the job ends
   // (asked first whether to stop the job, where it can stop).
   void RequestClose();
-  // The findings window, and what the user asked of it: save them all, or
-  // show a line's row.
+ protected:
+  // Takes away the question RequestClose is asking, as if answered No (close
+  // when the work is done); replaceable, as ShowMessage is.
+  virtual void WithdrawCloseQuestion();
+ private:
+  // The findings window (modeless, one at a time), and what the user asks
+  // of it: save them all, or show a finding's row.
   void ShowFindingsWindow();
+  // Before the findings it shows go.
+  void CloseFindingsWindow();
+  LRESULT OnGoToFinding(WPARAM index, LPARAM);
+  LRESULT OnSaveFindings(WPARAM, LPARAM);
   void SaveFindings();
-  void GoToLine(std::uint64_t line);
-  // The findings line: as many kinds as fit, then "N more: Findings...".
+  // Selects the row of the line (from 1, over all lists) and shows it; false when no row has it.
+  bool SelectRowOfLine(std::uint64_t line);
+  // Whether a finding is about an extract's object rather than a line.
+  bool AboutAnObject(const tabrino::ListFinding& finding) const;
+  // The findings line: the first kind (cut with "…" where it must be) and
+  // as many more as fit, then "N more: Findings...".
   void FitFindingsLine();
   // On the worker, after the table was sorted: the IDX index finds rows at
   // their new places.
@@ -139,6 +163,7 @@ class CKestrixDlg : public CDialog {
   CButton m_btnFindings;
   CButton m_btnMap;
   CButton m_btnRunOptions;
+  CButton m_btnExport;
   CToolTipCtrl m_tips;  // names the count fields, and holds the findings line's whole text
 
   HICON m_hSmallIcon = nullptr;
@@ -177,13 +202,18 @@ class CKestrixDlg : public CDialog {
   std::vector<std::pair<std::wstring, std::uint64_t>> m_findingKinds;  // each kind's summary and count
   // Every finding of the list shown, once the findings window asked for them.
   std::vector<tabrino::ListFinding> m_allFindings;
+  std::unique_ptr<CFindingsDlg> m_findingsWindow;  // shows m_allFindings
   bool m_findingsGathered = false;
   bool m_openFindingsWindow = false;  // when the gathering job has ended
   WriteOutcome m_findingsOutcome;
+  ExportChoices m_exportChoices;  // kept for the session
+  ExportOutcome m_exportOutcome;
+  bool m_exportReplacing = false;  // the user agreed to replace: export again once this job has ended
   int m_dpi = 96;
   CAnchorLayout m_layout;  // the table grows with the window; the rest keeps to the bottom
   HWND m_focusBeforeJob = nullptr;
   bool m_closeRequested = false;
+  bool m_askingToClose = false;  // RequestClose's question is up
   // Declared after everything its work touches: members are destroyed in
   // reverse order, so the worker (whose destructor waits for the thread)
   // ends before the table and the outcomes go.

@@ -52,37 +52,57 @@ std::string UnexpectedErrorText(const std::exception& error) {
 
 namespace {
 
-// One list (or extract) read after those `opened` names.
+// One list (or extract) read after those `opened` names. `several`: more
+// lists are read into the table, so an extract's findings name it, as on
+// the command line.
 tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::CameraTable& table,
-                                   OpenedLists& opened, tabrino::ImportOptions options) {
+                                   OpenedLists& opened, tabrino::ImportOptions options, bool several) {
   const std::string name = tabrino::displayPath(list.filename());
-  const OpenedLists::Part part{table.text().size(), opened.sources.nextLine()};
+  // The first list replaces the table, and its text with it.
+  const std::size_t textStart = opened.sources.count() == 0 ? 0 : table.text().size();
+  OpenedLists::Part part{textStart, opened.sources.nextLine()};
   // Opened once and told apart by its first bytes, as every input is. An
   // extract's findings name objects, not lines: they are kept as found,
-  // since the text it gives holds nothing to find them in again.
+  // since the text it gives holds nothing to find them in again. Among
+  // several lists they stand at the extract's header line, and the rows
+  // they are about at their lines over all lists.
   tabrino::InputFile input(list, name);
   struct Keep : tabrino::FindingSink {
-    Keep(std::vector<tabrino::ListFinding>& kept, tabrino::FindingSink& also) : kept(kept), also(also) {}
+    Keep(std::vector<tabrino::ListFinding>& kept, tabrino::FindingSink& also, std::uint64_t firstLine, bool several)
+        : kept(kept), also(also), firstLine(firstLine), several(several) {}
     void add(const tabrino::ListFinding& finding) override {
-      kept.push_back(finding);
-      also.add(finding);
+      tabrino::ListFinding placed = finding;
+      if (several) placed.lineNumber = firstLine + 1;
+      if (placed.objectRow != 0) placed.objectRow += firstLine;
+      kept.push_back(placed);
+      also.add(placed);
     }
     std::vector<tabrino::ListFinding>& kept;
     tabrino::FindingSink& also;
-  } keep(opened.extractFindings, *options.findings);
-  if (input.extractFormat()) options.findings = &keep;
+    std::uint64_t firstLine;
+    bool several;
+  } keep(opened.extractFindings, *options.findings, part.firstLine, several);
+  const std::size_t keptBefore = opened.extractFindings.size();
+  if (input.extractFormat()) {
+    options.findings = &keep;
+    part.extract = true;
+  }
   const tabrino::ImportResult result = tabrino::readInput(input, table, opened.sources, {options});
-  if (!result.loaded()) return result;
+  if (!result.loaded()) {
+    opened.extractFindings.erase(opened.extractFindings.begin() + static_cast<std::ptrdiff_t>(keptBefore),
+                                  opened.extractFindings.end());
+    return result;
+  }
+  part.extractFindingsEnd = opened.extractFindings.size();
   opened.parts.push_back(part);
   // The next list's header starts a line of its own in the text kept.
   if (!table.text().empty() && table.text().back() != '\n') table.appendText("\n");
   return result;
 }
 
-// Findings of each list's text, numbered over all lists, after the
-// extracts' (which have no line).
+// Findings of each list's text, numbered over all lists, with each
+// extract's where it stands among them.
 void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened, tabrino::FindingSink& sink) {
-  for (const tabrino::ListFinding& finding : opened.extractFindings) sink.add(finding);
   struct Shifted : tabrino::FindingSink {
     explicit Shifted(tabrino::FindingSink& out) : out(out) {}
     void add(const tabrino::ListFinding& finding) override {
@@ -94,10 +114,16 @@ void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened,
     std::uint64_t by = 0;
   } shifted(sink);
   const std::string_view text = table.text();
+  std::size_t extractFinding = 0;
   for (std::size_t i = 0; i < opened.parts.size(); ++i) {
+    const OpenedLists::Part& part = opened.parts[i];
+    for (; extractFinding < part.extractFindingsEnd; ++extractFinding) {
+      sink.add(opened.extractFindings[extractFinding]);
+    }
+    if (part.extract) continue;  // its text was written clean
     const std::size_t end = i + 1 < opened.parts.size() ? opened.parts[i + 1].textStart : text.size();
-    shifted.by = opened.parts[i].firstLine;
-    tabrino::scanListFindings(text.substr(opened.parts[i].textStart, end - opened.parts[i].textStart), shifted);
+    shifted.by = part.firstLine;
+    tabrino::scanListFindings(text.substr(part.textStart, end - part.textStart), shifted);
   }
 }
 
@@ -135,7 +161,7 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
                                                  kReadingShare / (count * JobProgress::kWhole));
     };
     for (; current < lists.size(); ++current) {
-      const tabrino::ImportResult result = ReadNextList(lists[current], table, opened, options);
+      const tabrino::ImportResult result = ReadNextList(lists[current], table, opened, options, lists.size() > 1);
       outcome.outcome = result.outcome;
       outcome.loadedCount += result.loadedCount;
       outcome.error = result.code;
@@ -158,7 +184,7 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
     constexpr std::uint32_t kHalfOfCheck = (JobProgress::kWhole - kReadingShare) / 2;
     tabrino::inParallel(
         [&] {
-          tabrino::findDuplicates(table, opened.sources, findings);
+          tabrino::findTableFindings(table, opened.sources, findings);
           progress.done += kHalfOfCheck;
         },
         [&] {
@@ -230,16 +256,27 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLi
 
 // The interactive page: it zooms and names each camera's line, which is what
 // someone mending the list needs.
-void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName) {
-  tabrino::writeCameraPage(map, table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())},
-                           {table.recordLines()});
+// It names each camera by its IDX too, by which the list's author finds it.
+void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName,
+                  const tabrino::ListSources& sources, const std::function<void()>& beforeWrite) {
+  const std::string page = tabrino::cameraPageHtml(
+      table.records(), {listName, tabrino::isoDateText(tabrino::todayInUtc())},
+      {table.recordLines(), table.recordCells(), sources.starts()});
+  if (beforeWrite) beforeWrite();
+  tabrino::AtomicFileWriter out(map);
+  out.write(page);
+  out.commit();
 }
 
 WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,
-                    JobProgress& progress) {
+                    const tabrino::ListSources& sources, JobProgress& progress) {
   WriteOutcome outcome;
   outcome.path = map;
-  Guard(outcome, [&] { WriteMapFile(map, table, listName); });
+  Guard(outcome, [&] {
+    WriteMapFile(map, table, listName, sources, [&progress] {
+      if (progress.stop) throw JobStopped();
+    });
+  });
   progress.done = JobProgress::kWhole;
   return outcome;
 }

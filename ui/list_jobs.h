@@ -77,6 +77,8 @@ struct OpenedLists {
   struct Part {
     std::size_t textStart;    // in the table's text
     std::uint64_t firstLine;  // its header's line over all lists (from 0)
+    bool extract = false;     // its text was written from an extract's objects
+    std::size_t extractFindingsEnd = 0;  // of extractFindings, those of the parts up to this one
   };
   std::vector<Part> parts;
   std::vector<tabrino::ListFinding> extractFindings;
@@ -125,12 +127,16 @@ WriteOutcome FindingsReportJob(const tabrino::CameraTable& table, const OpenedLi
                                const std::filesystem::path& report);
 
 // Draws the table's cameras into the map file at `map`. The one call that
-// writes the file: another kind of map takes its place here.
-void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName);
+// writes the file: another kind of map takes its place here. `beforeWrite`
+// runs once the page is drawn, before the file is touched; what it throws
+// leaves no file.
+void WriteMapFile(const std::filesystem::path& map, const tabrino::CameraTable& table, const std::string& listName,
+                  const tabrino::ListSources& sources, const std::function<void()>& beforeWrite = {});
 
-// Writes the map of the table's cameras (WriteMapFile), complete or not at all.
+// Writes the map of the table's cameras (WriteMapFile), complete or not at
+// all; asked to stop, it stops before the file is written.
 WriteOutcome MapJob(const tabrino::CameraTable& table, const std::filesystem::path& map, const std::string& listName,
-                    JobProgress& progress);
+                    const tabrino::ListSources& sources, JobProgress& progress);
 
 // Gathers every finding of the table's lists, in line order, into `findings`.
 WriteOutcome CollectFindingsJob(const tabrino::CameraTable& table, const OpenedLists& opened,

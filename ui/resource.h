@@ -33,6 +33,8 @@
 #define IDC_OPT_REGION_BROWSE 1029
 #define IDC_OPT_IGNORE_BROWSE 1030
 
+#include "ui/export_ids.h"
+
 #define IDM_ABOUTBOX 0x0010
 #define IDM_SHOWMAP 0x0020
 

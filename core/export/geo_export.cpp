@@ -40,6 +40,13 @@ struct ExactPoint {
       : lon(exactCoordinateText(record.longitude)), lat(exactCoordinateText(record.latitude)) {}
 };
 
+// The heading a camera watches, in degrees, for the formats that turn a
+// mark to it; none for a camera of all directions.
+std::optional<std::int32_t> headingOf(const CameraRecord& record) {
+  if (record.directionType != 1 && record.directionType != 2) return std::nullopt;
+  return directionDegrees(record.directionCode) % 360;
+}
+
 }  // namespace
 
 std::string xmlEscaped(std::string_view text) {
@@ -88,19 +95,22 @@ std::string cameraTypeName(std::uint8_t type) {
 
 TypeStyle cameraTypeStyle(std::uint8_t type) noexcept {
   switch (type) {
-    case 1: return {"#d55e00", "circle", "placemark_circle"};     // vermillion
-    case 2: return {"#e69f00", "square", "placemark_square"};     // orange
-    case 3: return {"#cc79a7", "triangle", "triangle"};           // reddish purple
-    case 4: return {"#0072b2", "roadblock", "caution"};           // blue
-    case 5: return {"#009e73", "car", "cabs"};                    // bluish green
-    default: return {"#56b4e9", "camera", "camera"};              // sky blue
+    case 1: return {"#d55e00", "circle", "Danger Area"};      // vermillion
+    case 2: return {"#e69f00", "square", "Traffic Light"};    // orange
+    case 3: return {"#cc79a7", "triangle", "Traffic Light"};  // reddish purple
+    case 4: return {"#0072b2", "roadblock", "Flag, Blue"};    // blue
+    case 5: return {"#009e73", "car", "Car"};                 // bluish green
+    default: return {"#56b4e9", "camera", "Waypoint"};        // sky blue
   }
 }
 
 std::string cameraName(const CameraRecord& record) {
   std::string name = cameraTypeName(record.type);
-  // Speeds below 10 are stored as 0: no limit.
-  if (record.speed != 0) name += " " + std::to_string(record.speed) + " km/h";
+  // Speeds below 10 are stored as 0: no limit. A name that ends in a
+  // number ("Camera type 6") is set off from the speed's.
+  if (record.speed != 0) {
+    name += (name.back() >= '0' && name.back() <= '9' ? ", " : " ") + std::to_string(record.speed) + " km/h";
+  }
   const std::int32_t heading = directionDegrees(record.directionCode) % 360;
   switch (record.directionType) {
     case 0: name += ", all directions"; break;
@@ -156,14 +166,21 @@ class GpxWriter : public ExportWriter {
         " xmlns:tabrino=\"urn:tabrino:camera:1\">\n"
         "<metadata><name>" + xmlEscaped(title) + "</name></metadata>\n";
   }
-  void entry(std::string& out, std::uint64_t, const CameraRecord& record) override {
+  void entry(std::string& out, std::uint64_t number, const CameraRecord& record) override {
     const RecordTexts t = recordTexts(record);
     const ExactPoint at(record);
-    out += "<wpt lat=\"" + at.lat + "\" lon=\"" + at.lon + "\"><name>" + xmlEscaped(cameraName(record)) + "</name><sym>" +
-           cameraTypeStyle(record.type).symbol + "</sym><type>" +
-           cameraTypeName(record.type) + "</type><extensions><tabrino:type>" + t.type +
-           "</tabrino:type><tabrino:speed>" + t.speed + "</tabrino:speed><tabrino:dirtype>" + t.dirType +
-           "</tabrino:dirtype><tabrino:direction>" + t.direction + "</tabrino:direction></extensions></wpt>\n";
+    // GPX takes longitudes below 180: the same meridian is -180. Our own
+    // readers take the stored value back from the extension.
+    const bool atSeam = at.lon == "180";
+    out += "<wpt lat=\"" + at.lat + "\" lon=\"" + (atSeam ? std::string("-180") : at.lon) + "\"><name>" +
+           xmlEscaped(cameraName(record)) + "</name><sym>" + cameraTypeStyle(record.type).gpxSymbol + "</sym><type>" +
+           cameraTypeName(record.type) + "</type><extensions><tabrino:id>" + std::to_string(number) +
+           "</tabrino:id><tabrino:type>" + t.type + "</tabrino:type><tabrino:speed>" + t.speed +
+           "</tabrino:speed><tabrino:dirtype>" + t.dirType + "</tabrino:dirtype><tabrino:direction>" + t.direction +
+           "</tabrino:direction>";
+    if (const auto heading = headingOf(record)) out += "<tabrino:heading>" + std::to_string(*heading) + "</tabrino:heading>";
+    if (atSeam) out += "<tabrino:lon>" + at.lon + "</tabrino:lon>";
+    out += "</extensions></wpt>\n";
   }
   void footer(std::string& out) override { out += "</gpx>\n"; }
 };
@@ -185,13 +202,18 @@ class KmlWriter : public ExportWriter {
         "<SimpleField name=\"speed\" type=\"int\"/><SimpleField name=\"dirtype\" type=\"int\"/>"
         "<SimpleField name=\"direction\" type=\"int\"/></Schema>\n";
   }
-  void entry(std::string& out, std::uint64_t, const CameraRecord& record) override {
+  void entry(std::string& out, std::uint64_t number, const CameraRecord& record) override {
     const RecordTexts t = recordTexts(record);
     const ExactPoint at(record);
     const bool styled = std::find(std::begin(kStyledTypes), std::end(kStyledTypes), record.type) != std::end(kStyledTypes);
-    out += "<Placemark><name>" + xmlEscaped(cameraName(record)) + "</name><styleUrl>#type-" +
-           (styled ? t.type : std::string("other")) +
-           "</styleUrl><ExtendedData><SchemaData schemaUrl=\"#camera\"><SimpleData name=\"type\">" + t.type +
+    out += "<Placemark id=\"camera-" + std::to_string(number) + "\"><name>" + xmlEscaped(cameraName(record)) +
+           "</name><styleUrl>#type-" + (styled ? t.type : std::string("other")) + "</styleUrl>";
+    // The type's style, its mark turned to the heading.
+    if (const auto heading = headingOf(record)) {
+      out += "<Style><IconStyle>" + kmlColour(cameraTypeStyle(record.type)) + "<heading>" + std::to_string(*heading) +
+             "</heading></IconStyle></Style>";
+    }
+    out += "<ExtendedData><SchemaData schemaUrl=\"#camera\"><SimpleData name=\"type\">" + t.type +
            "</SimpleData><SimpleData name=\"speed\">" + t.speed + "</SimpleData><SimpleData name=\"dirtype\">" +
            t.dirType + "</SimpleData><SimpleData name=\"direction\">" + t.direction +
            "</SimpleData></SchemaData></ExtendedData><Point><coordinates>" + at.lon + "," + at.lat + "</coordinates></Point></Placemark>\n";
@@ -200,11 +222,13 @@ class KmlWriter : public ExportWriter {
 
  private:
   // KML colours are aabbggrr.
-  static void style(std::string& out, const std::string& id, const TypeStyle& look) {
+  static std::string kmlColour(const TypeStyle& look) {
     const std::string rgb(look.colour + 1);
-    out += "<Style id=\"type-" + id + "\"><IconStyle><color>ff" + rgb.substr(4, 2) + rgb.substr(2, 2) +
-           rgb.substr(0, 2) + "</color><Icon><href>http://maps.google.com/mapfiles/kml/shapes/" + look.kmlIcon +
-           ".png</href></Icon></IconStyle></Style>\n";
+    return "<color>ff" + rgb.substr(4, 2) + rgb.substr(2, 2) + rgb.substr(0, 2) + "</color>";
+  }
+  // The viewer's own mark in the type's colour: no icon to fetch.
+  static void style(std::string& out, const std::string& id, const TypeStyle& look) {
+    out += "<Style id=\"type-" + id + "\"><IconStyle>" + kmlColour(look) + "</IconStyle></Style>\n";
   }
 };
 
@@ -221,7 +245,7 @@ class GeoJsonWriter : public ExportWriter {
     const ExactPoint at(record);
     const std::string name = jsonEscaped(cameraName(record));
     const TypeStyle look = cameraTypeStyle(record.type);
-    out += std::string(number == 1 ? "" : ",\n") + "{\"type\":\"Feature\",\"geometry\":{\"type\":\"Point\",\"coordinates\":[" +
+    out += std::string(number == 1 ? "" : ",\n") + "{\"type\":\"Feature\",\"id\":" + std::to_string(number) + ",\"geometry\":{\"type\":\"Point\",\"coordinates\":[" +
            at.lon + "," + at.lat + "]},\"properties\":{\"name\":\"" + name + "\",\"title\":\"" + name +
            "\",\"marker-color\":\"" + look.colour + "\",\"marker-symbol\":\"" + look.symbol + "\",\"type\":" + t.type +
            ",\"speed\":" + t.speed + ",\"dirtype\":" + t.dirType + ",\"direction\":" + t.direction + "}}";

@@ -35,12 +35,15 @@ std::string cameraName(const CameraRecord& record);
 // How a type looks wherever we draw or export it: a colour from Okabe and
 // Ito's palette, which people with any common colour blindness tell apart,
 // and a symbol for the tools that choose marks by name (Mapbox's Maki names
-// for GeoJSON and GPX, Google Earth's shapes for KML), so a type is told
-// apart by its shape too. Types without a common meaning share one style.
+// for GeoJSON, so a type is told apart by its shape too; for GPX a name
+// from the symbol set GPS units carry, one each for fixed, red-light,
+// section and mobile cameras). KML gets the colour on the viewer's own
+// mark: an icon named by address would need the network. Types without a
+// common meaning share one style.
 struct TypeStyle {
-  const char* colour;  // "#d55e00"
-  const char* symbol;  // "circle"
-  const char* kmlIcon;  // a Google Earth shape, "placemark_circle"
+  const char* colour;     // "#d55e00"
+  const char* symbol;     // "circle"
+  const char* gpxSymbol;  // "Danger Area"
 };
 TypeStyle cameraTypeStyle(std::uint8_t type) noexcept;
 // The types with a style of their own; all others look like type 0.

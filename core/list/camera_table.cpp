@@ -74,6 +74,22 @@ std::vector<std::uint64_t> CameraTable::recordLines() const {
   return lines;
 }
 
+std::string CameraTable::recordCells() const {
+  std::string cells;
+  if (!keepText_) return cells;
+  for (std::size_t position = 0; position < size(); ++position) {
+    if (!record(position)) continue;
+    const std::size_t offset = lineOffsets_[indexAt(position)];
+    for (const Column column : {Column::Idx, Column::X, Column::Y, Column::Direction}) {
+      if (column != Column::Idx) cells += '\t';
+      takeCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column),
+               std::string::npos, [&cells](char byte) { cells += byte == '\n' || byte == '\t' ? ' ' : byte; });
+    }
+    cells += '\n';
+  }
+  return cells;
+}
+
 void CameraTable::clear() noexcept {
   emptyKeepingRoom();
   // Swaps rather than clear(): a table of millions of rows gives its memory back.
@@ -268,7 +284,11 @@ void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
 
 std::uint64_t CameraTable::tag(std::size_t position) const noexcept {
   if (position >= rows_.size()) return 0;
-  const std::size_t index = indexAt(position);
+  return tagInFileOrder(indexAt(position));
+}
+
+std::uint64_t CameraTable::tagInFileOrder(std::size_t index) const noexcept {
+  if (index >= rows_.size()) return 0;
   const auto run = std::upper_bound(lineRuns_.begin(), lineRuns_.end(), index,
                                     [](std::size_t i, const LineRun& r) { return i < r.firstRow; }) - 1;
   return run->line + (index - run->firstRow);

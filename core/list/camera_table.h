@@ -94,6 +94,12 @@ class CameraTable {
   // The line (from 1, the header being line 1) of each of those rows, in the
   // same order: what a person looks for in the list.
   std::vector<std::uint64_t> recordLines() const;
+  // The IDX, X, Y and DIRECTION cells of each of those rows, in the same
+  // order, as the list wrote them: a line each, the cells apart by tabs
+  // (a tab or line break in a cell read as a space). How the list's author
+  // names a camera and what the database's rounding left of the values.
+  // Empty when the table keeps no text.
+  std::string recordCells() const;
   // Hints that the row at `position` will be read soon: rows read in sorted
   // order lie scattered in memory.
   [[gnu::always_inline]] void prefetch(std::size_t position) const noexcept { prefetchRow(indexAt(position)); }
@@ -102,6 +108,10 @@ class CameraTable {
   // The row's place in file order, whatever order the positions are in: of
   // two rows, the one with the lower index comes first in the list.
   std::size_t fileIndex(std::size_t position) const noexcept { return indexAt(position); }
+  // The same by place in file order, for a pass that reads the rows as they
+  // lie in memory whatever order the positions are in.
+  const CameraRow& rowInFileOrder(std::size_t index) const noexcept { return rows_[index]; }
+  std::uint64_t tagInFileOrder(std::size_t index) const noexcept;
   // Whether positions follow latitude: after sortByLatitude, or for fewer
   // than two rows.
   bool sortedByLatitude() const noexcept { return !order_.empty() || rows_.size() < 2; }

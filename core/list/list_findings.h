@@ -32,18 +32,24 @@ enum class FindingKind {
   OsmRoadSpeed,  // a camera without maxspeed: the one road through it gave the speed
   OsmNoSpeed,    // a camera without a usable maxspeed: speed 0
   OsmDirection,  // a direction that could not be used: all directions
+  // Found once the whole list is read (core/check/swapped_coordinates.h):
+  SwappedCoordinates,  // far from the rest of the list, and among it with X and Y exchanged
 };
-inline constexpr std::size_t kFindingKindCount = 12;
+inline constexpr std::size_t kFindingKindCount = 13;
 
 // "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
 // "duplicate", "near-duplicate", "filtered", "osm-left-out", "osm-road-speed",
-// "osm-no-speed", "osm-direction".
+// "osm-no-speed", "osm-direction", "swapped-coordinates".
 const char* findingKindName(FindingKind kind) noexcept;
 
 struct ListFinding {
   std::uint64_t lineNumber;  // from 1, as editors count (the header is line 1); 0: no line
   FindingKind kind;
   std::string detail;  // for example: X "12.5km" reads as 12.5
+  // An extract's finding is about an object, not a line: the line (from 1)
+  // of the row that object made in the list written of the extract, so
+  // that the row can be shown; 0 when it made none, and for a list's.
+  std::uint64_t objectRow = 0;
 };
 
 // The findings of one line, built only when someone listens.

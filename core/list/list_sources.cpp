@@ -25,6 +25,12 @@ ListSources::Place ListSources::place(std::uint64_t lineNumber) const noexcept {
   return {&list.name, list.extract && own == 1 ? 0 : own};
 }
 
+std::vector<ListSources::Start> ListSources::starts() const {
+  std::vector<Start> starts;
+  for (const List& list : lists_) starts.push_back({list.name, list.firstLine});
+  return starts;
+}
+
 std::string ListSources::placeText(std::uint64_t lineNumber) const {
   const Place where = place(lineNumber);
   const std::string line = "line " + std::to_string(where.lineNumber);

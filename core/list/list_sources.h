@@ -35,6 +35,14 @@ class ListSources {
   // "line 4", or with several lists "b.txt line 4".
   std::string placeText(std::uint64_t lineNumber) const;
 
+  // Each list's name and the line (from 0, over all lists) of its header,
+  // for a reader elsewhere (the map page) to place lines by.
+  struct Start {
+    std::string name;
+    std::uint64_t firstLine;
+  };
+  std::vector<Start> starts() const;
+
  private:
   struct List {
     std::string name;

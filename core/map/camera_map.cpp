@@ -11,6 +11,7 @@
 #include "core/map/world_borders.h"
 
 #include <algorithm>
+#include <optional>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +24,8 @@ namespace {
 constexpr double kPanelWidth = 260;
 constexpr double kWidth = kPlotWidth + kPanelWidth;
 constexpr double kMarkRadius = 3;
+// How far a mark reaches from its centre, its outline and stroke included.
+constexpr double kMarkReach = 1.25 * kMarkRadius + 0.8;
 constexpr double kTickLength = 9;
 
 const char* const kLand = "#f3f0e6";
@@ -77,7 +80,7 @@ void drawLand(std::string& svg, std::string& coastAndBorders, const MapView& vie
   coastAndBorders += "<path id=\"coast\" fill=\"none\" stroke=\"" + std::string(kCoast) +
                      "\" stroke-width=\"0.7\" d=\"" + coast + "\"/>\n";
   coastAndBorders +=
-      "<path id=\"borders\" fill=\"none\" stroke=\"#a27f95\" stroke-width=\"0.9\" stroke-dasharray=\"4 2\" d=\"" +
+      "<path id=\"borders\" fill=\"none\" stroke=\"#9a8f80\" stroke-width=\"0.9\" stroke-dasharray=\"4 2\" d=\"" +
       borders + "\"/>\n";
 }
 
@@ -121,13 +124,15 @@ double labelWidth(const std::string& label) {
 // Labels go where they fit whole inside the plot, clear of one another.
 class LabelPlacer {
  public:
-  explicit LabelPlacer(const MapView& view) : bottom_(view.bottom()) {}
+  LabelPlacer(const MapView& view, const MarkIndex* marks) : bottom_(view.bottom()), marks_(marks) {}
 
   bool place(const Box& box) {
     if (box.x0 < kLabelInset || box.x1 > kPlotWidth - kLabelInset || box.y0 < kTitleHeight + kLabelInset ||
         box.y1 > bottom_ - kLabelInset) {
       return false;
     }
+    // A label over a camera would hide it: the line goes unlabelled there.
+    if (marks_ && marks_->covers({box.x0 - 1, box.y0 - 1, box.x1 + 1, box.y1 + 1})) return false;
     for (const Box& other : placed_) {
       if (box.x0 < other.x1 + 2 && other.x0 < box.x1 + 2 && box.y0 < other.y1 + 2 && other.y0 < box.y1 + 2) {
         return false;
@@ -139,6 +144,7 @@ class LabelPlacer {
 
  private:
   double bottom_;
+  const MarkIndex* marks_;
   std::vector<Box> placed_;
 };
 
@@ -179,14 +185,14 @@ bool drawGraticuleLine(std::string& svg, const MapView& view, const std::string&
 // Meridians and parallels as the projection draws them, labelled at the
 // bottom and the left of the plot, or where they end on the Earth's outline.
 // No line runs along the seam or the poles' line, where the Earth ends.
-void drawGraticule(std::string& svg, std::string& labels, const MapView& view) {
+void drawGraticule(std::string& svg, std::string& labels, const MapView& view, const MarkIndex* marks) {
   svg += "<g id=\"graticule\" fill=\"none\" stroke=\"#6d8596\" stroke-width=\"0.5\" stroke-opacity=\"0.6\">\n";
   // A halo keeps the labels readable over land, lines and marks; a label
   // that would run past the frame is left out rather than cut.
   labels += "<g id=\"graticule-labels\" font-size=\"" + number(kLabelSize) +
             "\" fill=\"#34495e\" stroke=\"#fafafa\" stroke-width=\"3\" stroke-linejoin=\"round\" "
             "paint-order=\"stroke\">\n";
-  LabelPlacer placer(view);
+  LabelPlacer placer(view, marks);
   const bool curved = view.projection() == MapProjection::equalEarth;
   const double west = view.westRel(), east = view.eastRel(), south = view.south(), north = view.north();
   const auto [lonStep, lonDecimals] = graticuleStep(east - west);
@@ -368,39 +374,45 @@ void beginDocument(std::string& svg, const std::string& heading, double height, 
 // Sea, land, lakes, graticule, then the density grid under the coast and
 // borders (so that they show through it), or the marks over them, and the
 // names of places above all; clipped to the plot.
-DensityLegend drawPlot(std::string& svg, const MapView& view, const std::vector<CameraRecord>& cameras,
+void drawPlot(std::string& svg, const MapView& view, const std::vector<CameraRecord>& cameras,
                        const std::vector<Point>& positions, const std::vector<TypeEntry>& types, bool marked) {
   svg += "<g clip-path=\"url(#plot)\">\n";
   std::string coastAndBorders, labels;
   drawLand(svg, coastAndBorders, view);
+  // Labels keep clear of the cameras' marks (a grid has none to hide).
+  std::optional<MarkIndex> marks;
+  if (marked) {
+    std::vector<MapPoint> centres;
+    centres.reserve(positions.size());
+    for (const Point& p : positions) centres.push_back({p.x, p.y});
+    marks.emplace(std::move(centres), kMarkReach);
+  }
   // Lakes and place names take the view's projection; names keep clear of
   // the graticule's labels along the left and bottom edges.
-  const MapFrame frame{[&view](const GeoPoint& p) {
-                         const Point at = view.project(p);
-                         return MapPoint{at.x, at.y};
-                       },
-                       {0, kTitleHeight, kPlotWidth, view.bottom()},
-                       kmPerPxAtMiddle(view),
-                       {{0, kTitleHeight, 48, view.bottom()}, {0, view.bottom() - 20, kPlotWidth, view.bottom()}}};
+  MapFrame frame{[&view](const GeoPoint& p) {
+                   const Point at = view.project(p);
+                   return MapPoint{at.x, at.y};
+                 },
+                 {0, kTitleHeight, kPlotWidth, view.bottom()},
+                 kmPerPxAtMiddle(view),
+                 {{0, kTitleHeight, 48, view.bottom()}, {0, view.bottom() - 20, kPlotWidth, view.bottom()}}};
+  frame.marks = marks ? &*marks : nullptr;
   drawLakes(svg, frame, kSea, kCoast);
-  drawGraticule(svg, labels, view);
-  DensityLegend density;
+  drawGraticule(svg, labels, view, frame.marks);
   if (marked) {
     svg += coastAndBorders;
     drawMarks(svg, cameras, positions, types, view);
   } else {
-    density = drawDensity(svg, positions, view);
+    drawDensity(svg, positions, view);
     svg += coastAndBorders;
   }
   drawPlaceLabels(svg, choosePlaceLabels(frame));
   svg += labels + "</g>\n";
-  return density;
 }
 
 // The panel beside the plot: types with counts, then the heading tick or the
 // density classes. Returns the baseline of its last line.
-double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeEntry>& types, bool marked,
-                  const DensityLegend& density) {
+double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeEntry>& types, bool marked) {
   const double left = kPlotWidth + 20;
   double y = kTitleHeight + 24;
   svg += "<g id=\"legend\">\n<text x=\"" + number(left) + "\" y=\"" + number(y) +
@@ -437,24 +449,20 @@ double drawLegend(std::string& svg, const MapView& view, const std::vector<TypeE
            "\">line through: both ways</text>\n";
   } else {
     y += 30;
-    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\" font-weight=\"bold\">Cameras per cell</text>\n";
-    // In an equal-area projection every cell covers the same ground; in
-    // the equirectangular one of a region, nearly so.
+    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) +
+           "\" font-weight=\"bold\">Cameras per km\u00B2</text>\n";
     const double side = kCellSize * kmPerPxAtMiddle(view);
     y += 16;
-    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\">(a cell of " + number(kCellSize) + " px: " +
-           distanceText(side) + " \u00D7 " + distanceText(side) + ")</text>\n";
+    svg += "<text x=\"" + number(left) + "\" y=\"" + number(y) + "\">(on cells of about " + distanceText(side) +
+           " \u00D7 " + distanceText(side) + ")</text>\n";
+    // Every class, whether drawn or not: the same key on every map.
     svg += "<g id=\"density-legend\">\n";
-    for (std::size_t cls = 0; cls < density.bounds.size(); ++cls) {
+    for (std::size_t cls = 0; cls < kDensityClasses; ++cls) {
       y += 20;
-      const std::uint64_t to = cls + 1 < density.bounds.size() ? density.bounds[cls + 1] - 1 : density.fullest;
-      const std::string range = to == density.bounds[cls]
-                                    ? grouped(to)
-                                    : grouped(density.bounds[cls]) + "\u2013" + grouped(to);
       svg += "<rect x=\"" + number(left) + "\" y=\"" + number(y - 11) + "\" width=\"12\" height=\"12\" fill=\"" +
-             density.colour(cls) + "\" fill-opacity=\"0.65\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" +
-             number(left + 18) + "\" y=\"" + number(y) + "\" data-from=\"" + std::to_string(density.bounds[cls]) +
-             "\">" + range + "</text>\n";
+             densityColour(cls) + "\" fill-opacity=\"0.65\" stroke=\"#999\" stroke-width=\"0.5\"/><text x=\"" +
+             number(left + 18) + "\" y=\"" + number(y) + "\" data-from=\"" + densityFromText(cls) + "\">" +
+             densityRangeText(cls) + "</text>\n";
     }
     svg += "</g>\n";
   }
@@ -544,8 +552,8 @@ std::string cameraMapSvg(const std::vector<CameraRecord>& allCameras, const MapT
 
   std::string body;
   body.reserve(marked ? 64 * cameras.size() + (1 << 20) : (2 << 20));
-  const DensityLegend density = drawPlot(body, view, cameras, positions, types, marked);
-  double legendEnd = drawLegend(body, view, types, marked, density);
+  drawPlot(body, view, cameras, positions, types, marked);
+  double legendEnd = drawLegend(body, view, types, marked);
   if (!placed.strays.empty()) {
     legendEnd += 30;
     body += "<text id=\"strays\" x=\"" + number(kPlotWidth + 20) + "\" y=\"" + number(legendEnd) +

@@ -1,5 +1,6 @@
 #include "core/map/camera_page.h"
 
+#include "core/map/map_density.h"
 #include "core/map/type_marks.h"
 
 #include "core/base/errors.h"
@@ -216,6 +217,38 @@ std::string extentAttributes(const std::vector<CameraRecord>& cameras) {
          std::to_string(east) + "\" data-meridian=\"" + std::to_string(meridian) + "\"";
 }
 
+// The list's own values go into the page up to this many bytes (some
+// 250,000 cameras); a page of more names its cameras by IDX alone and stays
+// small enough to open.
+constexpr std::size_t kListValuesBudget = std::size_t{8} << 20;
+
+// Each camera's cells on a line of its own, as the cameras go into the page
+// (those out of bounds left out): the IDX, then, with `values`, the X, Y and
+// DIRECTION the list wrote, apart by tabs. Text as the list wrote it, read
+// only when asked for. No "<" may end or escape the element it is in: "<"
+// and the backslash that marks it are written as \x3c and \\.
+void appendListCells(std::string& out, const std::vector<CameraRecord>& cameras, const std::string& cells,
+                     bool values) {
+  std::size_t at = 0;
+  for (const CameraRecord& c : cameras) {
+    const std::size_t end = std::min(cells.find('\n', at), cells.size());
+    const std::size_t kept = values ? end : std::min(cells.find('\t', at), end);
+    if (inBounds(c.latitude, c.longitude)) {
+      for (std::size_t i = at; i < kept; ++i) {
+        if (cells[i] == '<') {
+          out += "\\x3c";
+        } else if (cells[i] == '\\') {
+          out += "\\\\";
+        } else {
+          out += cells[i];
+        }
+      }
+      out += '\n';
+    }
+    at = end + 1;
+  }
+}
+
 // A license inside a block comment: a "*/" in it would end the comment early.
 void appendCommentText(std::string& out, std::string_view text) {
   for (std::size_t at = 0;;) {
@@ -267,6 +300,23 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
           "  text-shadow: 0 0 2px #fff, 0 0 2px #fff, 0 0 3px #fff; }\n"
           ".tabrino-place::before { content: ''; display: inline-block; width: 5px; height: 5px;\n"
           "  margin-right: 4px; border-radius: 50%; background: #333; border: 1px solid #fff; vertical-align: 0; }\n"
+          ".tabrino-search { background: #fff; }\n"
+          ".tabrino-search input { width: 12em; padding: 5px 7px; border: 0; font: inherit; }\n"
+          ".tabrino-search-status { padding: 0 7px 4px; max-width: 12em; }\n"
+          ".tabrino-search-status:empty { display: none; }\n"
+          ".tabrino-stack { max-height: 18em; overflow-y: auto; }\n"
+          ".tabrino-asked { background: #fff3c4; }\n"
+          ".tabrino-key { background: rgba(255,255,255,.9); padding: 4px 8px; border-radius: 4px; line-height: 18px; }\n"
+          ".tabrino-key i { display: inline-block; width: 12px; height: 12px; margin-right: 6px; opacity: .65;\n"
+          "  vertical-align: -2px; outline: 1px solid #999; }\n"
+          // Leaflet's own icon is an image file beside its style sheet, which
+          // a page of its own does not have.
+          ".leaflet-control-layers-toggle { background-image: url(\"data:image/svg+xml,"
+          "%3Csvg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 26 26'%3E%3Cg stroke='%23333' stroke-width='1.5' "
+          "stroke-linejoin='round'%3E%3Cpath fill='%23bbb' d='M13 13 24 18 13 23 2 18z'/%3E%3Cpath fill='%23ddd' "
+          "d='M13 8 24 13 13 18 2 13z'/%3E%3Cpath fill='%23fff' d='M13 3 24 8 13 13 2 8z'/%3E%3C/g%3E%3C/svg%3E\"); "
+          "background-size: 26px 26px; }\n"
+          ".tabrino-stack hr { border: 0; border-top: 1px solid #ccc; }\n"
           "</style>\n</head>\n<body>\n<div id=\"map\"></div>\n";
   // What the script reads: the heading, the numbering, the types present
   // with their names and counts, and the data.
@@ -289,12 +339,32 @@ std::string cameraPageHtml(const std::vector<CameraRecord>& cameras, const MapTi
             "\" data-colour=\"" + marks[type].colour + "\" data-shape=\"" + markShapeName(marks[type].shape) + "\">" +
             xmlEscaped(cameraTypeName(static_cast<std::uint8_t>(type))) + "</li>\n";
   }
+  html += "</ul>\n<ul id=\"lists\">\n";
+  // The lists' names, at the line (over all lists) of each one's header.
+  if (numbers.lists.size() > 1) {
+    for (const ListSources::Start& list : numbers.lists) {
+      html += "<li data-first=\"" + std::to_string(list.firstLine) + "\">" + xmlEscaped(list.name) + "</li>\n";
+    }
+  }
+  html += "</ul>\n<ul id=\"density-classes\">\n";
+  // The density grid's classes, as the picture has them.
+  for (std::size_t cls = 0; cls < kDensityClasses; ++cls) {
+    html += "<li data-from=\"" + densityFromText(cls) + "\" data-colour=\"" + densityColour(cls) + "\">" +
+            densityRangeText(cls) + "</li>\n";
+  }
   html += "</ul>\n</div>\n<script type=\"application/octet-stream\" id=\"land\">";
   html += land;
   html += "</script>\n<script type=\"application/octet-stream\" id=\"cameras\">";
   const std::vector<std::uint8_t> packed = packedCameras(cameras, numbers, count);
   appendBase64(html, packed.data(), packed.size());
-  html += "</script>\n<script>\n/* Leaflet, https://leafletjs.com/\n";
+  html += "</script>\n";
+  if (!numbers.cells.empty()) {
+    const bool values = numbers.cells.size() <= kListValuesBudget;
+    html += std::string("<script type=\"text/plain\" id=\"ids\" data-values=\"") + (values ? "yes" : "no") + "\">";
+    appendListCells(html, cameras, numbers.cells, values);
+    html += "</script>\n";
+  }
+  html += "<script>\n/* Leaflet, https://leafletjs.com/\n";
   appendCommentText(html, embedded(kLeafletLicense, kLeafletLicenseSize));
   html += "*/\n";
   appendScriptText(html, leafletJs);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "core/database/camera_db_format.h"
+#include "core/list/list_sources.h"
 #include "core/map/camera_map.h"
 
 #include <cstdint>
@@ -25,6 +26,14 @@ namespace tabrino {
 // the n-th record (a database's order).
 struct CameraNumbers {
   std::vector<std::uint64_t> lines;  // one per camera, or none
+  // Each camera's cells as its list wrote them (CameraTable::recordCells:
+  // IDX, X, Y and DIRECTION, a line each), or empty (a database has none).
+  // The page names cameras by IDX; when the values fit its budget it shows
+  // them beside what the database stores.
+  std::string cells;
+  // With several lists, where each begins: a line then names its list
+  // ("b.txt line 4").
+  std::vector<ListSources::Start> lists;
 };
 
 // Whether this build carries Leaflet, and so the page: a build may be made

@@ -9,6 +9,7 @@ namespace tabrino {
 namespace {
 
 const char* const kDensityColours[] = {"#ffe680", "#fec44f", "#fe9929", "#ec7014", "#cc4c02", "#993404", "#662506"};
+static_assert(std::size(kDensityColours) == kDensityClasses);
 
 }  // namespace
 
@@ -28,24 +29,27 @@ Crowding crowdingOf(const std::vector<Point>& marks, double size) {
           static_cast<double>(occupied) * size * size};
 }
 
-std::vector<std::uint64_t> densityClasses(std::uint64_t fullest) {
-  constexpr std::size_t kClasses = std::size(kDensityColours);
-  std::vector<std::uint64_t> bounds;
-  for (const double base : {2.0, std::sqrt(10.0), 10.0, std::sqrt(1000.0), 100.0, 1000.0}) {
-    bounds = {1};
-    if (fullest >= 2) bounds.push_back(2);
-    for (double power = base; std::ceil(power - 1e-9) <= static_cast<double>(fullest); power *= base) {
-      const auto bound = static_cast<std::uint64_t>(std::ceil(power - 1e-9));
-      if (bound > bounds.back()) bounds.push_back(bound);
-    }
-    if (bounds.size() <= kClasses) break;
-  }
-  return bounds;
+std::size_t densityClassOf(double perKm2) noexcept {
+  std::size_t cls = 0;
+  while (cls + 1 < kDensityClasses && perKm2 >= kDensityFrom[cls + 1]) ++cls;
+  return cls;
 }
 
-const char* DensityLegend::colour(std::size_t cls) const { return kDensityColours[cls]; }
+const char* densityColour(std::size_t cls) noexcept { return kDensityColours[std::min(cls, kDensityClasses - 1)]; }
 
-DensityLegend drawDensity(std::string& svg, const std::vector<Point>& positions, const MapView& view) {
+std::string densityFromText(std::size_t cls) {
+  static const char* const kTexts[] = {"0", "0.001", "0.01", "0.1", "1", "10", "100"};
+  static_assert(std::size(kTexts) == kDensityClasses);
+  return kTexts[std::min(cls, kDensityClasses - 1)];
+}
+
+std::string densityRangeText(std::size_t cls) {
+  if (cls == 0) return "below " + densityFromText(1);
+  if (cls + 1 == kDensityClasses) return densityFromText(cls) + " or more";
+  return densityFromText(cls) + " to " + densityFromText(cls + 1);
+}
+
+void drawDensity(std::string& svg, const std::vector<Point>& positions, const MapView& view) {
   const auto columns = static_cast<std::size_t>(kPlotWidth / kCellSize);
   const auto rows = static_cast<std::size_t>(std::ceil(view.plotHeight() / kCellSize));
   std::vector<std::uint64_t> counts(columns * rows, 0);
@@ -54,26 +58,37 @@ DensityLegend drawDensity(std::string& svg, const std::vector<Point>& positions,
     const auto row = std::min(rows - 1, static_cast<std::size_t>(std::max(0.0, (p.y - kTitleHeight) / kCellSize)));
     ++counts[row * columns + column];
   }
-  DensityLegend legend;
-  legend.fullest = counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
-  legend.bounds = densityClasses(legend.fullest);
-  auto classOf = [&](std::uint64_t count) {
-    return static_cast<std::size_t>(std::upper_bound(legend.bounds.begin(), legend.bounds.end(), count) -
-                                    legend.bounds.begin()) - 1;
+  // The ground a cell covers: its area in px² over the projection's area
+  // scale where it lies (the same everywhere in an equal-area projection).
+  const LocalScale middle = view.scaleAt(GeoPoint{view.centreLon(), (view.south() + view.north()) / 2});
+  auto cellKm2 = [&](std::size_t row, std::size_t column) {
+    GeoPoint at{};
+    const Point centre{(static_cast<double>(column) + 0.5) * kCellSize,
+                       kTitleHeight + (static_cast<double>(row) + 0.5) * kCellSize};
+    const LocalScale scale = view.unproject(centre, at) ? view.scaleAt(at) : middle;
+    return kCellSize * kCellSize / (scale.largest * scale.smallest);
   };
+  std::vector<std::uint8_t> classes(counts.size(), 0xFF);  // none: no camera
+  for (std::size_t row = 0; row < rows; ++row) {
+    for (std::size_t column = 0; column < columns; ++column) {
+      const std::uint64_t count = counts[row * columns + column];
+      if (count == 0) continue;
+      classes[row * columns + column] =
+          static_cast<std::uint8_t>(densityClassOf(static_cast<double>(count) / cellKm2(row, column)));
+    }
+  }
 
   // One path per class; neighbouring cells of a class in a row make one rectangle.
-  std::vector<std::string> paths(legend.bounds.size());
+  std::vector<std::string> paths(kDensityClasses);
   for (std::size_t row = 0; row < rows; ++row) {
     for (std::size_t column = 0; column < columns;) {
-      const std::uint64_t count = counts[row * columns + column];
-      if (count == 0) {
+      const std::uint8_t cls = classes[row * columns + column];
+      if (cls == 0xFF) {
         ++column;
         continue;
       }
-      const std::size_t cls = classOf(count);
       std::size_t end = column + 1;
-      while (end < columns && counts[row * columns + end] != 0 && classOf(counts[row * columns + end]) == cls) ++end;
+      while (end < columns && classes[row * columns + end] == cls) ++end;
       std::string& d = paths[cls];
       d += "M" + number(static_cast<double>(column) * kCellSize) + " " +
            number(kTitleHeight + static_cast<double>(row) * kCellSize) + "h" +
@@ -85,11 +100,10 @@ DensityLegend drawDensity(std::string& svg, const std::vector<Point>& positions,
   svg += "<g id=\"density\" fill-opacity=\"0.65\">\n";
   for (std::size_t cls = 0; cls < paths.size(); ++cls) {
     if (paths[cls].empty()) continue;
-    svg += "<path data-from=\"" + std::to_string(legend.bounds[cls]) + "\" fill=\"" + kDensityColours[cls] +
-           "\" d=\"" + paths[cls] + "\"/>\n";
+    svg += "<path data-from=\"" + densityFromText(cls) + "\" fill=\"" + kDensityColours[cls] + "\" d=\"" + paths[cls] +
+           "\"/>\n";
   }
   svg += "</g>\n";
-  return legend;
 }
 
 }  // namespace tabrino

@@ -4,7 +4,9 @@
 
 #include "core/map/map_projection.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,22 +22,26 @@ struct Crowding {
 };
 Crowding crowdingOf(const std::vector<Point>& marks, double size);
 
-// Lower bounds of the grid's classes of cell counts: 1 alone, then powers
-// of a base (2, √10, 10, …) chosen from the fullest cell so that at most
-// seven classes cover it: 1, 2–3, 4–9, 10–31, … The eye reads a count of
-// ten times more as one step, whatever the list.
-std::vector<std::uint64_t> densityClasses(std::uint64_t fullest);
-
-struct DensityLegend {
-  std::vector<std::uint64_t> bounds;
-  std::uint64_t fullest = 0;
-  const char* colour(std::size_t cls) const;
-};
+// The density grid's classes: cameras per km² from which each starts, a
+// decade a class (the eye reads ten times as dense as one step), the first
+// taking any camera at all. Fixed, so that a colour means the same density
+// on every map, in every view, on the picture and the page alike.
+inline constexpr double kDensityFrom[] = {0, 0.001, 0.01, 0.1, 1, 10, 100};
+inline constexpr std::size_t kDensityClasses = std::size(kDensityFrom);
+// The class of a density (cameras per km², above 0).
+std::size_t densityClassOf(double perKm2) noexcept;
+const char* densityColour(std::size_t cls) noexcept;
+// "below 0.001", "0.001 to 0.01", ..., "100 or more".
+std::string densityRangeText(std::size_t cls);
+// The class's lower bound as data: "0", "0.001", ..., "100".
+std::string densityFromText(std::size_t cls);
 
 inline constexpr double kCellSize = 5;  // px
 
-// Appends the grid (cameras per cell of kCellSize px, each class a colour,
-// half transparent so that the land shows through) and says its classes.
-DensityLegend drawDensity(std::string& svg, const std::vector<Point>& positions, const MapView& view);
+// Appends the grid: cameras per km² on cells of kCellSize px (each cell's
+// count over the ground it covers, so that a projection that is not equal
+// area does not make a place look denser), each class a colour, half
+// transparent so that the land shows through.
+void drawDensity(std::string& svg, const std::vector<Point>& positions, const MapView& view);
 
 }  // namespace tabrino

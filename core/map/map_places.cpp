@@ -50,12 +50,48 @@ bool within(const MapBox& inner, const MapBox& outer) {
 
 }  // namespace
 
+MarkIndex::MarkIndex(std::vector<MapPoint> centres, double radius) : byX_(std::move(centres)), radius_(radius) {
+  std::sort(byX_.begin(), byX_.end(), [](const MapPoint& a, const MapPoint& b) { return a.x < b.x; });
+  if (byX_.empty()) return;
+  extent_ = {byX_.front().x, byX_.front().y, byX_.back().x, byX_.front().y};
+  for (const MapPoint& p : byX_) {
+    extent_.y0 = std::min(extent_.y0, p.y);
+    extent_.y1 = std::max(extent_.y1, p.y);
+  }
+}
+
+bool MarkIndex::covers(const MapBox& box) const {
+  auto from = std::lower_bound(byX_.begin(), byX_.end(), box.x0 - radius_,
+                               [](const MapPoint& p, double x) { return p.x < x; });
+  for (; from != byX_.end() && from->x <= box.x1 + radius_; ++from) {
+    // The distance from the mark's centre to the box.
+    const double dx = std::max({box.x0 - from->x, 0.0, from->x - box.x1});
+    const double dy = std::max({box.y0 - from->y, 0.0, from->y - box.y1});
+    if (dx * dx + dy * dy < radius_ * radius_) return true;
+  }
+  return false;
+}
+
+bool MarkIndex::inExtent(const MapPoint& at) const {
+  return at.x >= extent_.x0 && at.x <= extent_.x1 && at.y >= extent_.y0 && at.y <= extent_.y1;
+}
+
 std::vector<PlaceLabel> choosePlaceLabels(const MapFrame& frame) {
   const double zoom = std::log2(kKmPerPxAtZoom0 / frame.kmPerPx);
   const MapBox inside{frame.plot.x0 + kFrameInset, frame.plot.y0 + kFrameInset, frame.plot.x1 - kFrameInset,
                       frame.plot.y1 - kFrameInset};
+  // The places among the cameras first: a map of Russia names Russia's
+  // towns before the world's greatest cities at its edge.
+  std::vector<const Place*> candidates;
+  for (const Place& place : worldPlaces().places) candidates.push_back(&place);
+  if (frame.marks) {
+    std::stable_partition(candidates.begin(), candidates.end(), [&](const Place* place) {
+      return frame.marks->inExtent(frame.project(place->at));
+    });
+  }
   std::vector<PlaceLabel> labels;
-  for (const Place& place : worldPlaces().places) {
+  for (const Place* candidate : candidates) {
+    const Place& place = *candidate;
     if (labels.size() == kMaxPlaceLabels) break;
     if (place.minZoom > zoom + kZoomAllowance) continue;
     const MapPoint at = frame.project(place.at);
@@ -70,6 +106,7 @@ std::vector<PlaceLabel> choosePlaceLabels(const MapFrame& frame) {
       const MapBox& box = toLeft ? left : right;
       const auto clashes = [&](const MapBox& other) { return overlap(box, other); };
       if (!within(box, inside) || std::any_of(frame.reserved.begin(), frame.reserved.end(), clashes) ||
+          (frame.marks && frame.marks->covers(box)) ||
           std::any_of(labels.begin(), labels.end(), [&](const PlaceLabel& l) { return clashes(l.box); })) {
         continue;
       }

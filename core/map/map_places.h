@@ -19,12 +19,31 @@ struct MapBox {
   double x0, y0, x1, y1;  // left, top, right, bottom, in px
 };
 
+// The cameras' marks, for labels to keep clear of: a label over a camera
+// would hide it, and a camera near the edge is as much a camera as any.
+class MarkIndex {
+ public:
+  MarkIndex() = default;
+  // Marks centred at `centres`, each within `radius` of its centre.
+  MarkIndex(std::vector<MapPoint> centres, double radius);
+  // Whether any mark reaches into the box.
+  bool covers(const MapBox& box) const;
+  // Whether the point lies within the marks' extent (no marks: none does).
+  bool inExtent(const MapPoint& at) const;
+
+ private:
+  std::vector<MapPoint> byX_;  // sorted by x
+  double radius_ = 0;
+  MapBox extent_{0, 0, -1, -1};
+};
+
 struct MapFrame {
   // A longitude of any turn (past ±180 too) to the pixel it is drawn at.
   std::function<MapPoint(const GeoPoint&)> project;
   MapBox plot;
   double kmPerPx;  // along the middle of the plot
   std::vector<MapBox> reserved;  // what names must keep clear of (the graticule's labels)
+  const MarkIndex* marks = nullptr;  // the cameras' marks, when drawn as marks
 };
 
 inline constexpr std::size_t kMaxPlaceLabels = 40;
@@ -37,9 +56,11 @@ struct PlaceLabel {
   double fontSize;
 };
 
-// Which places to name: the most important first, those the scale is fine
-// enough for, each name clear of the frame and of every name chosen before
-// it (right of its dot, else left), at most kMaxPlaceLabels.
+// Which places to name: those among the cameras (within their marks'
+// extent) first, then the rest, each group the most important first; those
+// the scale is fine enough for, each name and dot clear of the frame, of
+// every camera mark and of every name chosen before it (right of its dot,
+// else left), at most kMaxPlaceLabels.
 std::vector<PlaceLabel> choosePlaceLabels(const MapFrame& frame);
 
 // The lakes, filled with `water` and outlined with `shore`, as one path

@@ -38,4 +38,19 @@ const char* markShapeName(MarkShape shape) noexcept {
   return "cross";
 }
 
+IconLook typeIconLook(std::uint8_t type) {
+  const TypeMark mark = typeMarks({type}).front();
+  switch (mark.shape) {
+    case MarkShape::Circle: return {rgbOfHex(mark.colour), IconShape::Circle};
+    case MarkShape::Square: return {rgbOfHex(mark.colour), IconShape::Square};
+    case MarkShape::Triangle: return {rgbOfHex(mark.colour), IconShape::Triangle};
+    case MarkShape::Diamond: return {rgbOfHex(mark.colour), IconShape::Diamond};
+    case MarkShape::TriangleDown: return {rgbOfHex(mark.colour), IconShape::TriangleDown};
+    case MarkShape::Cross: return {rgbOfHex(mark.colour), IconShape::Cross};
+    case MarkShape::Saltire: return {rgbOfHex(mark.colour), IconShape::Saltire};
+    case MarkShape::Hexagon: return {rgbOfHex(mark.colour), IconShape::Hexagon};
+  }
+  return {rgbOfHex(mark.colour), IconShape::Cross};
+}
+
 }  // namespace tabrino

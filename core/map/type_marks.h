@@ -6,6 +6,8 @@
 // and shape, the first nine in one at least; any more are grey crosses.
 #pragma once
 
+#include "core/export/bmp_icon.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -24,5 +26,9 @@ std::vector<TypeMark> typeMarks(const std::vector<std::uint8_t>& typesByCount);
 
 // The shape's name, as the page's script draws it ("triangleDown").
 const char* markShapeName(MarkShape shape) noexcept;
+
+// The icon an export draws for a type: its mark's colour and shape, as the
+// map shows it (types without a style of their own as the first spare).
+IconLook typeIconLook(std::uint8_t type);
 
 }  // namespace tabrino

@@ -257,8 +257,12 @@ class Assembly {
         continue;
       }
       const std::uint8_t type = camera.kinds ? cameraType(camera.kinds) : 1;
+      // What is found of it now is about the row it makes: row i is tagged
+      // i + 1 (the header is line 0), which counted from 1 is line i + 2.
+      findingRow_ = table.size() + 2;
       const std::int32_t speed = speedOf(id, camera, node, type);
       if (camera.directionType == 0) directionOf(id, camera, node);
+      findingRow_ = 0;
       const CameraRow row{node.location.lat(), scaleCoordinate(node.location.lon()), type, speedByte(speed),
                           static_cast<std::uint8_t>(camera.directionType), directionCode(camera.degrees)};
       table.appendRow(row, table.size() + 1);
@@ -274,7 +278,7 @@ class Assembly {
   }
 
   void find(FindingKind kind, std::string detail) {
-    if (options_.findings) options_.findings->add({0, kind, std::move(detail)});
+    if (options_.findings) options_.findings->add({0, kind, std::move(detail), findingRow_});
   }
 
   // The object a finding about the camera at `id` names: its relation, if any.
@@ -355,6 +359,7 @@ class Assembly {
   std::map<ObjectId, PlaceNode>& nodes_;
   const std::vector<RoadUse>& roads_;  // by node
   std::map<ObjectId, Camera> cameras_;  // by the node each stands at: one row per node
+  std::uint64_t findingRow_ = 0;        // the row the camera being placed makes (ListFinding::objectRow)
 };
 
 std::size_t readExtractChecked(const OpenExtract& extract, CameraTable& table, const ExtractOptions& options) {

@@ -2,6 +2,7 @@
 
 #include "core/base/parallel.h"
 #include "core/check/duplicates.h"
+#include "core/check/swapped_coordinates.h"
 #include "core/list/finding_spool.h"
 
 #include <algorithm>
@@ -14,27 +15,29 @@ bool anyLeftOut(const FilterCounts& counts) {
   return std::any_of(counts.begin(), counts.end(), [](std::uint64_t count) { return count != 0; });
 }
 
-// The report: the import's findings and the rows filtered out, merged in
-// line order with the duplicates. Put in place before the database, so that
-// a report that cannot be written leaves no database either.
-void writeReport(const DuplicateScan& duplicates, const PipelineFindings& findings, const CameraFilter& filter,
-                 const LeftOutRows* leftOut) {
+}  // namespace
+
+// Put in place before any output, so that a report that cannot be written
+// leaves no output either.
+void writeFindingReport(const DuplicateScan& duplicates, const SwappedCoordinates& swapped,
+                        const PipelineFindings& findings, const CameraFilter& filter, const LeftOutRows* leftOut) {
   duplicates.reportWith(
       [&](FindingSink& sink) {
+        SwappedCoordinates::Findings swaps(swapped);
+        FindingMerge withSwaps(swaps, sink);
         if (!leftOut) {
-          if (findings.imported) findings.imported(sink);
-          return;
+          if (findings.imported) findings.imported(withSwaps);
+        } else {
+          LeftOutRows::Findings left(*leftOut, filter);
+          FindingMerge merge(left, withSwaps);
+          if (findings.imported) findings.imported(merge);
+          merge.finish();
         }
-        LeftOutRows::Findings left(*leftOut, filter);
-        FindingMerge merge(left, sink);
-        if (findings.imported) findings.imported(merge);
-        merge.finish();
+        withSwaps.finish();
       },
       *findings.report);
   findings.report->commit();
 }
-
-}  // namespace
 
 PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
                            const ConversionSettings& settings, const PipelineFindings& findings,
@@ -71,12 +74,15 @@ PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const
     return result;
   }
   std::optional<DuplicateScan> duplicates;
+  std::optional<SwappedCoordinates> swapped;
   auto scanDuplicates = [&] {
     duplicates.emplace(table, DuplicateOptions{options.nearMetres, options.dropDuplicates, &sources});
+    swapped.emplace(table);
   };
   auto count = [&] {
     result.duplicates = duplicates->duplicateCount();
     result.nearRows = duplicates->nearCount();
+    result.swapped = swapped->count();
   };
   if (!findings.report && !options.dropDuplicates) {
     // Only the summary waits for the duplicates: they are looked for while
@@ -84,6 +90,7 @@ PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const
     inParallel([&] { result.written = writeCameraDatabase(table, settings, {}, events.writing); }, scanDuplicates);
     count();
     duplicates->report(*findings.summary);
+    swapped->report(*findings.summary);
     return result;
   }
   scanDuplicates();
@@ -95,8 +102,11 @@ PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const
     for (const std::uint32_t position : dropped) droppedRecords += table.record(position) ? 1u : 0u;
     if (overLimit(table.recordCount() - droppedRecords)) return result;
   }
-  if (findings.summary) duplicates->report(*findings.summary);
-  if (findings.report) writeReport(*duplicates, findings, options.filter, leftOut);
+  if (findings.summary) {
+    duplicates->report(*findings.summary);
+    swapped->report(*findings.summary);
+  }
+  if (findings.report) writeFindingReport(*duplicates, *swapped, findings, options.filter, leftOut);
   result.written = writeCameraDatabase(table, settings, dropped, events.writing);
   return result;
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include "core/base/progress.h"
+#include "core/check/duplicates.h"
+#include "core/check/swapped_coordinates.h"
 #include "core/convert/conversion_run.h"
 #include "core/filter/camera_filter.h"
 #include "core/list/camera_table.h"
@@ -26,7 +28,8 @@ struct PipelineOptions {
 
 // Where the run's findings go. Either may be absent.
 struct PipelineFindings {
-  // Counts and examples for the front end's summary: duplicates and near rows.
+  // Counts and examples for the front end's summary: duplicates, near rows
+  // and rows whose X and Y look swapped.
   FindingSink* summary = nullptr;
   // Every finding, in line order, put in place before the database: the
   // import's (handed over by `imported`, in line order), the rows filtered
@@ -55,6 +58,7 @@ struct PipelineResult {
   std::uint64_t cameras = 0;      // the records the database holds, or would have held
   std::uint64_t duplicates = 0;   // rows that repeat an earlier camera (when looked for)
   std::uint64_t nearRows = 0;
+  std::uint64_t swapped = 0;      // rows whose X and Y look swapped (when looked for)
   ConversionSummary written;      // for Written
 };
 
@@ -66,5 +70,12 @@ struct PipelineResult {
 PipelineResult runPipeline(CameraTable& table, const ListSources& sources, const PipelineOptions& options,
                            const ConversionSettings& settings, const PipelineFindings& findings = {},
                            const PipelineEvents& events = {});
+
+// Writes and commits findings.report: the import's findings, the rows the
+// filters left out (in `leftOut`, when kept) and the rows whose X and Y
+// look swapped, merged in line order with the duplicates. Throws what
+// writing the report throws.
+void writeFindingReport(const DuplicateScan& duplicates, const SwappedCoordinates& swapped,
+                        const PipelineFindings& findings, const CameraFilter& filter, const LeftOutRows* leftOut);
 
 }  // namespace tabrino

@@ -60,7 +60,7 @@ ImportResult readExtractAsText(InputFile& input, CameraTable& table, ListSources
   import.append = sources.count() > 0;
   import.firstLine = sources.nextLine();
   const ImportResult result = importCameraListText(text, table, import);
-  if (result.loaded()) sources.add(input.shownName(), result.lineCount);
+  if (result.loaded()) sources.addExtract(input.shownName(), result.lineCount);
   return result;
 }
 

@@ -1,27 +1,33 @@
 #include "core/run/table_findings.h"
 
 #include "core/check/duplicates.h"
+#include "core/check/swapped_coordinates.h"
 #include "core/list/finding_spool.h"
 
 namespace tabrino {
 
-void findDuplicates(const CameraTable& table, const ListSources& sources, FindingSink& sink) {
+void findTableFindings(const CameraTable& table, const ListSources& sources, FindingSink& sink) {
   DuplicateScan(table, {0, false, &sources}).report(sink);
+  SwappedCoordinates(table).report(sink);
 }
 
 void findEveryFinding(const CameraTable& table, const ListSources& sources,
                       const std::function<void(FindingSink&)>& imported, const LeftOutRows* leftOut,
                       const CameraFilter* filter, FindingSink& sink) {
+  const SwappedCoordinates swapped(table);
   DuplicateScan(table, {0, false, &sources}).reportWith(
       [&](FindingSink& others) {
+        SwappedCoordinates::Findings swaps(swapped);
+        FindingMerge withSwaps(swaps, others);
         if (!leftOut || !filter || leftOut->size() == 0) {
-          imported(others);
-          return;
+          imported(withSwaps);
+        } else {
+          LeftOutRows::Findings left(*leftOut, *filter);
+          FindingMerge merge(left, withSwaps);
+          imported(merge);
+          merge.finish();
         }
-        LeftOutRows::Findings left(*leftOut, *filter);
-        FindingMerge merge(left, others);
-        imported(merge);
-        merge.finish();
+        withSwaps.finish();
       },
       sink);
 }

@@ -2,6 +2,25 @@
 
 namespace tabrino {
 
+const char* findingKindWords(FindingKind kind) noexcept {
+  switch (kind) {
+    case FindingKind::NoComma: return "no comma: no row";
+    case FindingKind::FieldCount: return "not 7 fields";
+    case FindingKind::NotANumber: return "no number, read as 0";
+    case FindingKind::NumberPrefix: return "more than a number";
+    case FindingKind::OutOfRange: return "out of range, skipped";
+    case FindingKind::Duplicate: return "same camera again";
+    case FindingKind::NearDuplicate: return "near an earlier camera";
+    case FindingKind::Filtered: return "left out by the options";
+    case FindingKind::OsmLeftOut: return "relation left out";
+    case FindingKind::OsmRoadSpeed: return "speed from the road";
+    case FindingKind::OsmNoSpeed: return "no speed in the extract";
+    case FindingKind::OsmDirection: return "direction not used";
+    case FindingKind::SwappedCoordinates: return "X and Y look swapped";
+  }
+  return "";
+}
+
 std::vector<std::string> findingSummaryLines(const FindingSummary& findings, bool withDetails,
                                              const ListSources* sources) {
   std::vector<std::string> lines;

@@ -37,6 +37,7 @@ struct FindingWording {
 };
 inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings = {{
     {FindingKind::OutOfRange, "row skipped, coordinates out of range", "rows skipped, coordinates out of range"},
+    {FindingKind::SwappedCoordinates, "row whose X and Y look swapped", "rows whose X and Y look swapped"},
     {FindingKind::NoComma, "line without a comma made no row", "lines without a comma made no row"},
     {FindingKind::FieldCount, "line with other than 7 fields", "lines with other than 7 fields"},
     {FindingKind::NotANumber, "cell without a number, read as 0", "cells without a number, read as 0"},
@@ -51,6 +52,10 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::OsmNoSpeed, "camera without a usable maxspeed, speed 0", "cameras without a usable maxspeed, speed 0"},
     {FindingKind::OsmDirection, "camera direction not used, all directions", "camera directions not used, all directions"},
 }};
+
+// A finding's kind in a few words, where a list of findings names it
+// ("no speed in the extract"); reports keep the kind's code (findingKindName).
+const char* findingKindWords(FindingKind kind) noexcept;
 
 // Why a list failed the header test, said after its name ("cameras.txt: the
 // first line is not the header ...").

@@ -4,7 +4,7 @@
 # list, date and seed, from a file or a pipe; the same dump on standard
 # output (no CR added) and from a pipe; the same inspection; the progress bar
 # on a console; the same list of an extract in a folder no code page spells;
-# a usage error with exit status 2.
+# the same exports; a usage error with exit status 2.
 #   cli_wine.sh TABRINO_CLI_EXE TABRINO LIST EXTRACT.osm.pbf
 set -euo pipefail
 exe=$(realpath "$1") cli=$(realpath "$2") list=$(realpath "$3") extract=$(realpath "$4")
@@ -59,6 +59,17 @@ check "dump to standard output" "$work/linux.dump" "$work/windows.dump"
 check "dump from a pipe" "$work/linux.pipe-dump" "$work/windows.pipe-dump"
 slashes "$work/windows.inspect"
 check "inspect" "$work/linux.inspect" "$work/windows.inspect"
+
+# An export: OV2 on standard output (no CR added), and a folder split by
+# speed with icons and a manifest, the same bytes on both sides.
+for side in linux windows; do
+  mkdir -p "$work/$side/Überprüfung камер/geteilt"
+  run $side export aus/DB_141114.dbh "Radarfallen ß.txt" --drop-duplicates --format ov2 -o - -q >"$work/$side.ov2"
+  run $side export aus/DB_141114.dbh --format ov2 --output-dir geteilt --split-by speed --max-per-file 4 --icons -q
+  (cd "$work/$side/Überprüfung камер/geteilt" && cat $(ls | LC_ALL=C sort)) >"$work/$side.split"
+done
+check "export of OV2 to standard output" "$work/linux.ov2" "$work/windows.ov2"
+check "export split by speed, with icons and a manifest" "$work/linux.split" "$work/windows.split"
 
 # On a console (script(1) gives Wine a terminal, which it shows as one) the
 # progress bar is drawn; Wine's console adds escape sequences and moves the
