@@ -76,7 +76,9 @@ TEST(OsmRules, HeadingsFromDirectionValues) {
       {"359.6", OsmDirectionUse::Travel, 0, false},     {"200", OsmDirectionUse::Facing, 20, false},
       {"90;270", OsmDirectionUse::Travel, 90, true},    {"N;S", OsmDirectionUse::Facing, 180, true},
       {"90;200", OsmDirectionUse::Travel, std::nullopt, false}, {"361", OsmDirectionUse::Travel, std::nullopt, false},
-      {"-10", OsmDirectionUse::Travel, std::nullopt, false},    {"north", OsmDirectionUse::Travel, std::nullopt, false},
+      {"-10", OsmDirectionUse::Travel, std::nullopt, false},    {"north", OsmDirectionUse::Travel, 0, false},
+      {"west", OsmDirectionUse::Facing, 90, false},             {"east; west", OsmDirectionUse::Travel, 90, true},
+      {"North", OsmDirectionUse::Travel, std::nullopt, false},  {"northeast", OsmDirectionUse::Travel, std::nullopt, false},
       {"", OsmDirectionUse::Travel, std::nullopt, false},
   };
   for (const auto& c : cases) {

@@ -32,12 +32,13 @@ enum class FindingKind {
   OsmRoadSpeed,  // a camera without maxspeed: the one road through it gave the speed
   OsmNoSpeed,    // a camera without a usable maxspeed: speed 0
   OsmDirection,  // a direction that could not be used: all directions
+  OsmWayCamera,  // a camera drawn as a way: placed at its nodes' centre
 };
-inline constexpr std::size_t kFindingKindCount = 12;
+inline constexpr std::size_t kFindingKindCount = 13;
 
 // "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
 // "duplicate", "near-duplicate", "filtered", "osm-left-out", "osm-road-speed",
-// "osm-no-speed", "osm-direction".
+// "osm-no-speed", "osm-direction", "osm-way-camera".
 const char* findingKindName(FindingKind kind) noexcept;
 
 struct ListFinding {

@@ -50,6 +50,7 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::OsmRoadSpeed, "camera without maxspeed took its road's", "cameras without maxspeed took their road's"},
     {FindingKind::OsmNoSpeed, "camera without a usable maxspeed, speed 0", "cameras without a usable maxspeed, speed 0"},
     {FindingKind::OsmDirection, "camera direction not used, all directions", "camera directions not used, all directions"},
+    {FindingKind::OsmWayCamera, "camera drawn as a way, placed at its centre", "cameras drawn as ways, placed at their centres"},
 }};
 
 // Why a list failed the header test, said after its name ("cameras.txt: the
