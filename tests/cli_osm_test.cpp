@@ -28,10 +28,10 @@ TEST(CliOsm, FromOsmWritesTheListAndTheReport) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(test::readText(dir / "cameras.txt"), test::readText(kFixtures / "cameras.txt"));
   EXPECT_EQ(test::readText(dir / "found.csv"), test::readText(kFixtures / "cameras-report.csv"));
-  EXPECT_TRUE(contains(run.err, "Found 14 cameras in ")) << run.err;
+  EXPECT_TRUE(contains(run.err, "Found 27 cameras in ")) << run.err;
   EXPECT_TRUE(contains(run.err, "2 OpenStreetMap relations left out: relation 107 (enforcement=check), relation 108"))
       << run.err;
-  EXPECT_TRUE(contains(run.err, "1 camera without maxspeed took its road's: node 14 (maxspeed 70 of way 202)")) << run.err;
+  EXPECT_TRUE(contains(run.err, "4 cameras without maxspeed took their road's: node 14 (maxspeed 70 of way 202), node 1041 (maxspeed 80 of way 402)")) << run.err;
   EXPECT_TRUE(contains(run.err, "Every finding is in found.csv.")) << run.err;
   EXPECT_FALSE(contains(run.err, "Lines are counted")) << run.err;
 
@@ -48,7 +48,7 @@ TEST(CliOsm, ConvertReadsAnExtract) {
   test::TempDir fromExtract, fromList;
   const CliRun run = tabrino(fromExtract.path(), "convert " + quote(kPbf.string()) + " --osm-direction travel --seed 1 --date 2014-11-14");
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(contains(run.out, "Loaded 14 rows from ")) << run.out;
+  EXPECT_TRUE(contains(run.out, "Loaded 27 rows from ")) << run.out;
   EXPECT_TRUE(contains(run.err, "node 9 (no maxspeed)")) << run.err;
   const CliRun list = tabrino(fromList.path(), "convert " + quote((kFixtures / "cameras-travel.txt").string()) +
                                                    " -q --seed 1 --date 2014-11-14");
@@ -74,7 +74,7 @@ TEST(CliOsm, ConvertReadsAnExtractAmongLists) {
   const CliRun run = tabrino(dir.path(), "convert before.txt " + quote(kPbf.string()) +
                                              " after.txt -o several --report r.csv" + options);
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(contains(run.out, "Loaded 1 row from before.txt\nLoaded 14 rows from ")) << run.out;
+  EXPECT_TRUE(contains(run.out, "Loaded 1 row from before.txt\nLoaded 27 rows from ")) << run.out;
   EXPECT_TRUE(contains(run.out, "Loaded 2 rows from after.txt\n")) << run.out;
   EXPECT_TRUE(contains(run.err, "1 row repeats an earlier camera: after.txt line 3 (same camera as " +
                                     kPbf.string() + " line 2)"))

@@ -4,6 +4,7 @@
 #include "core/base/utf8_text.h"
 #include "core/list/list_text.h"
 #include "core/model/camera_record.h"
+#include "core/osm/editor_deletions.h"
 #include "core/osm/osm_rules.h"
 #include "core/platform/file_io.h"
 #include "test_support.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tabrino {
@@ -76,7 +78,9 @@ TEST(OsmRules, HeadingsFromDirectionValues) {
       {"359.6", OsmDirectionUse::Travel, 0, false},     {"200", OsmDirectionUse::Facing, 20, false},
       {"90;270", OsmDirectionUse::Travel, 90, true},    {"N;S", OsmDirectionUse::Facing, 180, true},
       {"90;200", OsmDirectionUse::Travel, std::nullopt, false}, {"361", OsmDirectionUse::Travel, std::nullopt, false},
-      {"-10", OsmDirectionUse::Travel, std::nullopt, false},    {"north", OsmDirectionUse::Travel, std::nullopt, false},
+      {"-10", OsmDirectionUse::Travel, std::nullopt, false},    {"north", OsmDirectionUse::Travel, 0, false},
+      {"west", OsmDirectionUse::Facing, 90, false},             {"east; west", OsmDirectionUse::Travel, 90, true},
+      {"North", OsmDirectionUse::Travel, std::nullopt, false},  {"northeast", OsmDirectionUse::Travel, std::nullopt, false},
       {"", OsmDirectionUse::Travel, std::nullopt, false},
   };
   for (const auto& c : cases) {
@@ -85,6 +89,61 @@ TEST(OsmRules, HeadingsFromDirectionValues) {
     if (!heading) continue;
     EXPECT_EQ(heading->degrees, *c.degrees) << c.value;
     EXPECT_EQ(heading->bothWays, c.bothWays) << c.value;
+  }
+}
+
+// The ";" lists mappers write, with or without spaces, and the kinds of an
+// enforcement relation read from them.
+TEST(OsmRules, ListsAndEnforcementKinds) {
+  EXPECT_EQ(osmListValues(" maxspeed ;traffic_signals; "), (std::vector<std::string_view>{"maxspeed", "traffic_signals", ""}));
+  EXPECT_EQ(osmListValues("maxspeed"), (std::vector<std::string_view>{"maxspeed"}));
+  const struct {
+    const char* value;
+    unsigned kinds;
+  } cases[] = {
+      {"maxspeed", kOsmSpeedKind},
+      {"traffic_signals ; maxspeed", kOsmSpeedKind | kOsmSignalsKind},
+      {"maxspeed; traffic_signals", kOsmSpeedKind | kOsmSignalsKind},
+      {" average_speed", kOsmSectionKind},
+      {"maxspeed;check", 0},
+      {"maxspeed;", 0},
+      {"", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(osmEnforcementKinds(c.value), c.kinds) << c.value;
+  for (const char* road : {"motorway", "trunk_link", "residential", "living_street", "service", "unclassified"}) {
+    EXPECT_TRUE(isMotorRoad(road)) << road;
+  }
+  for (const char* path : {"footway", "path", "cycleway", "steps", "track", "pedestrian", "speed_camera", ""}) {
+    EXPECT_FALSE(isMotorRoad(path)) << path;
+  }
+}
+
+// An editor's deletion becomes visible="false" whatever the quotes, the
+// editor's own visible attribute and where the file's pieces are cut; any
+// other text passes as it is.
+TEST(OsmRules, EditorDeletionsMarkedForTheParser) {
+  const struct {
+    const char* text;
+    const char* mended;
+  } cases[] = {
+      {"<node id='-1' action='delete' visible='true' lat='1' lon='2'/>", "<node id='-1' visible='false' lat='1' lon='2'/>"},
+      {"<way id=\"7\" action=\"delete\">", "<way id=\"7\" visible=\"false\">"},
+      {"<relation action=\"delete\" id=\"7\" visible=\"true\"><tag k=\"a\" v=\"b\"/>",
+       "<relation visible=\"false\" id=\"7\"><tag k=\"a\" v=\"b\"/>"},
+      {"<node id='1' action='modify' lat='1' lon='2'/>", "<node id='1' action='modify' lat='1' lon='2'/>"},
+      {"<tag k='note' v='action=\"delete\"'/><bounds action='delete'/>",
+       "<tag k='note' v='action=\"delete\"'/><bounds action='delete'/>"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = std::string("<osm>\n") + c.text + "\n</osm>\n";
+    const std::string mended = std::string("<osm>\n") + c.mended + "\n</osm>\n";
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+      EditorDeletions deletions;
+      std::string got = deletions.mend(text.substr(0, cut));
+      got += deletions.mend(text.substr(cut));
+      got += deletions.rest();
+      ASSERT_EQ(got, mended) << c.text << " cut at " << cut;
+    }
   }
 }
 

@@ -57,6 +57,7 @@ const char* findingKindName(FindingKind kind) noexcept {
     case FindingKind::OsmRoadSpeed: return "osm-road-speed";
     case FindingKind::OsmNoSpeed: return "osm-no-speed";
     case FindingKind::OsmDirection: return "osm-direction";
+    case FindingKind::OsmWayCamera: return "osm-way-camera";
     case FindingKind::SwappedCoordinates: return "swapped-coordinates";
   }
   return "";

@@ -32,14 +32,15 @@ enum class FindingKind {
   OsmRoadSpeed,  // a camera without maxspeed: the one road through it gave the speed
   OsmNoSpeed,    // a camera without a usable maxspeed: speed 0
   OsmDirection,  // a direction that could not be used: all directions
+  OsmWayCamera,  // a camera drawn as a way: placed at its nodes' centre
   // Found once the whole list is read (core/check/swapped_coordinates.h):
   SwappedCoordinates,  // far from the rest of the list, and among it with X and Y exchanged
 };
-inline constexpr std::size_t kFindingKindCount = 13;
+inline constexpr std::size_t kFindingKindCount = 14;
 
 // "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
 // "duplicate", "near-duplicate", "filtered", "osm-left-out", "osm-road-speed",
-// "osm-no-speed", "osm-direction", "swapped-coordinates".
+// "osm-no-speed", "osm-direction", "osm-way-camera", "swapped-coordinates".
 const char* findingKindName(FindingKind kind) noexcept;
 
 struct ListFinding {

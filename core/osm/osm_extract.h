@@ -1,8 +1,9 @@
 // The fixed cameras of an OpenStreetMap extract (.osm.pbf, .osm, .osm.bz2),
 // read into a camera table as if they were a list. The extract is read in
 // passes, never held whole: first its enforcement relations only; then the
-// camera nodes, the nodes the relations name and the roads through them; a
-// third pass only where a direction needs a road's bearing. A country's
+// camera nodes and ways, the objects the relations name and the roads
+// through cameras; a third pass only where a bearing or a way's centre needs
+// nodes not yet read (see osm_passes.h). A country's
 // extract costs little more memory than its cameras. It is opened once: a
 // file on disk is read again from its start for each pass, a pipe is copied
 // once to a temporary file that the passes read.
@@ -70,7 +71,7 @@ struct ExtractInput {
 };
 
 // Clears the table and fills it with one row per camera, in the order of
-// the OpenStreetMap nodes they stand at; row i is tagged i + 1, the line it
+// the OpenStreetMap nodes they stand at, then of the ways; row i is tagged i + 1, the line it
 // has in the list written from the table. Returns the number of rows.
 // Throws ExtractError, FileReadError when the extract cannot be read, or
 // FileOpenError or FileWriteError for a stream's temporary copy.

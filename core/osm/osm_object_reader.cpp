@@ -1,6 +1,7 @@
 #include "core/osm/osm_object_reader.h"
 
 #include "core/base/errors.h"
+#include "core/osm/editor_deletions.h"
 #include "core/platform/file_io.h"
 
 #include <osmium/io/compression.hpp>
@@ -85,15 +86,45 @@ const char* osmiumFormat(ExtractFormat format) {
   return "";
 }
 
+// The text of an .osm file with the objects an editor deleted marked so
+// for the parser (see EditorDeletions).
+class EditorDeletionsReader : public io::Decompressor {
+ public:
+  explicit EditorDeletionsReader(std::unique_ptr<io::Decompressor> text) : text_(std::move(text)) {}
+
+  std::string read() override {
+    while (!ended_) {
+      std::string piece = text_->read();
+      if (piece.empty()) {
+        ended_ = true;
+        return deletions_.rest();
+      }
+      piece = deletions_.mend(std::move(piece));
+      if (!piece.empty()) return piece;
+    }
+    return {};
+  }
+  void close() override { text_->close(); }
+
+ private:
+  std::unique_ptr<io::Decompressor> text_;
+  EditorDeletions deletions_;
+  bool ended_ = false;
+};
+
 // What reads the file for an XML parser, and closes `descriptor`: the
-// bytes as they stand, or decompressed.
-std::unique_ptr<io::Decompressor> decompressorFor(ExtractFormat format, int descriptor) {
+// bytes as they stand, or decompressed, counting them at `offset`.
+std::unique_ptr<io::Decompressor> decompressorFor(ExtractFormat format, int descriptor,
+                                                  std::atomic<std::size_t>* offset) {
+  std::unique_ptr<io::Decompressor> text;
 #ifdef TABRINO_OSM_BZIP2
-  if (format == ExtractFormat::XmlBzip2) return std::make_unique<io::Bzip2Decompressor>(descriptor);
+  if (format == ExtractFormat::XmlBzip2) text = std::make_unique<io::Bzip2Decompressor>(descriptor);
 #else
   (void)format;
 #endif
-  return std::make_unique<io::NoDecompressor>(descriptor);
+  if (!text) text = std::make_unique<io::NoDecompressor>(descriptor);
+  text->set_offset_ptr(offset);
+  return std::make_unique<EditorDeletionsReader>(std::move(text));
 }
 
 // Runs a parser that reads the descriptor itself (PBF, which reads each
@@ -127,9 +158,8 @@ OsmObjectReader::OsmObjectReader(std::FILE* file, const std::string& shownName, 
   // an XML parser what the reading thread queues for it.
   const int direct = format == ExtractFormat::Pbf ? descriptor : -1;
   try {
-    threads.decompressor =
-        direct >= 0 ? std::make_unique<io::DummyDecompressor>() : decompressorFor(format, descriptor);
-    threads.decompressor->set_offset_ptr(&threads.offset);
+    threads.decompressor = direct >= 0 ? std::make_unique<io::DummyDecompressor>()
+                                       : decompressorFor(format, descriptor, &threads.offset);
     threads.reading.emplace(*threads.decompressor, threads.input);
     threads.parsing = osmium::thread::thread_handler{[&threads, createParser, entities, direct] {
       std::promise<io::Header> header;  // nobody asks for it

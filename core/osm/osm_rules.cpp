@@ -30,6 +30,14 @@ constexpr std::pair<std::string_view, std::int32_t> kImplicitSpeeds[] = {
 
 constexpr std::array<std::string_view, 16> kCompassPoints = {
     "N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE", "S", "SSW", "SW", "WSW", "W", "WNW", "NW", "NNW"};
+// Mappers write the four cardinal points as words too.
+constexpr std::pair<std::string_view, double> kCompassWords[] = {
+    {"north", 0}, {"east", 90}, {"south", 180}, {"west", 270}};
+
+constexpr std::string_view kMotorRoads[] = {
+    "motorway",      "motorway_link", "trunk",          "trunk_link",    "primary",     "primary_link",
+    "secondary",     "secondary_link", "tertiary",      "tertiary_link", "unclassified", "residential",
+    "living_street", "service"};
 
 std::string_view trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(' ');
@@ -47,6 +55,9 @@ std::optional<double> headingDegrees(std::string_view text) {
   text = trimmed(text);
   for (std::size_t i = 0; i < kCompassPoints.size(); ++i) {
     if (text == kCompassPoints[i]) return 22.5 * static_cast<double>(i);
+  }
+  for (const auto& [word, degrees] : kCompassWords) {
+    if (text == word) return degrees;
   }
   const ParsedNumber<double> number = parseCDouble(text);
   if (text.empty() || number.length != text.size() || !(number.value >= 0 && number.value <= 360)) return std::nullopt;
@@ -72,6 +83,39 @@ OsmSpeed osmSpeed(std::string_view maxspeed) {
   }
   if (!known || !(kmh > 0 && kmh < 256)) return {0, "maxspeed \"" + shownTagValue(text) + "\" not understood"};
   return {static_cast<std::int32_t>(std::lround(kmh)), {}};
+}
+
+std::vector<std::string_view> osmListValues(std::string_view value) {
+  std::vector<std::string_view> values;
+  for (std::size_t start = 0;;) {
+    const std::size_t semicolon = value.find(';', start);
+    values.push_back(trimmed(value.substr(start, semicolon - start)));
+    if (semicolon == std::string_view::npos) return values;
+    start = semicolon + 1;
+  }
+}
+
+unsigned osmEnforcementKinds(std::string_view enforcement) {
+  unsigned kinds = 0;
+  for (const std::string_view kind : osmListValues(enforcement)) {
+    if (kind == "maxspeed") {
+      kinds |= kOsmSpeedKind;
+    } else if (kind == "traffic_signals") {
+      kinds |= kOsmSignalsKind;
+    } else if (kind == "average_speed") {
+      kinds |= kOsmSectionKind;
+    } else {
+      return 0;
+    }
+  }
+  return kinds;
+}
+
+bool isMotorRoad(std::string_view highway) {
+  for (const std::string_view road : kMotorRoads) {
+    if (highway == road) return true;
+  }
+  return false;
 }
 
 std::string shownTagValue(std::string_view value) {

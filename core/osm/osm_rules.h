@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tabrino {
 
@@ -31,10 +32,24 @@ enum class OsmDirectionUse {
   Travel,  // the tag is the heading of the traffic the camera watches
   Facing,  // the tag is where the camera looks: traffic comes towards it
 };
-// Degrees or one of the 16 compass points, or two of them 180 degrees apart;
-// nothing for anything else ("forward" and "backward" need the road and are
-// the caller's).
+// Degrees, one of the 16 compass points or the words north, east, south and
+// west, or two of them 180 degrees apart; nothing for anything else
+// ("forward" and "backward" need the road and are the caller's).
 std::optional<OsmHeading> osmHeading(std::string_view direction, OsmDirectionUse use);
+
+// The values of a tag that lists several with ";", each without the spaces
+// mappers put around it ("maxspeed; traffic_signals").
+std::vector<std::string_view> osmListValues(std::string_view value);
+
+// What an enforcement relation's kinds make of its devices, as bits:
+// maxspeed, traffic_signals, average_speed, in any order; 0 when any kind
+// listed is another (check, toll, ...).
+enum OsmEnforcementKind : unsigned { kOsmSpeedKind = 1, kOsmSignalsKind = 2, kOsmSectionKind = 4 };
+unsigned osmEnforcementKinds(std::string_view enforcement);
+
+// Whether a way's highway value is a road for motor traffic, the only roads
+// whose speed and bearing a camera on them takes (not a footway crossing).
+bool isMotorRoad(std::string_view highway);
 
 // A tag's value as a finding shows it: its first 40 bytes at most, never
 // half a character.

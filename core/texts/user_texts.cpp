@@ -16,6 +16,7 @@ const char* findingKindWords(FindingKind kind) noexcept {
     case FindingKind::OsmRoadSpeed: return "speed from the road";
     case FindingKind::OsmNoSpeed: return "no speed in the extract";
     case FindingKind::OsmDirection: return "direction not used";
+    case FindingKind::OsmWayCamera: return "camera drawn as a way";
     case FindingKind::SwappedCoordinates: return "X and Y look swapped";
   }
   return "";

@@ -51,6 +51,7 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::OsmRoadSpeed, "camera without maxspeed took its road's", "cameras without maxspeed took their road's"},
     {FindingKind::OsmNoSpeed, "camera without a usable maxspeed, speed 0", "cameras without a usable maxspeed, speed 0"},
     {FindingKind::OsmDirection, "camera direction not used, all directions", "camera directions not used, all directions"},
+    {FindingKind::OsmWayCamera, "camera drawn as a way, placed at its centre", "cameras drawn as ways, placed at their centres"},
 }};
 
 // A finding's kind in a few words, where a list of findings names it
