@@ -337,28 +337,4 @@ RowPositions CameraTable::latitudeOrder() const {
   return std::move(runs.order);
 }
 
-CameraTable::BucketStarts CameraTable::orderByLatitudeBuckets() {
-  LatitudeRuns runs = dealLatitudeRuns(rows_.data(), rows_.size(), totals_.lowestLatitude, totals_.highestLatitude);
-  order_.swap(runs.order);
-  BucketStarts starts;
-  starts.starts_.swap(runs.starts);
-  starts.fractions_.swap(runs.fractions);
-  return starts;
-}
-
-void CameraTable::sortLatitudeBuckets(const BucketStarts& starts, std::size_t first, std::size_t last) {
-  sortLatitudeRuns(rows_.data(), order_, starts.fractions_, starts.starts_, first, last);
-}
-
-std::size_t CameraTable::BucketStarts::firstFrom(std::size_t position) const noexcept {
-  return static_cast<std::size_t>(
-      std::lower_bound(starts_.begin(), starts_.end(), static_cast<std::uint32_t>(position)) - starts_.begin());
-}
-
-std::size_t CameraTable::BucketStarts::holding(std::size_t position) const noexcept {
-  return static_cast<std::size_t>(
-             std::upper_bound(starts_.begin(), starts_.end(), static_cast<std::uint32_t>(position)) -
-             starts_.begin()) - 1;
-}
-
 }  // namespace tabrino

@@ -22,8 +22,8 @@ constexpr std::size_t kRankedAtMost = 16;
 // A run larger than this (a city in a list of a country, or a list of one
 // latitude) is first split in place by its fractions' leading bits.
 constexpr std::size_t kCopiedAtMost = std::size_t{1} << 16;
-constexpr unsigned kFractionBits = 32;
-constexpr double kFractionScale = 4294967296.0;  // 2^32
+constexpr unsigned kFractionBits = 16;
+constexpr double kFractionScale = 65536.0;  // 2^16
 // Latitudes beyond this many degrees (rows out of range) go to the end runs.
 constexpr double kEdgeDegrees = 1000.0;
 
@@ -58,7 +58,7 @@ class LatitudeSpread {
 
   struct Place {
     std::size_t run;
-    std::uint32_t fraction;
+    std::uint16_t fraction;
   };
   Place of(double latitude) const noexcept {
     if (std::isnan(latitude)) return {count_, 0};
@@ -67,11 +67,11 @@ class LatitudeSpread {
     const double last = static_cast<double>(count_ - 1);
     if (t >= last) {
       const double beyond = t - last;
-      return {count_ - 1, beyond < 1 ? static_cast<std::uint32_t>(beyond * kFractionScale) : 0xFFFFFFFFu};
+      return {count_ - 1, beyond < 1 ? static_cast<std::uint16_t>(beyond * kFractionScale) : std::uint16_t{0xFFFF}};
     }
     const auto run = static_cast<std::size_t>(t);
-    // Below 1 and scaled by a power of two, so below 2^32.
-    return {run, static_cast<std::uint32_t>((t - static_cast<double>(run)) * kFractionScale)};
+    // Below 1 and scaled by a power of two, so below 2^16.
+    return {run, static_cast<std::uint16_t>((t - static_cast<double>(run)) * kFractionScale)};
   }
 
  private:
@@ -85,7 +85,7 @@ class LatitudeSpread {
 // wants, fraction first, then file order.
 class RunSorter {
  public:
-  RunSorter(const CameraRow* rows, std::uint32_t* order, std::uint32_t* fractions) noexcept
+  RunSorter(const CameraRow* rows, std::uint32_t* order, std::uint16_t* fractions) noexcept
       : rows_(rows), order_(order), fractions_(fractions) {}
 
   void sort(std::size_t first, std::size_t last, unsigned bitsLeft = kFractionBits) {
@@ -139,7 +139,7 @@ class RunSorter {
   // entries a bucket, then each bucket put in order.
   void dealIntoBuckets(std::size_t count) {
     unsigned bits = 1;
-    while (bits < 24 && (std::size_t{1} << bits) * kBucketRows < count) ++bits;
+    while (bits < kFractionBits && (std::size_t{1} << bits) * kBucketRows < count) ++bits;
     const unsigned shift = kFractionBits - bits;
     counts_.assign((std::size_t{1} << bits) + 1, 0);
     for (const std::uint64_t entry : entries_) ++counts_[(fractionOf(entry) >> shift) + 1];
@@ -197,7 +197,9 @@ class RunSorter {
   // significant first, then sorts each part.
   void splitInPlace(std::size_t first, std::size_t last, unsigned bitsLeft) {
     const unsigned shift = bitsLeft - 8;
-    auto digit = [shift](std::uint32_t fraction) { return static_cast<std::size_t>((fraction >> shift) & 0xFF); };
+    auto digit = [shift](std::uint16_t fraction) {
+      return static_cast<std::size_t>((std::uint32_t{fraction} >> shift) & 0xFFu);
+    };
     std::size_t ends[256] = {}, heads[256];
     for (std::size_t place = first; place < last; ++place) ++ends[digit(fractions_[place])];
     for (std::size_t d = 0, at = first; d < 256; ++d) {
@@ -208,7 +210,8 @@ class RunSorter {
     // Each entry is swapped straight into its part (American flag sort).
     for (std::size_t d = 0; d < 256; ++d) {
       while (heads[d] < ends[d]) {
-        std::uint32_t row = order_[heads[d]], fraction = fractions_[heads[d]];
+        std::uint32_t row = order_[heads[d]];
+        std::uint16_t fraction = fractions_[heads[d]];
         for (std::size_t to = digit(fraction); to != d; to = digit(fraction)) {
           std::swap(row, order_[heads[to]]);
           std::swap(fraction, fractions_[heads[to]]);
@@ -224,7 +227,7 @@ class RunSorter {
 
   const CameraRow* rows_;
   std::uint32_t* order_;
-  std::uint32_t* fractions_;
+  std::uint16_t* fractions_;
   std::vector<std::uint64_t> entries_, sorted_;
   std::vector<std::uint32_t> counts_;
   std::vector<Keyed> tied_;
@@ -280,7 +283,7 @@ LatitudeRuns dealLatitudeRuns(const CameraRow* rows, std::size_t count, double l
   return runs;
 }
 
-void sortLatitudeRuns(const CameraRow* rows, RowPositions& order, RowPositions& fractions, const RunStarts& starts,
+void sortLatitudeRuns(const CameraRow* rows, RowPositions& order, RunFractions& fractions, const RunStarts& starts,
                       std::size_t firstRun, std::size_t lastRun) {
   RunSorter sorter(rows, order.data(), fractions.data());
   for (std::size_t r = firstRun; r < lastRun; ++r) sorter.sort(starts[r], starts[r + 1]);

@@ -5,10 +5,12 @@
 // into a run of nearby latitude, a few thousand rows a run: few enough runs
 // that the counts and the runs' write heads stay in the cache. Beside each
 // place it writes where in its run's span of latitudes the row lies, as a
-// 32-bit fraction. The second sorts each run by those fractions alone, on a
-// copy that fits the cache, so that it never reads a row: rows read in a
-// run's order would lie scattered over memory. Only rows whose fractions
-// are equal (the same latitude, mostly) are read, to order them exactly.
+// 16-bit fraction: two bytes a row, so that the sort takes little more
+// memory than the rows and their places. The second sorts each run by those
+// fractions alone, on a copy that fits the cache, so that it never reads a
+// row: rows read in a run's order would lie scattered over memory. Only
+// rows whose fractions are equal (the same latitude, mostly) are read, to
+// order them exactly.
 //
 // A single pass into buckets of a handful of rows (millions of buckets for
 // millions of rows) would scatter every count and every place over memory
@@ -24,13 +26,14 @@
 namespace tabrino {
 
 using RunStarts = std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>>;
+using RunFractions = std::vector<std::uint16_t, UninitialisedAllocator<std::uint16_t>>;
 
 struct LatitudeRuns {
   RowPositions order;  // rows' places in file order, run after run
   RunStarts starts;    // where each run starts, the row count closing the last
   // For each place in `order`, where its row's latitude lies in its run's
-  // span (0 to 2^32 - 1, ascending with the latitude).
-  RowPositions fractions;
+  // span (0 to 65535, ascending with the latitude).
+  RunFractions fractions;
 };
 
 // The places of rows[0, count) dealt into runs of nearby latitude, in
@@ -42,7 +45,7 @@ LatitudeRuns dealLatitudeRuns(const CameraRow* rows, std::size_t count, double l
 // Sorts the places of the runs [firstRun, lastRun) by latitude, ties in
 // file order, rearranging their fractions alongside. Another thread may
 // sort other runs at the same time.
-void sortLatitudeRuns(const CameraRow* rows, RowPositions& order, RowPositions& fractions, const RunStarts& starts,
+void sortLatitudeRuns(const CameraRow* rows, RowPositions& order, RunFractions& fractions, const RunStarts& starts,
                       std::size_t firstRun, std::size_t lastRun);
 
 }  // namespace tabrino
