@@ -57,6 +57,8 @@ const char* findingKindName(FindingKind kind) noexcept {
     case FindingKind::OsmRoadSpeed: return "osm-road-speed";
     case FindingKind::OsmNoSpeed: return "osm-no-speed";
     case FindingKind::OsmDirection: return "osm-direction";
+    case FindingKind::NotACamera: return "not-a-camera";
+    case FindingKind::Unreadable: return "unreadable";
   }
   return "";
 }

@@ -32,12 +32,15 @@ enum class FindingKind {
   OsmRoadSpeed,  // a camera without maxspeed: the one road through it gave the speed
   OsmNoSpeed,    // a camera without a usable maxspeed: speed 0
   OsmDirection,  // a direction that could not be used: all directions
+  // A shared format's entries (GPX, KML, GeoJSON, CSV, OV2):
+  NotACamera,    // an entry that is no camera (a track, a line, a polygon, no geometry): not read
+  Unreadable,    // an entry that could not be read (an OV2 record cut short): the read ends there
 };
-inline constexpr std::size_t kFindingKindCount = 12;
+inline constexpr std::size_t kFindingKindCount = 14;
 
 // "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
 // "duplicate", "near-duplicate", "filtered", "osm-left-out", "osm-road-speed",
-// "osm-no-speed", "osm-direction".
+// "osm-no-speed", "osm-direction", "not-a-camera", "unreadable".
 const char* findingKindName(FindingKind kind) noexcept;
 
 struct ListFinding {

@@ -50,6 +50,9 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::OsmRoadSpeed, "camera without maxspeed took its road's", "cameras without maxspeed took their road's"},
     {FindingKind::OsmNoSpeed, "camera without a usable maxspeed, speed 0", "cameras without a usable maxspeed, speed 0"},
     {FindingKind::OsmDirection, "camera direction not used, all directions", "camera directions not used, all directions"},
+    {FindingKind::NotACamera, "entry that is not a camera, not read", "entries that are not cameras, not read"},
+    {FindingKind::Unreadable, "entry that could not be read, the read ended there",
+     "entries that could not be read, the read ended there"},
 }};
 
 // Why a list failed the header test, said after its name ("cameras.txt: the
