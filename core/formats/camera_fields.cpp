@@ -161,7 +161,8 @@ CameraSink::CameraSink(const Setup& setup) : setup_(setup) {
 
 void CameraSink::find(std::uint64_t line, FindingKind kind, std::string detail) {
   if (!setup_.findings) return;
-  setup_.findings->add({setup_.firstLine + (line == 0 ? 1 : line), kind, std::move(detail)});
+  const std::uint64_t at = line != 0 ? setup_.firstLine + line : setup_.severalInputs ? setup_.firstLine + 1 : 0;
+  setup_.findings->add({at, kind, std::move(detail)});
 }
 
 void CameraSink::add(const CameraFields& fields, std::uint64_t line, bool exact) {

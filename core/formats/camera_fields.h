@@ -56,6 +56,9 @@ class CameraSink {
     std::optional<std::int32_t> fileSpeed;  // speedInFileName of the input
     std::uint64_t firstLine = 0;            // the line (from 0) the input's first line takes
     bool keepText = false;
+    // Among several inputs, a finding of no line takes the input's first,
+    // so that the report names the input; alone it has line 0.
+    bool severalInputs = false;
   };
   explicit CameraSink(const Setup& setup);
 

@@ -219,6 +219,7 @@ CameraFileRead readCameraFile(CameraFormat format, const CameraFileInput& input,
   setup.fileSpeed = speedInFileName(input.path.empty() ? std::filesystem::path() : input.path);
   setup.firstLine = options.firstLine;
   setup.keepText = options.keepText;
+  setup.severalInputs = options.severalInputs;
   CameraSink sink(setup);
   ByteStream in(input, format, options.progress);
   CameraFileRead read;

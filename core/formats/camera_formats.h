@@ -65,6 +65,7 @@ struct CameraFileOptions {
   CameraDefaults defaults;
   std::uint64_t firstLine = 0;  // the line (from 0) the file's first line takes among several inputs
   bool keepText = false;        // give the table the list text the cameras make
+  bool severalInputs = false;   // a finding of no line takes the file's first (see CameraSink)
 };
 
 struct CameraFileRead {

@@ -74,6 +74,7 @@ ImportResult readCameraInput(CameraFormat format, InputFile& input, CameraTable&
   fileOptions.defaults = options.cameraDefaults;
   fileOptions.firstLine = sources.nextLine();
   fileOptions.keepText = options.import.keepText;
+  fileOptions.severalInputs = options.severalInputs;
   if (!fileOptions.keepText) {
     if (sources.count() == 0) table.clear();
     const CameraFileRead read = input.readCameras(format, table, fileOptions);
