@@ -83,13 +83,14 @@ struct Feature {
   std::string geometryType;  // its geometry's
   bool hasGeometry = false;
   bool nullGeometry = false;
+  bool styled = false;  // has "marker-symbol", as our export writes
   std::vector<std::pair<std::string, std::string>> points;
   std::array<std::string, 7> values;  // by CameraField
   std::uint64_t line = 0;
   void reset(std::uint64_t at) {
     type.clear();
     geometryType.clear();
-    hasGeometry = nullGeometry = false;
+    hasGeometry = nullGeometry = styled = false;
     points.clear();
     for (std::string& value : values) value.clear();
     line = at;
@@ -208,6 +209,7 @@ class GeoJsonHandler : public nlohmann::json_sax<Json> {
   }
 
   void property(const std::string& name, const std::string& value) {
+    if (name == "marker-symbol") current()->styled = true;
     const CameraField field = cameraFieldNamed(name);
     if (field != CameraField::None) current()->values[static_cast<std::size_t>(field)] = value;
   }
@@ -223,8 +225,10 @@ class GeoJsonHandler : public nlohmann::json_sax<Json> {
       fields.direction = feature.values[static_cast<std::size_t>(CameraField::Direction)];
       fields.name = feature.values[static_cast<std::size_t>(CameraField::Name)];
       fields.speedUnit = feature.values[static_cast<std::size_t>(CameraField::SpeedUnit)];
-      // Our exports carry all four fields: their coordinates are stored values written out.
-      const bool ours = !fields.type.empty() && !fields.speed.empty() && !fields.dirType.empty() && !fields.direction.empty();
+      // Our export, styled and carrying all four fields: its coordinates
+      // are stored values written out, read back exactly.
+      const bool ours = feature.styled && !fields.type.empty() && !fields.speed.empty() && !fields.dirType.empty() &&
+                        !fields.direction.empty();
       for (const auto& point : feature.points) {
         fields.x = point.first;
         fields.y = point.second;

@@ -63,11 +63,11 @@ struct FieldTexts {
   }
 };
 
-// Our exports carry all four fields; their coordinates are the stored
-// values written out, and read back exactly.
-bool carriesOurFields(const CameraFields& fields) noexcept {
-  return !fields.type.empty() && !fields.speed.empty() && !fields.dirType.empty() && !fields.direction.empty();
-}
+// Our GPX export's extensions, whose waypoints' coordinates are stored
+// values written out, read back exactly.
+constexpr std::string_view kOurPrefix = "tabrino:";
+// Our KML export's schema, the same for its placemarks.
+constexpr std::string_view kOurSchema = "#camera";
 
 // One parser, with the handlers of a format; the handler object is the
 // parser's user data.
@@ -106,6 +106,7 @@ class XmlReader {
 
   std::string text_;      // the character data since the last element began
   bool collecting_ = false;
+  std::string_view qualifiedName_;  // of the element ending, its prefix too
 
  private:
   static void startThunk(void* self, const XML_Char* name, const XML_Char** attributes) {
@@ -115,6 +116,7 @@ class XmlReader {
   }
   static void endThunk(void* self, const XML_Char* name) {
     auto* reader = static_cast<XmlReader*>(self);
+    reader->qualifiedName_ = name;
     reader->end(localName(name));
     reader->text_.clear();
   }
@@ -138,6 +140,7 @@ class GpxReader : public XmlReader {
     if (name == "wpt") {
       inWaypoint_ = collecting_ = true;
       waypointLine_ = line();
+      ours_ = false;
       fields_.clear();
       lat_ = attribute(attributes, "lat");
       lon_ = attribute(attributes, "lon");
@@ -149,13 +152,14 @@ class GpxReader : public XmlReader {
     if (!inWaypoint_) return;
     if (name != "wpt") {
       fields_.set(name, text_);
+      if (qualifiedName_.substr(0, kOurPrefix.size()) == kOurPrefix) ours_ = true;
       return;
     }
     inWaypoint_ = collecting_ = false;
     CameraFields fields = fields_.fields();
     fields.x = lon_;
     fields.y = lat_;
-    sink_.add(fields, waypointLine_, carriesOurFields(fields));
+    sink_.add(fields, waypointLine_, ours_);
   }
   void finish() override {
     if (otherPoints_ == 0) return;
@@ -166,6 +170,7 @@ class GpxReader : public XmlReader {
 
   CameraSink& sink_;
   bool inWaypoint_ = false;
+  bool ours_ = false;  // our export's waypoint
   std::uint64_t waypointLine_ = 0;
   std::string lat_, lon_;
   FieldTexts fields_;
@@ -184,6 +189,7 @@ class KmlReader : public XmlReader {
     if (name == "Placemark") {
       inPlacemark_ = collecting_ = true;
       placemarkLine_ = line();
+      ours_ = false;
       depth_ = 0;
       fields_.clear();
       points_.clear();
@@ -196,6 +202,8 @@ class KmlReader : public XmlReader {
       inPoint_ = true;
     } else if (name == "Data" || name == "SimpleData") {
       dataName_ = attribute(attributes, "name");
+    } else if (name == "SchemaData") {
+      ours_ = attribute(attributes, "schemaUrl") == kOurSchema;
     } else if (name == "LineString" || name == "LinearRing" || name == "Polygon" || name == "Track" ||
                name == "MultiTrack" || name == "Model") {
       if (otherGeometry_.empty()) otherGeometry_ = std::string(name);
@@ -228,7 +236,6 @@ class KmlReader : public XmlReader {
       return;
     }
     CameraFields fields = fields_.fields();
-    const bool ours = carriesOurFields(fields);
     for (const std::string& point : points_) {
       // "lon,lat[,alt]"; the first tuple of a Point's coordinates.
       std::string_view tuple = trimmed(point);
@@ -237,13 +244,14 @@ class KmlReader : public XmlReader {
       fields.x = tuple.substr(0, comma);
       fields.y = comma == std::string_view::npos ? std::string_view() : tuple.substr(comma + 1);
       fields.y = fields.y.substr(0, fields.y.find(','));
-      sink_.add(fields, placemarkLine_, ours);
+      sink_.add(fields, placemarkLine_, ours_);
     }
   }
 
   CameraSink& sink_;
   bool inPlacemark_ = false;
   bool inPoint_ = false;
+  bool ours_ = false;  // our export's placemark
   int depth_ = 0;  // below the Placemark
   std::uint64_t placemarkLine_ = 0;
   std::string dataName_;
