@@ -156,6 +156,15 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
                     "Write one record for each camera entered more than once: the lowest speed above 0, "
                     "else the first");
   addOsmDirection(*command, options.osmDirection);
+  command->add_option("--camera-type", options.cameraType,
+                      "For GPX, KML, GeoJSON, CSV and OV2 files: the TYPE of cameras that give none (default: 1)")
+      ->type_name("TYPE")
+      ->check(CLI::Range(0, 255).description(""));
+  command->add_option("--camera-speed", options.cameraSpeed,
+                      "For GPX, KML, GeoJSON, CSV and OV2 files: the SPEED of cameras that give none, neither in a "
+                      "field nor after @ in their name (default: a number in the file's name, else 0)")
+      ->type_name("KMH")
+      ->check(CLI::Range(0, 255).description(""));
   addFilterOptions(command, options.filter);
   command->add_option("--max-records", options.maxRecords,
                       "Fail, writing nothing, when more than N cameras would be written")

@@ -44,10 +44,11 @@ void openReport(std::optional<FindingReport>& report, const std::string& argumen
 // may name an OpenStreetMap extract (osmDirection: how its direction tags
 // are taken). Each input is opened once; `firstInput`, when given, is the
 // first argument's, already open (map tells a list by its first bytes).
+// `cameraDefaults` fill the type and speed a shared format's cameras do not give.
 // Says "Loaded N rows from LIST" for each unless quiet. Returns false after
 // saying on stderr why a list could not be read.
 bool readCameraList(const std::vector<std::string>& arguments, CameraTable& table, ListSources& sources,
                     ListFindings& findings, ProgressBar& progress, bool quiet, const std::string& osmDirection = "",
-                    InputFile* firstInput = nullptr);
+                    InputFile* firstInput = nullptr, const CameraDefaults& cameraDefaults = {});
 
 }  // namespace tabrino::cli

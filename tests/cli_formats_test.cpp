@@ -115,5 +115,16 @@ TEST(CliFormats, FilesGpsBabelWroteConvertAsTheList) {
   }
 }
 
+TEST(CliFormats, CameraTypeAndSpeedOptionsFillWhatTheFileDoesNotSay) {
+  test::TempDir dir;
+  test::writeText(dir / "cams_50.csv", "11.5,48.1,\"A\"\n11.6,48.2,\"B@70\"\n");
+  const test::CliRun run = tabrino(dir.path(), "convert cams_50.csv --camera-type 5 --camera-speed 30" + std::string(kSameRun));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const test::CliRun dump = tabrino(dir.path(), "dump DB_141114.dbh");
+  EXPECT_EQ(dump.out, "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,11.5,48.1,5,30,0,0\n2,11.6,48.2,5,70,0,0\n");
+  const test::CliRun wrong = tabrino(dir.path(), "convert cams_50.csv --camera-type 256" + std::string(kSameRun));
+  EXPECT_NE(wrong.exitCode, 0);
+}
+
 }  // namespace
 }  // namespace tabrino
