@@ -70,7 +70,7 @@ tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::C
     std::vector<tabrino::ListFinding>& kept;
     tabrino::FindingSink& also;
   } keep(opened.extractFindings, *options.findings);
-  if (input.extractFormat()) options.findings = &keep;
+  if (input.extractFormat() || input.cameraFormat()) options.findings = &keep;
   const tabrino::ImportResult result = tabrino::readInput(input, table, opened.sources, {options});
   if (!result.loaded()) return result;
   opened.parts.push_back(part);
