@@ -54,6 +54,10 @@ TEST(CliFormats, OurExportsConvertBackToTheDatabaseTheyWereDumpedFrom) {
     ASSERT_EQ(dump.exitCode, 0) << dump.err;
     EXPECT_TRUE(converted(dir.path(), file) == database);
   }
+  // The KML packed as a .kmz, deflated, as zip tools write it.
+  if (!haveTool("zip")) GTEST_SKIP() << "zip is not installed: the .kmz is not tried";
+  ASSERT_EQ(test::runShell(dir.path(), "zip -q dump.kmz dump.kml").exitCode, 0);
+  EXPECT_TRUE(converted(dir.path(), "dump.kmz") == database);
 }
 
 // Random cameras with the fields every tool keeps, as a list.

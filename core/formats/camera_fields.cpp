@@ -27,11 +27,7 @@ bool holdsMph(std::string_view text) noexcept {
   return false;
 }
 
-std::string_view trimmed(std::string_view text) noexcept {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
+std::string_view trimmed(std::string_view text) noexcept { return trimmedCell(text); }
 
 // One to three digits standing alone: a speed, not a year or a date.
 std::optional<std::int32_t> smallNumber(std::string_view digits) noexcept {
@@ -65,6 +61,19 @@ std::string latitudeCell(std::string_view given, std::int32_t scaled) {
 }
 
 }  // namespace
+
+bool isNamed(std::string_view name, std::initializer_list<std::string_view> names) noexcept {
+  for (const std::string_view candidate : names) {
+    if (sameName(name, candidate)) return true;
+  }
+  return false;
+}
+
+std::string_view trimmedCell(std::string_view text) noexcept {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+  return text;
+}
 
 CameraField cameraFieldNamed(std::string_view name) noexcept {
   struct Named {

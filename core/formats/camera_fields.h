@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,11 @@ namespace tabrino {
 // "bearing", "course", "angle"; "name"; "unit", "units", "speed_unit".
 enum class CameraField { None, Type, Speed, DirType, Direction, Name, SpeedUnit };
 CameraField cameraFieldNamed(std::string_view name) noexcept;
+
+// Whether `name` is one of `names` (written in lower case), in any case.
+bool isNamed(std::string_view name, std::initializer_list<std::string_view> names) noexcept;
+// A cell without the spaces, tabs and carriage return around it.
+std::string_view trimmedCell(std::string_view text) noexcept;
 
 // The texts one camera was given; an empty view is a field not given.
 struct CameraFields {

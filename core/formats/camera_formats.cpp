@@ -17,23 +17,7 @@ bool startsWith(std::string_view text, std::string_view start) noexcept {
   return text.substr(0, start.size()) == start;
 }
 
-char lowered(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool isNamed(std::string_view name, std::initializer_list<std::string_view> names) noexcept {
-  for (const std::string_view candidate : names) {
-    if (candidate.size() == name.size() &&
-        std::equal(name.begin(), name.end(), candidate.begin(), [](char a, char b) { return lowered(a) == b; })) {
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string_view trimmed(std::string_view text) noexcept {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
+std::string_view trimmed(std::string_view text) noexcept { return trimmedCell(text); }
 
 // The list reader's header test on its first row (the first line with a
 // comma): its second field, carriage returns dropped and cut at a zero
@@ -132,10 +116,8 @@ std::optional<CameraFormat> textFormat(std::string_view text) {
   return std::nullopt;
 }
 
-std::string lowerExtension(const std::filesystem::path& name) {
-  std::string extension = name.extension().u8string();
-  for (char& c : extension) c = lowered(c);
-  return extension;
+bool hasExtension(const std::filesystem::path& name, std::string_view extension) {
+  return isNamed(name.extension().u8string(), {extension});
 }
 
 }  // namespace
@@ -171,9 +153,8 @@ std::optional<CameraFormat> cameraFormatOf(std::string_view head, const std::fil
       if (root == "kml") return CameraFormat::Kml;
       if (!root.empty()) return std::nullopt;
       // A prolog longer than the head: the name tells.
-      const std::string extension = lowerExtension(name);
-      if (extension == ".gpx") return CameraFormat::Gpx;
-      if (extension == ".kml") return CameraFormat::Kml;
+      if (hasExtension(name, ".gpx")) return CameraFormat::Gpx;
+      if (hasExtension(name, ".kml")) return CameraFormat::Kml;
       return std::nullopt;
     }
     default: return textFormat(head.substr(first));

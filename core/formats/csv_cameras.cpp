@@ -14,23 +14,7 @@
 namespace tabrino {
 namespace {
 
-char lowered(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool isNamed(std::string_view name, std::initializer_list<std::string_view> names) noexcept {
-  for (const std::string_view candidate : names) {
-    if (candidate.size() == name.size() &&
-        std::equal(name.begin(), name.end(), candidate.begin(), [](char a, char b) { return lowered(a) == b; })) {
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string_view trimmed(std::string_view text) noexcept {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
+std::string_view trimmed(std::string_view text) noexcept { return trimmedCell(text); }
 
 // Hands on each record (its line feed dropped) with the line it starts on.
 // A line feed inside quotes belongs to its cell.
