@@ -23,9 +23,10 @@ packages=(cmake make g++ libcli11-dev libfast-float-dev nlohmann-json3-dev libbo
           libosmium2-dev libprotozero-dev zlib1g-dev libexpat1-dev libbz2-dev libjs-leaflet)
 if $tests; then
   # GoogleTest; groff reads the manual page back; gpsbabel, ogrinfo (gdal-bin) and xmllint (libxml2-utils)
-  # read the exports and the map back; osmium-tool makes the tests' .pbf and .bz2; Chromium draws the map
+  # read the exports and the map back, gpsbabel and ogr2ogr write the GPX, KML, GeoJSON and CSV files the
+  # tests read, zip packs a .kmz; osmium-tool makes the tests' .pbf and .bz2; Chromium draws the map
   # page in its test, ImageMagick reads its screenshot.
-  packages+=(googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils osmium-tool chromium imagemagick)
+  packages+=(googletest libgtest-dev groff-base gpsbabel gdal-bin libxml2-utils osmium-tool chromium imagemagick zip)
 fi
 if $windows; then
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
