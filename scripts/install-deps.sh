@@ -39,10 +39,26 @@ missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# The Windows build compiles Debian's expat sources with the mingw toolchain (GPX, KML and .osm XML):
+# fetched with apt-get source into the folder cmake/ThirdParty.cmake looks in.
+expat_sources=/usr/local/src/tabrino/expat
+if $windows && [ ! -f "$expat_sources/CMakeLists.txt" ]; then
+  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: %s\n' \
+      "$(. /etc/os-release && echo "$VERSION_CODENAME")" /usr/share/keyrings/debian-archive-keyring.gpg |
+      $sudo tee /etc/apt/sources.list.d/tabrino-src.sources >/dev/null
+  fi
+  $sudo apt-get update
+  $sudo mkdir -p "$(dirname "$expat_sources")"
+  (cd "$(dirname "$expat_sources")" && $sudo apt-get source expat)
+  # The library's own CMake project lies in the package's expat/ folder.
+  $sudo ln -sfn "$(ls -d "$(dirname "$expat_sources")"/expat-*/ | tail -n 1)expat" "$expat_sources"
+fi
+[ ${#missing[@]} -eq 0 ] && exit 0
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
   $sudo dpkg --add-architecture i386
 fi

@@ -231,6 +231,9 @@ TEST(CameraFormats, ListsAndFilesInNoFormatStayOnTheListPath) {
       // A headerless list is no POI CSV: its third cell is a number.
       {"1,11.5,48.1,1,50,0,0\n", ImportOutcome::WrongHeader},
       {"just words\n", ImportOutcome::WrongHeader},
+      // Our list's header miswritten is no CSV: the list's messages say how to mend it.
+      {"idx,x,y\n1,2,3\n", ImportOutcome::WrongHeader},
+      {"IDX;X;Y;TYPE;SPEED;DIRTYPE;DIRECTION\n1;13.3;52.5;2;60;2;30\n", ImportOutcome::WrongHeader},
       {"<html><body/></html>", ImportOutcome::WrongHeader},
   };
   for (const Text& text : texts) {

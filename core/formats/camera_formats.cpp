@@ -102,6 +102,12 @@ std::optional<CameraFormat> textFormat(std::string_view text) {
   if (most == 0) return std::nullopt;
   std::vector<std::string> cells;
   splitCsvRecord(line, separator, cells);
+  // Our list's header miswritten (another case, another separator) is a
+  // list whose header fails: its messages say how to mend it.
+  if (cells.size() >= 3 && isNamed(trimmed(cells[0]), {"idx"}) && isNamed(trimmed(cells[1]), {"x"}) &&
+      isNamed(trimmed(cells[2]), {"y"})) {
+    return std::nullopt;
+  }
   bool longitude = false, latitude = false;
   for (const std::string& cell : cells) {
     longitude = longitude || isNamed(trimmed(cell), {"x", "lon", "lng", "long", "longitude"});
