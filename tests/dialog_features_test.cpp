@@ -1018,7 +1018,8 @@ TEST(DialogStartTest, SeveralListsNamedOnTheCommandLineMakeOneTable) {
 TEST(DialogStartTest, AFailingListAmongSeveralIsNamed) {
   tabrino::test::TempDir dir;
   tabrino::test::writeText(dir / "a.txt", NumberedList(3));
-  tabrino::test::writeText(dir / "wrong.txt", "X,Y\n1,2\n");
+  // Our list's header miswritten ("X,Y" alone is now a CSV's header, read).
+  tabrino::test::writeText(dir / "wrong.txt", "idx,x,y\n1,2,3\n");
   const struct {
     const char* second;
     const wchar_t* says;

@@ -203,7 +203,7 @@ CameraFileRead readCameraFile(CameraFormat format, const CameraFileInput& input,
   setup.table = &table;
   setup.findings = options.findings;
   setup.defaults = options.defaults;
-  setup.fileSpeed = speedInFileName(input.path.empty() ? std::filesystem::path() : input.path);
+  setup.fileSpeed = speedInFileName(input.path);
   setup.firstLine = options.firstLine;
   setup.keepText = options.keepText;
   setup.severalInputs = options.severalInputs;
