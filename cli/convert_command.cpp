@@ -130,11 +130,8 @@ int runConvert(const ConvertOptions& options) {
     const bool counting = !options.quiet || options.failOnFindings;
     ListFindings findings(!counting, spool ? &*spool : nullptr);
     CameraTable table;
-    CameraDefaults cameraDefaults;
-    if (options.cameraType) cameraDefaults.type = static_cast<std::uint8_t>(*options.cameraType);  // 0 to 255, checked
-    if (options.cameraSpeed) cameraDefaults.speed = *options.cameraSpeed;
     if (!readCameraList(options.lists, table, sources, findings, progress, options.quiet, options.osmDirection, nullptr,
-                        cameraDefaults)) {
+                        options.cameraDefaults.defaults())) {
       return kFailure;
     }
     const ConversionSettings settings{files.outputDirectory, files.date,

@@ -7,12 +7,26 @@
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
 #include "core/list/list_sources.h"
+#include "core/formats/camera_fields.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tabrino::cli {
+
+// --camera-type and --camera-speed: what the cameras of GPX, KML, GeoJSON,
+// CSV and OV2 files take when they do not say.
+struct CameraDefaultOptions {
+  std::optional<int> type;   // 0 to 255, checked by the option
+  std::optional<int> speed;  // 0 to 255, checked by the option
+  CameraDefaults defaults() const {
+    CameraDefaults chosen;
+    if (type) chosen.type = static_cast<std::uint8_t>(*type);
+    chosen.speed = speed;
+    return chosen;
+  }
+};
 
 // The findings of one list: counted for the terminal's summary unless the
 // run is quiet, and handed to `report` too when there is one.

@@ -74,7 +74,8 @@ bool listCameras(const MapOptions& options, InputFile& input, ListFindings& find
                  ProgressBar& progress, std::vector<CameraRecord>& cameras, std::vector<std::uint64_t>* lines) {
   CameraTable table;
   ListSources sources;
-  if (!readCameraList({options.file}, table, sources, findings, progress, options.quiet, "", &input)) return false;
+  if (!readCameraList({options.file}, table, sources, findings, progress, options.quiet, "", &input,
+                      options.cameraDefaults.defaults())) return false;
   if (report) report->commit();
   cameras = table.records();
   if (lines) *lines = table.recordLines();

@@ -128,6 +128,15 @@ TEST(CliFormats, CameraTypeAndSpeedOptionsFillWhatTheFileDoesNotSay) {
   EXPECT_EQ(dump.out, "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,11.5,48.1,5,30,0,0\n2,11.6,48.2,5,70,0,0\n");
   const test::CliRun wrong = tabrino(dir.path(), "convert cams_50.csv --camera-type 256" + std::string(kSameRun));
   EXPECT_NE(wrong.exitCode, 0);
+  // diff and map read the file with the same choices: against the list they give, nothing differs.
+  test::writeText(dir / "same.txt", "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,11.5,48.1,5,30,0,0\n2,11.6,48.2,5,70,0,0\n");
+  const test::CliRun same = tabrino(dir.path(), "diff same.txt cams_50.csv --camera-type 5 --camera-speed 30");
+  EXPECT_EQ(same.exitCode, 0) << same.out << same.err;
+  const test::CliRun differ = tabrino(dir.path(), "diff same.txt cams_50.csv");
+  EXPECT_EQ(differ.exitCode, 1) << differ.out << differ.err;
+  const test::CliRun map = tabrino(dir.path(), "map cams_50.csv -o m.svg --camera-type 5 --types 5");
+  EXPECT_EQ(map.exitCode, 0) << map.err;
+  EXPECT_TRUE(test::contains(map.out, "Drew 2 cameras")) << map.out;
 }
 
 }  // namespace
