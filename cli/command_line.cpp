@@ -84,6 +84,19 @@ void addOsmDirection(CLI::App& command, std::string& osmDirection) {
       ->check(CLI::IsMember({"travel", "facing"}).description(""));
 }
 
+// What the cameras of the shared formats take when they do not say.
+void addCameraDefaults(CLI::App& command, CameraDefaultOptions& options) {
+  command.add_option("--camera-type", options.type,
+                     "For GPX, KML, GeoJSON, CSV and OV2 files: the TYPE of cameras that give none (default: 1)")
+      ->type_name("TYPE")
+      ->check(CLI::Range(0, 255).description(""));
+  command.add_option("--camera-speed", options.speed,
+                     "For GPX, KML, GeoJSON, CSV and OV2 files: the SPEED of cameras that give none, neither in a "
+                     "field nor after @ in their name (default: a number in the file's name, else 0)")
+      ->type_name("KMH")
+      ->check(CLI::Range(0, 255).description(""));
+}
+
 // Outputs marked read-only are kept unless the user insists.
 void addForce(CLI::App& command, bool& force) {
   command.add_flag("--force", force, "Replace an output file even when it is marked read-only");
@@ -157,6 +170,7 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
                     "Write one record for each camera entered more than once: the lowest speed above 0, "
                     "else the first");
   addOsmDirection(*command, options.osmDirection);
+  addCameraDefaults(*command, options.cameraDefaults);
   addFilterOptions(command, options.filter);
   command->add_option("--max-records", options.maxRecords,
                       "Fail, writing nothing, when more than N cameras would be written")
@@ -300,6 +314,7 @@ void addMapOptions(CLI::App* command, MapOptions& options) {
                       "For a list: write every row or line that did not become a camera as meant, and why, to this "
                       "CSV file (line numbers from 1); - writes standard output")
       ->type_name("FILE");
+  addCameraDefaults(*command, options.cameraDefaults);
   addFilterOptions(command, options.filter);
   addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
@@ -309,6 +324,7 @@ void addDiffOptions(CLI::App* command, DiffOptions& options) {
   command->add_option("OLD", options.before, "The earlier list, extract or database file; - reads standard input")->required()->type_name("");
   command->add_option("NEW", options.after, "The later list, extract or database file; - reads standard input")->required()->type_name("");
   command->add_option("--report", options.report, "Write every difference to this CSV file; - writes standard output")->type_name("FILE");
+  addCameraDefaults(*command, options.cameraDefaults);
   addForce(*command, options.force);
   command->add_flag("-q,--quiet", options.quiet, "Print only the summary line, and errors");
 }

@@ -130,7 +130,8 @@ int runConvert(const ConvertOptions& options) {
     const bool counting = !options.quiet || options.failOnFindings;
     ListFindings findings(!counting, spool ? &*spool : nullptr);
     CameraTable table;
-    if (!readCameraList(options.lists, table, sources, findings, progress, options.quiet, options.osmDirection)) {
+    if (!readCameraList(options.lists, table, sources, findings, progress, options.quiet, options.osmDirection, nullptr,
+                        options.cameraDefaults.defaults())) {
       return kFailure;
     }
     const ConversionSettings settings{files.outputDirectory, files.date,

@@ -5,6 +5,8 @@
 // A LIST may be an OpenStreetMap extract (.osm.pbf, .osm, .osm.bz2).
 #pragma once
 
+#include "cli/list_input.h"
+
 #include "cli/filter_options.h"
 
 #include <cstdint>
@@ -23,6 +25,7 @@ struct ConvertOptions {
   double nearMetres = 0;  // also report rows this close to an earlier one; 0: only duplicates
   bool dropDuplicates = false;
   std::string osmDirection;  // for an extract: "travel", "facing"; empty: direction tags are not used
+  CameraDefaultOptions cameraDefaults;  // for the shared formats' cameras that do not say
   FilterOptions filter;
   std::optional<std::uint64_t> maxRecords;  // more cameras than this is a failure
   bool force = false;  // replace outputs marked read-only

@@ -25,7 +25,7 @@ constexpr std::size_t kShownPerKind = 5;
 // Reads a list or a database into `set`; false after saying why not, in the
 // words of convert and inspect.
 // Each is opened once, so that a pipe works as well as a file.
-bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool quiet) {
+bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool quiet, const CameraDefaults& defaults) {
   std::optional<InputFile> opened;
   openInput(opened, given);
   InputFile& input = *opened;
@@ -40,9 +40,11 @@ bool load(const std::string& given, CameraSet& set, ProgressBar& progress, bool 
     return true;
   }
   // A list or an extract, read as every command reads its inputs.
-  const CameraSet::ListImport import = [&input](CameraTable& table, const ImportOptions& options) {
+  const CameraSet::ListImport import = [&input, &defaults](CameraTable& table, const ImportOptions& options) {
     ListSources sources;
-    return readInput(input, table, sources, {options});
+    InputOptions inputOptions{options};
+    inputOptions.cameraDefaults = defaults;
+    return readInput(input, table, sources, inputOptions);
   };
   const ImportResult imported = set.loadList(import, progress.callback("Reading"));
   progress.finish();
@@ -120,7 +122,9 @@ int runDiff(const DiffOptions& options) {
     std::unique_ptr<AtomicFileWriter> report;
     if (!options.report.empty()) report = openOutput(options.report);
     CameraSet before, after;
-    if (!load(options.before, before, progress, options.quiet) || !load(options.after, after, progress, options.quiet)) {
+    const CameraDefaults defaults = options.cameraDefaults.defaults();
+    if (!load(options.before, before, progress, options.quiet, defaults) ||
+        !load(options.after, after, progress, options.quiet, defaults)) {
       return kTrouble;
     }
     const CameraDiff diff = diffCameras(before, after);

@@ -58,7 +58,7 @@ std::uint64_t bytesAfter(const std::vector<std::string>& arguments, std::size_t 
 
 bool readCameraList(const std::vector<std::string>& arguments, CameraTable& table, ListSources& sources,
                     ListFindings& findings, ProgressBar& progress, bool quiet, const std::string& osmDirection,
-                    InputFile* firstInput, bool keepText) {
+                    InputFile* firstInput, const CameraDefaults& cameraDefaults, bool keepText) {
   ImportOptions options;
   options.keepText = keepText;
   options.findings = findings.sink();
@@ -73,6 +73,7 @@ bool readCameraList(const std::vector<std::string>& arguments, CameraTable& tabl
     // keeps: a pipe's are not lost to whichever reads it.
     InputOptions inputOptions{options, directionUse(osmDirection), arguments.size() > 1};
     inputOptions.import.laterBytes = bytesAfter(arguments, i);
+    inputOptions.cameraDefaults = cameraDefaults;
     const ImportResult imported = readInput(input, table, sources, inputOptions);
     progress.finish();  // the terminal may show stdout and stderr on one screen
     if (!imported.loaded()) {

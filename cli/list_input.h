@@ -7,12 +7,26 @@
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
 #include "core/list/list_sources.h"
+#include "core/formats/camera_fields.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tabrino::cli {
+
+// --camera-type and --camera-speed: what the cameras of GPX, KML, GeoJSON,
+// CSV and OV2 files take when they do not say.
+struct CameraDefaultOptions {
+  std::optional<int> type;   // 0 to 255, checked by the option
+  std::optional<int> speed;  // 0 to 255, checked by the option
+  CameraDefaults defaults() const {
+    CameraDefaults chosen;
+    if (type) chosen.type = static_cast<std::uint8_t>(*type);
+    chosen.speed = speed;
+    return chosen;
+  }
+};
 
 // The findings of one list: counted for the terminal's summary unless the
 // run is quiet, and handed to `report` too when there is one.
@@ -44,11 +58,13 @@ void openReport(std::optional<FindingReport>& report, const std::string& argumen
 // may name an OpenStreetMap extract (osmDirection: how its direction tags
 // are taken). Each input is opened once; `firstInput`, when given, is the
 // first argument's, already open (map tells a list by its first bytes).
-// Says "Loaded N rows from LIST" for each unless quiet. With keepText the
-// table keeps the lists' text (for their cells). Returns false after saying
-// on stderr why a list could not be read.
+// `cameraDefaults` fill the type and speed a shared format's cameras do not
+// give. With keepText the table keeps the lists' text (for their cells).
+// Says "Loaded N rows from LIST" for each unless quiet. Returns false after
+// saying on stderr why a list could not be read.
 bool readCameraList(const std::vector<std::string>& arguments, CameraTable& table, ListSources& sources,
                     ListFindings& findings, ProgressBar& progress, bool quiet, const std::string& osmDirection = "",
-                    InputFile* firstInput = nullptr, bool keepText = false);
+                    InputFile* firstInput = nullptr, const CameraDefaults& cameraDefaults = {},
+                    bool keepText = false);
 
 }  // namespace tabrino::cli

@@ -75,7 +75,8 @@ bool listCameras(const MapOptions& options, InputFile& input, ListFindings& find
                  ProgressBar& progress, std::vector<CameraRecord>& cameras, CameraNumbers& numbers, bool page) {
   CameraTable table;
   ListSources sources;
-  if (!readCameraList({options.file}, table, sources, findings, progress, options.quiet, "", &input, page)) {
+  if (!readCameraList({options.file}, table, sources, findings, progress, options.quiet, "", &input,
+                      options.cameraDefaults.defaults(), page)) {
     return false;
   }
   if (report) report->commit();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/filter_options.h"
+#include "cli/list_input.h"
 
 #include <string>
 
@@ -14,6 +15,7 @@ struct MapOptions {
   std::string format;  // "svg" or "html"; empty: html for an output named .html or .htm
   std::string report;  // for a list: where every finding goes
   FilterOptions filter;
+  CameraDefaultOptions cameraDefaults;  // for the shared formats' cameras that do not say
   bool force = false;  // replace outputs marked read-only
   bool quiet = false;
 };

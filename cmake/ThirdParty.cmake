@@ -54,11 +54,31 @@ tabrino_header_library(Protozero::protozero protozero pbf_reader.hpp)
 find_package(ZLIB REQUIRED)
 find_package(EXPAT QUIET)
 find_package(BZip2 QUIET)
+# The Windows build compiles Debian's expat sources (apt-get source expat,
+# which scripts/install-deps.sh --windows fetches here) with its own
+# toolchain, as a static library: GPX, KML and .osm XML then read there too.
+set(TABRINO_EXPAT_SOURCE_DIR /usr/local/src/tabrino/expat CACHE PATH
+    "Debian's expat sources (the package's expat/ folder), built for Windows")
+if(WIN32 AND NOT EXPAT_FOUND AND EXISTS ${TABRINO_EXPAT_SOURCE_DIR}/CMakeLists.txt)
+  foreach(part TOOLS EXAMPLES TESTS DOCS PKGCONFIG)
+    set(EXPAT_BUILD_${part} OFF CACHE BOOL "" FORCE)
+  endforeach()
+  set(EXPAT_SHARED_LIBS OFF CACHE BOOL "" FORCE)
+  set(EXPAT_ENABLE_INSTALL OFF CACHE BOOL "" FORCE)
+  # No DTDs: none of the formats has one, and Debian's patched sources test
+  # XML_DTD as autotools defines it, not as their CMake project does.
+  set(EXPAT_DTD OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${TABRINO_EXPAT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/third_party/expat EXCLUDE_FROM_ALL)
+  add_library(EXPAT::EXPAT ALIAS expat)
+  set(EXPAT_FOUND TRUE)
+  message(STATUS "expat for GPX, KML and .osm XML: built from ${TABRINO_EXPAT_SOURCE_DIR}")
+endif()
 add_library(tabrino_osmium INTERFACE)
 target_link_libraries(tabrino_osmium INTERFACE Osmium::osmium Protozero::protozero ZLIB::ZLIB)
 if(EXPAT_FOUND)
   target_link_libraries(tabrino_osmium INTERFACE EXPAT::EXPAT)
-  target_compile_definitions(tabrino_osmium INTERFACE TABRINO_OSM_XML)
+  # The core reads GPX and KML with the same expat.
+  target_compile_definitions(tabrino_osmium INTERFACE TABRINO_OSM_XML TABRINO_EXPAT)
   if(BZIP2_FOUND)
     target_link_libraries(tabrino_osmium INTERFACE BZip2::BZip2)
     target_compile_definitions(tabrino_osmium INTERFACE TABRINO_OSM_BZIP2)

@@ -1361,7 +1361,8 @@ TEST(DialogStartTest, SeveralListsNamedOnTheCommandLineMakeOneTable) {
 TEST(DialogStartTest, AFailingListAmongSeveralIsNamed) {
   tabrino::test::TempDir dir;
   tabrino::test::writeText(dir / "a.txt", NumberedList(3));
-  tabrino::test::writeText(dir / "wrong.txt", "X,Y\n1,2\n");
+  // Our list's header miswritten ("X,Y" alone is now a CSV's header, read).
+  tabrino::test::writeText(dir / "wrong.txt", "idx,x,y\n1,2,3\n");
   const struct {
     const char* second;
     const wchar_t* says;
@@ -1406,6 +1407,44 @@ TEST(DialogStartTest, AnExtractShowsTheRowsItGave) {
   }
   EXPECT_TRUE(dialog.Enabled(IDC_CONVERSION));
   EXPECT_TRUE(dialog.Enabled(IDC_FINDINGS_LIST));  // what the extract left out
+}
+
+// A KML and an OV2 open as the lists their cameras make: a row per camera,
+// its cells as a list would hold them, ready to convert.
+TEST(DialogStartTest, AKmlAndAnOv2ShowTheirCameras) {
+  tabrino::test::TempDir dir;
+  tabrino::test::writeText(dir / "cams.kml",
+                           "<kml><Document>\n"
+                           "<Placemark><name>A@50</name><Point><coordinates>11.5,48.1</coordinates></Point></Placemark>\n"
+                           "<Placemark><Point><coordinates>11.6,48.2,300</coordinates></Point></Placemark>\n"
+                           "</Document></kml>\n");
+  // An OV2 point record: type 2, length, longitude and latitude × 100000, the name.
+  std::string ov2("\x02\x18\x00\x00\x00", 5);
+  for (const std::int32_t value : {1156789, 4812345}) {
+    for (int i = 0; i < 4; ++i) ov2 += static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF);
+  }
+  ov2 += std::string("Blitzer@80", 11);
+  tabrino::test::writeText(dir / "cams.ov2", ov2);
+  const struct {
+    const char* file;
+    std::vector<std::vector<std::wstring>> rows;
+  } cases[] = {
+      {"cams.kml", {{L"1", L"11.5", L"48.1", L"1", L"50", L"0", L"0"}, {L"2", L"11.6", L"48.2", L"1", L"0", L"0", L"0"}}},
+      {"cams.ov2", {{L"1", L"11.5678", L"48.12341", L"1", L"80", L"0", L"0"}}},
+  };
+  for (const auto& c : cases) {
+    DialogDriver dialog(dir / c.file);
+    ASSERT_TRUE(WaitFor([&] { return dialog.Text(IDC_LOADED_COUNT) == std::to_wstring(c.rows.size()); }))
+        << c.file << ": " << dialog.Text(IDC_LOADED_COUNT) << " " << dialog.LastMessage();
+    ASSERT_TRUE(dialog.WaitForOpen());
+    ASSERT_EQ(dialog.RowCount(), static_cast<int>(c.rows.size())) << c.file;
+    for (size_t row = 0; row < c.rows.size(); ++row) {
+      std::vector<std::wstring> shown;
+      for (int column = 0; column < 7; ++column) shown.push_back(dialog.Cell(static_cast<int>(row), column));
+      EXPECT_EQ(shown, c.rows[row]) << c.file << " row " << row;
+    }
+    EXPECT_TRUE(dialog.Enabled(IDC_CONVERSION)) << c.file;
+  }
 }
 
 // An extract and a list in a folder whose name no ANSI code page spells are

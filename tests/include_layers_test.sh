@@ -12,7 +12,7 @@ layers=(
   "platform"
   "model"
   "list database"
-  "osm"
+  "osm formats"
   "convert export compare texts filter check"
   "map run"
 )

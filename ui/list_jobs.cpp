@@ -83,7 +83,8 @@ tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::C
     bool several;
   } keep(opened.extractFindings, *options.findings, part.firstLine, several);
   const std::size_t keptBefore = opened.extractFindings.size();
-  if (input.extractFormat()) {
+  // A shared format (GPX, KML, ...) gives a text of its own too.
+  if (input.extractFormat() || input.cameraFormat()) {
     options.findings = &keep;
     part.extract = true;
   }

@@ -59,6 +59,8 @@ const char* findingKindName(FindingKind kind) noexcept {
     case FindingKind::OsmDirection: return "osm-direction";
     case FindingKind::OsmWayCamera: return "osm-way-camera";
     case FindingKind::SwappedCoordinates: return "swapped-coordinates";
+    case FindingKind::NotACamera: return "not-a-camera";
+    case FindingKind::Unreadable: return "unreadable";
   }
   return "";
 }

@@ -33,14 +33,18 @@ enum class FindingKind {
   OsmNoSpeed,    // a camera without a usable maxspeed: speed 0
   OsmDirection,  // a direction that could not be used: all directions
   OsmWayCamera,  // a camera drawn as a way: placed at its nodes' centre
+  // A shared format's entries (GPX, KML, GeoJSON, CSV, OV2):
+  NotACamera,    // an entry that is no camera (a track, a line, a polygon, no geometry): not read
+  Unreadable,    // an entry that could not be read (an OV2 record cut short): the read ends there
   // Found once the whole list is read (core/check/swapped_coordinates.h):
   SwappedCoordinates,  // far from the rest of the list, and among it with X and Y exchanged
 };
-inline constexpr std::size_t kFindingKindCount = 14;
+inline constexpr std::size_t kFindingKindCount = 16;
 
 // "no-comma", "field-count", "not-a-number", "number-prefix", "out-of-range",
 // "duplicate", "near-duplicate", "filtered", "osm-left-out", "osm-road-speed",
-// "osm-no-speed", "osm-direction", "osm-way-camera", "swapped-coordinates".
+// "osm-no-speed", "osm-direction", "osm-way-camera", "not-a-camera", "unreadable",
+// "swapped-coordinates".
 const char* findingKindName(FindingKind kind) noexcept;
 
 struct ListFinding {

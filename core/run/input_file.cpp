@@ -32,6 +32,13 @@ InputFile::InputFile(const std::filesystem::path& path, std::string shownName)
 void InputFile::readHead() {
   head_.resize(std::max(kMagic.size(), kExtractHeadSize));
   head_.resize(std::fread(head_.data(), 1, head_.size(), file_));
+  // A list is told by its first bytes; a shared format may need more of
+  // them (an XML prolog, a long CSV header line), which are kept as read.
+  if (head_.size() == std::max(kMagic.size(), kExtractHeadSize) && !startsLikeDatabase() && needsLongerHead(head_)) {
+    const std::size_t had = head_.size();
+    head_.resize(kFormatHeadSize);
+    head_.resize(had + std::fread(head_.data() + had, 1, kFormatHeadSize - had, file_));
+  }
 }
 
 bool InputFile::startsLikeDatabase() const noexcept {
@@ -48,12 +55,28 @@ std::unique_ptr<ByteSource> InputFile::database() {
 
 std::optional<ExtractFormat> InputFile::extractFormat() const {
   if (!file_) return std::nullopt;
-  return extractFormatOf(head_, path_);
+  const std::optional<ExtractFormat> format = extractFormatOf(head_, path_);
+  // Any XML reads as an extract, but for GPX and KML.
+  if (format == ExtractFormat::Xml) {
+    const std::optional<CameraFormat> camera = cameraFormatOf(head_, path_);
+    if (camera == CameraFormat::Gpx || camera == CameraFormat::Kml) return std::nullopt;
+  }
+  return format;
 }
 
 std::size_t InputFile::readExtract(CameraTable& table, const ExtractOptions& options) {
   if (!file_) throw FileReadError(shownName_, reason_);
   return tabrino::readExtract({file_, head_, path_, shownName_, size_, owned_ && size_ > 0}, table, options);
+}
+
+std::optional<CameraFormat> InputFile::cameraFormat() const {
+  if (!file_ || startsLikeDatabase() || extractFormat()) return std::nullopt;
+  return cameraFormatOf(head_, path_);
+}
+
+CameraFileRead InputFile::readCameras(CameraFormat format, CameraTable& table, const CameraFileOptions& options) {
+  if (!file_) throw FileReadError(shownName_, reason_);
+  return readCameraFile(format, {file_, head_, path_, shownName_, size_}, table, options);
 }
 
 ListStream InputFile::listStream() const noexcept { return {file_, head_, size_, owned_ && size_ > 0}; }

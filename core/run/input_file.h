@@ -4,10 +4,11 @@
 // opened or read again.
 #pragma once
 
-#include "core/platform/byte_source.h"
-#include "core/platform/file_io.h"
+#include "core/formats/camera_formats.h"
 #include "core/list/text_import.h"
 #include "core/osm/osm_extract.h"
+#include "core/platform/byte_source.h"
+#include "core/platform/file_io.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -37,6 +38,13 @@ class InputFile {
   // The input as an extract, read to its end. Once only. Throws
   // FileReadError when it could not be opened, else as readExtract.
   std::size_t readExtract(CameraTable& table, const ExtractOptions& options);
+  // A shared format (GPX, KML, GeoJSON, CSV, OV2) by its first bytes, else
+  // its name; nothing for a list, a database, an extract, or an input that could
+  // not be opened.
+  std::optional<CameraFormat> cameraFormat() const;
+  // The input in that format, read to its end. Once only. Throws
+  // FileReadError when it could not be opened, else as readCameraFile.
+  CameraFileRead readCameras(CameraFormat format, CameraTable& table, const CameraFileOptions& options);
   // The input as a database: a regular file read where it lies, anything
   // else read whole into memory. Once only. Throws FileOpenError or
   // FileReadError.
@@ -47,7 +55,8 @@ class InputFile {
   // could not be opened: then openFailure() says why.
   ListStream listStream() const noexcept;
   ImportResult openFailure() const;
-  // Its first bytes (up to kExtractHeadSize), already read: what a message
+  // Its first bytes (up to kExtractHeadSize, or kFormatHeadSize where a
+  // list's header is not among those), already read: what a message
   // can quote of a list that failed the header test.
   const std::string& firstBytes() const noexcept { return head_; }
   // As messages name it.

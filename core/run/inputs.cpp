@@ -64,12 +64,48 @@ ImportResult readExtractAsText(InputFile& input, CameraTable& table, ListSources
   return result;
 }
 
+// A shared format's cameras, as rows tagged with their lines; for a table
+// that keeps text, as the list they make, whose cells the table shows.
+ImportResult readCameraInput(CameraFormat format, InputFile& input, CameraTable& table, ListSources& sources,
+                             const InputOptions& options) {
+  CameraFileOptions fileOptions;
+  fileOptions.findings = options.import.findings;
+  fileOptions.progress = options.import.progress;
+  fileOptions.defaults = options.cameraDefaults;
+  fileOptions.firstLine = sources.nextLine();
+  fileOptions.keepText = options.import.keepText;
+  fileOptions.severalInputs = options.severalInputs;
+  if (!fileOptions.keepText) {
+    if (sources.count() == 0) table.clear();
+    const CameraFileRead read = input.readCameras(format, table, fileOptions);
+    // An OV2 has records, not lines: placed as an extract's objects are.
+    if (format == CameraFormat::Ov2) {
+      sources.addExtract(input.shownName(), read.lines);
+    } else {
+      sources.add(input.shownName(), read.lines);
+    }
+    return {ImportOutcome::Loaded, read.cameras, read.lines, {}};
+  }
+  CameraTable none;
+  const CameraFileRead read = input.readCameras(format, none, fileOptions);
+  ImportOptions import = options.import;
+  import.findings = nullptr;  // told as the cameras were read
+  import.append = sources.count() > 0;
+  import.firstLine = sources.nextLine();
+  const ImportResult result = importCameraListText(read.text, table, import);
+  if (result.loaded()) sources.add(input.shownName(), result.lineCount);
+  return result;
+}
+
 }  // namespace
 
 ImportResult readInput(InputFile& input, CameraTable& table, ListSources& sources, const InputOptions& options) {
   if (input.extractFormat()) {
     return options.import.keepText ? readExtractAsText(input, table, sources, options)
                                    : readExtractInput(input, table, sources, options);
+  }
+  if (const std::optional<CameraFormat> format = input.cameraFormat()) {
+    return readCameraInput(*format, input, table, sources, options);
   }
   const ListStream stream = input.listStream();
   if (!stream.file) return input.openFailure();

@@ -17,6 +17,8 @@ const char* findingKindWords(FindingKind kind) noexcept {
     case FindingKind::OsmNoSpeed: return "no speed in the extract";
     case FindingKind::OsmDirection: return "direction not used";
     case FindingKind::OsmWayCamera: return "camera drawn as a way";
+    case FindingKind::NotACamera: return "not a camera, not read";
+    case FindingKind::Unreadable: return "could not be read";
     case FindingKind::SwappedCoordinates: return "X and Y look swapped";
   }
   return "";

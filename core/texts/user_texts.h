@@ -52,6 +52,9 @@ inline constexpr std::array<FindingWording, kFindingKindCount> kFindingWordings 
     {FindingKind::OsmNoSpeed, "camera without a usable maxspeed, speed 0", "cameras without a usable maxspeed, speed 0"},
     {FindingKind::OsmDirection, "camera direction not used, all directions", "camera directions not used, all directions"},
     {FindingKind::OsmWayCamera, "camera drawn as a way, placed at its centre", "cameras drawn as ways, placed at their centres"},
+    {FindingKind::NotACamera, "entry that is not a camera, not read", "entries that are not cameras, not read"},
+    {FindingKind::Unreadable, "entry that could not be read, the read ended there",
+     "entries that could not be read, the read ended there"},
 }};
 
 // A finding's kind in a few words, where a list of findings names it

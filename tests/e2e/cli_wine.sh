@@ -4,7 +4,8 @@
 # list, date and seed, from a file or a pipe; the same dump on standard
 # output (no CR added) and from a pipe; the same inspection; the progress bar
 # on a console; the same list of an extract in a folder no code page spells;
-# the same exports; a usage error with exit status 2.
+# the same exports; a GPX and an .osm XML extract read alike; a usage error
+# with exit status 2.
 #   cli_wine.sh TABRINO_CLI_EXE TABRINO LIST EXTRACT.osm.pbf
 set -euo pipefail
 exe=$(realpath "$1") cli=$(realpath "$2") list=$(realpath "$3") extract=$(realpath "$4")
@@ -92,6 +93,20 @@ for side in linux windows; do
     >"$work/$side.from-osm"
 done
 check "from-osm reads an extract in a folder of any name" "$work/linux.from-osm" "$work/windows.from-osm"
+
+# The shared formats: our GPX export converts back to the same bytes, and an
+# .osm XML extract (read with the expat the Windows build compiles) gives
+# the same list.
+"$cli" dump "$db" --format gpx -o "$work/cams.gpx"
+osmium cat --overwrite "$extract" -o "$work/cams.osm"
+for side in linux windows; do
+  cp "$work/cams.gpx" "$work/cams.osm" "$work/$side/Überprüfung камер/"
+  mkdir -p "$work/$side/Überprüfung камер/gpx"
+  run $side convert cams.gpx -o gpx --date 2014-11-14 --seed 7 -q
+  run $side from-osm cams.osm -q >"$work/$side.osm-xml"
+done
+check "convert reads a GPX" "$db" "$work/windows/Überprüfung камер/gpx/DB_141114.dbh"
+check "from-osm reads .osm XML" "$work/linux.osm-xml" "$work/windows.osm-xml"
 
 status=0
 run windows conver x >"$work/usage.out" 2>"$work/usage.err" || status=$?
