@@ -1,12 +1,14 @@
 #include "core/list/camera_table.h"
 
 #include "core/base/c_numbers.h"
+#include "core/list/latitude_order.h"
 #include "core/list/text_import.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -122,6 +124,61 @@ TEST(CameraTable, RowsAndOrderAgreeWithTheCells) {
     std::vector<std::uint64_t> tags;
     for (std::size_t i = 0; i < table.size(); ++i) tags.push_back(table.tag(i));
     ASSERT_EQ(tags, expectedTags) << "round " << round;
+  }
+}
+
+// The sort deals rows into runs by a coarse place in the span of latitudes,
+// splits crowded runs again, and orders rows that fall at the same place by
+// their exact latitudes. Lists shaped to reach each of those, sorted both
+// at once and a bucket at a time as a database's write does, are checked
+// against a plain stable sort.
+TEST(CameraTable, SortAgreesWithAStableSortOnCrowdedAndOddLatitudes) {
+  std::mt19937_64 random(1114);
+  const double odd[] = {NAN, INFINITY, -INFINITY, 0.0, -0.0, 1e300, -1e300, 4.9e-324, 90.0, -90.0, 1000.5};
+  const struct {
+    const char* name;
+    std::function<double()> latitude;
+  } lists[] = {
+      {"world", [&] { return -90.0 + static_cast<double>(random() % 1800001) / 10000.0; }},
+      // Most rows in one run, which is split in place down to its last bits.
+      {"one city", [&] { return random() % 10 ? 48.137 + static_cast<double>(random() % 1000) * 1e-12 : 10.0; }},
+      // Latitudes closer than a run's fractions tell apart.
+      {"hairs apart",
+       [&] {
+         if (random() % 10 == 0) return random() % 2 ? 0.0 : 80.0;
+         double latitude = 52.5;
+         for (auto ulps = random() % 4; ulps > 0; --ulps) latitude = std::nextafter(latitude, 90.0);
+         return latitude;
+       }},
+      {"odd values", [&] { return random() % 4 ? odd[random() % std::size(odd)] : static_cast<double>(random() % 90); }},
+      {"one latitude", [&] { return 7.0; }},
+  };
+  for (const auto& list : lists) {
+    CameraTable table;
+    const std::size_t count = 150000;
+    for (std::size_t i = 0; i < count; ++i) table.appendRow({list.latitude(), 0, 1, 0, 0, 0}, i + 1);
+    std::vector<std::size_t> expected(count);
+    for (std::size_t i = 0; i < count; ++i) expected[i] = i;
+    std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+      const double x = table.row(a).latitude, y = table.row(b).latitude;
+      return std::isnan(x) || std::isnan(y) ? !std::isnan(x) && std::isnan(y) : x < y;
+    });
+    for (std::size_t& row : expected) row += 1;  // as tags
+    auto tags = [&] {
+      std::vector<std::size_t> seen(count);
+      for (std::size_t i = 0; i < count; ++i) seen[i] = table.tag(i);
+      return seen;
+    };
+    // The runs one at a time, last first, as two threads may take them.
+    LatitudeRuns runs = dealLatitudeRuns(&table.row(0), count, -90, 90);
+    for (std::size_t run = runs.starts.size() - 1; run-- > 0;) {
+      sortLatitudeRuns(&table.row(0), runs.order, runs.fractions, runs.starts, run, run + 1);
+    }
+    std::vector<std::size_t> byRuns(runs.order.begin(), runs.order.end());
+    for (std::size_t& row : byRuns) row += 1;
+    EXPECT_EQ(byRuns, expected) << list.name << ", a run at a time";
+    table.sortByLatitude();
+    EXPECT_EQ(tags(), expected) << list.name;
   }
 }
 

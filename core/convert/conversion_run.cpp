@@ -40,50 +40,6 @@ void checkDatabaseHolds(std::uint64_t records) {
 
 namespace {
 
-// Sorts a table's latitude buckets as the write reaches them (see
-// CameraTable::orderByLatitudeBuckets): the rows read to sort a bucket are
-// still in the cache when their records are encoded, where a sort before
-// the write would read every row from memory twice, in scattered order (for
-// ten million rows, each time from memory rather than the cache). Blocks end
-// only where no bucket still to be sorted goes on past them, so two threads
-// writing two blocks never sort one bucket.
-class BucketSorter {
- public:
-  explicit BucketSorter(CameraTable& table) : table_(table), starts_(table.orderByLatitudeBuckets()) {
-    // A bucket of many rows (a list of one latitude) is sorted at once, so
-    // that blocks may end inside it and stay small.
-    for (std::size_t b = 0; b < starts_.count(); ++b) {
-      if (large(b)) table_.sortLatitudeBuckets(starts_, b, b + 1);
-    }
-  }
-
-  // The first position from `position` on where a block may end.
-  std::size_t boundaryFrom(std::size_t position) const {
-    const std::size_t rows = starts_.start(starts_.count());
-    if (position >= rows) return rows;
-    const std::size_t b = starts_.holding(position);
-    return starts_.start(b) == position || large(b) ? position : starts_.start(b + 1);
-  }
-
-  // Sorts the buckets that start in [from, to), the rows of a block.
-  void sortBlock(std::size_t from, std::size_t to) {
-    const std::size_t last = starts_.firstFrom(to);
-    for (std::size_t b = starts_.firstFrom(from); b < last;) {
-      std::size_t end = b;
-      while (end < last && !large(end)) ++end;
-      if (end > b) table_.sortLatitudeBuckets(starts_, b, end);
-      b = end + 1;  // past a large bucket, sorted already
-    }
-  }
-
- private:
-  static constexpr std::size_t kLargeBucket = 4096;
-  bool large(std::size_t b) const noexcept { return starts_.start(b + 1) - starts_.start(b) > kLargeBucket; }
-
-  CameraTable& table_;
-  const CameraTable::BucketStarts starts_;
-};
-
 // A round of rows encoded by two threads, cut into pieces that each thread
 // takes as it comes free, and the pieces' records.
 constexpr std::size_t kPiecesPerRound = 16;
@@ -114,12 +70,10 @@ LeftOutRecords leftOutRecords(const CameraTable& table, const std::vector<std::u
   return left;
 }
 
-// Encodes the table's rows in its current order but those at leftOut; with
-// a sorter, each block's buckets sorted just before it is encoded.
+// Encodes the table's rows in its current order but those at leftOut.
 struct RowEncoder {
   const CameraTable& table;
   const std::vector<std::uint32_t>& leftOut;
-  BucketSorter* sorter;
 
   // Encodes rows [from, to) straight into `bytes`, reused round after
   // round; returns how many bytes it encoded.
@@ -127,39 +81,30 @@ struct RowEncoder {
     if (bytes.size() < (to - from) * kRecordSize) bytes.resize((to - from) * kRecordSize);
     std::uint8_t* out = bytes.data();
     auto nextLeftOut = std::lower_bound(leftOut.begin(), leftOut.end(), from);
-    // A few buckets at a time are sorted, then encoded while in the cache.
-    constexpr std::size_t kSortedAtOnce = 256;
-    for (std::size_t sortedFrom = from, sortedTo = to; sortedFrom < to; sortedFrom = sortedTo) {
-      if (sorter) {
-        sortedTo = std::min(to, sorter->boundaryFrom(sortedFrom + kSortedAtOnce));
-        sorter->sortBlock(sortedFrom, sortedTo);
+    for (std::size_t position = from; position < to; ++position) {
+      // Reads ahead stay in this piece: the next may be the other thread's.
+      if (position + kPrefetchDistance < to) table.prefetch(position + kPrefetchDistance);
+      if (nextLeftOut != leftOut.end() && *nextLeftOut == position) {
+        ++nextLeftOut;
+        continue;
       }
-      for (std::size_t position = sortedFrom; position < sortedTo; ++position) {
-        // Reads ahead stay in this piece: the next may be the other thread's.
-        if (position + kPrefetchDistance < to) table.prefetch(position + kPrefetchDistance);
-        if (nextLeftOut != leftOut.end() && *nextLeftOut == position) {
-          ++nextLeftOut;
-          continue;
-        }
-        const auto record = table.record(position);
-        if (!record) continue;
-        const RecordBytes encoded = encodeRecord(*record);
-        std::memcpy(out, encoded.data(), kRecordSize);
-        out += kRecordSize;
-      }
+      const auto record = table.record(position);
+      if (!record) continue;
+      const RecordBytes encoded = encodeRecord(*record);
+      std::memcpy(out, encoded.data(), kRecordSize);
+      out += kRecordSize;
     }
     return static_cast<std::size_t>(out - bytes.data());
   }
 };
 
-// Cuts the rows from `position` on into a round's pieces, each ending only
-// where the sorter lets a block end; returns where the round ends.
-std::size_t startRound(Round& round, std::size_t position, std::size_t rows, const BucketSorter* sorter) {
+// Cuts the rows from `position` on into a round's pieces; returns where the
+// round ends.
+std::size_t startRound(Round& round, std::size_t position, std::size_t rows) {
   round.pieces = 0;
   round.starts[0] = position;
   while (round.pieces < kPiecesPerRound && position < rows) {
-    const std::size_t end = std::min(rows, position + kPieceRows);
-    position = sorter ? sorter->boundaryFrom(end) : end;
+    position = std::min(rows, position + kPieceRows);
     round.starts[++round.pieces] = position;
   }
   round.nextPiece.store(0);
@@ -192,7 +137,7 @@ void writeBody(AtomicFileWriter& file, const RowEncoder& encoder, std::uint64_t 
   Round* waiting = nullptr;  // encoded, not yet written
   for (std::size_t position = 0, index = 0; position < rows; ++index) {
     Round& round = rounds[index % 2];
-    position = startRound(round, position, rows, encoder.sorter);
+    position = startRound(round, position, rows);
     threads.both(
         [&] {
           if (waiting) writeRound(*waiting);
@@ -205,11 +150,9 @@ void writeBody(AtomicFileWriter& file, const RowEncoder& encoder, std::uint64_t 
   if (rows == 0 && progress) progress(0, 0);
 }
 
-// Writes the table's records in its current order but those at leftOut;
-// with a sorter, each block's buckets sorted just before it is encoded.
+// Writes the table's records in its current order but those at leftOut.
 ConversionSummary writeRecords(const CameraTable& table, const ConversionSettings& settings,
-                               const std::vector<std::uint32_t>& leftOut, const ProgressCallback& progress,
-                               BucketSorter* sorter) {
+                               const std::vector<std::uint32_t>& leftOut, const ProgressCallback& progress) {
   ConversionSummary summary;
   summary.outputPath = settings.outputDirectory / databaseFileName(settings.date);
   // Left-out records are taken from the count and the XOR of all records,
@@ -223,7 +166,7 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
   const Header header = completeHeader(settings.date, settings.randomBlock, records, table.recordXor() ^ left.xorOf);
   file.write(header.data(), header.size());
   file.write(settings.randomBlock.data(), settings.randomBlock.size());
-  writeBody(file, RowEncoder{table, leftOut, sorter}, records, progress);
+  writeBody(file, RowEncoder{table, leftOut}, records, progress);
   const std::vector<std::uint8_t> trailer = trailerFor(bodySizeFor(records));
   file.write(trailer.data(), trailer.size());
   file.commit();
@@ -239,16 +182,20 @@ ConversionSummary writeRecords(const CameraTable& table, const ConversionSetting
 ConversionSummary writeCameraDatabase(const CameraTable& table, const ConversionSettings& settings,
                                       const std::vector<std::uint32_t>& leftOut,
                                       const ProgressCallback& progress) {
-  return writeRecords(table, settings, leftOut, progress, nullptr);
+  return writeRecords(table, settings, leftOut, progress);
 }
 
 ConversionSummary runConversion(CameraTable& table, const ConversionSettings& settings,
                                 const ProgressCallback& progress) {
-  BucketSorter sorter(table);
+  // The sort stays in the cache and reads no row out of order (see
+  // latitude_order.h), so it runs whole before the write rather than a block
+  // at a time within it: its scratch room is given back before the write's
+  // buffers are taken.
+  table.sortByLatitude();
   try {
-    return writeRecords(table, settings, {}, progress, &sorter);
+    return writeRecords(table, settings, {}, progress);
   } catch (...) {
-    table.restoreFileOrder();  // not left half sorted
+    table.restoreFileOrder();  // as it was found
     throw;
   }
 }

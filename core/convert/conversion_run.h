@@ -56,8 +56,8 @@ ConversionSummary writeCameraDatabase(const CameraTable& table, const Conversion
 // (its header sizes the body in 32 bits).
 void checkDatabaseHolds(std::uint64_t records);
 
-// Sorts the table by latitude and writes it, the rows of each block sorted
-// just before they are written. After a failure the table is in file order.
+// Sorts the table by latitude and writes it. After a failure the table is in
+// file order.
 ConversionSummary runConversion(CameraTable& table, const ConversionSettings& settings,
                                 const ProgressCallback& progress = {});
 

@@ -2,6 +2,7 @@
 
 #include "core/base/errors.h"
 #include "core/base/parallel.h"
+#include "core/list/latitude_order.h"
 #include "core/platform/large_pages.h"
 
 #include <algorithm>
@@ -13,56 +14,6 @@
 
 namespace tabrino {
 namespace {
-
-// Maps a double to an unsigned integer with the same order (-0 equal to 0).
-std::uint64_t orderedKey(double value) noexcept {
-  if (std::isnan(value)) return std::numeric_limits<std::uint64_t>::max();
-  if (value == 0.0) value = 0.0;
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
-}
-
-// The sort's first pass puts rows into buckets of nearby latitude, in file
-// order. The bucket is a monotone function of the latitude, so sorting
-// within buckets completes the order. The buckets cover the scaled
-// latitudes from the lowest row's to the highest's (within the bounds), so
-// that a list of one country spreads as well as one of the world; one
-// bucket takes each side beyond them and the last takes NaN.
-class LatitudeBuckets {
- public:
-  // About kRowsPerBucket rows a bucket: the counts stay small enough to
-  // live in the cache while rows are placed, and a bucket's few rows are
-  // sorted in a moment.
-  LatitudeBuckets(std::size_t rows, double lowest, double highest) noexcept {
-    double low = -kScaledEdge, high = kScaledEdge;
-    if (lowest <= highest) {
-      low = std::clamp(std::floor(lowest * kCoordinateScale), -kScaledEdge, kScaledEdge);
-      high = std::clamp(std::floor(highest * kCoordinateScale), -kScaledEdge, kScaledEdge);
-    }
-    origin_ = -low;
-    span_ = static_cast<std::size_t>(high - low) + 1;
-    while ((span_ >> shift_) > std::max<std::size_t>(rows / kRowsPerBucket, 1)) ++shift_;
-  }
-  std::size_t count() const noexcept { return (span_ >> shift_) + 4; }
-  std::size_t of(double latitude) const noexcept {
-    if (std::isnan(latitude)) return count() - 1;
-    const double t = latitude * kCoordinateScale + origin_;
-    if (!(t >= 0.0)) return 0;
-    if (t >= static_cast<double>(span_)) return count() - 2;
-    return 1 + (static_cast<std::size_t>(t) >> shift_);
-  }
-
- private:
-  static constexpr std::size_t kRowsPerBucket = 4;
-  static constexpr double kScaledEdge = 905000.0;
-  double origin_ = kScaledEdge;
-  std::size_t span_ = 1;
-  unsigned shift_ = 0;
-};
-
-// Rows read ahead of the one in hand when they are read in latitude order.
-constexpr std::uint32_t kSortPrefetch = 16;
 
 // Hands `take` the bytes of the cell `column` of the line starting at
 // `line`, at most its first `most`.
@@ -371,146 +322,19 @@ void CameraTable::sortByLatitude() {
 }
 
 RowPositions CameraTable::latitudeOrder() const {
-  // A stable bucket pass on the latitude, then a sort within each bucket of
-  // its few rows, by their exact latitude: where a comparison sort of all
-  // rows would make millions of scattered reads, this reads each row once.
-  // The sort within is split between two threads, the buckets in halves.
-  BucketCounts start;
-  RowPositions order = bucketOrder(start);
-  if (order.size() < 2) return order;
-  const std::size_t count = start.size() - 1;
-  const auto half = static_cast<std::uint32_t>(order.size() / 2);
-  const std::size_t middleBucket =
-      static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), half) - start.begin()) - 1;
-  inParallel([&] { sortWithinBuckets(order, start, 0, middleBucket); },
-             [&] { sortWithinBuckets(order, start, middleBucket, count); });
-  return order;
-}
-
-CameraTable::BucketStarts CameraTable::orderByLatitudeBuckets() {
-  BucketStarts starts;
-  RowPositions order = bucketOrder(starts.starts_);
-  order_.swap(order);
-  return starts;
-}
-
-void CameraTable::sortLatitudeBuckets(const BucketStarts& starts, std::size_t first, std::size_t last) {
-  sortWithinBuckets(order_, starts.starts_, first, last);
-}
-
-std::size_t CameraTable::BucketStarts::firstFrom(std::size_t position) const noexcept {
-  return static_cast<std::size_t>(
-      std::lower_bound(starts_.begin(), starts_.end(), static_cast<std::uint32_t>(position)) - starts_.begin());
-}
-
-std::size_t CameraTable::BucketStarts::holding(std::size_t position) const noexcept {
-  return static_cast<std::size_t>(
-             std::upper_bound(starts_.begin(), starts_.end(), static_cast<std::uint32_t>(position)) -
-             starts_.begin()) - 1;
-}
-
-RowPositions CameraTable::bucketOrder(BucketCounts& start) const {
-  // The bucket pass is split between two threads, the rows in halves.
-  const std::size_t n = rows_.size();
-  if (n < 2) {
-    RowPositions order(n);
-    if (n == 1) order[0] = 0;
-    start.assign({0, static_cast<std::uint32_t>(n)});
-    return order;
-  }
-  const LatitudeBuckets buckets(n, totals_.lowestLatitude, totals_.highestLatitude);
-  const std::size_t count = buckets.count();
-  const std::size_t half = n / 2;
-
-  // Each half counts its rows per bucket; bucket b then takes positions
-  // [start[b], start[b + 1]), the first half's rows before the second's, each
-  // in file order.
-  BucketCounts firstAt(count + 1, 0), secondAt(count + 1, 0);
-  auto countRows = [&](BucketCounts& counts, std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) ++counts[buckets.of(rows_[i].latitude)];
-  };
-  inParallel([&] { countRows(firstAt, 0, half); }, [&] { countRows(secondAt, half, n); });
-  std::uint32_t position = 0;
-  for (std::size_t b = 0; b < count; ++b) {
-    const std::uint32_t inFirst = firstAt[b], inSecond = secondAt[b];
-    firstAt[b] = position;
-    secondAt[b] = position + inFirst;
-    position += inFirst + inSecond;
-  }
-  RowPositions order(n);
-  auto place = [&](BucketCounts& next, std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) order[next[buckets.of(rows_[i].latitude)]++] = static_cast<std::uint32_t>(i);
-  };
-  inParallel([&] { place(firstAt, 0, half); }, [&] { place(secondAt, half, n); });
-  BucketCounts().swap(firstAt);
-  // Each bucket's second half now ends where the next bucket starts: moved
-  // on by one, those ends are the starts, with no third array of them.
-  std::memmove(secondAt.data() + 1, secondAt.data(), count * sizeof(std::uint32_t));
-  secondAt[0] = 0;
-  start.swap(secondAt);
-  return order;
-}
-
-void CameraTable::sortWithinBuckets(RowPositions& order, const BucketCounts& start,
-                                    std::size_t firstBucket, std::size_t lastBucket) const {
-  // Rows of a bucket are sorted on a copy of their keys; a bucket too large
-  // for that (a list of one latitude) is sorted in place.
-  struct Keyed {
-    std::uint64_t key;
-    std::uint32_t row;
-    bool operator<(const Keyed& other) const noexcept {
-      return key != other.key ? key < other.key : row < other.row;
-    }
-  };
-  constexpr std::size_t kMaxCopied = std::size_t{1} << 16;
-  // Most buckets hold a handful of rows: each row's place is the count of
-  // rows that go before it. Where an insertion sort's comparisons come out
-  // as good as at random, each a mispredicted branch, these are counted
-  // without branches; a general sort would cost more in its set-up than in
-  // its work.
-  constexpr std::size_t kSmallBucket = 16;
-  // The other thread sorts the positions past these buckets at the same
-  // time: reads ahead stop at this thread's last position.
-  const std::size_t end = start[lastBucket];
-  auto keyedAt = [&](std::uint32_t j) {
-    if (j + kSortPrefetch < end) prefetchRow(order[j + kSortPrefetch]);
-    return Keyed{orderedKey(rows_[order[j]].latitude), order[j]};
-  };
-  std::vector<Keyed> keyed;
-  for (std::size_t b = firstBucket; b < lastBucket; ++b) {
-    const std::uint32_t first = start[b], last = start[b + 1];
-    if (last - first < 2) {
-      if (last > first && first + kSortPrefetch < end) prefetchRow(order[first + kSortPrefetch]);
-      continue;
-    }
-    if (last - first <= kSmallBucket) {
-      Keyed small[kSmallBucket];
-      const std::uint32_t count = last - first;
-      for (std::uint32_t j = 0; j < count; ++j) small[j] = keyedAt(first + j);
-      for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t before = 0;
-        for (std::uint32_t j = 0; j < count; ++j) {
-          before += (small[j].key < small[i].key) | ((small[j].key == small[i].key) & (small[j].row < small[i].row));
-        }
-        order[first + before] = small[i].row;
-      }
-      continue;
-    }
-    if (last - first > kMaxCopied) {
-      // Positions in `order`, whose size a vector keeps within ptrdiff_t.
-      const auto from = order.begin() + static_cast<std::ptrdiff_t>(first);
-      const auto to = order.begin() + static_cast<std::ptrdiff_t>(last);
-      std::stable_sort(from, to, [this](std::uint32_t x, std::uint32_t y) {
-        return orderedKey(rows_[x].latitude) < orderedKey(rows_[y].latitude);
-      });
-      continue;
-    }
-    keyed.clear();
-    for (std::uint32_t j = first; j < last; ++j) keyed.push_back(keyedAt(j));
-    if (std::is_sorted(keyed.begin(), keyed.end())) continue;
-    std::sort(keyed.begin(), keyed.end());
-    for (std::uint32_t j = first; j < last; ++j) order[j] = keyed[j - first].row;
-  }
+  // Runs of nearby latitude, then each run sorted while it is in the cache
+  // (see latitude_order.h): where a comparison sort of all rows would make
+  // millions of scattered reads, this reads each row once, in memory's
+  // order. The runs are split between two threads in halves.
+  LatitudeRuns runs = dealLatitudeRuns(rows_.data(), rows_.size(), totals_.lowestLatitude, totals_.highestLatitude);
+  const std::size_t count = runs.starts.size() - 1;
+  const auto half = static_cast<std::uint32_t>(runs.order.size() / 2);
+  const std::size_t middle =
+      static_cast<std::size_t>(std::upper_bound(runs.starts.begin(), runs.starts.end(), half) - runs.starts.begin()) -
+      1;
+  inParallel([&] { sortLatitudeRuns(rows_.data(), runs.order, runs.fractions, runs.starts, 0, middle); },
+             [&] { sortLatitudeRuns(rows_.data(), runs.order, runs.fractions, runs.starts, middle, count); });
+  return std::move(runs.order);
 }
 
 }  // namespace tabrino

@@ -142,17 +142,6 @@ class CameraTable {
   // leaving the table as it is: it reads only the rows, never the order, so
   // the table may be shown meanwhile.
   RowPositions latitudeOrder() const;
-  // The same order in two steps, for a pass that reads every row in that
-  // order anyway (a database's write): orderByLatitudeBuckets puts the rows
-  // in buckets of nearby latitude and returns where each bucket starts (the
-  // row count closing the last); sortLatitudeBuckets then sorts the buckets
-  // [first, last) just before the pass reads their rows, while those are in
-  // the cache. Two threads may sort buckets at once, never the same ones.
-  // Once every bucket is sorted the table is as sortByLatitude leaves it;
-  // until then its order may be read only where sorted.
-  class BucketStarts;
-  BucketStarts orderByLatitudeBuckets();
-  void sortLatitudeBuckets(const BucketStarts& starts, std::size_t first, std::size_t last);
   // Back to file order (after a look at the rows in latitude order).
   void restoreFileOrder() noexcept { RowPositions().swap(order_); }
 
@@ -247,15 +236,6 @@ class CameraTable {
 
  private:
   [[gnu::always_inline]] void prefetchRow(std::size_t index) const noexcept { tabrino::prefetch(&rows_[index]); }
-  // Rows or positions for each bucket of the sort: for ten million rows,
-  // millions of buckets, read in scattered order, so in large pages too.
-  using BucketCounts = std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>>;
-  // The rows' places in file order by buckets of nearby latitude, and where
-  // each bucket starts (the row count closing the last).
-  RowPositions bucketOrder(BucketCounts& start) const;
-  // Sorts order[start[b], start[b + 1]) for the buckets b in [firstBucket, lastBucket).
-  void sortWithinBuckets(RowPositions& order, const BucketCounts& start,
-                         std::size_t firstBucket, std::size_t lastBucket) const;
   std::size_t indexAt(std::size_t position) const noexcept {
     return order_.empty() ? position : order_[position];
   }
@@ -274,22 +254,6 @@ class CameraTable {
   bool keepOffsets_ = false;  // line offsets are kept (with the text, or for it)
   std::string text_;
   std::vector<std::size_t> lineOffsets_;
-};
-
-// Where each bucket of CameraTable::orderByLatitudeBuckets starts, the row
-// count closing the last.
-class CameraTable::BucketStarts {
- public:
-  std::size_t count() const noexcept { return starts_.size() - 1; }
-  std::size_t start(std::size_t bucket) const noexcept { return starts_[bucket]; }
-  // The first bucket starting at or after `position`.
-  std::size_t firstFrom(std::size_t position) const noexcept;
-  // The bucket holding the row at `position` (below the row count).
-  std::size_t holding(std::size_t position) const noexcept;
-
- private:
-  friend class CameraTable;
-  BucketCounts starts_;
 };
 
 }  // namespace tabrino
