@@ -265,6 +265,43 @@ HWND OptionsWindow(HWND owner) {
   return found;
 }
 
+// The Options' default type and speed are what the cameras of the files
+// opened next take where the file does not say; what a file says wins.
+TEST_F(DialogFeatureTest, TheOptionsDefaultTypeAndSpeedFillWhatASharedFormatDoesNotSay) {
+  tabrino::test::writeText(m_dir / "cameras.txt", NumberedList(3));
+  tabrino::test::writeText(m_dir / "cams.kml",
+                           "<kml><Document>\n"
+                           "<Placemark><name>A@50</name><Point><coordinates>11.5,48.1</coordinates></Point></Placemark>\n"
+                           "<Placemark><Point><coordinates>11.6,48.2</coordinates></Point></Placemark>\n"
+                           "</Document></kml>\n");
+  Open(m_dir / "cameras.txt");
+  ASSERT_TRUE(Enabled(IDC_RUN_OPTIONS));
+  ::PostMessageW(Item(IDC_RUN_OPTIONS), BM_CLICK, 0, 0);  // modal: a sent click would wait for it
+  const HWND options = OptionsWindow(m_window);
+  ASSERT_NE(options, nullptr);
+  // A type that no list cell could hold: said in the window, which stays.
+  ::SetDlgItemTextW(options, IDC_OPT_CAMERA_TYPE, L"300");
+  ::SendMessageW(options, WM_COMMAND, IDOK, 0);
+  wchar_t problem[256] = L"";
+  ::GetDlgItemTextW(options, IDC_OPT_PROBLEM, problem, 256);
+  EXPECT_EQ(std::wstring(problem), L"Default type: a whole number from 0 to 255");
+  ASSERT_TRUE(::IsWindowVisible(options));
+  ::SetDlgItemTextW(options, IDC_OPT_CAMERA_TYPE, L"4");
+  ::SetDlgItemTextW(options, IDC_OPT_CAMERA_SPEED, L"70");
+  ::SendMessageW(options, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(options) || !::IsWindowVisible(options); }));
+
+  Open(m_dir / "cams.kml");
+  ASSERT_EQ(RowCount(), 2);
+  const std::vector<std::vector<std::wstring>> expected = {{L"1", L"11.5", L"48.1", L"4", L"50", L"0", L"0"},
+                                                           {L"2", L"11.6", L"48.2", L"4", L"70", L"0", L"0"}};
+  for (int row = 0; row < 2; ++row) {
+    std::vector<std::wstring> shown;
+    for (int column = 0; column < 7; ++column) shown.push_back(Cell(row, column));
+    EXPECT_EQ(shown, expected[static_cast<std::size_t>(row)]) << "row " << row;
+  }
+}
+
 // The Options keep what the conversion filters, drops and limits: a region,
 // types and dropped duplicates leave just the cameras they should, and the
 // message says what each cut. A choice that cannot be used is said in the

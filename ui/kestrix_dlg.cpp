@@ -450,8 +450,8 @@ void CKestrixDlg::OpenLists(std::vector<std::filesystem::path> lists) {
   // The table is refilled on the worker: the view lets go of it meanwhile.
   m_rowsShown = false;
   m_cameraList.SetItemCountEx(0, 0);
-  StartJob(Job::Open, [this] {
-    OpenListJob(m_openingLists, m_table, m_openingOpened, m_idxIndex, m_jobProgress, m_openOutcome);
+  StartJob(Job::Open, [this, defaults = tabrino::cameraDefaults(m_runChoices)] {
+    OpenListJob(m_openingLists, defaults, m_table, m_openingOpened, m_idxIndex, m_jobProgress, m_openOutcome);
   });
 }
 

@@ -56,7 +56,8 @@ namespace {
 // lists are read into the table, so an extract's findings name it, as on
 // the command line.
 tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::CameraTable& table,
-                                   OpenedLists& opened, tabrino::ImportOptions options, bool several) {
+                                   OpenedLists& opened, tabrino::ImportOptions options, bool several,
+                                   const tabrino::CameraDefaults& defaults) {
   const std::string name = tabrino::displayPath(list.filename());
   // The first list replaces the table, and its text with it.
   const std::size_t textStart = opened.sources.count() == 0 ? 0 : table.text().size();
@@ -88,7 +89,9 @@ tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::C
     options.findings = &keep;
     part.extract = true;
   }
-  const tabrino::ImportResult result = tabrino::readInput(input, table, opened.sources, {options});
+  tabrino::InputOptions inputOptions{options};
+  inputOptions.cameraDefaults = defaults;
+  const tabrino::ImportResult result = tabrino::readInput(input, table, opened.sources, inputOptions);
   if (!result.loaded()) {
     opened.extractFindings.erase(opened.extractFindings.begin() + static_cast<std::ptrdiff_t>(keptBefore),
                                   opened.extractFindings.end());
@@ -138,8 +141,9 @@ void EveryFinding(const tabrino::CameraTable& table, const OpenedLists& opened, 
 
 }  // namespace
 
-void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table, OpenedLists& opened,
-                 tabrino::IdxIndex& index, JobProgress& progress, OpenOutcome& outcome) {
+void OpenListJob(const std::vector<std::filesystem::path>& lists, const tabrino::CameraDefaults& defaults,
+                 tabrino::CameraTable& table, OpenedLists& opened, tabrino::IdxIndex& index, JobProgress& progress,
+                 OpenOutcome& outcome) {
   outcome = OpenOutcome();
   opened = OpenedLists();
   index.clear();  // built again for the rows read, whatever becomes of them
@@ -162,7 +166,8 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::Camer
                                                  kReadingShare / (count * JobProgress::kWhole));
     };
     for (; current < lists.size(); ++current) {
-      const tabrino::ImportResult result = ReadNextList(lists[current], table, opened, options, lists.size() > 1);
+      const tabrino::ImportResult result =
+          ReadNextList(lists[current], table, opened, options, lists.size() > 1, defaults);
       outcome.outcome = result.outcome;
       outcome.loadedCount += result.loadedCount;
       outcome.error = result.code;

@@ -88,13 +88,15 @@ struct OpenedLists {
   std::optional<tabrino::CameraFilter> leftOutBy;
 };
 
-// Reads the lists (and OpenStreetMap extracts) into `table` one after
-// another, keeping their text for the view, then looks for duplicates and
-// indexes the rows read by their IDX. Once every list is read the table is
+// Reads the lists (and OpenStreetMap extracts, and files of the shared
+// formats, whose cameras take `defaults` where they do not say) into `table`
+// one after another, keeping their text for the view, then looks for
+// duplicates and indexes the rows read by their IDX. Once every list is read the table is
 // readable (the view may show it) and stays as it is; `outcome` is filled in
 // place, so that its count and encoding may be read from then on.
-void OpenListJob(const std::vector<std::filesystem::path>& lists, tabrino::CameraTable& table, OpenedLists& opened,
-                 tabrino::IdxIndex& index, JobProgress& progress, OpenOutcome& outcome);
+void OpenListJob(const std::vector<std::filesystem::path>& lists, const tabrino::CameraDefaults& defaults,
+                 tabrino::CameraTable& table, OpenedLists& opened, tabrino::IdxIndex& index, JobProgress& progress,
+                 OpenOutcome& outcome);
 
 // The headline of an exception that no job expects: every job catches all
 // standard exceptions, so that none ends the program without a word.

@@ -32,6 +32,8 @@
 #define IDC_OPT_PROBLEM 1028
 #define IDC_OPT_REGION_BROWSE 1029
 #define IDC_OPT_IGNORE_BROWSE 1030
+#define IDC_OPT_CAMERA_TYPE 1060
+#define IDC_OPT_CAMERA_SPEED 1061
 
 #include "ui/export_ids.h"
 

@@ -20,6 +20,8 @@ BOOL CRunOptionsDlg::OnInitDialog() {
   m_strIgnoreList = m_choices.ignoreList.wstring();
   m_strNear = WideFromUtf8(m_choices.nearMetres);
   m_strMaxRecords = WideFromUtf8(m_choices.maxRecords);
+  m_strCameraType = WideFromUtf8(m_choices.cameraType);
+  m_strCameraSpeed = WideFromUtf8(m_choices.cameraSpeed);
   CDialog::OnInitDialog();  // shows the members
   ::CheckDlgButton(m_hWnd, IDC_OPT_DROP, m_choices.dropDuplicates ? BST_CHECKED : BST_UNCHECKED);
   CenterOnOwner();
@@ -34,6 +36,8 @@ void CRunOptionsDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Text(pDX, IDC_OPT_IGNORE, m_strIgnoreList);
   DDX_Text(pDX, IDC_OPT_NEAR, m_strNear);
   DDX_Text(pDX, IDC_OPT_MAX, m_strMaxRecords);
+  DDX_Text(pDX, IDC_OPT_CAMERA_TYPE, m_strCameraType);
+  DDX_Text(pDX, IDC_OPT_CAMERA_SPEED, m_strCameraSpeed);
 }
 
 tabrino::RunChoices CRunOptionsDlg::ChoicesShown() const {
@@ -46,6 +50,8 @@ tabrino::RunChoices CRunOptionsDlg::ChoicesShown() const {
   choices.dropDuplicates = ::IsDlgButtonChecked(m_hWnd, IDC_OPT_DROP) == BST_CHECKED;
   choices.nearMetres = Utf8FromWide(m_strNear);
   choices.maxRecords = Utf8FromWide(m_strMaxRecords);
+  choices.cameraType = Utf8FromWide(m_strCameraType);
+  choices.cameraSpeed = Utf8FromWide(m_strCameraSpeed);
   return choices;
 }
 

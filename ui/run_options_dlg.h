@@ -1,6 +1,7 @@
 // The conversion's Options: where to keep cameras (a box, a region file),
 // which types and speeds, an ignore list, duplicates dropped, rows near each
-// other reported, and a record limit. OK checks the texts and reads the
+// other reported, and a record limit; and the type and speed that shared
+// formats' cameras take when they do not say, for the files opened next. OK checks the texts and reads the
 // files; a problem is said in the window, which stays open to mend it.
 #pragma once
 
@@ -38,4 +39,5 @@ class CRunOptionsDlg : public CDialog {
   tabrino::RunChoices& m_choices;
   tabrino::PipelineOptions& m_options;
   std::wstring m_strBox, m_strRegion, m_strTypes, m_strSpeeds, m_strIgnoreList, m_strNear, m_strMaxRecords;
+  std::wstring m_strCameraType, m_strCameraSpeed;
 };

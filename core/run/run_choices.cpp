@@ -25,6 +25,13 @@ std::optional<std::uint64_t> countText(const std::string& text) {
   return value;
 }
 
+// A type or a speed: a whole number from 0 to 255, as a list's cell holds.
+std::optional<std::uint8_t> byteText(const std::string& text) {
+  const auto value = countText(text);
+  if (!value || *value > 255) return std::nullopt;
+  return static_cast<std::uint8_t>(*value);
+}
+
 }  // namespace
 
 std::optional<std::string> problemWith(const RunChoices& choices) {
@@ -36,7 +43,20 @@ std::optional<std::string> problemWith(const RunChoices& choices) {
     return "Near: a distance in metres above 0 and at most 1000";
   }
   if (!choices.maxRecords.empty() && !countText(choices.maxRecords)) return "Most records: a whole number from 0";
+  if (!choices.cameraType.empty() && !byteText(choices.cameraType)) return "Default type: a whole number from 0 to 255";
+  if (!choices.cameraSpeed.empty() && !byteText(choices.cameraSpeed)) {
+    return "Default speed: a whole number of km/h from 0 to 255";
+  }
   return std::nullopt;
+}
+
+CameraDefaults cameraDefaults(const RunChoices& choices) {
+  CameraDefaults defaults;
+  if (!choices.cameraType.empty()) defaults.type = byteText(choices.cameraType);
+  if (const auto speed = choices.cameraSpeed.empty() ? std::nullopt : byteText(choices.cameraSpeed)) {
+    defaults.speed = *speed;
+  }
+  return defaults;
 }
 
 PipelineOptions pipelineOptions(const RunChoices& choices) {

@@ -3,6 +3,7 @@
 // options.
 #pragma once
 
+#include "core/formats/camera_fields.h"
 #include "core/run/conversion_pipeline.h"
 
 #include <cstdint>
@@ -22,10 +23,18 @@ struct RunChoices {
   bool dropDuplicates = false;
   std::string nearMetres;  // also report rows this near an earlier one; empty: no
   std::string maxRecords;  // more cameras than this fail the run; empty: no limit
+  // What the cameras of GPX, KML, GeoJSON, CSV and OV2 files take when they
+  // do not say, for the files opened from then on; empty: type 1, and the
+  // speed a file's name gives, else 0.
+  std::string cameraType;
+  std::string cameraSpeed;  // km/h
 };
 
 // What is wrong with the texts, naming the choice ("Types: ..."), or nothing.
 std::optional<std::string> problemWith(const RunChoices& choices);
+
+// The type and speed choices without a problem, as the reading takes them.
+CameraDefaults cameraDefaults(const RunChoices& choices);
 
 // The pipeline's options for choices without a problem: reads the region
 // and the ignore list. Throws RegionError, FileReadError or ImportError when
