@@ -157,15 +157,15 @@ TEST(CameraTable, SortAgreesWithAStableSortOnCrowdedAndOddLatitudes) {
     CameraTable table;
     const std::size_t count = 150000;
     for (std::size_t i = 0; i < count; ++i) table.appendRow({list.latitude(), 0, 1, 0, 0, 0}, i + 1);
-    std::vector<std::size_t> expected(count);
+    std::vector<std::uint64_t> expected(count);
     for (std::size_t i = 0; i < count; ++i) expected[i] = i;
-    std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
-      const double x = table.row(a).latitude, y = table.row(b).latitude;
+    std::stable_sort(expected.begin(), expected.end(), [&](std::uint64_t a, std::uint64_t b) {
+      const double x = table.row(static_cast<std::size_t>(a)).latitude, y = table.row(static_cast<std::size_t>(b)).latitude;
       return std::isnan(x) || std::isnan(y) ? !std::isnan(x) && std::isnan(y) : x < y;
     });
-    for (std::size_t& row : expected) row += 1;  // as tags
+    for (std::uint64_t& row : expected) row += 1;  // as tags
     auto tags = [&] {
-      std::vector<std::size_t> seen(count);
+      std::vector<std::uint64_t> seen(count);
       for (std::size_t i = 0; i < count; ++i) seen[i] = table.tag(i);
       return seen;
     };
@@ -174,8 +174,8 @@ TEST(CameraTable, SortAgreesWithAStableSortOnCrowdedAndOddLatitudes) {
     for (std::size_t run = runs.starts.size() - 1; run-- > 0;) {
       sortLatitudeRuns(&table.row(0), runs.order, runs.fractions, runs.starts, run, run + 1);
     }
-    std::vector<std::size_t> byRuns(runs.order.begin(), runs.order.end());
-    for (std::size_t& row : byRuns) row += 1;
+    std::vector<std::uint64_t> byRuns(runs.order.begin(), runs.order.end());
+    for (std::uint64_t& row : byRuns) row += 1;
     EXPECT_EQ(byRuns, expected) << list.name << ", a run at a time";
     table.sortByLatitude();
     EXPECT_EQ(tags(), expected) << list.name;
