@@ -6,6 +6,7 @@
 #include "core/list/camera_table.h"
 #include "ui/idx_index.h"
 #include "core/convert/conversion_run.h"
+#include "core/formats/camera_fields.h"
 #include "core/run/conversion_pipeline.h"
 #include "core/list/list_findings.h"
 #include "core/list/list_sources.h"
