@@ -97,6 +97,28 @@ void addCameraDefaults(CLI::App& command, CameraDefaultOptions& options) {
       ->check(CLI::Range(0, 255).description(""));
 }
 
+// The findings of a run that reads lists (convert, export): all of them to a
+// file, and rows near each other among them.
+void addReportOption(CLI::App& command, std::string& report) {
+  command.add_option("--report", report,
+                     "Write every row or line that did not become a camera as meant, or repeats an earlier "
+                     "camera, and why, to this CSV file (line numbers from 1); - writes standard output")
+      ->type_name("FILE");
+}
+
+void addNearOption(CLI::App& command, double& nearMetres) {
+  command.add_option("--near", nearMetres, "Also report rows within METERS of an earlier row with the same direction")
+      ->type_name("METERS")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double metres = std::strtod(text.c_str(), &end);
+            if (end != text.c_str() && *end == '\0' && metres > 0 && metres <= kMaxNearMetres) return {};
+            return "METERS must be a number above 0 and at most 1000";
+          },
+          ""));
+}
+
 // Outputs marked read-only are kept unless the user insists.
 void addForce(CLI::App& command, bool& force) {
   command.add_flag("--force", force, "Replace an output file even when it is marked read-only");
@@ -151,21 +173,8 @@ void addConvertOptions(CLI::App* command, ConvertOptions& options) {
   command->add_option("--seed", options.seed, "Seed of the random block (default: the current time in seconds)")
       ->type_name("N")
       ->transform(seedText());
-  command->add_option("--report", options.report,
-                      "Write every row or line that did not become a camera as meant, or repeats an earlier "
-                      "camera, and why, to this CSV file (line numbers from 1); - writes standard output")
-      ->type_name("FILE");
-  command->add_option("--near", options.nearMetres,
-                      "Also report rows within METERS of an earlier row with the same direction")
-      ->type_name("METERS")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            char* end = nullptr;
-            const double metres = std::strtod(text.c_str(), &end);
-            if (end != text.c_str() && *end == '\0' && metres > 0 && metres <= kMaxNearMetres) return {};
-            return "METERS must be a number above 0 and at most 1000";
-          },
-          ""));
+  addReportOption(*command, options.report);
+  addNearOption(*command, options.nearMetres);
   command->add_flag("--drop-duplicates", options.dropDuplicates,
                     "Write one record for each camera entered more than once: the lowest speed above 0, "
                     "else the first");
@@ -266,24 +275,11 @@ void addExportOptions(CLI::App* command, ExportOptions& options) {
                       "Each camera's name in ov2, poi-csv and csv, from {type}, {speed} and {heading} "
                       "(default: {type}@{speed})")
       ->type_name("TEMPLATE");
-  command->add_option("--near", options.nearMetres,
-                      "Also report rows within METERS of an earlier row with the same direction")
-      ->type_name("METERS")
-      ->check(CLI::Validator(
-          [](std::string& text) -> std::string {
-            char* end = nullptr;
-            const double metres = std::strtod(text.c_str(), &end);
-            if (end != text.c_str() && *end == '\0' && metres > 0 && metres <= kMaxNearMetres) return {};
-            return "METERS must be a number above 0 and at most 1000";
-          },
-          ""));
+  addNearOption(*command, options.nearMetres);
   command->add_flag("--drop-duplicates", options.dropDuplicates,
                     "Write one camera for each camera entered more than once: the lowest speed above 0, else the "
                     "first");
-  command->add_option("--report", options.report,
-                      "Write every row or line that did not become a camera as meant, or repeats an earlier "
-                      "camera, and why, to this CSV file (line numbers from 1); - writes standard output")
-      ->type_name("FILE");
+  addReportOption(*command, options.report);
   command->add_flag("--fail-on-findings", options.failOnFindings,
                       "Exit with status 3 when a row or line did not become a camera as meant or repeats an earlier "
                       "camera; the files are still written");
