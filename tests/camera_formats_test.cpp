@@ -256,6 +256,21 @@ TEST(CameraFormats, BrokenFilesAreRefusedNamingTheFileAndThePlace) {
       {"b.kml", "<kml><Placemark>", "Cannot read the KML file"},
       {"c.geojson", "{\"type\":\"Feature\",\n\"geometry\":{", "Cannot read the GeoJSON file"},
       {"d.kmz", std::string("PK\x03\x04", 4) + "not a zip", "Cannot read the KMZ file"},
+      // Entities are refused, before an external one is fetched or a few
+      // bytes grow into gigabytes; nesting is bounded.
+      {"e.gpx",
+       "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [\n<!ENTITY a \"aaaaaaaaaa\">\n<!ENTITY b \"&a;&a;&a;&a;&a;\">\n]>\n"
+       "<gpx><wpt lat=\"1\" lon=\"2\"><name>&b;</name></wpt></gpx>",
+       "line 3: the file declares entities"},
+      {"f.kml", "<?xml version=\"1.0\"?>\n<!DOCTYPE kml [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>\n<kml>&x;</kml>",
+       "the file declares entities"},
+      {"g.kml", "<kml>" + std::string(300, '\n') + [] {
+         std::string nested;
+         for (int i = 0; i < 300; ++i) nested += "<Folder>";
+         return nested;
+       }(), "elements nested deeper than 256"},
+      {"h.geojson", "{\"type\":\"FeatureCollection\",\n\"features\":" + std::string(100, '['),
+       "line 2: objects and arrays nested deeper than 64"},
   };
   for (const Broken& file : broken) {
     SCOPED_TRACE(file.name);

@@ -119,6 +119,7 @@ class GeoJsonHandler : public nlohmann::json_sax<Json> {
   }
   bool binary(binary_t&) override { return true; }
   bool start_object(std::size_t) override {
+    if (tooDeep()) return false;
     Role role = Role::Skip;
     if (frames_.empty()) {
       role = Role::Top;
@@ -150,6 +151,7 @@ class GeoJsonHandler : public nlohmann::json_sax<Json> {
     return true;
   }
   bool start_array(std::size_t) override {
+    if (tooDeep()) return false;
     Role role = Role::Skip;
     const Role parent = frames_.empty() ? Role::Skip : frames_.back().role;
     const std::string_view key = frames_.empty() ? std::string_view() : frames_.back().key;
@@ -186,6 +188,15 @@ class GeoJsonHandler : public nlohmann::json_sax<Json> {
     std::size_t numbers;   // numbers seen, in an array of coordinates
   };
   static bool isHolder(Role role) noexcept { return role == Role::Top || role == Role::Feature; }
+
+  // A value of nothing but nesting would take memory without end; GeoJSON
+  // needs a few levels.
+  static constexpr std::size_t kMaxDepth = 64;
+  bool tooDeep() {
+    if (frames_.size() < kMaxDepth) return false;
+    problem_ = "line " + std::to_string(source_.line()) + ": objects and arrays nested deeper than 64";
+    return true;
+  }
 
   // The feature being read: one of the features array, else the top value.
   Feature* current() noexcept {

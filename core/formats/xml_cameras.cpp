@@ -78,6 +78,9 @@ class XmlReader {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &XmlReader::startThunk, &XmlReader::endThunk);
     XML_SetCharacterDataHandler(parser_, &XmlReader::textThunk);
+    // No camera file declares entities: one that does is refused, before an
+    // entity can grow a few bytes into gigabytes or name another file.
+    XML_SetEntityDeclHandler(parser_, &XmlReader::entityThunk);
   }
   XmlReader(const XmlReader&) = delete;
   XmlReader& operator=(const XmlReader&) = delete;
@@ -90,7 +93,7 @@ class XmlReader {
       if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) in.fail("a block too large");
       if (XML_Parse(parser_, bytes.data(), static_cast<int>(bytes.size()), bytes.empty()) == XML_STATUS_ERROR) {
         in.fail("line " + std::to_string(XML_GetCurrentLineNumber(parser_)) + ": " +
-                XML_ErrorString(XML_GetErrorCode(parser_)));
+                (refused_ ? refused_ : XML_ErrorString(XML_GetErrorCode(parser_))));
       }
       if (bytes.empty()) break;
     }
@@ -109,13 +112,26 @@ class XmlReader {
   std::string_view qualifiedName_;  // of the element ending, its prefix too
 
  private:
+  // Stops the parse; its error then says `why`.
+  void refuse(const char* why) {
+    refused_ = why;
+    XML_StopParser(parser_, XML_FALSE);
+  }
+  static void entityThunk(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
+                          const XML_Char*, const XML_Char*) {
+    static_cast<XmlReader*>(self)->refuse("the file declares entities, which camera files never need");
+  }
   static void startThunk(void* self, const XML_Char* name, const XML_Char** attributes) {
     auto* reader = static_cast<XmlReader*>(self);
+    // The parser keeps every open element: a file of nothing but nesting
+    // would take memory without end.
+    if (++reader->depth_ > kMaxXmlDepth) return reader->refuse("elements nested deeper than 256");
     reader->text_.clear();
     reader->start(localName(name), attributes);
   }
   static void endThunk(void* self, const XML_Char* name) {
     auto* reader = static_cast<XmlReader*>(self);
+    --reader->depth_;
     reader->qualifiedName_ = name;
     reader->end(localName(name));
     reader->text_.clear();
@@ -125,7 +141,10 @@ class XmlReader {
     if (reader->collecting_) reader->text_.append(text, static_cast<std::size_t>(length));
   }
 
+  static constexpr int kMaxXmlDepth = 256;
   XML_Parser parser_;
+  int depth_ = 0;
+  const char* refused_ = nullptr;  // why the parse was stopped, if it was
 };
 
 // GPX: each wpt is a camera; its child elements and extensions give fields
