@@ -73,32 +73,63 @@ void IdxIndex::build(const CameraTable& table) {
 }
 
 void IdxIndex::indexRows(const CameraTable& table) {
-  auto idxOf = [&](std::uint32_t row, std::size_t most) {
-    return table.cellStartInFileOrder(row, Column::Idx, most);
-  };
   Entries entries(table.size());
-  for (std::uint32_t row = 0; row < entries.size(); ++row) {
-    char start[kKeyBytes];
-    const std::size_t length = table.cellStartInFileOrder(row, Column::Idx, start, kKeyBytes);
-    entries[row] = {keyOf(std::string_view(start, length)), row};
-  }
+  table.forEachCellInFileOrder(Column::Idx, kKeyBytes, [&entries](std::size_t row, std::string_view start) {
+    entries[row] = {keyOf(start), static_cast<std::uint32_t>(row)};
+  });
   if (entries.empty()) return clear();
   // Rows of one key stay in file order.
   sortByKey(entries);
-  // Texts that share their first eight bytes (all eight used) are ordered by
-  // the rest, so that a longer prefix is found by a binary search too.
-  for (auto first = entries.begin(); first != entries.end();) {
+  orderLongTies(table, entries);
+  entries_ = std::move(entries);
+  positions_.clear();
+}
+
+// Texts that share their first eight bytes (all eight used) are ordered by
+// the rest, so that a longer prefix is found by a binary search too. Their
+// texts are read in one more pass over the list, in file order, since the
+// cells of a list kept on disk are read a block at a time.
+void IdxIndex::orderLongTies(const CameraTable& table, Entries& entries) {
+  std::vector<std::uint32_t> tiedRows;  // ascending
+  auto groupEnd = [&entries](Entries::iterator first) {
     auto last = first + 1;
     while (last != entries.end() && last->key == first->key) ++last;
+    return last;
+  };
+  for (auto first = entries.begin(); first != entries.end();) {
+    const auto last = groupEnd(first);
+    if (last - first > 1 && (first->key & 0xFF)) {
+      for (auto entry = first; entry != last; ++entry) tiedRows.push_back(entry->row);
+    }
+    first = last;
+  }
+  if (tiedRows.empty()) return;
+  std::sort(tiedRows.begin(), tiedRows.end());
+  // Each tied row's text after its first eight bytes, one after another.
+  std::string rests;
+  std::vector<std::size_t> restStarts{0};
+  restStarts.reserve(tiedRows.size() + 1);
+  auto next = tiedRows.begin();
+  table.forEachCellInFileOrder(Column::Idx, std::string::npos, [&](std::size_t row, std::string_view idx) {
+    if (next == tiedRows.end() || *next != row) return;
+    ++next;
+    rests.append(idx.substr(std::min(idx.size(), kKeyBytes)));
+    restStarts.push_back(rests.size());
+  });
+  if (next != tiedRows.end()) return;  // the text held fewer rows: leave the order by key
+  auto restOf = [&](std::uint32_t row) {
+    const auto slot = static_cast<std::size_t>(std::lower_bound(tiedRows.begin(), tiedRows.end(), row) - tiedRows.begin());
+    return std::string_view(rests).substr(restStarts[slot], restStarts[slot + 1] - restStarts[slot]);
+  };
+  for (auto first = entries.begin(); first != entries.end();) {
+    const auto last = groupEnd(first);
     if (last - first > 1 && (first->key & 0xFF)) {
       std::stable_sort(first, last, [&](const Entry& a, const Entry& b) {
-        return compareLowered(idxOf(a.row, std::string::npos), idxOf(b.row, std::string::npos)) < 0;
+        return compareLowered(restOf(a.row), restOf(b.row)) < 0;
       });
     }
     first = last;
   }
-  entries_ = std::move(entries);
-  positions_.clear();
 }
 
 void IdxIndex::followOrder(const CameraTable& table) {

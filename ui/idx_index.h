@@ -51,6 +51,7 @@ class IdxIndex {
   // Written whole before they are read: not zeroed first.
   using Entries = std::vector<Entry, UninitialisedAllocator<Entry>>;
   static void sortByKey(Entries& entries);
+  static void orderLongTies(const CameraTable& table, Entries& entries);
   std::size_t positionOf(const Entry& entry) const noexcept {
     return positions_.empty() ? entry.row : positions_[entry.row];
   }

@@ -100,7 +100,7 @@ tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::C
   part.extractFindingsEnd = opened.extractFindings.size();
   opened.parts.push_back(part);
   // The next list's header starts a line of its own in the text kept.
-  if (!table.text().empty() && table.text().back() != '\n') table.appendText("\n");
+  if (!table.text().endsLine()) table.appendText("\n");
   return result;
 }
 
@@ -117,7 +117,7 @@ void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened,
     tabrino::FindingSink& out;
     std::uint64_t by = 0;
   } shifted(sink);
-  const std::string_view text = table.text();
+  const tabrino::KeptText& text = table.text();
   std::size_t extractFinding = 0;
   for (std::size_t i = 0; i < opened.parts.size(); ++i) {
     const OpenedLists::Part& part = opened.parts[i];
@@ -127,7 +127,7 @@ void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened,
     if (part.extract) continue;  // its text was written clean
     const std::size_t end = i + 1 < opened.parts.size() ? opened.parts[i + 1].textStart : text.size();
     shifted.by = part.firstLine;
-    tabrino::scanListFindings(text.substr(part.textStart, end - part.textStart), shifted);
+    tabrino::scanListFindings(text, part.textStart, end, shifted);
   }
 }
 
@@ -174,12 +174,12 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, const tabrino:
       if (!result.loaded()) {
         outcome.failedList = lists[current];
         outcome.tableRefilled = current > 0 || result.outcome != tabrino::ImportOutcome::OpenFailed;
-        outcome.utf8 = tabrino::isValidUtf8(table.text());  // the rows read are shown
+        outcome.utf8 = table.text().isValidUtf8();  // the rows read are shown
         indexRowsRead();
         return;
       }
     }
-    outcome.utf8 = tabrino::isValidUtf8(table.text());
+    outcome.utf8 = table.text().isValidUtf8();
     // The rows are read: the dialog shows them while their duplicates are
     // looked for and their IDX texts indexed, which only read the table.
     progress.done = kReadingShare;

@@ -77,17 +77,53 @@ std::vector<std::uint64_t> CameraTable::recordLines() const {
 std::string CameraTable::recordCells() const {
   std::string cells;
   if (!keepText_) return cells;
-  for (std::size_t position = 0; position < size(); ++position) {
-    if (!record(position)) continue;
-    const std::size_t offset = lineOffsets_[indexAt(position)];
-    for (const Column column : {Column::Idx, Column::X, Column::Y, Column::Direction}) {
-      if (column != Column::Idx) cells += '\t';
-      takeCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column),
-               std::string::npos, [&cells](char byte) { cells += byte == '\n' || byte == '\t' ? ' ' : byte; });
+  // The cells are gathered in file order, in one read of the text, then put
+  // in the table's order: read row by row in latitude order, a list kept on
+  // disk would be read a block per row.
+  std::string inFileOrder;
+  std::vector<std::size_t> starts(rows_.size() + 1, 0);
+  forEachRowLine([&](std::size_t index, const char* line, const char* end) {
+    if (recordOf(rows_[index])) {
+      for (const Column column : {Column::Idx, Column::X, Column::Y, Column::Direction}) {
+        if (column != Column::Idx) inFileOrder += '\t';
+        takeCell(line, end, static_cast<std::size_t>(column), std::string::npos,
+                 [&inFileOrder](char byte) { inFileOrder += byte == '\t' ? ' ' : byte; });
+      }
+      inFileOrder += '\n';
     }
-    cells += '\n';
+    starts[index + 1] = inFileOrder.size();
+  });
+  cells.reserve(inFileOrder.size());
+  for (std::size_t position = 0; position < size(); ++position) {
+    const std::size_t row = indexAt(position);
+    cells.append(inFileOrder, starts[row], starts[row + 1] - starts[row]);
   }
   return cells;
+}
+
+void CameraTable::forEachRowLine(const std::function<void(std::size_t, const char*, const char*)>& take) const {
+  std::size_t index = 0;
+  std::size_t pieceStart = 0;
+  text_.forEachPiece(0, text_.size(), [&](std::string_view piece) {
+    const std::size_t pieceEnd = pieceStart + piece.size();
+    // Rows lie in file order, their lines one after another: those that
+    // start in this piece end in it too.
+    for (; index < rows_.size() && lineOffsets_[index] < pieceEnd; ++index) {
+      take(index, piece.data() + (lineOffsets_[index] - pieceStart), piece.data() + piece.size());
+    }
+    pieceStart = pieceEnd;
+  });
+}
+
+void CameraTable::forEachCellInFileOrder(Column column, std::size_t most,
+                                         const std::function<void(std::size_t, std::string_view)>& take) const {
+  if (!keepText_) return;
+  std::string cell;
+  forEachRowLine([&](std::size_t index, const char* line, const char* end) {
+    cell.clear();
+    takeCell(line, end, static_cast<std::size_t>(column), most, [&cell](char byte) { cell += byte; });
+    take(index, cell);
+  });
 }
 
 void CameraTable::clear() noexcept {
@@ -97,7 +133,7 @@ void CameraTable::clear() noexcept {
   std::vector<LineRun>().swap(lineRuns_);
   RowPositions().swap(order_);
   std::vector<std::size_t>().swap(lineOffsets_);
-  std::string().swap(text_);
+  text_.clear();
 }
 
 void CameraTable::emptyKeepingRoom() noexcept {
@@ -115,22 +151,24 @@ void CameraTable::emptyKeepingRoom() noexcept {
 
 void CameraTable::keepText(std::string text) {
   clear();
-  text_ = std::move(text);
+  text_.take(std::move(text));
   keepText_ = keepOffsets_ = true;
 }
 
 std::size_t CameraTable::appendText(std::string_view more) {
-  const std::size_t start = text_.size();
-  text_.append(more.data(), more.size());
   keepText_ = keepOffsets_ = true;
-  return start;
+  return text_.append(more);
 }
 
 std::size_t CameraTable::takeText(std::string&& more) {
-  if (!text_.empty()) return appendText(std::string_view(more));
-  text_ = std::move(more);
   keepText_ = keepOffsets_ = true;
-  return 0;
+  return text_.take(std::move(more));
+}
+
+std::size_t CameraTable::appendFileText(const std::filesystem::path& path, const FileStamp& stamp, std::size_t size,
+                                        char lastByte, bool utf8) {
+  keepText_ = keepOffsets_ = true;
+  return text_.appendFile(path, stamp, size, lastByte, utf8);
 }
 
 void CameraTable::reserve(std::size_t rows) {
@@ -296,23 +334,8 @@ std::uint64_t CameraTable::tagInFileOrder(std::size_t index) const noexcept {
 
 std::string CameraTable::cell(std::size_t position, Column column) const {
   if (!keepText_ || position >= rows_.size()) return {};
-  const std::size_t offset = lineOffsets_[indexAt(position)];
-  return cutCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column),
-                 std::string::npos);
-}
-
-std::string CameraTable::cellStartInFileOrder(std::size_t index, Column column, std::size_t most) const {
-  if (!keepText_ || index >= rows_.size()) return {};
-  return cutCell(text_.data() + lineOffsets_[index], text_.data() + text_.size(), static_cast<std::size_t>(column),
-                 most);
-}
-
-std::size_t CameraTable::cellStartInFileOrder(std::size_t index, Column column, char* out, std::size_t most) const {
-  if (!keepText_ || index >= rows_.size()) return 0;
-  std::size_t taken = 0;
-  takeCell(text_.data() + lineOffsets_[index], text_.data() + text_.size(), static_cast<std::size_t>(column), most,
-           [out, &taken](char byte) { out[taken++] = byte; });
-  return taken;
+  const std::string line = text_.line(lineOffsets_[indexAt(position)]);
+  return cutCell(line.data(), line.data() + line.size(), static_cast<std::size_t>(column), std::string::npos);
 }
 
 void CameraTable::sortByLatitude() {
