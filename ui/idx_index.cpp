@@ -38,32 +38,43 @@ bool startsWithLowered(std::string_view text, std::string_view prefix) noexcept 
 
 }  // namespace
 
-// A stable sort by key, sixteen bits at a time from the lowest, passing
-// over the sixteen bits that all keys share (the zero bytes after a short
-// IDX): a few passes over the entries, where a comparison sort of millions
-// of near-alike keys makes many.
-void IdxIndex::sortByKey(Entries& entries) {
-  constexpr unsigned kDigitBits = 16;
-  constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
-  constexpr unsigned kPasses = (64 + kDigitBits - 1) / kDigitBits;
-  // Every digit's counts in one read of the entries.
-  std::vector<std::uint32_t> counts(kPasses * kDigits);
-  for (const Entry& entry : entries) {
-    for (unsigned pass = 0; pass < kPasses; ++pass) {
-      ++counts[pass * kDigits + (static_cast<std::size_t>(entry.key >> (pass * kDigitBits)) & (kDigits - 1))];
+// Sorts by key, rows of one key in file order, in place: millions of
+// entries are not held twice. Most significant byte first (American flag
+// sort): each byte deals the entries into 256 parts by swapping each
+// straight into its part, then each part is sorted on the next byte; a part
+// of a few entries is sorted by comparison.
+void IdxIndex::sortByKey(Entry* first, Entry* last, int byte) {
+  constexpr std::ptrdiff_t kComparedAtMost = 32;
+  auto byKeyThenRow = [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.row < b.row; };
+  for (;;) {
+    if (last - first <= kComparedAtMost || byte < 0) {
+      std::sort(first, last, byKeyThenRow);  // past the last byte, the keys are equal: by row
+      return;
     }
-  }
-  Entries moved;
-  for (unsigned pass = 0; pass < kPasses; ++pass) {
-    const unsigned shift = pass * kDigitBits;
-    auto digitOf = [shift](const Entry& entry) { return static_cast<std::size_t>(entry.key >> shift) & (kDigits - 1); };
-    std::uint32_t* next = counts.data() + pass * kDigits;
-    if (next[digitOf(entries.front())] == entries.size()) continue;
-    std::uint32_t start = 0;
-    for (std::size_t digit = 0; digit < kDigits; ++digit) start += std::exchange(next[digit], start);
-    if (moved.size() != entries.size()) moved.resize(entries.size());
-    for (const Entry& entry : entries) moved[next[digitOf(entry)]++] = entry;
-    entries.swap(moved);
+    const unsigned shift = 8 * static_cast<unsigned>(byte);
+    auto digit = [shift](const Entry& entry) { return static_cast<std::size_t>(entry.key >> shift) & 0xFF; };
+    std::size_t ends[256] = {}, heads[256];
+    for (const Entry* entry = first; entry != last; ++entry) ++ends[digit(*entry)];
+    if (ends[digit(*first)] == static_cast<std::size_t>(last - first)) {  // one part: the next byte
+      --byte;
+      continue;
+    }
+    for (std::size_t d = 0, at = 0; d < 256; ++d) {
+      heads[d] = at;
+      at += ends[d];
+      ends[d] = at;
+    }
+    for (std::size_t d = 0; d < 256; ++d) {
+      while (heads[d] < ends[d]) {
+        Entry entry = first[heads[d]];
+        for (std::size_t to = digit(entry); to != d; to = digit(entry)) std::swap(entry, first[heads[to]++]);
+        first[heads[d]++] = entry;
+      }
+    }
+    for (std::size_t d = 0, from = 0; d < 256; from = ends[d], ++d) {
+      if (ends[d] - from > 1) sortByKey(first + from, first + ends[d], byte - 1);
+    }
+    return;
   }
 }
 
@@ -78,10 +89,11 @@ void IdxIndex::indexRows(const CameraTable& table) {
     entries[row] = {keyOf(start), static_cast<std::uint32_t>(row)};
   });
   if (entries.empty()) return clear();
-  // Rows of one key stay in file order.
-  sortByKey(entries);
+  sortByKey(entries.data(), entries.data() + entries.size(), 7);
   orderLongTies(table, entries);
-  entries_ = std::move(entries);
+  std::vector<std::uint32_t> rows(entries.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = entries[i].row;
+  rows_ = std::move(rows);
   positions_.clear();
 }
 
@@ -146,38 +158,28 @@ void IdxIndex::followOrder(const CameraTable& table) {
 }
 
 void IdxIndex::clear() noexcept {
-  Entries().swap(entries_);
+  std::vector<std::uint32_t>().swap(rows_);
   std::vector<std::uint32_t>().swap(positions_);
 }
 
 std::optional<std::size_t> IdxIndex::find(const CameraTable& table, std::string_view prefix, std::size_t start,
                                           bool wrap, bool whole) const {
   if (prefix.empty()) return std::nullopt;
-  // The entries whose IDX begins with the prefix: a run of keys for a short
-  // one, a run of texts among the entries of one key for a long one.
-  const std::uint64_t low = keyOf(prefix);
-  const std::size_t known = std::min(prefix.size(), kKeyBytes);
-  const std::uint64_t high = known == kKeyBytes ? low : low | (~std::uint64_t{0} >> (8 * known));
-  auto first = std::lower_bound(entries_.begin(), entries_.end(), low,
-                                [](const Entry& entry, std::uint64_t key) { return entry.key < key; });
-  auto last = std::upper_bound(first, entries_.end(), high,
-                               [](std::uint64_t key, const Entry& entry) { return key < entry.key; });
-  auto idx = [&](const Entry& entry) { return table.cell(positionOf(entry), Column::Idx); };
-  if (prefix.size() > kKeyBytes || (whole && prefix.size() == kKeyBytes)) {
-    first = std::partition_point(first, last, [&](const Entry& entry) { return compareLowered(idx(entry), prefix) < 0; });
-    last = std::partition_point(first, last, [&](const Entry& entry) { return startsWithLowered(idx(entry), prefix); });
-  }
-  // Shorter than eight bytes, a whole text is its key with zero bytes after it.
-  if (whole && prefix.size() < kKeyBytes) {
-    first = std::lower_bound(first, last, low, [](const Entry& entry, std::uint64_t key) { return entry.key < key; });
-    last = std::upper_bound(first, last, low, [](std::uint64_t key, const Entry& entry) { return key < entry.key; });
+  // The rows whose IDX begins with the prefix are a run of the order, those
+  // whose IDX is the prefix at its start.
+  auto idx = [&table](std::uint32_t row) { return table.cellInFileOrder(row, Column::Idx); };
+  auto first = std::partition_point(rows_.begin(), rows_.end(),
+                                    [&](std::uint32_t row) { return compareLowered(idx(row), prefix) < 0; });
+  auto last = std::partition_point(first, rows_.end(),
+                                   [&](std::uint32_t row) { return startsWithLowered(idx(row), prefix); });
+  if (whole) {
+    last = std::partition_point(first, last, [&](std::uint32_t row) { return compareLowered(idx(row), prefix) == 0; });
   }
   std::optional<std::size_t> after, lowest;
-  for (auto entry = first; entry != last; ++entry) {
-    if (whole && prefix.size() >= kKeyBytes && compareLowered(idx(*entry), prefix) != 0) continue;
-    const std::size_t row = positionOf(*entry);
-    if (row >= start && (!after || row < *after)) after = row;
-    if (!lowest || row < *lowest) lowest = row;
+  for (auto row = first; row != last; ++row) {
+    const std::size_t position = positionOf(*row);
+    if (position >= start && (!after || position < *after)) after = position;
+    if (!lowest || position < *lowest) lowest = position;
   }
   return after ? after : wrap ? lowest : std::nullopt;
 }

@@ -7,7 +7,6 @@
 #include "core/map/camera_page.h"
 #include "core/model/calendar_date.h"
 #include "core/base/errors.h"
-#include "core/base/parallel.h"
 
 #include <new>
 #include <optional>
@@ -186,17 +185,15 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, const tabrino:
     progress.MarkTableReadable();
     if (progress.stop) throw JobStopped();
     tabrino::FindingSummary& findings = outcome.findings;
-    // Each half, once done, takes its share of the rest of the bar.
+    // Each half, once done, takes its share of the rest of the bar. One
+    // after the other: each takes memory of its own for a while, which
+    // together would outgrow the list.
     constexpr std::uint32_t kHalfOfCheck = (JobProgress::kWhole - kReadingShare) / 2;
-    tabrino::inParallel(
-        [&] {
-          tabrino::findTableFindings(table, opened.sources, findings);
-          progress.done += kHalfOfCheck;
-        },
-        [&] {
-          indexRowsRead();
-          progress.done += kHalfOfCheck;
-        });
+    indexRowsRead();
+    progress.done += kHalfOfCheck;
+    if (progress.stop) throw JobStopped();
+    tabrino::findTableFindings(table, opened.sources, findings);
+    progress.done += kHalfOfCheck;
   } catch (const tabrino::TabrinoError& error) {
     outcome.failure = error.messageText();
     outcome.error = error.code();

@@ -333,8 +333,13 @@ std::uint64_t CameraTable::tagInFileOrder(std::size_t index) const noexcept {
 }
 
 std::string CameraTable::cell(std::size_t position, Column column) const {
-  if (!keepText_ || position >= rows_.size()) return {};
-  const std::string line = text_.line(lineOffsets_[indexAt(position)]);
+  if (position >= rows_.size()) return {};
+  return cellInFileOrder(indexAt(position), column);
+}
+
+std::string CameraTable::cellInFileOrder(std::size_t index, Column column) const {
+  if (!keepText_ || index >= rows_.size()) return {};
+  const std::string line = text_.line(lineOffsets_[index]);
   return cutCell(line.data(), line.data() + line.size(), static_cast<std::size_t>(column), std::string::npos);
 }
 

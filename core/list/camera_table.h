@@ -129,6 +129,8 @@ class CameraTable {
   // a position past the end.
   bool keepsText() const noexcept { return keepText_; }
   std::string cell(std::size_t position, Column column) const;
+  // The same of the row at this place in file order.
+  std::string cellInFileOrder(std::size_t index, Column column) const;
   // Hands `take` the first `most` bytes of a cell of every row, in file
   // order with each row's place in it: one read of the text from start to
   // end, where reading the rows' cells one by one would read a list kept on

@@ -13,8 +13,6 @@
 // changed is never read as if it had not.
 #pragma once
 
-#include "core/platform/file_io.h"
-
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -25,16 +23,18 @@
 #include <string_view>
 #include <vector>
 
+#include "core/platform/file_io.h"
+
 namespace tabrino {
 
 class KeptText {
  public:
   KeptText() = default;
   // A copy reads the same files; it caches blocks of its own.
-  KeptText(const KeptText& other);
-  KeptText& operator=(const KeptText& other);
-  KeptText(KeptText&& other) noexcept;
-  KeptText& operator=(KeptText&& other) noexcept;
+  KeptText(const KeptText &other);
+  KeptText &operator=(const KeptText &other);
+  KeptText(KeptText &&other) noexcept;
+  KeptText &operator=(KeptText &&other) noexcept;
 
   std::size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
@@ -42,12 +42,12 @@ class KeptText {
 
   // Adds bytes held in memory after the text; returns where they start.
   std::size_t append(std::string_view bytes);
-  std::size_t take(std::string&& bytes);
+  std::size_t take(std::string &&bytes);
   // Adds the first `size` bytes of the file at `path`, as it is now
   // (`stamp`), read again from there when wanted; `lastByte` is the last of
   // them, `utf8` whether they are UTF-8 (as found while they were read).
   // Returns where they start.
-  std::size_t appendFile(const std::filesystem::path& path, const FileStamp& stamp, std::size_t size, char lastByte,
+  std::size_t appendFile(const std::filesystem::path &path, const FileStamp &stamp, std::size_t size, char lastByte,
                          bool utf8);
   // Whether the text ends a line (or is empty): the next list's header then
   // starts a line of its own.
@@ -70,7 +70,7 @@ class KeptText {
   // with a line feed but for the range's last: a line never lies across
   // two pieces. Throws FileReadError naming the list where its file changed
   // since it was read or cannot be read.
-  void forEachPiece(std::size_t from, std::size_t to, const std::function<void(std::string_view)>& take) const;
+  void forEachPiece(std::size_t from, std::size_t to, const std::function<void(std::string_view)> &take) const;
 
  private:
   struct FilePart {
@@ -96,13 +96,13 @@ class KeptText {
   static constexpr std::size_t kCachedBlocks = 16;
 
   std::size_t partAt(std::size_t offset) const noexcept;
-  Part& appendPart();
+  Part &appendPart();
   // Reads bytes [from, from + size) of a file part; false where the file
   // changed or could not be read (the reason in `error`).
-  static bool readFile(const Part& part, std::size_t from, std::size_t size, std::string& out, std::error_code& error);
+  static bool readFile(const Part &part, std::size_t from, std::size_t size, std::string &out, std::error_code &error);
   // The cached block of a file part that holds `offset` (relative to the
   // part), read where it is not cached; nullptr where it cannot be read.
-  const std::string* block(std::size_t part, std::size_t offset) const;
+  const std::string *block(std::size_t part, std::size_t offset) const;
 
   std::vector<Part> parts_;
   std::size_t size_ = 0;
