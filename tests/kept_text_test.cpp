@@ -23,8 +23,8 @@ const std::string kHeader = "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n";
 // Lists read one after another as the dialog reads them: through the input
 // that tells a list by its first bytes, keeping the text, a line feed put
 // between lists that end without one.
-void readLists(const std::vector<std::filesystem::path> &paths, CameraTable &table, ListSources &sources) {
-  for (const auto &path : paths) {
+void readLists(const std::vector<std::filesystem::path>& paths, CameraTable& table, ListSources& sources) {
+  for (const auto& path : paths) {
     InputFile input(path, path.filename().string());
     InputOptions options;
     options.import.keepText = true;
@@ -33,7 +33,7 @@ void readLists(const std::vector<std::filesystem::path> &paths, CameraTable &tab
   }
 }
 
-std::vector<std::string> everyCell(const CameraTable &table) {
+std::vector<std::string> everyCell(const CameraTable& table) {
   std::vector<std::string> cells;
   for (std::size_t row = 0; row < table.size(); ++row) {
     for (std::size_t column = 0; column < kColumnCount; ++column) {
@@ -59,7 +59,7 @@ TEST(KeptText, CellsOfListsOnDiskAreReadFromTheirFiles) {
   };
   std::vector<std::filesystem::path> paths;
   std::string whole;
-  for (const auto &[name, text] : lists) {
+  for (const auto& [name, text] : lists) {
     test::writeText(dir / name, text);
     paths.push_back(dir / name);
     whole += text;
@@ -73,7 +73,7 @@ TEST(KeptText, CellsOfListsOnDiskAreReadFromTheirFiles) {
   // The same lists in memory, one text.
   CameraTable inMemory;
   ListSources memorySources;
-  for (const auto &[name, text] : lists) {
+  for (const auto& [name, text] : lists) {
     std::string own = text;
     if (own.back() != '\n') own += '\n';
     ImportOptions options;
@@ -95,8 +95,8 @@ TEST(KeptText, CellsOfListsOnDiskAreReadFromTheirFiles) {
   EXPECT_FALSE(onDisk.textChanged());
 
   // Read in pieces over any range, a line never lies across two.
-  const KeptText &text = onDisk.text();
-  for (const auto &[from, to] : std::vector<std::pair<std::size_t, std::size_t>>{
+  const KeptText& text = onDisk.text();
+  for (const auto& [from, to] : std::vector<std::pair<std::size_t, std::size_t>>{
            {0, text.size()}, {kHeader.size(), text.size() - 3}, {text.size() / 3, text.size() / 2}, {5, 6}}) {
     std::string joined;
     std::size_t count = 0, unended = 0;
@@ -116,7 +116,7 @@ TEST(KeptText, CellsOfListsOnDiskAreReadFromTheirFiles) {
 // Whether a list is UTF-8 is known from its reading, as for a list held whole.
 TEST(KeptText, TellsWhetherListsOnDiskAreUtf8) {
   test::TempDir dir;
-  for (const auto &[bytes, utf8] :
+  for (const auto& [bytes, utf8] :
        std::vector<std::pair<std::string, bool>>{{"\xC3\xA9", true}, {"\xE9", false}, {"plain", true}}) {
     test::writeText(dir / "list.txt", kHeader + "1,2,3,1,50,0,0\n" + bytes + ",13.5,52.5,1,50,1,90\n");
     CameraTable table;
@@ -133,30 +133,30 @@ TEST(KeptText, AListChangedOnDiskIsNeverReadAsTheOneRead) {
   test::TempDir dir;
   const std::string text = kHeader + "one,13.5,52.5,1,50,1,90\ntwo,13.6,52.6,1,50,1,90\n";
   struct Case {
-    const char *name;
-    void (*change)(const std::filesystem::path &list, const std::filesystem::path &folder);
+    const char* name;
+    void (*change)(const std::filesystem::path& list, const std::filesystem::path& folder);
   };
   const Case cases[] = {
       {"saved again, same size",
-       [](const std::filesystem::path &list, const std::filesystem::path &) {
+       [](const std::filesystem::path& list, const std::filesystem::path&) {
          const auto written = std::filesystem::last_write_time(list);
          test::writeText(list, kHeader + "ONE,13.5,52.5,1,50,1,90\nTWO,13.6,52.6,1,50,1,90\n");
          // Later, even where the file system keeps whole seconds.
          std::filesystem::last_write_time(list, written + std::chrono::seconds(2));
        }},
       {"grown",
-       [](const std::filesystem::path &list, const std::filesystem::path &) {
+       [](const std::filesystem::path& list, const std::filesystem::path&) {
          test::writeText(list, kHeader + "one,13.5,52.5,1,50,1,90\nx\n\n\n");
        }},
       {"replaced by another file",
-       [](const std::filesystem::path &list, const std::filesystem::path &folder) {
+       [](const std::filesystem::path& list, const std::filesystem::path& folder) {
          test::writeText(folder / "new.txt", kHeader + "one,13.5,52.5,1,50,1,90\ntwo,13.6,52.6,1,50,1,90\n");
          std::filesystem::rename(folder / "new.txt", list);
        }},
       {"removed",
-       [](const std::filesystem::path &list, const std::filesystem::path &) { std::filesystem::remove(list); }},
+       [](const std::filesystem::path& list, const std::filesystem::path&) { std::filesystem::remove(list); }},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::filesystem::path list = dir / "list.txt";
     test::writeText(list, text);
@@ -171,7 +171,7 @@ TEST(KeptText, AListChangedOnDiskIsNeverReadAsTheOneRead) {
     try {
       scanListFindings(table.text(), 0, table.text().size(), findings);
       ADD_FAILURE() << "a changed list was read";
-    } catch (const FileReadError &error) {
+    } catch (const FileReadError& error) {
       EXPECT_NE(std::string(error.what()).find("list.txt"), std::string::npos) << error.what();
     }
     EXPECT_THROW(table.recordCells(), FileReadError);

@@ -168,6 +168,7 @@ std::optional<std::size_t> IdxIndex::find(const CameraTable& table, std::string_
   // The rows whose IDX begins with the prefix are a run of the order, those
   // whose IDX is the prefix at its start.
   auto idx = [&table](std::uint32_t row) { return table.cellInFileOrder(row, Column::Idx); };
+  const KeptText::Session reading(table.text());  // a list on disk opened once for the search
   auto first = std::partition_point(rows_.begin(), rows_.end(),
                                     [&](std::uint32_t row) { return compareLowered(idx(row), prefix) < 0; });
   auto last = std::partition_point(first, rows_.end(),

@@ -1041,12 +1041,15 @@ void CKestrixDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
   *pResult = 0;
 }
 
-// The rows about to be drawn: after the sort they lie scattered in memory.
+// The rows about to be drawn: after the sort they lie scattered in memory,
+// and their lines scattered over the list.
 void CKestrixDlg::OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult) {
   const auto* hint = reinterpret_cast<NMLVCACHEHINT*>(pNMHDR);
   if (m_rowsShown) {
     const int last = std::min(hint->iTo, static_cast<int>(m_table.size()) - 1);
     for (int row = std::max(hint->iFrom, 0); row <= last; ++row) m_table.prefetch(static_cast<size_t>(row));
+    // Their cells are read from the list's file: a page at once.
+    if (last >= hint->iFrom) m_table.prepareCells(static_cast<size_t>(std::max(hint->iFrom, 0)), static_cast<size_t>(last) + 1);
   }
   *pResult = 0;
 }

@@ -337,6 +337,17 @@ std::string CameraTable::cell(std::size_t position, Column column) const {
   return cellInFileOrder(indexAt(position), column);
 }
 
+void CameraTable::prepareCells(std::size_t first, std::size_t last) const {
+  // A page, not the whole table: the cache holds a few pages.
+  constexpr std::size_t kMostRows = 100;
+  if (!keepText_) return;
+  last = std::min({last, rows_.size(), first + kMostRows});
+  std::vector<std::size_t> offsets;
+  for (std::size_t position = first; position < last; ++position) offsets.push_back(lineOffsets_[indexAt(position)]);
+  std::sort(offsets.begin(), offsets.end());  // the file read in its own order
+  text_.cacheLines(offsets);
+}
+
 std::string CameraTable::cellInFileOrder(std::size_t index, Column column) const {
   if (!keepText_ || index >= rows_.size()) return {};
   const std::string line = text_.line(lineOffsets_[index]);

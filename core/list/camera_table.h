@@ -131,6 +131,9 @@ class CameraTable {
   std::string cell(std::size_t position, Column column) const;
   // The same of the row at this place in file order.
   std::string cellInFileOrder(std::size_t index, Column column) const;
+  // Hints that the cells of the rows at [first, last) are about to be read
+  // (a page of them shown): their lines are read at once.
+  void prepareCells(std::size_t first, std::size_t last) const;
   // Hands `take` the first `most` bytes of a cell of every row, in file
   // order with each row's place in it: one read of the text from start to
   // end, where reading the rows' cells one by one would read a list kept on

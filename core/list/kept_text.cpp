@@ -14,20 +14,20 @@ namespace {
 // a read costs little per byte, small enough to stay in the cache.
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 
-constexpr const char *kChangedReason = "The list changed on disk after it was opened. Open it again.";
+constexpr const char* kChangedReason = "The list changed on disk after it was opened. Open it again.";
 
 }  // namespace
 
-KeptText::KeptText(const KeptText &other) : parts_(other.parts_), size_(other.size_), changed_(other.changed()) {}
+KeptText::KeptText(const KeptText& other) : parts_(other.parts_), size_(other.size_), changed_(other.changed()) {}
 
-KeptText &KeptText::operator=(const KeptText &other) {
+KeptText& KeptText::operator=(const KeptText& other) {
   if (this != &other) *this = KeptText(other);
   return *this;
 }
 
-KeptText::KeptText(KeptText &&other) noexcept { *this = std::move(other); }
+KeptText::KeptText(KeptText&& other) noexcept { *this = std::move(other); }
 
-KeptText &KeptText::operator=(KeptText &&other) noexcept {
+KeptText& KeptText::operator=(KeptText&& other) noexcept {
   if (this == &other) return *this;
   const std::scoped_lock locks(cacheLock_, other.cacheLock_);
   parts_ = std::move(other.parts_);
@@ -45,12 +45,13 @@ void KeptText::clear() noexcept {
   size_ = 0;
   const std::lock_guard<std::mutex> lock(cacheLock_);
   std::vector<Block>().swap(cache_);
+  openFiles_.clear();
   nextVictim_ = 0;
   changed_ = false;
 }
 
-KeptText::Part &KeptText::appendPart() {
-  Part &part = parts_.emplace_back();
+KeptText::Part& KeptText::appendPart() {
+  Part& part = parts_.emplace_back();
   part.start = size_;
   part.size = 0;
   return part;
@@ -61,29 +62,29 @@ std::size_t KeptText::append(std::string_view bytes) {
   if (bytes.empty()) return start;
   // Text held in memory grows its last part, so that small appends (a line
   // feed between lists) make no part of their own.
-  Part &part = !parts_.empty() && !parts_.back().inFile ? parts_.back() : appendPart();
+  Part& part = !parts_.empty() && !parts_.back().inFile ? parts_.back() : appendPart();
   part.bytes.append(bytes);
   part.size = part.bytes.size();
   size_ += bytes.size();
   return start;
 }
 
-std::size_t KeptText::take(std::string &&bytes) {
+std::size_t KeptText::take(std::string&& bytes) {
   if (!parts_.empty() && !parts_.back().inFile) return append(bytes);
   const std::size_t start = size_;
   if (bytes.empty()) return start;
-  Part &part = appendPart();
+  Part& part = appendPart();
   part.size = bytes.size();
   part.bytes = std::move(bytes);
   size_ += part.size;
   return start;
 }
 
-std::size_t KeptText::appendFile(const std::filesystem::path &path, const FileStamp &stamp, std::size_t size,
+std::size_t KeptText::appendFile(const std::filesystem::path& path, const FileStamp& stamp, std::size_t size,
                                  char lastByte, bool utf8) {
   const std::size_t start = size_;
   if (size == 0) return start;
-  Part &part = appendPart();
+  Part& part = appendPart();
   part.size = size;
   part.inFile = true;
   part.file = {path, stamp};
@@ -95,18 +96,18 @@ std::size_t KeptText::appendFile(const std::filesystem::path &path, const FileSt
 
 bool KeptText::endsLine() const noexcept {
   if (parts_.empty()) return true;
-  const Part &last = parts_.back();
+  const Part& last = parts_.back();
   return (last.inFile ? last.lastByte : last.bytes.back()) == '\n';
 }
 
 bool KeptText::isValidUtf8() const noexcept {
   return std::all_of(parts_.begin(), parts_.end(),
-                     [](const Part &part) { return part.inFile ? part.utf8 : tabrino::isValidUtf8(part.bytes); });
+                     [](const Part& part) { return part.inFile ? part.utf8 : tabrino::isValidUtf8(part.bytes); });
 }
 
 std::size_t KeptText::heldBytes() const noexcept {
   std::size_t held = 0;
-  for (const Part &part : parts_) held += part.bytes.capacity();
+  for (const Part& part : parts_) held += part.bytes.capacity();
   return held;
 }
 
@@ -118,40 +119,49 @@ std::string KeptText::read(std::size_t from, std::size_t to) const {
 
 std::size_t KeptText::partAt(std::size_t offset) const noexcept {
   const auto after = std::upper_bound(parts_.begin(), parts_.end(), offset,
-                                      [](std::size_t at, const Part &part) { return at < part.start; });
+                                      [](std::size_t at, const Part& part) { return at < part.start; });
   return static_cast<std::size_t>(after - parts_.begin()) - 1;
 }
 
-bool KeptText::readFile(const Part &part, std::size_t from, std::size_t size, std::string &out,
-                        std::error_code &error) {
-  const UniqueFile file = openFile(part.file.path, "rb");
+bool KeptText::readFile(const Part& part, std::size_t from, std::size_t size, std::string& out, std::error_code& error,
+                        UniqueFile* keep) {
+  UniqueFile opened;
+  UniqueFile& file = keep ? *keep : opened;
   if (!file) {
-    error = lastSystemError();
-    return false;
+    file = openFile(part.file.path, "rb");
+    if (!file) {
+      error = lastSystemError();
+      return false;
+    }
+    FileStamp now;
+    if (!stampOf(file.get(), now)) {
+      error = lastSystemError();
+      file.reset();
+      return false;
+    }
+    if (now != part.file.stamp) {  // saved again, or another file by its name
+      file.reset();
+      return false;
+    }
   }
-  FileStamp now;
-  if (!stampOf(file.get(), now)) {
-    error = lastSystemError();
-    return false;
-  }
-  if (now != part.file.stamp) return false;  // saved again, or another file by its name
   out.resize(size);
   std::size_t got = 0;
   error = readAt(file.get(), from, out.data(), size, got);
-  if (error || got != size) return false;
-  return true;
+  return !error && got == size;
 }
 
-const std::string *KeptText::block(std::size_t part, std::size_t offset) const {
+const std::string* KeptText::block(std::size_t part, std::size_t offset) const {
   const std::size_t number = offset / kBlockSize;
-  for (Block &cached : cache_) {
+  for (Block& cached : cache_) {
     if (cached.used && cached.part == part && cached.number == number) return &cached.bytes;
   }
   if (cache_.size() < kCachedBlocks) cache_.emplace_back();
-  Block &fresh = cache_.size() < kCachedBlocks ? cache_.back() : cache_[nextVictim_++ % kCachedBlocks];
+  Block& fresh = cache_.size() < kCachedBlocks ? cache_.back() : cache_[nextVictim_++ % kCachedBlocks];
   const std::size_t from = number * kBlockSize;
   std::error_code error;
-  fresh.used = readFile(parts_[part], from, std::min(kBlockSize, parts_[part].size - from), fresh.bytes, error);
+  if (sessions_ > 0 && openFiles_.size() < parts_.size()) openFiles_.resize(parts_.size());
+  UniqueFile* keep = sessions_ > 0 ? &openFiles_[part] : nullptr;
+  fresh.used = readFile(parts_[part], from, std::min(kBlockSize, parts_[part].size - from), fresh.bytes, error, keep);
   if (!fresh.used) {
     changed_ = true;
     return nullptr;
@@ -159,6 +169,27 @@ const std::string *KeptText::block(std::size_t part, std::size_t offset) const {
   fresh.part = part;
   fresh.number = number;
   return &fresh.bytes;
+}
+
+KeptText::Session::Session(const KeptText& text) : text_(text) {
+  const std::lock_guard<std::mutex> lock(text_.cacheLock_);
+  ++text_.sessions_;
+}
+
+KeptText::Session::~Session() {
+  const std::lock_guard<std::mutex> lock(text_.cacheLock_);
+  if (--text_.sessions_ == 0) text_.openFiles_.clear();
+}
+
+void KeptText::cacheLines(const std::vector<std::size_t>& offsets) const {
+  const Session session(*this);
+  for (const std::size_t offset : offsets) {
+    if (offset >= size_) continue;
+    const std::size_t index = partAt(offset);
+    if (!parts_[index].inFile) continue;
+    const std::lock_guard<std::mutex> lock(cacheLock_);
+    if (!block(index, offset - parts_[index].start)) return;
+  }
 }
 
 std::string KeptText::line(std::size_t offset, std::size_t most) const {
@@ -169,11 +200,11 @@ std::string KeptText::line(std::size_t offset, std::size_t most) const {
   // A line may go on into the next block, or (without a line feed at a
   // list's end) the next part.
   for (std::size_t at = offset; index < parts_.size() && out.size() < most;) {
-    const Part &part = parts_[index];
+    const Part& part = parts_[index];
     const std::size_t inPart = at - part.start;
     std::string_view bytes;
     if (part.inFile) {
-      const std::string *cached = block(index, inPart);
+      const std::string* cached = block(index, inPart);
       if (!cached) return {};
       const std::size_t inBlock = inPart % kBlockSize;
       bytes = std::string_view(*cached).substr(inBlock);
@@ -190,13 +221,13 @@ std::string KeptText::line(std::size_t offset, std::size_t most) const {
   return out;
 }
 
-void KeptText::forEachPiece(std::size_t from, std::size_t to, const std::function<void(std::string_view)> &take) const {
+void KeptText::forEachPiece(std::size_t from, std::size_t to, const std::function<void(std::string_view)>& take) const {
   to = std::min(to, size_);
   if (from >= to) return;
   std::string piece;  // the unfinished line of the bytes before, then the next bytes
   std::string read;
   for (std::size_t index = partAt(from); index < parts_.size() && from < to; ++index) {
-    const Part &part = parts_[index];
+    const Part& part = parts_[index];
     const std::size_t end = std::min(to, part.start + part.size);
     while (from < end) {
       const std::size_t size = std::min(kPieceSize, end - from);

@@ -31,10 +31,10 @@ class KeptText {
  public:
   KeptText() = default;
   // A copy reads the same files; it caches blocks of its own.
-  KeptText(const KeptText &other);
-  KeptText &operator=(const KeptText &other);
-  KeptText(KeptText &&other) noexcept;
-  KeptText &operator=(KeptText &&other) noexcept;
+  KeptText(const KeptText& other);
+  KeptText& operator=(const KeptText& other);
+  KeptText(KeptText&& other) noexcept;
+  KeptText& operator=(KeptText&& other) noexcept;
 
   std::size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
@@ -42,12 +42,12 @@ class KeptText {
 
   // Adds bytes held in memory after the text; returns where they start.
   std::size_t append(std::string_view bytes);
-  std::size_t take(std::string &&bytes);
+  std::size_t take(std::string&& bytes);
   // Adds the first `size` bytes of the file at `path`, as it is now
   // (`stamp`), read again from there when wanted; `lastByte` is the last of
   // them, `utf8` whether they are UTF-8 (as found while they were read).
   // Returns where they start.
-  std::size_t appendFile(const std::filesystem::path &path, const FileStamp &stamp, std::size_t size, char lastByte,
+  std::size_t appendFile(const std::filesystem::path& path, const FileStamp& stamp, std::size_t size, char lastByte,
                          bool utf8);
   // Whether the text ends a line (or is empty): the next list's header then
   // starts a line of its own.
@@ -63,6 +63,23 @@ class KeptText {
   // end), at most `most` bytes of it. Empty where its file changed or could
   // not be read: changed() then tells. Any thread may call it.
   std::string line(std::size_t offset, std::size_t most = std::string::npos) const;
+  // Reads the blocks that hold the lines at these offsets into the cache, each
+  // file opened once for all: for a page of rows about to be shown, lying
+  // anywhere in the list once sorted.
+  void cacheLines(const std::vector<std::size_t>& offsets) const;
+  // While one lives, a file read for the cache stays open from read to read,
+  // so that a search reading a line here and a line there opens it once.
+  // Files are never held open longer: the list may be saved meanwhile.
+  class Session {
+   public:
+    explicit Session(const KeptText& text);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+   private:
+    const KeptText& text_;
+  };
   // Whether a file of the text was found changed (or gone) since it was read.
   bool changed() const noexcept { return changed_.load(std::memory_order_relaxed); }
 
@@ -70,7 +87,7 @@ class KeptText {
   // with a line feed but for the range's last: a line never lies across
   // two pieces. Throws FileReadError naming the list where its file changed
   // since it was read or cannot be read.
-  void forEachPiece(std::size_t from, std::size_t to, const std::function<void(std::string_view)> &take) const;
+  void forEachPiece(std::size_t from, std::size_t to, const std::function<void(std::string_view)>& take) const;
 
  private:
   struct FilePart {
@@ -92,17 +109,20 @@ class KeptText {
     std::string bytes;
     bool used = false;
   };
-  static constexpr std::size_t kBlockSize = std::size_t{64} << 10;
-  static constexpr std::size_t kCachedBlocks = 16;
+  // Blocks are small: once the rows are sorted, each row shown lies in a
+  // block of its own, and a page of them is read at once.
+  static constexpr std::size_t kBlockSize = std::size_t{16} << 10;
+  static constexpr std::size_t kCachedBlocks = 128;
 
   std::size_t partAt(std::size_t offset) const noexcept;
-  Part &appendPart();
+  Part& appendPart();
   // Reads bytes [from, from + size) of a file part; false where the file
   // changed or could not be read (the reason in `error`).
-  static bool readFile(const Part &part, std::size_t from, std::size_t size, std::string &out, std::error_code &error);
+  static bool readFile(const Part& part, std::size_t from, std::size_t size, std::string& out, std::error_code& error,
+                       UniqueFile* keep = nullptr);
   // The cached block of a file part that holds `offset` (relative to the
   // part), read where it is not cached; nullptr where it cannot be read.
-  const std::string *block(std::size_t part, std::size_t offset) const;
+  const std::string* block(std::size_t part, std::size_t offset) const;
 
   std::vector<Part> parts_;
   std::size_t size_ = 0;
@@ -110,6 +130,8 @@ class KeptText {
   mutable std::vector<Block> cache_;
   mutable std::size_t nextVictim_ = 0;
   mutable std::atomic<bool> changed_{false};
+  mutable std::size_t sessions_ = 0;           // Sessions alive
+  mutable std::vector<UniqueFile> openFiles_;  // by part, while a session lives
 };
 
 }  // namespace tabrino
