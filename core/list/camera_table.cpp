@@ -102,14 +102,19 @@ std::string CameraTable::recordCells() const {
 }
 
 void CameraTable::forEachRowLine(const std::function<void(std::size_t, const char*, const char*)>& take) const {
+  const std::size_t rows = std::min(rows_.size(), lineOffsets_.size());
+  if (rows == 0) return;
+  LineStarts::Reader starts(lineOffsets_);
+  std::size_t nextStart = starts.next();
   std::size_t index = 0;
   std::size_t pieceStart = 0;
   text_.forEachPiece(0, text_.size(), [&](std::string_view piece) {
     const std::size_t pieceEnd = pieceStart + piece.size();
     // Rows lie in file order, their lines one after another: those that
     // start in this piece end in it too.
-    for (; index < rows_.size() && lineOffsets_[index] < pieceEnd; ++index) {
-      take(index, piece.data() + (lineOffsets_[index] - pieceStart), piece.data() + piece.size());
+    for (; index < rows && nextStart < pieceEnd; ++index) {
+      take(index, piece.data() + (nextStart - pieceStart), piece.data() + piece.size());
+      if (index + 1 < rows) nextStart = starts.next();
     }
     pieceStart = pieceEnd;
   });
@@ -132,7 +137,7 @@ void CameraTable::clear() noexcept {
   decltype(rows_)().swap(rows_);
   std::vector<LineRun>().swap(lineRuns_);
   RowPositions().swap(order_);
-  std::vector<std::size_t>().swap(lineOffsets_);
+  lineOffsets_.clear();
   text_.clear();
 }
 
@@ -140,7 +145,7 @@ void CameraTable::emptyKeepingRoom() noexcept {
   rows_.clear();
   lineRuns_.clear();
   order_.clear();
-  lineOffsets_.clear();
+  lineOffsets_.emptyKeepingRoom();
   text_.clear();
   keepText_ = false;
   keepOffsets_ = false;
@@ -174,10 +179,7 @@ std::size_t CameraTable::appendFileText(const std::filesystem::path& path, const
 void CameraTable::reserve(std::size_t rows) {
   rows = std::min(rows, rowLimit_);
   rows_.reserve(rows);
-  if (keepOffsets_) {
-    lineOffsets_.reserve(rows);
-    adviseLargePages(lineOffsets_.data(), lineOffsets_.capacity() * sizeof(std::size_t));
-  }
+  if (keepOffsets_) lineOffsets_.reserve(rows);
 }
 
 void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint64_t firstLine,
@@ -190,7 +192,9 @@ void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint
     lineRuns_.push_back({rows_.size(), firstLine});
   }
   rows_.insert(rows_.end(), rows, rows + taken);
-  if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), lineOffsets, lineOffsets + taken);
+  if (keepOffsets_) {
+    for (std::size_t i = 0; i < taken; ++i) lineOffsets_.push(lineOffsets[i]);
+  }
   for (std::size_t i = 0; i < taken; ++i) totals_.add(rows[i]);
   if (taken < count) throwTooManyRows();
 }
@@ -303,11 +307,11 @@ void CameraTable::removeRows(const std::vector<std::uint32_t>& indexes) {
     const std::uint64_t line = lineRuns_[run].line + (i - lineRuns_[run].firstRow);
     if (runs.empty() || line - runs.back().line != kept - runs.back().firstRow) runs.push_back({kept, line});
     rows_[kept] = rows_[i];
-    if (keepOffsets_) lineOffsets_[kept] = lineOffsets_[i];
+
     ++kept;
   }
   rows_.resize(kept);
-  if (keepOffsets_) lineOffsets_.resize(kept);
+  if (keepOffsets_) lineOffsets_.remove(indexes);
   lineRuns_.swap(runs);
 }
 
@@ -316,7 +320,10 @@ void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
   order_.clear();
   appendLineRuns(rows.lineRuns_, rows_.size(), lineBase);
   rows_.insert(rows_.end(), rows.rows_.begin(), rows.rows_.end());
-  if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), rows.lineOffsets_.begin(), rows.lineOffsets_.end());
+  if (keepOffsets_) {
+    LineStarts::Reader starts(rows.lineOffsets_);
+    for (std::size_t i = 0; i < rows.lineOffsets_.size(); ++i) lineOffsets_.push(starts.next());
+  }
   totals_.add(rows.totals_);
 }
 
@@ -341,7 +348,7 @@ void CameraTable::prepareCells(std::size_t first, std::size_t last) const {
   // A page, not the whole table: the cache holds a few pages.
   constexpr std::size_t kMostRows = 100;
   if (!keepText_) return;
-  last = std::min({last, rows_.size(), first + kMostRows});
+  last = std::min({last, rows_.size(), lineOffsets_.size(), first + kMostRows});
   std::vector<std::size_t> offsets;
   for (std::size_t position = first; position < last; ++position) offsets.push_back(lineOffsets_[indexAt(position)]);
   std::sort(offsets.begin(), offsets.end());  // the file read in its own order
@@ -349,7 +356,7 @@ void CameraTable::prepareCells(std::size_t first, std::size_t last) const {
 }
 
 std::string CameraTable::cellInFileOrder(std::size_t index, Column column) const {
-  if (!keepText_ || index >= rows_.size()) return {};
+  if (!keepText_ || index >= lineOffsets_.size()) return {};
   const std::string line = text_.line(lineOffsets_[index]);
   return cutCell(line.data(), line.data() + line.size(), static_cast<std::size_t>(column), std::string::npos);
 }

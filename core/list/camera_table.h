@@ -7,6 +7,7 @@
 
 #include "core/base/prefetch.h"
 #include "core/list/kept_text.h"
+#include "core/list/line_starts.h"
 #include "core/model/camera_record.h"
 #include "core/platform/large_pages.h"
 
@@ -273,7 +274,7 @@ class CameraTable {
   bool keepText_ = false;
   bool keepOffsets_ = false;  // line offsets are kept (with the text, or for it)
   KeptText text_;
-  std::vector<std::size_t> lineOffsets_;
+  LineStarts lineOffsets_;
 };
 
 }  // namespace tabrino
