@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <string>
 
 namespace tabrino {
@@ -109,6 +110,28 @@ void expectFindsWhatAWalkFinds(const CameraTable& table, std::size_t startStep) 
     }
   }
   EXPECT_EQ(index.find(table, "", 0, true, false), std::nullopt);
+}
+
+// A table large enough that its index is sorted on two threads: every IDX
+// (each one only once) is found at its own row.
+TEST(IdxIndex, FindsEachRowOfALargeTableByItsIdx) {
+  std::string idxs;
+  constexpr std::uint32_t kRows = 100000;
+  for (std::uint32_t i = 0; i < kRows; ++i) {
+    const std::uint32_t n = (i * 40503u) % kRows;  // every number once, in an order of their own
+    idxs += (n % 3 == 0 ? "DE-" : n % 3 == 1 ? "de-" : "") + std::to_string(n) + ' ';
+  }
+  idxs.pop_back();
+  const CameraTable table = tableOf(idxs);
+  IdxIndex index;
+  index.build(table);
+  std::mt19937 random(11);
+  for (int probe = 0; probe < 2000; ++probe) {
+    const std::size_t row = random() % kRows;
+    const std::string idx = table.cell(row, Column::Idx);
+    ASSERT_EQ(index.find(table, idx, 0, false, true), std::optional<std::size_t>(row)) << idx;
+    ASSERT_EQ(index.find(table, idx, row, false, false), std::optional<std::size_t>(row)) << idx;
+  }
 }
 
 TEST(IdxIndex, FollowsTheTablesOrder) {

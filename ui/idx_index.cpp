@@ -1,5 +1,7 @@
 #include "ui/idx_index.h"
 
+#include "core/base/parallel.h"
+
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -43,7 +45,7 @@ bool startsWithLowered(std::string_view text, std::string_view prefix) noexcept 
 // sort): each byte deals the entries into 256 parts by swapping each
 // straight into its part, then each part is sorted on the next byte; a part
 // of a few entries is sorted by comparison.
-void IdxIndex::sortByKey(Entry* first, Entry* last, int byte) {
+void IdxIndex::sortByKey(Entry* first, Entry* last, int byte, bool twoThreads) {
   constexpr std::ptrdiff_t kComparedAtMost = 32;
   auto byKeyThenRow = [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.row < b.row; };
   for (;;) {
@@ -71,9 +73,20 @@ void IdxIndex::sortByKey(Entry* first, Entry* last, int byte) {
         first[heads[d]++] = entry;
       }
     }
-    for (std::size_t d = 0, from = 0; d < 256; from = ends[d], ++d) {
-      if (ends[d] - from > 1) sortByKey(first + from, first + ends[d], byte - 1);
+    auto sortParts = [&](std::size_t fromPart, std::size_t toPart) {
+      for (std::size_t d = fromPart, from = fromPart == 0 ? 0 : ends[fromPart - 1]; d < toPart; from = ends[d], ++d) {
+        if (ends[d] - from > 1) sortByKey(first + from, first + ends[d], byte - 1, false);
+      }
+    };
+    constexpr std::ptrdiff_t kSharedAtLeast = 1 << 16;  // fewer are sorted sooner than a thread starts
+    if (!twoThreads || last - first < kSharedAtLeast) {
+      sortParts(0, 256);
+      return;
     }
+    // The parts split in two halves by their entries, one on each thread.
+    std::size_t middle = 0;
+    while (middle < 256 && ends[middle] < static_cast<std::size_t>(last - first) / 2) ++middle;
+    inParallel([&] { sortParts(0, middle); }, [&] { sortParts(middle, 256); });
     return;
   }
 }
@@ -89,7 +102,7 @@ void IdxIndex::indexRows(const CameraTable& table) {
     entries[row] = {keyOf(start), static_cast<std::uint32_t>(row)};
   });
   if (entries.empty()) return clear();
-  sortByKey(entries.data(), entries.data() + entries.size(), 7);
+  sortByKey(entries.data(), entries.data() + entries.size(), 7, true);
   orderLongTies(table, entries);
   std::vector<std::uint32_t> rows(entries.size());
   for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = entries[i].row;

@@ -50,7 +50,9 @@ class IdxIndex {
   static_assert(sizeof(Entry) == 12);
   // Written whole before they are read: not zeroed first.
   using Entries = std::vector<Entry, UninitialisedAllocator<Entry>>;
-  static void sortByKey(Entry* first, Entry* last, int byte);
+  // Sorts [first, last) from the key's byte `byte` (7: the first) down; the
+  // parts of the first split are shared out between two threads.
+  static void sortByKey(Entry* first, Entry* last, int byte, bool twoThreads);
   static void orderLongTies(const CameraTable& table, Entries& entries);
   std::size_t positionOf(std::uint32_t row) const noexcept { return positions_.empty() ? row : positions_[row]; }
   std::vector<std::uint32_t> rows_;       // in the order of their IDX, rows of one IDX in file order
