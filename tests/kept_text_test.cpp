@@ -1,11 +1,5 @@
 #include "core/list/kept_text.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
 #include "core/base/errors.h"
 #include "core/list/camera_table.h"
 #include "core/list/list_findings.h"
@@ -14,6 +8,13 @@
 #include "core/run/input_file.h"
 #include "core/run/inputs.h"
 #include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace tabrino {
 namespace {

@@ -1,11 +1,11 @@
 #include "core/list/kept_text.h"
 
+#include "core/base/errors.h"
+#include "core/base/utf8_text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
-
-#include "core/base/errors.h"
-#include "core/base/utf8_text.h"
 
 namespace tabrino {
 namespace {
@@ -226,15 +226,17 @@ void KeptText::forEachPiece(std::size_t from, std::size_t to, const std::functio
   if (from >= to) return;
   std::string piece;  // the unfinished line of the bytes before, then the next bytes
   std::string read;
+  UniqueFile file;  // a list's file, opened once for all its pieces
   for (std::size_t index = partAt(from); index < parts_.size() && from < to; ++index) {
     const Part& part = parts_[index];
     const std::size_t end = std::min(to, part.start + part.size);
+    file.reset();
     while (from < end) {
       const std::size_t size = std::min(kPieceSize, end - from);
       std::string_view bytes;
       if (part.inFile) {
         std::error_code error;
-        if (!readFile(part, from - part.start, size, read, error)) {
+        if (!readFile(part, from - part.start, size, read, error, &file)) {
           changed_ = true;
           if (error) throw FileReadError(displayPath(part.file.path), error);
           throw FileReadError(displayPath(part.file.path), kChangedReason);

@@ -13,6 +13,8 @@
 // changed is never read as if it had not.
 #pragma once
 
+#include "core/platform/file_io.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +24,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "core/platform/file_io.h"
 
 namespace tabrino {
 
