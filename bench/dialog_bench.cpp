@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
     index.indexRows(table);
     std::printf("core IDX index ms %.0f\n", MillisecondsSince(start));
     start = Clock::now();
-    const bool utf8 = tabrino::isValidUtf8(table.text());
+    const bool utf8 = table.text().isValidUtf8();
     std::printf("text check ms %.0f (%s)\n", MillisecondsSince(start), utf8 ? "UTF-8" : "not UTF-8");
   }
   return converted && loaded ? 0 : 1;

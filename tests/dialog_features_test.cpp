@@ -1255,6 +1255,37 @@ TEST_F(DialogFeatureTest, AUtf8ListIsShownAsUtf8) {
   EXPECT_EQ(Cell(0, 0), L"Caf\u00E9 \u6771\u4EAC");
 }
 
+// The cells are read from the list's file as they are shown, the file never
+// held open: it can be saved meanwhile. Once saved, what is not yet read of
+// it is not read as if it were the list the rows came from, and the user is
+// told why those cells are empty.
+TEST_F(DialogFeatureTest, AListSavedAgainWhileShownIsNotReadAsTheOneShown) {
+  const fs::path list = m_dir / "cameras.txt";
+  const std::string text = NumberedList(kBigRows);
+  tabrino::test::writeText(list, text);
+  Open(list);
+  ASSERT_EQ(RowCount(), kBigRows);
+  EXPECT_EQ(Cell(0, 0), L"1");
+  // Saved again by another program, as an editor saves: a new file put in its place.
+  std::string edited = text;
+  edited.replace(edited.rfind("\r\n", edited.size() - 3) + 2, 1, "X");
+  tabrino::test::writeText(m_dir / "edited.txt", edited);
+  std::error_code replaced;
+  fs::rename(m_dir / "edited.txt", list, replaced);
+  EXPECT_FALSE(replaced) << "the list shown keeps others from saving it: " << replaced.message();
+  const size_t before = m_dialog.Messages().size();
+  ::SendMessageW(Item(IDC_CAMERA_LIST), LVM_ENSUREVISIBLE, kBigRows - 1, FALSE);
+  EXPECT_EQ(Cell(kBigRows - 1, 0), L"");
+  EXPECT_EQ(Cell(kBigRows - 1, 2), L"");
+  ASSERT_TRUE(WaitFor([&] { return m_dialog.Messages().size() > before; }));
+  EXPECT_NE(m_dialog.Messages().back().text.find(L"changed on disk after it was opened"), std::wstring::npos)
+      << m_dialog.Messages().back().text;
+  // Opened again, it is the list as it is now.
+  Open(list);
+  EXPECT_EQ(Cell(kBigRows - 1, 0), L"X00000");
+  EXPECT_EQ(m_dialog.Messages().size(), before + 1);
+}
+
 TEST_F(DialogFeatureTest, TheChooserOffersEverythingReadTogetherThenTextCsvExtractsAndAllFiles) {
   m_dialog.realChooser = true;
   ::PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDC_OPEN, BN_CLICKED), 0);

@@ -1,5 +1,7 @@
 #include "ui/idx_index.h"
 
+#include "core/base/parallel.h"
+
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -38,32 +40,54 @@ bool startsWithLowered(std::string_view text, std::string_view prefix) noexcept 
 
 }  // namespace
 
-// A stable sort by key, sixteen bits at a time from the lowest, passing
-// over the sixteen bits that all keys share (the zero bytes after a short
-// IDX): a few passes over the entries, where a comparison sort of millions
-// of near-alike keys makes many.
-void IdxIndex::sortByKey(Entries& entries) {
-  constexpr unsigned kDigitBits = 16;
-  constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
-  constexpr unsigned kPasses = (64 + kDigitBits - 1) / kDigitBits;
-  // Every digit's counts in one read of the entries.
-  std::vector<std::uint32_t> counts(kPasses * kDigits);
-  for (const Entry& entry : entries) {
-    for (unsigned pass = 0; pass < kPasses; ++pass) {
-      ++counts[pass * kDigits + (static_cast<std::size_t>(entry.key >> (pass * kDigitBits)) & (kDigits - 1))];
+// Sorts by key, rows of one key in file order, in place: millions of
+// entries are not held twice. Most significant byte first (American flag
+// sort): each byte deals the entries into 256 parts by swapping each
+// straight into its part, then each part is sorted on the next byte; a part
+// of a few entries is sorted by comparison.
+void IdxIndex::sortByKey(Entry* first, Entry* last, int byte, bool twoThreads) {
+  constexpr std::ptrdiff_t kComparedAtMost = 32;
+  auto byKeyThenRow = [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.row < b.row; };
+  for (;;) {
+    if (last - first <= kComparedAtMost || byte < 0) {
+      std::sort(first, last, byKeyThenRow);  // past the last byte, the keys are equal: by row
+      return;
     }
-  }
-  Entries moved;
-  for (unsigned pass = 0; pass < kPasses; ++pass) {
-    const unsigned shift = pass * kDigitBits;
-    auto digitOf = [shift](const Entry& entry) { return static_cast<std::size_t>(entry.key >> shift) & (kDigits - 1); };
-    std::uint32_t* next = counts.data() + pass * kDigits;
-    if (next[digitOf(entries.front())] == entries.size()) continue;
-    std::uint32_t start = 0;
-    for (std::size_t digit = 0; digit < kDigits; ++digit) start += std::exchange(next[digit], start);
-    if (moved.size() != entries.size()) moved.resize(entries.size());
-    for (const Entry& entry : entries) moved[next[digitOf(entry)]++] = entry;
-    entries.swap(moved);
+    const unsigned shift = 8 * static_cast<unsigned>(byte);
+    auto digit = [shift](const Entry& entry) { return static_cast<std::size_t>(entry.key >> shift) & 0xFF; };
+    std::size_t ends[256] = {}, heads[256];
+    for (const Entry* entry = first; entry != last; ++entry) ++ends[digit(*entry)];
+    if (ends[digit(*first)] == static_cast<std::size_t>(last - first)) {  // one part: the next byte
+      --byte;
+      continue;
+    }
+    for (std::size_t d = 0, at = 0; d < 256; ++d) {
+      heads[d] = at;
+      at += ends[d];
+      ends[d] = at;
+    }
+    for (std::size_t d = 0; d < 256; ++d) {
+      while (heads[d] < ends[d]) {
+        Entry entry = first[heads[d]];
+        for (std::size_t to = digit(entry); to != d; to = digit(entry)) std::swap(entry, first[heads[to]++]);
+        first[heads[d]++] = entry;
+      }
+    }
+    auto sortParts = [&](std::size_t fromPart, std::size_t toPart) {
+      for (std::size_t d = fromPart, from = fromPart == 0 ? 0 : ends[fromPart - 1]; d < toPart; from = ends[d], ++d) {
+        if (ends[d] - from > 1) sortByKey(first + from, first + ends[d], byte - 1, false);
+      }
+    };
+    constexpr std::ptrdiff_t kSharedAtLeast = 1 << 16;  // fewer are sorted sooner than a thread starts
+    if (!twoThreads || last - first < kSharedAtLeast) {
+      sortParts(0, 256);
+      return;
+    }
+    // The parts split in two halves by their entries, one on each thread.
+    std::size_t middle = 0;
+    while (middle < 256 && ends[middle] < static_cast<std::size_t>(last - first) / 2) ++middle;
+    inParallel([&] { sortParts(0, middle); }, [&] { sortParts(middle, 256); });
+    return;
   }
 }
 
@@ -73,32 +97,64 @@ void IdxIndex::build(const CameraTable& table) {
 }
 
 void IdxIndex::indexRows(const CameraTable& table) {
-  auto idxOf = [&](std::uint32_t row, std::size_t most) {
-    return table.cellStartInFileOrder(row, Column::Idx, most);
-  };
   Entries entries(table.size());
-  for (std::uint32_t row = 0; row < entries.size(); ++row) {
-    char start[kKeyBytes];
-    const std::size_t length = table.cellStartInFileOrder(row, Column::Idx, start, kKeyBytes);
-    entries[row] = {keyOf(std::string_view(start, length)), row};
-  }
+  table.forEachCellInFileOrder(Column::Idx, kKeyBytes, [&entries](std::size_t row, std::string_view start) {
+    entries[row] = {keyOf(start), static_cast<std::uint32_t>(row)};
+  });
   if (entries.empty()) return clear();
-  // Rows of one key stay in file order.
-  sortByKey(entries);
-  // Texts that share their first eight bytes (all eight used) are ordered by
-  // the rest, so that a longer prefix is found by a binary search too.
-  for (auto first = entries.begin(); first != entries.end();) {
+  sortByKey(entries.data(), entries.data() + entries.size(), 7, true);
+  orderLongTies(table, entries);
+  std::vector<std::uint32_t> rows(entries.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = entries[i].row;
+  rows_ = std::move(rows);
+  positions_.clear();
+}
+
+// Texts that share their first eight bytes (all eight used) are ordered by
+// the rest, so that a longer prefix is found by a binary search too. Their
+// texts are read in one more pass over the list, in file order, since the
+// cells of a list kept on disk are read a block at a time.
+void IdxIndex::orderLongTies(const CameraTable& table, Entries& entries) {
+  std::vector<std::uint32_t> tiedRows;  // ascending
+  auto groupEnd = [&entries](Entries::iterator first) {
     auto last = first + 1;
     while (last != entries.end() && last->key == first->key) ++last;
+    return last;
+  };
+  for (auto first = entries.begin(); first != entries.end();) {
+    const auto last = groupEnd(first);
+    if (last - first > 1 && (first->key & 0xFF)) {
+      for (auto entry = first; entry != last; ++entry) tiedRows.push_back(entry->row);
+    }
+    first = last;
+  }
+  if (tiedRows.empty()) return;
+  std::sort(tiedRows.begin(), tiedRows.end());
+  // Each tied row's text after its first eight bytes, one after another.
+  std::string rests;
+  std::vector<std::size_t> restStarts{0};
+  restStarts.reserve(tiedRows.size() + 1);
+  auto next = tiedRows.begin();
+  table.forEachCellInFileOrder(Column::Idx, std::string::npos, [&](std::size_t row, std::string_view idx) {
+    if (next == tiedRows.end() || *next != row) return;
+    ++next;
+    rests.append(idx.substr(std::min(idx.size(), kKeyBytes)));
+    restStarts.push_back(rests.size());
+  });
+  if (next != tiedRows.end()) return;  // the text held fewer rows: leave the order by key
+  auto restOf = [&](std::uint32_t row) {
+    const auto slot = static_cast<std::size_t>(std::lower_bound(tiedRows.begin(), tiedRows.end(), row) - tiedRows.begin());
+    return std::string_view(rests).substr(restStarts[slot], restStarts[slot + 1] - restStarts[slot]);
+  };
+  for (auto first = entries.begin(); first != entries.end();) {
+    const auto last = groupEnd(first);
     if (last - first > 1 && (first->key & 0xFF)) {
       std::stable_sort(first, last, [&](const Entry& a, const Entry& b) {
-        return compareLowered(idxOf(a.row, std::string::npos), idxOf(b.row, std::string::npos)) < 0;
+        return compareLowered(restOf(a.row), restOf(b.row)) < 0;
       });
     }
     first = last;
   }
-  entries_ = std::move(entries);
-  positions_.clear();
 }
 
 void IdxIndex::followOrder(const CameraTable& table) {
@@ -115,38 +171,29 @@ void IdxIndex::followOrder(const CameraTable& table) {
 }
 
 void IdxIndex::clear() noexcept {
-  Entries().swap(entries_);
+  std::vector<std::uint32_t>().swap(rows_);
   std::vector<std::uint32_t>().swap(positions_);
 }
 
 std::optional<std::size_t> IdxIndex::find(const CameraTable& table, std::string_view prefix, std::size_t start,
                                           bool wrap, bool whole) const {
   if (prefix.empty()) return std::nullopt;
-  // The entries whose IDX begins with the prefix: a run of keys for a short
-  // one, a run of texts among the entries of one key for a long one.
-  const std::uint64_t low = keyOf(prefix);
-  const std::size_t known = std::min(prefix.size(), kKeyBytes);
-  const std::uint64_t high = known == kKeyBytes ? low : low | (~std::uint64_t{0} >> (8 * known));
-  auto first = std::lower_bound(entries_.begin(), entries_.end(), low,
-                                [](const Entry& entry, std::uint64_t key) { return entry.key < key; });
-  auto last = std::upper_bound(first, entries_.end(), high,
-                               [](std::uint64_t key, const Entry& entry) { return key < entry.key; });
-  auto idx = [&](const Entry& entry) { return table.cell(positionOf(entry), Column::Idx); };
-  if (prefix.size() > kKeyBytes || (whole && prefix.size() == kKeyBytes)) {
-    first = std::partition_point(first, last, [&](const Entry& entry) { return compareLowered(idx(entry), prefix) < 0; });
-    last = std::partition_point(first, last, [&](const Entry& entry) { return startsWithLowered(idx(entry), prefix); });
-  }
-  // Shorter than eight bytes, a whole text is its key with zero bytes after it.
-  if (whole && prefix.size() < kKeyBytes) {
-    first = std::lower_bound(first, last, low, [](const Entry& entry, std::uint64_t key) { return entry.key < key; });
-    last = std::upper_bound(first, last, low, [](std::uint64_t key, const Entry& entry) { return key < entry.key; });
+  // The rows whose IDX begins with the prefix are a run of the order, those
+  // whose IDX is the prefix at its start.
+  auto idx = [&table](std::uint32_t row) { return table.cellInFileOrder(row, Column::Idx); };
+  const KeptText::Session reading(table.text());  // a list on disk opened once for the search
+  auto first = std::partition_point(rows_.begin(), rows_.end(),
+                                    [&](std::uint32_t row) { return compareLowered(idx(row), prefix) < 0; });
+  auto last = std::partition_point(first, rows_.end(),
+                                   [&](std::uint32_t row) { return startsWithLowered(idx(row), prefix); });
+  if (whole) {
+    last = std::partition_point(first, last, [&](std::uint32_t row) { return compareLowered(idx(row), prefix) == 0; });
   }
   std::optional<std::size_t> after, lowest;
-  for (auto entry = first; entry != last; ++entry) {
-    if (whole && prefix.size() >= kKeyBytes && compareLowered(idx(*entry), prefix) != 0) continue;
-    const std::size_t row = positionOf(*entry);
-    if (row >= start && (!after || row < *after)) after = row;
-    if (!lowest || row < *lowest) lowest = row;
+  for (auto row = first; row != last; ++row) {
+    const std::size_t position = positionOf(*row);
+    if (position >= start && (!after || position < *after)) after = position;
+    if (!lowest || position < *lowest) lowest = position;
   }
   return after ? after : wrap ? lowest : std::nullopt;
 }

@@ -1,9 +1,9 @@
 // Finds a table's rows by the start of their IDX without reading every row:
-// the rows' IDX texts in order (ASCII letters in either case alike), each
-// with its row's place in the file. Built once per list (seconds of work for
-// millions of rows, done with the table's other work) and told when the
-// table's order changes; a search is a binary search and a walk over the
-// rows that match.
+// the rows in the order of their IDX texts (ASCII letters in either case
+// alike), 4 bytes a row. Built once per list (seconds of work for millions
+// of rows, done with the table's other work) and told when the table's
+// order changes; a search is a binary search that reads the IDX of a few
+// dozen rows, and a walk over the rows that match.
 #pragma once
 
 #include "core/list/camera_table.h"
@@ -29,7 +29,7 @@ class IdxIndex {
   // linear work, against the build's sort.
   void followOrder(const CameraTable& table);
   void clear() noexcept;
-  std::size_t size() const noexcept { return entries_.size(); }
+  std::size_t size() const noexcept { return rows_.size(); }
 
   // The first row at or after `start` whose IDX begins with `prefix` (is
   // `prefix`, when `whole`), going on from the top when `wrap` and none
@@ -39,8 +39,8 @@ class IdxIndex {
                                   bool whole) const;
 
  private:
-  // Packed to 12 bytes: millions of them are sorted, and held twice while
-  // they are.
+  // What the build sorts, 12 bytes a row while it lasts: the rows' order is
+  // all that is kept of it.
 #pragma pack(push, 4)
   struct Entry {
     std::uint64_t key;  // the IDX's first eight bytes, lower case, big-endian, padded with zero bytes
@@ -50,11 +50,12 @@ class IdxIndex {
   static_assert(sizeof(Entry) == 12);
   // Written whole before they are read: not zeroed first.
   using Entries = std::vector<Entry, UninitialisedAllocator<Entry>>;
-  static void sortByKey(Entries& entries);
-  std::size_t positionOf(const Entry& entry) const noexcept {
-    return positions_.empty() ? entry.row : positions_[entry.row];
-  }
-  Entries entries_;
+  // Sorts [first, last) from the key's byte `byte` (7: the first) down; the
+  // parts of the first split are shared out between two threads.
+  static void sortByKey(Entry* first, Entry* last, int byte, bool twoThreads);
+  static void orderLongTies(const CameraTable& table, Entries& entries);
+  std::size_t positionOf(std::uint32_t row) const noexcept { return positions_.empty() ? row : positions_[row]; }
+  std::vector<std::uint32_t> rows_;       // in the order of their IDX, rows of one IDX in file order
   std::vector<std::uint32_t> positions_;  // each file-order row's position; empty for file order
 };
 

@@ -45,6 +45,7 @@ constexpr UINT WM_JOB_DONE = WM_APP + 1;
 constexpr UINT WM_OPEN_STARTUP_LIST = WM_APP + 2;
 constexpr UINT WM_ARRANGE = WM_APP + 3;  // after the system has scaled the controls to a new DPI
 constexpr UINT WM_TABLE_READABLE = WM_APP + 4;
+constexpr UINT WM_LIST_CHANGED = WM_APP + 5;  // a list's file changed under the rows shown
 constexpr UINT_PTR kJobTimer = 1;
 constexpr UINT kJobTimerPeriodMs = 50;  // as often as the eye can follow
 
@@ -162,6 +163,7 @@ BEGIN_MESSAGE_MAP(CKestrixDlg, CDialog)
   ON_MESSAGE(CFindingsDlg::kSaveFindings, OnSaveFindings)
   ON_MESSAGE(WM_JOB_DONE, OnJobDone)
   ON_MESSAGE(WM_TABLE_READABLE, OnTableReadable)
+  ON_MESSAGE(WM_LIST_CHANGED, OnListChanged)
   ON_MESSAGE(WM_SETCURSOR, OnSetCursor)
   ON_MESSAGE(WM_DROPFILES, OnDropFiles)
   ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
@@ -518,6 +520,14 @@ void CKestrixDlg::OnTimer(UINT_PTR nIDEvent) {
   // Done without its message yet: the worker posts once, and a full queue
   // refuses the post.
   if (m_worker.Done()) OnJobDone(0, 0);
+}
+
+LRESULT CKestrixDlg::OnListChanged(WPARAM, LPARAM) {
+  ShowMessage(Paragraphs(L"A list on screen changed on disk after it was opened, or can no longer be read: its cells "
+                         L"are no longer shown.",
+                         L"Open it again to see it as it is now."),
+              MB_OK | MB_ICONWARNING);
+  return 0;
 }
 
 void CKestrixDlg::TableReadable() { ::PostMessageW(m_hWnd, WM_TABLE_READABLE, 0, 0); }
@@ -1020,17 +1030,26 @@ void CKestrixDlg::OnGetDispInfo(NMHDR* pNMHDR, LRESULT* pResult) {
       const std::string cell =
           m_table.cell(static_cast<size_t>(item.iItem), static_cast<tabrino::Column>(item.iSubItem));
       CopyCellToWideBuffer(cell, m_codePage, item.pszText, item.cchTextMax);
+      // Cells are read from the list's file as they are shown; once it has
+      // changed they are left empty, and the user is told once why.
+      if (!m_toldListChanged && m_table.textChanged()) {
+        m_toldListChanged = true;
+        ::PostMessageW(m_hWnd, WM_LIST_CHANGED, 0, 0);
+      }
     }
   }
   *pResult = 0;
 }
 
-// The rows about to be drawn: after the sort they lie scattered in memory.
+// The rows about to be drawn: after the sort they lie scattered in memory,
+// and their lines scattered over the list.
 void CKestrixDlg::OnOdCacheHint(NMHDR* pNMHDR, LRESULT* pResult) {
   const auto* hint = reinterpret_cast<NMLVCACHEHINT*>(pNMHDR);
   if (m_rowsShown) {
     const int last = std::min(hint->iTo, static_cast<int>(m_table.size()) - 1);
     for (int row = std::max(hint->iFrom, 0); row <= last; ++row) m_table.prefetch(static_cast<size_t>(row));
+    // Their cells are read from the list's file: a page at once.
+    if (last >= hint->iFrom) m_table.prepareCells(static_cast<size_t>(std::max(hint->iFrom, 0)), static_cast<size_t>(last) + 1);
   }
   *pResult = 0;
 }
@@ -1081,6 +1100,7 @@ void CKestrixDlg::FollowIndexToOrder() noexcept {
 
 void CKestrixDlg::ShowReadRows() {
   m_codePage = m_openOutcome.utf8 ? CP_UTF8 : CP_ACP;
+  m_toldListChanged = false;
   ShowTableRows(-1);
 }
 

@@ -75,6 +75,7 @@ class CKestrixDlg : public CDialog {
   void OnTimer(UINT_PTR nIDEvent);
   LRESULT OnJobDone(WPARAM, LPARAM);
   LRESULT OnTableReadable(WPARAM, LPARAM);
+  LRESULT OnListChanged(WPARAM, LPARAM);
   LRESULT OnSetCursor(WPARAM, LPARAM lParam);
   LRESULT OnDropFiles(WPARAM hDrop, LPARAM);
   LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
@@ -174,6 +175,7 @@ class CKestrixDlg : public CDialog {
   // sorted), it is shown again.
   tabrino::CameraTable m_table;
   bool m_rowsShown = true;
+  bool m_toldListChanged = false;  // that a list's file changed since it was read
   // The rows by IDX, for typing in the table; rebuilt on the worker whenever
   // a job refills or sorts the table, and not read meanwhile.
   tabrino::IdxIndex m_idxIndex;

@@ -7,7 +7,6 @@
 #include "core/map/camera_page.h"
 #include "core/model/calendar_date.h"
 #include "core/base/errors.h"
-#include "core/base/parallel.h"
 
 #include <new>
 #include <optional>
@@ -100,7 +99,7 @@ tabrino::ImportResult ReadNextList(const std::filesystem::path& list, tabrino::C
   part.extractFindingsEnd = opened.extractFindings.size();
   opened.parts.push_back(part);
   // The next list's header starts a line of its own in the text kept.
-  if (!table.text().empty() && table.text().back() != '\n') table.appendText("\n");
+  if (!table.text().endsLine()) table.appendText("\n");
   return result;
 }
 
@@ -117,7 +116,7 @@ void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened,
     tabrino::FindingSink& out;
     std::uint64_t by = 0;
   } shifted(sink);
-  const std::string_view text = table.text();
+  const tabrino::KeptText& text = table.text();
   std::size_t extractFinding = 0;
   for (std::size_t i = 0; i < opened.parts.size(); ++i) {
     const OpenedLists::Part& part = opened.parts[i];
@@ -127,7 +126,7 @@ void ScanKeptLists(const tabrino::CameraTable& table, const OpenedLists& opened,
     if (part.extract) continue;  // its text was written clean
     const std::size_t end = i + 1 < opened.parts.size() ? opened.parts[i + 1].textStart : text.size();
     shifted.by = part.firstLine;
-    tabrino::scanListFindings(text.substr(part.textStart, end - part.textStart), shifted);
+    tabrino::scanListFindings(text, part.textStart, end, shifted);
   }
 }
 
@@ -174,29 +173,27 @@ void OpenListJob(const std::vector<std::filesystem::path>& lists, const tabrino:
       if (!result.loaded()) {
         outcome.failedList = lists[current];
         outcome.tableRefilled = current > 0 || result.outcome != tabrino::ImportOutcome::OpenFailed;
-        outcome.utf8 = tabrino::isValidUtf8(table.text());  // the rows read are shown
+        outcome.utf8 = table.text().isValidUtf8();  // the rows read are shown
         indexRowsRead();
         return;
       }
     }
-    outcome.utf8 = tabrino::isValidUtf8(table.text());
+    outcome.utf8 = table.text().isValidUtf8();
     // The rows are read: the dialog shows them while their duplicates are
     // looked for and their IDX texts indexed, which only read the table.
     progress.done = kReadingShare;
     progress.MarkTableReadable();
     if (progress.stop) throw JobStopped();
     tabrino::FindingSummary& findings = outcome.findings;
-    // Each half, once done, takes its share of the rest of the bar.
+    // Each half, once done, takes its share of the rest of the bar. One
+    // after the other: each takes memory of its own for a while, which
+    // together would outgrow the list.
     constexpr std::uint32_t kHalfOfCheck = (JobProgress::kWhole - kReadingShare) / 2;
-    tabrino::inParallel(
-        [&] {
-          tabrino::findTableFindings(table, opened.sources, findings);
-          progress.done += kHalfOfCheck;
-        },
-        [&] {
-          indexRowsRead();
-          progress.done += kHalfOfCheck;
-        });
+    indexRowsRead();
+    progress.done += kHalfOfCheck;
+    if (progress.stop) throw JobStopped();
+    tabrino::findTableFindings(table, opened.sources, findings);
+    progress.done += kHalfOfCheck;
   } catch (const tabrino::TabrinoError& error) {
     outcome.failure = error.messageText();
     outcome.error = error.code();

@@ -77,17 +77,58 @@ std::vector<std::uint64_t> CameraTable::recordLines() const {
 std::string CameraTable::recordCells() const {
   std::string cells;
   if (!keepText_) return cells;
-  for (std::size_t position = 0; position < size(); ++position) {
-    if (!record(position)) continue;
-    const std::size_t offset = lineOffsets_[indexAt(position)];
-    for (const Column column : {Column::Idx, Column::X, Column::Y, Column::Direction}) {
-      if (column != Column::Idx) cells += '\t';
-      takeCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column),
-               std::string::npos, [&cells](char byte) { cells += byte == '\n' || byte == '\t' ? ' ' : byte; });
+  // The cells are gathered in file order, in one read of the text, then put
+  // in the table's order: read row by row in latitude order, a list kept on
+  // disk would be read a block per row.
+  std::string inFileOrder;
+  std::vector<std::size_t> starts(rows_.size() + 1, 0);
+  forEachRowLine([&](std::size_t index, const char* line, const char* end) {
+    if (recordOf(rows_[index])) {
+      for (const Column column : {Column::Idx, Column::X, Column::Y, Column::Direction}) {
+        if (column != Column::Idx) inFileOrder += '\t';
+        takeCell(line, end, static_cast<std::size_t>(column), std::string::npos,
+                 [&inFileOrder](char byte) { inFileOrder += byte == '\t' ? ' ' : byte; });
+      }
+      inFileOrder += '\n';
     }
-    cells += '\n';
+    starts[index + 1] = inFileOrder.size();
+  });
+  cells.reserve(inFileOrder.size());
+  for (std::size_t position = 0; position < size(); ++position) {
+    const std::size_t row = indexAt(position);
+    cells.append(inFileOrder, starts[row], starts[row + 1] - starts[row]);
   }
   return cells;
+}
+
+void CameraTable::forEachRowLine(const std::function<void(std::size_t, const char*, const char*)>& take) const {
+  const std::size_t rows = std::min(rows_.size(), lineOffsets_.size());
+  if (rows == 0) return;
+  LineStarts::Reader starts(lineOffsets_);
+  std::size_t nextStart = starts.next();
+  std::size_t index = 0;
+  std::size_t pieceStart = 0;
+  text_.forEachPiece(0, text_.size(), [&](std::string_view piece) {
+    const std::size_t pieceEnd = pieceStart + piece.size();
+    // Rows lie in file order, their lines one after another: those that
+    // start in this piece end in it too.
+    for (; index < rows && nextStart < pieceEnd; ++index) {
+      take(index, piece.data() + (nextStart - pieceStart), piece.data() + piece.size());
+      if (index + 1 < rows) nextStart = starts.next();
+    }
+    pieceStart = pieceEnd;
+  });
+}
+
+void CameraTable::forEachCellInFileOrder(Column column, std::size_t most,
+                                         const std::function<void(std::size_t, std::string_view)>& take) const {
+  if (!keepText_) return;
+  std::string cell;
+  forEachRowLine([&](std::size_t index, const char* line, const char* end) {
+    cell.clear();
+    takeCell(line, end, static_cast<std::size_t>(column), most, [&cell](char byte) { cell += byte; });
+    take(index, cell);
+  });
 }
 
 void CameraTable::clear() noexcept {
@@ -96,15 +137,15 @@ void CameraTable::clear() noexcept {
   decltype(rows_)().swap(rows_);
   std::vector<LineRun>().swap(lineRuns_);
   RowPositions().swap(order_);
-  std::vector<std::size_t>().swap(lineOffsets_);
-  std::string().swap(text_);
+  lineOffsets_.clear();
+  text_.clear();
 }
 
 void CameraTable::emptyKeepingRoom() noexcept {
   rows_.clear();
   lineRuns_.clear();
   order_.clear();
-  lineOffsets_.clear();
+  lineOffsets_.emptyKeepingRoom();
   text_.clear();
   keepText_ = false;
   keepOffsets_ = false;
@@ -115,31 +156,30 @@ void CameraTable::emptyKeepingRoom() noexcept {
 
 void CameraTable::keepText(std::string text) {
   clear();
-  text_ = std::move(text);
+  text_.take(std::move(text));
   keepText_ = keepOffsets_ = true;
 }
 
 std::size_t CameraTable::appendText(std::string_view more) {
-  const std::size_t start = text_.size();
-  text_.append(more.data(), more.size());
   keepText_ = keepOffsets_ = true;
-  return start;
+  return text_.append(more);
 }
 
 std::size_t CameraTable::takeText(std::string&& more) {
-  if (!text_.empty()) return appendText(std::string_view(more));
-  text_ = std::move(more);
   keepText_ = keepOffsets_ = true;
-  return 0;
+  return text_.take(std::move(more));
+}
+
+std::size_t CameraTable::appendFileText(const std::filesystem::path& path, const FileStamp& stamp, std::size_t size,
+                                        char lastByte, bool utf8) {
+  keepText_ = keepOffsets_ = true;
+  return text_.appendFile(path, stamp, size, lastByte, utf8);
 }
 
 void CameraTable::reserve(std::size_t rows) {
   rows = std::min(rows, rowLimit_);
   rows_.reserve(rows);
-  if (keepOffsets_) {
-    lineOffsets_.reserve(rows);
-    adviseLargePages(lineOffsets_.data(), lineOffsets_.capacity() * sizeof(std::size_t));
-  }
+  if (keepOffsets_) lineOffsets_.reserve(rows);
 }
 
 void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint64_t firstLine,
@@ -152,7 +192,9 @@ void CameraTable::appendRows(const CameraRow* rows, std::size_t count, std::uint
     lineRuns_.push_back({rows_.size(), firstLine});
   }
   rows_.insert(rows_.end(), rows, rows + taken);
-  if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), lineOffsets, lineOffsets + taken);
+  if (keepOffsets_) {
+    for (std::size_t i = 0; i < taken; ++i) lineOffsets_.push(lineOffsets[i]);
+  }
   for (std::size_t i = 0; i < taken; ++i) totals_.add(rows[i]);
   if (taken < count) throwTooManyRows();
 }
@@ -265,11 +307,11 @@ void CameraTable::removeRows(const std::vector<std::uint32_t>& indexes) {
     const std::uint64_t line = lineRuns_[run].line + (i - lineRuns_[run].firstRow);
     if (runs.empty() || line - runs.back().line != kept - runs.back().firstRow) runs.push_back({kept, line});
     rows_[kept] = rows_[i];
-    if (keepOffsets_) lineOffsets_[kept] = lineOffsets_[i];
+
     ++kept;
   }
   rows_.resize(kept);
-  if (keepOffsets_) lineOffsets_.resize(kept);
+  if (keepOffsets_) lineOffsets_.remove(indexes);
   lineRuns_.swap(runs);
 }
 
@@ -278,7 +320,10 @@ void CameraTable::appendRows(const CameraTable& rows, std::uint64_t lineBase) {
   order_.clear();
   appendLineRuns(rows.lineRuns_, rows_.size(), lineBase);
   rows_.insert(rows_.end(), rows.rows_.begin(), rows.rows_.end());
-  if (keepOffsets_) lineOffsets_.insert(lineOffsets_.end(), rows.lineOffsets_.begin(), rows.lineOffsets_.end());
+  if (keepOffsets_) {
+    LineStarts::Reader starts(rows.lineOffsets_);
+    for (std::size_t i = 0; i < rows.lineOffsets_.size(); ++i) lineOffsets_.push(starts.next());
+  }
   totals_.add(rows.totals_);
 }
 
@@ -295,24 +340,25 @@ std::uint64_t CameraTable::tagInFileOrder(std::size_t index) const noexcept {
 }
 
 std::string CameraTable::cell(std::size_t position, Column column) const {
-  if (!keepText_ || position >= rows_.size()) return {};
-  const std::size_t offset = lineOffsets_[indexAt(position)];
-  return cutCell(text_.data() + offset, text_.data() + text_.size(), static_cast<std::size_t>(column),
-                 std::string::npos);
+  if (position >= rows_.size()) return {};
+  return cellInFileOrder(indexAt(position), column);
 }
 
-std::string CameraTable::cellStartInFileOrder(std::size_t index, Column column, std::size_t most) const {
-  if (!keepText_ || index >= rows_.size()) return {};
-  return cutCell(text_.data() + lineOffsets_[index], text_.data() + text_.size(), static_cast<std::size_t>(column),
-                 most);
+void CameraTable::prepareCells(std::size_t first, std::size_t last) const {
+  // A page, not the whole table: the cache holds a few pages.
+  constexpr std::size_t kMostRows = 100;
+  if (!keepText_) return;
+  last = std::min({last, rows_.size(), lineOffsets_.size(), first + kMostRows});
+  std::vector<std::size_t> offsets;
+  for (std::size_t position = first; position < last; ++position) offsets.push_back(lineOffsets_[indexAt(position)]);
+  std::sort(offsets.begin(), offsets.end());  // the file read in its own order
+  text_.cacheLines(offsets);
 }
 
-std::size_t CameraTable::cellStartInFileOrder(std::size_t index, Column column, char* out, std::size_t most) const {
-  if (!keepText_ || index >= rows_.size()) return 0;
-  std::size_t taken = 0;
-  takeCell(text_.data() + lineOffsets_[index], text_.data() + text_.size(), static_cast<std::size_t>(column), most,
-           [out, &taken](char byte) { out[taken++] = byte; });
-  return taken;
+std::string CameraTable::cellInFileOrder(std::size_t index, Column column) const {
+  if (!keepText_ || index >= lineOffsets_.size()) return {};
+  const std::string line = text_.line(lineOffsets_[index]);
+  return cutCell(line.data(), line.data() + line.size(), static_cast<std::size_t>(column), std::string::npos);
 }
 
 void CameraTable::sortByLatitude() {

@@ -6,12 +6,16 @@
 #pragma once
 
 #include "core/base/prefetch.h"
+#include "core/list/kept_text.h"
+#include "core/list/line_starts.h"
 #include "core/model/camera_record.h"
 #include "core/platform/large_pages.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <new>
@@ -126,13 +130,22 @@ class CameraTable {
   // a position past the end.
   bool keepsText() const noexcept { return keepText_; }
   std::string cell(std::size_t position, Column column) const;
-  // The first `most` bytes of a cell, of the row at this place in file order:
-  // it reads only the text, never the order, so it may run while the table
-  // is sorted on another thread.
-  std::string cellStartInFileOrder(std::size_t index, Column column, std::size_t most) const;
-  // The same into `out` (room for `most` bytes), for a pass over millions
-  // of rows; returns how many bytes it wrote.
-  std::size_t cellStartInFileOrder(std::size_t index, Column column, char* out, std::size_t most) const;
+  // The same of the row at this place in file order.
+  std::string cellInFileOrder(std::size_t index, Column column) const;
+  // Hints that the cells of the rows at [first, last) are about to be read
+  // (a page of them shown): their lines are read at once.
+  void prepareCells(std::size_t first, std::size_t last) const;
+  // Hands `take` the first `most` bytes of a cell of every row, in file
+  // order with each row's place in it: one read of the text from start to
+  // end, where reading the rows' cells one by one would read a list kept on
+  // disk a block per row. It reads only the text, never the order, so it may
+  // run while the table is sorted on another thread. Throws FileReadError
+  // where a list's file changed since it was read.
+  void forEachCellInFileOrder(Column column, std::size_t most,
+                              const std::function<void(std::size_t index, std::string_view cell)>& take) const;
+  // Whether a list's file was found changed since it was read: its cells
+  // then read as empty.
+  bool textChanged() const noexcept { return text_.changed(); }
 
   // Puts rows in ascending latitude. Rows with equal latitude keep their
   // order, so one list always gives one file; a latitude that is NaN sorts
@@ -152,7 +165,12 @@ class CameraTable {
   std::size_t appendText(std::string_view more);
   // The same, taking the text itself where none is kept yet (no copy).
   std::size_t takeText(std::string&& more);
-  const std::string& text() const noexcept { return text_; }
+  // Adds a list read from the file at `path` (`size` bytes, its stamp as
+  // read, `lastByte` its last, `utf8` whether they are UTF-8), its text read again from the file when
+  // wanted rather than kept; returns where it starts.
+  std::size_t appendFileText(const std::filesystem::path& path, const FileStamp& stamp, std::size_t size,
+                             char lastByte, bool utf8);
+  const KeptText& text() const noexcept { return text_; }
   void reserve(std::size_t rows);  // at most the table's limit
   // All three throw TooLargeError for a row past the table's limit, once the
   // rows up to it are in.
@@ -241,6 +259,9 @@ class CameraTable {
   }
 
   [[noreturn]] void throwTooManyRows() const;
+  // Hands `take` each row's place in file order with its line, up to the
+  // end of the text read with it, in one read of the text.
+  void forEachRowLine(const std::function<void(std::size_t index, const char* line, const char* end)>& take) const;
 
   std::size_t rowLimit_;
   // Never zeroed as it grows: room set aside is written before it is read.
@@ -252,8 +273,8 @@ class CameraTable {
   std::size_t takenIn_ = 0;    // while it is: the rows the table holds
   bool keepText_ = false;
   bool keepOffsets_ = false;  // line offsets are kept (with the text, or for it)
-  std::string text_;
-  std::vector<std::size_t> lineOffsets_;
+  KeptText text_;
+  LineStarts lineOffsets_;
 };
 
 }  // namespace tabrino

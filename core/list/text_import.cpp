@@ -3,6 +3,7 @@
 #include "core/base/c_numbers.h"
 #include "core/base/byte_words.h"
 #include "core/base/errors.h"
+#include "core/base/utf8_text.h"
 #include "core/platform/file_io.h"
 #include "core/platform/large_pages.h"
 #include "core/platform/text_reader.h"
@@ -690,8 +691,21 @@ PartRead readInParts(const ListStream& in, CameraTable& table, ListParser& parse
 // parsed, and room for the rows is reserved only once it has. A large list
 // on disk is read in parts, two at once, first. After a read failure the
 // table holds the rows of the lines read in full.
-ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options) {
+// Where the bytes a streamed read went through lie in the table's text, for
+// a table that reads them again from the file rather than keeping them.
+struct StreamedText {
+  std::size_t start = 0;     // where the list lies in the table's text
+  std::uint64_t bytes = 0;   // read so far
+  char lastByte = '\n';
+  bool utf8 = true;          // every line read so far is UTF-8
+};
+
+ImportResult readStreamed(const ListStream& in, CameraTable& table, const ImportOptions& options,
+                          StreamedText* text = nullptr) {
   const std::size_t rowsBefore = table.size();
+  // A line's place in the table's text: the bytes in the room lie at
+  // [done - used, done) of the list.
+  const std::size_t textStart = text ? text->start : 0;
   ListParser parser(&table, options.findings, options.firstLine);
   std::string_view alreadyRead = in.alreadyRead;
   std::uint64_t done = 0;  // bytes read up to the end of those in the room
@@ -712,6 +726,10 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   if (!alreadyRead.empty()) std::memcpy(room.data(), alreadyRead.data(), alreadyRead.size());
   std::size_t used = alreadyRead.size();  // the carried line, then what was read after it
   done += used;
+  if (text && used > 0) {
+    text->bytes = done;
+    text->lastByte = alreadyRead.back();
+  }
   const std::uint64_t expectedSize = in.size;
   bool failed = false;
   for (;;) {
@@ -722,6 +740,10 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     clearSystemError();
     const std::size_t got = std::fread(buffer + used, 1, kReadBlockSize, in.file);
     done += got;
+    if (text && got > 0) {
+      text->bytes = done;
+      text->lastByte = buffer[used + got - 1];
+    }
     if (options.progress) options.progress(done, std::max(expectedSize, done));
     if (got == 0) {
       failed = std::ferror(in.file) != 0;
@@ -730,10 +752,12 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     const char* fresh = buffer + used;
     used += got;
     const char* from = buffer;  // the first line not parsed
+    const std::size_t bufferAt = textStart + static_cast<std::size_t>(done - used);
     if (parser.header() != ListParser::Header::Passed) {
-      from = parser.parseLines(buffer, buffer + withinHeaderReach(done - used, used), 0);
+      from = parser.parseLines(buffer, buffer + withinHeaderReach(done - used, used), bufferAt);
       if (parser.header() != ListParser::Header::Passed) {
         if (done > kHeaderReach) return resultOf(parser, table, rowsBefore);  // the text goes on: not a list
+        if (text) text->utf8 = text->utf8 && isValidUtf8(std::string_view(buffer, static_cast<std::size_t>(from - buffer)));
         used -= static_cast<std::size_t>(from - buffer);
         std::memmove(buffer, from, used);
         continue;
@@ -745,7 +769,10 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
     }
     // The carried line has no line feed: until one comes, nothing is complete.
     if (from == buffer && fresh != buffer && !std::memchr(fresh, '\n', got)) continue;
-    const char* stop = parseLinesInParallel(parser, table, second, threads, options.findings, from, buffer + used, 0);
+    const char* stop = parseLinesInParallel(parser, table, second, threads, options.findings, from, buffer + used,
+                                            bufferAt + static_cast<std::size_t>(from - buffer));
+    // Lines parsed are checked whole: a character never lies across two.
+    if (text) text->utf8 = text->utf8 && isValidUtf8(std::string_view(buffer, static_cast<std::size_t>(stop - buffer)));
     used -= static_cast<std::size_t>(stop - buffer);
     std::memmove(buffer, stop, used);
   }
@@ -753,8 +780,12 @@ ImportResult readStreamed(const ListStream& in, CameraTable& table, const Import
   // The bytes read before may have been the whole stream: their lines ahead
   // of the last were then never parsed.
   const char* last = room.data();
-  if (!reserved) last = parseLinesInParallel(parser, table, second, threads, options.findings, last, last + used, 0);
-  parser.parseLastLine(last, room.data() + used, 0);
+  const std::size_t lastAt = textStart + static_cast<std::size_t>(done - used);
+  if (!reserved) {
+    last = parseLinesInParallel(parser, table, second, threads, options.findings, last, last + used, lastAt);
+  }
+  parser.parseLastLine(last, room.data() + used, lastAt + static_cast<std::size_t>(last - room.data()));
+  if (text) text->utf8 = text->utf8 && isValidUtf8(std::string_view(room.data(), used));
   return resultOf(parser, table, rowsBefore);
 }
 
@@ -851,12 +882,11 @@ class KeptReading {
   // Hands the text to the table and parses the last line, unless the text is
   // not a list or a read failed.
   ImportResult finish(bool isList) {
+    if (isList && !failed_) parser_.parseLastLine(text_.data() + parsed_, text_.data() + text_.size(), start_ + parsed_);
     table_.takeText(std::move(text_));
     handedOver_ = true;
     if (!isList) return resultOf(parser_, table_, rowsBefore_);
     if (failed_) return {ImportOutcome::ReadFailed, 0, 0, reason_};
-    const std::string& kept = table_.text();
-    parser_.parseLastLine(kept.data() + start_ + parsed_, kept.data() + kept.size(), start_ + parsed_);
     return resultOf(parser_, table_, rowsBefore_);
   }
 
@@ -923,8 +953,39 @@ ImportResult readKept(const ListStream& in, CameraTable& table, const ImportOpti
   return reading.finish(isList);
 }
 
+// Reads a list on disk for a table that keeps its text, keeping only where
+// each line lies: the table reads the cells again from the file. However
+// the reading ends, the rows read point into the file's bytes read.
+ImportResult readKeptInFile(const ListStream& in, CameraTable& table, const ImportOptions& options,
+                            const FileStamp& stamp) {
+  StreamedText text;
+  text.start = textStart(table, options);
+  struct KeepFile {
+    ~KeepFile() {
+      try {
+        table.appendFileText(path, stamp, static_cast<std::size_t>(text.bytes), text.lastByte, text.utf8);
+      } catch (const std::bad_alloc&) {
+        table.clear();  // rows that point into no text are no rows to show
+      }
+    }
+    CameraTable& table;
+    const std::filesystem::path& path;
+    const FileStamp& stamp;
+    const StreamedText& text;
+  } keep{table, in.source, stamp, text};
+  return readStreamed(in, table, options, &text);
+}
+
 ImportResult readList(const ListStream& in, CameraTable& table, const ImportOptions& options) {
-  return options.keepText ? readKept(in, table, options) : readStreamed(in, table, options);
+  if (!options.keepText) return readStreamed(in, table, options);
+  // Only a file read from its first byte can be read again at its offsets;
+  // its stamp tells later whether it is still the file that was read.
+  FileStamp stamp;
+  const bool addressable = static_cast<std::uint64_t>(static_cast<std::size_t>(in.size)) == in.size;
+  if (!in.source.empty() && in.readableAtOffsets && addressable && stampOf(in.file, stamp)) {
+    return readKeptInFile(in, table, options, stamp);
+  }
+  return readKept(in, table, options);
 }
 
 }  // namespace
@@ -948,7 +1009,7 @@ ImportResult importCameraList(const std::filesystem::path& path, CameraTable& ta
   if (!file) return {ImportOutcome::OpenFailed, 0, 0, lastSystemError()};
   if (!options.append) table.clear();
   const auto size = std::filesystem::file_size(path, ec);
-  return readList({file.get(), {}, ec ? 0 : size, !ec}, table, options);
+  return readList({file.get(), {}, ec ? 0 : size, !ec, ec ? std::filesystem::path() : path}, table, options);
 }
 
 ImportResult importCameraStream(const ListStream& in, CameraTable& table, const ImportOptions& options) {
@@ -965,16 +1026,17 @@ ImportResult importCameraListText(std::string_view bytes, CameraTable& table, co
     table.keepText(std::string(bytes));
   }
   ListParser parser(&table, options.findings, options.firstLine);
-  const std::string& text = table.text();
-  const char* begin = text.data() + start;
-  const char* end = text.data() + text.size();
+  // The bytes given lie at `start` in the table's text.
+  const char* begin = bytes.data();
+  const char* end = begin + bytes.size();
+  auto at = [&](const char* p) { return start + static_cast<std::size_t>(p - begin); };
   // As a file is read: no further than the header's reach until it has passed.
   const char* rest = parser.parseLines(begin, begin + withinHeaderReach(0, bytes.size()), start);
   if (parser.header() != ListParser::Header::Passed && bytes.size() > kHeaderReach) {
     return resultOf(parser, table, rowsBefore);
   }
-  rest = parser.parseLines(rest, end, static_cast<std::size_t>(rest - text.data()));
-  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - text.data()));
+  rest = parser.parseLines(rest, end, at(rest));
+  parser.parseLastLine(rest, end, at(rest));
   return resultOf(parser, table, rowsBefore);
 }
 
@@ -1000,11 +1062,13 @@ bool startsAsList(const std::filesystem::path& path) {
   return parser.header() == ListParser::Header::Passed;
 }
 
-void scanListFindings(std::string_view bytes, FindingSink& findings) {
+void scanListFindings(const KeptText& text, std::size_t from, std::size_t to, FindingSink& findings) {
   ListParser parser(nullptr, &findings);
-  const char* end = bytes.data() + bytes.size();
-  const char* rest = parser.parseLines(bytes.data(), end, 0);
-  parser.parseLastLine(rest, end, static_cast<std::size_t>(rest - bytes.data()));
+  text.forEachPiece(from, to, [&parser](std::string_view piece) {
+    const char* end = piece.data() + piece.size();
+    const char* rest = parser.parseLines(piece.data(), end, 0);
+    parser.parseLastLine(rest, end, 0);  // only the range's last piece ends without a line feed
+  });
 }
 
 }  // namespace tabrino

@@ -92,6 +92,9 @@ struct ListStream {
   // A file on disk read from its first byte (alreadyRead being its first
   // bytes): a large one is read in parts, two at once, each at its own offset.
   bool readableAtOffsets = false;
+  // The file's path, where it is one on disk: a table that keeps the list's
+  // text reads its cells again from there rather than keeping a copy.
+  std::filesystem::path source;
 };
 // Reads an open stream to its end.
 ImportResult importCameraStream(const ListStream& in, CameraTable& table, const ImportOptions& options = {});
@@ -116,8 +119,9 @@ ImportResult importNextList(const ListInput& input, CameraTable& table, ListSour
 // cannot be opened or read.
 bool startsAsList(const std::filesystem::path& path);
 
-// The findings of a list in memory, without keeping its rows: for a list
-// whose table shows only the first few, read again when all are wanted.
-void scanListFindings(std::string_view bytes, FindingSink& findings);
+// The findings of the list at [from, to) of a table's text, without keeping
+// its rows: for findings wanted again after the reading. Throws
+// FileReadError where the list's file changed since it was read.
+void scanListFindings(const KeptText& text, std::size_t from, std::size_t to, FindingSink& findings);
 
 }  // namespace tabrino

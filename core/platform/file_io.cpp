@@ -236,6 +236,31 @@ std::string displayPath(const std::filesystem::path& path) {
 #endif
 }
 
+bool stampOf(std::FILE* file, FileStamp& stamp) noexcept {
+  clearSystemError();
+#ifdef _WIN32
+  const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (handle == INVALID_HANDLE_VALUE || !::GetFileInformationByHandle(handle, &info)) {
+    _doserrno = static_cast<unsigned long>(::GetLastError());
+    return false;
+  }
+  stamp.volume = info.dwVolumeSerialNumber;
+  stamp.index = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+  stamp.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+  stamp.written =
+      static_cast<std::int64_t>(std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32 | info.ftLastWriteTime.dwLowDateTime);
+#else
+  struct stat info {};
+  if (::fstat(::fileno(file), &info) != 0) return false;
+  stamp.volume = static_cast<std::uint64_t>(info.st_dev);
+  stamp.index = static_cast<std::uint64_t>(info.st_ino);
+  stamp.size = static_cast<std::uint64_t>(info.st_size);
+  stamp.written = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+#endif
+  return true;
+}
+
 bool isStandardInput(const std::filesystem::path& path) {
 #ifdef _WIN32
   const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);

@@ -55,6 +55,22 @@ UniqueFile ownReadHandle(std::FILE* file) noexcept;
 // lastSystemError() saying why, where the file cannot be read from its start (a pipe).
 int descriptorAtStart(std::FILE* file) noexcept;
 
+// What tells one state of a file on disk from another: its identity on its
+// volume, its size and when it was last written. A file saved again, or
+// replaced by another under its name, has another stamp.
+struct FileStamp {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  std::uint64_t size = 0;
+  std::int64_t written = 0;  // in the system's own units
+  bool operator==(const FileStamp& other) const noexcept {
+    return volume == other.volume && index == other.index && size == other.size && written == other.written;
+  }
+  bool operator!=(const FileStamp& other) const noexcept { return !(*this == other); }
+};
+// The stamp of the file `file` has open; false, with lastSystemError()
+// saying why, where the system tells none.
+bool stampOf(std::FILE* file, FileStamp& stamp) noexcept;
 // Pushes written data through to the storage device, so that a file reported
 // as written survives a crash of the system right after.
 bool syncToDisk(std::FILE* file) noexcept;

@@ -79,7 +79,10 @@ CameraFileRead InputFile::readCameras(CameraFormat format, CameraTable& table, c
   return readCameraFile(format, {file_, head_, path_, shownName_, size_}, table, options);
 }
 
-ListStream InputFile::listStream() const noexcept { return {file_, head_, size_, owned_ && size_ > 0}; }
+ListStream InputFile::listStream() const {
+  const bool onDisk = owned_ && size_ > 0;
+  return {file_, head_, size_, onDisk, onDisk ? path_ : std::filesystem::path()};
+}
 
 ImportResult InputFile::openFailure() const { return {ImportOutcome::OpenFailed, 0, 0, reason_}; }
 

@@ -53,7 +53,7 @@ class InputFile {
   ImportResult importList(CameraTable& table, const ImportOptions& options);
   // For a reader that imports it itself (diff); file is null when the input
   // could not be opened: then openFailure() says why.
-  ListStream listStream() const noexcept;
+  ListStream listStream() const;
   ImportResult openFailure() const;
   // Its first bytes (up to kExtractHeadSize, or kFormatHeadSize where a
   // list's header is not among those), already read: what a message
