@@ -179,5 +179,22 @@ TEST(KeptText, AListChangedOnDiskIsNeverReadAsTheOneRead) {
   }
 }
 
+// While a list is read again, its owner may still move it aside (as an
+// editor keeping a backup does before it saves) and remove it: the reading
+// keeps others from the file as little as the system allows.
+TEST(KeptText, AListBeingReadCanBeMovedAndRemoved) {
+  test::TempDir dir;
+  test::writeText(dir / "list.txt", kHeader + "one,13.5,52.5,1,50,1,90\n");
+  const UniqueFile reading = openSharedForReading(dir / "list.txt");
+  ASSERT_NE(reading, nullptr);
+  std::error_code error;
+  std::filesystem::rename(dir / "list.txt", dir / "list.bak", error);
+  EXPECT_FALSE(error) << "moved aside: " << error.message();
+  test::writeText(dir / "list.txt", kHeader + "ONE,13.5,52.5,1,50,1,90\n");
+  std::filesystem::remove(dir / "list.bak", error);
+  EXPECT_FALSE(error) << "removed: " << error.message();
+  EXPECT_EQ(openSharedForReading(dir / "missing.txt"), nullptr);
+}
+
 }  // namespace
 }  // namespace tabrino

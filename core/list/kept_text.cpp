@@ -128,7 +128,7 @@ bool KeptText::readFile(const Part& part, std::size_t from, std::size_t size, st
   UniqueFile opened;
   UniqueFile& file = keep ? *keep : opened;
   if (!file) {
-    file = openFile(part.file.path, "rb");
+    file = openSharedForReading(part.file.path);
     if (!file) {
       error = lastSystemError();
       return false;

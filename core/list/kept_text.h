@@ -7,10 +7,11 @@
 // or read from a pipe) is held here. Offsets run over all the parts as if
 // they were one text.
 //
-// The file is opened for each read and closed again, never held open, so
-// that the list can be edited and saved meanwhile; each read first checks
-// that the file is still the one that was read (its stamp), and a file that
-// changed is never read as if it had not.
+// The file is opened for each read (or pass, or search) and closed again,
+// never held open longer, and opened so that others may save, rename or
+// replace it meanwhile; each read first checks that the file is still the
+// one that was read (its stamp), and a file that changed is never read as if
+// it had not.
 #pragma once
 
 #include "core/platform/file_io.h"

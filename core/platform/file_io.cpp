@@ -32,6 +32,29 @@ UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
 #endif
 }
 
+UniqueFile openSharedForReading(const std::filesystem::path& path) {
+#ifdef _WIN32
+  clearSystemError();
+  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    _doserrno = ::GetLastError();
+    errno = EACCES;
+    return nullptr;
+  }
+  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (descriptor < 0) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  UniqueFile file(::_fdopen(descriptor, "rb"));
+  if (!file) ::_close(descriptor);
+  return file;
+#else
+  return openFile(path, "rb");  // nothing keeps others from a file open here
+#endif
+}
+
 UniqueFile openTemporaryFile() {
   clearSystemError();
 #ifdef _WIN32

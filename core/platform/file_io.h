@@ -21,6 +21,11 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 // failed.
 UniqueFile openFile(const std::filesystem::path& path, const char* mode);
 
+// Opens a file for reading ("rb") that others may meanwhile write, rename,
+// replace or delete (on Windows, shared for deleting too, which fopen's
+// file is not): for a file read again now and then while its owner may
+// save it. lastSystemError() tells why it failed.
+UniqueFile openSharedForReading(const std::filesystem::path& path);
 // A new file without a name anyone else uses, open for writing and reading
 // back ("w+b"), removed when it is closed or the process ends: on Windows
 // under a unique name in the user's temporary folder (the C library's
