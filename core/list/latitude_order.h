@@ -42,6 +42,21 @@ struct LatitudeRuns {
 // rows beyond them are still placed, at the ends. Two threads share the work.
 LatitudeRuns dealLatitudeRuns(const CameraRow* rows, std::size_t count, double lowest, double highest);
 
+// Rows at least this many are dealt into blocks rather than counted first
+// (see latitudeOrder).
+inline constexpr std::size_t kBlockDealtFrom = 4000000;
+
+// The places of rows[0, count) in latitude order, ties in file order and
+// NaN last. Fewer rows than `blockDealtFrom` are dealt as dealLatitudeRuns
+// does and sorted by sortLatitudeRuns, two threads a half each. More are
+// dealt in one read of the rows, into chains of small blocks a run each
+// (8 bytes a row, 32-bit fractions), and each run gathered from its blocks
+// into the cache to be sorted: they no longer fit the cache, so each read
+// of them all costs the time of a read from memory, and a count of each
+// run's rows would be one such read more.
+RowPositions latitudeOrder(const CameraRow* rows, std::size_t count, double lowest, double highest,
+                           std::size_t blockDealtFrom = kBlockDealtFrom);
+
 // Sorts the places of the runs [firstRun, lastRun) by latitude, ties in
 // file order, rearranging their fractions alongside. Another thread may
 // sort other runs at the same time.
