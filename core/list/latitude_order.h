@@ -42,18 +42,15 @@ struct LatitudeRuns {
 // rows beyond them are still placed, at the ends. Two threads share the work.
 LatitudeRuns dealLatitudeRuns(const CameraRow* rows, std::size_t count, double lowest, double highest);
 
-// Rows at least this many are dealt into blocks rather than counted first
-// (see latitudeOrder).
+// Rows at least this many are dealt into blocks (see latitude_blocks.h):
+// a few million, where rows no longer fit the cache. Fewer keep the
+// counted deal, which takes less memory: 6 bytes a row against 12.
 inline constexpr std::size_t kBlockDealtFrom = 4000000;
 
 // The places of rows[0, count) in latitude order, ties in file order and
-// NaN last. Fewer rows than `blockDealtFrom` are dealt as dealLatitudeRuns
-// does and sorted by sortLatitudeRuns, two threads a half each. More are
-// dealt in one read of the rows, into chains of small blocks a run each
-// (8 bytes a row, 32-bit fractions), and each run gathered from its blocks
-// into the cache to be sorted: they no longer fit the cache, so each read
-// of them all costs the time of a read from memory, and a count of each
-// run's rows would be one such read more.
+// NaN last: dealt by dealLatitudeRuns and sorted by sortLatitudeRuns, two
+// threads a half each, or from `blockDealtFrom` rows on dealt into blocks.
+// `lowest` and `highest` are as for dealLatitudeRuns.
 RowPositions latitudeOrder(const CameraRow* rows, std::size_t count, double lowest, double highest,
                            std::size_t blockDealtFrom = kBlockDealtFrom);
 
