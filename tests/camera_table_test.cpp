@@ -188,5 +188,26 @@ TEST(CameraTable, SortAgreesWithAStableSortOnCrowdedAndOddLatitudes) {
   }
 }
 
+// Dealt into blocks, a run's rows cross from block to block and from the
+// first half of the rows to the second: small lists of each size around a
+// block's edge, with repeated latitudes and NaN, against a stable sort.
+TEST(CameraTable, SortDealtIntoBlocksAgreesWithAStableSortAtEverySize) {
+  std::mt19937_64 random(36);
+  for (const std::size_t count : {2u, 3u, 63u, 64u, 65u, 128u, 129u, 1000u, 5001u}) {
+    std::vector<CameraRow> rows(count);
+    for (CameraRow& row : rows) {
+      row = {random() % 17 ? static_cast<double>(random() % 200) / 4.0 - 20.0 : NAN, 0, 1, 0, 0, 0};
+    }
+    std::vector<std::uint32_t> expected(count);
+    for (std::size_t i = 0; i < count; ++i) expected[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const double x = rows[a].latitude, y = rows[b].latitude;
+      return std::isnan(x) || std::isnan(y) ? !std::isnan(x) && std::isnan(y) : x < y;
+    });
+    const RowPositions order = latitudeOrder(rows.data(), count, -20, 30, 0);
+    EXPECT_EQ(std::vector<std::uint32_t>(order.begin(), order.end()), expected) << count << " rows";
+  }
+}
+
 }  // namespace
 }  // namespace tabrino
