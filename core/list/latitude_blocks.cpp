@@ -49,15 +49,30 @@ class BlockDeal {
   }
   // Copies the run's entries, in the order dealt, to `out`; returns where they end.
   std::uint64_t* copyRun(std::size_t run, std::uint64_t* out) const noexcept {
-    const std::size_t last = next_[run] / kBlockEntries;
-    std::size_t block = run;
-    for (; block != last; block = links_[block]) {
-      out = std::copy_n(pool_.data() + block * kBlockEntries, kBlockEntries, out);
-    }
-    return std::copy_n(pool_.data() + block * kBlockEntries, next_[run] % kBlockEntries, out);
+    forEachBlock(run, [&](const std::uint64_t* entries, std::size_t count) { out = std::copy_n(entries, count, out); });
+    return out;
+  }
+  // The same split into rows and fractions; returns where they end.
+  std::size_t splitRun(std::size_t run, std::uint32_t* rows, std::uint32_t* fractions) const noexcept {
+    std::size_t at = 0;
+    forEachBlock(run, [&](const std::uint64_t* entries, std::size_t count) {
+      for (std::size_t j = 0; j < count; ++j, ++at) {
+        rows[at] = static_cast<std::uint32_t>(entries[j]);
+        fractions[at] = static_cast<std::uint32_t>(entries[j] >> 32);
+      }
+    });
+    return at;
   }
 
  private:
+  template <typename Take>
+  void forEachBlock(std::size_t run, Take take) const noexcept {
+    const std::size_t last = next_[run] / kBlockEntries;
+    std::size_t block = run;
+    for (; block != last; block = links_[block]) take(pool_.data() + block * kBlockEntries, kBlockEntries);
+    take(pool_.data() + block * kBlockEntries, next_[run] % kBlockEntries);
+  }
+
   std::vector<std::uint64_t, UninitialisedAllocator<std::uint64_t>> pool_;
   std::vector<std::uint32_t> next_;   // where each run writes its next entry
   std::vector<std::uint32_t> links_;  // the block that follows each full block of a run
@@ -71,19 +86,18 @@ void sortDealtRuns(const CameraRow* rows, const BlockDeal& first, const BlockDea
   std::vector<std::uint32_t, UninitialisedAllocator<std::uint32_t>> fractions;
   for (std::size_t r = firstRun; r < lastRun; ++r) {
     const std::size_t count = starts[r + 1] - starts[r];
-    std::uint64_t* entries = sorter.entries(count);
-    second.copyRun(r, first.copyRun(r, entries));
     if (count <= kCopiedAtMost) {
+      second.copyRun(r, first.copyRun(r, sorter.entries(count)));
       sorter.sortEntries(starts[r], count);
       continue;
     }
-    // A crowded run is split in place, as a counted deal's run is.
+    // A crowded run is split in place, as a counted deal's run is: only its
+    // fractions take room of their own.
     fractions.resize(count);
-    for (std::size_t j = 0; j < count; ++j) {
-      order[starts[r] + j] = static_cast<std::uint32_t>(entries[j]);
-      fractions[j] = static_cast<std::uint32_t>(entries[j] >> 32);
-    }
-    RunSorter<std::uint32_t>(rows, order.data() + starts[r], fractions.data()).sort(0, count);
+    std::uint32_t* const places = order.data() + starts[r];
+    const std::size_t inFirst = first.splitRun(r, places, fractions.data());
+    second.splitRun(r, places + inFirst, fractions.data() + inFirst);
+    RunSorter<std::uint32_t>(rows, places, fractions.data()).sort(0, count);
   }
 }
 
@@ -103,7 +117,6 @@ RowPositions blockDealtOrder(const CameraRow* rows, std::size_t count, const Lat
              [&] { sortDealtRuns(rows, first, second, starts, order, middle, spread.runs()); });
   return order;
 }
-
 
 bool blocksHold(std::size_t count, std::size_t runs) noexcept { return BlockDeal::fits(count, runs); }
 
