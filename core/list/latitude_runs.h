@@ -104,7 +104,16 @@ class RunSorter {
     if (count < 2) return;
     if (count <= kCopiedAtMost) {
       sortCopy(first, last);
-    } else if (bitsLeft > 0) {
+      return;
+    }
+    // Leading bits that every fraction shares split nothing: a list of one
+    // latitude would be passed over once for each byte of them.
+    Fraction differing = 0;
+    for (std::size_t place = first + 1; place < last; ++place) {
+      differing = static_cast<Fraction>(differing | (fractions_[place] ^ fractions_[first]));
+    }
+    while (bitsLeft > 0 && (differing >> (bitsLeft - 8)) == 0) bitsLeft -= 8;
+    if (bitsLeft > 0) {
       splitInPlace(first, last, bitsLeft);
     } else {
       sortByRows(first, last);  // every fraction equal
