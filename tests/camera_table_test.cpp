@@ -190,13 +190,18 @@ TEST(CameraTable, SortAgreesWithAStableSortOnCrowdedAndOddLatitudes) {
 
 // Dealt into blocks, a run's rows cross from block to block and from the
 // first half of the rows to the second: small lists of each size around a
-// block's edge, with repeated latitudes and NaN, against a stable sort.
+// block's edge, with repeated latitudes, latitudes a hair apart and NaN,
+// against a stable sort.
 TEST(CameraTable, SortDealtIntoBlocksAgreesWithAStableSortAtEverySize) {
   std::mt19937_64 random(36);
   for (const std::size_t count : {2u, 3u, 63u, 64u, 65u, 128u, 129u, 1000u, 5001u}) {
     std::vector<CameraRow> rows(count);
     for (CameraRow& row : rows) {
-      row = {random() % 17 ? static_cast<double>(random() % 200) / 4.0 - 20.0 : NAN, 0, 1, 0, 0, 0};
+      // Quarter degrees, some a few ulps above: rows that share a fraction
+      // and still must be read to be put in order.
+      double latitude = random() % 17 ? static_cast<double>(random() % 200) / 4.0 - 20.0 : NAN;
+      for (auto ulps = random() % 3; ulps > 0; --ulps) latitude = std::nextafter(latitude, 90.0);
+      row = {latitude, 0, 1, 0, 0, 0};
     }
     std::vector<std::uint32_t> expected(count);
     for (std::size_t i = 0; i < count; ++i) expected[i] = static_cast<std::uint32_t>(i);

@@ -97,8 +97,11 @@ void sortDealtRuns(const CameraRow* rows, const BlockDeal& first, const BlockDea
     std::uint32_t* const places = order.data() + starts[r];
     const std::size_t inFirst = first.splitRun(r, places, fractions.data());
     second.splitRun(r, places + inFirst, fractions.data() + inFirst);
-    RunSorter<std::uint32_t>(rows, places, fractions.data()).sort(0, count);
+    RunSorter<std::uint32_t> crowded(rows, places, fractions.data());
+    crowded.sort(0, count);
+    crowded.settleTies();
   }
+  sorter.settleTies();
 }
 
 }  // namespace

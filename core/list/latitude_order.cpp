@@ -61,6 +61,7 @@ void sortLatitudeRuns(const CameraRow* rows, RowPositions& order, RunFractions& 
                       std::size_t firstRun, std::size_t lastRun) {
   RunSorter<std::uint16_t> sorter(rows, order.data(), fractions.data());
   for (std::size_t r = firstRun; r < lastRun; ++r) sorter.sort(starts[r], starts[r + 1]);
+  sorter.settleTies();
 }
 
 RowPositions latitudeOrder(const CameraRow* rows, std::size_t count, double lowest, double highest,

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace tabrino {
@@ -125,7 +126,9 @@ class RunSorter {
     entries_.resize(count);
     return entries_.data();
   }
-  // Sorts the first `count` entries and puts their rows at [first, first + count).
+  // Sorts the first `count` entries and puts their rows at [first, first + count),
+  // but for rows that share a fraction: those are put in order at the next
+  // call, or by settleTies once the last run is sorted.
   void sortEntries(std::size_t first, std::size_t count) {
     sorted_.resize(count);
     if (count <= kRankedAtMost) {
@@ -134,8 +137,11 @@ class RunSorter {
       dealIntoBuckets(count);
     }
     for (std::size_t j = 0; j < count; ++j) order_[first + j] = rowOf(sorted_[j]);
-    orderTies(first, count);
+    ties_.swap(settling_);
+    askForTies(first, count);
+    settle(settling_);
   }
+  void settleTies() { settle(ties_); }
 
  private:
   struct Keyed {
@@ -192,21 +198,23 @@ class RunSorter {
   // Rows that share a fraction lie within a hair's breadth of each other,
   // mostly at one latitude: their own latitudes order them. Those rows lie
   // scattered over memory, and the more rows a list has, the more of them
-  // share a latitude: all are asked for before the first is read, so that
-  // their waits overlap rather than follow one another.
-  void orderTies(std::size_t first, std::size_t count) {
-    for (std::size_t j = 1; j < count; ++j) {
-      if (fractionOf(sorted_[j]) == fractionOf(sorted_[j - 1])) {
-        prefetch(&rows_[rowOf(sorted_[j - 1])]);
-        prefetch(&rows_[rowOf(sorted_[j])]);
-      }
-    }
+  // share a latitude: each run's are asked for as it is sorted and read
+  // once the next run is, so that their waits overlap that run's work and
+  // each other rather than follow one another.
+  void askForTies(std::size_t first, std::size_t count) {
     for (std::size_t from = 0; from + 1 < count;) {
       std::size_t to = from + 1;
       while (to < count && fractionOf(sorted_[to]) == fractionOf(sorted_[from])) ++to;
-      if (to - from > 1) sortByRows(first + from, first + to);
+      if (to - from > 1) {
+        ties_.push_back({first + from, first + to});
+        for (std::size_t j = from; j < to; ++j) prefetch(&rows_[rowOf(sorted_[j])]);
+      }
       from = to;
     }
+  }
+  void settle(std::vector<std::pair<std::size_t, std::size_t>>& ties) {
+    for (const auto& [from, to] : ties) sortByRows(from, to);
+    ties.clear();
   }
 
   // Places in exact order of their rows' latitudes, ties in file order.
@@ -268,6 +276,9 @@ class RunSorter {
   std::vector<std::uint64_t> entries_, sorted_;
   std::vector<std::uint32_t> counts_;
   std::vector<Keyed> tied_;
+  // Places [from, to) of rows that share a fraction: the last run's, and
+  // while they are put in order, the run's before.
+  std::vector<std::pair<std::size_t, std::size_t>> ties_, settling_;
 };
 
 // The first run of the second half of the rows: the two threads that sort
