@@ -131,7 +131,8 @@ TEST(CameraTable, RowsAndOrderAgreeWithTheCells) {
 // splits crowded runs again, and orders rows that fall at the same place by
 // their exact latitudes. Lists shaped to reach each of those, sorted both
 // at once and a bucket at a time as a database's write does, are checked
-// against a plain stable sort.
+// against a plain stable sort, and so are the same lists dealt without a
+// count first, into blocks, as a list of millions is.
 TEST(CameraTable, SortAgreesWithAStableSortOnCrowdedAndOddLatitudes) {
   std::mt19937_64 random(1114);
   const double odd[] = {NAN, INFINITY, -INFINITY, 0.0, -0.0, 1e300, -1e300, 4.9e-324, 90.0, -90.0, 1000.5};
@@ -174,11 +175,42 @@ TEST(CameraTable, SortAgreesWithAStableSortOnCrowdedAndOddLatitudes) {
     for (std::size_t run = runs.starts.size() - 1; run-- > 0;) {
       sortLatitudeRuns(&table.row(0), runs.order, runs.fractions, runs.starts, run, run + 1);
     }
-    std::vector<std::uint64_t> byRuns(runs.order.begin(), runs.order.end());
-    for (std::uint64_t& row : byRuns) row += 1;
-    EXPECT_EQ(byRuns, expected) << list.name << ", a run at a time";
+    auto asTags = [](const RowPositions& order) {
+      std::vector<std::uint64_t> seen(order.begin(), order.end());
+      for (std::uint64_t& row : seen) row += 1;
+      return seen;
+    };
+    EXPECT_EQ(asTags(runs.order), expected) << list.name << ", a run at a time";
+    // Dealt into blocks, as a list of millions is, at this size too.
+    EXPECT_EQ(asTags(latitudeOrder(&table.row(0), count, -90, 90, 0)), expected) << list.name << ", dealt into blocks";
     table.sortByLatitude();
     EXPECT_EQ(tags(), expected) << list.name;
+  }
+}
+
+// Dealt into blocks, a run's rows cross from block to block and from the
+// first half of the rows to the second: small lists of each size around a
+// block's edge, with repeated latitudes, latitudes a hair apart and NaN,
+// against a stable sort.
+TEST(CameraTable, SortDealtIntoBlocksAgreesWithAStableSortAtEverySize) {
+  std::mt19937_64 random(36);
+  for (const std::size_t count : {2u, 3u, 63u, 64u, 65u, 128u, 129u, 1000u, 5001u}) {
+    std::vector<CameraRow> rows(count);
+    for (CameraRow& row : rows) {
+      // Quarter degrees, some a few ulps above: rows that share a fraction
+      // and still must be read to be put in order.
+      double latitude = random() % 17 ? static_cast<double>(random() % 200) / 4.0 - 20.0 : NAN;
+      for (auto ulps = random() % 3; ulps > 0; --ulps) latitude = std::nextafter(latitude, 90.0);
+      row = {latitude, 0, 1, 0, 0, 0};
+    }
+    std::vector<std::uint32_t> expected(count);
+    for (std::size_t i = 0; i < count; ++i) expected[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const double x = rows[a].latitude, y = rows[b].latitude;
+      return std::isnan(x) || std::isnan(y) ? !std::isnan(x) && std::isnan(y) : x < y;
+    });
+    const RowPositions order = latitudeOrder(rows.data(), count, -20, 30, 0);
+    EXPECT_EQ(std::vector<std::uint32_t>(order.begin(), order.end()), expected) << count << " rows";
   }
 }
 

@@ -1,7 +1,6 @@
 #include "core/list/camera_table.h"
 
 #include "core/base/errors.h"
-#include "core/base/parallel.h"
 #include "core/list/latitude_order.h"
 #include "core/platform/large_pages.h"
 
@@ -370,17 +369,8 @@ void CameraTable::sortByLatitude() {
 RowPositions CameraTable::latitudeOrder() const {
   // Runs of nearby latitude, then each run sorted while it is in the cache
   // (see latitude_order.h): where a comparison sort of all rows would make
-  // millions of scattered reads, this reads each row once, in memory's
-  // order. The runs are split between two threads in halves.
-  LatitudeRuns runs = dealLatitudeRuns(rows_.data(), rows_.size(), totals_.lowestLatitude, totals_.highestLatitude);
-  const std::size_t count = runs.starts.size() - 1;
-  const auto half = static_cast<std::uint32_t>(runs.order.size() / 2);
-  const std::size_t middle =
-      static_cast<std::size_t>(std::upper_bound(runs.starts.begin(), runs.starts.end(), half) - runs.starts.begin()) -
-      1;
-  inParallel([&] { sortLatitudeRuns(rows_.data(), runs.order, runs.fractions, runs.starts, 0, middle); },
-             [&] { sortLatitudeRuns(rows_.data(), runs.order, runs.fractions, runs.starts, middle, count); });
-  return std::move(runs.order);
+  // millions of scattered reads, this reads the rows in memory's order.
+  return tabrino::latitudeOrder(rows_.data(), rows_.size(), totals_.lowestLatitude, totals_.highestLatitude);
 }
 
 }  // namespace tabrino
