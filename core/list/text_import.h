@@ -57,7 +57,9 @@ struct ImportResult {
 };
 
 struct ImportOptions {
-  // Keep the list's bytes so that the table can show its cells.
+  // Keep the list's text so that the table can show its cells: for a file
+  // on disk, where it lies in the file, read again when wanted; for any
+  // other stream, its bytes.
   bool keepText = false;
   // Told of each finding, in line order. Findings of a list that fails the
   // header test mean nothing; findings of the header row are never given.
