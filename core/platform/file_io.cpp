@@ -32,6 +32,25 @@ UniqueFile openFile(const std::filesystem::path& path, const char* mode) {
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+
+// A stream for reading through a handle of the system's, which the stream
+// then owns; null (and the handle closed) where the runtime takes none.
+UniqueFile readingStreamOf(HANDLE handle) noexcept {
+  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (descriptor < 0) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  UniqueFile file(::_fdopen(descriptor, "rb"));
+  if (!file) ::_close(descriptor);
+  return file;
+}
+
+}  // namespace
+#endif
+
 UniqueFile openSharedForReading(const std::filesystem::path& path) {
 #ifdef _WIN32
   clearSystemError();
@@ -42,14 +61,7 @@ UniqueFile openSharedForReading(const std::filesystem::path& path) {
     errno = EACCES;
     return nullptr;
   }
-  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-  if (descriptor < 0) {
-    ::CloseHandle(handle);
-    return nullptr;
-  }
-  UniqueFile file(::_fdopen(descriptor, "rb"));
-  if (!file) ::_close(descriptor);
-  return file;
+  return readingStreamOf(handle);
 #else
   return openFile(path, "rb");  // nothing keeps others from a file open here
 #endif
@@ -114,14 +126,7 @@ UniqueFile ownReadHandle(std::FILE* file) noexcept {
   const HANDLE shared = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
   const HANDLE own = ::ReOpenFile(shared, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
   if (own == INVALID_HANDLE_VALUE) return nullptr;
-  const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(own), _O_RDONLY | _O_BINARY);
-  if (descriptor < 0) {
-    ::CloseHandle(own);
-    return nullptr;
-  }
-  UniqueFile reopened(::_fdopen(descriptor, "rb"));
-  if (!reopened) ::_close(descriptor);
-  return reopened;
+  return readingStreamOf(own);
 #else
   (void)file;  // pread through one descriptor does not wait for another thread's
   return nullptr;
